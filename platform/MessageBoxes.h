@@ -30,7 +30,7 @@ struct MessageBoxRequest {
 };
 
 class MessageBoxes {
-public:
+  public:
     virtual ~MessageBoxes() = default;
 
     // Shows the box, waits for the operator and answers with the button

@@ -1,7 +1,6 @@
-#include "db/ComErrorText.h"
-
 #include <gtest/gtest.h>
 
+#include "db/ComErrorText.h"
 #include "db/Utf8Text.h"
 
 namespace {
@@ -42,7 +41,7 @@ TEST(ComErrorText, MessageFallbacksAtTheirBoundaries) {
     const std::pair<std::uint32_t, std::string> cases[] = {
         {0x80040200, "Unknown error 0x80040200"},
         {0x80040201, "IDispatch error #1"},
-        {0x8004FFFF, "IDispatch error #64767"},
+        {0x8004FFFF, "IDispatch error #65023"},
         {0x80050000, "Unknown error 0x80050000"},
         {0x8007000E, "Not enough memory resources are available to complete this operation."},
         {0x80070057, "The parameter is incorrect."},

@@ -1,11 +1,10 @@
-#include "db/DatabaseSession.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <stdexcept>
 
 #include "db/ComErrorText.h"
+#include "db/DatabaseSession.h"
 #include "tests/db/LocaleGuard.h"
 #include "tests/support/FakeMessageBoxes.h"
 #include "tests/support/FakeSessionWindow.h"
@@ -68,7 +67,7 @@ TEST(ExecuteStatement, WithoutAConnectionRaisesInvalidPointer) {
 // A database file in a fresh folder, filled by the test through a connection
 // of its own, and a session on it with a recording window and message boxes.
 class SessionTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { engine::CreateDatabase(DatabasePath()); }
 
     std::string DatabasePath() const { return folder_.Folder() + "target.mdb"; }
@@ -147,10 +146,9 @@ TEST_F(SessionTest, FailedOpenShowsTheFailureTitleWithoutABox) {
 }
 
 TEST_F(SessionTest, EngineThatCannotCreateAConnectionLeavesNone) {
-    db::DatabaseSession session(window_, boxes_, {kTitle, kReleaseDate},
-                                []() -> std::shared_ptr<engine::Connection> {
-                                    throw std::runtime_error("no engine");
-                                });
+    db::DatabaseSession session(
+        window_, boxes_, {kTitle, kReleaseDate},
+        []() -> std::shared_ptr<engine::Connection> { throw std::runtime_error("no engine"); });
     session.OpenDatabase(folder_.Folder(), "target", ".mdb");
     EXPECT_FALSE(session.SessionConnection());
     EXPECT_FALSE(session.Connected());
@@ -191,7 +189,7 @@ struct VersionCase {
 };
 
 class VersionTest : public SessionTest {
-protected:
+  protected:
     void ExpectVersions(const std::vector<VersionCase>& cases) {
         for (const VersionCase& c : cases) {
             SCOPED_TRACE(c.label);
@@ -220,7 +218,9 @@ const std::vector<VersionCase> kVersionCases = {
     {"no rows", "CURRENCY", {}, ""},
 };
 
-TEST_F(VersionTest, FromEachKindOfValue) { ExpectVersions(kVersionCases); }
+TEST_F(VersionTest, FromEachKindOfValue) {
+    ExpectVersions(kVersionCases);
+}
 
 // A comma locale writes the currency 1.25 as "1,25"; it must still read 1.25,
 // and the version must still be written with a full stop.
@@ -245,13 +245,11 @@ TEST_F(SessionTest, MissingVersionTableShowsTheSystemModalBox) {
 }
 
 class ProbeTest : public SessionTest {
-protected:
+  protected:
     void SetUp() override {
         SessionTest::SetUp();
-        Run({"CREATE TABLE plain (b TEXT(10), a INTEGER);",
-             "CREATE TABLE [my table] (c INTEGER);",
-             "CREATE TABLE MSdata (x INTEGER);",
-             "CREATE TABLE Ms_data (x INTEGER);",
+        Run({"CREATE TABLE plain (b TEXT(10), a INTEGER);", "CREATE TABLE [my table] (c INTEGER);",
+             "CREATE TABLE MSdata (x INTEGER);", "CREATE TABLE Ms_data (x INTEGER);",
              "CREATE TABLE [x~TMPCLP1] (x INTEGER);",
              "CREATE TABLE t_db_ver (DBVerCode CURRENCY);"});
         OpenSession();
@@ -270,8 +268,8 @@ TEST_F(ProbeTest, UserTablesLeaveOutMSAndClipboardNames) {
 
 TEST_F(ProbeTest, NamesCompareExactly) {
     const std::pair<std::string, int> tableCases[] = {
-        {"plain", 1}, {"Plain", 0},   {"[my table]", 1}, {"my table", 0},
-        {"MSdata", 1},  // not filtered here
+        {"plain", 1},    {"Plain", 0},  {"[my table]", 1},
+        {"my table", 0}, {"MSdata", 1},  // not filtered here
         {"nosuch", 0},
     };
     for (const auto& [name, expected] : tableCases) {
@@ -284,9 +282,8 @@ TEST_F(ProbeTest, NamesCompareExactly) {
         int expected;
     };
     const ColumnCase columnCases[] = {
-        {"plain", "a", 1},   {"plain", "b", 1},      {"plain", "A", 0},
-        {"plain", "zz", 0},  {"Plain", "a", 0},      {"nosuch", "a", 0},
-        {"[my table]", "c", 1},
+        {"plain", "a", 1}, {"plain", "b", 1},  {"plain", "A", 0},      {"plain", "zz", 0},
+        {"Plain", "a", 0}, {"nosuch", "a", 0}, {"[my table]", "c", 1},
     };
     for (const ColumnCase& c : columnCases) {
         SCOPED_TRACE(c.table + "." + c.column);

@@ -1,10 +1,10 @@
 // Switches the C library's locale for one test and restores it afterwards.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <clocale>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace dbtest {
 
@@ -12,7 +12,7 @@ namespace dbtest {
 inline constexpr const char* kCommaLocale = "de_DE.UTF-8";
 
 class LocaleGuard {
-public:
+  public:
     explicit LocaleGuard(const char* name) : previous_(std::setlocale(LC_ALL, nullptr)) {
         active_ = std::setlocale(LC_ALL, name) != nullptr;
     }
@@ -22,7 +22,7 @@ public:
 
     bool Active() const { return active_; }
 
-private:
+  private:
     std::string previous_;
     bool active_ = false;
 };
@@ -31,6 +31,6 @@ private:
 
 // Fails the test when the locale is missing: a skipped locale test would hide
 // exactly the fault it exists to catch.
-#define ASSERT_LOCALE_ACTIVE(guard)                                                   \
-    ASSERT_TRUE((guard).Active()) << dbtest::kCommaLocale                             \
+#define ASSERT_LOCALE_ACTIVE(guard)                       \
+    ASSERT_TRUE((guard).Active()) << dbtest::kCommaLocale \
                                   << " is not installed; run scripts/install-deps"

@@ -1,7 +1,6 @@
-#include "db/NumberText.h"
-
 #include <gtest/gtest.h>
 
+#include "db/NumberText.h"
 #include "db/Utf8Text.h"
 #include "tests/db/LocaleGuard.h"
 
@@ -14,22 +13,15 @@ struct ReadCase {
 };
 
 TEST(ReadLeadingNumber, ReadsTheLeadingNumberWithEitherSeparator) {
-    const ReadCase cases[] = {
-        // text, decimal separator of the locale, number read
-        {"1.25", ".", 1.25},
-        {"1.25abc", ".", 1.25},
-        {"  -1.5", ".", -1.5},
-        {"1e2", ".", 100.0},
-        {"abc", ".", 0.0},
-        {"", ".", 0.0},
-        {"1,25", ".", 1.0},  // under a full-stop locale the comma ends the number
-        {"1,25", ",", 1.25},
-        {"1.25", ",", 1.25},
-        {",5", ",", 0.5},
-        {"-1,5x", ",", -1.5},
-        {",", ",", 0.0},
-        {"1,,5", ",", 1.0},
-    };
+    const ReadCase cases[] =
+        {
+            // text, decimal separator of the locale, number read
+            {"1.25", ".", 1.25},  {"1.25abc", ".", 1.25}, {"  -1.5", ".", -1.5},
+            {"1e2", ".", 100.0},  {"abc", ".", 0.0},      {"", ".", 0.0},
+            {"1,25", ".", 1.0},  // under a full-stop locale the comma ends the number
+            {"1,25", ",", 1.25},  {"1.25", ",", 1.25},    {",5", ",", 0.5},
+            {"-1,5x", ",", -1.5}, {",", ",", 0.0},        {"1,,5", ",", 1.0},
+        };
     for (const ReadCase& c : cases) {
         SCOPED_TRACE("\"" + c.text + "\" with separator \"" + c.separator + "\"");
         EXPECT_DOUBLE_EQ(db::ReadLeadingNumber(c.text, c.separator), c.expected);
@@ -48,9 +40,10 @@ TEST(FormatFixed, UsesTheFullStopUnderACommaLocale) {
         std::string expected;
     };
     const Case cases[] = {
-        {1.25, 2, 3, "1.25"}, {0.0, 2, 3, "0.00"},    {1.3, 2, 3, "1.30"},
-        {1.25, 1, 0, "1.2"},  {-0.04, 1, 0, "-0.0"},  {2.0, 1, 0, "2.0"},
-        {5.0, 0, 3, "  5"},   {123456.789, 1, 0, "123456.8"},
+        {1.25, 2, 3, "1.25"},  {0.0, 2, 3, "0.00"},
+        {1.3, 2, 3, "1.30"},   {1.25, 1, 0, "1.2"},
+        {-0.04, 1, 0, "-0.0"}, {2.0, 1, 0, "2.0"},
+        {5.0, 0, 3, "  5"},    {123456.789, 1, 0, "123456.8"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);

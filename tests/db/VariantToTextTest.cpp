@@ -1,9 +1,8 @@
-#include "db/VariantToText.h"
-
 #include <gtest/gtest.h>
 
 #include <limits>
 
+#include "db/VariantToText.h"
 #include "tests/db/LocaleGuard.h"
 
 namespace {
@@ -41,7 +40,10 @@ TEST(VariantToText, PlainValues) {
         {"yes/no 1", Variant::withTag(engine::VT_BOOL, 1), "TRUE"},
         {"text", Variant::fromText("テーブル名"), "テーブル名"},
         {"text ends at NUL", Variant::fromText(std::string("ab\0cd", 5)), "ab"},
-        {"text with a stray byte", Variant::fromText("a\xFF" "b"), "a?b"},
+        {"text with a stray byte",
+         Variant::fromText("a\xFF"
+                           "b"),
+         "a?b"},
         {"empty text", Variant::fromText(""), ""},
     });
 }

@@ -12,7 +12,7 @@
 namespace testsupport {
 
 class FakeMessageBoxes : public platform::MessageBoxes {
-public:
+  public:
     // The answers to the next Yes/No boxes, in order. A Yes/No box with no
     // scripted answer left is a test fault and throws std::logic_error.
     void ScriptAnswers(std::initializer_list<platform::MessageAnswer> answers) {
@@ -40,7 +40,7 @@ public:
         answers_.clear();
     }
 
-private:
+  private:
     std::deque<platform::MessageAnswer> answers_;
     std::vector<platform::MessageBoxRequest> shown_;
 };

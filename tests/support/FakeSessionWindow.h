@@ -11,7 +11,7 @@
 namespace testsupport {
 
 class FakeSessionWindow : public db::SessionWindow {
-public:
+  public:
     void SetWindowTitle(const std::string& title) override { Title = title; }
     void EnableUpdateButton() override { UpdateButtonEnabled = true; }
     void ShowVersionText(const std::string& versionText) override { VersionText = versionText; }

@@ -1,16 +1,16 @@
 // A fresh temporary folder per test, removed with everything in it.
 #pragma once
 
+#include <stdlib.h>
+
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 
-#include <stdlib.h>
-
 namespace testsupport {
 
 class TempFolder {
-public:
+  public:
     TempFolder() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "vantoly-test-XXXXXX").string();
@@ -30,7 +30,7 @@ public:
     std::string Folder() const { return path_.string() + "/"; }
     const std::filesystem::path& Path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
