@@ -167,11 +167,15 @@ void DatabaseSession::ShowVersionError(const std::string& text) {
                         .owner = platform::MessageOwner::SystemModal});
 }
 
-bool DatabaseSession::SessionIsOpen() const {
+engine::Connection& DatabaseSession::RequireConnection() const {
     if (!sessionConnection_) {
         throw engine::ComError(engine::hr::kInvalidPointer, std::nullopt, std::nullopt);
     }
-    return sessionConnection_->State() == kStateOpen;
+    return *sessionConnection_;
+}
+
+bool DatabaseSession::SessionIsOpen() const {
+    return RequireConnection().State() == kStateOpen;
 }
 
 std::string DatabaseSession::ReadDatabaseVersion() {

@@ -108,6 +108,8 @@ class DatabaseSession {
     void ShowErrorReport(const std::string& text);
 
   private:
+    // `SessionConnection`; the invalid-pointer error when there is none.
+    engine::Connection& RequireConnection() const;
     bool SessionIsOpen() const;
     void OpenTableRecordset(const std::string& table,
                             const std::function<void(const engine::Fields&)>& visit);

@@ -168,6 +168,27 @@ TEST_F(SessionTest, FailedOpenAfterASuccessfulOneKeepsConnected) {
     EXPECT_TRUE(window_.StatesRefreshed.empty());
 }
 
+// Connected stays true when the engine fails on a later open, so the close
+// meets no connection object: it reports that instead of crashing.
+TEST_F(SessionTest, CloseWithoutAConnectionObjectReportsInvalidPointer) {
+    Run({"CREATE TABLE t_db_ver (DBVerCode CURRENCY);"});
+    int created = 0;
+    db::DatabaseSession session(window_, boxes_, {kTitle, kReleaseDate},
+                                [&created]() -> std::shared_ptr<engine::Connection> {
+                                    if (created++ > 0) throw std::runtime_error("no engine");
+                                    return engine::Connection::create();
+                                });
+    session.OpenDatabase(folder_.Folder(), "target", ".mdb");
+    session.OpenDatabase(folder_.Folder(), "target", ".mdb");
+    ASSERT_TRUE(session.Connected());
+    ASSERT_FALSE(session.SessionConnection());
+
+    session.CloseDatabase();
+    EXPECT_FALSE(session.Connected());
+    using Shown = std::vector<std::pair<MessageOwner, std::string>>;
+    EXPECT_EQ(ShownCodes(), (Shown{{MessageOwner::Window, "0x80004003"}}));
+}
+
 TEST_F(SessionTest, CloseTwiceDoesNothingTheSecondTime) {
     Run({"CREATE TABLE t_db_ver (DBVerCode CURRENCY);"});
     OpenSession();
