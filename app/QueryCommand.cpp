@@ -1,0 +1,205 @@
+#include "app/QueryCommand.h"
+
+#include <filesystem>
+#include <fstream>
+#include <istream>
+#include <ostream>
+#include <sstream>
+
+#include "console/QueryRunner.h"
+#include "console/QueryScript.h"
+#include "db/ComErrorText.h"
+#include "db/DatabaseSession.h"
+#include "db/VariantToText.h"
+
+namespace cli {
+
+namespace {
+
+constexpr std::string_view kNoQueryText = "クエリを入力して下さい。";
+constexpr std::string_view kMissingSemicolonText = "クエリの最後に「；」がありません";
+constexpr std::string_view kUnsupportedExtensionText = "対応していない拡張子です：";
+
+// "[ 12行目 ]\n" followed by the statement: where the statement stands.
+std::string StatementLocation(const console::QueryStatement& statement) {
+    return "[ " + std::to_string(statement.lineNumber) + "行目 ]\n" + statement.text + "\n";
+}
+
+// Prints each result set as a heading line and one line per row.
+class TsvPrinter : public console::QueryRunObserver {
+  public:
+    explicit TsvPrinter(std::ostream& out) : out_(out) {}
+
+    void StatementExecuted(std::size_t, const console::QueryStatement&,
+                           engine::Recordset& result) override {
+        if (result.State() != engine::adStateOpen) {
+            return;
+        }
+        if (resultSets_++ > 0) {
+            out_ << '\n';
+        }
+        const std::shared_ptr<engine::Fields> fields = result.GetFields();
+        const long count = fields->Count();
+        for (long position = 0; position < count; ++position) {
+            out_ << (position > 0 ? "\t" : "") << TsvCell(fields->Item(position).Name());
+        }
+        out_ << '\n';
+        for (; !result.IsEOF(); result.MoveNext()) {
+            for (long position = 0; position < count; ++position) {
+                out_ << (position > 0 ? "\t" : "")
+                     << TsvCell(db::VariantToText(result.Collect(position)));
+            }
+            out_ << '\n';
+        }
+    }
+
+  private:
+    std::ostream& out_;
+    int resultSets_ = 0;
+};
+
+struct DatabaseFile {
+    std::string folder;     // up to and including the last "/", or empty
+    std::string name;       // the file name without its extension
+    std::string extension;  // from the last "." of the file name, or empty
+};
+
+DatabaseFile SplitDatabasePath(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    DatabaseFile file{path.substr(0, nameStart), path.substr(nameStart), {}};
+    if (const std::size_t dot = file.name.rfind('.'); dot != std::string::npos) {
+        file.extension = file.name.substr(dot);
+        file.name.erase(dot);
+    }
+    return file;
+}
+
+// Reads the script; nullopt (with the reason written to `err`) when the file
+// cannot be read.
+std::optional<std::string> ReadScript(const CommandLine& line, std::istream& in,
+                                      std::ostream& err) {
+    std::ostringstream text;
+    if (!line.scriptPath.has_value() || *line.scriptPath == "-") {
+        text << in.rdbuf();
+        return text.str();
+    }
+    std::ifstream file(*line.scriptPath, std::ios::binary);
+    if (!file) {
+        err << "VantolyPatch: cannot read the script " << *line.scriptPath << "\n";
+        return std::nullopt;
+    }
+    text << file.rdbuf();
+    if (file.bad()) {
+        err << "VantolyPatch: reading the script " << *line.scriptPath << " failed\n";
+        return std::nullopt;
+    }
+    return text.str();
+}
+
+void ReportFailure(const console::QueryFailure& failure,
+                   const std::vector<console::QueryStatement>& statements, std::ostream& err) {
+    err << db::ComErrorText(failure.error);
+    switch (failure.stage) {
+        case console::QueryRunStage::kBegin:
+            err << "(the transaction could not be begun; nothing ran)\n";
+            break;
+        case console::QueryRunStage::kExecute:
+            err << StatementLocation(statements.at(*failure.statementIndex));
+            break;
+        case console::QueryRunStage::kCommit:
+            err << "(every statement ran, but the commit failed)\n";
+            break;
+    }
+    if (failure.rollbackError.has_value()) {
+        err << "Rolling back failed as well:\n" << db::ComErrorText(*failure.rollbackError);
+    }
+}
+
+// Creates an empty database at `path`, and the folders above it, when no
+// file is there yet.
+void CreateIfAbsent(const std::string& path, const std::string& password) {
+    const std::filesystem::path file(path);
+    if (std::filesystem::exists(file)) {
+        return;
+    }
+    if (file.has_parent_path()) {
+        std::filesystem::create_directories(file.parent_path());
+    }
+    engine::CreateDatabase(path, password);
+}
+
+}  // namespace
+
+std::string TsvCell(const std::string& value) {
+    std::string cell;
+    cell.reserve(value.size());
+    for (const char c : value) {
+        switch (c) {
+            case '\\': cell += "\\\\"; break;
+            case '\t': cell += "\\t"; break;
+            case '\n': cell += "\\n"; break;
+            case '\r': cell += "\\r"; break;
+            default: cell += c;
+        }
+    }
+    return cell;
+}
+
+int RunQueryCommand(const CommandLine& line, std::istream& in, std::ostream& out,
+                    std::ostream& err) {
+    const std::string& path = *line.databasePath;
+    const std::string password = line.password.value_or("");
+    const DatabaseFile file = SplitDatabasePath(path);
+    const std::optional<std::string> connectionText =
+        db::ConnectionText(file.folder, file.name, file.extension, password);
+    if (!connectionText.has_value()) {
+        err << kUnsupportedExtensionText << file.extension << "\n";
+        return kExitBadArguments;
+    }
+
+    const std::optional<std::string> script = ReadScript(line, in, err);
+    if (!script.has_value()) {
+        return kExitBadArguments;
+    }
+    const console::SplitResult split = console::SplitQueries(console::SplitLines(*script));
+    for (const int cutLine : split.cutLines) {
+        err << "VantolyPatch: warning: line " << cutLine << " is longer than "
+            << console::kMaxLineBytes << " bytes; only its first " << console::kMaxLineBytes
+            << " bytes were read\n";
+    }
+    if (split.status == console::SplitStatus::kNoQuery) {
+        err << kNoQueryText << "\n";
+        return kExitFailed;
+    }
+    if (split.status == console::SplitStatus::kMissingSemicolon) {
+        err << kMissingSemicolonText << "\n" << StatementLocation(*split.unterminated);
+        return kExitFailed;
+    }
+
+    try {
+        if (line.create) {
+            CreateIfAbsent(path, password);
+        }
+        const std::shared_ptr<engine::Connection> connection = engine::Connection::create();
+        connection->Open(*connectionText, "", "", 0);
+
+        TsvPrinter printer(out);
+        const console::QueryRunResult result =
+            console::RunQueries(*connection, split.statements, {&printer, nullptr});
+        out.flush();
+        if (!result.Committed()) {
+            ReportFailure(*result.failure, split.statements, err);
+        }
+        connection->Close();
+        return result.Committed() ? kExitOk : kExitFailed;
+    } catch (const engine::ComError& error) {
+        err << db::ComErrorText(error);
+        return kExitFailed;
+    } catch (const std::filesystem::filesystem_error& error) {
+        err << "VantolyPatch: " << error.what() << "\n";
+        return kExitFailed;
+    }
+}
+
+}  // namespace cli

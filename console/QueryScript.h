@@ -1,0 +1,57 @@
+// Turning an operator's query text into the statements that run.
+//
+// The rules are the query console's: each line is taken as a multi-line edit
+// control hands it out (at most 512 bytes, without its line break), empty
+// lines are skipped, lines whose first byte is "#" are comments dropped whole,
+// the remaining lines are joined with one blank after each, and the joined
+// text is cut after every ";" -- also one inside a quoted literal, exactly as
+// the operator's tool always has. The same rules serve the console window and
+// the command line, so a script behaves the same in both.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace console {
+
+// The longest line an edit control hands out; longer lines are cut to this
+// many bytes on a character boundary.
+inline constexpr std::size_t kMaxLineBytes = 512;
+
+// The lines of a text without their line breaks ("\n" or "\r\n"). A text
+// that ends with a line break has an empty last line; the empty text has one
+// empty line.
+std::vector<std::string> SplitLines(std::string_view text);
+
+struct QueryStatement {
+    std::string text;  // as it runs: up to and including its ";", blanks kept
+    int lineNumber;    // line (from 1) where its first non-blank character stands
+
+    bool operator==(const QueryStatement&) const = default;
+};
+
+enum class SplitStatus {
+    kOk,                // `statements` holds every statement, in order
+    kNoQuery,           // no non-empty line: nothing to run
+    kMissingSemicolon,  // the text after the last ";" is in `unterminated`
+};
+
+struct SplitResult {
+    SplitStatus status = SplitStatus::kNoQuery;
+    std::vector<QueryStatement> statements;
+    std::optional<QueryStatement> unterminated;  // with kMissingSemicolon only
+    std::vector<int> cutLines;  // lines (from 1) longer than kMaxLineBytes, which were cut
+};
+
+// Splits the lines of an edit (or a script file) into statements.
+// Never fails: a text without statements or with a remainder that lacks its
+// ";" is answered by the status, and nothing should run then.
+//
+//   SplitQueries({"DELETE FROM t_a", "WHERE ID = 1;"})
+//     -> kOk, {"DELETE FROM t_a WHERE ID = 1;", line 1}
+SplitResult SplitQueries(const std::vector<std::string>& lines);
+
+}  // namespace console

@@ -1,0 +1,222 @@
+// Runs the built VantolyPatch binary as an administrator would.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/TempFolder.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+    int exitStatus = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+// Runs the binary with `arguments`, `input` on its standard input, and
+// collects its exit status and both outputs.
+RunResult RunPatch(const std::vector<std::string>& arguments, const std::string& input = "") {
+    testsupport::TempFolder io;
+    const fs::path in = io.Path() / "in";
+    const fs::path out = io.Path() / "out";
+    const fs::path err = io.Path() / "err";
+    WriteFile(in, input);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<std::string> argvStrings{VANTOLY_PATCH_BINARY};
+    argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : argvStrings) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    RunResult result;
+    pid_t pid = 0;
+    const int spawned =
+        posix_spawn(&pid, VANTOLY_PATCH_BINARY, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        ADD_FAILURE() << "cannot start " << VANTOLY_PATCH_BINARY;
+        return result;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = ReadFile(out);
+    result.err = ReadFile(err);
+    return result;
+}
+
+// The sample host database is built once (through the command itself) and
+// copied for each test.
+class QueryCommandTest : public testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        sampleFolder_ = std::make_unique<testsupport::TempFolder>();
+        sampleBuild_ = RunPatch({"--db", SamplePath(), "query", "--create", "-f",
+                                 std::string(VANTOLY_SAMPLES_DIR) + "/host-1.25.sql"});
+    }
+    static void TearDownTestSuite() { sampleFolder_.reset(); }
+    static std::string SamplePath() { return sampleFolder_->Folder() + "sample/host.mdb"; }
+
+    // A copy of the sample for this test; fails the test when the sample
+    // could not be built.
+    std::string CopyOfSample() {
+        EXPECT_EQ(sampleBuild_.exitStatus, 0) << sampleBuild_.err;
+        const std::string copy = folder_.Folder() + "host.mdb";
+        fs::copy_file(SamplePath(), copy);
+        return copy;
+    }
+
+    testsupport::TempFolder folder_;
+    static inline std::unique_ptr<testsupport::TempFolder> sampleFolder_;
+    static inline RunResult sampleBuild_;
+};
+
+TEST_F(QueryCommandTest, SampleHoldsAVersion125HostDatabase) {
+    const std::string db = CopyOfSample();
+    // Options after the command word, statements from standard input.
+    const RunResult run = RunPatch(
+        {"query", "--db", db},
+        "SELECT MAX(DBVerCode) AS MaxDBVerCode FROM t_db_ver;\n"
+        "SELECT COUNT(*) AS DataCount FROM t_db_ver ;\n"
+        "# the tables the update relies on\n"
+        "SELECT COUNT(*) AS Kumi FROM t_kumi;\n"
+        "SELECT TOP 1 * FROM t_seikyu_data;\n");
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+
+    std::vector<std::string> lines;
+    std::istringstream out(run.out);
+    for (std::string line; std::getline(out, line);) lines.push_back(line);
+    ASSERT_GE(lines.size(), 10u) << run.out;
+    EXPECT_EQ(lines[0], "MaxDBVerCode");
+    EXPECT_EQ(lines[1], "1.25");
+    EXPECT_EQ(lines[2], "");
+    EXPECT_EQ(lines[3], "DataCount");
+    EXPECT_EQ(lines[4], "25");
+    EXPECT_EQ(lines[6], "Kumi");
+    EXPECT_EQ(lines[7], "40");
+    // 87 columns: the heading has 86 tabs, the row as many.
+    EXPECT_EQ(std::count(lines[9].begin(), lines[9].end(), '\t'), 86) << lines[9];
+    EXPECT_EQ(std::count(lines[10].begin(), lines[10].end(), '\t'), 86) << lines[10];
+    EXPECT_TRUE(lines[9].starts_with("SeikyuDataID\tSeikyuMonth\t")) << lines[9];
+}
+
+TEST_F(QueryCommandTest, FailingStatementRollsBackEverythingAndNamesItsLine) {
+    const std::string db = CopyOfSample();
+    const fs::path script = folder_.Path() / "bad.sql";
+    WriteFile(script,
+              "UPDATE t_kumiai SET KumiaiName = 'changed';\n"
+              "CREATE TABLE t_new (ID INTEGER);\n"
+              "\n"
+              "INSERT INTO t_no_such_table (ID)\n"
+              "  VALUES (1);\n");
+
+    const RunResult run = RunPatch({"--db", db, "query", "-f", script.string()});
+
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_NE(run.err.find("Code : 0x80040e37\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Description : "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("[ 4行目 ]\n INSERT INTO t_no_such_table (ID)   VALUES (1);"),
+              std::string::npos)
+        << run.err;
+
+    const RunResult check = RunPatch(
+        {"--db", db, "query"},
+        "SELECT COUNT(*) AS N FROM t_kumiai WHERE KumiaiName = 'changed';\n"
+        "SELECT COUNT(*) AS N FROM t_db_ver;\n");
+    ASSERT_EQ(check.exitStatus, 0) << check.err;
+    EXPECT_EQ(check.out, "N\n0\n\nN\n25\n");
+    const RunResult table = RunPatch({"--db", db, "query"}, "SELECT ID FROM t_new;\n");
+    EXPECT_EQ(table.exitStatus, 1) << "t_new survived the roll-back";
+}
+
+TEST_F(QueryCommandTest, CreatesAFreshDatabaseAndKeepsTabsInValuesReadable) {
+    const std::string db = folder_.Folder() + "new/fresh.accdb";
+    const RunResult run = RunPatch({"--db", db, "--password", "secret", "query", "--create"},
+                                   "CREATE TABLE t_note (ID INTEGER, Note VARCHAR(50));\n"
+                                   "INSERT INTO t_note VALUES (1, 'a\tb\\c');\n"
+                                   "SELECT Note FROM t_note;\n");
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.out, "Note\na\\tb\\\\c\n");
+
+    const RunResult wrongPassword = RunPatch({"--db", db, "query"}, "SELECT ID FROM t_note;\n");
+    EXPECT_EQ(wrongPassword.exitStatus, 1);
+    EXPECT_NE(wrongPassword.err.find("Code : 0x80040e4d\n"), std::string::npos)
+        << wrongPassword.err;
+}
+
+TEST_F(QueryCommandTest, ScriptWithoutFinalSemicolonRunsNothingAndCreatesNothing) {
+    const std::string db = folder_.Folder() + "never.mdb";
+    const RunResult run =
+        RunPatch({"--db", db, "query", "--create"}, "CREATE TABLE t_a (ID INTEGER);\nSELECT 1\n");
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err, "クエリの最後に「；」がありません\n[ 2行目 ]\n SELECT 1 \n");
+    EXPECT_FALSE(fs::exists(db));
+}
+
+TEST_F(QueryCommandTest, HelpPrintsUsage) {
+    const RunResult run = RunPatch({"--help"});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_TRUE(run.out.starts_with("Usage: VantolyPatch [--db PATH [--password TEXT]] query"))
+        << run.out;
+}
+
+struct BadArguments {
+    const char* name;
+    std::vector<std::string> arguments;
+    const char* complaint;  // part of what the operator is told
+};
+
+class BadArgumentsTest : public testing::TestWithParam<BadArguments> {};
+
+TEST_P(BadArgumentsTest, ExitsWithTwo) {
+    const RunResult run = RunPatch(GetParam().arguments);
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_NE(run.err.find(GetParam().complaint), std::string::npos) << run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BadArgumentsTest,
+    testing::Values(
+        BadArguments{"nothing", {}, "no command"},
+        BadArguments{"unknown_command", {"--db", "/tmp/x.mdb", "frobnicate"}, "unknown command"},
+        BadArguments{"query_without_db", {"query"}, "--db PATH"},
+        BadArguments{"db_without_value", {"query", "--db"}, "needs a value"},
+        BadArguments{"password_without_db", {"--password", "pw", "query"}, "--password needs --db"},
+        BadArguments{"unknown_option", {"--db", "/tmp/x.mdb", "query", "--force"}, "unknown option"},
+        BadArguments{"option_twice", {"--db", "/tmp/a.mdb", "query", "--db", "/tmp/b.mdb"}, "twice"},
+        BadArguments{"second_command_word", {"--db", "/tmp/x.mdb", "query", "extra"}, "unexpected"},
+        BadArguments{"unsupported_extension", {"--db", "/tmp/x.MDB", "query"}, "対応していない拡張子です：.MDB"},
+        BadArguments{"unreadable_script", {"--db", "/tmp/x.mdb", "query", "-f", "/nonexistent/s.sql"}, "cannot read"}),
+    [](const testing::TestParamInfo<BadArguments>& info) { return std::string(info.param.name); });
+
+}  // namespace

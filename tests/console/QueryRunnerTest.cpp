@@ -1,0 +1,163 @@
+#include "console/QueryRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "support/TempFolder.h"
+
+namespace {
+
+using console::QueryStatement;
+
+std::vector<QueryStatement> Statements(std::initializer_list<const char*> texts) {
+    std::vector<QueryStatement> statements;
+    int line = 1;
+    for (const char* text : texts) statements.push_back({text, line++});
+    return statements;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Records what the runner shows an observer: each statement's index and, for
+// a statement with rows, the first column of every row.
+class RecordingObserver : public console::QueryRunObserver {
+  public:
+    void StatementExecuted(std::size_t index, const QueryStatement&,
+                           engine::Recordset& result) override {
+        indexes.push_back(index);
+        if (result.State() != engine::adStateOpen) return;
+        for (; !result.IsEOF(); result.MoveNext()) {
+            firstColumn.push_back(result.Collect(0L).intValue());
+        }
+    }
+    std::vector<std::size_t> indexes;
+    std::vector<std::int64_t> firstColumn;
+};
+
+// A database with t_a holding rows 1 and 2, and a log path beside it.
+class QueryRunnerTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string path = folder_.Folder() + "run.mdb";
+        engine::CreateDatabase(path);
+        connection_ = engine::Connection::create();
+        connection_->Open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + path +
+                          ";Jet OLEDB:Database Password='';");
+        connection_->Execute("CREATE TABLE t_a (ID INTEGER PRIMARY KEY, X INTEGER);");
+        connection_->Execute("INSERT INTO t_a (ID, X) VALUES (1, 10);");
+        connection_->Execute("INSERT INTO t_a (ID, X) VALUES (2, 20);");
+        logPath_ = console::QueryLog::PathBesideProgram(folder_.Folder() + "VantolyPatch");
+    }
+
+    std::int64_t SumOfX() {
+        auto rs = connection_->Execute("SELECT SUM(X) AS S FROM t_a;");
+        return rs->Collect("S").intValue();
+    }
+    std::int64_t RowCount(const std::string& table) {
+        auto rs = connection_->Execute("SELECT COUNT(*) AS N FROM " + table + ";");
+        return rs->Collect("N").intValue();
+    }
+
+    testsupport::TempFolder folder_;
+    std::shared_ptr<engine::Connection> connection_;
+    std::string logPath_;
+};
+
+TEST_F(QueryRunnerTest, LogLiesBesideTheProgramUnderItsFullName) {
+    EXPECT_EQ(console::QueryLog::PathBesideProgram("/opt/tools/VantolyPatch"),
+              "/opt/tools/VantolyPatch実行クエリ保存.txt");
+}
+
+TEST_F(QueryRunnerTest, CommitsEveryStatementAndShowsRowsToTheObserver) {
+    RecordingObserver observer;
+    console::QueryLog log(logPath_);
+    const auto statements = Statements({"UPDATE t_a SET X = X + 1;",
+                                        "CREATE TABLE t_b (ID INTEGER);",
+                                        "INSERT INTO t_b (ID) VALUES (7);",
+                                        "SELECT ID FROM t_a ORDER BY ID;"});
+
+    const console::QueryRunResult result =
+        console::RunQueries(*connection_, statements, {&observer, &log});
+
+    EXPECT_TRUE(result.Committed());
+    EXPECT_EQ(result.executedCount, 4u);
+    EXPECT_EQ(observer.indexes, (std::vector<std::size_t>{0, 1, 2, 3}));
+    EXPECT_EQ(observer.firstColumn, (std::vector<std::int64_t>{1, 2}));
+    EXPECT_EQ(SumOfX(), 32);
+    EXPECT_EQ(RowCount("t_b"), 1);
+    EXPECT_EQ(ReadFile(logPath_),
+              "UPDATE t_a SET X = X + 1;\nCREATE TABLE t_b (ID INTEGER);\n"
+              "INSERT INTO t_b (ID) VALUES (7);\nSELECT ID FROM t_a ORDER BY ID;\n");
+}
+
+TEST_F(QueryRunnerTest, FailureRollsBackEverythingButTheLogKeepsWhatRan) {
+    ASSERT_TRUE(console::QueryLog::EnsureExists(logPath_));
+    {
+        std::ofstream earlier(logPath_, std::ios::binary);
+        earlier << "SELECT 1 FROM t_a;\n";
+    }
+    console::QueryLog log(logPath_);
+    RecordingObserver observer;
+    const auto statements = Statements({"CREATE TABLE t_c (ID INTEGER);",
+                                        "UPDATE t_a SET X = 0;",
+                                        "INSERT INTO t_missing (ID) VALUES (1);",
+                                        "DELETE FROM t_a;"});
+
+    const console::QueryRunResult result =
+        console::RunQueries(*connection_, statements, {&observer, &log});
+
+    ASSERT_FALSE(result.Committed());
+    EXPECT_EQ(result.failure->stage, console::QueryRunStage::kExecute);
+    EXPECT_EQ(result.failure->statementIndex, std::optional<std::size_t>(2));
+    EXPECT_EQ(result.failure->error.code(), engine::hr::kNoTable);
+    EXPECT_FALSE(result.failure->rollbackError.has_value());
+    EXPECT_EQ(result.executedCount, 2u);
+    EXPECT_EQ(observer.indexes, (std::vector<std::size_t>{0, 1}));
+    // The update and the new table are gone; the last statement never ran.
+    EXPECT_EQ(SumOfX(), 30);
+    EXPECT_EQ(RowCount("t_a"), 2);
+    EXPECT_THROW(RowCount("t_c"), engine::ComError);
+    EXPECT_EQ(ReadFile(logPath_),
+              "SELECT 1 FROM t_a;\nCREATE TABLE t_c (ID INTEGER);\nUPDATE t_a SET X = 0;\n");
+}
+
+TEST_F(QueryRunnerTest, ClosedConnectionFailsAtTheBeginAndRunsNothing) {
+    connection_->Close();
+    const console::QueryRunResult result =
+        console::RunQueries(*connection_, Statements({"DELETE FROM t_a;"}));
+    ASSERT_FALSE(result.Committed());
+    EXPECT_EQ(result.failure->stage, console::QueryRunStage::kBegin);
+    EXPECT_FALSE(result.failure->statementIndex.has_value());
+    EXPECT_FALSE(result.failure->rollbackError.has_value());
+    EXPECT_EQ(result.executedCount, 0u);
+}
+
+TEST_F(QueryRunnerTest, ObserverFailureRollsBackAndIsPassedOn) {
+    class Throwing : public console::QueryRunObserver {
+        void StatementExecuted(std::size_t, const QueryStatement&, engine::Recordset&) override {
+            throw std::runtime_error("output closed");
+        }
+    } throwing;
+    EXPECT_THROW(console::RunQueries(*connection_, Statements({"DELETE FROM t_a;"}), {&throwing}),
+                 std::runtime_error);
+    EXPECT_EQ(RowCount("t_a"), 2);
+}
+
+TEST_F(QueryRunnerTest, UnopenableLogDoesNotStopTheRun) {
+    console::QueryLog log(folder_.Folder() + "no-such-folder/log.txt");
+    EXPECT_FALSE(log.IsOpen());
+    const console::QueryRunResult result =
+        console::RunQueries(*connection_, Statements({"DELETE FROM t_a;"}), {nullptr, &log});
+    EXPECT_TRUE(result.Committed());
+    EXPECT_EQ(RowCount("t_a"), 0);
+}
+
+}  // namespace

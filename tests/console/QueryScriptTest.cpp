@@ -1,0 +1,142 @@
+#include "console/QueryScript.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace console {
+void PrintTo(const QueryStatement& statement, std::ostream* out) {
+    *out << "{\"" << statement.text << "\", line " << statement.lineNumber << "}";
+}
+}  // namespace console
+
+namespace {
+
+using console::QueryStatement;
+using console::SplitQueries;
+using console::SplitStatus;
+
+struct SplitCase {
+    const char* name;
+    std::vector<std::string> lines;
+    SplitStatus status;
+    std::vector<QueryStatement> statements;
+    std::optional<QueryStatement> unterminated;
+};
+
+void PrintTo(const SplitCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class SplitQueriesTest : public testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitQueriesTest, SplitsAsTheConsoleDoes) {
+    const SplitCase& c = GetParam();
+    const console::SplitResult result = SplitQueries(c.lines);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.statements, c.statements);
+    EXPECT_EQ(result.unterminated, c.unterminated);
+    EXPECT_TRUE(result.cutLines.empty());
+}
+
+// Columns: name, lines of the edit, status, statements (text, line from 1),
+// the remainder that lacks its ";".
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SplitQueriesTest,
+    testing::Values(
+        SplitCase{"two_lines_joined_by_a_blank",
+                  {"DELETE FROM t_a", "WHERE ID = 1;"},
+                  SplitStatus::kOk,
+                  {{"DELETE FROM t_a WHERE ID = 1;", 1}},
+                  std::nullopt},
+        SplitCase{"two_statements_on_one_line_second_keeps_its_blank",
+                  {"UPDATE t_a SET X = 1; UPDATE t_a SET Y = 2;"},
+                  SplitStatus::kOk,
+                  {{"UPDATE t_a SET X = 1;", 1}, {" UPDATE t_a SET Y = 2;", 1}},
+                  std::nullopt},
+        SplitCase{"no_semicolon_runs_nothing",
+                  {"SELECT 1"},
+                  SplitStatus::kMissingSemicolon,
+                  {},
+                  QueryStatement{"SELECT 1 ", 1}},
+        SplitCase{"text_after_the_last_semicolon",
+                  {"DELETE FROM t_a;", "", "DELETE FROM t_b"},
+                  SplitStatus::kMissingSemicolon,
+                  {{"DELETE FROM t_a;", 1}},
+                  QueryStatement{" DELETE FROM t_b ", 3}},
+        SplitCase{"trailing_blank_line_is_a_remainder_without_semicolon",
+                  {"DELETE FROM t_a;", "   "},
+                  SplitStatus::kMissingSemicolon,
+                  {{"DELETE FROM t_a;", 1}},
+                  QueryStatement{"     ", 2}},
+        SplitCase{"comment_line_with_semicolon_is_dropped_whole",
+                  {"# DELETE FROM t_a; keep this out", "SELECT a FROM t_a;"},
+                  SplitStatus::kOk,
+                  {{"SELECT a FROM t_a;", 2}},
+                  std::nullopt},
+        SplitCase{"blank_before_hash_is_no_comment",
+                  {" # x;"},
+                  SplitStatus::kOk,
+                  {{" # x;", 1}},
+                  std::nullopt},
+        SplitCase{"semicolon_inside_a_literal_splits_there",
+                  {"INSERT INTO t_a (S) VALUES ('x;y');"},
+                  SplitStatus::kOk,
+                  {{"INSERT INTO t_a (S) VALUES ('x;", 1}, {"y');", 1}},
+                  std::nullopt},
+        SplitCase{"line_numbers_count_empty_and_comment_lines",
+                  {"", "# header", "SELECT 1;", "", "SELECT", "\t2;", "INSERT INTO t;"},
+                  SplitStatus::kOk,
+                  {{"SELECT 1;", 3}, {" SELECT \t2;", 5}, {" INSERT INTO t;", 7}},
+                  std::nullopt},
+        SplitCase{"statement_starting_after_a_line_end_belongs_to_the_next_line",
+                  {"SELECT 1;", "SELECT 2;"},
+                  SplitStatus::kOk,
+                  {{"SELECT 1;", 1}, {" SELECT 2;", 2}},
+                  std::nullopt},
+        SplitCase{"only_comments_is_an_empty_run",
+                  {"# nothing to do;"},
+                  SplitStatus::kOk,
+                  {},
+                  std::nullopt},
+        SplitCase{"no_lines", {}, SplitStatus::kNoQuery, {}, std::nullopt},
+        SplitCase{"only_empty_lines", {"", "", ""}, SplitStatus::kNoQuery, {}, std::nullopt}),
+    [](const testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.name); });
+
+TEST(SplitQueriesCut, LongLineIsCutAt512BytesOnACharacterBoundary) {
+    // 9 ASCII bytes, then three-byte characters: byte 512 falls inside the
+    // 168th character, so the cut keeps 167 of them (510 bytes).
+    std::string longLine = "SELECT 'x";
+    for (int i = 0; i < 200; ++i) longLine += "あ";
+    longLine += "' AS a";
+    ASSERT_GT(longLine.size(), 600u);
+
+    const console::SplitResult result = SplitQueries({"SELECT 0;", longLine, "FROM t_a;"});
+
+    ASSERT_EQ(result.status, SplitStatus::kOk);
+    ASSERT_EQ(result.statements.size(), 2u);
+    const std::string expectedHead = longLine.substr(0, 510);
+    EXPECT_EQ(result.statements[1].text, " " + expectedHead + " FROM t_a;");
+    EXPECT_EQ(result.statements[1].lineNumber, 2);
+    EXPECT_EQ(result.cutLines, std::vector<int>{2});
+}
+
+TEST(SplitQueriesCut, LineOfExactly512BytesIsKeptWhole) {
+    const std::string line = "SELECT " + std::string(504, 'a') + ";";
+    ASSERT_EQ(line.size(), 512u);
+    const console::SplitResult result = SplitQueries({line});
+    ASSERT_EQ(result.statements.size(), 1u);
+    EXPECT_EQ(result.statements[0].text, line);
+    EXPECT_TRUE(result.cutLines.empty());
+}
+
+TEST(SplitLines, BreaksAtLineFeedsAndDropsCarriageReturns) {
+    EXPECT_EQ(console::SplitLines("a\r\nb\nc"), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(console::SplitLines("a\n"), (std::vector<std::string>{"a", ""}));
+    EXPECT_EQ(console::SplitLines(""), (std::vector<std::string>{""}));
+    // A carriage return that ends no line stays part of the text.
+    EXPECT_EQ(console::SplitLines("a\rb"), (std::vector<std::string>{"a\rb"}));
+}
+
+}  // namespace
