@@ -1,0 +1,132 @@
+#include <algorithm>
+#include <set>
+
+#include "engine/Internal.h"
+
+namespace engine {
+
+using namespace detail;
+
+namespace {
+
+std::shared_ptr<Column> makeColumn(const StoredColumn& c, bool inPrimaryKey) {
+    auto col = std::make_shared<Column>();
+    col->name = c.name;
+    col->type = c.type.adoType;
+    col->definedSize = c.type.definedSize;
+    col->attributes = (c.type.fixed ? adColFixed : 0) | (c.notNull || inPrimaryKey ? 0 : adColNullable);
+    col->autoIncrement = c.type.autoIncrement;
+    col->seed = c.type.seed;
+    col->increment = c.type.increment;
+    col->defaultValue = c.defaultJet;
+    col->physicalPosition = c.position;
+    return col;
+}
+
+bool lessNoCase(const std::string& a, const std::string& b) { return upperAscii(a) < upperAscii(b); }
+
+void loadUserTable(sqlite3* db, Table& table) {
+    StoredTable stored = Store(db).loadTable(table.Name());
+    std::set<std::string> primary;
+    for (const auto& k : stored.keys) {
+        if (k.type == adKeyPrimary) {
+            for (const auto& c : k.columns) primary.insert(upperAscii(c));
+        }
+    }
+    auto byName = [&](const std::string& name) -> const StoredColumn* {
+        for (const auto& c : stored.columns) {
+            if (equalsNoCase(c.name, name)) return &c;
+        }
+        return nullptr;
+    };
+    std::vector<StoredColumn> sorted = stored.columns;
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return lessNoCase(a.name, b.name); });
+    for (const auto& c : sorted) table.columns_.append(makeColumn(c, primary.count(upperAscii(c.name)) > 0));
+    for (const auto& k : stored.keys) {
+        auto key = std::make_shared<Key>();
+        key->name = k.name;
+        key->type = k.type;
+        key->relatedTable = k.type == adKeyForeign ? k.refTable : "";
+        key->updateRule = k.updateRule;
+        key->deleteRule = k.deleteRule;
+        for (std::size_t i = 0; i < k.columns.size(); ++i) {
+            const StoredColumn* c = byName(k.columns[i]);
+            auto col = c ? makeColumn(*c, primary.count(upperAscii(c->name)) > 0) : std::make_shared<Column>();
+            if (!c) col->name = k.columns[i];
+            if (i < k.refColumns.size()) col->relatedColumn = k.refColumns[i];
+            key->columns.append(col);
+        }
+        table.keys_.append(key);
+    }
+    for (const auto& i : stored.indexes) {
+        auto index = std::make_shared<Index>();
+        index->name = i.name;
+        index->unique = i.unique;
+        index->primaryKey = i.primary;
+        index->ignoreNulls = i.ignoreNulls;
+        for (const auto& name : i.columns) {
+            const StoredColumn* c = byName(name);
+            auto col = c ? makeColumn(*c, primary.count(upperAscii(c->name)) > 0) : std::make_shared<Column>();
+            if (!c) col->name = name;
+            index->columns.append(col);
+        }
+        table.indexes_.append(index);
+    }
+}
+
+// The engine's own system tables are described from SQLite's view of them.
+void loadSystemTable(sqlite3* db, Table& table) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT name, type, \"notnull\", cid FROM pragma_table_info(?) ORDER BY name COLLATE NOCASE",
+                           -1, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        raiseSqlite(db, sqlite3_extended_errcode(db), "reading the catalog");
+    }
+    std::string name = table.Name();
+    sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        auto col = std::make_shared<Column>();
+        col->name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        int ado = adLongVarWChar;
+        long size = 0;
+        typeFromDecl(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)), ado, size);
+        col->type = ado;
+        col->definedSize = size;
+        col->attributes = (ado == adInteger ? adColFixed : 0) | (sqlite3_column_int(stmt, 2) ? 0 : adColNullable);
+        col->physicalPosition = sqlite3_column_int(stmt, 3) + 1;
+        table.columns_.append(col);
+    }
+    sqlite3_finalize(stmt);
+}
+
+}  // namespace
+
+std::shared_ptr<Catalog> Catalog::create() { return std::shared_ptr<Catalog>(new Catalog()); }
+
+void Catalog::putActiveConnection(const std::string& connectionText) {
+    auto connection = Connection::create();
+    connection->Open(connectionText);
+    sqlite3* db = connectionHandle(*connection);
+    Collection<Table> tables;
+    for (const auto& name : Store(db).tableNames(true)) {
+        bool system = isSystemName(name);
+        // The loader holds the connection, so a table outlives its catalog.
+        tables.append(std::make_shared<Table>(name, system ? "SYSTEM TABLE" : "TABLE",
+                                              [connection, system](Table& t) {
+                                                  sqlite3* handle = connectionHandle(*connection);
+                                                  if (system) loadSystemTable(handle, t);
+                                                  else loadUserTable(handle, t);
+                                              }));
+    }
+    connection_ = connection;
+    tables_ = std::move(tables);
+}
+
+const Collection<Table>& Catalog::Tables() const {
+    if (!tables_) {
+        raise(hr::kObjectClosed, 3704, "The catalog has no active connection: set ActiveConnection first.");
+    }
+    return *tables_;
+}
+
+}  // namespace engine

@@ -1,0 +1,456 @@
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "engine/Internal.h"
+
+namespace engine {
+
+using namespace detail;
+
+struct Connection::Impl {
+    sqlite3* db = nullptr;
+    std::string connectionText;
+    std::string path;
+    std::string password;
+    bool inTransaction = false;
+    std::vector<std::weak_ptr<Recordset>> recordsets;  // closed with the connection
+
+    void requireOpen() const {
+        if (!db) raise(hr::kObjectClosed, 3704, "Operation is not allowed when the connection is closed.");
+    }
+};
+
+namespace {
+
+constexpr const char* kJetProvider = "Microsoft.Jet.OLEDB.4.0";
+constexpr const char* kAceProvider = "Microsoft.ACE.OLEDB.12.0";
+constexpr int kBusyTimeoutMs = 1500;
+
+std::string trim(std::string s) {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!s.empty() && blank(s.front())) s.erase(s.begin());
+    while (!s.empty() && blank(s.back())) s.pop_back();
+    return s;
+}
+
+struct ConnectionParts {
+    std::string provider;
+    std::string dataSource;
+    std::string password;
+};
+
+// Reads "Key=Value;" pairs. The database password is taken as written between
+// its single quotes, up to the last quote before the final ";", so a quote
+// inside the password stays part of it.
+ConnectionParts parseConnectionText(const std::string& text) {
+    ConnectionParts parts;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        auto eq = text.find('=', pos);
+        if (eq == std::string::npos) break;
+        std::string key = upperAscii(trim(text.substr(pos, eq - pos)));
+        std::size_t valueStart = eq + 1;
+        std::string value;
+        if (key == "JET OLEDB:DATABASE PASSWORD" && valueStart < text.size() &&
+            (text[valueStart] == '\'' || text[valueStart] == '"')) {
+            char quote = text[valueStart];
+            std::size_t close = text.rfind(std::string(1, quote) + ";");
+            if (close == std::string::npos || close <= valueStart) close = text.rfind(quote);
+            if (close == std::string::npos || close <= valueStart) {
+                raise(hr::kInvalidArg, 0, "The database password in the connection text has no closing quote.");
+            }
+            value = text.substr(valueStart + 1, close - valueStart - 1);
+            pos = text.find(';', close);
+            pos = pos == std::string::npos ? text.size() : pos + 1;
+        } else {
+            auto semi = text.find(';', valueStart);
+            value = trim(text.substr(valueStart, semi == std::string::npos ? std::string::npos : semi - valueStart));
+            if (value.size() >= 2 && (value.front() == '\'' || value.front() == '"') && value.back() == value.front()) {
+                value = value.substr(1, value.size() - 2);
+            }
+            pos = semi == std::string::npos ? text.size() : semi + 1;
+        }
+        if (key == "PROVIDER") parts.provider = value;
+        else if (key == "DATA SOURCE") parts.dataSource = value;
+        else if (key == "JET OLEDB:DATABASE PASSWORD") parts.password = value;
+    }
+    return parts;
+}
+
+// Names the kind of a file that is not one of ours, from its first bytes.
+void checkFileKind(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        raise(hr::kUnspecified, 3024, "Could not find file '" + path + "'.");
+    }
+    if (S_ISDIR(info.st_mode)) {
+        raise(hr::kUnspecified, 3343, "'" + path + "' is a folder, not a database file.");
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) raise(hr::kUnspecified, 3051, "The database file '" + path + "' cannot be read.");
+    char header[32] = {};
+    in.read(header, sizeof header);
+    std::size_t got = static_cast<std::size_t>(in.gcount());
+    if (got >= 20 && std::memcmp(header + 4, "Standard Jet DB", 15) == 0) {
+        raise(hr::kUnspecified, 3343,
+              "'" + path + "' is a genuine Microsoft Jet (Access .mdb) database file. This engine reads "
+                           "only its own database files; convert the data first.");
+    }
+    if (got >= 20 && std::memcmp(header + 4, "Standard ACE DB", 15) == 0) {
+        raise(hr::kUnspecified, 3343,
+              "'" + path + "' is a genuine Microsoft ACE (Access .accdb) database file. This engine reads "
+                           "only its own database files; convert the data first.");
+    }
+    if (got < 16 || std::memcmp(header, "SQLite format 3", 16) != 0) {
+        raise(hr::kUnspecified, 3343,
+              "Unrecognized database format '" + path + "': the file is empty, damaged or not a database.");
+    }
+}
+
+sqlite3* openHandle(const std::string& path, int flags) {
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_EXRESCODE, nullptr);
+    if (rc != SQLITE_OK) {
+        int extended = db ? sqlite3_extended_errcode(db) : rc;
+        std::string message = db ? sqlite3_errmsg(db) : "";
+        sqlite3_close_v2(db);
+        if ((rc & 0xff) == SQLITE_CANTOPEN) {
+            raise(hr::kUnspecified, 3051, "The database file '" + path + "' cannot be opened (" + message + ").");
+        }
+        raiseSqlite(nullptr, extended, "opening '" + path + "'");
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    registerFunctions(db);
+    return db;
+}
+
+void execRaw(sqlite3* db, const char* sql, const std::string& context) {
+    char* err = nullptr;
+    int rc = sqlite3_exec(db, sql, nullptr, nullptr, &err);
+    sqlite3_free(err);
+    if (rc != SQLITE_OK) raiseSqlite(db, sqlite3_extended_errcode(db), context);
+}
+
+std::string canonicalPath(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved)) return resolved;
+    return path;
+}
+
+// Statement-level atomicity for the multi-step definition statements.
+class Savepoint {
+public:
+    explicit Savepoint(sqlite3* db) : db_(db) { execRaw(db_, "SAVEPOINT vx_statement", "starting the statement"); }
+    ~Savepoint() {
+        if (!done_) {
+            sqlite3_exec(db_, "ROLLBACK TO vx_statement", nullptr, nullptr, nullptr);
+            sqlite3_exec(db_, "RELEASE vx_statement", nullptr, nullptr, nullptr);
+        }
+    }
+    void commit() {
+        execRaw(db_, "RELEASE vx_statement", "finishing the statement");
+        done_ = true;
+    }
+
+private:
+    sqlite3* db_;
+    bool done_ = false;
+};
+
+std::vector<ResultColumn> describeColumns(sqlite3* db, sqlite3_stmt* stmt, const Statement& st) {
+    const int count = sqlite3_column_count(stmt);
+    std::vector<ResultColumn> columns(static_cast<std::size_t>(count));
+    const bool useHints = static_cast<int>(st.hints.size()) == count;
+    for (int i = 0; i < count; ++i) {
+        ResultColumn& col = columns[static_cast<std::size_t>(i)];
+        col.name = sqlite3_column_name(stmt, i);
+        int ado = 0;
+        long size = 0;
+        bool typed = typeFromDecl(sqlite3_column_decltype(stmt, i), ado, size);
+        if (!typed && useHints) {
+            const ResultHint& hint = st.hints[static_cast<std::size_t>(i)];
+            switch (hint.kind) {
+                case ResultKind::ColumnOf:
+                    // An aggregate of a table column carries that column's type.
+                    for (const auto& source : st.sources) {
+                        if (source.name.empty()) continue;
+                        if (!hint.table.empty() && !equalsNoCase(hint.table, source.name) &&
+                            !equalsNoCase(hint.table, source.alias)) {
+                            continue;
+                        }
+                        sqlite3_stmt* info = nullptr;
+                        if (sqlite3_prepare_v2(db, "SELECT type FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE",
+                                               -1, &info, nullptr) == SQLITE_OK) {
+                            sqlite3_bind_text(info, 1, source.name.c_str(), -1, SQLITE_TRANSIENT);
+                            sqlite3_bind_text(info, 2, hint.column.c_str(), -1, SQLITE_TRANSIENT);
+                            if (sqlite3_step(info) == SQLITE_ROW) {
+                                typed = typeFromDecl(reinterpret_cast<const char*>(sqlite3_column_text(info, 0)),
+                                                     ado, size);
+                            }
+                        }
+                        sqlite3_finalize(info);
+                        if (typed) break;
+                    }
+                    break;
+                case ResultKind::Count:
+                case ResultKind::Long: ado = adInteger, size = 4, typed = true; break;
+                case ResultKind::Date: ado = adDate, size = 8, typed = true; break;
+                case ResultKind::Currency: ado = adCurrency, size = 8, typed = true; break;
+                case ResultKind::Double: ado = adDouble, size = 8, typed = true; break;
+                case ResultKind::Text: ado = adVarWChar, size = 255, typed = true; break;
+                case ResultKind::Bool: ado = adBoolean, size = 2, typed = true; break;
+                case ResultKind::Dynamic: break;
+            }
+        }
+        col.typed = typed;
+        if (typed) {
+            col.adoType = ado;
+            col.size = size;
+            col.tag = tagForAdoType(ado);
+        }
+    }
+    return columns;
+}
+
+}  // namespace
+
+Connection::Connection() : impl_(std::make_unique<Impl>()) {}
+
+Connection::~Connection() {
+    if (impl_->db) {
+        if (impl_->inTransaction) sqlite3_exec(impl_->db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close_v2(impl_->db);
+    }
+}
+
+std::shared_ptr<Connection> Connection::create() { return std::shared_ptr<Connection>(new Connection()); }
+
+void Connection::Open(const std::string& connectionText, const std::string&, const std::string&, long) {
+    if (impl_->db) raise(hr::kObjectOpen, 3705, "Operation is not allowed when the connection is open.");
+    ConnectionParts parts = parseConnectionText(connectionText);
+    if (!equalsNoCase(parts.provider, kJetProvider) && !equalsNoCase(parts.provider, kAceProvider)) {
+        raise(hr::kProviderNotFound, 0,
+              "Provider cannot be found. It may not be properly installed: '" + parts.provider +
+                  "' (known: " + kJetProvider + ", " + kAceProvider + ").");
+    }
+    if (parts.dataSource.empty()) raise(hr::kUnspecified, 3024, "The connection text names no Data Source.");
+    checkFileKind(parts.dataSource);
+    sqlite3* db = openHandle(parts.dataSource, SQLITE_OPEN_READWRITE);
+    try {
+        execRaw(db, "PRAGMA synchronous = FULL", "opening the database");
+        if (!Store::isEngineFile(db)) {
+            raise(hr::kUnspecified, 3343,
+                  "Unrecognized database format '" + parts.dataSource +
+                      "': it is an SQLite file but holds no catalog of this engine.");
+        }
+        // Never WAL: with no transaction open the file alone is the whole database.
+        execRaw(db, "PRAGMA journal_mode = DELETE", "opening the database");
+        Store store(db);
+        auto hash = store.property("PasswordHash");
+        if (hash) {
+            auto salt = store.property("PasswordSalt").value_or("");
+            if (!verifyPassword(canonicalPath(parts.dataSource), parts.password, salt, *hash)) {
+                raise(hr::kWrongPassword, 3031, "Not a valid password for database '" + parts.dataSource + "'.");
+            }
+        }
+    } catch (...) {
+        sqlite3_close_v2(db);
+        throw;
+    }
+    impl_->db = db;
+    impl_->connectionText = connectionText;
+    impl_->path = parts.dataSource;
+    impl_->password = parts.password;
+    impl_->inTransaction = false;
+}
+
+void Connection::Close() {
+    impl_->requireOpen();
+    for (auto& weak : impl_->recordsets) {
+        if (auto rs = weak.lock(); rs && rs->State() == adStateOpen) rs->Close();
+    }
+    impl_->recordsets.clear();
+    if (impl_->inTransaction) sqlite3_exec(impl_->db, "ROLLBACK", nullptr, nullptr, nullptr);
+    impl_->inTransaction = false;
+    sqlite3_close_v2(impl_->db);
+    impl_->db = nullptr;
+}
+
+long Connection::State() const { return impl_->db ? adStateOpen : adStateClosed; }
+
+const std::string& Connection::ConnectionString() const { return impl_->connectionText; }
+const std::string& Connection::DataSource() const { return impl_->path; }
+
+std::shared_ptr<Recordset> Connection::Execute(const std::string& statement, Variant* recordsAffected, long) {
+    impl_->requireOpen();
+    sqlite3* db = impl_->db;
+    Statement st = parseStatement(statement);
+    if (recordsAffected) *recordsAffected = Variant::fromI4(0);
+    auto closed = Recordset::create();
+    switch (st.kind) {
+        case StatementKind::Select: {
+            sqlite3_stmt* stmt = nullptr;
+            int rc = sqlite3_prepare_v2(db, st.sqlite.c_str(), static_cast<int>(st.sqlite.size()), &stmt, nullptr);
+            if (rc != SQLITE_OK) {
+                sqlite3_finalize(stmt);
+                raiseSqlite(db, sqlite3_extended_errcode(db), "");
+            }
+            std::vector<ResultColumn> columns;
+            try {
+                columns = describeColumns(db, stmt, st);
+            } catch (...) {
+                sqlite3_finalize(stmt);
+                throw;
+            }
+            auto rs = makeStatementRecordset(shared_from_this(), stmt, std::move(columns));
+            std::erase_if(impl_->recordsets, [](const std::weak_ptr<Recordset>& w) { return w.expired(); });
+            impl_->recordsets.push_back(rs);
+            return rs;
+        }
+        case StatementKind::Insert:
+        case StatementKind::Update:
+        case StatementKind::Delete: {
+            sqlite3_stmt* stmt = nullptr;
+            int rc = sqlite3_prepare_v2(db, st.sqlite.c_str(), static_cast<int>(st.sqlite.size()), &stmt, nullptr);
+            if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+            if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+                int extended = sqlite3_extended_errcode(db);
+                std::string message = sqlite3_errmsg(db);
+                sqlite3_finalize(stmt);
+                // A refused write leaves the error on the handle; report it
+                // with the message SQLite gave at the failing step.
+                (void)message;
+                raiseSqlite(db, extended, "");
+            }
+            sqlite3_finalize(stmt);
+            if (recordsAffected) *recordsAffected = Variant::fromI4(sqlite3_changes(db));
+            return closed;
+        }
+        case StatementKind::AlterPassword: {
+            Savepoint sp(db);
+            Store store(db);
+            auto hash = store.property("PasswordHash");
+            std::string oldPassword = st.oldPassword.value_or("");
+            if (hash) {
+                auto salt = store.property("PasswordSalt").value_or("");
+                if (!verifyPassword(canonicalPath(impl_->path), oldPassword, salt, *hash)) {
+                    raise(hr::kWrongPassword, 3031, "Not a valid password: the old password given does not match.");
+                }
+            } else if (!oldPassword.empty()) {
+                raise(hr::kWrongPassword, 3031, "Not a valid password: the database has no password yet; give NULL as the old one.");
+            }
+            std::string newPassword = st.newPassword.value_or("");
+            if (newPassword.empty()) {
+                store.setProperty("PasswordHash", std::nullopt);
+                store.setProperty("PasswordSalt", std::nullopt);
+            } else {
+                std::string salt = newSalt();
+                store.setProperty("PasswordSalt", salt);
+                store.setProperty("PasswordHash", hashPassword(newPassword, salt));
+            }
+            sp.commit();
+            impl_->password = newPassword;
+            return closed;
+        }
+        default: {
+            Savepoint sp(db);
+            Store(db).execute(st);
+            sp.commit();
+            return closed;
+        }
+    }
+}
+
+std::shared_ptr<Recordset> Connection::OpenSchema(SchemaEnum schema) {
+    impl_->requireOpen();
+    if (schema != adSchemaTables) {
+        raise(hr::kUnspecified, 0, "Only the tables schema (20) is provided by this engine.");
+    }
+    Store store(impl_->db);
+    std::vector<std::vector<Variant>> systemRows, userRows;
+    for (const auto& name : store.tableNames(true)) {
+        bool system = isSystemName(name);
+        std::vector<Variant> row = {Variant::null(), Variant::null(), Variant::fromText(name),
+                                    Variant::fromText(system ? "SYSTEM TABLE" : "TABLE")};
+        (system ? systemRows : userRows).push_back(std::move(row));
+    }
+    for (auto& r : userRows) systemRows.push_back(std::move(r));
+    auto text = [](const char* n) {
+        ResultColumn c;
+        c.name = n;
+        c.adoType = adVarWChar;
+        c.size = 64;
+        c.tag = VT_BSTR;
+        c.typed = true;
+        return c;
+    };
+    return makeMemoryRecordset({text("TABLE_CATALOG"), text("TABLE_SCHEMA"), text("TABLE_NAME"), text("TABLE_TYPE")},
+                               std::move(systemRows));
+}
+
+long Connection::BeginTrans() {
+    impl_->requireOpen();
+    if (impl_->inTransaction) {
+        raise(hr::kTransaction, 3003, "A transaction is already running on this connection.");
+    }
+    execRaw(impl_->db, "BEGIN", "beginning a transaction");
+    impl_->inTransaction = true;
+    return 1;
+}
+
+void Connection::CommitTrans() {
+    impl_->requireOpen();
+    if (!impl_->inTransaction) raise(hr::kTransaction, 3034, "You tried to commit without beginning a transaction.");
+    execRaw(impl_->db, "COMMIT", "committing the transaction");
+    impl_->inTransaction = false;
+}
+
+void Connection::RollbackTrans() {
+    impl_->requireOpen();
+    if (!impl_->inTransaction) raise(hr::kTransaction, 3034, "You tried to roll back without beginning a transaction.");
+    impl_->inTransaction = false;
+    execRaw(impl_->db, "ROLLBACK", "rolling back the transaction");
+}
+
+namespace detail {
+sqlite3* connectionHandle(const Connection& connection) {
+    connection.impl().requireOpen();
+    return connection.impl().db;
+}
+}  // namespace detail
+
+void CreateDatabase(const std::string& path, const std::string& password) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        raise(hr::kUnspecified, 3204, "Database '" + path + "' already exists.");
+    }
+    sqlite3* db = openHandle(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    try {
+        execRaw(db, "PRAGMA journal_mode = DELETE", "creating the database");
+        execRaw(db, "BEGIN", "creating the database");
+        Store::initialise(db);
+        if (!password.empty()) {
+            Store store(db);
+            std::string salt = newSalt();
+            store.setProperty("PasswordSalt", salt);
+            store.setProperty("PasswordHash", hashPassword(password, salt));
+        }
+        execRaw(db, "COMMIT", "creating the database");
+    } catch (...) {
+        sqlite3_close_v2(db);
+        std::remove(path.c_str());
+        throw;
+    }
+    sqlite3_close_v2(db);
+}
+
+}  // namespace engine

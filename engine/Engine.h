@@ -1,0 +1,523 @@
+// The database engine: Jet-dialect SQL, a Jet-style catalog and ADO/ADOX/DAO
+// shaped objects over a single SQLite file.
+//
+// Nothing here knows Qt or any other part of VantolyPatch. Every text is UTF-8.
+// Every failure raises engine::ComError (result code, source, description and
+// the Jet error number); SQLite's own codes and messages never leave this
+// library unwrapped.
+//
+// Objects are held through std::shared_ptr: an object is released when its
+// last reference goes, and a connection still open at that point is closed.
+//
+// Example:
+//
+//     auto conn = engine::Connection::create();
+//     conn->Open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=/data/a.mdb;"
+//                "Jet OLEDB:Database Password='';");
+//     engine::Variant affected = engine::Variant::fromI4(0);
+//     auto rs = conn->Execute("SELECT MAX(DBVerCode) AS V FROM t_db_ver;", &affected, -1);
+//     if (!rs->IsEOF()) { engine::Variant v = rs->Collect("V"); }
+//     rs->Close();
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace engine {
+
+// ---------------------------------------------------------------------------
+// Variants
+// ---------------------------------------------------------------------------
+
+// OLE Automation variant type tags (the low 12 bits are the base type).
+enum VarType : std::uint16_t {
+    VT_EMPTY = 0,
+    VT_NULL = 1,
+    VT_I2 = 2,
+    VT_I4 = 3,
+    VT_R4 = 4,
+    VT_R8 = 5,
+    VT_CY = 6,
+    VT_DATE = 7,
+    VT_BSTR = 8,
+    VT_DISPATCH = 9,
+    VT_ERROR = 10,
+    VT_BOOL = 11,
+    VT_VARIANT = 12,
+    VT_UNKNOWN = 13,
+    VT_DECIMAL = 14,
+    VT_I1 = 16,
+    VT_UI1 = 17,
+    VT_UI2 = 18,
+    VT_UI4 = 19,
+    VT_I8 = 20,
+    VT_UI8 = 21,
+    VT_INT = 22,
+    VT_UINT = 23,
+    VT_VECTOR = 0x1000,
+    VT_ARRAY = 0x2000,
+    VT_BYREF = 0x4000,
+};
+
+// A database value: a type tag and the value. Numbers are held as 64-bit
+// integers or doubles whatever their tag; currency as ten-thousandths; dates
+// as OLE Automation dates (days since 1899-12-30); texts as UTF-8 bytes;
+// byte arrays (VT_ARRAY|VT_UI1) as bytes.
+class Variant {
+public:
+    Variant() = default;  // VT_EMPTY
+
+    static Variant null();
+    static Variant fromI2(std::int16_t value);
+    static Variant fromI4(std::int32_t value);
+    static Variant fromI8(std::int64_t value);
+    static Variant fromUI1(std::uint8_t value);
+    static Variant fromR4(float value);
+    static Variant fromR8(double value);
+    static Variant fromCurrency(std::int64_t tenThousandths);
+    static Variant fromDate(double oleDate);
+    static Variant fromBool(bool value);  // stored as -1 / 0
+    static Variant fromText(std::string utf8);
+    static Variant fromBytes(std::vector<std::uint8_t> bytes);
+    static Variant fromDecimal(double value);  // VT_DECIMAL, kept as a double
+    // Any tag with a raw integer payload (for tags the engine never produces,
+    // such as VT_DISPATCH or VT_BYREF|VT_I4).
+    static Variant withTag(std::uint16_t tag, std::int64_t payload = 0);
+
+    std::uint16_t vt() const { return tag_; }
+    bool isNull() const { return tag_ == VT_NULL; }
+    bool isEmpty() const { return tag_ == VT_EMPTY; }
+
+    std::int64_t intValue() const { return int_; }       // integer tags, VT_BOOL, VT_CY
+    double doubleValue() const { return double_; }       // VT_R4, VT_R8, VT_DATE, VT_DECIMAL
+    const std::string& text() const { return text_; }    // VT_BSTR
+    const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+    std::int64_t currency() const { return int_; }       // VT_CY, ten-thousandths
+
+    // The value as a double whatever its numeric tag (texts: 0).
+    double toDouble() const;
+
+    bool operator==(const Variant& other) const = default;
+
+    // A copy holding a floating-point payload (for the double-valued tags).
+    Variant withDouble(double value) const;
+
+private:
+    std::uint16_t tag_ = VT_EMPTY;
+    std::int64_t int_ = 0;
+    double double_ = 0.0;
+    std::string text_;
+    std::vector<std::uint8_t> bytes_;
+};
+
+// ---------------------------------------------------------------------------
+// Errors
+// ---------------------------------------------------------------------------
+
+// Result codes an ADO programmer knows.
+namespace hr {
+constexpr std::int32_t kUnspecified = static_cast<std::int32_t>(0x80004005);     // E_FAIL
+constexpr std::int32_t kInvalidPointer = static_cast<std::int32_t>(0x80004003);  // E_POINTER
+constexpr std::int32_t kInvalidArg = static_cast<std::int32_t>(0x80070057);      // E_INVALIDARG
+constexpr std::int32_t kSyntax = static_cast<std::int32_t>(0x80040E14);          // DB_E_ERRORSINCOMMAND
+constexpr std::int32_t kNoTable = static_cast<std::int32_t>(0x80040E37);         // DB_E_NOTABLE
+constexpr std::int32_t kParamNotSet = static_cast<std::int32_t>(0x80040E10);     // DB_E_PARAMNOTOPTIONAL
+constexpr std::int32_t kWrongPassword = static_cast<std::int32_t>(0x80040E4D);   // DB_SEC_E_AUTH_FAILED
+constexpr std::int32_t kProviderNotFound = static_cast<std::int32_t>(0x800A0E7A);  // adErrProviderNotFound
+constexpr std::int32_t kObjectClosed = static_cast<std::int32_t>(0x800A0E78);      // adErrObjectClosed
+constexpr std::int32_t kObjectOpen = static_cast<std::int32_t>(0x800A0E79);        // adErrObjectOpen
+constexpr std::int32_t kNoCurrentRecord = static_cast<std::int32_t>(0x800A0BCD);   // adErrNoCurrentRecord
+constexpr std::int32_t kItemNotFound = static_cast<std::int32_t>(0x800A0CC1);      // adErrItemNotFound
+constexpr std::int32_t kDataOverflow = static_cast<std::int32_t>(0x80040E57);      // DB_E_DATAOVERFLOW
+constexpr std::int32_t kIntegrity = static_cast<std::int32_t>(0x80040E2F);         // DB_E_INTEGRITYVIOLATION
+constexpr std::int32_t kTransaction = static_cast<std::int32_t>(0x8004D00F);       // XACT_E_NOTRANSACTION
+}  // namespace hr
+
+// The error object every failing call raises.
+class ComError : public std::exception {
+public:
+    ComError(std::int32_t code, std::optional<std::string> source,
+             std::optional<std::string> description, int jetError = 0);
+
+    std::int32_t code() const { return code_; }
+    // Absent or empty texts are reported by callers as "null".
+    const std::optional<std::string>& source() const { return source_; }
+    const std::optional<std::string>& description() const { return description_; }
+    int jetError() const { return jetError_; }  // Jet error number, 0 when none fits
+
+    const char* what() const noexcept override { return what_.c_str(); }
+
+private:
+    std::int32_t code_;
+    std::optional<std::string> source_;
+    std::optional<std::string> description_;
+    int jetError_;
+    std::string what_;
+};
+
+// ---------------------------------------------------------------------------
+// ADO
+// ---------------------------------------------------------------------------
+
+enum ObjectState : long { adStateClosed = 0, adStateOpen = 1 };
+enum SchemaEnum : long { adSchemaTables = 20 };
+enum CursorTypeEnum : long { adOpenForwardOnly = 0 };
+enum LockTypeEnum : long { adLockReadOnly = 1 };
+enum CommandTypeEnum : long { adCmdText = 1, adCmdTable = 2 };
+
+// ADO data type numbers, as the catalog reports column types.
+enum DataTypeEnum : int {
+    adEmpty = 0,
+    adSmallInt = 2,
+    adInteger = 3,
+    adSingle = 4,
+    adDouble = 5,
+    adCurrency = 6,
+    adDate = 7,
+    adBoolean = 11,
+    adDecimal = 14,
+    adUnsignedTinyInt = 17,
+    adGUID = 72,
+    adNumeric = 131,
+    adVarWChar = 202,
+    adLongVarWChar = 203,
+    adVarBinary = 204,
+    adLongVarBinary = 205,
+};
+
+// Column attribute flags.
+enum ColumnAttributesEnum : long { adColFixed = 1, adColNullable = 2 };
+
+// Key types.
+enum KeyTypeEnum : int { adKeyPrimary = 1, adKeyForeign = 2, adKeyUnique = 3 };
+
+// Referential rules.
+enum RuleEnum : int { adRINone = 0, adRICascade = 1, adRISetNull = 2 };
+
+class Recordset;
+class Connection;
+
+class Connection : public std::enable_shared_from_this<Connection> {
+public:
+    static std::shared_ptr<Connection> create();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Opens the database named by a connection text such as
+    //   "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=/x/a.mdb;Jet OLEDB:Database Password='pw';"
+    // (or Provider=Microsoft.ACE.OLEDB.12.0). Raises ComError for an unknown
+    // provider, a missing file, a file that is not a database (a genuine Jet or
+    // ACE file is named as such), a locked file or a wrong password.
+    void Open(const std::string& connectionText, const std::string& user = "",
+              const std::string& password = "", long options = 0);
+    void Close();
+    long State() const;
+
+    // Runs one statement. A final ";" is allowed; anything after it is refused.
+    // recordsAffected (may be null) receives VT_I4 with the changed row count.
+    // Always returns a recordset; for statements without rows it is closed.
+    std::shared_ptr<Recordset> Execute(const std::string& statement, Variant* recordsAffected = nullptr,
+                                       long options = -1);
+
+    // The tables schema: one row per table, columns TABLE_CATALOG,
+    // TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE ("TABLE" / "SYSTEM TABLE"),
+    // ordered by type, then by name.
+    std::shared_ptr<Recordset> OpenSchema(SchemaEnum schema = adSchemaTables);
+
+    // After BeginTrans every statement, DDL included, is undone by RollbackTrans.
+    long BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+
+    const std::string& ConnectionString() const;
+    const std::string& DataSource() const;  // the database file's path
+
+    struct Impl;
+    Impl& impl() const { return *impl_; }
+
+private:
+    Connection();
+    std::unique_ptr<Impl> impl_;
+};
+
+class Field {
+public:
+    std::string Name() const { return name_; }
+    int Type() const { return type_; }           // DataTypeEnum
+    long DefinedSize() const { return size_; }
+    Variant Value() const;
+
+    Field(std::shared_ptr<const Recordset> owner, int position, std::string name, int type,
+          long size)
+        : owner_(std::move(owner)), position_(position), name_(std::move(name)), type_(type),
+          size_(size) {}
+
+private:
+    std::shared_ptr<const Recordset> owner_;
+    int position_;
+    std::string name_;
+    int type_;
+    long size_;
+};
+
+class Fields {
+public:
+    explicit Fields(std::vector<Field> fields) : fields_(std::move(fields)) {}
+    long Count() const { return static_cast<long>(fields_.size()); }
+    const Field& Item(long position) const;  // ComError (item not found) when out of range
+
+private:
+    std::vector<Field> fields_;
+};
+
+class Recordset : public std::enable_shared_from_this<Recordset> {
+public:
+    static std::shared_ptr<Recordset> create();
+    ~Recordset();
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    // Opens a table by name (options adCmdTable): its rows with every field in
+    // physical order. With adCmdText the source is a SELECT statement.
+    void Open(const std::string& source, const std::shared_ptr<Connection>& connection,
+              long cursorType = adOpenForwardOnly, long lockType = adLockReadOnly,
+              long options = adCmdTable);
+    void Close();
+    long State() const;
+
+    bool IsBOF() const;  // true when the recordset holds no rows
+    bool IsEOF() const;
+    void MoveNext();
+
+    // The value of a column of the current row, by name (ASCII case ignored,
+    // as ADO does) or position. ComError when there is no current row or no
+    // such column.
+    Variant Collect(const std::string& columnName) const;
+    Variant Collect(long position) const;
+
+    std::shared_ptr<Fields> GetFields() const;
+
+    struct Impl;
+    Impl& impl() const { return *impl_; }
+
+private:
+    Recordset();
+    std::unique_ptr<Impl> impl_;
+};
+
+// ---------------------------------------------------------------------------
+// ADOX catalog
+// ---------------------------------------------------------------------------
+
+template <typename T>
+class Collection {
+public:
+    Collection() = default;
+    explicit Collection(std::vector<std::shared_ptr<T>> items) : items_(std::move(items)) {}
+    long Count() const { return static_cast<long>(items_.size()); }
+    std::shared_ptr<T> Item(long position) const;  // ComError when out of range
+    void append(std::shared_ptr<T> item) { items_.push_back(std::move(item)); }
+
+private:
+    std::vector<std::shared_ptr<T>> items_;
+};
+
+struct Column {
+    std::string name;
+    int type = adInteger;          // DataTypeEnum
+    long definedSize = 0;
+    long attributes = 0;           // ColumnAttributesEnum flags
+    std::string relatedColumn;     // for a key column: the referenced column
+    bool autoIncrement = false;
+    long seed = 1;
+    long increment = 1;
+    std::optional<std::string> defaultValue;  // the default as Jet SQL text
+    int physicalPosition = 0;
+
+    std::string Name() const { return name; }
+    int Type() const { return type; }
+    long DefinedSize() const { return definedSize; }
+    long Attributes() const { return attributes; }
+    std::string RelatedColumn() const { return relatedColumn; }
+};
+
+struct Key {
+    std::string name;
+    int type = adKeyPrimary;  // KeyTypeEnum
+    std::string relatedTable;
+    int updateRule = adRINone;
+    int deleteRule = adRINone;
+    Collection<Column> columns;  // with relatedColumn set for a foreign key
+
+    std::string Name() const { return name; }
+    int Type() const { return type; }
+    std::string RelatedTable() const { return relatedTable; }
+    const Collection<Column>& Columns() const { return columns; }
+};
+
+struct Index {
+    std::string name;
+    bool unique = false;
+    bool primaryKey = false;
+    bool ignoreNulls = false;
+    Collection<Column> columns;
+
+    std::string Name() const { return name; }
+    bool Unique() const { return unique; }
+    bool PrimaryKey() const { return primaryKey; }
+    const Collection<Column>& Columns() const { return columns; }
+};
+
+// A table of the catalog. Its columns, keys and indexes are read from the
+// file the first time one of them is asked for.
+class Table {
+public:
+    Table(std::string name, std::string type, std::function<void(Table&)> loader)
+        : name_(std::move(name)), type_(std::move(type)), loader_(std::move(loader)) {}
+
+    std::string Name() const { return name_; }
+    std::string Type() const { return type_; }  // "TABLE" or "SYSTEM TABLE"
+    const Collection<Column>& Columns() const { load(); return columns_; }  // by name
+    const Collection<Key>& Keys() const { load(); return keys_; }           // by name
+    const Collection<Index>& Indexes() const { load(); return indexes_; }   // by name
+
+    // Filled by the loader.
+    mutable Collection<Column> columns_;
+    mutable Collection<Key> keys_;
+    mutable Collection<Index> indexes_;
+
+private:
+    void load() const {
+        if (loader_) {
+            auto loader = std::move(loader_);
+            loader_ = nullptr;
+            loader(const_cast<Table&>(*this));
+        }
+    }
+    std::string name_;
+    std::string type_;
+    mutable std::function<void(Table&)> loader_;
+};
+
+// Opens a connection of its own from a connection text and answers with a
+// snapshot of the catalog: tables by name (system tables included), each
+// with its columns, keys and indexes ordered by name.
+class Catalog {
+public:
+    static std::shared_ptr<Catalog> create();
+    void putActiveConnection(const std::string& connectionText);
+    const Collection<Table>& Tables() const;  // ComError (object closed) before a connection
+
+private:
+    Catalog() = default;
+    std::shared_ptr<Connection> connection_;
+    std::optional<Collection<Table>> tables_;
+};
+
+template <typename T>
+std::shared_ptr<T> Collection<T>::Item(long position) const {
+    if (position < 0 || position >= Count()) {
+        throw ComError(hr::kItemNotFound, std::string("VantolyEngine"),
+                       std::string("Item cannot be found in the collection: position ") +
+                           std::to_string(position) + " of " + std::to_string(Count()) + ".",
+                       3265);
+    }
+    return items_[static_cast<std::size_t>(position)];
+}
+
+// ---------------------------------------------------------------------------
+// DAO table-definition facility
+// ---------------------------------------------------------------------------
+
+// DAO field type codes.
+enum DaoType : short {
+    dbBoolean = 1,
+    dbByte = 2,
+    dbInteger = 3,
+    dbLong = 4,
+    dbCurrency = 5,
+    dbSingle = 6,
+    dbDouble = 7,
+    dbDate = 8,
+    dbText = 10,
+    dbLongBinary = 11,
+    dbMemo = 12,
+    dbGUID = 15,
+};
+enum DaoFieldAttributes : long { dbFixedField = 1, dbVariableField = 2, dbAutoIncrField = 16 };
+
+// The members of a field description; members left empty are not applied.
+struct DaoFieldInfo {
+    std::string name;
+    short type = dbText;
+    long size = 0;
+    long attributes = 0;
+    short ordinalPosition = 0;
+    bool required = false;
+    bool allowZeroLength = false;
+    std::string defaultValue;
+};
+
+class DaoTableDef;
+
+class DaoDatabase : public std::enable_shared_from_this<DaoDatabase> {
+public:
+    static std::shared_ptr<DaoDatabase> create();
+    ~DaoDatabase();
+    // connect is ";PWD=password" or empty.
+    void Open(const std::string& path, bool exclusive = false, bool readOnly = false,
+              const std::string& connect = "");
+    void Close();
+    bool IsOpen() const;
+    std::shared_ptr<DaoTableDef> OpenTableDef(const std::string& tableName);
+
+    Connection& connection();
+
+private:
+    DaoDatabase();
+    std::shared_ptr<Connection> connection_;
+};
+
+class DaoTableDef {
+public:
+    DaoTableDef(std::shared_ptr<DaoDatabase> database, std::string tableName);
+    // Adds the column to the table at once.
+    void CreateField(const DaoFieldInfo& info);
+    void Close();
+
+private:
+    std::shared_ptr<DaoDatabase> database_;
+    std::string tableName_;
+    bool open_ = true;
+};
+
+// ---------------------------------------------------------------------------
+// Files
+// ---------------------------------------------------------------------------
+
+// Creates a new, empty database file; ComError when the file exists or
+// cannot be written. An empty password leaves the database without one.
+void CreateDatabase(const std::string& path, const std::string& password = "");
+
+// OLE Automation dates.
+double OleDateFromParts(int year, int month, int day, int hour = 0, int minute = 0,
+                        double second = 0.0);
+struct DateParts {
+    int year, month, day, hour, minute, second;
+};
+// Converts to calendar parts, rounded to the nearest second; false outside
+// the years 100 to 9999.
+bool OleDateToParts(double oleDate, DateParts& parts);
+double OleDateNow();
+
+// For tests and benchmarks: replaces now() with a fixed value (nullopt
+// restores the clock).
+void SetNowForTesting(std::optional<double> oleDate);
+
+}  // namespace engine

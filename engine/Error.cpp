@@ -1,0 +1,141 @@
+#include <cstring>
+
+#include "engine/Internal.h"
+
+namespace engine {
+
+ComError::ComError(std::int32_t code, std::optional<std::string> source,
+                   std::optional<std::string> description, int jetError)
+    : code_(code), source_(std::move(source)), description_(std::move(description)),
+      jetError_(jetError) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "0x%08x", static_cast<unsigned>(code_));
+    what_ = std::string(buffer) + ": " + description_.value_or("(no description)");
+}
+
+namespace detail {
+
+void raise(std::int32_t code, int jetError, const std::string& description) {
+    throw ComError(code, std::string(kSource), description, jetError);
+}
+
+namespace {
+
+// The text after `prefix` in an SQLite message, or empty.
+std::string after(const std::string& message, const char* prefix) {
+    auto pos = message.find(prefix);
+    if (pos == std::string::npos) return {};
+    return message.substr(pos + std::strlen(prefix));
+}
+
+bool startsWith(const std::string& s, const char* prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
+
+}  // namespace
+
+// The one place where SQLite's result codes and messages become the engine's
+// error objects. Messages raised by the engine's own triggers and checks carry
+// a "VX" tag naming the Jet error.
+void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
+    const int primary = rc & 0xff;
+    std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    const std::string where = context.empty() ? "" : " (" + context + ")";
+
+    if (startsWith(message, "VXFK:3201:")) {
+        raise(hr::kUnspecified, 3201,
+              "You cannot add or change a record because a related record is required in table '" +
+                  after(message, "VXFK:3201:") + "'.");
+    }
+    if (startsWith(message, "VXFK:3200:")) {
+        raise(hr::kUnspecified, 3200,
+              "The record cannot be deleted or changed because table '" +
+                  after(message, "VXFK:3200:") + "' includes related records.");
+    }
+    if (startsWith(message, "VXARG:")) {
+        raise(hr::kSyntax, 5, "Invalid procedure call or argument: " + after(message, "VXARG:") + where + ".");
+    }
+    switch (primary) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            raise(hr::kUnspecified, 3045,
+                  "The database file is in use by another process and could not be locked" + where +
+                      ". Close the other program and try again.");
+        case SQLITE_FULL:
+            raise(hr::kUnspecified, 3183,
+                  "There is not enough space on the disk to write the database" + where + ".");
+        case SQLITE_IOERR:
+            raise(hr::kUnspecified, 3043, "A disk or network error occurred while accessing the database" +
+                                              where + ".");
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+        case SQLITE_CANTOPEN:
+            raise(hr::kUnspecified, 3051,
+                  "The database file cannot be opened for writing" + where + ".");
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            raise(hr::kUnspecified, 3343, "Unrecognized database format: the file is damaged" + where + ".");
+        case SQLITE_NOMEM:
+            raise(static_cast<std::int32_t>(0x8007000E), 3035, "System resource exceeded" + where + ".");
+        case SQLITE_TOOBIG:
+            raise(hr::kDataOverflow, 3163, "A value is too large for the field" + where + ".");
+        default:
+            break;
+    }
+    if (primary == SQLITE_CONSTRAINT) {
+        if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY) {
+            raise(hr::kUnspecified, 3022,
+                  "The changes you requested to the table were not successful because they would "
+                  "create duplicate values in the index, primary key, or relationship (" +
+                      after(message, "failed: ") + ").");
+        }
+        if (rc == SQLITE_CONSTRAINT_NOTNULL) {
+            raise(hr::kUnspecified, 3314,
+                  "You must enter a value in the '" + after(message, "failed: ") + "' field.");
+        }
+        if (rc == SQLITE_CONSTRAINT_CHECK) {
+            std::string which = after(message, "failed: ");
+            if (startsWith(which, "vxlen:")) {
+                raise(hr::kDataOverflow, 3163,
+                      "The field '" + which.substr(6) + "' is too small to accept the amount of data "
+                                                        "you attempted to add.");
+            }
+            if (startsWith(which, "vxtype:")) {
+                raise(hr::kUnspecified, 3464,
+                      "Data type mismatch: the value given for field '" + which.substr(7) +
+                          "' is not of the field's type.");
+            }
+        }
+        raise(hr::kUnspecified, 3022, "A constraint of the table refused the change" + where + ".");
+    }
+    if (startsWith(message, "no such table: ")) {
+        std::string name = after(message, "no such table: ");
+        raise(hr::kNoTable, 3078,
+              "The database engine cannot find the input table or query '" + name +
+                  "'. Make sure it exists and that its name is spelled correctly.");
+    }
+    if (startsWith(message, "no such column: ")) {
+        raise(hr::kParamNotSet, 3061,
+              "No value given for one or more required parameters: '" +
+                  after(message, "no such column: ") + "' is not a field of the tables named.");
+    }
+    if (startsWith(message, "ambiguous column name: ")) {
+        raise(hr::kSyntax, 3079,
+              "The specified field '" + after(message, "ambiguous column name: ") +
+                  "' could refer to more than one table listed in the FROM clause.");
+    }
+    if (startsWith(message, "no such function: ")) {
+        raise(hr::kSyntax, 3085,
+              "Undefined function '" + after(message, "no such function: ") + "' in expression.");
+    }
+    if (message.find("aggregate") != std::string::npos) {
+        raise(hr::kSyntax, 3122,
+              "The statement mixes aggregate functions and plain fields in a way that cannot run: " +
+                  message + ".");
+    }
+    raise(hr::kUnspecified, 3000, "The database engine could not carry out the operation" + where +
+                                      ": " + message + ".");
+}
+
+}  // namespace detail
+}  // namespace engine

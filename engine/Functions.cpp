@@ -1,0 +1,407 @@
+// Small shared helpers, the mapping between Jet column types and SQLite's
+// declared types, and the Jet functions registered on every connection.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "engine/Internal.h"
+
+namespace engine::detail {
+
+std::string quoteIdent(std::string_view name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string quoteText(std::string_view text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    return out + "'";
+}
+
+std::string upperAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return out;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::size_t utf8Length(std::string_view s) {
+    std::size_t n = 0;
+    for (unsigned char c : s) {
+        if ((c & 0xC0) != 0x80) ++n;
+    }
+    return n;
+}
+
+bool isSystemName(std::string_view tableName) {
+    std::string up = upperAscii(tableName.substr(0, 7));
+    return up.rfind("MSYS", 0) == 0 || up.rfind("SQLITE_", 0) == 0;
+}
+
+// ---------------------------------------------------------------------------
+// Types
+// ---------------------------------------------------------------------------
+
+std::string sqliteDeclType(const TypeInfo& type) {
+    switch (type.adoType) {
+        case adInteger: return "INTEGER";
+        case adSmallInt: return "SMALLINT";
+        case adUnsignedTinyInt: return "TINYINT";
+        case adSingle: return "SINGLE_REAL";
+        case adDouble: return "DOUBLE";
+        case adCurrency: return "CURRENCY_REAL";
+        case adDate: return "DATETIME_REAL";
+        case adBoolean: return "YESNO_INT";
+        case adVarWChar: return "VARCHAR(" + std::to_string(type.definedSize) + ")";
+        case adLongVarWChar: return "LONGTEXT";
+        case adGUID: return "GUID_TEXT";
+        case adVarBinary: return "VARBINARY_BLOB(" + std::to_string(type.definedSize) + ")";
+        case adLongVarBinary: return "LONGBINARY_BLOB";
+        case adNumeric:
+            return "DECIMAL_REAL(" + std::to_string(type.precision) + "," + std::to_string(type.scale) + ")";
+        default: return "BLOB";
+    }
+}
+
+bool typeFromDecl(const char* decl, int& adoType, long& size) {
+    if (!decl) return false;
+    std::string d = upperAscii(decl);
+    std::string base = d.substr(0, d.find('('));
+    long number = 0;
+    if (auto open = d.find('('); open != std::string::npos) number = std::atol(d.c_str() + open + 1);
+    struct Row {
+        const char* decl;
+        int type;
+        long size;
+    };
+    static const Row rows[] = {
+        {"INTEGER", adInteger, 4},       {"SMALLINT", adSmallInt, 2},
+        {"TINYINT", adUnsignedTinyInt, 1}, {"SINGLE_REAL", adSingle, 4},
+        {"DOUBLE", adDouble, 8},         {"CURRENCY_REAL", adCurrency, 8},
+        {"DATETIME_REAL", adDate, 8},    {"YESNO_INT", adBoolean, 2},
+        {"VARCHAR", adVarWChar, -1},     {"LONGTEXT", adLongVarWChar, 0},
+        {"TEXT", adLongVarWChar, 0},     {"GUID_TEXT", adGUID, 16},
+        {"VARBINARY_BLOB", adVarBinary, -1}, {"LONGBINARY_BLOB", adLongVarBinary, 0},
+        {"DECIMAL_REAL", adNumeric, -1},
+    };
+    for (const auto& r : rows) {
+        if (base == r.decl) {
+            adoType = r.type;
+            size = r.size < 0 ? number : r.size;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::uint16_t tagForAdoType(int adoType) {
+    switch (adoType) {
+        case adSmallInt: return VT_I2;
+        case adInteger: return VT_I4;
+        case adUnsignedTinyInt: return VT_UI1;
+        case adSingle: return VT_R4;
+        case adDouble: return VT_R8;
+        case adCurrency: return VT_CY;
+        case adDate: return VT_DATE;
+        case adBoolean: return VT_BOOL;
+        case adNumeric: return VT_DECIMAL;
+        case adVarBinary:
+        case adLongVarBinary: return VT_ARRAY | VT_UI1;
+        default: return VT_BSTR;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Functions
+// ---------------------------------------------------------------------------
+
+namespace {
+
+bool argDate(sqlite3_value* v, double& ole) {
+    switch (sqlite3_value_type(v)) {
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT:
+            ole = sqlite3_value_double(v);
+            return true;
+        case SQLITE_TEXT: {
+            const char* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
+            return parseDateLiteral(text ? text : "", ole);
+        }
+        default:
+            return false;
+    }
+}
+
+std::string argText(sqlite3_value* v) {
+    const unsigned char* t = sqlite3_value_text(v);
+    return t ? reinterpret_cast<const char*>(t) : "";
+}
+
+void fnNow(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_double(ctx, OleDateNow()); }
+void fnDate(sqlite3_context* ctx, int, sqlite3_value**) {
+    sqlite3_result_double(ctx, std::floor(OleDateNow()));
+}
+void fnTime(sqlite3_context* ctx, int, sqlite3_value**) {
+    double now = OleDateNow();
+    sqlite3_result_double(ctx, now - std::floor(now));
+}
+
+// Right(text, n) by characters, never cutting a UTF-8 sequence.
+void fnRight(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    std::string s = argText(argv[0]);
+    long long n = sqlite3_value_int64(argv[1]);
+    if (n < 0) return sqlite3_result_error(ctx, "VXARG:Right needs a length of 0 or more", -1);
+    std::size_t chars = utf8Length(s);
+    if (static_cast<std::size_t>(n) >= chars) {
+        return sqlite3_result_text(ctx, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    }
+    std::size_t skip = chars - static_cast<std::size_t>(n), pos = 0;
+    while (skip > 0 && pos < s.size()) {
+        ++pos;
+        while (pos < s.size() && (static_cast<unsigned char>(s[pos]) & 0xC0) == 0x80) ++pos;
+        --skip;
+    }
+    std::string out = s.substr(pos);
+    sqlite3_result_text(ctx, out.c_str(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+void fnDatePart(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double ole;
+    if (!argDate(argv[1], ole)) return sqlite3_result_null(ctx);
+    DateParts p{};
+    if (!OleDateToParts(ole, p)) return sqlite3_result_null(ctx);
+    std::string interval = upperAscii(argText(argv[0]));
+    long long v = 0;
+    if (interval == "YYYY") v = p.year;
+    else if (interval == "M") v = p.month;
+    else if (interval == "D") v = p.day;
+    else if (interval == "H") v = p.hour;
+    else if (interval == "N") v = p.minute;
+    else if (interval == "S") v = p.second;
+    else if (interval == "W") {
+        long long days = static_cast<long long>(std::floor(ole));
+        v = ((days % 7) + 7 + 6) % 7 + 1;  // 1899-12-30 was a Saturday (7)
+    } else if (interval == "Q") v = (p.month - 1) / 3 + 1;
+    else return sqlite3_result_error(ctx, "VXARG:Unknown date interval", -1);
+    sqlite3_result_int64(ctx, v);
+}
+
+void fnDateSerial(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    for (int i = 0; i < 3; ++i) {
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    }
+    sqlite3_result_double(ctx, OleDateFromParts(sqlite3_value_int(argv[0]), sqlite3_value_int(argv[1]),
+                                                sqlite3_value_int(argv[2])));
+}
+
+void fnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double ole;
+    if (!argDate(argv[2], ole)) return sqlite3_result_null(ctx);
+    std::string interval = upperAscii(argText(argv[0]));
+    double n = sqlite3_value_double(argv[1]);
+    if (interval == "D" || interval == "Y" || interval == "W") return sqlite3_result_double(ctx, ole + n);
+    if (interval == "WW") return sqlite3_result_double(ctx, ole + 7 * n);
+    if (interval == "H") return sqlite3_result_double(ctx, ole + n / 24);
+    if (interval == "N") return sqlite3_result_double(ctx, ole + n / 1440);
+    if (interval == "S") return sqlite3_result_double(ctx, ole + n / 86400);
+    DateParts p{};
+    if (!OleDateToParts(ole, p)) return sqlite3_result_null(ctx);
+    int months = interval == "YYYY" ? static_cast<int>(n) * 12
+                 : interval == "Q"  ? static_cast<int>(n) * 3
+                 : interval == "M"  ? static_cast<int>(n)
+                                    : 0;
+    if (months == 0 && interval != "M" && interval != "Q" && interval != "YYYY") {
+        return sqlite3_result_error(ctx, "VXARG:Unknown date interval", -1);
+    }
+    int day = p.day;
+    double first = OleDateFromParts(p.year, p.month + months, 1);
+    DateParts q{};
+    OleDateToParts(first, q);
+    static const int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    int len = lengths[q.month - 1];
+    if (q.month == 2 && ((q.year % 4 == 0 && q.year % 100 != 0) || q.year % 400 == 0)) len = 29;
+    sqlite3_result_double(ctx, OleDateFromParts(q.year, q.month, std::min(day, len), p.hour, p.minute, p.second));
+}
+
+void fnDateDiff(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double a, b;
+    if (!argDate(argv[1], a) || !argDate(argv[2], b)) return sqlite3_result_null(ctx);
+    std::string interval = upperAscii(argText(argv[0]));
+    DateParts pa{}, pb{};
+    if (!OleDateToParts(a, pa) || !OleDateToParts(b, pb)) return sqlite3_result_null(ctx);
+    long long v;
+    if (interval == "YYYY") v = pb.year - pa.year;
+    else if (interval == "M") v = (pb.year - pa.year) * 12LL + (pb.month - pa.month);
+    else if (interval == "D" || interval == "Y") v = static_cast<long long>(std::floor(b) - std::floor(a));
+    else if (interval == "H") v = std::llround((b - a) * 24);
+    else if (interval == "N") v = std::llround((b - a) * 1440);
+    else if (interval == "S") v = std::llround((b - a) * 86400);
+    else return sqlite3_result_error(ctx, "VXARG:Unknown date interval", -1);
+    sqlite3_result_int64(ctx, v);
+}
+
+void fnCDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double ole;
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (!argDate(argv[0], ole)) return sqlite3_result_error(ctx, "VXARG:The value is not a date", -1);
+    sqlite3_result_double(ctx, ole);
+}
+
+void fnVal(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    std::string s = argText(argv[0]);
+    std::string digits;
+    for (char c : s) {
+        if (c == ' ' || c == '\t') continue;
+        digits += c;
+    }
+    sqlite3_result_double(ctx, std::strtod(digits.c_str(), nullptr));
+}
+
+std::string two(int v) {
+    char b[8];
+    std::snprintf(b, sizeof b, "%02d", v);
+    return b;
+}
+
+// Format(value, pattern) for dates (yyyy, yy, m, mm, d, dd, h, hh, n, nn,
+// s, ss and the named formats) and plain numbers ("0.00", "#,##0").
+std::string formatValue(sqlite3_value* v, const std::string& pattern) {
+    std::string up = upperAscii(pattern);
+    bool isDatePattern = up.find_first_of("YDHNS") != std::string::npos || up == "SHORT DATE" ||
+                         up == "LONG DATE" || up == "GENERAL DATE" || up.find("MM") != std::string::npos;
+    if (pattern.empty()) return argText(v);
+    double ole = 0;
+    if (isDatePattern && argDate(v, ole)) {
+        std::string p = pattern;
+        if (up == "SHORT DATE" || up == "LONG DATE") p = "yyyy/mm/dd";
+        else if (up == "GENERAL DATE") p = "yyyy/mm/dd hh:nn:ss";
+        else if (up == "SHORT TIME") p = "hh:nn";
+        else if (up == "LONG TIME") p = "hh:nn:ss";
+        DateParts d{};
+        if (!OleDateToParts(ole, d)) return "";
+        std::string out;
+        bool afterHour = false;
+        for (std::size_t i = 0; i < p.size();) {
+            auto run = [&](char c) {
+                std::size_t j = i;
+                while (j < p.size() && (p[j] == c || p[j] == c - 32)) ++j;
+                return j - i;
+            };
+            char c = static_cast<char>(p[i] | 0x20);
+            std::size_t n = (c >= 'a' && c <= 'z') ? run(c) : 0;
+            if (c == 'y' && n >= 3) out += std::to_string(d.year), afterHour = false;
+            else if (c == 'y') out += two(d.year % 100);
+            else if (c == 'm' && afterHour) out += n >= 2 ? two(d.minute) : std::to_string(d.minute);
+            else if (c == 'm') out += n >= 2 ? two(d.month) : std::to_string(d.month);
+            else if (c == 'd') out += n >= 2 ? two(d.day) : std::to_string(d.day);
+            else if (c == 'h') out += n >= 2 ? two(d.hour) : std::to_string(d.hour), afterHour = true;
+            else if (c == 'n') out += n >= 2 ? two(d.minute) : std::to_string(d.minute);
+            else if (c == 's') out += n >= 2 ? two(d.second) : std::to_string(d.second);
+            else {
+                out += p[i];
+                n = 1;
+            }
+            if (c != 'h' && c != ':' && n && c >= 'a' && c <= 'z' && c != 'm') afterHour = false;
+            i += n ? n : 1;
+        }
+        return out;
+    }
+    if (sqlite3_value_type(v) == SQLITE_INTEGER || sqlite3_value_type(v) == SQLITE_FLOAT) {
+        double number = sqlite3_value_double(v);
+        auto dot = pattern.find('.');
+        int decimals = dot == std::string::npos ? 0 : static_cast<int>(pattern.size() - dot - 1);
+        char buf[128];
+        std::snprintf(buf, sizeof buf, "%.*f", decimals, number);
+        std::string text = buf;
+        if (pattern.find(',') != std::string::npos) {
+            auto end = text.find('.');
+            if (end == std::string::npos) end = text.size();
+            std::size_t begin = text[0] == '-' ? 1 : 0;
+            for (std::size_t k = end; k > begin + 3; k -= 3) text.insert(k - 3, ",");
+        }
+        return text;
+    }
+    return argText(v);
+}
+
+void fnFormat(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    std::string out = formatValue(argv[0], argText(argv[1]));
+    sqlite3_result_text(ctx, out.c_str(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+// FIRST/LAST aggregates: the value of the first or last row of the group.
+struct Held {
+    sqlite3_value* value;
+    bool set;
+};
+void firstStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* h = static_cast<Held*>(sqlite3_aggregate_context(ctx, sizeof(Held)));
+    if (h && !h->set) {
+        h->value = sqlite3_value_dup(argv[0]);
+        h->set = true;
+    }
+}
+void lastStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* h = static_cast<Held*>(sqlite3_aggregate_context(ctx, sizeof(Held)));
+    if (!h) return;
+    if (h->set) sqlite3_value_free(h->value);
+    h->value = sqlite3_value_dup(argv[0]);
+    h->set = true;
+}
+void heldFinal(sqlite3_context* ctx) {
+    auto* h = static_cast<Held*>(sqlite3_aggregate_context(ctx, 0));
+    if (!h || !h->set) return sqlite3_result_null(ctx);
+    sqlite3_result_value(ctx, h->value);
+    sqlite3_value_free(h->value);
+}
+
+}  // namespace
+
+void registerFunctions(sqlite3* db) {
+    const int pure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    const int clock = SQLITE_UTF8 | SQLITE_INNOCUOUS;
+    struct Scalar {
+        const char* name;
+        int args;
+        int flags;
+        void (*fn)(sqlite3_context*, int, sqlite3_value**);
+    };
+    const Scalar scalars[] = {
+        {"vx_now", 0, clock, fnNow},           {"vx_date", 0, clock, fnDate},
+        {"vx_time", 0, clock, fnTime},         {"vx_right", 2, pure, fnRight},
+        {"vx_datepart", 2, pure, fnDatePart},  {"vx_format", 2, pure, fnFormat},
+        {"vx_dateserial", 3, pure, fnDateSerial}, {"vx_dateadd", 3, pure, fnDateAdd},
+        {"vx_datediff", 3, pure, fnDateDiff},  {"vx_cdate", 1, pure, fnCDate},
+        {"vx_val", 1, pure, fnVal},
+    };
+    for (const auto& s : scalars) {
+        sqlite3_create_function(db, s.name, s.args, s.flags, nullptr, s.fn, nullptr, nullptr);
+    }
+    sqlite3_create_function(db, "vx_first", 1, SQLITE_UTF8, nullptr, nullptr, firstStep, heldFinal);
+    sqlite3_create_function(db, "vx_last", 1, SQLITE_UTF8, nullptr, nullptr, lastStep, heldFinal);
+}
+
+}  // namespace engine::detail

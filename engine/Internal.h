@@ -1,0 +1,263 @@
+// Declarations shared by the engine's own source files. Not part of the
+// public interface.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/Engine.h"
+
+namespace engine::detail {
+
+constexpr const char* kSource = "VantolyEngine";
+
+// Raises the engine's error object.
+[[noreturn]] void raise(std::int32_t code, int jetError, const std::string& description);
+// Turns an SQLite failure into the engine's error object; `context` names what
+// was being done, for the description.
+[[noreturn]] void raiseSqlite(sqlite3* db, int rc, const std::string& context);
+
+std::string quoteIdent(std::string_view name);    // "name" with quotes doubled
+std::string quoteText(std::string_view text);     // 'text' with quotes doubled
+bool equalsNoCase(std::string_view a, std::string_view b);
+std::string upperAscii(std::string_view s);
+std::size_t utf8Length(std::string_view s);
+bool isSystemName(std::string_view tableName);    // MSys* (any case) or sqlite_*
+
+// ---------------------------------------------------------------------------
+// Column types
+// ---------------------------------------------------------------------------
+
+struct TypeInfo {
+    int adoType = adInteger;
+    long definedSize = 4;
+    bool fixed = true;
+    bool autoIncrement = false;
+    long seed = 1;
+    long increment = 1;
+    int precision = 0;  // DECIMAL
+    int scale = 0;
+};
+
+// The declared SQLite type written for a Jet column type; its affinity is the
+// one the values need, and it maps back to the Jet type one to one.
+std::string sqliteDeclType(const TypeInfo& type);
+// Maps a declared SQLite type back to the ADO type and the variant tag;
+// false for a declared type this engine did not write.
+bool typeFromDecl(const char* decl, int& adoType, long& size);
+std::uint16_t tagForAdoType(int adoType);
+
+// ---------------------------------------------------------------------------
+// Parsed statements
+// ---------------------------------------------------------------------------
+
+struct ColumnDef {
+    std::string name;
+    TypeInfo type;
+    bool notNull = false;
+    std::optional<std::string> defaultJet;     // as written, for the catalog
+    std::optional<std::string> defaultSqlite;  // translated expression
+};
+
+enum class ConstraintKind { PrimaryKey, Unique, ForeignKey };
+
+struct ConstraintDef {
+    ConstraintKind kind = ConstraintKind::PrimaryKey;
+    std::string name;  // empty: generated
+    std::vector<std::string> columns;
+    std::string refTable;
+    std::vector<std::string> refColumns;  // empty: the referenced primary key
+    int updateRule = adRINone;
+    int deleteRule = adRINone;
+};
+
+enum class ResultKind { Dynamic, ColumnOf, Count, Date, Currency, Long, Double, Text, Bool };
+
+struct ResultHint {
+    ResultKind kind = ResultKind::Dynamic;
+    std::string table;   // for ColumnOf: qualifier as written (may be empty)
+    std::string column;  // for ColumnOf
+};
+
+struct TableRef {
+    std::string name;
+    std::string alias;
+};
+
+enum class StatementKind {
+    Select,
+    Insert,
+    Update,
+    Delete,
+    CreateTable,
+    CreateIndex,
+    DropTable,
+    DropIndex,
+    AlterAddColumn,
+    AlterDropColumn,
+    AlterAddConstraint,
+    AlterDropConstraint,
+    AlterColumn,
+    AlterPassword,
+};
+
+struct Statement {
+    StatementKind kind = StatementKind::Select;
+    std::string sqlite;        // DML: the statement for SQLite
+    std::string table;         // target table of DML/DDL
+    std::vector<ResultHint> hints;  // SELECT: one per result column
+    std::vector<TableRef> sources;  // SELECT: the tables of the FROM clauses
+
+    // DDL
+    std::vector<ColumnDef> columns;
+    std::vector<ConstraintDef> constraints;
+    std::string indexName;
+    bool uniqueIndex = false;
+    bool primaryIndex = false;  // WITH PRIMARY
+    bool disallowNull = false;
+    bool ignoreNull = false;
+    std::vector<std::string> indexColumns;
+    std::string columnName;    // DROP COLUMN / ALTER COLUMN
+    std::string constraintName;
+    std::optional<std::string> newPassword;
+    std::optional<std::string> oldPassword;
+};
+
+// Parses one Jet SQL statement. Raises a syntax error naming the place.
+Statement parseStatement(std::string_view text);
+// Translates a lone value such as a column default ("0", "now()", "'x'").
+std::string translateExpression(std::string_view text);
+
+// ---------------------------------------------------------------------------
+// The catalog store (system tables inside the database file)
+// ---------------------------------------------------------------------------
+
+struct StoredColumn {
+    std::string name;
+    TypeInfo type;
+    bool notNull = false;
+    std::optional<std::string> defaultJet;
+    std::optional<std::string> defaultSqlite;
+    int position = 0;
+};
+
+struct StoredIndex {
+    std::string name;
+    bool unique = false;
+    bool primary = false;
+    bool ignoreNulls = false;
+    bool disallowNull = false;
+    bool foreign = false;  // the index a foreign key brings
+    std::vector<std::string> columns;
+};
+
+struct StoredKey {
+    std::string name;
+    int type = adKeyPrimary;
+    std::vector<std::string> columns;
+    std::string refTable;
+    std::vector<std::string> refColumns;
+    int updateRule = adRINone;
+    int deleteRule = adRINone;
+};
+
+struct StoredTable {
+    std::string name;
+    std::vector<StoredColumn> columns;  // physical order
+    std::vector<StoredIndex> indexes;
+    std::vector<StoredKey> keys;
+};
+
+class Store {
+public:
+    explicit Store(sqlite3* db) : db_(db) {}
+
+    static void initialise(sqlite3* db);  // writes the system tables into a new file
+    static bool isEngineFile(sqlite3* db);
+
+    std::vector<std::string> tableNames(bool includeSystem) const;
+    std::optional<std::string> findTable(std::string_view name) const;  // stored spelling
+    StoredTable loadTable(const std::string& storedName) const;
+    // Foreign keys of other tables that reference `storedName`.
+    std::vector<std::pair<std::string, StoredKey>> referencingKeys(const std::string& storedName) const;
+
+    void execute(const Statement& st);  // every DDL statement
+
+    std::optional<std::string> property(const std::string& name) const;
+    void setProperty(const std::string& name, const std::optional<std::string>& value);
+
+private:
+    void createTable(const Statement& st);
+    void createIndex(const Statement& st);
+    void dropTable(const Statement& st);
+    void dropIndex(const Statement& st);
+    void addColumn(const Statement& st);
+    void dropColumn(const Statement& st);
+    void addConstraint(const std::string& table, const ConstraintDef& def);
+    void dropConstraint(const Statement& st);
+    void alterColumn(const Statement& st);
+
+    void saveTable(const StoredTable& t);           // catalog rows of one table
+    void deleteCatalogRows(const std::string& table);
+    void createSqliteTable(const StoredTable& t, const std::string& sqliteName);
+    void createSqliteIndex(const StoredTable& t, const StoredIndex& idx);
+    void dropSqliteIndex(const std::string& table, const std::string& index);
+    void createKeyTriggers(const std::string& table, const StoredKey& key);
+    void dropKeyTriggers(const std::string& table, const StoredKey& key);
+    void rebuildTable(StoredTable& t);              // regenerates the SQLite table
+    void checkIndexLimit(const std::string& table, int adding);
+    int indexUsage(const std::string& table) const;
+    StoredKey resolveForeignKey(const std::string& table, const ConstraintDef& def,
+                                const StoredTable& self);
+    std::string uniqueKeyName(const StoredTable& t, const std::string& base) const;
+
+    void exec(const std::string& sql) const;
+
+    sqlite3* db_;
+};
+
+std::string sqliteIndexName(const std::string& table, const std::string& index);
+
+// ---------------------------------------------------------------------------
+// Recordsets and connections
+// ---------------------------------------------------------------------------
+
+struct ResultColumn {
+    std::string name;
+    int adoType = adVarWChar;
+    long size = 0;
+    std::uint16_t tag = VT_BSTR;
+    bool typed = false;  // false: the tag follows each value
+};
+
+// A recordset over a prepared SELECT; takes ownership of `stmt`.
+std::shared_ptr<Recordset> makeStatementRecordset(const std::shared_ptr<Connection>& connection,
+                                                  sqlite3_stmt* stmt, std::vector<ResultColumn> columns);
+// A recordset over rows held in memory.
+std::shared_ptr<Recordset> makeMemoryRecordset(std::vector<ResultColumn> columns,
+                                               std::vector<std::vector<Variant>> rows);
+sqlite3* connectionHandle(const Connection& connection);  // ComError when closed
+
+// ---------------------------------------------------------------------------
+// Functions registered on every connection (now(), Year(), Format(), ...)
+// ---------------------------------------------------------------------------
+void registerFunctions(sqlite3* db);
+
+// Reads a Jet date literal body ("2020/05/24", "5/24/2020 13:07") into an
+// OLE date; false when it is not a date.
+bool parseDateLiteral(std::string_view text, double& oleDate);
+
+// ---------------------------------------------------------------------------
+// Passwords
+// ---------------------------------------------------------------------------
+std::string hashPassword(const std::string& password, const std::string& saltHex);
+std::string newSalt();
+bool verifyPassword(const std::string& path, const std::string& password,
+                    const std::string& saltHex, const std::string& storedHash);
+
+}  // namespace engine::detail

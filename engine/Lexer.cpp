@@ -1,0 +1,125 @@
+#include "engine/Lexer.h"
+
+#include "engine/Internal.h"
+
+namespace engine::detail {
+
+namespace {
+
+bool isWordStart(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
+}
+bool isWordChar(unsigned char c) { return isWordStart(c) || (c >= '0' && c <= '9') || c == '$'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+[[noreturn]] void syntaxAt(std::string_view sql, std::size_t offset, const std::string& what) {
+    std::string near(sql.substr(offset, 20));
+    raise(hr::kSyntax, 3075, "Syntax error: " + what + " at position " + std::to_string(offset + 1) +
+                                 " near '" + near + "'.");
+}
+
+}  // namespace
+
+std::vector<Token> tokenize(std::string_view sql) {
+    std::vector<Token> tokens;
+    std::size_t i = 0;
+    const std::size_t n = sql.size();
+    while (i < n) {
+        const unsigned char c = static_cast<unsigned char>(sql[i]);
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
+            ++i;
+            continue;
+        }
+        Token t;
+        t.offset = i;
+        if (isWordStart(c)) {
+            std::size_t j = i;
+            while (j < n && isWordChar(static_cast<unsigned char>(sql[j]))) ++j;
+            t.kind = Tok::Word;
+            t.text = std::string(sql.substr(i, j - i));
+            i = j;
+        } else if (c == '[') {
+            auto close = sql.find(']', i + 1);
+            if (close == std::string_view::npos) syntaxAt(sql, i, "missing ]");
+            t.kind = Tok::Bracketed;
+            t.text = std::string(sql.substr(i + 1, close - i - 1));
+            if (t.text.empty()) syntaxAt(sql, i, "empty name in brackets");
+            i = close + 1;
+        } else if (c == '\'' || c == '"') {
+            std::size_t j = i + 1;
+            std::string text;
+            bool closed = false;
+            while (j < n) {
+                if (sql[j] == static_cast<char>(c)) {
+                    if (j + 1 < n && sql[j + 1] == static_cast<char>(c)) {
+                        text += static_cast<char>(c);
+                        j += 2;
+                        continue;
+                    }
+                    closed = true;
+                    ++j;
+                    break;
+                }
+                text += sql[j++];
+            }
+            if (!closed) syntaxAt(sql, i, "missing closing quote");
+            t.kind = Tok::String;
+            t.text = std::move(text);
+            i = j;
+        } else if (c == '#') {
+            auto close = sql.find('#', i + 1);
+            if (close == std::string_view::npos) syntaxAt(sql, i, "missing closing # of a date");
+            t.kind = Tok::Date;
+            t.text = std::string(sql.substr(i + 1, close - i - 1));
+            i = close + 1;
+        } else if (isDigit(static_cast<char>(c)) || (c == '.' && i + 1 < n && isDigit(sql[i + 1]))) {
+            std::size_t j = i;
+            while (j < n && isDigit(sql[j])) ++j;
+            if (j < n && sql[j] == '.') {
+                ++j;
+                while (j < n && isDigit(sql[j])) ++j;
+            }
+            if (j < n && (sql[j] == 'e' || sql[j] == 'E')) {
+                std::size_t k = j + 1;
+                if (k < n && (sql[k] == '+' || sql[k] == '-')) ++k;
+                if (k < n && isDigit(sql[k])) {
+                    j = k;
+                    while (j < n && isDigit(sql[j])) ++j;
+                }
+            }
+            if (j < n && isWordStart(static_cast<unsigned char>(sql[j]))) {
+                syntaxAt(sql, i, "a number runs into a name");
+            }
+            t.kind = Tok::Number;
+            t.text = std::string(sql.substr(i, j - i));
+            i = j;
+        } else {
+            static const char* two[] = {"<>", "<=", ">="};
+            t.kind = Tok::Symbol;
+            bool matched = false;
+            for (const char* op : two) {
+                if (sql.substr(i, 2) == op) {
+                    t.text = op;
+                    i += 2;
+                    matched = true;
+                    break;
+                }
+            }
+            if (!matched) {
+                if (std::string_view("(),.;*+-/\\&^=<>!").find(static_cast<char>(c)) ==
+                    std::string_view::npos) {
+                    syntaxAt(sql, i, "unexpected character");
+                }
+                t.text = std::string(1, static_cast<char>(c));
+                ++i;
+            }
+        }
+        tokens.push_back(std::move(t));
+    }
+    Token end;
+    end.offset = n;
+    tokens.push_back(end);
+    return tokens;
+}
+
+}  // namespace engine::detail

@@ -1,0 +1,30 @@
+// Tokens of Jet SQL.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace engine::detail {
+
+enum class Tok {
+    Word,        // identifier or keyword, as written
+    Bracketed,   // [name], text without the brackets
+    String,      // 'text' or "text", text with escapes resolved
+    Number,      // as written
+    Date,        // #...#, text between the signs
+    Symbol,      // punctuation and operators: ( ) , . ; * + - / \ & ^ = <> < > <= >=
+    End,
+};
+
+struct Token {
+    Tok kind = Tok::End;
+    std::string text;
+    std::size_t offset = 0;  // byte offset in the statement
+};
+
+// Splits a statement into tokens; raises a syntax error for an unterminated
+// literal or a character that belongs to no token.
+std::vector<Token> tokenize(std::string_view sql);
+
+}  // namespace engine::detail

@@ -1,0 +1,1101 @@
+// Jet SQL → SQLite. Statements are parsed completely; DML is re-emitted as
+// SQLite text from the parse, so nothing the parser did not understand ever
+// reaches SQLite, and DDL becomes a description the catalog store carries out.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <set>
+
+#include "engine/Internal.h"
+#include "engine/Lexer.h"
+
+namespace engine::detail {
+
+namespace {
+
+const std::set<std::string> kReserved = {
+    "SELECT", "FROM",   "WHERE",    "GROUP",  "ORDER",  "BY",     "HAVING",   "AND",
+    "OR",     "NOT",    "IN",       "IS",     "NULL",   "LIKE",   "BETWEEN",  "JOIN",
+    "INNER",  "LEFT",   "RIGHT",    "OUTER",  "ON",     "AS",     "UNION",    "INTO",
+    "VALUES", "SET",    "TOP",      "DISTINCT", "CREATE", "TABLE", "DROP",   "ALTER",
+    "INDEX",  "CONSTRAINT", "PRIMARY", "KEY", "REFERENCES", "UNIQUE", "FOREIGN", "EXISTS",
+    "ALL",    "ASC",    "DESC",     "INSERT", "UPDATE", "DELETE", "XOR",      "MOD",
+    "DEFAULT", "WITH",  "DISTINCTROW", "TRUE", "FALSE", "ADD",   "COLUMN",   "PERCENT",
+};
+
+struct Expr {
+    std::string sql;
+    ResultHint hint;
+};
+
+struct FunctionDef {
+    const char* name;
+    int minArgs;
+    int maxArgs;
+    const char* templ;        // $1..$3 replaced by the arguments
+    const char* defaultArg2;  // used for a missing second argument, or null
+    ResultKind kind;
+};
+
+// Jet functions an operator expects, with their SQLite form.
+const FunctionDef kFunctions[] = {
+    {"NOW", 0, 0, "vx_now()", nullptr, ResultKind::Date},
+    {"DATE", 0, 0, "vx_date()", nullptr, ResultKind::Date},
+    {"TIME", 0, 0, "vx_time()", nullptr, ResultKind::Date},
+    {"IIF", 3, 3, "(CASE WHEN ($1) THEN ($2) ELSE ($3) END)", nullptr, ResultKind::Dynamic},
+    {"NZ", 1, 2, "coalesce($1, $2)", "''", ResultKind::Dynamic},
+    {"LEN", 1, 1, "length($1)", nullptr, ResultKind::Long},
+    {"LEFT", 2, 2, "substr($1, 1, $2)", nullptr, ResultKind::Text},
+    {"RIGHT", 2, 2, "vx_right($1, $2)", nullptr, ResultKind::Text},
+    {"MID", 2, 3, "substr($1, $2, $3)", "2147483647", ResultKind::Text},
+    {"UCASE", 1, 1, "upper($1)", nullptr, ResultKind::Text},
+    {"LCASE", 1, 1, "lower($1)", nullptr, ResultKind::Text},
+    {"TRIM", 1, 1, "trim($1, ' ')", nullptr, ResultKind::Text},
+    {"LTRIM", 1, 1, "ltrim($1, ' ')", nullptr, ResultKind::Text},
+    {"RTRIM", 1, 1, "rtrim($1, ' ')", nullptr, ResultKind::Text},
+    {"YEAR", 1, 1, "vx_datepart('yyyy', $1)", nullptr, ResultKind::Long},
+    {"MONTH", 1, 1, "vx_datepart('m', $1)", nullptr, ResultKind::Long},
+    {"DAY", 1, 1, "vx_datepart('d', $1)", nullptr, ResultKind::Long},
+    {"HOUR", 1, 1, "vx_datepart('h', $1)", nullptr, ResultKind::Long},
+    {"MINUTE", 1, 1, "vx_datepart('n', $1)", nullptr, ResultKind::Long},
+    {"SECOND", 1, 1, "vx_datepart('s', $1)", nullptr, ResultKind::Long},
+    {"WEEKDAY", 1, 1, "vx_datepart('w', $1)", nullptr, ResultKind::Long},
+    {"DATEPART", 2, 2, "vx_datepart($1, $2)", nullptr, ResultKind::Long},
+    {"FORMAT", 1, 2, "vx_format($1, $2)", "''", ResultKind::Text},
+    {"DATESERIAL", 3, 3, "vx_dateserial($1, $2, $3)", nullptr, ResultKind::Date},
+    {"DATEADD", 3, 3, "vx_dateadd($1, $2, $3)", nullptr, ResultKind::Date},
+    {"DATEDIFF", 3, 3, "vx_datediff($1, $2, $3)", nullptr, ResultKind::Long},
+    {"CDATE", 1, 1, "vx_cdate($1)", nullptr, ResultKind::Date},
+    {"DATEVALUE", 1, 1, "vx_cdate($1)", nullptr, ResultKind::Date},
+    {"CSTR", 1, 1, "CAST($1 AS TEXT)", nullptr, ResultKind::Text},
+    {"STR", 1, 1, "CAST($1 AS TEXT)", nullptr, ResultKind::Text},
+    {"CLNG", 1, 1, "CAST(round($1) AS INTEGER)", nullptr, ResultKind::Long},
+    {"CINT", 1, 1, "CAST(round($1) AS INTEGER)", nullptr, ResultKind::Long},
+    {"CDBL", 1, 1, "CAST($1 AS REAL)", nullptr, ResultKind::Double},
+    {"CSNG", 1, 1, "CAST($1 AS REAL)", nullptr, ResultKind::Double},
+    {"CCUR", 1, 1, "round(CAST($1 AS REAL), 4)", nullptr, ResultKind::Currency},
+    {"CBOOL", 1, 1, "(CASE WHEN ($1) <> 0 THEN -1 ELSE 0 END)", nullptr, ResultKind::Bool},
+    {"ISNULL", 1, 1, "(CASE WHEN ($1) IS NULL THEN -1 ELSE 0 END)", nullptr, ResultKind::Bool},
+    {"ABS", 1, 1, "abs($1)", nullptr, ResultKind::Dynamic},
+    {"INT", 1, 1, "floor($1)", nullptr, ResultKind::Dynamic},
+    {"FIX", 1, 1, "trunc($1)", nullptr, ResultKind::Dynamic},
+    {"ROUND", 1, 2, "round($1, $2)", "0", ResultKind::Double},
+    {"SQR", 1, 1, "sqrt($1)", nullptr, ResultKind::Double},
+    {"SGN", 1, 1, "sign($1)", nullptr, ResultKind::Long},
+    {"VAL", 1, 1, "vx_val($1)", nullptr, ResultKind::Double},
+    {"INSTR", 2, 2, "instr($1, $2)", nullptr, ResultKind::Long},
+    {"REPLACE", 3, 3, "replace($1, $2, $3)", nullptr, ResultKind::Text},
+    {"ASC", 1, 1, "unicode($1)", nullptr, ResultKind::Long},
+    {"CHR", 1, 1, "char($1)", nullptr, ResultKind::Text},
+    {"COUNT", 1, 1, "count($1)", nullptr, ResultKind::Count},
+    {"SUM", 1, 1, "sum($1)", nullptr, ResultKind::Dynamic},
+    {"AVG", 1, 1, "avg($1)", nullptr, ResultKind::Double},
+    {"MIN", 1, 1, "min($1)", nullptr, ResultKind::ColumnOf},
+    {"MAX", 1, 1, "max($1)", nullptr, ResultKind::ColumnOf},
+    {"FIRST", 1, 1, "vx_first($1)", nullptr, ResultKind::ColumnOf},
+    {"LAST", 1, 1, "vx_last($1)", nullptr, ResultKind::ColumnOf},
+};
+
+const FunctionDef* findFunction(const std::string& upper) {
+    for (const auto& f : kFunctions) {
+        if (upper == f.name) return &f;
+    }
+    return nullptr;
+}
+
+std::string applyTemplate(const char* templ, const std::vector<std::string>& args) {
+    std::string out;
+    for (const char* c = templ; *c; ++c) {
+        if (*c == '$' && c[1] >= '1' && c[1] <= '9') {
+            std::size_t i = static_cast<std::size_t>(c[1] - '1');
+            out += i < args.size() ? args[i] : "NULL";
+            ++c;
+        } else {
+            out += *c;
+        }
+    }
+    return out;
+}
+
+std::string formatDouble(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.17g", v);
+    std::string s = buf;
+    if (s.find_first_of(".eEn") == std::string::npos) s += ".0";
+    return s;
+}
+
+class Parser {
+public:
+    explicit Parser(std::string_view sql) : sql_(sql), toks_(tokenize(sql)) {}
+
+    // A lone expression, as a column default is written.
+    std::string standaloneExpression() {
+        Expr e = unary();
+        if (peek().kind != Tok::End) fail(3075, "Unexpected text after the value");
+        return e.sql;
+    }
+
+    Statement run() {
+        const Token& first = peek();
+        if (first.kind == Tok::End) fail(3129, "The statement is empty");
+        std::string w = first.kind == Tok::Word ? upperAscii(first.text) : "";
+        static const std::set<std::string> transactionWords = {"BEGIN", "COMMIT", "ROLLBACK",
+                                                               "SAVEPOINT", "RELEASE", "END",
+                                                               "TRANSACTION"};
+        static const std::set<std::string> aroundWords = {"PRAGMA", "ATTACH", "DETACH", "VACUUM",
+                                                          "REINDEX", "ANALYZE", "EXPLAIN", "WITH",
+                                                          "REPLACE", "UPSERT"};
+        if (transactionWords.count(w)) {
+            raise(hr::kSyntax, 3129,
+                  "The statement '" + first.text +
+                      "' is refused: transactions are begun, committed and rolled back through the "
+                      "connection (BeginTrans, CommitTrans, RollbackTrans), not by statements.");
+        }
+        if (aroundWords.count(w)) {
+            raise(hr::kSyntax, 3129,
+                  "The statement '" + first.text +
+                      "' is refused: it is not Jet SQL. Expected SELECT, INSERT, UPDATE, DELETE, "
+                      "CREATE, DROP or ALTER.");
+        }
+        if (w == "SELECT") {
+            st_.kind = StatementKind::Select;
+            st_.sqlite = selectStatement(true);
+        } else if (w == "INSERT") {
+            insertStatement();
+        } else if (w == "UPDATE") {
+            updateStatement();
+        } else if (w == "DELETE") {
+            deleteStatement();
+        } else if (w == "CREATE") {
+            createStatement();
+        } else if (w == "DROP") {
+            dropStatement();
+        } else if (w == "ALTER") {
+            alterStatement();
+        } else if (first.kind == Tok::Symbol && first.text == "(") {
+            st_.kind = StatementKind::Select;
+            st_.sqlite = selectStatement(true);
+        } else {
+            raise(hr::kSyntax, 3129,
+                  "Invalid SQL statement at '" + first.text +
+                      "'; expected 'DELETE', 'INSERT', 'SELECT', 'UPDATE', 'CREATE', 'DROP' or 'ALTER'.");
+        }
+        acceptSym(";");
+        if (peek().kind != Tok::End) {
+            raise(hr::kSyntax, 3142,
+                  "Characters found after end of SQL statement at position " +
+                      std::to_string(peek().offset + 1) + ": '" +
+                      std::string(sql_.substr(peek().offset, 30)) +
+                      "'. Run one statement at a time.");
+        }
+        return std::move(st_);
+    }
+
+private:
+    // ------------------------------------------------------------------ tokens
+    const Token& peek(std::size_t k = 0) const {
+        return toks_[std::min(pos_ + k, toks_.size() - 1)];
+    }
+    const Token& next() {
+        const Token& t = toks_[pos_];
+        if (pos_ + 1 < toks_.size()) ++pos_;
+        return t;
+    }
+    bool isWord(const char* kw, std::size_t k = 0) const {
+        const Token& t = peek(k);
+        return t.kind == Tok::Word && equalsNoCase(t.text, kw);
+    }
+    bool isSym(const char* s, std::size_t k = 0) const {
+        const Token& t = peek(k);
+        return t.kind == Tok::Symbol && t.text == s;
+    }
+    bool acceptWord(const char* kw) {
+        if (!isWord(kw)) return false;
+        next();
+        return true;
+    }
+    bool acceptSym(const char* s) {
+        if (!isSym(s)) return false;
+        next();
+        return true;
+    }
+    void expectWord(const char* kw) {
+        if (!acceptWord(kw)) fail(errorNumber_, std::string("Expected ") + kw);
+    }
+    void expectSym(const char* s) {
+        if (!acceptSym(s)) fail(errorNumber_, std::string("Expected '") + s + "'");
+    }
+
+    [[noreturn]] void fail(int jet, const std::string& what) const {
+        const Token& t = peek();
+        std::string near = t.kind == Tok::End ? "the end of the statement"
+                                              : "'" + std::string(sql_.substr(t.offset, 30)) + "'";
+        raise(hr::kSyntax, jet,
+              what + " at position " + std::to_string(t.offset + 1) + ", near " + near + ".");
+    }
+
+    // A name: a plain word that is not reserved, or a bracketed name.
+    bool isName(std::size_t k = 0) const {
+        const Token& t = peek(k);
+        if (t.kind == Tok::Bracketed) return true;
+        return t.kind == Tok::Word && !kReserved.count(upperAscii(t.text));
+    }
+    std::string name(const char* what) {
+        if (!isName()) fail(errorNumber_, std::string("Expected ") + what);
+        return next().text;
+    }
+    std::string tableName() {
+        std::string n = name("a table name");
+        checkTableName(n);
+        return n;
+    }
+    void checkTableName(const std::string& n) const {
+        if (upperAscii(n).rfind("SQLITE_", 0) == 0) {
+            raise(hr::kSyntax, 3129, "The name '" + n + "' is reserved for the storage layer.");
+        }
+    }
+    void checkWritable(const std::string& table) const {
+        if (isSystemName(table)) {
+            raise(hr::kUnspecified, 3112,
+                  "The table '" + table + "' is a system table of the catalog and cannot be changed "
+                                          "by a statement.");
+        }
+    }
+
+    // ------------------------------------------------------------- expressions
+    Expr expr() { return orExpr(); }
+
+    Expr orExpr() {
+        Expr left = xorExpr();
+        while (acceptWord("OR")) {
+            Expr right = xorExpr();
+            left = {"(" + left.sql + " OR " + right.sql + ")", {}};
+        }
+        return left;
+    }
+    Expr xorExpr() {
+        Expr left = andExpr();
+        while (acceptWord("XOR")) {
+            Expr right = andExpr();
+            left = {"(((" + left.sql + ") <> 0) <> ((" + right.sql + ") <> 0))", {}};
+        }
+        return left;
+    }
+    Expr andExpr() {
+        Expr left = notExpr();
+        while (acceptWord("AND")) {
+            Expr right = notExpr();
+            left = {"(" + left.sql + " AND " + right.sql + ")", {}};
+        }
+        return left;
+    }
+    Expr notExpr() {
+        if (acceptWord("NOT")) {
+            Expr inner = notExpr();
+            return {"(NOT " + inner.sql + ")", {}};
+        }
+        return comparison();
+    }
+    Expr comparison() {
+        Expr left = concat();
+        static const char* ops[] = {"=", "<>", "<", ">", "<=", ">="};
+        for (const char* op : ops) {
+            if (acceptSym(op)) {
+                Expr right = concat();
+                return {"(" + left.sql + " " + op + " " + right.sql + ")", {}};
+            }
+        }
+        if (acceptWord("IS")) {
+            bool negate = acceptWord("NOT");
+            expectWord("NULL");
+            return {"(" + left.sql + (negate ? " IS NOT NULL)" : " IS NULL)"), {}};
+        }
+        bool negate = false;
+        if (isWord("NOT") && (isWord("LIKE", 1) || isWord("BETWEEN", 1) || isWord("IN", 1))) {
+            next();
+            negate = true;
+        }
+        const std::string notText = negate ? " NOT" : "";
+        if (acceptWord("LIKE")) {
+            Expr pattern = concat();
+            return {"(" + left.sql + notText + " LIKE " + pattern.sql + ")", {}};
+        }
+        if (acceptWord("BETWEEN")) {
+            Expr low = concat();
+            expectWord("AND");
+            Expr high = concat();
+            return {"(" + left.sql + notText + " BETWEEN " + low.sql + " AND " + high.sql + ")", {}};
+        }
+        if (acceptWord("IN")) {
+            expectSym("(");
+            std::string list;
+            if (isWord("SELECT")) {
+                list = selectStatement(false);
+            } else {
+                do {
+                    if (!list.empty()) list += ", ";
+                    list += expr().sql;
+                } while (acceptSym(","));
+            }
+            expectSym(")");
+            return {"(" + left.sql + notText + " IN (" + list + "))", {}};
+        }
+        if (negate) fail(3075, "Expected LIKE, BETWEEN or IN after NOT");
+        return left;
+    }
+    Expr concat() {
+        Expr left = additive();
+        while (acceptSym("&")) {
+            Expr right = additive();
+            left = {"(coalesce(" + left.sql + ", '') || coalesce(" + right.sql + ", ''))",
+                    {ResultKind::Text, {}, {}}};
+        }
+        return left;
+    }
+    Expr additive() {
+        Expr left = modulo();
+        while (isSym("+") || isSym("-")) {
+            std::string op = next().text;
+            Expr right = modulo();
+            left = {"(" + left.sql + " " + op + " " + right.sql + ")", {}};
+        }
+        return left;
+    }
+    Expr modulo() {
+        Expr left = intDivision();
+        while (acceptWord("MOD")) {
+            Expr right = intDivision();
+            left = {"(CAST(round(" + left.sql + ") AS INTEGER) % CAST(round(" + right.sql +
+                        ") AS INTEGER))",
+                    {ResultKind::Long, {}, {}}};
+        }
+        return left;
+    }
+    Expr intDivision() {
+        Expr left = multiplicative();
+        while (acceptSym("\\")) {
+            Expr right = multiplicative();
+            left = {"(CAST(round(" + left.sql + ") AS INTEGER) / CAST(round(" + right.sql +
+                        ") AS INTEGER))",
+                    {ResultKind::Long, {}, {}}};
+        }
+        return left;
+    }
+    Expr multiplicative() {
+        Expr left = unary();
+        while (isSym("*") || isSym("/")) {
+            std::string op = next().text;
+            Expr right = unary();
+            if (op == "/") {
+                left = {"(CAST(" + left.sql + " AS REAL) / " + right.sql + ")",
+                        {ResultKind::Double, {}, {}}};
+            } else {
+                left = {"(" + left.sql + " * " + right.sql + ")", {}};
+            }
+        }
+        return left;
+    }
+    Expr unary() {
+        if (acceptSym("-")) {
+            Expr inner = unary();
+            return {"(-" + inner.sql + ")", inner.hint.kind == ResultKind::ColumnOf ? ResultHint{} : inner.hint};
+        }
+        if (acceptSym("+")) return unary();
+        return power();
+    }
+    Expr power() {
+        Expr left = primary();
+        while (acceptSym("^")) {
+            Expr right = primary();
+            left = {"pow(" + left.sql + ", " + right.sql + ")", {ResultKind::Double, {}, {}}};
+        }
+        return left;
+    }
+
+    Expr primary() {
+        const Token& t = peek();
+        switch (t.kind) {
+            case Tok::Number: {
+                next();
+                bool integral = t.text.find_first_of(".eE") == std::string::npos;
+                return {t.text, {integral ? ResultKind::Long : ResultKind::Double, {}, {}}};
+            }
+            case Tok::String:
+                next();
+                return {quoteText(t.text), {ResultKind::Text, {}, {}}};
+            case Tok::Date: {
+                double ole = 0;
+                if (!parseDateLiteral(t.text, ole)) fail(3075, "Invalid date '#" + t.text + "#'");
+                next();
+                return {formatDouble(ole), {ResultKind::Date, {}, {}}};
+            }
+            case Tok::Symbol:
+                if (t.text == "(") {
+                    next();
+                    if (isWord("SELECT")) {
+                        std::string sub = selectStatement(false);
+                        expectSym(")");
+                        return {"(" + sub + ")", {}};
+                    }
+                    Expr inner = expr();
+                    expectSym(")");
+                    return {"(" + inner.sql + ")", inner.hint};
+                }
+                fail(3075, "Expected a value or a field name");
+            case Tok::End:
+                fail(3075, "The expression ends too early");
+            case Tok::Word:
+            case Tok::Bracketed:
+                break;
+        }
+        if (t.kind == Tok::Word) {
+            std::string up = upperAscii(t.text);
+            if (up == "NULL") {
+                next();
+                return {"NULL", {}};
+            }
+            if (up == "TRUE") {
+                next();
+                return {"-1", {ResultKind::Bool, {}, {}}};
+            }
+            if (up == "FALSE") {
+                next();
+                return {"0", {ResultKind::Bool, {}, {}}};
+            }
+            if (up == "EXISTS") {
+                next();
+                expectSym("(");
+                std::string sub = selectStatement(false);
+                expectSym(")");
+                return {"(EXISTS (" + sub + "))", {}};
+            }
+            if (isSym("(", 1)) return functionCall();
+        }
+        return columnRef();
+    }
+
+    Expr functionCall() {
+        const Token& nameTok = next();
+        std::string up = upperAscii(nameTok.text);
+        const FunctionDef* f = findFunction(up);
+        if (!f) {
+            raise(hr::kSyntax, 3085,
+                  "Undefined function '" + nameTok.text + "' in expression at position " +
+                      std::to_string(nameTok.offset + 1) + ".");
+        }
+        expectSym("(");
+        std::vector<Expr> args;
+        bool distinct = false;
+        if (!isSym(")")) {
+            if (up == "COUNT" && isSym("*")) {
+                next();
+                args.push_back({"*", {}});
+            } else {
+                if (f->kind == ResultKind::Count || up == "SUM" || up == "AVG") {
+                    distinct = acceptWord("DISTINCT");
+                }
+                do {
+                    args.push_back(expr());
+                } while (acceptSym(","));
+            }
+        }
+        expectSym(")");
+        int count = static_cast<int>(args.size());
+        if (count < f->minArgs || count > f->maxArgs) {
+            raise(hr::kSyntax, 3075,
+                  "Wrong number of arguments used with function '" + nameTok.text + "' at position " +
+                      std::to_string(nameTok.offset + 1) + ".");
+        }
+        std::vector<std::string> texts;
+        for (auto& a : args) texts.push_back(a.sql);
+        if (count == 1 && f->defaultArg2) texts.push_back(f->defaultArg2);
+        if (distinct) texts[0] = "DISTINCT " + texts[0];
+        ResultHint hint{f->kind, {}, {}};
+        if (f->kind == ResultKind::ColumnOf) {
+            hint = args[0].hint.kind == ResultKind::ColumnOf ? args[0].hint : ResultHint{};
+            if (args[0].hint.kind != ResultKind::ColumnOf && args[0].hint.kind != ResultKind::Dynamic) {
+                hint = args[0].hint;
+            }
+        }
+        return {applyTemplate(f->templ, texts), hint};
+    }
+
+    Expr columnRef() {
+        std::string first = name("a field name");
+        if ((isSym(".") || isSym("!")) && (isName(1) || isSym("*", 1))) {
+            next();
+            if (isSym("*")) fail(3075, "'*' is allowed only in the field list");
+            std::string second = name("a field name");
+            return {quoteIdent(first) + "." + quoteIdent(second),
+                    {ResultKind::ColumnOf, first, second}};
+        }
+        return {quoteIdent(first), {ResultKind::ColumnOf, {}, first}};
+    }
+
+    // ------------------------------------------------------------------ SELECT
+    std::string selectStatement(bool top) {
+        ++depth_;
+        std::string limit;
+        std::string out = selectCore(top && depth_ == 1, limit);
+        while (isWord("UNION")) {
+            next();
+            bool all = acceptWord("ALL");
+            std::string ignored;
+            bool paren = acceptSym("(");
+            std::string core = selectCore(false, ignored);
+            if (paren) expectSym(")");
+            out += all ? " UNION ALL " : " UNION ";
+            out += core;
+        }
+        if (isWord("ORDER")) {
+            next();
+            expectWord("BY");
+            out += " ORDER BY ";
+            bool firstItem = true;
+            do {
+                if (!firstItem) out += ", ";
+                firstItem = false;
+                out += expr().sql;
+                if (acceptWord("DESC")) out += " DESC";
+                else acceptWord("ASC");
+            } while (acceptSym(","));
+        }
+        if (!limit.empty()) out += " LIMIT " + limit;
+        --depth_;
+        return out;
+    }
+
+    std::string selectCore(bool collectHints, std::string& limit) {
+        expectWord("SELECT");
+        std::string out = "SELECT ";
+        if (acceptWord("DISTINCT") || acceptWord("DISTINCTROW")) out += "DISTINCT ";
+        else acceptWord("ALL");
+        if (acceptWord("TOP")) {
+            const Token& n = peek();
+            if (n.kind != Tok::Number || n.text.find_first_of(".eE") != std::string::npos) {
+                fail(3075, "TOP needs a whole number");
+            }
+            limit = next().text;
+            if (isWord("PERCENT")) fail(3075, "TOP n PERCENT is not supported; give a number of rows");
+        }
+        int itemIndex = 0;
+        bool firstItem = true;
+        do {
+            if (!firstItem) out += ", ";
+            firstItem = false;
+            if (isSym("*")) {
+                next();
+                out += "*";
+                if (collectHints) starSeen_ = true;
+                continue;
+            }
+            if (isName() && (isSym(".", 1) || isSym("!", 1)) && isSym("*", 2)) {
+                out += quoteIdent(next().text) + ".*";
+                next();
+                next();
+                if (collectHints) starSeen_ = true;
+                continue;
+            }
+            Expr e = expr();
+            std::string alias;
+            if (acceptWord("AS")) {
+                const Token& a = peek();
+                if (a.kind == Tok::String) alias = next().text;
+                else alias = name("an alias");
+            } else if (isName() && !isWord("FROM")) {
+                alias = next().text;
+            }
+            bool bareColumn = e.hint.kind == ResultKind::ColumnOf && e.sql.back() == '"' &&
+                              e.sql.find('(') == std::string::npos;
+            if (alias.empty() && !bareColumn) alias = "Expr" + std::to_string(1000 + itemIndex);
+            out += e.sql;
+            if (!alias.empty()) out += " AS " + quoteIdent(alias);
+            if (collectHints) st_.hints.push_back(e.hint);
+            ++itemIndex;
+        } while (acceptSym(","));
+        if (collectHints && starSeen_) st_.hints.clear();  // a star: types come from the tables
+        if (acceptWord("FROM")) {
+            out += " FROM ";
+            bool firstSource = true;
+            do {
+                if (!firstSource) out += ", ";
+                firstSource = false;
+                out += joinExpr(collectHints);
+            } while (acceptSym(","));
+        }
+        if (acceptWord("WHERE")) out += " WHERE " + expr().sql;
+        if (isWord("GROUP")) {
+            next();
+            expectWord("BY");
+            out += " GROUP BY ";
+            bool firstGroup = true;
+            do {
+                if (!firstGroup) out += ", ";
+                firstGroup = false;
+                out += expr().sql;
+            } while (acceptSym(","));
+        }
+        if (acceptWord("HAVING")) out += " HAVING " + expr().sql;
+        return out;
+    }
+
+    std::string joinExpr(bool collect) {
+        std::string out = tablePrimary(collect);
+        for (;;) {
+            std::string kind;
+            if (isWord("INNER") && isWord("JOIN", 1)) {
+                kind = " INNER JOIN ";
+                next();
+            } else if (isWord("LEFT") || isWord("RIGHT")) {
+                kind = isWord("LEFT") ? " LEFT JOIN " : " RIGHT JOIN ";
+                next();
+                acceptWord("OUTER");
+                if (!isWord("JOIN")) fail(3131, "Expected JOIN");
+            } else if (isWord("JOIN")) {
+                fail(3131, "Syntax error in FROM clause: JOIN needs INNER, LEFT or RIGHT");
+            } else {
+                break;
+            }
+            expectWord("JOIN");
+            std::string right = tablePrimary(collect);
+            expectWord("ON");
+            out += kind + right + " ON " + expr().sql;
+        }
+        return out;
+    }
+
+    std::string tablePrimary(bool collect) {
+        if (acceptSym("(")) {
+            if (isWord("SELECT")) {
+                std::string sub = selectStatement(false);
+                expectSym(")");
+                acceptWord("AS");
+                std::string alias = name("an alias for the subquery");
+                if (collect) st_.sources.push_back({"", alias});
+                return "(" + sub + ") AS " + quoteIdent(alias);
+            }
+            std::string inner = joinExpr(collect);
+            expectSym(")");
+            return "(" + inner + ")";
+        }
+        std::string table = tableName();
+        std::string out = quoteIdent(table);
+        std::string alias;
+        if (acceptWord("AS")) alias = name("an alias");
+        else if (isName()) alias = next().text;
+        if (!alias.empty()) out += " AS " + quoteIdent(alias);
+        if (collect) st_.sources.push_back({table, alias});
+        return out;
+    }
+
+    // ------------------------------------------------------------- INSERT etc.
+    void insertStatement() {
+        next();
+        expectWord("INTO");
+        st_.kind = StatementKind::Insert;
+        st_.table = tableName();
+        checkWritable(st_.table);
+        std::string out = "INSERT INTO " + quoteIdent(st_.table);
+        if (isSym("(") && !isWord("SELECT", 1)) {
+            next();
+            out += " (";
+            bool firstCol = true;
+            do {
+                if (!firstCol) out += ", ";
+                firstCol = false;
+                out += quoteIdent(name("a field name"));
+            } while (acceptSym(","));
+            expectSym(")");
+            out += ")";
+        }
+        if (acceptWord("VALUES")) {
+            expectSym("(");
+            out += " VALUES (";
+            bool firstValue = true;
+            do {
+                if (!firstValue) out += ", ";
+                firstValue = false;
+                out += expr().sql;
+            } while (acceptSym(","));
+            expectSym(")");
+            out += ")";
+        } else if (isWord("SELECT") || isSym("(")) {
+            out += " " + selectStatement(false);
+        } else {
+            fail(3134, "Syntax error in INSERT INTO statement: expected VALUES or SELECT");
+        }
+        st_.sqlite = out;
+    }
+
+    void updateStatement() {
+        next();
+        st_.kind = StatementKind::Update;
+        st_.table = tableName();
+        checkWritable(st_.table);
+        if (isName() && !isWord("SET")) next();  // an alias is accepted and unused
+        if (!acceptWord("SET")) fail(3144, "Syntax error in UPDATE statement: expected SET");
+        std::string out = "UPDATE " + quoteIdent(st_.table) + " SET ";
+        bool firstSet = true;
+        do {
+            if (!firstSet) out += ", ";
+            firstSet = false;
+            std::string column = name("a field name");
+            if (acceptSym(".") || acceptSym("!")) column = name("a field name");
+            if (!acceptSym("=")) fail(3144, "Syntax error in UPDATE statement: expected '='");
+            out += quoteIdent(column) + " = " + expr().sql;
+        } while (acceptSym(","));
+        if (acceptWord("WHERE")) out += " WHERE " + expr().sql;
+        st_.sqlite = out;
+    }
+
+    void deleteStatement() {
+        next();
+        st_.kind = StatementKind::Delete;
+        if (acceptSym("*")) {
+        } else if (isName() && (isSym(".", 1) || isSym("!", 1)) && isSym("*", 2)) {
+            next();
+            next();
+            next();
+        }
+        if (!acceptWord("FROM")) fail(3075, "Syntax error in DELETE statement: expected FROM");
+        st_.table = tableName();
+        checkWritable(st_.table);
+        std::string out = "DELETE FROM " + quoteIdent(st_.table);
+        if (acceptWord("WHERE")) out += " WHERE " + expr().sql;
+        st_.sqlite = out;
+    }
+
+    // --------------------------------------------------------------------- DDL
+    long signedInteger() {
+        bool negative = acceptSym("-");
+        const Token& t = peek();
+        if (t.kind != Tok::Number || t.text.find_first_of(".eE") != std::string::npos) {
+            fail(errorNumber_, "Expected a whole number");
+        }
+        next();
+        long v = std::stol(t.text);
+        return negative ? -v : v;
+    }
+
+    TypeInfo typeSpec() {
+        const Token& t = peek();
+        if (t.kind != Tok::Word) fail(3292, "Expected a data type");
+        std::string up = upperAscii(next().text);
+        TypeInfo type;
+        auto sized = [&](long fallback) -> long {
+            if (!acceptSym("(")) return fallback;
+            long n = signedInteger();
+            expectSym(")");
+            return n;
+        };
+        if (up == "COUNTER" || up == "AUTOINCREMENT" || up == "IDENTITY") {
+            type = {adInteger, 4, true, true, 1, 1, 0, 0};
+            if (acceptSym("(")) {
+                type.seed = signedInteger();
+                if (acceptSym(",")) type.increment = signedInteger();
+                expectSym(")");
+                if (type.increment == 0) fail(3292, "An auto-number step of 0 is not allowed");
+            }
+        } else if (up == "LONG" || up == "INT" || up == "INTEGER" || up == "INTEGER4") {
+            type = {adInteger, 4, true};
+        } else if (up == "SHORT" || up == "SMALLINT" || up == "INTEGER2") {
+            type = {adSmallInt, 2, true};
+        } else if (up == "BYTE" || up == "TINYINT" || up == "INTEGER1") {
+            type = {adUnsignedTinyInt, 1, true};
+        } else if (up == "SINGLE" || up == "REAL" || up == "FLOAT4" || up == "IEEESINGLE") {
+            type = {adSingle, 4, true};
+        } else if (up == "DOUBLE" || up == "FLOAT" || up == "FLOAT8" || up == "NUMBER" ||
+                   up == "IEEEDOUBLE") {
+            type = {adDouble, 8, true};
+        } else if (up == "CURRENCY" || up == "MONEY") {
+            type = {adCurrency, 8, true};
+        } else if (up == "DATETIME" || up == "DATE" || up == "TIME" || up == "TIMESTAMP") {
+            type = {adDate, 8, true};
+        } else if (up == "YESNO" || up == "BIT" || up == "LOGICAL" || up == "LOGICAL1" ||
+                   up == "BOOLEAN") {
+            type = {adBoolean, 2, true};
+        } else if (up == "TEXT" && !isSym("(")) {
+            type = {adLongVarWChar, 0, false};
+        } else if (up == "TEXT" || up == "VARCHAR" || up == "CHAR" || up == "NVARCHAR" ||
+                   up == "NCHAR" || up == "CHARACTER" || up == "ALPHANUMERIC" || up == "STRING") {
+            type = {adVarWChar, sized(255), false};
+            if (type.definedSize < 1 || type.definedSize > 255) {
+                raise(hr::kSyntax, 3292,
+                      "Size of a text field must be between 1 and 255 characters; " +
+                          std::to_string(type.definedSize) + " was given.");
+            }
+        } else if (up == "MEMO" || up == "LONGTEXT" || up == "LONGCHAR" || up == "NOTE" ||
+                   up == "NTEXT") {
+            type = {adLongVarWChar, 0, false};
+        } else if (up == "GUID" || up == "UNIQUEIDENTIFIER") {
+            type = {adGUID, 16, true};
+        } else if (up == "LONGBINARY" || up == "OLEOBJECT" || up == "GENERAL" || up == "IMAGE") {
+            type = {adLongVarBinary, 0, false};
+        } else if (up == "BINARY" || up == "VARBINARY") {
+            type = {adVarBinary, sized(255), false};
+            if (type.definedSize < 1 || type.definedSize > 510) {
+                raise(hr::kSyntax, 3292, "Size of a binary field must be between 1 and 510 bytes.");
+            }
+        } else if (up == "DECIMAL" || up == "NUMERIC" || up == "DEC") {
+            type = {adNumeric, 18, true};
+            type.precision = 18;
+            if (acceptSym("(")) {
+                type.precision = static_cast<int>(signedInteger());
+                if (acceptSym(",")) type.scale = static_cast<int>(signedInteger());
+                expectSym(")");
+            }
+            if (type.precision < 1 || type.precision > 28 || type.scale < 0 ||
+                type.scale > type.precision) {
+                raise(hr::kSyntax, 3292, "DECIMAL needs a precision of 1 to 28 and a scale within it.");
+            }
+            type.definedSize = type.precision;
+        } else {
+            raise(hr::kSyntax, 3292,
+                  "Syntax error in field definition: unknown data type '" + toks_[pos_ - 1].text +
+                      "' at position " + std::to_string(toks_[pos_ - 1].offset + 1) + ".");
+        }
+        return type;
+    }
+
+    std::vector<std::string> nameList() {
+        expectSym("(");
+        std::vector<std::string> names;
+        do {
+            names.push_back(name("a field name"));
+            if (!acceptWord("ASC")) acceptWord("DESC");
+        } while (acceptSym(","));
+        expectSym(")");
+        return names;
+    }
+
+    int referentialRule() {
+        if (acceptWord("CASCADE")) return adRICascade;
+        if (acceptWord("SET")) {
+            expectWord("NULL");
+            return adRISetNull;
+        }
+        if (acceptWord("NO")) {
+            expectWord("ACTION");
+            return adRINone;
+        }
+        fail(3291, "Expected CASCADE, SET NULL or NO ACTION");
+    }
+
+    void referencesClause(ConstraintDef& def) {
+        expectWord("REFERENCES");
+        def.kind = ConstraintKind::ForeignKey;
+        def.refTable = tableName();
+        if (isSym("(")) def.refColumns = nameList();
+        while (isWord("ON")) {
+            next();
+            if (acceptWord("UPDATE")) def.updateRule = referentialRule();
+            else if (acceptWord("DELETE")) def.deleteRule = referentialRule();
+            else fail(3291, "Expected UPDATE or DELETE after ON");
+        }
+    }
+
+    // A constraint in a table or column definition; `column` is set for the
+    // column form, whose constraint has no column list.
+    ConstraintDef constraint(const std::string* column) {
+        ConstraintDef def;
+        if (acceptWord("CONSTRAINT")) def.name = name("a constraint name");
+        if (acceptWord("PRIMARY")) {
+            expectWord("KEY");
+            def.kind = ConstraintKind::PrimaryKey;
+            if (!column) def.columns = nameList();
+        } else if (acceptWord("UNIQUE")) {
+            def.kind = ConstraintKind::Unique;
+            if (!column) def.columns = nameList();
+        } else if (!column && acceptWord("FOREIGN")) {
+            expectWord("KEY");
+            if (acceptWord("NO")) expectWord("INDEX");
+            def.columns = nameList();
+            referencesClause(def);
+        } else if (column && isWord("REFERENCES")) {
+            referencesClause(def);
+        } else {
+            fail(3291, "Syntax error in CONSTRAINT clause");
+        }
+        if (column) def.columns = {*column};
+        return def;
+    }
+
+    ColumnDef columnDef() {
+        ColumnDef col;
+        col.name = name("a field name");
+        col.type = typeSpec();
+        for (;;) {
+            if (isWord("NOT") && isWord("NULL", 1)) {
+                next();
+                next();
+                col.notNull = true;
+            } else if (acceptWord("NULL")) {
+                col.notNull = false;
+            } else if (acceptWord("DEFAULT")) {
+                std::size_t start = peek().offset;
+                Expr e = unary();
+                std::size_t end = peek().offset;
+                std::string jet(sql_.substr(start, end - start));
+                while (!jet.empty() && (jet.back() == ' ' || jet.back() == '\t')) jet.pop_back();
+                if (equalsNoCase(jet, "NULL")) {
+                    col.defaultJet.reset();
+                    col.defaultSqlite.reset();
+                } else {
+                    col.defaultJet = jet;
+                    col.defaultSqlite = e.sql;
+                }
+            } else if (isWord("WITH")) {
+                next();
+                if (!acceptWord("COMPRESSION") && !acceptWord("COMP")) fail(3292, "Expected COMPRESSION");
+            } else if (isWord("CONSTRAINT") || isWord("PRIMARY") || isWord("UNIQUE") ||
+                       isWord("REFERENCES")) {
+                ConstraintDef def = constraint(&col.name);
+                pendingConstraints_.push_back(def);
+            } else {
+                break;
+            }
+        }
+        return col;
+    }
+
+    void createStatement() {
+        next();
+        if (acceptWord("TABLE")) {
+            errorNumber_ = 3290;
+            st_.kind = StatementKind::CreateTable;
+            st_.table = tableName();
+            checkWritable(st_.table);
+            expectSym("(");
+            do {
+                if (isWord("CONSTRAINT") || isWord("PRIMARY") || isWord("UNIQUE") ||
+                    isWord("FOREIGN")) {
+                    st_.constraints.push_back(constraint(nullptr));
+                } else {
+                    st_.columns.push_back(columnDef());
+                }
+            } while (acceptSym(","));
+            expectSym(")");
+            for (auto& c : pendingConstraints_) st_.constraints.push_back(c);
+            return;
+        }
+        errorNumber_ = 3289;
+        st_.kind = StatementKind::CreateIndex;
+        st_.uniqueIndex = acceptWord("UNIQUE");
+        if (!acceptWord("INDEX")) fail(3289, "Expected TABLE or INDEX after CREATE");
+        st_.indexName = name("an index name");
+        expectWord("ON");
+        st_.table = tableName();
+        checkWritable(st_.table);
+        st_.indexColumns = nameList();
+        if (acceptWord("WITH")) {
+            do {
+                if (acceptWord("PRIMARY")) st_.primaryIndex = true;
+                else if (acceptWord("DISALLOW")) {
+                    expectWord("NULL");
+                    st_.disallowNull = true;
+                } else if (acceptWord("IGNORE")) {
+                    expectWord("NULL");
+                    st_.ignoreNull = true;
+                } else fail(3289, "Expected PRIMARY, DISALLOW NULL or IGNORE NULL");
+            } while (true && (isWord("PRIMARY") || isWord("DISALLOW") || isWord("IGNORE")));
+        }
+    }
+
+    void dropStatement() {
+        next();
+        errorNumber_ = 3295;
+        if (acceptWord("TABLE")) {
+            st_.kind = StatementKind::DropTable;
+            st_.table = tableName();
+            checkWritable(st_.table);
+            return;
+        }
+        if (acceptWord("INDEX")) {
+            st_.kind = StatementKind::DropIndex;
+            st_.indexName = name("an index name");
+            expectWord("ON");
+            st_.table = tableName();
+            checkWritable(st_.table);
+            return;
+        }
+        fail(3295, "Syntax error in DROP TABLE or DROP INDEX");
+    }
+
+    std::optional<std::string> passwordWord() {
+        const Token& t = peek();
+        if (t.kind == Tok::Word && equalsNoCase(t.text, "NULL")) {
+            next();
+            return std::nullopt;
+        }
+        if (t.kind == Tok::Word || t.kind == Tok::Bracketed || t.kind == Tok::String ||
+            t.kind == Tok::Number) {
+            return next().text;
+        }
+        fail(3293, "Expected a password or NULL");
+    }
+
+    void alterStatement() {
+        next();
+        errorNumber_ = 3293;
+        if (acceptWord("DATABASE")) {
+            expectWord("PASSWORD");
+            st_.kind = StatementKind::AlterPassword;
+            st_.newPassword = passwordWord();
+            st_.oldPassword = passwordWord();
+            return;
+        }
+        expectWord("TABLE");
+        st_.table = tableName();
+        checkWritable(st_.table);
+        if (acceptWord("ADD")) {
+            if (isWord("CONSTRAINT") || isWord("PRIMARY") || isWord("UNIQUE") || isWord("FOREIGN")) {
+                st_.kind = StatementKind::AlterAddConstraint;
+                st_.constraints.push_back(constraint(nullptr));
+                return;
+            }
+            acceptWord("COLUMN");
+            st_.kind = StatementKind::AlterAddColumn;
+            st_.columns.push_back(columnDef());
+            for (auto& c : pendingConstraints_) st_.constraints.push_back(c);
+            return;
+        }
+        if (acceptWord("DROP")) {
+            if (acceptWord("CONSTRAINT")) {
+                st_.kind = StatementKind::AlterDropConstraint;
+                st_.constraintName = name("a constraint name");
+                return;
+            }
+            acceptWord("COLUMN");
+            st_.kind = StatementKind::AlterDropColumn;
+            st_.columnName = name("a field name");
+            return;
+        }
+        if (acceptWord("ALTER")) {
+            acceptWord("COLUMN");
+            st_.kind = StatementKind::AlterColumn;
+            st_.columns.push_back(columnDef());
+            st_.columnName = st_.columns.back().name;
+            for (auto& c : pendingConstraints_) st_.constraints.push_back(c);
+            return;
+        }
+        fail(3293, "Syntax error in ALTER TABLE statement: expected ADD, DROP or ALTER");
+    }
+
+    std::string_view sql_;
+    std::vector<Token> toks_;
+    std::size_t pos_ = 0;
+    Statement st_;
+    int depth_ = 0;
+    bool starSeen_ = false;
+    int errorNumber_ = 3075;
+    std::vector<ConstraintDef> pendingConstraints_;
+};
+
+}  // namespace
+
+Statement parseStatement(std::string_view text) { return Parser(text).run(); }
+
+std::string translateExpression(std::string_view text) { return Parser(text).standaloneExpression(); }
+
+}  // namespace engine::detail

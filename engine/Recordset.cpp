@@ -1,0 +1,243 @@
+#include <cmath>
+#include <limits>
+
+#include "engine/Internal.h"
+
+namespace engine {
+
+using namespace detail;
+
+struct Recordset::Impl {
+    std::shared_ptr<Connection> connection;  // keeps the file open while rows are read
+    sqlite3* db = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    std::vector<ResultColumn> columns;
+    std::vector<std::vector<Variant>> rows;  // memory recordsets
+    bool memory = false;
+    std::size_t rowPos = 0;
+    bool open = false;
+    bool eof = true;
+    bool bof = true;
+
+    void finalize() {
+        if (stmt) sqlite3_finalize(stmt);
+        stmt = nullptr;
+    }
+
+    void step() {
+        if (memory) {
+            eof = rowPos >= rows.size();
+            return;
+        }
+        int rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW) {
+            eof = false;
+        } else if (rc == SQLITE_DONE) {
+            eof = true;
+        } else {
+            eof = true;
+            sqlite3* handle = db;
+            int extended = sqlite3_extended_errcode(handle);
+            finalize();
+            raiseSqlite(handle, extended ? extended : rc, "reading rows");
+        }
+    }
+
+    void requireOpen() const {
+        if (!open) {
+            raise(hr::kObjectClosed, 3704, "Operation is not allowed when the recordset is closed.");
+        }
+    }
+
+    void requireRow() const {
+        requireOpen();
+        if (eof) {
+            raise(hr::kNoCurrentRecord, 3021,
+                  "Either BOF or EOF is True, or the current record has been deleted: there is no "
+                  "current record.");
+        }
+    }
+
+    int find(std::string_view name) const {
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (equalsNoCase(columns[i].name, name)) return static_cast<int>(i);
+        }
+        return -1;
+    }
+
+    Variant value(int i) const {
+        if (memory) return rows[rowPos][static_cast<std::size_t>(i)];
+        const int kind = sqlite3_column_type(stmt, i);
+        if (kind == SQLITE_NULL) return Variant::null();
+        const ResultColumn& col = columns[static_cast<std::size_t>(i)];
+        if (!col.typed) {
+            switch (kind) {
+                case SQLITE_INTEGER: {
+                    sqlite3_int64 v = sqlite3_column_int64(stmt, i);
+                    if (v >= std::numeric_limits<std::int32_t>::min() &&
+                        v <= std::numeric_limits<std::int32_t>::max()) {
+                        return Variant::fromI4(static_cast<std::int32_t>(v));
+                    }
+                    return Variant::fromR8(static_cast<double>(v));
+                }
+                case SQLITE_FLOAT: return Variant::fromR8(sqlite3_column_double(stmt, i));
+                case SQLITE_BLOB: return blob(i);
+                default: return text(i);
+            }
+        }
+        switch (col.tag) {
+            case VT_I4: return Variant::fromI4(static_cast<std::int32_t>(integer(i, kind)));
+            case VT_I2: return Variant::fromI2(static_cast<std::int16_t>(integer(i, kind)));
+            case VT_UI1: return Variant::fromUI1(static_cast<std::uint8_t>(integer(i, kind)));
+            case VT_R4: return Variant::fromR4(static_cast<float>(sqlite3_column_double(stmt, i)));
+            case VT_R8: return Variant::fromR8(sqlite3_column_double(stmt, i));
+            case VT_DECIMAL: return Variant::fromDecimal(sqlite3_column_double(stmt, i));
+            case VT_DATE: return Variant::fromDate(sqlite3_column_double(stmt, i));
+            case VT_CY: return Variant::fromCurrency(std::llround(sqlite3_column_double(stmt, i) * 10000.0));
+            case VT_BOOL: return Variant::fromBool(sqlite3_column_double(stmt, i) != 0.0);
+            case VT_ARRAY | VT_UI1: return blob(i);
+            default: return text(i);
+        }
+    }
+
+    std::int64_t integer(int i, int kind) const {
+        if (kind == SQLITE_FLOAT) return std::llround(sqlite3_column_double(stmt, i));
+        return sqlite3_column_int64(stmt, i);
+    }
+    Variant text(int i) const {
+        const char* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+        return Variant::fromText(std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
+    }
+    Variant blob(int i) const {
+        const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, i));
+        return Variant::fromBytes(std::vector<std::uint8_t>(p, p + sqlite3_column_bytes(stmt, i)));
+    }
+};
+
+Recordset::Recordset() : impl_(std::make_unique<Impl>()) {}
+Recordset::~Recordset() { impl_->finalize(); }
+
+std::shared_ptr<Recordset> Recordset::create() { return std::shared_ptr<Recordset>(new Recordset()); }
+
+void Recordset::Open(const std::string& source, const std::shared_ptr<Connection>& connection, long, long,
+                     long options) {
+    if (impl_->open) raise(hr::kObjectOpen, 3705, "Operation is not allowed when the recordset is open.");
+    if (!connection) raise(hr::kInvalidPointer, 0, "The recordset was given no connection.");
+    std::string sql;
+    if (options == adCmdTable) {
+        std::string name = source;
+        if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
+        sql = "SELECT * FROM [" + name + "]";
+        if (name.find(']') != std::string::npos || name.empty()) {
+            raise(hr::kNoTable, 3078, "The database engine cannot find the input table '" + source + "'.");
+        }
+    } else {
+        sql = source;
+    }
+    auto rs = connection->Execute(sql, nullptr, -1);
+    if (!rs->impl_->open) {
+        raise(hr::kSyntax, 3065, "The source of a recordset must return rows: '" + source + "'.");
+    }
+    std::swap(impl_, rs->impl_);
+}
+
+void Recordset::Close() {
+    impl_->requireOpen();
+    impl_->finalize();
+    impl_->rows.clear();
+    impl_->open = false;
+    impl_->eof = impl_->bof = true;
+    impl_->connection.reset();
+}
+
+long Recordset::State() const { return impl_->open ? adStateOpen : adStateClosed; }
+
+bool Recordset::IsBOF() const {
+    impl_->requireOpen();
+    return impl_->bof;
+}
+
+bool Recordset::IsEOF() const {
+    impl_->requireOpen();
+    return impl_->eof;
+}
+
+void Recordset::MoveNext() {
+    impl_->requireRow();
+    if (impl_->memory) ++impl_->rowPos;
+    impl_->step();
+}
+
+Variant Recordset::Collect(const std::string& columnName) const {
+    impl_->requireOpen();
+    int i = impl_->find(columnName);
+    if (i < 0) {
+        raise(hr::kItemNotFound, 3265,
+              "Item cannot be found in the collection corresponding to the requested name: '" + columnName + "'.");
+    }
+    impl_->requireRow();
+    return impl_->value(i);
+}
+
+Variant Recordset::Collect(long position) const {
+    impl_->requireOpen();
+    if (position < 0 || position >= static_cast<long>(impl_->columns.size())) {
+        raise(hr::kItemNotFound, 3265,
+              "Item cannot be found in the collection: position " + std::to_string(position) + ".");
+    }
+    impl_->requireRow();
+    return impl_->value(static_cast<int>(position));
+}
+
+std::shared_ptr<Fields> Recordset::GetFields() const {
+    impl_->requireOpen();
+    std::vector<Field> fields;
+    auto self = shared_from_this();
+    for (std::size_t i = 0; i < impl_->columns.size(); ++i) {
+        const auto& c = impl_->columns[i];
+        fields.emplace_back(self, static_cast<int>(i), c.name, c.adoType, c.size);
+    }
+    return std::make_shared<Fields>(std::move(fields));
+}
+
+Variant Field::Value() const { return owner_->Collect(static_cast<long>(position_)); }
+
+const Field& Fields::Item(long position) const {
+    if (position < 0 || position >= Count()) {
+        raise(hr::kItemNotFound, 3265,
+              "Item cannot be found in the collection: field position " + std::to_string(position) + ".");
+    }
+    return fields_[static_cast<std::size_t>(position)];
+}
+
+namespace detail {
+
+std::shared_ptr<Recordset> makeStatementRecordset(const std::shared_ptr<Connection>& connection,
+                                                  sqlite3_stmt* stmt, std::vector<ResultColumn> columns) {
+    auto rs = Recordset::create();
+    auto& impl = rs->impl();
+    impl.connection = connection;
+    impl.db = sqlite3_db_handle(stmt);
+    impl.stmt = stmt;
+    impl.columns = std::move(columns);
+    impl.open = true;
+    impl.step();
+    impl.bof = impl.eof;
+    return rs;
+}
+
+std::shared_ptr<Recordset> makeMemoryRecordset(std::vector<ResultColumn> columns,
+                                               std::vector<std::vector<Variant>> rows) {
+    auto rs = Recordset::create();
+    auto& impl = rs->impl();
+    impl.memory = true;
+    impl.columns = std::move(columns);
+    impl.rows = std::move(rows);
+    impl.open = true;
+    impl.step();
+    impl.bof = impl.eof;
+    return rs;
+}
+
+}  // namespace detail
+}  // namespace engine
