@@ -142,7 +142,7 @@ void DatabaseSession::CloseDatabase() {
         return;
     }
     connected_ = false;
-    if (auto failure = FailureText([&] { sessionConnection_->Close(); }, kUnhandledExceptionText)) {
+    if (auto failure = FailureText([&] { RequireConnection().Close(); }, kUnhandledExceptionText)) {
         ShowErrorReport(*failure);
     }
 }
