@@ -129,6 +129,9 @@ sqlite3* openHandle(const std::string& path, int flags) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    // A misspelt field name must be an error, never a text literal.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     registerFunctions(db);
     return db;
 }
@@ -312,8 +315,7 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& statement, Var
                 throw;
             }
             auto rs = makeStatementRecordset(shared_from_this(), stmt, std::move(columns));
-            std::erase_if(impl_->recordsets, [](const std::weak_ptr<Recordset>& w) { return w.expired(); });
-            impl_->recordsets.push_back(rs);
+            trackRecordset(*this, rs);
             return rs;
         }
         case StatementKind::Insert:
@@ -324,11 +326,7 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& statement, Var
             if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
             if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
                 int extended = sqlite3_extended_errcode(db);
-                std::string message = sqlite3_errmsg(db);
                 sqlite3_finalize(stmt);
-                // A refused write leaves the error on the handle; report it
-                // with the message SQLite gave at the failing step.
-                (void)message;
                 raiseSqlite(db, extended, "");
             }
             sqlite3_finalize(stmt);
@@ -422,6 +420,12 @@ void Connection::RollbackTrans() {
 }
 
 namespace detail {
+void trackRecordset(Connection& connection, const std::shared_ptr<Recordset>& recordset) {
+    auto& list = connection.impl().recordsets;
+    std::erase_if(list, [](const std::weak_ptr<Recordset>& w) { return w.expired(); });
+    list.push_back(recordset);
+}
+
 sqlite3* connectionHandle(const Connection& connection) {
     connection.impl().requireOpen();
     return connection.impl().db;

@@ -242,6 +242,8 @@ std::shared_ptr<Recordset> makeStatementRecordset(const std::shared_ptr<Connecti
 std::shared_ptr<Recordset> makeMemoryRecordset(std::vector<ResultColumn> columns,
                                                std::vector<std::vector<Variant>> rows);
 sqlite3* connectionHandle(const Connection& connection);  // ComError when closed
+// Closes the recordset when the connection closes.
+void trackRecordset(Connection& connection, const std::shared_ptr<Recordset>& recordset);
 
 // ---------------------------------------------------------------------------
 // Functions registered on every connection (now(), Year(), Format(), ...)

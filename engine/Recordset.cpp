@@ -139,6 +139,7 @@ void Recordset::Open(const std::string& source, const std::shared_ptr<Connection
         raise(hr::kSyntax, 3065, "The source of a recordset must return rows: '" + source + "'.");
     }
     std::swap(impl_, rs->impl_);
+    trackRecordset(*connection, shared_from_this());
 }
 
 void Recordset::Close() {

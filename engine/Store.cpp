@@ -131,7 +131,7 @@ void Store::initialise(sqlite3* db) {
         "CREATE TABLE MSysDatabase (Property TEXT PRIMARY KEY COLLATE NOCASE, Value TEXT);"
         "CREATE TABLE MSysColumns (TableName TEXT NOT NULL COLLATE NOCASE, ColumnName TEXT NOT "
         "NULL COLLATE NOCASE, Position INTEGER NOT NULL, Type INTEGER NOT NULL, DefinedSize "
-        "INTEGER NOT NULL, Fixed INTEGER NOT NULL, NotNull INTEGER NOT NULL, AutoIncrement "
+        "INTEGER NOT NULL, Fixed INTEGER NOT NULL, Required INTEGER NOT NULL, IsCounter "
         "INTEGER NOT NULL, Seed INTEGER NOT NULL, Increment INTEGER NOT NULL, Precision INTEGER "
         "NOT NULL, Scale INTEGER NOT NULL, DefaultJet TEXT, DefaultSqlite TEXT, PRIMARY KEY "
         "(TableName, ColumnName));"
@@ -224,7 +224,7 @@ StoredTable Store::loadTable(const std::string& storedName) const {
     t.name = storedName;
     {
         Stmt s(db_,
-               "SELECT ColumnName, Type, DefinedSize, Fixed, NotNull, AutoIncrement, Seed, "
+               "SELECT ColumnName, Type, DefinedSize, Fixed, Required, IsCounter, Seed, "
                "Increment, Precision, Scale, DefaultJet, DefaultSqlite, Position FROM MSysColumns "
                "WHERE TableName = ? ORDER BY Position");
         s.bind(1, storedName);
@@ -327,7 +327,7 @@ void Store::saveTable(const StoredTable& t) {
         const auto& c = t.columns[i];
         Stmt s(db_,
                "INSERT INTO MSysColumns (TableName, ColumnName, Position, Type, DefinedSize, Fixed, "
-               "NotNull, AutoIncrement, Seed, Increment, Precision, Scale, DefaultJet, "
+               "Required, IsCounter, Seed, Increment, Precision, Scale, DefaultJet, "
                "DefaultSqlite) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
         s.bind(1, t.name).bind(2, c.name).bind(3, static_cast<long long>(i + 1));
         s.bind(4, c.type.adoType).bind(5, c.type.definedSize).bind(6, c.type.fixed ? 1 : 0);
