@@ -14,7 +14,7 @@ std::shared_ptr<Column> makeColumn(const StoredColumn& c, bool inPrimaryKey) {
     col->name = c.name;
     col->type = c.type.adoType;
     col->definedSize = c.type.definedSize;
-    col->attributes = (c.type.fixed ? adColFixed : 0) | (c.notNull || inPrimaryKey ? 0 : adColNullable);
+    col->attributes = (c.type.fixed ? long{adColFixed} : 0L) | (c.notNull || inPrimaryKey ? 0L : long{adColNullable});
     col->autoIncrement = c.type.autoIncrement;
     col->seed = c.type.seed;
     col->increment = c.type.increment;
@@ -92,7 +92,7 @@ void loadSystemTable(sqlite3* db, Table& table) {
         typeFromDecl(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)), ado, size);
         col->type = ado;
         col->definedSize = size;
-        col->attributes = (ado == adInteger ? adColFixed : 0) | (sqlite3_column_int(stmt, 2) ? 0 : adColNullable);
+        col->attributes = (ado == adInteger ? long{adColFixed} : 0L) | (sqlite3_column_int(stmt, 2) ? 0L : long{adColNullable});
         col->physicalPosition = sqlite3_column_int(stmt, 3) + 1;
         table.columns_.append(col);
     }
