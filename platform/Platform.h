@@ -1,0 +1,126 @@
+// The services of the desktop that the windows and the update use, each behind
+// a small interface. The real implementations use Qt, POSIX and X11; tests
+// hand in fakes that answer from a script and record what was asked.
+//
+// None of these headers includes Qt, so logic libraries can depend on them.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/MessageBoxes.h"
+
+namespace platform {
+
+// The clipboard, holding UTF-8 text on this platform.
+class Clipboard {
+public:
+    virtual ~Clipboard() = default;
+    enum class Result { Ok, OpenFailed, EmptyFailed, SetFailed };
+    // Replaces the clipboard's content with `text`.
+    virtual Result SetText(const std::string& text) = 0;
+    virtual std::string Text() const = 0;
+};
+
+// Local time, to the millisecond.
+struct LocalTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual LocalTime Now() const = 0;
+};
+
+// The shell's "open" verb and the folder-browse dialog.
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // Opens a file or folder with the desktop's opener; false when it could not.
+    virtual bool Open(const std::string& path) = 0;
+    // The folder the operator chose ("/"-terminated), or nothing when cancelled.
+    virtual std::optional<std::string> BrowseForFolder(const std::string& title) = 0;
+};
+
+// The shell's file copy: through a temporary file beside the destination,
+// flushed and renamed into place, so a failed or cancelled copy leaves no
+// partial file. It asks (through the message boxes) before replacing an
+// existing destination; a No is a failed copy.
+class FileCopier {
+public:
+    virtual ~FileCopier() = default;
+    // false for an empty source or destination and for every failure.
+    virtual bool CopyFileWithShell(const std::string& source, const std::string& destination,
+                                   const std::string& title) = 0;
+};
+
+// Read-only access to the host application's registry values.
+class Registry {
+public:
+    virtual ~Registry() = default;
+    // The text value `name` of `key` (e.g. "SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE\\")
+    // under the current user; nothing when the key or value is absent or unreadable.
+    virtual std::optional<std::string> ReadString(const std::string& key, const std::string& name) = 0;
+};
+
+// The single-instance lock.
+class InstanceLock {
+public:
+    virtual ~InstanceLock() = default;
+    // true when this process now holds the lock named `name`.
+    virtual bool Acquire(const std::string& name) = 0;
+    virtual void Release() = 0;  // safe without a held lock
+};
+
+// The host application's top-level window.
+class HostWindows {
+public:
+    virtual ~HostWindows() = default;
+    // true when a top-level window of that class exists.
+    virtual bool Find(const std::string& windowClass) = 0;
+    // Sends the found window the close request; true when it was sent.
+    virtual bool RequestClose(const std::string& windowClass) = 0;
+};
+
+// The wait and arrow cursors.
+class Cursor {
+public:
+    virtual ~Cursor() = default;
+    virtual void ShowWait() = 0;
+    virtual void ShowArrow() = 0;
+};
+
+// "Take one pending message and dispatch it", so a long loop keeps the window painting.
+class MessagePump {
+public:
+    virtual ~MessagePump() = default;
+    virtual void PumpOne() = 0;
+};
+
+// Where the running program lives.
+class ProgramInfo {
+public:
+    virtual ~ProgramInfo() = default;
+    // The program's folder, ending with "/".
+    virtual std::string ProgramFolder() const = 0;
+};
+
+// Every service, handed to a window at construction.
+struct Services {
+    MessageBoxes& messageBoxes;
+    Clipboard& clipboard;
+    Clock& clock;
+    Shell& shell;
+    FileCopier& fileCopier;
+    Registry& registry;
+    InstanceLock& instanceLock;
+    HostWindows& hostWindows;
+    Cursor& cursor;
+    MessagePump& messagePump;
+    ProgramInfo& programInfo;
+};
+
+}  // namespace platform
