@@ -18,9 +18,9 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"--help", OptionKind::kFlag},    {"-h", OptionKind::kFlag},
-    {"--db", OptionKind::kValue},     {"--password", OptionKind::kValue},
-    {"--create", OptionKind::kFlag},  {"-f", OptionKind::kValue},
+    {"--help", OptionKind::kFlag},   {"-h", OptionKind::kFlag},
+    {"--db", OptionKind::kValue},    {"--password", OptionKind::kValue},
+    {"--create", OptionKind::kFlag}, {"-f", OptionKind::kValue},
 };
 
 const OptionSpec* FindOption(const std::string& name) {
@@ -64,8 +64,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
         std::string name = argument;
         std::optional<std::string> inlineValue;
-        if (const std::size_t equals = argument.find('='); argument.starts_with("--") &&
-                                                           equals != std::string::npos) {
+        if (const std::size_t equals = argument.find('=');
+            argument.starts_with("--") && equals != std::string::npos) {
             name = argument.substr(0, equals);
             inlineValue = argument.substr(equals + 1);
         }

@@ -15,7 +15,7 @@ namespace cli {
 
 // Exit statuses shared by every command.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;      // the command ran and failed; nothing was committed
+inline constexpr int kExitFailed = 1;  // the command ran and failed; nothing was committed
 inline constexpr int kExitBadArguments = 2;
 
 enum class Command {

@@ -16,13 +16,10 @@ namespace cli {
 
 namespace {
 
-constexpr std::string_view kNoQueryText = "クエリを入力して下さい。";
-constexpr std::string_view kMissingSemicolonText = "クエリの最後に「；」がありません";
 constexpr std::string_view kUnsupportedExtensionText = "対応していない拡張子です：";
 
-// "[ 12行目 ]\n" followed by the statement: where the statement stands.
 std::string StatementLocation(const console::QueryStatement& statement) {
-    return "[ " + std::to_string(statement.lineNumber) + "行目 ]\n" + statement.text + "\n";
+    return console::StatementLocationText(statement) + "\n";
 }
 
 // Prints each result set as a heading line and one line per row.
@@ -136,11 +133,20 @@ std::string TsvCell(const std::string& value) {
     cell.reserve(value.size());
     for (const char c : value) {
         switch (c) {
-            case '\\': cell += "\\\\"; break;
-            case '\t': cell += "\\t"; break;
-            case '\n': cell += "\\n"; break;
-            case '\r': cell += "\\r"; break;
-            default: cell += c;
+            case '\\':
+                cell += "\\\\";
+                break;
+            case '\t':
+                cell += "\\t";
+                break;
+            case '\n':
+                cell += "\\n";
+                break;
+            case '\r':
+                cell += "\\r";
+                break;
+            default:
+                cell += c;
         }
     }
     return cell;
@@ -169,11 +175,11 @@ int RunQueryCommand(const CommandLine& line, std::istream& in, std::ostream& out
             << " bytes were read\n";
     }
     if (split.status == console::SplitStatus::kNoQuery) {
-        err << kNoQueryText << "\n";
+        err << console::kNoQueryText << "\n";
         return kExitFailed;
     }
     if (split.status == console::SplitStatus::kMissingSemicolon) {
-        err << kMissingSemicolonText << "\n" << StatementLocation(*split.unterminated);
+        err << console::kMissingSemicolonText << "\n" << StatementLocation(*split.unterminated);
         return kExitFailed;
     }
 

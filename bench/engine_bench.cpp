@@ -116,7 +116,8 @@ class RawDatabase {
             for (int column = 0; column < columns; ++column) {
                 switch (sqlite3_column_type(statement, column)) {
                     case SQLITE_INTEGER:
-                        tally.numbers += static_cast<double>(sqlite3_column_int64(statement, column));
+                        tally.numbers +=
+                            static_cast<double>(sqlite3_column_int64(statement, column));
                         break;
                     case SQLITE_FLOAT:
                         tally.numbers += sqlite3_column_double(statement, column);
@@ -171,9 +172,8 @@ void FillReadTable(engine::Connection& connection, long rows) {
         connection.Execute(std::string("INSERT INTO ") + kReadTable +
                            " (ID, Name, Amount, Stamp) VALUES (" + std::to_string(id) +
                            ", '株式会社テスト運輸 " + std::to_string(id) + "', " +
-                           std::to_string(id) + ".25, #2020/05/" +
-                           std::to_string(1 + id % 28) + " 10:" + std::to_string(10 + id % 50) +
-                           ":00#);");
+                           std::to_string(id) + ".25, #2020/05/" + std::to_string(1 + id % 28) +
+                           " 10:" + std::to_string(10 + id % 50) + ":00#);");
     }
     for (long have = seedRows; have < rows; have *= 2) {
         connection.Execute(std::string("INSERT INTO ") + kReadTable +
@@ -216,8 +216,9 @@ Settings ParseSettings(int argc, char** argv) {
         } else if (argument == "--keep") {
             settings.keep = true;
         } else {
-            throw std::invalid_argument("usage: engine_bench [--rows N] [--inserts N] "
-                                        "[--repeat N] [--keep]");
+            throw std::invalid_argument(
+                "usage: engine_bench [--rows N] [--inserts N] "
+                "[--repeat N] [--keep]");
         }
     }
     if (settings.rows < 1 || settings.inserts < 1 || settings.repeat < 1) {
@@ -265,7 +266,8 @@ int Run(const Settings& settings) {
         engineRead = Best(settings.repeat, [&] { engineTally = EngineReadAll(connection); });
     }
     if (engineTally.rows != rawTally.rows || engineTally.textBytes != rawTally.textBytes) {
-        std::fprintf(stderr, "engine_bench: the two reads differ: %ld/%ld rows, %ld/%ld text bytes\n",
+        std::fprintf(stderr,
+                     "engine_bench: the two reads differ: %ld/%ld rows, %ld/%ld text bytes\n",
                      engineTally.rows, rawTally.rows, engineTally.textBytes, rawTally.textBytes);
         return 1;
     }
@@ -288,8 +290,9 @@ int Run(const Settings& settings) {
     double rawInsert = 0;
     {
         RawDatabase raw(rawPath);
-        raw.Exec("CREATE TABLE t_bench_insert (ID INTEGER NOT NULL, Name VARCHAR(50), "
-                 "Amount DOUBLE, Stamp DATETIME)");
+        raw.Exec(
+            "CREATE TABLE t_bench_insert (ID INTEGER NOT NULL, Name VARCHAR(50), "
+            "Amount DOUBLE, Stamp DATETIME)");
         const std::string stamp = std::to_string(engine::OleDateFromParts(2020, 5, 24, 10, 0, 0));
         rawInsert = Seconds([&] {
             raw.Exec("BEGIN");

@@ -46,7 +46,8 @@ std::vector<std::string> SplitLines(std::string_view text) {
     std::size_t start = 0;
     while (true) {
         const std::size_t end = text.find('\n', start);
-        std::string_view line = text.substr(start, end == std::string_view::npos ? end : end - start);
+        std::string_view line =
+            text.substr(start, end == std::string_view::npos ? end : end - start);
         if (!line.empty() && line.back() == '\r' && end != std::string_view::npos) {
             line.remove_suffix(1);
         }
@@ -56,6 +57,10 @@ std::vector<std::string> SplitLines(std::string_view text) {
         }
         start = end + 1;
     }
+}
+
+std::string StatementLocationText(const QueryStatement& statement) {
+    return "[ " + std::to_string(statement.lineNumber) + "行目 ]\n" + statement.text;
 }
 
 SplitResult SplitQueries(const std::vector<std::string>& lines) {

@@ -21,6 +21,11 @@ namespace console {
 // many bytes on a character boundary.
 inline constexpr std::size_t kMaxLineBytes = 512;
 
+// What the operator is told when there is nothing to run, and when the text
+// after the last ";" is not blank.
+inline constexpr std::string_view kNoQueryText = "クエリを入力して下さい。";
+inline constexpr std::string_view kMissingSemicolonText = "クエリの最後に「；」がありません";
+
 // The lines of a text without their line breaks ("\n" or "\r\n"). A text
 // that ends with a line break has an empty last line; the empty text has one
 // empty line.
@@ -45,6 +50,9 @@ struct SplitResult {
     std::optional<QueryStatement> unterminated;  // with kMissingSemicolon only
     std::vector<int> cutLines;  // lines (from 1) longer than kMaxLineBytes, which were cut
 };
+
+// "[ 12行目 ]\n" followed by the statement: where a failing statement stands.
+std::string StatementLocationText(const QueryStatement& statement);
 
 // Splits the lines of an edit (or a script file) into statements.
 // Never fails: a text without statements or with a remainder that lacks its

@@ -104,13 +104,12 @@ class QueryCommandTest : public testing::Test {
 TEST_F(QueryCommandTest, SampleHoldsAVersion125HostDatabase) {
     const std::string db = CopyOfSample();
     // Options after the command word, statements from standard input.
-    const RunResult run = RunPatch(
-        {"query", "--db", db},
-        "SELECT MAX(DBVerCode) AS MaxDBVerCode FROM t_db_ver;\n"
-        "SELECT COUNT(*) AS DataCount FROM t_db_ver ;\n"
-        "# the tables the update relies on\n"
-        "SELECT COUNT(*) AS Kumi FROM t_kumi;\n"
-        "SELECT TOP 1 * FROM t_seikyu_data;\n");
+    const RunResult run = RunPatch({"query", "--db", db},
+                                   "SELECT MAX(DBVerCode) AS MaxDBVerCode FROM t_db_ver;\n"
+                                   "SELECT COUNT(*) AS DataCount FROM t_db_ver ;\n"
+                                   "# the tables the update relies on\n"
+                                   "SELECT COUNT(*) AS Kumi FROM t_kumi;\n"
+                                   "SELECT TOP 1 * FROM t_seikyu_data;\n");
     ASSERT_EQ(run.exitStatus, 0) << run.err;
 
     std::vector<std::string> lines;
@@ -149,10 +148,10 @@ TEST_F(QueryCommandTest, FailingStatementRollsBackEverythingAndNamesItsLine) {
               std::string::npos)
         << run.err;
 
-    const RunResult check = RunPatch(
-        {"--db", db, "query"},
-        "SELECT COUNT(*) AS N FROM t_kumiai WHERE KumiaiName = 'changed';\n"
-        "SELECT COUNT(*) AS N FROM t_db_ver;\n");
+    const RunResult check =
+        RunPatch({"--db", db, "query"},
+                 "SELECT COUNT(*) AS N FROM t_kumiai WHERE KumiaiName = 'changed';\n"
+                 "SELECT COUNT(*) AS N FROM t_db_ver;\n");
     ASSERT_EQ(check.exitStatus, 0) << check.err;
     EXPECT_EQ(check.out, "N\n0\n\nN\n25\n");
     const RunResult table = RunPatch({"--db", db, "query"}, "SELECT ID FROM t_new;\n");
@@ -212,11 +211,17 @@ INSTANTIATE_TEST_SUITE_P(
         BadArguments{"query_without_db", {"query"}, "--db PATH"},
         BadArguments{"db_without_value", {"query", "--db"}, "needs a value"},
         BadArguments{"password_without_db", {"--password", "pw", "query"}, "--password needs --db"},
-        BadArguments{"unknown_option", {"--db", "/tmp/x.mdb", "query", "--force"}, "unknown option"},
-        BadArguments{"option_twice", {"--db", "/tmp/a.mdb", "query", "--db", "/tmp/b.mdb"}, "twice"},
+        BadArguments{
+            "unknown_option", {"--db", "/tmp/x.mdb", "query", "--force"}, "unknown option"},
+        BadArguments{
+            "option_twice", {"--db", "/tmp/a.mdb", "query", "--db", "/tmp/b.mdb"}, "twice"},
         BadArguments{"second_command_word", {"--db", "/tmp/x.mdb", "query", "extra"}, "unexpected"},
-        BadArguments{"unsupported_extension", {"--db", "/tmp/x.MDB", "query"}, "対応していない拡張子です：.MDB"},
-        BadArguments{"unreadable_script", {"--db", "/tmp/x.mdb", "query", "-f", "/nonexistent/s.sql"}, "cannot read"}),
+        BadArguments{"unsupported_extension",
+                     {"--db", "/tmp/x.MDB", "query"},
+                     "対応していない拡張子です：.MDB"},
+        BadArguments{"unreadable_script",
+                     {"--db", "/tmp/x.mdb", "query", "-f", "/nonexistent/s.sql"},
+                     "cannot read"}),
     [](const testing::TestParamInfo<BadArguments>& info) { return std::string(info.param.name); });
 
 }  // namespace

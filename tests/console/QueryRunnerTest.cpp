@@ -1,11 +1,10 @@
-#include "console/QueryRunner.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
+#include "console/QueryRunner.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -79,10 +78,9 @@ TEST_F(QueryRunnerTest, LogLiesBesideTheProgramUnderItsFullName) {
 TEST_F(QueryRunnerTest, CommitsEveryStatementAndShowsRowsToTheObserver) {
     RecordingObserver observer;
     console::QueryLog log(logPath_);
-    const auto statements = Statements({"UPDATE t_a SET X = X + 1;",
-                                        "CREATE TABLE t_b (ID INTEGER);",
-                                        "INSERT INTO t_b (ID) VALUES (7);",
-                                        "SELECT ID FROM t_a ORDER BY ID;"});
+    const auto statements =
+        Statements({"UPDATE t_a SET X = X + 1;", "CREATE TABLE t_b (ID INTEGER);",
+                    "INSERT INTO t_b (ID) VALUES (7);", "SELECT ID FROM t_a ORDER BY ID;"});
 
     const console::QueryRunResult result =
         console::RunQueries(*connection_, statements, {&observer, &log});
@@ -106,10 +104,9 @@ TEST_F(QueryRunnerTest, FailureRollsBackEverythingButTheLogKeepsWhatRan) {
     }
     console::QueryLog log(logPath_);
     RecordingObserver observer;
-    const auto statements = Statements({"CREATE TABLE t_c (ID INTEGER);",
-                                        "UPDATE t_a SET X = 0;",
-                                        "INSERT INTO t_missing (ID) VALUES (1);",
-                                        "DELETE FROM t_a;"});
+    const auto statements =
+        Statements({"CREATE TABLE t_c (ID INTEGER);", "UPDATE t_a SET X = 0;",
+                    "INSERT INTO t_missing (ID) VALUES (1);", "DELETE FROM t_a;"});
 
     const console::QueryRunResult result =
         console::RunQueries(*connection_, statements, {&observer, &log});
