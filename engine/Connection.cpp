@@ -5,25 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 
 #include "engine/Internal.h"
 
 namespace engine {
 
 using namespace detail;
-
-struct Connection::Impl {
-    sqlite3* db = nullptr;
-    std::string connectionText;
-    std::string path;
-    std::string password;
-    bool inTransaction = false;
-    std::vector<std::weak_ptr<Recordset>> recordsets;  // closed with the connection
-
-    void requireOpen() const {
-        if (!db) raise(hr::kObjectClosed, 3704, "Operation is not allowed when the connection is closed.");
-    }
-};
 
 namespace {
 
@@ -114,7 +102,8 @@ void checkFileKind(const std::string& path) {
 
 sqlite3* openHandle(const std::string& path, int flags) {
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_EXRESCODE, nullptr);
+    // One thread uses a connection at a time, so SQLite need not lock it.
+    int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_EXRESCODE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         int extended = db ? sqlite3_extended_errcode(db) : rc;
         std::string message = db ? sqlite3_errmsg(db) : "";
@@ -169,16 +158,83 @@ private:
     bool done_ = false;
 };
 
-std::vector<ResultColumn> describeColumns(sqlite3* db, sqlite3_stmt* stmt, const Statement& st) {
+// Jet types of table columns, read from the catalog once per schema version.
+class ColumnTypes {
+public:
+    bool find(sqlite3* db, const std::string& table, const std::string& column, int& ado, long& size) {
+        auto& columns = load(db, table);
+        auto it = columns.find(upperAscii(column));
+        if (it == columns.end()) return false;
+        ado = it->second.first;
+        size = it->second.second;
+        return true;
+    }
+
+    void checkSchema(sqlite3* db) {
+        long long version = -1;
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, "PRAGMA schema_version", -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW) {
+            version = sqlite3_column_int64(stmt, 0);
+        }
+        sqlite3_finalize(stmt);
+        if (version != schemaVersion_ || version < 0) {
+            tables_.clear();
+            schemaVersion_ = version;
+        }
+    }
+
+private:
+    using Columns = std::map<std::string, std::pair<int, long>>;
+
+    Columns& load(sqlite3* db, const std::string& table) {
+        const std::string key = upperAscii(table);
+        auto it = tables_.find(key);
+        if (it != tables_.end()) return it->second;
+        Columns columns;
+        auto read = [&](const char* sql, bool fromDecl) {
+            sqlite3_stmt* stmt = nullptr;
+            if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK) {
+                sqlite3_bind_text(stmt, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+                while (sqlite3_step(stmt) == SQLITE_ROW) {
+                    std::string name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+                    int ado = 0;
+                    long size = 0;
+                    if (fromDecl) {
+                        if (!typeFromDecl(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)), ado, size)) continue;
+                    } else {
+                        ado = sqlite3_column_int(stmt, 1);
+                        size = sqlite3_column_int(stmt, 2);
+                    }
+                    columns[upperAscii(name)] = {ado, size};
+                }
+            }
+            sqlite3_finalize(stmt);
+        };
+        read("SELECT ColumnName, Type, DefinedSize FROM MSysColumns WHERE TableName = ?1", false);
+        if (columns.empty()) read("SELECT name, type FROM pragma_table_info(?1)", true);  // system tables
+        return tables_.emplace(key, std::move(columns)).first->second;
+    }
+
+    long long schemaVersion_ = -1;
+    std::map<std::string, Columns> tables_;
+};
+
+std::vector<ResultColumn> describeColumns(sqlite3* db, sqlite3_stmt* stmt, const Statement& st, ColumnTypes& types) {
     const int count = sqlite3_column_count(stmt);
     std::vector<ResultColumn> columns(static_cast<std::size_t>(count));
     const bool useHints = static_cast<int>(st.hints.size()) == count;
+    types.checkSchema(db);
     for (int i = 0; i < count; ++i) {
         ResultColumn& col = columns[static_cast<std::size_t>(i)];
         col.name = sqlite3_column_name(stmt, i);
         int ado = 0;
         long size = 0;
-        bool typed = typeFromDecl(sqlite3_column_decltype(stmt, i), ado, size);
+        bool typed = false;
+        // A table column keeps its Jet type.
+        const char* table = sqlite3_column_table_name(stmt, i);
+        const char* origin = sqlite3_column_origin_name(stmt, i);
+        if (table && origin) typed = types.find(db, table, origin, ado, size);
         if (!typed && useHints) {
             const ResultHint& hint = st.hints[static_cast<std::size_t>(i)];
             switch (hint.kind) {
@@ -190,18 +246,7 @@ std::vector<ResultColumn> describeColumns(sqlite3* db, sqlite3_stmt* stmt, const
                             !equalsNoCase(hint.table, source.alias)) {
                             continue;
                         }
-                        sqlite3_stmt* info = nullptr;
-                        if (sqlite3_prepare_v2(db, "SELECT type FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE",
-                                               -1, &info, nullptr) == SQLITE_OK) {
-                            sqlite3_bind_text(info, 1, source.name.c_str(), -1, SQLITE_TRANSIENT);
-                            sqlite3_bind_text(info, 2, hint.column.c_str(), -1, SQLITE_TRANSIENT);
-                            if (sqlite3_step(info) == SQLITE_ROW) {
-                                typed = typeFromDecl(reinterpret_cast<const char*>(sqlite3_column_text(info, 0)),
-                                                     ado, size);
-                            }
-                        }
-                        sqlite3_finalize(info);
-                        if (typed) break;
+                        if ((typed = types.find(db, source.name, hint.column, ado, size))) break;
                     }
                     break;
                 case ResultKind::Count:
@@ -225,6 +270,20 @@ std::vector<ResultColumn> describeColumns(sqlite3* db, sqlite3_stmt* stmt, const
 }
 
 }  // namespace
+
+struct Connection::Impl {
+    sqlite3* db = nullptr;
+    std::string connectionText;
+    std::string path;
+    std::string password;
+    bool inTransaction = false;
+    std::vector<std::weak_ptr<Recordset>> recordsets;  // closed with the connection
+    ColumnTypes columnTypes;                           // Jet types of result columns
+
+    void requireOpen() const {
+        if (!db) raise(hr::kObjectClosed, 3704, "Operation is not allowed when the connection is closed.");
+    }
+};
 
 Connection::Connection() : impl_(std::make_unique<Impl>()) {}
 
@@ -309,7 +368,7 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& statement, Var
             }
             std::vector<ResultColumn> columns;
             try {
-                columns = describeColumns(db, stmt, st);
+                columns = describeColumns(db, stmt, st, impl_->columnTypes);
             } catch (...) {
                 sqlite3_finalize(stmt);
                 throw;

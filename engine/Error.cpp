@@ -93,17 +93,17 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
             raise(hr::kUnspecified, 3314,
                   "You must enter a value in the '" + after(message, "failed: ") + "' field.");
         }
+        if (rc == SQLITE_CONSTRAINT_DATATYPE) {
+            std::string which = after(message, " column ");
+            raise(hr::kUnspecified, 3464,
+                  "Data type mismatch: the value given for field '" + which + "' is not of the field's type.");
+        }
         if (rc == SQLITE_CONSTRAINT_CHECK) {
             std::string which = after(message, "failed: ");
             if (startsWith(which, "vxlen:")) {
                 raise(hr::kDataOverflow, 3163,
                       "The field '" + which.substr(6) + "' is too small to accept the amount of data "
                                                         "you attempted to add.");
-            }
-            if (startsWith(which, "vxtype:")) {
-                raise(hr::kUnspecified, 3464,
-                      "Data type mismatch: the value given for field '" + which.substr(7) +
-                          "' is not of the field's type.");
             }
         }
         raise(hr::kUnspecified, 3022, "A constraint of the table refused the change" + where + ".");

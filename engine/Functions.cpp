@@ -63,24 +63,26 @@ bool isSystemName(std::string_view tableName) {
 // Types
 // ---------------------------------------------------------------------------
 
+// The storage class of a Jet type in a STRICT table, which makes SQLite
+// itself refuse a value of the wrong kind.
 std::string sqliteDeclType(const TypeInfo& type) {
     switch (type.adoType) {
-        case adInteger: return "INTEGER";
-        case adSmallInt: return "SMALLINT";
-        case adUnsignedTinyInt: return "TINYINT";
-        case adSingle: return "SINGLE_REAL";
-        case adDouble: return "DOUBLE";
-        case adCurrency: return "CURRENCY_REAL";
-        case adDate: return "DATETIME_REAL";
-        case adBoolean: return "YESNO_INT";
-        case adVarWChar: return "VARCHAR(" + std::to_string(type.definedSize) + ")";
-        case adLongVarWChar: return "LONGTEXT";
-        case adGUID: return "GUID_TEXT";
-        case adVarBinary: return "VARBINARY_BLOB(" + std::to_string(type.definedSize) + ")";
-        case adLongVarBinary: return "LONGBINARY_BLOB";
+        case adInteger:
+        case adSmallInt:
+        case adUnsignedTinyInt:
+        case adBoolean:
+            return "INTEGER";
+        case adSingle:
+        case adDouble:
+        case adCurrency:
+        case adDate:
         case adNumeric:
-            return "DECIMAL_REAL(" + std::to_string(type.precision) + "," + std::to_string(type.scale) + ")";
-        default: return "BLOB";
+            return "REAL";
+        case adVarBinary:
+        case adLongVarBinary:
+            return "BLOB";
+        default:
+            return "TEXT";
     }
 }
 

@@ -13,15 +13,28 @@ namespace engine::detail {
 
 namespace {
 
-const std::set<std::string> kReserved = {
-    "SELECT", "FROM",   "WHERE",    "GROUP",  "ORDER",  "BY",     "HAVING",   "AND",
-    "OR",     "NOT",    "IN",       "IS",     "NULL",   "LIKE",   "BETWEEN",  "JOIN",
-    "INNER",  "LEFT",   "RIGHT",    "OUTER",  "ON",     "AS",     "UNION",    "INTO",
-    "VALUES", "SET",    "TOP",      "DISTINCT", "CREATE", "TABLE", "DROP",   "ALTER",
-    "INDEX",  "CONSTRAINT", "PRIMARY", "KEY", "REFERENCES", "UNIQUE", "FOREIGN", "EXISTS",
-    "ALL",    "ASC",    "DESC",     "INSERT", "UPDATE", "DELETE", "XOR",      "MOD",
-    "DEFAULT", "WITH",  "DISTINCTROW", "TRUE", "FALSE", "ADD",   "COLUMN",   "PERCENT",
+// Words that cannot stand as a bare name, upper case, sorted for the search.
+constexpr std::string_view kReserved[] = {
+    "ADD",      "ALL",     "ALTER",    "AND",      "AS",         "ASC",      "BETWEEN", "BY",
+    "COLUMN",   "CONSTRAINT", "CREATE", "DEFAULT", "DELETE",     "DESC",     "DISTINCT", "DISTINCTROW",
+    "DROP",     "EXISTS",  "FALSE",    "FOREIGN",  "FROM",       "GROUP",    "HAVING",  "IN",
+    "INDEX",    "INNER",   "INSERT",   "INTO",     "IS",         "JOIN",     "KEY",     "LEFT",
+    "LIKE",     "MOD",     "NOT",      "NULL",     "ON",         "OR",       "ORDER",   "OUTER",
+    "PERCENT",  "PRIMARY", "REFERENCES", "RIGHT",  "SELECT",     "SET",      "TABLE",   "TOP",
+    "TRUE",     "UNION",   "UNIQUE",   "UPDATE",   "VALUES",     "WHERE",    "WITH",    "XOR",
 };
+
+// Without allocating: this runs for every name of every statement.
+bool isReserved(std::string_view word) {
+    char upper[16];
+    if (word.size() > sizeof upper) return false;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        char c = word[i];
+        upper[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+    }
+    std::string_view key(upper, word.size());
+    return std::binary_search(std::begin(kReserved), std::end(kReserved), key);
+}
 
 struct Expr {
     std::string sql;
@@ -239,7 +252,7 @@ private:
     bool isName(std::size_t k = 0) const {
         const Token& t = peek(k);
         if (t.kind == Tok::Bracketed) return true;
-        return t.kind == Tok::Word && !kReserved.count(upperAscii(t.text));
+        return t.kind == Tok::Word && !isReserved(t.text);
     }
     std::string name(const char* what) {
         if (!isName()) fail(errorNumber_, std::string("Expected ") + what);

@@ -365,9 +365,9 @@ void Store::deleteCatalogRows(const std::string& table) {
     }
 }
 
-// A column's SQLite definition after its name: the declared type, NOT NULL,
-// the default, Jet's case-blind text comparison, and the checks that give
-// Jet's errors for a text too long or a value of the wrong kind.
+// A column's SQLite definition after its name: the storage type (the table is
+// STRICT, so a value of the wrong kind is refused), NOT NULL, the default,
+// Jet's case-blind text comparison, and the check of a text's length.
 static std::string columnSql(const StoredColumn& c, bool notNull) {
     std::string sql = sqliteDeclType(c.type);
     if (notNull && !c.type.autoIncrement) sql += " NOT NULL";
@@ -376,10 +376,6 @@ static std::string columnSql(const StoredColumn& c, bool notNull) {
     if (c.type.adoType == adVarWChar) {
         sql += " CONSTRAINT " + quoteIdent("vxlen:" + c.name) + " CHECK (length(" + quoteIdent(c.name) +
                ") <= " + std::to_string(c.type.definedSize) + ")";
-    } else if (!isTextType(c.type.adoType) && c.type.adoType != adVarBinary &&
-               c.type.adoType != adLongVarBinary) {
-        sql += " CONSTRAINT " + quoteIdent("vxtype:" + c.name) + " CHECK (typeof(" + quoteIdent(c.name) +
-               ") <> 'text')";
     }
     return sql;
 }
@@ -403,7 +399,7 @@ void Store::createSqliteTable(const StoredTable& t, const std::string& sqliteNam
         }
         sql += columnSql(c, c.notNull || primaryColumns.count(upperAscii(c.name)));
     }
-    sql += ")";
+    sql += ") STRICT";
     exec(sql);
     for (const auto& c : t.columns) {
         if (!c.type.autoIncrement || &c == rowid) continue;
