@@ -1,0 +1,65 @@
+#include "viewer/CreateTableQuery.h"
+
+#include <cstdio>
+
+#include "viewer/CatalogReader.h"
+#include "viewer/GridText.h"
+
+namespace viewer {
+namespace {
+
+std::string ColumnDefinition(const CDataColumn& column) {
+    if (column.keyKind == kPrimaryKeyKind) {
+        return "autoincrement(1,1) PRIMARY KEY";
+    }
+    std::string definition = column.typeName;
+    if (!column.sizeText.empty()) {
+        char size[32];
+        std::snprintf(size, sizeof size, "(%03ld)", IntegerValueOf(column.sizeText));
+        definition += size;
+    }
+    return definition;
+}
+
+}  // namespace
+
+std::string CreateTableQueryText(const CDataADOXTable& table) {
+    constexpr const char* kLineEnd = "\r\n";
+    std::string text = "CREATE TABLE " + table.name + " (" + kLineEnd;
+    for (std::size_t position = 0; position < table.columns.size(); ++position) {
+        const CDataColumn& column = table.columns[position];
+        text += column.name + "\t" + ColumnDefinition(column);
+        if (position + 1 < table.columns.size()) {
+            text += ",";
+        }
+        text += kLineEnd;
+    }
+    text += ");";
+    return text;
+}
+
+std::optional<std::string> ShowCreateTableQuery(const std::string& selectedTable,
+                                                const std::function<void()>& readCatalog,
+                                                const TableMap& tableMap,
+                                                const CopyTextToClipboard& copyTextToClipboard,
+                                                platform::MessageBoxes& messageBoxes) {
+    if (selectedTable.empty()) {
+        return std::nullopt;
+    }
+    readCatalog();
+    const CDataADOXTable* table = FindTable(tableMap, selectedTable);
+    if (table == nullptr) {
+        return std::nullopt;
+    }
+    std::string text = CreateTableQueryText(*table);
+    copyTextToClipboard(text);
+    platform::MessageBoxRequest box;
+    box.text = text;
+    box.caption = std::string(kViewerCaption);
+    box.icon = platform::MessageIcon::Information;
+    box.owner = platform::MessageOwner::Window;
+    messageBoxes.Show(box);
+    return text;
+}
+
+}  // namespace viewer
