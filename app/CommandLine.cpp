@@ -18,9 +18,12 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"--help", OptionKind::kFlag},   {"-h", OptionKind::kFlag},
-    {"--db", OptionKind::kValue},    {"--password", OptionKind::kValue},
-    {"--create", OptionKind::kFlag}, {"-f", OptionKind::kValue},
+    {"--help", OptionKind::kFlag},       {"-h", OptionKind::kFlag},
+    {"--version", OptionKind::kFlag},    {"--yes", OptionKind::kFlag},
+    {"--no", OptionKind::kFlag},         {"--all", OptionKind::kFlag},
+    {"--db", OptionKind::kValue},        {"--password", OptionKind::kValue},
+    {"--registry", OptionKind::kValue},  {"--limit", OptionKind::kValue},
+    {"--create", OptionKind::kFlag},     {"-f", OptionKind::kValue},
 };
 
 const OptionSpec* FindOption(const std::string& name) {
@@ -55,8 +58,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         const bool looksLikeOption = argument.size() > 1 && argument.front() == '-';
         if (!looksLikeOption) {
             if (commandWord.has_value()) {
-                return Refuse("unexpected argument \"" + argument + "\" after the command \"" +
-                              *commandWord + "\"");
+                line.operands.push_back(argument);
+                continue;
             }
             commandWord = argument;
             continue;
@@ -77,11 +80,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             if (inlineValue.has_value()) {
                 return Refuse("option " + name + " takes no value");
             }
-            if (name == "--create") {
-                line.create = true;
-            } else {
-                line.help = true;
-            }
+            if (name == "--create") line.create = true;
+            else if (name == "--version") line.version = true;
+            else if (name == "--yes") line.answerYes = true;
+            else if (name == "--no") line.answerNo = true;
+            else if (name == "--all") line.allTables = true;
+            else line.help = true;
             continue;
         }
 
@@ -95,59 +99,93 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         }
         std::optional<std::string>& slot = name == "--db"         ? line.databasePath
                                            : name == "--password" ? line.password
+                                           : name == "--registry" ? line.registryPath
+                                           : name == "--limit"    ? line.limit
                                                                   : line.scriptPath;
         if (!Store(slot, std::move(value))) {
             return Refuse("option " + name + " is given twice");
         }
     }
 
-    if (line.help) {
+    if (line.help || line.version) {
         return {line, {}};
     }
-    if (!commandWord.has_value()) {
-        return Refuse("no command given");
+    if (line.answerYes && line.answerNo) {
+        return Refuse("--yes and --no cannot be given together");
     }
-    if (*commandWord != "query") {
-        return Refuse("unknown command \"" + *commandWord + "\"");
-    }
-    line.command = Command::kQuery;
     if (line.password.has_value() && !line.databasePath.has_value()) {
         return Refuse("--password needs --db");
     }
-    if (!line.databasePath.has_value()) {
-        return Refuse("query needs the database: --db PATH");
-    }
-    if (line.databasePath->empty()) {
+    if (line.databasePath.has_value() && line.databasePath->empty()) {
         return Refuse("--db needs a path");
+    }
+    if (!commandWord.has_value()) {
+        if (!line.operands.empty()) return Refuse("unexpected argument");
+        return {line, {}};  // the main window
+    }
+    const CommandSpec* spec = nullptr;
+    for (const CommandSpec& candidate : kCommands) {
+        if (*commandWord == candidate.word) spec = &candidate;
+    }
+    if (spec == nullptr) {
+        return Refuse("unknown command \"" + *commandWord + "\"");
+    }
+    line.command = spec->command;
+    if (static_cast<int>(line.operands.size()) > spec->operands) {
+        return Refuse("unexpected argument \"" + line.operands[static_cast<std::size_t>(spec->operands)] +
+                      "\" after the command \"" + *commandWord + "\"");
+    }
+    if (static_cast<int>(line.operands.size()) < spec->operands) {
+        return Refuse(std::string("the command \"") + spec->word + "\" needs " +
+                      (line.command == Command::kExportSpec ? "a folder" : "a table name"));
+    }
+    if ((line.create || line.scriptPath) && line.command != Command::kQuery) {
+        return Refuse("--create and -f belong to the query command");
+    }
+    if (line.allTables && line.command != Command::kTables) return Refuse("--all belongs to the tables command");
+    if (line.limit && line.command != Command::kShow) return Refuse("--limit belongs to the show command");
+    if (line.command == Command::kQuery && !line.databasePath.has_value()) {
+        return Refuse("query needs the database: --db PATH");
     }
     return {line, {}};
 }
 
 void PrintUsage(std::ostream& out, const std::string& programName) {
-    out << "Usage: " << programName << " [--db PATH [--password TEXT]] query [--create] [-f FILE]\n"
+    out << "Usage: " << programName << " [OPTIONS]                 the main window\n"
+        << "       " << programName << " [OPTIONS] COMMAND [ARGS]  the same logic without showing it\n"
         << "\n"
-        << "query    Runs the statements of FILE (standard input when FILE is absent or \"-\")\n"
-        << "         on the database at PATH, all in one transaction: every statement takes\n"
-        << "         effect, or none does. Lines beginning with \"#\" are comments, lines are\n"
-        << "         joined with a blank, and every \";\" ends a statement (also one inside a\n"
-        << "         quoted text). Lines are read up to 512 bytes.\n"
-        << "         The rows of each SELECT are printed as tab-separated text: a heading\n"
-        << "         line, then one line per row; a tab, a line break or a backslash inside\n"
-        << "         a value is written as \\t, \\n, \\r or \\\\. Result sets are separated by\n"
-        << "         an empty line.\n"
+        << "Commands:\n"
+        << "  status             folder, name, extension, version, title and button states\n"
+        << "  update             update the database to version 1.26 (answer with --yes)\n"
+        << "  restore            put the pre-update backup back in place\n"
+        << "  tables [--all]     the viewer's table list (dated tables grouped unless --all)\n"
+        << "  show TABLE [--limit N]  the viewer's grid copy text for TABLE (default 500 rows)\n"
+        << "  create-query TABLE the table-creation statement of TABLE\n"
+        << "  export-spec DIR    the table specification workbook into DIR\n"
+        << "  query [--create] [-f FILE]\n"
+        << "                     runs the statements of FILE (standard input when FILE is absent\n"
+        << "                     or \"-\") on the --db database, all in one transaction. Lines\n"
+        << "                     beginning with \"#\" are comments, lines are joined with a blank,\n"
+        << "                     and every \";\" ends a statement. Rows of each SELECT are printed\n"
+        << "                     as tab-separated text (a tab, line break or backslash inside a\n"
+        << "                     value as \\t, \\n, \\r or \\\\; result sets separated by an empty line).\n"
         << "\n"
         << "Options (before or after the command word):\n"
-        << "  --db PATH          the database file (.mdb or .accdb)\n"
+        << "  --registry FILE    the registry export to read instead of $VANTOLY_REGISTRY\n"
+        << "  --db PATH          the database file (.mdb or .accdb) instead of the registry\n"
         << "  --password TEXT    its database password\n"
-        << "  --create           create an empty database first when PATH does not exist\n"
-        << "  -f FILE            the statements to run\n"
+        << "  --yes, --no        the answer to every Yes/No question (default: No)\n"
+        << "  --create           query: create an empty database first when PATH does not exist\n"
+        << "  -f FILE            query: the statements to run\n"
+        << "  --version          the program's version\n"
         << "  -h, --help         this text\n"
         << "\n"
-        << "Exit status: 0 committed, 1 failed (nothing committed), 2 wrong arguments.\n";
+        << "Every message box is printed to standard error with its caption, icon, text and the\n"
+        << "answer given. Exit status: 0 done, 1 refused, declined or failed, 2 wrong arguments.\n";
 }
 
 int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,
-                   std::ostream& err) {
+                   std::ostream& err, const WindowRunner& runWindow) {
     const ParsedCommandLine parsed = ParseCommandLine(arguments);
     if (!parsed.commandLine.has_value()) {
         err << kProgramName << ": " << parsed.error << "\n\n";
@@ -159,14 +197,16 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
         PrintUsage(out, kProgramName);
         return kExitOk;
     }
-    switch (line.command) {
-        case Command::kQuery:
-            return RunQueryCommand(line, in, out, err);
-        case Command::kNone:
-            break;
+    if (line.version) {
+        out << kProgramName << " 1.0.0.1 (database version 1.25 to 1.26, release 2020/05/24)\n";
+        return kExitOk;
     }
-    PrintUsage(err, kProgramName);
-    return kExitBadArguments;
+    if (line.command == Command::kQuery) return RunQueryCommand(line, in, out, err);
+    if (!runWindow) {
+        err << kProgramName << ": this command needs the window front end\n";
+        return kExitBadArguments;
+    }
+    return runWindow(line);
 }
 
 }  // namespace cli

@@ -6,6 +6,7 @@
 // accepted as well as "--name value".
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -19,12 +20,39 @@ inline constexpr int kExitFailed = 1;  // the command ran and failed; nothing wa
 inline constexpr int kExitBadArguments = 2;
 
 enum class Command {
-    kNone,  // no command word
+    kNone,  // no command word: the main window
     kQuery,
+    kStatus,
+    kUpdate,
+    kRestore,
+    kTables,
+    kShow,
+    kCreateQuery,
+    kExportSpec,
+};
+
+// The command words and what each needs after it.
+struct CommandSpec {
+    const char* word;
+    Command command;
+    int operands;  // words after the command word: a table name or a folder
+};
+inline constexpr CommandSpec kCommands[] = {
+    {"query", Command::kQuery, 0},     {"status", Command::kStatus, 0},
+    {"update", Command::kUpdate, 0},   {"restore", Command::kRestore, 0},
+    {"tables", Command::kTables, 0},   {"show", Command::kShow, 1},
+    {"create-query", Command::kCreateQuery, 1}, {"export-spec", Command::kExportSpec, 1},
 };
 
 struct CommandLine {
     bool help = false;
+    bool version = false;                     // --version
+    bool answerYes = false;                   // --yes
+    bool answerNo = false;                    // --no
+    bool allTables = false;                   // tables --all
+    std::optional<std::string> registryPath;  // --registry
+    std::optional<std::string> limit;         // show --limit
+    std::vector<std::string> operands;        // after the command word
     Command command = Command::kNone;
     std::optional<std::string> databasePath;  // --db
     std::optional<std::string> password;      // --password
@@ -46,7 +74,10 @@ void PrintUsage(std::ostream& out, const std::string& programName);
 // Runs the command the arguments name and answers with the exit status.
 // Rows and help go to `out`, failures to `err`; a script is read from `in`
 // when no file is named.
+// `runWindow` runs the main window, or a command that works through it
+// (every command but query); without it those answer kExitBadArguments.
+using WindowRunner = std::function<int(const CommandLine&)>;
 int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,
-                   std::ostream& err);
+                   std::ostream& err, const WindowRunner& runWindow = {});
 
 }  // namespace cli

@@ -206,7 +206,8 @@ TEST_P(BadArgumentsTest, ExitsWithTwo) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, BadArgumentsTest,
     testing::Values(
-        BadArguments{"nothing", {}, "no command"},
+        BadArguments{"yes_and_no", {"--yes", "--no", "status"}, "together"},
+        BadArguments{"show_without_table", {"show"}, "needs a table name"},
         BadArguments{"unknown_command", {"--db", "/tmp/x.mdb", "frobnicate"}, "unknown command"},
         BadArguments{"query_without_db", {"query"}, "--db PATH"},
         BadArguments{"db_without_value", {"query", "--db"}, "needs a value"},

@@ -1,0 +1,124 @@
+// The main window: the target database's folder, name, extension and
+// version, the list of what the update contains, the update and restore
+// buttons, and the menu that opens the About box, the viewer and the console.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/DatabaseSession.h"
+#include "db/SessionWindow.h"
+#include "host/TargetDatabase.h"
+#include "host/TargetDatabaseLocation.h"
+#include "platform/Platform.h"
+
+class QAction;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
+
+// Texts fixed in the program.
+inline constexpr const char* kReleaseDateText = "2020/05/24";
+inline constexpr const char* kAboutMenuText = "バージョン情報 VantolyPatch(&A)...";
+
+class CVantolyPatchDlg : public QDialog, public host::LocationWindow {
+public:
+    // System-menu command ids, as the window's own menu keeps them.
+    enum MenuId { kAboutId = 16, kViewerId = 32, kConsoleId = 48 };
+
+    CVantolyPatchDlg(platform::Services& services, std::string applicationTitle, QWidget* parent = nullptr);
+    ~CVantolyPatchDlg() override;
+
+    // Runs the window's initialisation: menu, list, icons, the target
+    // database location and the idle control state. Called once, by the
+    // application before the modal run and by tests.
+    void OnInitDialog();
+
+    // db::SessionWindow
+    void SetWindowTitle(const std::string& title) override;
+    void EnableUpdateButton() override;
+    void ShowVersionText(const std::string& versionText) override;
+    void RefreshControlState(db::ControlState state) override;
+    // host::LocationWindow
+    void ShowLocationFields(const host::TargetDatabase& record) override;
+
+    // Copies the fields into the controls (false) or the controls into the fields (true).
+    void UpdateData(bool saveAndValidate);
+
+    void OnSysCommand(int id);
+    void OnUpdateCommand();
+    void OnRestoreCommand();
+
+    // What the update and restore buttons and the menu items do; installed
+    // by the subsystems that own those commands.
+    std::function<void()> updateCommand;
+    std::function<void()> restoreCommand;
+    std::function<void()> viewerCommand;
+    std::function<void()> consoleCommand;
+
+    // State owned by the window.
+    host::TargetDatabase target;
+    db::DatabaseSession session;
+    std::vector<std::string> UpdateContents;
+
+    platform::Services& services() { return services_; }
+    const std::string& applicationTitle() const { return applicationTitle_; }
+    bool busy() const { return busy_; }
+
+    // Controls, by id.
+    QLineEdit* pathEdit() const { return edits_[0]; }
+    QLineEdit* fileEdit() const { return edits_[1]; }
+    QLineEdit* extensionEdit() const { return edits_[2]; }
+    QLineEdit* versionEdit() const { return edits_[3]; }
+    QPushButton* updateButton() const { return updateButton_; }
+    QPushButton* restoreButton() const { return restoreButton_; }
+    QProgressBar* progressBar() const { return progress_; }
+    QTreeWidget* contentList() const { return list_; }
+    QMenu* systemMenu() const { return menu_; }
+    QAction* menuAction(int id) const;
+    QAction* closeAction() const { return closeAction_; }
+
+    // Shows a message box owned by this window.
+    platform::MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
+                                        platform::MessageButtons buttons, platform::MessageIcon icon);
+
+    // Escape: refused while busy.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void buildControls();
+    void OnAbout();
+
+    platform::Services& services_;
+    std::string applicationTitle_;
+    bool busy_ = false;
+    bool initialised_ = false;
+
+    QMenuBar* menuBar_ = nullptr;
+    QMenu* menu_ = nullptr;
+    QAction* aboutAction_ = nullptr;
+    QAction* viewerAction_ = nullptr;
+    QAction* consoleAction_ = nullptr;
+    QAction* closeAction_ = nullptr;
+    QLineEdit* edits_[4] = {};
+    QPushButton* updateButton_ = nullptr;
+    QPushButton* restoreButton_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QTreeWidget* list_ = nullptr;
+};
+
+// The About box.
+class CAboutDlg : public QDialog {
+public:
+    explicit CAboutDlg(QWidget* parent);
+};

@@ -1,0 +1,76 @@
+#include "app/WindowFrontEnd.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <clocale>
+#include <cstdlib>
+#include <ostream>
+
+#include "app/AppServices.h"
+#include "app/VantolyPatchApp.h"
+#include "app/VantolyPatchDlg.h"
+#include "app/WindowCommands.h"
+#include "platform/SystemServices.h"
+
+// Outside any namespace, as Qt requires.
+static void initResources() { Q_INIT_RESOURCE(resources); }
+
+namespace app {
+
+namespace {
+
+int printStatus(CVantolyPatchDlg& dialog, std::ostream& out) {
+    auto state = [](bool enabled) { return enabled ? "enabled" : "disabled"; };
+    out << "folder\t" << dialog.target.PathName << "\n"
+        << "name\t" << dialog.target.FileName << "\n"
+        << "extension\t" << dialog.target.Extension << "\n"
+        << "version\t" << dialog.target.VersionText << "\n"
+        << "title\t" << dialog.windowTitle().toStdString() << "\n"
+        << "update button\t" << state(dialog.updateButton()->isEnabled()) << "\n"
+        << "restore button\t" << state(dialog.restoreButton()->isEnabled()) << "\n";
+    return dialog.session.Connected() ? cli::kExitOk : cli::kExitFailed;
+}
+
+}  // namespace
+
+int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::ostream& out, std::ostream& err) {
+    const bool headless = line.command != cli::Command::kNone;
+    if (headless && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application(argc, argv);
+    // Qt takes the locale from the environment; the currency text follows it,
+    // every other number keeps the full stop.
+    std::setlocale(LC_ALL, "");
+    std::setlocale(LC_NUMERIC, "C");
+    initResources();
+
+    std::string title = "VantolyPatch";
+    try {
+        title = platform::SystemProgramInfo().ProgramName();
+    } catch (const std::exception& e) {
+        err << "VantolyPatch: " << e.what() << "; the title stays VantolyPatch\n";
+    }
+    ServiceOptions options;
+    options.headless = headless;
+    options.answerYes = line.answerYes;
+    options.registryPath = line.registryPath;
+    options.databasePath = line.databasePath;
+    options.password = line.password.value_or("");
+    AppServices services(options, title, out, err);
+    CVantolyPatchApp app(services.services(), title);
+
+    return app.Run([&](CVantolyPatchDlg& dialog) { WireCommands(dialog, out, err); },
+                   [&](CVantolyPatchDlg& dialog) -> int {
+                       switch (line.command) {
+                           case cli::Command::kNone:
+                               dialog.show();
+                               dialog.exec();
+                               return cli::kExitOk;
+                           case cli::Command::kStatus:
+                               return printStatus(dialog, out);
+                           default:
+                               return RunWindowCommand(dialog, line, out, err);
+                       }
+                   });
+}
+
+}  // namespace app

@@ -1,0 +1,135 @@
+#include "errors/ErrorLog.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace errors {
+
+namespace {
+
+std::string withCrLf(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+void showOk(platform::MessageBoxes& boxes, const std::string& text, const std::string& title) {
+    boxes.Show(platform::ApplyMessageBoxDefaults(
+        {text, title, platform::MessageButtons::Ok, platform::MessageIcon::Warning,
+         platform::MessageOwner::Window},
+        title));
+}
+
+// Writes all of `bytes` to `path` through a temporary file in the same
+// folder; an empty string on success, else what went wrong.
+std::string writeWhole(const std::string& path, const std::string& bytes) {
+    const std::string temp = path + ".tmp";
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return std::strerror(errno);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            std::string why = std::strerror(errno);
+            ::close(fd);
+            ::unlink(temp.c_str());
+            return why;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        std::string why = std::strerror(errno);
+        ::unlink(temp.c_str());
+        return why;
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        std::string why = std::strerror(errno);
+        ::unlink(temp.c_str());
+        return why;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string ErrorLogTimeText(const platform::LocalTime& t) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d:%03d", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second, t.millisecond);
+    return buf;
+}
+
+std::string ErrorLogFileName(const platform::LocalTime& time) {
+    std::string digits;
+    for (char c : ErrorLogTimeText(time)) {
+        if (c != '/' && c != ':' && c != ' ') digits += c;
+    }
+    return "DBErr" + digits + ".txt";
+}
+
+std::string ErrorLogContent(const std::string& timeText, const std::string& functionName,
+                            const std::string& query, const std::string& errorText) {
+    return withCrLf("Time：\n" + timeText + "\n" + "\n" + "Function：\n" + functionName + "\n" + "\n" +
+                    "Query：\n" + query + "\n" + "\n" + "ErrorLog：\n" + errorText + "\n");
+}
+
+std::string ErrorLogMessage(const std::string& functionName, const std::string& query,
+                            const std::string& errorText) {
+    return "Function :\n" + functionName + "\n\nQuery :\n" + query + "\n\nErrorLog :\n" + errorText +
+           "\n\nこのエラーの記録は、[メニュー] ⇒ [データベース] ⇒ [エラー履歴] で、確認することが出来ます。";
+}
+
+ErrorLogResult WriteErrorLog(const std::string& pathName, const std::string& functionName,
+                             const std::string& query, const std::string& errorText,
+                             const platform::Clock& clock, platform::MessageBoxes& boxes,
+                             const std::string& applicationTitle) {
+    const std::string folder = pathName + kErrorLogFolderName;
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0) ::mkdir(folder.c_str(), 0755);  // checked by the write
+    const platform::LocalTime now = clock.Now();
+    ErrorLogResult result;
+    result.path = folder + ErrorLogFileName(now);
+    result.failure = writeWhole(result.path, ErrorLogContent(ErrorLogTimeText(now), functionName, query, errorText));
+    result.written = result.failure.empty();
+    std::string message = ErrorLogMessage(functionName, query, errorText);
+    if (!result.written) {
+        message += "\n\n(エラーの記録を書き込めませんでした： " + result.path + " : " + result.failure + ")";
+    }
+    showOk(boxes, message, applicationTitle);
+    return result;
+}
+
+void CopyTextToClipboard(const std::string& text, bool hasOwner, platform::Clipboard& clipboard,
+                         platform::MessageBoxes& boxes, const std::string& applicationTitle) {
+    if (!hasOwner) {
+        showOk(boxes, "クリップボードへの貼り付けが失敗しました", applicationTitle);
+        return;
+    }
+    switch (clipboard.SetText(text)) {
+        case platform::Clipboard::Result::Ok:
+            return;
+        case platform::Clipboard::Result::OpenFailed:
+            showOk(boxes, "Failed to open clipboard", applicationTitle);
+            return;
+        case platform::Clipboard::Result::EmptyFailed:
+            showOk(boxes, "Failed to empty clipboard", applicationTitle);
+            return;
+        case platform::Clipboard::Result::SetFailed:
+            // The original hands the block over without checking; here a
+            // refused hand-over is said rather than lost.
+            showOk(boxes, "クリップボードへの貼り付けが失敗しました", applicationTitle);
+            return;
+    }
+}
+
+}  // namespace errors

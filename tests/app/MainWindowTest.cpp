@@ -1,0 +1,222 @@
+// The main window built for real offscreen, with the platform fakes.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <filesystem>
+#include <fstream>
+
+#include "app/VantolyPatchApp.h"
+#include "app/VantolyPatchDlg.h"
+#include "engine/Engine.h"
+#include "host/TargetDatabaseLocation.h"
+#include "support/FakeServices.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using testsupport::FakeServices;
+using testsupport::TempFolder;
+
+class MainWindowTest : public testing::Test {
+protected:
+    // A registry entry naming `name` in the temporary folder.
+    void pointRegistryAt(const std::string& name, const std::string& password = "") {
+        fakes_.registry.SetValue(host::kDatabaseKey, "FileName", name);
+        fakes_.registry.SetValue(host::kDatabaseKey, "PathName", folder_.Folder());
+        fakes_.registry.SetValue(host::kDatabaseKey, "Password", password);
+    }
+
+    std::unique_ptr<CVantolyPatchDlg> openWindow() {
+        auto dialog = std::make_unique<CVantolyPatchDlg>(fakes_.services, "VantolyPatch");
+        dialog->OnInitDialog();
+        return dialog;
+    }
+
+    void createDatabase(const std::string& file) {
+        engine::CreateDatabase(folder_.Folder() + file);
+        auto c = engine::Connection::create();
+        c->Open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + folder_.Folder() + file +
+                ";Jet OLEDB:Database Password='';");
+        c->Execute("CREATE TABLE t_db_ver (DBVerID LONG PRIMARY KEY, DBVerCode CURRENCY)");
+        c->Execute("INSERT INTO t_db_ver VALUES (25, 1.25)");
+    }
+
+    TempFolder folder_;
+    FakeServices fakes_;
+};
+
+TEST_F(MainWindowTest, ListShowsTheSixRowsWithoutAHeader) {
+    auto dialog = openWindow();
+    QTreeWidget* list = dialog->contentList();
+    ASSERT_EQ(list->topLevelItemCount(), 6);
+    const char* rows[] = {"", "**** 更新内容 (2020/05/24 更新) ****",
+                          "------------------------------------------------", "", "１．マイレージデータ追加", ""};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(list->topLevelItem(i)->text(0).toStdString(), rows[i]) << i;
+    EXPECT_TRUE(list->isHeaderHidden());
+    EXPECT_EQ(list->columnWidth(0), 400);
+    EXPECT_FALSE(dialog->progressBar()->isVisibleTo(dialog.get()));
+    EXPECT_EQ(dialog->restoreButton()->text().toStdString(), "バックアップ\nファイルを戻す");
+    EXPECT_EQ(dialog->updateButton()->toolTip().toStdString(), "データベース更新");
+    EXPECT_EQ(dialog->restoreButton()->toolTip().toStdString(), "元に戻す");
+}
+
+// Each row: what the registry names, the title, and the enabled states.
+struct StartCase {
+    const char* name;
+    const char* file;     // created in the folder: "" none, "*.mdb" a database, "*.bad" garbage
+    const char* title;
+    bool update;
+    bool tools;  // menu items 32 and 48
+    const char* version;
+};
+
+class StartStates : public MainWindowTest, public testing::WithParamInterface<StartCase> {};
+
+TEST_P(StartStates, TitleAndControls) {
+    const StartCase& c = GetParam();
+    const std::string file = c.file;
+    if (file == "db.mdb") {
+        createDatabase(file);
+        pointRegistryAt("db");
+    } else if (file == "db.accdb") {
+        createDatabase(file);
+        pointRegistryAt("db");
+    } else if (file == "bad.mdb") {
+        std::ofstream(folder_.Folder() + file) << "not a database";
+        pointRegistryAt("bad");
+    }
+    auto dialog = openWindow();
+    EXPECT_EQ(dialog->windowTitle().toStdString(), c.title);
+    EXPECT_EQ(dialog->updateButton()->isEnabled(), c.update);
+    EXPECT_EQ(dialog->menuAction(CVantolyPatchDlg::kViewerId)->isEnabled(), c.tools);
+    EXPECT_EQ(dialog->menuAction(CVantolyPatchDlg::kConsoleId)->isEnabled(), c.tools);
+    EXPECT_TRUE(dialog->menuAction(CVantolyPatchDlg::kAboutId)->isEnabled());
+    EXPECT_EQ(dialog->versionEdit()->text().toStdString(), c.version);
+    EXPECT_FALSE(dialog->restoreButton()->isEnabled());
+    EXPECT_TRUE(fakes_.messageBoxes.Shown().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StartStates,
+    testing::Values(StartCase{"no_registry_entry", "", "データベースが選択されてません", false, false, ""},
+                    StartCase{"failed_open", "bad.mdb",
+                              "データベース接続に失敗しました - 対象DB名 ･･･ bad.mdb", false, true, ""},
+                    StartCase{"good_open", "db.mdb", "データベース更新(2020/05/24)", true, true, "ver.1.25"},
+                    StartCase{"good_open_accdb", "db.accdb", "データベース更新(2020/05/24)", true, true,
+                              "ver.1.25"}),
+    [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+
+TEST_F(MainWindowTest, BackupFolderIsMadeAndTheRestoreButtonFollowsTheBackupFile) {
+    createDatabase("db.mdb");
+    pointRegistryAt("db");
+    auto dialog = openWindow();
+    const std::string backupFolder = folder_.Folder() + "データベース更新前データ/";
+    EXPECT_TRUE(std::filesystem::is_directory(backupFolder));
+    EXPECT_FALSE(dialog->restoreButton()->isEnabled());
+    std::ofstream(backupFolder + "dbver_1_25backup.mdb") << "x";
+    dialog->RefreshControlState(db::ControlState::Idle);
+    EXPECT_TRUE(dialog->restoreButton()->isEnabled());
+    dialog->RefreshControlState(db::ControlState::Busy);
+    EXPECT_FALSE(dialog->restoreButton()->isEnabled());
+    EXPECT_FALSE(dialog->updateButton()->isEnabled());
+}
+
+TEST_F(MainWindowTest, BusyWindowRefusesEveryWayOfClosing) {
+    createDatabase("db.mdb");
+    pointRegistryAt("db");
+    auto dialog = openWindow();
+    dialog->show();
+    dialog->RefreshControlState(db::ControlState::Busy);
+    EXPECT_FALSE(dialog->closeAction()->isEnabled());
+    EXPECT_FALSE(dialog->menuAction(CVantolyPatchDlg::kViewerId)->isEnabled());
+    EXPECT_FALSE(dialog->close());  // the close button
+    dialog->reject();               // Escape
+    EXPECT_TRUE(dialog->isVisible());
+    dialog->RefreshControlState(db::ControlState::Idle);
+    EXPECT_TRUE(dialog->closeAction()->isEnabled());
+    EXPECT_TRUE(dialog->close());
+}
+
+TEST_F(MainWindowTest, MenuCommandsReachTheirHandlers) {
+    auto dialog = openWindow();
+    int viewer = 0;
+    dialog->viewerCommand = [&] { ++viewer; };
+    dialog->OnSysCommand(CVantolyPatchDlg::kViewerId | 0x000F);  // low four bits are ignored
+    EXPECT_EQ(viewer, 1);
+    QStringList texts;
+    for (QAction* a : dialog->systemMenu()->actions()) texts << a->text();
+    EXPECT_TRUE(texts.contains(QStringLiteral("バージョン情報 VantolyPatch(&A)...")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("データベース表示")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("クエリ発行")));
+}
+
+TEST_F(MainWindowTest, SecondCopyIsRefusedWithItsMessage) {
+    fakes_.instanceLock.NextResult = platform::InstanceLock::Result::HeldElsewhere;
+    CVantolyPatchApp app(fakes_.services, "VantolyPatch");
+    bool ran = false;
+    EXPECT_EQ(app.Run({}, [&](CVantolyPatchDlg&) {
+                  ran = true;
+                  return 0;
+              }),
+              1);
+    EXPECT_FALSE(ran);
+    ASSERT_EQ(fakes_.messageBoxes.Shown().size(), 1u);
+    EXPECT_EQ(fakes_.messageBoxes.Shown()[0].text, "すでに起動されています");
+}
+
+TEST_F(MainWindowTest, LockIsReleasedAfterTheRun) {
+    CVantolyPatchApp app(fakes_.services, "VantolyPatch");
+    EXPECT_EQ(app.Run({}, [&](CVantolyPatchDlg&) { return 0; }), 0);
+    EXPECT_EQ(fakes_.instanceLock.AcquiredNames, std::vector<std::string>{"VantolyPatchInstance"});
+    EXPECT_FALSE(fakes_.instanceLock.Held);
+}
+
+TEST_F(MainWindowTest, RendersGreenFieldsAndTheListRows) {
+    createDatabase("db.mdb");
+    pointRegistryAt("db");
+    auto dialog = openWindow();
+    dialog->show();
+    QApplication::processEvents();
+    const QImage image = dialog->grab().toImage();
+    if (const char* out = std::getenv("VANTOLY_SCREENSHOT")) image.save(QString::fromUtf8(out));
+    auto greenPixels = [&](QWidget* w) {
+        const QRect r(w->mapTo(dialog.get(), QPoint(0, 0)), w->size());
+        int green = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            for (int x = r.left(); x <= r.right(); ++x) {
+                if (image.pixelColor(x, y) == QColor(192, 255, 192)) ++green;
+            }
+        }
+        return green * 100 / (r.width() * r.height());
+    };
+    for (QLineEdit* e : {dialog->pathEdit(), dialog->fileEdit(), dialog->extensionEdit(), dialog->versionEdit()}) {
+        EXPECT_GT(greenPixels(e), 40) << e->objectName().toStdString();
+    }
+    // The heading row is drawn: dark pixels in the list's second row.
+    QTreeWidget* list = dialog->contentList();
+    const QRect row = list->visualItemRect(list->topLevelItem(1)).translated(list->viewport()->mapTo(dialog.get(), QPoint(0, 0)));
+    int dark = 0;
+    for (int y = row.top(); y <= row.bottom(); ++y) {
+        for (int x = row.left(); x < row.left() + 200; ++x) {
+            if (image.pixelColor(x, y).lightness() < 100) ++dark;
+        }
+    }
+    EXPECT_GT(dark, 20);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    Q_INIT_RESOURCE(resources);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,147 @@
+// Error log files, the update error dialog and the clipboard copy.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "errors/ErrorLog.h"
+#include "errors/UpdateErrorDialog.h"
+#include "support/FakeServices.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using testsupport::FakeServices;
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(ErrorLog, FileNameAndExactBytes) {
+    testsupport::TempFolder folder;
+    FakeServices fakes;
+    fakes.clock.Time = {2020, 5, 24, 9, 5, 3, 7};
+    struct Case {
+        const char* query;
+        const char* queryBytes;  // as written in the file
+    } cases[] = {
+        {"", "Query：\r\n\r\n\r\n"},
+        {"DROP TABLE t;\r\nX", "Query：\r\nDROP TABLE t;\r\r\nX\r\n\r\n"},
+    };
+    for (const auto& c : cases) {
+        auto result = errors::WriteErrorLog(folder.Folder(), "CVantolyPatchDlg::OnUpdateTables", c.query,
+                                            "Message : m\nCode : 0x80004005\n", fakes.clock, fakes.messageBoxes,
+                                            "VantolyPatch");
+        EXPECT_TRUE(result.written);
+        EXPECT_EQ(result.path, folder.Folder() + "DBErr/DBErr20200524090503007.txt");
+        const std::string expected = std::string("Time：\r\n2020/05/24 09:05:03:007\r\n\r\n") +
+                                     "Function：\r\nCVantolyPatchDlg::OnUpdateTables\r\n\r\n" + c.queryBytes +
+                                     "ErrorLog：\r\nMessage : m\r\nCode : 0x80004005\r\n\r\n";
+        EXPECT_EQ(readFile(result.path), expected);
+    }
+    ASSERT_EQ(fakes.messageBoxes.Shown().size(), 2u);
+    const auto& box = fakes.messageBoxes.Shown()[0];
+    EXPECT_EQ(box.text, "Function :\nCVantolyPatchDlg::OnUpdateTables\n\nQuery :\n\n\nErrorLog :\nMessage : m\nCode : "
+                        "0x80004005\n\n\nこのエラーの記録は、[メニュー] ⇒ [データベース] ⇒ [エラー履歴] で、確認することが出来ます。");
+    EXPECT_EQ(box.caption, "VantolyPatch");
+    EXPECT_EQ(box.icon, platform::MessageIcon::Warning);
+    // Nothing but the log itself is left in the folder.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Folder() + "DBErr"),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST(ErrorLog, UnwritableFolderStillShowsTheMessageAndSaysSo) {
+    testsupport::TempFolder folder;
+    std::ofstream(folder.Folder() + "DBErr") << "a plain file where the folder should be";
+    FakeServices fakes;
+    auto result = errors::WriteErrorLog(folder.Folder(), "f", "q", "e\n", fakes.clock, fakes.messageBoxes, "T");
+    EXPECT_FALSE(result.written);
+    ASSERT_EQ(fakes.messageBoxes.Shown().size(), 1u);
+    EXPECT_NE(fakes.messageBoxes.Shown()[0].text.find("エラーの記録を書き込めませんでした"), std::string::npos);
+}
+
+TEST(ErrorLog, FullDiskLeavesNoPartialFileAndIsReported) {
+    testsupport::TempFolder folder;
+    pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{64, 64};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        FakeServices fakes;
+        auto result = errors::WriteErrorLog(folder.Folder(), "f", std::string(1000, 'q'), "e\n", fakes.clock,
+                                            fakes.messageBoxes, "T");
+        bool reported = fakes.messageBoxes.Shown().size() == 1 &&
+                        fakes.messageBoxes.Shown()[0].text.find("書き込めませんでした") != std::string::npos;
+        _exit(!result.written && reported ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Folder() + "DBErr"));
+}
+
+TEST(Clipboard, EachFailureShowsItsMessage) {
+    struct Case {
+        bool owner;
+        platform::Clipboard::Result result;
+        const char* message;  // empty: no message
+    } cases[] = {
+        {false, platform::Clipboard::Result::Ok, "クリップボードへの貼り付けが失敗しました"},
+        {true, platform::Clipboard::Result::OpenFailed, "Failed to open clipboard"},
+        {true, platform::Clipboard::Result::EmptyFailed, "Failed to empty clipboard"},
+        {true, platform::Clipboard::Result::Ok, ""},
+    };
+    for (const auto& c : cases) {
+        FakeServices fakes;
+        fakes.clipboard.NextResult = c.result;
+        errors::CopyTextToClipboard("text", c.owner, fakes.clipboard, fakes.messageBoxes, "VantolyPatch");
+        if (*c.message) {
+            ASSERT_EQ(fakes.messageBoxes.Shown().size(), 1u);
+            EXPECT_EQ(fakes.messageBoxes.Shown()[0].text, c.message);
+            EXPECT_EQ(fakes.messageBoxes.Shown()[0].caption, "VantolyPatch");
+            EXPECT_EQ(fakes.messageBoxes.Shown()[0].icon, platform::MessageIcon::Warning);
+        } else {
+            EXPECT_TRUE(fakes.messageBoxes.Shown().empty());
+            EXPECT_EQ(fakes.clipboard.Text(), "text");
+        }
+    }
+}
+
+TEST(UpdateErrorDialog, CopiesTheEditedTextWithCrLf) {
+    FakeServices fakes;
+    CUpdateErrorMsgDlg dialog(nullptr, fakes.clipboard, fakes.messageBoxes, "VantolyPatch");
+    dialog.ReportText = "line one\r\nline two";
+    dialog.show();
+    auto* edit = dialog.findChild<QPlainTextEdit*>(QStringLiteral("1011"));
+    ASSERT_TRUE(edit);
+    EXPECT_EQ(edit->toPlainText().toStdString(), "line one\nline two");
+    EXPECT_EQ(edit->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_FALSE(edit->isReadOnly());
+    edit->appendPlainText(QStringLiteral("edited"));
+    dialog.findChild<QPushButton*>(QStringLiteral("1013"))->click();
+    EXPECT_EQ(fakes.clipboard.Text(), "line one\r\nline two\r\nedited");
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "更新エラー内容");
+    EXPECT_TRUE(dialog.findChild<QPushButton*>(QStringLiteral("1"))->isDefault());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
