@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "app/VantolyPatchDlg.h"
+#include "console/ExecuteQueryDlg.h"
 
 namespace app {
 
@@ -18,7 +19,13 @@ void notYet(CVantolyPatchDlg& dialog, const char* what) {
 
 void WireCommands(CVantolyPatchDlg& dialog, std::ostream&, std::ostream&) {
     dialog.viewerCommand = [&dialog] { notYet(dialog, "データベース表示"); };
-    dialog.consoleCommand = [&dialog] { notYet(dialog, "クエリ発行"); };
+    dialog.consoleCommand = [&dialog] {
+        ConsoleContext context{[&dialog] { return dialog.session.SessionConnection(); }, dialog.services(),
+                               dialog.applicationTitle(),
+                               dialog.services().programInfo.ProgramFolder() + dialog.applicationTitle()};
+        CExecuteQueryDlg console(std::move(context));
+        console.exec();
+    };
 }
 
 int RunWindowCommand(CVantolyPatchDlg&, const cli::CommandLine&, std::ostream&, std::ostream& err) {

@@ -1,0 +1,152 @@
+#include "console/ExecuteQueryDlg.h"
+
+#include <sys/stat.h>
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <fstream>
+
+#include "console/QueryRunner.h"
+#include "console/QueryScript.h"
+#include "db/ComErrorText.h"
+#include "errors/ErrorLog.h"
+#include "platform/DialogUnits.h"
+
+namespace {
+
+bool fileExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+CExecuteQueryDlg::CExecuteQueryDlg(ConsoleContext context, QWidget* parent)
+    : QDialog(parent), context_(std::move(context)) {
+    setWindowTitle(QStringLiteral("クエリ発行"));
+    setFont(platform::DialogFont(QStringLiteral("MS UI Gothic"), 10));
+    const platform::DialogUnits du(font());
+    setFixedSize(du.size(366, 276));
+
+    edit_ = new QPlainTextEdit(this);
+    edit_->setObjectName(QStringLiteral("1026"));
+    edit_->setGeometry(du.rect(4, 4, 304, 268));
+    edit_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    edit_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    edit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QFont editFont = platform::DialogFont(QStringLiteral("ＭＳ Ｐゴシック"), 10);
+    editFont.setPixelSize(15);
+    editFont.setWeight(QFont::Medium);
+    edit_->setFont(editFont);
+
+    auto button = [&](const char* id, const char* text, int y) {
+        auto* b = new QPushButton(QString::fromUtf8(text), this);
+        b->setObjectName(QString::fromUtf8(id));
+        b->setGeometry(du.rect(312, y, 50, 14));
+        b->setAutoDefault(false);
+        return b;
+    };
+    run_ = button("1", "実行", 4);
+    run_->setDefault(true);
+    run_->setEnabled(false);
+    QPushButton* close = button("2", "閉じる", 21);
+    QPushButton* scratch = button("1027", "テキスト", 38);
+    QPushButton* log = button("1028", "実行クエリ", 55);
+    QPushButton* dropColumn = button("1015", "フィールド削除", 240);
+    QPushButton* dropConstraint = button("1014", "外部キー", 256);
+
+    connect(edit_, &QPlainTextEdit::textChanged, this, [this] {
+        if (!run_->isEnabled()) run_->setEnabled(true);
+    });
+    connect(run_, &QPushButton::clicked, this, [this] { ExecuteQueries(); });
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(scratch, &QPushButton::clicked, this, [this] { OnOpenScratchFile(); });
+    connect(log, &QPushButton::clicked, this, [this] { OnOpenLogFile(); });
+    connect(dropColumn, &QPushButton::clicked, this, [this] { OnDropColumnTemplate(); });
+    connect(dropConstraint, &QPushButton::clicked, this, [this] { OnDropConstraintTemplate(); });
+}
+
+platform::MessageAnswer CExecuteQueryDlg::show(const std::string& text, const std::string& caption,
+                                               platform::MessageIcon icon) {
+    return context_.services.messageBoxes.Show(platform::ApplyMessageBoxDefaults(
+        {text, caption, platform::MessageButtons::Ok, icon, platform::MessageOwner::Window},
+        context_.applicationTitle));
+}
+
+void CExecuteQueryDlg::ExecuteQueries() {
+    queryText = edit_->toPlainText().toStdString();
+    console::QueryLog::EnsureExists(LogFilePath());
+
+    std::vector<std::string> lines;
+    if (!queryText.empty()) {
+        for (const QString& line : edit_->toPlainText().split(QLatin1Char('\n'))) lines.push_back(line.toStdString());
+    }
+    const console::SplitResult split = console::SplitQueries(lines);
+    if (split.status == console::SplitStatus::kNoQuery) {
+        show(std::string(console::kNoQueryText), "クエリ発行", platform::MessageIcon::Warning);
+        edit_->setFocus();
+        return;
+    }
+    if (split.status == console::SplitStatus::kMissingSemicolon) {
+        show(std::string(console::kMissingSemicolonText), "", platform::MessageIcon::None);
+        return;
+    }
+
+    run_->setEnabled(false);
+    console::QueryLog log(LogFilePath());
+    std::shared_ptr<engine::Connection> connection =
+        context_.sessionConnection ? context_.sessionConnection() : nullptr;
+    try {
+        if (!connection) {
+            throw engine::ComError(engine::hr::kInvalidPointer, std::nullopt, std::nullopt);
+        }
+        console::QueryRunOptions options;
+        options.log = log.IsOpen() ? &log : nullptr;
+        const console::QueryRunResult result = console::RunQueries(*connection, split.statements, options);
+        if (result.Committed()) {
+            show("クエリ発行終了", "", platform::MessageIcon::None);
+            return;
+        }
+        const console::QueryFailure& failure = *result.failure;
+        show(db::ComErrorText(failure.error), "", platform::MessageIcon::None);
+        // The statement that was running: the refused one, the last one at the
+        // commit, the first one when the transaction could not begin.
+        std::size_t index = failure.statementIndex.value_or(
+            failure.stage == console::QueryRunStage::kCommit ? split.statements.size() - 1 : 0);
+        show(console::StatementLocationText(split.statements[index]), "", platform::MessageIcon::None);
+    } catch (const engine::ComError& error) {
+        show(db::ComErrorText(error), "", platform::MessageIcon::None);
+        show(console::StatementLocationText(split.statements.front()), "", platform::MessageIcon::None);
+    } catch (const std::exception&) {
+        show("*** 処理されない例外 ***", "", platform::MessageIcon::None);
+    }
+}
+
+void CExecuteQueryDlg::OnOpenScratchFile() {
+    const std::string path = ScratchFilePath();
+    if (!fileExists(path)) {
+        std::ofstream create(path);
+        if (!create) {
+            show("ファイルを作成できませんでした：" + path, "", platform::MessageIcon::Warning);
+            return;
+        }
+    }
+    context_.services.shell.Open(path);
+}
+
+void CExecuteQueryDlg::OnOpenLogFile() {
+    const std::string path = LogFilePath();
+    if (fileExists(path)) context_.services.shell.Open(path);
+}
+
+void CExecuteQueryDlg::showTemplate(const std::string& text) {
+    show(text, context_.applicationTitle, platform::MessageIcon::None);
+    errors::CopyTextToClipboard(text, true, context_.services.clipboard, context_.services.messageBoxes,
+                                context_.applicationTitle);
+}
+
+void CExecuteQueryDlg::OnDropColumnTemplate() { showTemplate("ALTER TABLE [table_name] DROP COLUMN [column_name];"); }
+
+void CExecuteQueryDlg::OnDropConstraintTemplate() {
+    showTemplate("ALTER TABLE [table_name] DROP CONSTRAINT [fk_index_name];");
+}

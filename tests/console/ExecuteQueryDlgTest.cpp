@@ -1,0 +1,170 @@
+// The query console window, offscreen, on a real database.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "console/ExecuteQueryDlg.h"
+#include "support/FakeServices.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using testsupport::FakeServices;
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class ConsoleTest : public testing::Test {
+protected:
+    void SetUp() override {
+        const std::string path = folder_.Folder() + "db.mdb";
+        engine::CreateDatabase(path);
+        connection_ = engine::Connection::create();
+        connection_->Open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + path + ";Jet OLEDB:Database Password='';");
+        connection_->Execute("CREATE TABLE t_a (ID LONG PRIMARY KEY, X LONG, Y LONG, S TEXT(20))");
+        connection_->Execute("INSERT INTO t_a VALUES (1, 0, 0, 'a')");
+        connection_->Execute("INSERT INTO t_a VALUES (2, 0, 0, 'b')");
+        dialog_ = std::make_unique<CExecuteQueryDlg>(
+            ConsoleContext{[this] { return connection_; }, fakes_.services, "VantolyPatch", folder_.Folder() + "VantolyPatch"});
+    }
+
+    long count(const std::string& where) {
+        auto rs = connection_->Execute("SELECT COUNT(*) FROM t_a WHERE " + where);
+        return static_cast<long>(rs->Collect(0L).intValue());
+    }
+
+    std::vector<std::string> shownTexts() {
+        std::vector<std::string> texts;
+        for (const auto& box : fakes_.messageBoxes.Shown()) texts.push_back(box.text);
+        return texts;
+    }
+
+    void run(const std::string& text) {
+        fakes_.messageBoxes.Clear();
+        dialog_->queryEdit()->setPlainText(QString::fromStdString(text));
+        ASSERT_TRUE(dialog_->runButton()->isEnabled());
+        dialog_->runButton()->click();
+    }
+
+    testsupport::TempFolder folder_;
+    FakeServices fakes_;
+    std::shared_ptr<engine::Connection> connection_;
+    std::unique_ptr<CExecuteQueryDlg> dialog_;
+};
+
+// Each row: the edit's text, the boxes shown, and a condition that must hold after.
+struct RunCase {
+    const char* name;
+    const char* text;
+    std::vector<std::string> boxes;
+    const char* check;  // WHERE clause counted; expected count in `expected`
+    long expected;
+};
+
+class ConsoleRuns : public ConsoleTest, public testing::WithParamInterface<RunCase> {};
+
+TEST_P(ConsoleRuns, SplitRunAndReport) {
+    const RunCase& c = GetParam();
+    run(c.text);
+    EXPECT_EQ(shownTexts(), c.boxes);
+    EXPECT_EQ(count(c.check), c.expected);
+    EXPECT_FALSE(dialog_->runButton()->isEnabled() && c.boxes.front() == "クエリ発行終了");
+}
+
+const char* const kDone = "クエリ発行終了";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConsoleRuns,
+    testing::Values(
+        RunCase{"two_lines_one_statement", "DELETE FROM t_a\nWHERE ID = 1;", {kDone}, "ID = 1", 0},
+        RunCase{"two_statements_one_line", "UPDATE t_a SET X = 1; UPDATE t_a SET Y = 2;", {kDone}, "X = 1 AND Y = 2", 2},
+        RunCase{"no_semicolon", "UPDATE t_a SET X = 5", {"クエリの最後に「；」がありません"}, "X = 5", 0},
+        RunCase{"trailing_blanks", "UPDATE t_a SET X = 6;\n   ", {"クエリの最後に「；」がありません"}, "X = 6", 0},
+        RunCase{"comment_with_semicolon", "# UPDATE t_a SET X = 7; nothing\nUPDATE t_a SET Y = 3;", {kDone}, "X = 7 OR Y <> 3", 0},
+        RunCase{"nothing", "\n\n", {"クエリを入力して下さい。"}, "ID > 0", 2}),
+    [](const testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
+
+TEST_F(ConsoleTest, SecondOfThreeFailingRollsBackTheFirstButLogsIt) {
+    run("UPDATE t_a SET X = 9;\n\nINSERT INTO t_a VALUES (1, 0, 0, 'dup');\nUPDATE t_a SET Y = 9;");
+    const auto texts = shownTexts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_NE(texts[0].find("Code : 0x80004005"), std::string::npos) << texts[0];
+    EXPECT_EQ(texts[1], "[ 3行目 ]\n INSERT INTO t_a VALUES (1, 0, 0, 'dup');");
+    EXPECT_EQ(count("X = 9"), 0);
+    EXPECT_EQ(readFile(dialog_->LogFilePath()), "UPDATE t_a SET X = 9;\n");
+    EXPECT_FALSE(dialog_->runButton()->isEnabled());
+}
+
+TEST_F(ConsoleTest, SemicolonInsideALiteralSplitsThere) {
+    run("UPDATE t_a SET S = 'a;b' WHERE ID = 1;");
+    const auto texts = shownTexts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[1], "[ 1行目 ]\nUPDATE t_a SET S = 'a;");
+    EXPECT_EQ(count("S = 'a'"), 1);
+}
+
+TEST_F(ConsoleTest, LongLineIsCutAt512Bytes) {
+    std::string line = "UPDATE t_a SET S = 'x'";
+    line += std::string(511 - line.size(), ' ') + ";";  // byte 512 ends the statement
+    line += "UPDATE t_a SET S = 'lost';" + std::string(60, ' ');
+    ASSERT_GT(line.size(), 580u);
+    run(line);
+    EXPECT_EQ(shownTexts(), std::vector<std::string>{kDone});
+    EXPECT_EQ(count("S = 'x'"), 2);
+}
+
+TEST_F(ConsoleTest, LogButtonOpensOnlyAnExistingLogAndScratchIsCreated) {
+    dialog_->OnOpenLogFile();
+    EXPECT_TRUE(fakes_.shell.Opened.empty());
+    run("UPDATE t_a SET X = 1;");
+    dialog_->OnOpenLogFile();
+    EXPECT_EQ(fakes_.shell.Opened, std::vector<std::string>{folder_.Folder() + "VantolyPatch実行クエリ保存.txt"});
+    dialog_->OnOpenScratchFile();
+    EXPECT_TRUE(std::filesystem::exists(folder_.Folder() + "VantolyPatchクエリ.txt"));
+    EXPECT_EQ(fakes_.shell.Opened.back(), folder_.Folder() + "VantolyPatchクエリ.txt");
+}
+
+TEST_F(ConsoleTest, TemplatesAreShownThenCopied) {
+    dialog_->OnDropConstraintTemplate();
+    ASSERT_EQ(fakes_.messageBoxes.Shown().size(), 1u);
+    EXPECT_EQ(fakes_.messageBoxes.Shown()[0].text, "ALTER TABLE [table_name] DROP CONSTRAINT [fk_index_name];");
+    EXPECT_EQ(fakes_.messageBoxes.Shown()[0].icon, platform::MessageIcon::None);
+    EXPECT_EQ(fakes_.clipboard.Text(), "ALTER TABLE [table_name] DROP CONSTRAINT [fk_index_name];");
+    dialog_->OnDropColumnTemplate();
+    EXPECT_EQ(fakes_.clipboard.Text(), "ALTER TABLE [table_name] DROP COLUMN [column_name];");
+}
+
+TEST_F(ConsoleTest, ClosedSessionReportsAndReturnsToIdle) {
+    connection_->Close();
+    run("UPDATE t_a SET X = 1;");
+    const auto texts = shownTexts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_NE(texts[0].find("Code : 0x800a0e78"), std::string::npos) << texts[0];
+    EXPECT_EQ(texts[1], "[ 1行目 ]\nUPDATE t_a SET X = 1;");
+}
+
+TEST_F(ConsoleTest, RunButtonWaitsForAChange) {
+    EXPECT_FALSE(dialog_->runButton()->isEnabled());
+    run("UPDATE t_a SET X = 1;");
+    EXPECT_FALSE(dialog_->runButton()->isEnabled());
+    dialog_->queryEdit()->appendPlainText(QStringLiteral(" "));
+    EXPECT_TRUE(dialog_->runButton()->isEnabled());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
