@@ -55,12 +55,16 @@ public:
     // false for an empty source or destination and for every failure.
     virtual bool CopyFileWithShell(const std::string& source, const std::string& destination,
                                    const std::string& title) = 0;
+    // Why the last copy failed, for logs; empty when unknown or when it succeeded.
+    virtual std::string LastFailure() const { return {}; }
 };
 
 // Read-only access to the host application's registry values.
 class Registry {
 public:
     virtual ~Registry() = default;
+    // true when `key` exists under the current user and can be read.
+    virtual bool KeyExists(const std::string& key) = 0;
     // The text value `name` of `key` (e.g. "SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE\\")
     // under the current user; nothing when the key or value is absent or unreadable.
     virtual std::optional<std::string> ReadString(const std::string& key, const std::string& name) = 0;
@@ -70,8 +74,13 @@ public:
 class InstanceLock {
 public:
     virtual ~InstanceLock() = default;
-    // true when this process now holds the lock named `name`.
-    virtual bool Acquire(const std::string& name) = 0;
+    enum class Result {
+        Acquired,       // this process now holds the lock
+        HeldElsewhere,  // another process holds it
+        Unavailable,    // the lock could not be made at all (no lock is held)
+    };
+    // Takes the lock named `name` without waiting.
+    virtual Result Acquire(const std::string& name) = 0;
     virtual void Release() = 0;  // safe without a held lock
 };
 
@@ -81,7 +90,8 @@ public:
     virtual ~HostWindows() = default;
     // true when a top-level window of that class exists.
     virtual bool Find(const std::string& windowClass) = 0;
-    // Sends the found window the close request; true when it was sent.
+    // Sends the close request to the first top-level window of that class;
+    // true when it was sent. It does not wait for the window to close.
     virtual bool RequestClose(const std::string& windowClass) = 0;
 };
 

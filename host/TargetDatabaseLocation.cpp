@@ -1,0 +1,36 @@
+#include "host/TargetDatabaseLocation.h"
+
+#include <unistd.h>
+
+namespace host {
+
+namespace {
+
+bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+}  // namespace
+
+void LoadTargetDatabaseLocation(TargetDatabase& record, platform::Registry& registry,
+                                db::DatabaseSession& session, LocationWindow& window) {
+    if (registry.KeyExists(kDatabaseKey)) {
+        record.FileName = registry.ReadString(kDatabaseKey, "FileName").value_or("");
+        record.PathName = registry.ReadString(kDatabaseKey, "PathName").value_or("");
+        record.Password = registry.ReadString(kDatabaseKey, "Password").value_or("");
+    }
+
+    record.Extension = ".mdb";
+    if (!FileExists(record.FilePath())) {
+        record.Extension = ".accdb";
+        if (!FileExists(record.FilePath())) {
+            window.SetWindowTitle(kNoDatabaseTitle);
+            window.RefreshControlState(db::ControlState::Idle);
+            return;
+        }
+    }
+
+    window.ShowLocationFields(record);
+    session.SetPassword(record.Password);
+    session.OpenDatabase(record.PathName, record.FileName, record.Extension);
+}
+
+}  // namespace host

@@ -1,0 +1,44 @@
+// The services that need no window system: the clock, the program's folder,
+// and the stand-ins the command-line front end uses for the shell, the
+// cursor and the message pump.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace platform {
+
+class SystemClock : public Clock {
+  public:
+    LocalTime Now() const override;
+};
+
+// The folder of the running executable (from /proc/self/exe).
+class SystemProgramInfo : public ProgramInfo {
+  public:
+    // Throws std::runtime_error when the executable's path cannot be read.
+    std::string ProgramFolder() const override;
+    // The executable's base name, e.g. "VantolyPatch": the application title.
+    std::string ProgramName() const;
+};
+
+// Without a desktop: "open" prints the path, and no folder can be chosen.
+class HeadlessShell : public Shell {
+  public:
+    explicit HeadlessShell(std::ostream& out);
+    bool Open(const std::string& path) override;  // prints "open: " + path
+    std::optional<std::string> BrowseForFolder(const std::string& title) override;
+
+  private:
+    std::ostream& out_;
+};
+
+class NullCursor : public Cursor {
+  public:
+    void ShowWait() override {}
+    void ShowArrow() override {}
+};
+
+}  // namespace platform

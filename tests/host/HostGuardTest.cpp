@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "host/HostGuard.h"
+#include "platform/X11HostWindows.h"
+#include "support/ChildProcess.h"
+#include "support/FakeHostWindows.h"
+#include "support/FakeInstanceLock.h"
+#include "support/FakeMessageBoxes.h"
+
+namespace {
+
+using platform::MessageAnswer;
+using testsupport::ChildProcess;
+using LockResult = platform::InstanceLock::Result;
+
+TEST(EnsureSingleInstanceTest, OnlyAnotherCopyStopsTheStart) {
+    for (const auto& [result, goesOn] : {std::pair{LockResult::Acquired, true},
+                                        std::pair{LockResult::HeldElsewhere, false},
+                                        std::pair{LockResult::Unavailable, true}}) {
+        testsupport::FakeInstanceLock lock;
+        lock.NextResult = result;
+        testsupport::FakeMessageBoxes boxes;
+        EXPECT_EQ(host::EnsureSingleInstance(lock, boxes), goesOn);
+        EXPECT_EQ(lock.AcquiredNames, std::vector<std::string>{"VantolyPatchInstance"});
+        if (goesOn) {
+            EXPECT_TRUE(boxes.Shown().empty());
+        } else {
+            ASSERT_EQ(boxes.Shown().size(), 1u);
+            const auto& box = boxes.Shown()[0];
+            EXPECT_EQ(box.text, "すでに起動されています");
+            EXPECT_EQ(box.buttons, platform::MessageButtons::Ok);
+            EXPECT_EQ(box.icon, platform::MessageIcon::Warning);
+            EXPECT_EQ(box.owner, platform::MessageOwner::Application);
+        }
+        host::ReleaseSingleInstance(lock);
+        EXPECT_EQ(lock.Releases, 1);
+        EXPECT_FALSE(lock.Held);
+    }
+}
+
+TEST(AskToCloseHostApplicationTest, AsksOnlyWhenTheHostIsOpenAndClosesOnYes) {
+    struct Case {
+        bool hostOpen;
+        std::optional<MessageAnswer> answer;
+        bool goesOn;
+        std::size_t closeRequests;
+    };
+    for (const Case& c : {Case{false, std::nullopt, true, 0}, Case{true, MessageAnswer::No, false, 0},
+                          Case{true, MessageAnswer::Yes, true, 1}}) {
+        testsupport::FakeHostWindows windows;
+        if (c.hostOpen) windows.OpenClasses.insert("Vantoly");
+        testsupport::FakeMessageBoxes boxes;
+        if (c.answer) boxes.ScriptAnswers({*c.answer});
+        EXPECT_EQ(host::AskToCloseHostApplication(windows, boxes), c.goesOn);
+        EXPECT_EQ(windows.Looked, std::vector<std::string>{"Vantoly"});
+        EXPECT_EQ(windows.CloseRequests.size(), c.closeRequests);
+        ASSERT_EQ(boxes.Shown().size(), c.hostOpen ? 1u : 0u);
+        if (c.hostOpen) {
+            const auto& box = boxes.Shown()[0];
+            EXPECT_EQ(box.text, "Vantoly計算ソフトを終了してから再実行してください。\n\n計算ソフトを終了しますか？");
+            EXPECT_EQ(box.caption, "ＤＢ更新");
+            EXPECT_EQ(box.icon, platform::MessageIcon::Stop);
+            EXPECT_EQ(box.buttons, platform::MessageButtons::YesNo);
+        }
+    }
+}
+
+// A real X server without a window manager, on a display it picks itself.
+class XvfbTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!std::filesystem::exists("/usr/bin/Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+        server_ = std::make_unique<ChildProcess>(std::vector<std::string>{
+            "/bin/sh", "-c", "exec /usr/bin/Xvfb -displayfd 1 -nolisten tcp -screen 0 640x480x24 2>/dev/null"});
+        const auto number = server_->ReadLine(std::chrono::seconds(20));
+        ASSERT_TRUE(number) << "Xvfb did not start";
+        display_ = ":" + *number;
+    }
+
+    // The stand-in host, started on our display; waits until it is shown.
+    std::unique_ptr<ChildProcess> StartHost(const std::string& windowClass, const std::string& mode) {
+        auto host = std::make_unique<ChildProcess>(std::vector<std::string>{
+            "/usr/bin/env", "DISPLAY=" + display_, FAKE_HOST_WINDOW_BINARY, windowClass, mode});
+        EXPECT_EQ(host->ReadLine(), "ready");
+        return host;
+    }
+
+    // Every line the host printed within a short while.
+    static std::vector<std::string> LinesWithin(ChildProcess& host, std::chrono::milliseconds wait) {
+        std::vector<std::string> lines;
+        while (auto line = host.ReadLine(wait)) lines.push_back(*line);
+        return lines;
+    }
+
+    std::unique_ptr<ChildProcess> server_;
+    std::string display_;
+};
+
+TEST_F(XvfbTest, FindsOnlyAViewableWindowOfTheHostClass) {
+    platform::X11HostWindows windows(display_);
+    EXPECT_FALSE(windows.Find("Vantoly")) << "empty screen";
+    EXPECT_FALSE(windows.RequestClose("Vantoly"));
+    auto other = StartHost("VantolyPatch", "top");
+    auto hidden = StartHost("Vantoly", "unmapped");
+    EXPECT_FALSE(windows.Find("Vantoly"));
+    EXPECT_FALSE(windows.Find("vantoly")) << "the class compares exactly";
+    auto host = StartHost("Vantoly", "top");
+    EXPECT_TRUE(windows.Find("Vantoly"));
+}
+
+TEST_F(XvfbTest, YesSendsOneCloseRequestToTheHost) {
+    for (const char* mode : {"top", "framed"}) {
+        auto host = StartHost("Vantoly", mode);
+        platform::X11HostWindows windows(display_);
+        testsupport::FakeMessageBoxes boxes;
+        boxes.ScriptAnswers({MessageAnswer::Yes});
+        EXPECT_TRUE(host::AskToCloseHostApplication(windows, boxes)) << mode;
+        EXPECT_EQ(boxes.Shown().size(), 1u);
+        EXPECT_EQ(host->ReadLine(std::chrono::seconds(5)), "close request") << mode;
+        EXPECT_TRUE(LinesWithin(*host, std::chrono::milliseconds(300)).empty()) << "only one request";
+    }
+}
+
+TEST_F(XvfbTest, NoLeavesTheHostAlone) {
+    auto host = StartHost("Vantoly", "top");
+    platform::X11HostWindows windows(display_);
+    testsupport::FakeMessageBoxes boxes;
+    boxes.ScriptAnswers({MessageAnswer::No});
+    EXPECT_FALSE(host::AskToCloseHostApplication(windows, boxes));
+    EXPECT_TRUE(LinesWithin(*host, std::chrono::milliseconds(300)).empty());
+}
+
+TEST(X11HostWindowsTest, NoDisplayMeansNoHostWindow) {
+    platform::X11HostWindows windows(":65000");
+    EXPECT_FALSE(windows.Find("Vantoly"));
+    EXPECT_FALSE(windows.RequestClose("Vantoly"));
+}
+
+}  // namespace

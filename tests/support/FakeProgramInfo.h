@@ -1,0 +1,18 @@
+// Program information for tests: a folder chosen by the test.
+#pragma once
+
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace testsupport {
+
+class FakeProgramInfo : public platform::ProgramInfo {
+  public:
+    explicit FakeProgramInfo(std::string folder = "/opt/vantoly/") : Folder(std::move(folder)) {}
+    std::string ProgramFolder() const override { return Folder; }
+
+    std::string Folder;  // ends with "/"
+};
+
+}  // namespace testsupport
