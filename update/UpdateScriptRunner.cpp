@@ -1,0 +1,284 @@
+#include "update/UpdateScriptRunner.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "db/ComErrorText.h"
+#include "update/RelationshipCountScan.h"
+#include "update/Version126Script.h"
+
+namespace update {
+
+namespace {
+
+constexpr std::string_view kConfirmText = "更新してもよろしいですか？";
+constexpr std::string_view kConfirmCaption = "確認";
+constexpr std::string_view kFinishedText = "更新終了致しました";
+constexpr std::string_view kFinishedCaptionSuffix = "更新";
+constexpr std::string_view kFailedText = "更新に失敗しました";
+constexpr std::string_view kFunctionName = "CVantolyPatchDlg::OnUpdateTables";
+
+// Line ends the report dialog's edit box shows as lines.
+std::string WithCrLf(const std::string& text) {
+    std::string converted;
+    converted.reserve(text.size() + text.size() / 16);
+    for (char c : text) {
+        if (c == '\n') {
+            converted += "\r\n";
+        } else {
+            converted += c;
+        }
+    }
+    return converted;
+}
+
+// Runs a call of the table-definition facility; its engine errors become
+// TableDefinitionError, so they are not taken for errors of the session.
+template <typename Call>
+auto ThroughTableDefinition(std::string_view what, Call&& call) {
+    try {
+        return call();
+    } catch (const engine::ComError& error) {
+        throw TableDefinitionError(std::string(what) + ": " + error.what());
+    }
+}
+
+engine::Connection& RequireSessionConnection(const db::DatabaseSession& session) {
+    if (!session.SessionConnection()) {
+        throw engine::ComError(engine::hr::kInvalidPointer, std::nullopt, std::nullopt);
+    }
+    return *session.SessionConnection();
+}
+
+}  // namespace
+
+std::string UpdateStepsText(const UpdateStepList& steps) {
+    std::string text;
+    int number = 0;
+    for (const std::unique_ptr<CDataUpdateStep>& step : steps) {
+        char prefix[16];
+        std::snprintf(prefix, sizeof prefix, "%3d ", ++number);
+        text += prefix + step->text + "\n";
+    }
+    return text;
+}
+
+UpdateScriptRunner::UpdateScriptRunner(UpdateWindow& window, db::DatabaseSession& session,
+                                       const host::TargetDatabase& target,
+                                       UpdateServices services, UpdateTexts texts)
+    : window_(window),
+      session_(session),
+      target_(target),
+      services_(services),
+      texts_(std::move(texts)) {}
+
+void UpdateScriptRunner::ShowOk(std::string text, std::string caption, platform::MessageIcon icon,
+                                platform::MessageOwner owner) {
+    services_.messageBoxes.Show({.text = std::move(text),
+                                 .caption = std::move(caption),
+                                 .buttons = platform::MessageButtons::Ok,
+                                 .icon = icon,
+                                 .owner = owner});
+}
+
+bool UpdateScriptRunner::OnUpdateTables() {
+    services_.cursor.ShowWait();
+    const platform::MessageAnswer answer =
+        services_.messageBoxes.Show({.text = std::string(kConfirmText),
+                                     .caption = std::string(kConfirmCaption),
+                                     .buttons = platform::MessageButtons::YesNo,
+                                     .icon = platform::MessageIcon::Warning,
+                                     .owner = platform::MessageOwner::Window});
+    if (answer != platform::MessageAnswer::Yes) {
+        return false;
+    }
+
+    currentStatement_.clear();
+    counts_ = {};
+    statementsRun_ = 0;
+    const std::string tableDefinitionConnect =
+        target_.Password.empty() ? std::string() : ";PWD=" + target_.Password;
+    try {
+        RunDropPhase();
+        RunRelationshipCountScan();
+        RunColumnAdditions(tableDefinitionConnect);
+        RunCreationBlocks();
+        RunVersionStamp();
+        window_.SetProgressPosition(window_.ProgressPosition() + 1);
+        window_.ShowVersionText("ver." + session_.ReadDatabaseVersion());
+        ShowOk(std::string(kFinishedText), texts_.releaseDateText + std::string(kFinishedCaptionSuffix),
+               platform::MessageIcon::None, platform::MessageOwner::Window);
+    } catch (const engine::ComError& error) {
+        ReportDatabaseFailure(error);
+        return false;
+    } catch (const std::exception&) {
+        ReportOtherFailure();
+        return false;
+    }
+
+    window_.CopyTextToClipboard(UpdateStepsText(updateSteps_));
+    updateSteps_.clear();
+    services_.cursor.ShowArrow();
+    return true;
+}
+
+void UpdateScriptRunner::RunStatement(const std::string& statement) {
+    currentStatement_ = statement;
+    // Any recordset the statement answers with is released at once.
+    session_.Execute(statement).reset();
+    ++statementsRun_;
+    if (statementHook_) {
+        statementHook_(statementsRun_, statement);
+    }
+}
+
+void UpdateScriptRunner::RunDropPhase() {
+    for (const std::string& table : DropList()) {
+        if (session_.TableExists(table) == 1) {
+            RunStatement("DROP TABLE " + table + ";");
+        }
+    }
+}
+
+void UpdateScriptRunner::RunRelationshipCountScan() {
+    std::vector<std::string> userTables;
+    session_.ListUserTables(userTables);
+    const int tableCount = static_cast<int>(userTables.size());
+    window_.SetProgressRange(0, 3 * tableCount);
+    window_.SetProgressPosition(0);
+
+    RelationshipCountScan scan(services_.messageBoxes, services_.cursor, texts_.applicationTitle,
+                               db::ConnectionText(target_.PathName, target_.FileName,
+                                                  target_.Extension, session_.Password()));
+    const std::pair<std::string_view, int*> referencedTables[] = {
+        {kKumiTable, &counts_.kumi},
+        {kSofuTable, &counts_.sofu},
+        {kCprtCardTable, &counts_.cprtCard},
+    };
+    for (const auto& [tableView, count] : referencedTables) {
+        const std::string table(tableView);
+        *count += scan.CountPrimaryKeys(table);
+        *count += scan.CountUniqueKeys(table);
+        for (const std::string& userTable : userTables) {
+            window_.SetProgressPosition(window_.ProgressPosition() + 1);
+            services_.messagePump.PumpOne();
+            *count += scan.CountForeignKeys(userTable, table);
+        }
+    }
+}
+
+void UpdateScriptRunner::RunColumnAdditions(const std::string& tableDefinitionConnect) {
+    if (session_.ColumnExists(std::string(kKumiaiTable), std::string(kMlgCardNameColumn)) == 0) {
+        // The column and its first value together: the probe skips both once
+        // the column is there, so a run stopped between them would leave the
+        // existing rows without a card name for good.
+        RunInSessionTransaction([&] {
+            RunStatement(std::string(kAddMlgCardNameStatement));
+            RunStatement(std::string(kMlgCardNameInitialValue));
+        });
+    }
+
+    // The facility opens the file on a connection of its own, whether or
+    // not a column is needed.
+    const std::shared_ptr<engine::DaoDatabase> database =
+        ThroughTableDefinition("opening the database for its table definitions", [&] {
+            std::shared_ptr<engine::DaoDatabase> opened = engine::DaoDatabase::create();
+            opened->Open(target_.FilePath(), false, false, tableDefinitionConnect);
+            return opened;
+        });
+    const std::string seikyuTable(kSeikyuDataTable);
+    for (std::string_view column : {kMlgCardSeikyuKingakuColumn, kMlgCardSavingKingakuColumn}) {
+        if (session_.TableExists(seikyuTable) == 1 &&
+            session_.ColumnExists(seikyuTable, std::string(column)) == 0) {
+            ThroughTableDefinition("adding the column " + std::string(column), [&] {
+                std::shared_ptr<engine::DaoTableDef> definition = database->OpenTableDef(seikyuTable);
+                definition->CreateField(SeikyuColumnFieldInfo(column));
+                definition->Close();
+            });
+            RunStatement(SeikyuColumnInitialValue(column));
+        }
+    }
+    ThroughTableDefinition("closing the database of the table definitions",
+                           [&] { database->Close(); });
+}
+
+void UpdateScriptRunner::RunCreationBlocks() {
+    for (const CreationBlock& block : CreationBlocks()) {
+        if (session_.TableExists(block.table) != 0) {
+            continue;
+        }
+        // A block whose table exists is skipped whole, and three of the
+        // tables are not dropped beforehand: a block stopped after its
+        // table was made would otherwise never get its indexes or rows.
+        RunInSessionTransaction([&] {
+            for (const ScriptStatement& statement : block.statements) {
+                if (StatementAllowed(statement.gate)) {
+                    RunStatement(statement.text);
+                }
+            }
+        });
+    }
+}
+
+bool UpdateScriptRunner::StatementAllowed(StatementGate gate) const {
+    switch (gate) {
+        case StatementGate::Always:
+            return true;
+        case StatementGate::KumiRelationshipsAllow:
+            return ForeignKeyAllowed(counts_.kumi);
+        case StatementGate::SofuRelationshipsAllow:
+            return ForeignKeyAllowed(counts_.sofu);
+    }
+    return false;
+}
+
+void UpdateScriptRunner::RunInSessionTransaction(const std::function<void()>& statements) {
+    engine::Connection& connection = RequireSessionConnection(session_);
+    connection.BeginTrans();
+    try {
+        statements();
+        connection.CommitTrans();
+    } catch (...) {
+        try {
+            connection.RollbackTrans();
+        } catch (const engine::ComError&) {
+            // The failure that ended the statements is what the operator must
+            // see and what the log records; a rollback failing on top of it
+            // has nothing to add that the next run's probes do not show.
+        }
+        throw;
+    }
+}
+
+void UpdateScriptRunner::RunVersionStamp() {
+    // All of the stamp or none of it: a database that read 1.26 without its
+    // comment rows would be refused by every later run and stay half-stamped.
+    RunInSessionTransaction([&] {
+        RunStatement(VersionRowStatement());
+        if (session_.TableExists(std::string(kVersionCommentTable)) == 0) {
+            RunStatement(std::string(kCreateVersionCommentTable));
+        }
+        for (const std::string& line : texts_.updateContents) {
+            RunStatement(VersionCommentStatement(line));
+        }
+    });
+}
+
+void UpdateScriptRunner::ReportDatabaseFailure(const engine::ComError& error) {
+    ShowOk(std::string(kFailedText), texts_.applicationTitle, platform::MessageIcon::None,
+           platform::MessageOwner::Window);
+    window_.WriteErrorLog(std::string(kFunctionName), currentStatement_, db::ComErrorText(error));
+    const std::string report = WithCrLf(db::ComErrorText(error)) + "\r\n\r\n" + currentStatement_ +
+                               UpdateStepsText(updateSteps_) + "\r\n";
+    window_.ShowUpdateErrorDialog(report);
+}
+
+void UpdateScriptRunner::ReportOtherFailure() {
+    ShowOk(std::string(db::kUnhandledExceptionText), texts_.applicationTitle,
+           platform::MessageIcon::Warning, platform::MessageOwner::Application);
+    ShowOk(std::string(kFailedText), texts_.applicationTitle, platform::MessageIcon::None,
+           platform::MessageOwner::Window);
+    window_.ShowUpdateErrorDialog(UpdateStepsText(updateSteps_) + "\r\n");
+}
+
+}  // namespace update

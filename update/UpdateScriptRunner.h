@@ -1,0 +1,126 @@
+// The version 1.26 update script run on the open database session: the last
+// confirmation, the phases in their fixed order, the progress bar, and the
+// success and failure endings.
+//
+// No transaction encloses the script: every drop, column addition and table
+// creation is guarded by a probe, so a run that stopped part-way is mended by
+// running it again. What the probes cannot mend runs in a transaction of its
+// own: t_kumiai's new column with its first value, each creation block (a
+// block is skipped whole once its table exists), and the version stamp, so a
+// database never reads 1.26 without its comment rows.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "db/DatabaseSession.h"
+#include "host/TargetDatabase.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Platform.h"
+#include "update/UpdateWindow.h"
+#include "update/Version126Script.h"
+
+namespace update {
+
+// The services the update uses; each must outlive it.
+struct UpdateServices {
+    platform::MessageBoxes& messageBoxes;
+    platform::Cursor& cursor;
+    platform::MessagePump& messagePump;
+};
+
+// Texts the main window owns and the update shows or records.
+struct UpdateTexts {
+    std::string applicationTitle;  // `ApplicationTitle`
+    std::string releaseDateText;   // `ReleaseDateText`, "2020/05/24"
+    std::vector<std::string> updateContents;  // `UpdateContents`, recorded by the stamp
+};
+
+// A failure of the engine's table-definition facility. It is not an error of
+// the session, so the run ends through its other failure path.
+class TableDefinitionError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// One recorded step of an update. The version 1.26 script records none; the
+// list and its text are kept so a later version's steps show in the report.
+class CDataUpdateStep {
+  public:
+    explicit CDataUpdateStep(std::string text) : text(std::move(text)) {}
+    std::string text;
+};
+
+// The list owns its records.
+using UpdateStepList = std::vector<std::unique_ptr<CDataUpdateStep>>;
+
+// "%3d " + text + "\n" for each record, numbered from 1.
+std::string UpdateStepsText(const UpdateStepList& steps);
+
+// The relationship counts of one run, filled by the count scan.
+struct RelationshipCounts {
+    int kumi = 0;
+    int sofu = 0;
+    int cprtCard = 0;
+};
+
+class UpdateScriptRunner {
+  public:
+    // Everything handed in must outlive the runner.
+    UpdateScriptRunner(UpdateWindow& window, db::DatabaseSession& session,
+                       const host::TargetDatabase& target, UpdateServices services,
+                       UpdateTexts texts);
+
+    // Asks "更新してもよろしいですか？" and, on Yes, runs the script and
+    // reports its outcome itself. True when the script ran to its end; false
+    // when the operator declined or a step failed.
+    bool OnUpdateTables();
+
+    // Keeps `statement` as the current statement and runs it on the session.
+    // Raises engine::ComError when the database refuses it.
+    void RunStatement(const std::string& statement);
+
+    // The statement being run, or the last one run; what a failure report
+    // shows as the query.
+    const std::string& CurrentStatement() const { return currentStatement_; }
+
+    UpdateStepList& UpdateSteps() { return updateSteps_; }
+    const RelationshipCounts& Counts() const { return counts_; }
+
+    // Tests only: called after every statement the runner ran, with its
+    // number (from 1 within the run) and text; whatever it raises ends the
+    // run as that statement's failure would.
+    using StatementHook = std::function<void(int statementNumber, const std::string& statement)>;
+    void SetStatementHookForTesting(StatementHook hook) { statementHook_ = std::move(hook); }
+
+  private:
+    void RunDropPhase();
+    void RunRelationshipCountScan();
+    void RunColumnAdditions(const std::string& tableDefinitionConnect);
+    void RunCreationBlocks();
+    bool StatementAllowed(StatementGate gate) const;
+    void RunVersionStamp();
+    // Runs `statements` in one transaction of the session: all take effect
+    // or, when one raises, none.
+    void RunInSessionTransaction(const std::function<void()>& statements);
+    void ReportDatabaseFailure(const engine::ComError& error);
+    void ReportOtherFailure();
+    void ShowOk(std::string text, std::string caption, platform::MessageIcon icon,
+                platform::MessageOwner owner);
+
+    UpdateWindow& window_;
+    db::DatabaseSession& session_;
+    const host::TargetDatabase& target_;
+    UpdateServices services_;
+    UpdateTexts texts_;
+    std::string currentStatement_;
+    UpdateStepList updateSteps_;
+    RelationshipCounts counts_;
+    int statementsRun_ = 0;  // within the current run, for the test hook
+    StatementHook statementHook_;
+};
+
+}  // namespace update
