@@ -23,7 +23,9 @@ class WaitCursor {
     platform::Cursor& cursor_;
 };
 
-bool IsEngineTableName(const std::string& name) { return name.starts_with("MS"); }
+bool IsEngineTableName(const std::string& name) {
+    return name.starts_with("MS");
+}
 
 CDataColumn ColumnFromCatalog(const engine::Column& source) {
     CDataColumn column;
@@ -174,8 +176,7 @@ CatalogReadOutcome ReadCatalog(const CatalogReadServices& services, TableMap& ta
         // An extension the session does not know gives no connection text;
         // the catalog then refuses the empty text with an engine error.
         const std::string connectionText =
-            db::ConnectionText(target.PathName, target.FileName, target.Extension,
-                               target.Password)
+            db::ConnectionText(target.PathName, target.FileName, target.Extension, target.Password)
                 .value_or(std::string());
         std::shared_ptr<engine::Catalog> catalog = engine::Catalog::create();
         catalog->putActiveConnection(connectionText);

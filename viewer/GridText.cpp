@@ -18,7 +18,9 @@ std::string_view DatePrefix(std::string_view name) {
     return name.substr(0, name.size() - kDateSuffixLength);
 }
 
-std::string_view DateDigits(std::string_view name) { return name.substr(name.size() - 6); }
+std::string_view DateDigits(std::string_view name) {
+    return name.substr(name.size() - 6);
+}
 
 bool IsDatedName(std::string_view name) {
     if (!HasDateSeparator(name)) {

@@ -33,7 +33,7 @@ class CDataColumn {
 class CDataIndex {
   public:
     std::string tableName;
-    std::string uniqueText;    // "YES" for a unique index
+    std::string uniqueText;  // "YES" for a unique index
     std::string name;
     std::string sequenceText;  // left empty by the reader
     std::string columnList;    // column names in the catalog's order, joined with ", "

@@ -95,7 +95,8 @@ class FormatCache {
         if (style.fillColor != kAutomatic) {
             // A solid fill takes the colour as its pattern colour; a grey
             // pattern keeps an automatic pattern colour over the background.
-            format_set_pattern(format, style.grayPattern ? LXW_PATTERN_GRAY_0625 : LXW_PATTERN_SOLID);
+            format_set_pattern(format,
+                               style.grayPattern ? LXW_PATTERN_GRAY_0625 : LXW_PATTERN_SOLID);
             format_set_bg_color(format, style.fillColor);
         }
         if (style.align == Align::Left) format_set_align(format, LXW_ALIGN_LEFT);
@@ -217,24 +218,24 @@ class Grid {
         std::vector<bool> written(cells_.size(), false);
         for (const Range& merge : merges_) {
             const Cell& first = At(merge.firstRow, merge.firstColumn);
-            Check(worksheet_merge_range(sheet, Row(merge.firstRow, offset),
-                                        Column(merge.firstColumn), Row(merge.lastRow, offset),
-                                        Column(merge.lastColumn),
-                                        first.link.empty() ? first.text.c_str() : "",
-                                        FormatOf(first, formats)),
-                  "セルの結合");
+            // Every cell of a merged range carries the range's outer edges,
+            // so each reader draws the same frame whichever cell it consults.
+            CellStyle style = first.style;
+            style.right = At(merge.firstRow, merge.lastColumn).style.right;
+            style.bottom = At(merge.lastRow, merge.firstColumn).style.bottom;
+            lxw_format* format = first.styled ? formats.Get(style) : nullptr;
+            Check(
+                worksheet_merge_range(sheet, Row(merge.firstRow, offset), Column(merge.firstColumn),
+                                      Row(merge.lastRow, offset), Column(merge.lastColumn),
+                                      first.link.empty() ? first.text.c_str() : "", format),
+                "セルの結合");
             for (int row = merge.firstRow; row <= merge.lastRow; ++row) {
                 for (int column = merge.firstColumn; column <= merge.lastColumn; ++column) {
-                    const Cell& cell = At(row, column);
                     written[Position(row, column)] = true;
-                    // Outline edges make some cells of a merged range differ.
-                    if (&cell != &first && cell.style != first.style) {
-                        WriteCell(sheet, row + offset, column, cell, formats);
-                    }
                 }
             }
             if (!first.link.empty()) {
-                WriteCell(sheet, merge.firstRow + offset, merge.firstColumn, first, formats);
+                WriteCell(sheet, merge.firstRow + offset, merge.firstColumn, first, format);
             }
         }
         for (int row = 1; row <= rowCount_; ++row) {
@@ -242,25 +243,23 @@ class Grid {
                 const Cell& cell = At(row, column);
                 if (!written[Position(row, column)] &&
                     (cell.styled || !cell.text.empty() || cell.number || !cell.link.empty())) {
-                    WriteCell(sheet, row + offset, column, cell, formats);
+                    WriteCell(sheet, row + offset, column, cell,
+                              cell.styled ? formats.Get(cell.style) : nullptr);
                 }
             }
         }
     }
 
   private:
-    static lxw_row_t Row(int gridRow, int offset) { return static_cast<lxw_row_t>(gridRow + offset); }
+    static lxw_row_t Row(int gridRow, int offset) {
+        return static_cast<lxw_row_t>(gridRow + offset);
+    }
     static lxw_col_t Column(int column) { return static_cast<lxw_col_t>(column); }
     std::size_t Position(int row, int column) const {
         return static_cast<std::size_t>((row - 1) * columnCount_ + column);
     }
-    static lxw_format* FormatOf(const Cell& cell, FormatCache& formats) {
-        return cell.styled ? formats.Get(cell.style) : nullptr;
-    }
-
     static void WriteCell(lxw_worksheet* sheet, int libraryRow, int column, const Cell& cell,
-                          FormatCache& formats) {
-        lxw_format* format = FormatOf(cell, formats);
+                          lxw_format* format) {
         const lxw_row_t row = static_cast<lxw_row_t>(libraryRow);
         const lxw_col_t col = Column(column);
         if (!cell.link.empty()) {
@@ -288,7 +287,6 @@ class Grid {
 // ---------------------------------------------------------------------------
 
 constexpr int kTableSheetColumns = ColumnOf("AG") + 1;
-constexpr int kLastColumn = kTableSheetColumns - 1;
 
 CellStyle TableSheetBase() {
     CellStyle style;
@@ -339,8 +337,12 @@ constexpr BlockColumn kIndexColumns[] = {
 };
 
 constexpr BlockColumn kForeignKeyColumns[] = {
-    {"A", "№"},           {"B:F", "フィールド名"},       {"G:M", "外部キー"},
-    {"N:S", "参照テーブル"}, {"T:Y", "参照フィールド名"}, {"Z:AG", "説    明"},
+    {"A", "№"},
+    {"B:F", "フィールド名"},
+    {"G:M", "外部キー"},
+    {"N:S", "参照テーブル"},
+    {"T:Y", "参照フィールド名"},
+    {"Z:AG", "説    明"},
 };
 
 const std::string kIndexSheetLink = "internal:'" + std::string(kIndexSheetName) + "'!A1";
@@ -487,16 +489,15 @@ void WriteTableSheet(lxw_workbook* workbook, const std::string& sheetName,
                                   table.name.c_str(), std::string(kIndexSheetName).c_str()),
           "ハイパーリンクの書き込み");
 
-    progress.BeginRows(static_cast<int>(table.columns.size() + table.indexes.size() +
-                                        table.foreignKeys.size()));
+    progress.BeginRows(
+        static_cast<int>(table.columns.size() + table.indexes.size() + table.foreignKeys.size()));
     constexpr int kFirstFieldRow = 11;  // below the template's field header
     WriteBlockRows(
         sheet, kFirstFieldRow, kFieldColumns, table.columns,
         [](std::string number, const CDataColumn& column) {
-            return std::vector<std::string>{std::move(number),  column.name,         "",
-                                            column.typeName,    column.sizeText,     column.defaultText,
-                                            column.requiredText, "",                 column.keyKind,
-                                            ""};
+            return std::vector<std::string>{
+                std::move(number),  column.name,         "", column.typeName, column.sizeText,
+                column.defaultText, column.requiredText, "", column.keyKind,  ""};
         },
         formats, progress);
     const int lastFieldRow = kFirstFieldRow - 1 + static_cast<int>(table.columns.size());
@@ -516,13 +517,12 @@ void WriteTableSheet(lxw_workbook* workbook, const std::string& sheetName,
     }
     const int lastIndexRow = indexHeaderRow + static_cast<int>(table.indexes.size());
     if (!table.foreignKeys.empty()) {
-        const int foreignKeyHeaderRow =
-            table.indexes.empty() ? lastFieldRow + 5 : lastIndexRow + 3;
+        const int foreignKeyHeaderRow = table.indexes.empty() ? lastFieldRow + 5 : lastIndexRow + 3;
         WriteBlockHeader(sheet, foreignKeyHeaderRow, kForeignKeyColumns, formats);
         WriteBlockRows(
             sheet, foreignKeyHeaderRow + 1, kForeignKeyColumns, table.foreignKeys,
             [](std::string number, const CDataForeignKey& key) {
-                return std::vector<std::string>{std::move(number), key.columnName, key.keyName,
+                return std::vector<std::string>{std::move(number), key.columnName,    key.keyName,
                                                 key.relatedTable,  key.relatedColumn, ""};
             },
             formats, progress);
@@ -576,8 +576,8 @@ void WriteIndexSheet(lxw_worksheet* sheet, const std::vector<std::string>& table
         style.align = Align::Center;
         style.SetAllEdges(Edge::Thin);
     });
-    constexpr std::string_view kHeadings[] = {"№",          "テーブル名", "フィールド数",
-                                              "リンク",     "説　　　明", "レコード数"};
+    constexpr std::string_view kHeadings[] = {"№",      "テーブル名", "フィールド数",
+                                              "リンク", "説　　　明", "レコード数"};
     head.Style(Cells("A3:F3"), ApplyHeaderStyle);
     for (int column = 0; column < kIndexColumns; ++column) {
         head.Text(3, column, std::string(kHeadings[column]));
@@ -599,9 +599,9 @@ void WriteIndexSheet(lxw_worksheet* sheet, const std::vector<std::string>& table
     constexpr int kFirstEntryRow = 4;
     for (std::size_t at = 0; at < tableList.size(); ++at) {
         const int sheetRow = kFirstEntryRow + static_cast<int>(at);
-        Check(worksheet_set_row(sheet, static_cast<lxw_row_t>(sheetRow - 1), kListRowHeight,
-                                nullptr),
-              "行の高さの設定");
+        Check(
+            worksheet_set_row(sheet, static_cast<lxw_row_t>(sheetRow - 1), kListRowHeight, nullptr),
+            "行の高さの設定");
         Grid row = blank;
         row.At(1, 0).number = static_cast<double>(at + 1);
         Cell& link = row.At(1, 1);
@@ -628,8 +628,7 @@ std::string FoldedSheetName(std::string_view name) {
 // The sheet name of every list entry the model has (nullopt for the others),
 // aligned with the list; raises WorkbookError for names that collide or that
 // the library refuses.
-std::vector<std::optional<std::string>> PlanSheets(lxw_workbook* workbook,
-                                                   const TableMap& tableMap,
+std::vector<std::optional<std::string>> PlanSheets(lxw_workbook* workbook, const TableMap& tableMap,
                                                    const std::vector<std::string>& tableList) {
     std::map<std::string, std::string> owners;  // folded sheet name -> table (or index sheet)
     owners.emplace(FoldedSheetName(kIndexSheetName), std::string(kIndexSheetName));

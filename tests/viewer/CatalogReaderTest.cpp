@@ -178,10 +178,22 @@ TEST(CatalogReaderPassword, ReadsAProtectedDatabaseWithItsPassword) {
 
 TEST(TypeNames, FollowTheTypeTable) {
     const std::pair<int, const char*> cases[] = {
-        {0, "adEmpty"},          {3, "INTEGER"},        {5, "DOUBLE"},  {6, ""},
-        {7, "DATE"},             {8, "adDBTimeStamp"},  {11, "adBoolean"}, {64, ""},
-        {133, "DATETIME"},       {135, "adDBTimeStamp"}, {201, ""},     {202, "VARCHAR"},
-        {203, "adLongVarWChar"}, {204, ""},             {205, ""},      {-1, ""},
+        {0, "adEmpty"},
+        {3, "INTEGER"},
+        {5, "DOUBLE"},
+        {6, ""},
+        {7, "DATE"},
+        {8, "adDBTimeStamp"},
+        {11, "adBoolean"},
+        {64, ""},
+        {133, "DATETIME"},
+        {135, "adDBTimeStamp"},
+        {201, ""},
+        {202, "VARCHAR"},
+        {203, "adLongVarWChar"},
+        {204, ""},
+        {205, ""},
+        {-1, ""},
     };
     for (const auto& [type, name] : cases) {
         EXPECT_EQ(viewer::TypeNameOf(type), name) << type;
