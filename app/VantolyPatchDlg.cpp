@@ -1,5 +1,7 @@
 #include "app/VantolyPatchDlg.h"
 
+#include "app/ButtonST.h"
+
 #include <sys/stat.h>
 
 #include <QCloseEvent>
@@ -103,7 +105,8 @@ void CVantolyPatchDlg::buildControls() {
     edits_[2] = edit("1018", 40, 36, 260, 14);
     line(52);
 
-    updateButton_ = new QPushButton(QStringLiteral("更新実行"), client);
+    updateButton_ = new CButtonST(client);
+    updateButton_->setText(QStringLiteral("更新実行"));
     updateButton_->setObjectName(QStringLiteral("1000"));
     updateButton_->setGeometry(du.rect(4, 56, 60, 24));
     updateButton_->setEnabled(false);
@@ -113,7 +116,8 @@ void CVantolyPatchDlg::buildControls() {
     progress_->setGeometry(du.rect(68, 56, 172, 10));
     progress_->setTextVisible(false);
     progress_->hide();
-    restoreButton_ = new QPushButton(QStringLiteral("バックアップ\nファイルを戻す"), client);
+    restoreButton_ = new CButtonST(client);
+    restoreButton_->setText(QStringLiteral("バックアップ\nファイルを戻す"));
     restoreButton_->setObjectName(QStringLiteral("1014"));
     restoreButton_->setGeometry(du.rect(244, 56, 57, 24));
     restoreButton_->setEnabled(false);
@@ -161,8 +165,7 @@ void CVantolyPatchDlg::OnInitDialog() {
     }
     connect(closeAction_, &QAction::triggered, this, [this] { close(); });
 
-    restoreButton_->setIcon(QIcon(QStringLiteral(":/icons/132.png")));
-    restoreButton_->setToolTip(QStringLiteral("元に戻す"));
+    restoreButton_->AssignIconTooltipAndFont(QStringLiteral(":/icons/132.png"), QStringLiteral("元に戻す"));
 
     list_->setColumnWidth(0, 400);
     const std::string heading = std::string("**** 更新内容 (") + kReleaseDateText + " 更新) ****";
@@ -175,9 +178,7 @@ void CVantolyPatchDlg::OnInitDialog() {
     }
     list_->header()->setStretchLastSection(true);
 
-    updateButton_->setIcon(QIcon(QStringLiteral(":/icons/130.png")));
-    updateButton_->setIconSize(QSize(32, 32));
-    updateButton_->setToolTip(QStringLiteral("データベース更新"));
+    updateButton_->AssignIconTooltipAndFont(QStringLiteral(":/icons/130.png"), QStringLiteral("データベース更新"));
 
     host::LoadTargetDatabaseLocation(target, services_.registry, session, *this);
     RefreshControlState(db::ControlState::Idle);

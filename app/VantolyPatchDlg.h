@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ButtonST.h"
 #include "db/DatabaseSession.h"
 #include "db/SessionWindow.h"
 #include "host/TargetDatabase.h"
@@ -76,8 +77,8 @@ public:
     QLineEdit* fileEdit() const { return edits_[1]; }
     QLineEdit* extensionEdit() const { return edits_[2]; }
     QLineEdit* versionEdit() const { return edits_[3]; }
-    QPushButton* updateButton() const { return updateButton_; }
-    QPushButton* restoreButton() const { return restoreButton_; }
+    CButtonST* updateButton() const { return updateButton_; }
+    CButtonST* restoreButton() const { return restoreButton_; }
     QProgressBar* progressBar() const { return progress_; }
     QTreeWidget* contentList() const { return list_; }
     QMenu* systemMenu() const { return menu_; }
@@ -111,8 +112,8 @@ private:
     QAction* consoleAction_ = nullptr;
     QAction* closeAction_ = nullptr;
     QLineEdit* edits_[4] = {};
-    QPushButton* updateButton_ = nullptr;
-    QPushButton* restoreButton_ = nullptr;
+    CButtonST* updateButton_ = nullptr;
+    CButtonST* restoreButton_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QTreeWidget* list_ = nullptr;
 };
