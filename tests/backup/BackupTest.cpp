@@ -116,6 +116,8 @@ TEST_F(BackupTest, FirstNoAbandonsAndTouchesNothing) {
 struct CopyCase {
     const char* name;
     std::string extension, password;
+
+    friend void PrintTo(const CopyCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class BackupCopies : public BackupTest, public ::testing::WithParamInterface<CopyCase> {};

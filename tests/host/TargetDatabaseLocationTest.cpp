@@ -49,6 +49,8 @@ struct LocationCase {
     std::optional<std::string> expectedFields;
     std::string expectedExtension;
     bool connected;
+
+    friend void PrintTo(const LocationCase& c, std::ostream* out) { *out << c.name; }
 };
 
 const char kConnectedTitle[] = "データベース更新(2020/05/24)";

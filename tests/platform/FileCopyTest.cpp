@@ -71,6 +71,8 @@ struct FailureCase {
     std::string source;       // relative to the folder; "" stays empty
     std::string destination;  // likewise
     CopyFailure failure;
+
+    friend void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class FileCopyFailures : public FileCopyTest, public ::testing::WithParamInterface<FailureCase> {};

@@ -54,6 +54,8 @@ struct RegistryCase {
     std::string bytes;
     bool keyExists;
     std::optional<std::string> fileName, pathName, password;
+
+    friend void PrintTo(const RegistryCase& c, std::ostream* out) { *out << c.name; }
 };
 
 const std::string kLongPath = "/" + std::string(600, 'd') + "/";
@@ -199,6 +201,8 @@ struct PathCase {
     const char* name;
     std::map<std::string, std::string> environment;
     std::string expected;
+
+    friend void PrintTo(const PathCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class RegistryPathCases : public ::testing::TestWithParam<PathCase> {};
