@@ -81,8 +81,10 @@ void BackupRestore::OnRestoreCommand() {
     session_.CloseDatabase();
     const std::string timeStamp = RestoreTimeStamp(services_.clock.Now());
     const std::string workingFile = target_.FilePath();
-    const std::string stagingCopy = target_.PathName + target_.FileName + std::string(kBackupFileSuffix);
-    const std::string keptFile = target_.PathName + target_.FileName + timeStamp + target_.Extension;
+    const std::string stagingCopy =
+        target_.PathName + target_.FileName + std::string(kBackupFileSuffix);
+    const std::string keptFile =
+        target_.PathName + target_.FileName + timeStamp + target_.Extension;
 
     if (!services_.fileCopier.CopyFileWithShell(backupFile, stagingCopy, "")) {
         ShowRestoreFailed();

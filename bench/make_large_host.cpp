@@ -34,7 +34,8 @@ struct Settings {
 };
 
 std::string JetText(const std::string& path) {
-    return "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + path + ";Jet OLEDB:Database Password='';";
+    return "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + path +
+           ";Jet OLEDB:Database Password='';";
 }
 
 void BuildSample(engine::Connection& connection) {
@@ -43,7 +44,8 @@ void BuildSample(engine::Connection& connection) {
     std::stringstream text;
     text << in.rdbuf();
     const auto split = console::SplitQueries(console::SplitLines(text.str()));
-    if (split.status != console::SplitStatus::kOk) throw std::runtime_error("the sample script does not split");
+    if (split.status != console::SplitStatus::kOk)
+        throw std::runtime_error("the sample script does not split");
     connection.BeginTrans();
     for (const auto& statement : split.statements) connection.Execute(statement.text, nullptr, -1);
     connection.CommitTrans();
@@ -51,7 +53,8 @@ void BuildSample(engine::Connection& connection) {
 
 int CountUserTables(engine::Connection& connection) {
     int count = 0;
-    for (auto schema = connection.OpenSchema(engine::adSchemaTables); !schema->IsEOF(); schema->MoveNext()) {
+    for (auto schema = connection.OpenSchema(engine::adSchemaTables); !schema->IsEOF();
+         schema->MoveNext()) {
         if (schema->Collect("TABLE_TYPE").text() == "TABLE") ++count;
     }
     return count;
@@ -63,8 +66,9 @@ void AddFillerTables(engine::Connection& connection, const Settings& settings) {
     for (int i = 0; existing + i < settings.tables; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "t_filler_%03d", i);
-        std::string sql = std::string("CREATE TABLE ") + name +
-                          " (FillerID COUNTER PRIMARY KEY, FillerCode VARCHAR(010) NOT NULL, KumiID INTEGER";
+        std::string sql =
+            std::string("CREATE TABLE ") + name +
+            " (FillerID COUNTER PRIMARY KEY, FillerCode VARCHAR(010) NOT NULL, KumiID INTEGER";
         if (i < settings.relationships) {
             sql += std::string(" CONSTRAINT fk_") + name + "_kumi REFERENCES t_kumi (KumiID)";
         }
@@ -74,9 +78,10 @@ void AddFillerTables(engine::Connection& connection, const Settings& settings) {
         }
         sql += ", Amount INTEGER DEFAULT 0, CreateDateTime DATETIME NOT NULL);";
         connection.Execute(sql, nullptr, -1);
-        connection.Execute(std::string("INSERT INTO ") + name +
-                               " (FillerCode, KumiID, SofuID, CreateDateTime) VALUES ('F', 1, 1, now());",
-                           nullptr, -1);
+        connection.Execute(
+            std::string("INSERT INTO ") + name +
+                " (FillerCode, KumiID, SofuID, CreateDateTime) VALUES ('F', 1, 1, now());",
+            nullptr, -1);
     }
     connection.CommitTrans();
 }
@@ -89,13 +94,15 @@ void Check(int rc, sqlite3* db, const char* what) {
 
 void GrowSeikyuData(const std::string& path, long rows) {
     sqlite3* db = nullptr;
-    Check(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), db, "opening the file");
+    Check(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), db,
+          "opening the file");
     std::vector<std::string> columns;
     sqlite3_stmt* info = nullptr;
-    Check(sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info('t_seikyu_data') ORDER BY cid", -1, &info,
-                             nullptr),
+    Check(sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info('t_seikyu_data') ORDER BY cid",
+                             -1, &info, nullptr),
           db, "reading the columns");
-    while (sqlite3_step(info) == SQLITE_ROW) columns.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(info, 0)));
+    while (sqlite3_step(info) == SQLITE_ROW)
+        columns.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(info, 0)));
     sqlite3_finalize(info);
     if (columns.empty()) throw std::runtime_error("t_seikyu_data is not in the file");
 
@@ -103,20 +110,27 @@ void GrowSeikyuData(const std::string& path, long rows) {
     for (const auto& column : columns) {
         names += (names.empty() ? "\"" : ", \"") + column + "\"";
         std::string value;
-        if (column == "SeikyuDataID") value = "base.top + n.i + 1";
-        else if (column == "SeikyuMonth") value = "printf('9%05d', n.i / cards.total)";
-        else if (column == "KumiID" || column == "SofuID" || column == "CprtCardID" || column == "CardNo")
+        if (column == "SeikyuDataID")
+            value = "base.top + n.i + 1";
+        else if (column == "SeikyuMonth")
+            value = "printf('9%05d', n.i / cards.total)";
+        else if (column == "KumiID" || column == "SofuID" || column == "CprtCardID" ||
+                 column == "CardNo")
             value = "c.\"" + column + "\"";
-        else value = "t.\"" + column + "\"";
+        else
+            value = "t.\"" + column + "\"";
         values += (values.empty() ? "" : ", ") + value;
     }
     const std::string sql =
-        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(rows - 1) +
+        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+        std::to_string(rows - 1) +
         "), base(top) AS (SELECT MAX(SeikyuDataID) FROM t_seikyu_data), "
         "cards(total) AS (SELECT COUNT(*) FROM t_cprt_card), "
-        "numbered AS (SELECT row_number() OVER (ORDER BY CprtCardID) - 1 AS k, * FROM t_cprt_card), "
+        "numbered AS (SELECT row_number() OVER (ORDER BY CprtCardID) - 1 AS k, * FROM "
+        "t_cprt_card), "
         "template AS (SELECT * FROM t_seikyu_data ORDER BY SeikyuDataID LIMIT 1) "
-        "INSERT INTO t_seikyu_data (" + names + ") SELECT " + values +
+        "INSERT INTO t_seikyu_data (" +
+        names + ") SELECT " + values +
         " FROM n, base, cards, template t JOIN numbered c ON c.k = n.i % cards.total";
     Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "starting");
     Check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, "copying rows");
@@ -132,13 +146,20 @@ Settings Parse(int argc, char** argv) {
             if (i + 1 >= argc) throw std::invalid_argument(arg + " needs a value");
             return argv[++i];
         };
-        if (arg == "--rows") settings.rows = std::stol(next());
-        else if (arg == "--tables") settings.tables = std::stoi(next());
-        else if (arg == "--relationships") settings.relationships = std::stoi(next());
-        else if (settings.output.empty() && arg.rfind("--", 0) != 0) settings.output = arg;
-        else throw std::invalid_argument("unknown argument " + arg);
+        if (arg == "--rows")
+            settings.rows = std::stol(next());
+        else if (arg == "--tables")
+            settings.tables = std::stoi(next());
+        else if (arg == "--relationships")
+            settings.relationships = std::stoi(next());
+        else if (settings.output.empty() && arg.rfind("--", 0) != 0)
+            settings.output = arg;
+        else
+            throw std::invalid_argument("unknown argument " + arg);
     }
-    if (settings.output.empty()) throw std::invalid_argument("usage: make_large_host OUTPUT.mdb [--rows N] [--tables N] [--relationships N]");
+    if (settings.output.empty())
+        throw std::invalid_argument(
+            "usage: make_large_host OUTPUT.mdb [--rows N] [--tables N] [--relationships N]");
     return settings;
 }
 
@@ -158,9 +179,11 @@ int main(int argc, char** argv) {
             connection->Close();
         }
         if (settings.rows > 0) GrowSeikyuData(settings.output, settings.rows);
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::cout << settings.output << ": " << settings.tables << " user tables, t_seikyu_data grown by "
-                  << settings.rows << " rows, in " << seconds << " s\n";
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::cout << settings.output << ": " << settings.tables
+                  << " user tables, t_seikyu_data grown by " << settings.rows << " rows, in "
+                  << seconds << " s\n";
         return 0;
     } catch (const std::exception& error) {
         std::cerr << "make_large_host: " << error.what() << "\n";

@@ -63,7 +63,8 @@ class HeadlessWindow : public db::SessionWindow, public update::UpdateWindow {
     int ProgressPosition() const override { return progress; }
     void ShowProgressBar() override {}
     void HideProgressBar() override {}
-    void WriteErrorLog(const std::string&, const std::string& query, const std::string& errorText) override {
+    void WriteErrorLog(const std::string&, const std::string& query,
+                       const std::string& errorText) override {
         std::cerr << "update failed at: " << query << "\n" << errorText;
     }
     void ShowUpdateErrorDialog(const std::string&) override {}
@@ -108,15 +109,18 @@ int main(int argc, char** argv) {
     const std::filesystem::path script = folder / "update_bench_sqlite3.sql";
     try {
         for (const auto& copy : {updated, floor}) {
-            std::filesystem::copy_file(source, copy, std::filesystem::copy_options::overwrite_existing);
+            std::filesystem::copy_file(source, copy,
+                                       std::filesystem::copy_options::overwrite_existing);
         }
 
         // The floor: the sqlite3 command doing the dominant work.
         {
             std::ofstream out(script);
-            out << "ALTER TABLE t_seikyu_data ADD COLUMN MlgCardSeikyuKingaku INTEGER NOT NULL DEFAULT 0;\n"
+            out << "ALTER TABLE t_seikyu_data ADD COLUMN MlgCardSeikyuKingaku INTEGER NOT NULL "
+                   "DEFAULT 0;\n"
                    "UPDATE t_seikyu_data SET MlgCardSeikyuKingaku = 0;\n"
-                   "ALTER TABLE t_seikyu_data ADD COLUMN MlgCardSavingKingaku INTEGER NOT NULL DEFAULT 0;\n"
+                   "ALTER TABLE t_seikyu_data ADD COLUMN MlgCardSavingKingaku INTEGER NOT NULL "
+                   "DEFAULT 0;\n"
                    "UPDATE t_seikyu_data SET MlgCardSavingKingaku = 0;\n"
                    "ALTER TABLE t_kumiai ADD COLUMN MlgCardName TEXT;\n"
                    "UPDATE t_kumiai SET MlgCardName = 'ＥＴＣ法人カード';\n";
@@ -128,7 +132,8 @@ int main(int argc, char** argv) {
         const double floorSeconds = Seconds(floorStart, Clock::now());
 
         // The whole update, headless.
-        host::TargetDatabase target{updated.parent_path().string() + "/", updated.stem().string(), ".mdb", "", ""};
+        host::TargetDatabase target{updated.parent_path().string() + "/", updated.stem().string(),
+                                    ".mdb", "", ""};
         HeadlessWindow window;
         AnsweringBoxes boxes;
         TimingCursor cursor;
@@ -139,7 +144,8 @@ int main(int argc, char** argv) {
         update::UpdateDriver driver(window, session, runner, boxes, texts);
         std::optional<Clock::time_point> scanEnd;
         runner.SetStatementHookForTesting([&](int, const std::string& statement) {
-            if (window.scanStart && !scanEnd && statement.rfind("DROP TABLE ", 0) != 0) scanEnd = cursor.lastArrow;
+            if (window.scanStart && !scanEnd && statement.rfind("DROP TABLE ", 0) != 0)
+                scanEnd = cursor.lastArrow;
         });
 
         const auto updateStart = Clock::now();
@@ -149,20 +155,22 @@ int main(int argc, char** argv) {
 
         if (window.versionText != "ver.1.26") {
             for (const auto& text : boxes.shown) std::cerr << text << "\n";
-            throw std::runtime_error("the update did not complete (version field: " + window.versionText + ")");
+            throw std::runtime_error(
+                "the update did not complete (version field: " + window.versionText + ")");
         }
         const int userTables = window.progressUpper / 3;
-        const double scanSeconds = window.scanStart && scanEnd ? Seconds(*window.scanStart, *scanEnd) : -1;
+        const double scanSeconds =
+            window.scanStart && scanEnd ? Seconds(*window.scanStart, *scanEnd) : -1;
         const double ratio = updateSeconds / floorSeconds;
         std::printf("sqlite3 floor (3 columns added and set):  %8.3f s\n", floorSeconds);
         std::printf("whole update, headless:                   %8.3f s\n", updateSeconds);
-        std::printf("ratio:                                    %8.2fx  (target <= %.1fx) %s\n", ratio, kRatioTarget,
-                    ratio <= kRatioTarget ? "ok" : "MISSED");
+        std::printf("ratio:                                    %8.2fx  (target <= %.1fx) %s\n",
+                    ratio, kRatioTarget, ratio <= kRatioTarget ? "ok" : "MISSED");
         std::printf("relationship count scan (%d catalog opens): %6.3f s  (target < %.0f s) %s\n",
                     3 * userTables + 6, scanSeconds, kScanTargetSeconds,
                     scanSeconds >= 0 && scanSeconds < kScanTargetSeconds ? "ok" : "MISSED");
-        std::printf("counts: t_kumi %d, t_sofu %d, t_cprt_card %d\n", runner.Counts().kumi, runner.Counts().sofu,
-                    runner.Counts().cprtCard);
+        std::printf("counts: t_kumi %d, t_sofu %d, t_cprt_card %d\n", runner.Counts().kumi,
+                    runner.Counts().sofu, runner.Counts().cprtCard);
     } catch (const std::exception& error) {
         std::cerr << "update_bench: " << error.what() << "\n";
         return 1;

@@ -13,8 +13,7 @@ constexpr std::string_view kForeignKeyFailureCaption = "エラー";
 }  // namespace
 
 RelationshipCountScan::RelationshipCountScan(platform::MessageBoxes& messageBoxes,
-                                             platform::Cursor& cursor,
-                                             std::string applicationTitle,
+                                             platform::Cursor& cursor, std::string applicationTitle,
                                              std::optional<std::string> connectionText)
     : messageBoxes_(messageBoxes),
       cursor_(cursor),
@@ -73,13 +72,19 @@ int RelationshipCountScan::CountKeys(const std::string& table, Predicate&& count
 
 int RelationshipCountScan::CountPrimaryKeys(const std::string& table) {
     return CountKeys(
-        table, [](const engine::Key& key, const std::string&) { return key.Type() == engine::adKeyPrimary; },
+        table,
+        [](const engine::Key& key, const std::string&) {
+            return key.Type() == engine::adKeyPrimary;
+        },
         FailureBox::ApplicationWarning);
 }
 
 int RelationshipCountScan::CountUniqueKeys(const std::string& table) {
     return CountKeys(
-        table, [](const engine::Key& key, const std::string&) { return key.Type() == engine::adKeyUnique; },
+        table,
+        [](const engine::Key& key, const std::string&) {
+            return key.Type() == engine::adKeyUnique;
+        },
         FailureBox::ApplicationWarning);
 }
 

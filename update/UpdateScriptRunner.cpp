@@ -64,8 +64,8 @@ std::string UpdateStepsText(const UpdateStepList& steps) {
 }
 
 UpdateScriptRunner::UpdateScriptRunner(UpdateWindow& window, db::DatabaseSession& session,
-                                       const host::TargetDatabase& target,
-                                       UpdateServices services, UpdateTexts texts)
+                                       const host::TargetDatabase& target, UpdateServices services,
+                                       UpdateTexts texts)
     : window_(window),
       session_(session),
       target_(target),
@@ -106,7 +106,8 @@ bool UpdateScriptRunner::OnUpdateTables() {
         RunVersionStamp();
         window_.SetProgressPosition(window_.ProgressPosition() + 1);
         window_.ShowVersionText("ver." + session_.ReadDatabaseVersion());
-        ShowOk(std::string(kFinishedText), texts_.releaseDateText + std::string(kFinishedCaptionSuffix),
+        ShowOk(std::string(kFinishedText),
+               texts_.releaseDateText + std::string(kFinishedCaptionSuffix),
                platform::MessageIcon::None, platform::MessageOwner::Window);
     } catch (const engine::ComError& error) {
         ReportDatabaseFailure(error);
@@ -191,7 +192,8 @@ void UpdateScriptRunner::RunColumnAdditions(const std::string& tableDefinitionCo
         if (session_.TableExists(seikyuTable) == 1 &&
             session_.ColumnExists(seikyuTable, std::string(column)) == 0) {
             ThroughTableDefinition("adding the column " + std::string(column), [&] {
-                std::shared_ptr<engine::DaoTableDef> definition = database->OpenTableDef(seikyuTable);
+                std::shared_ptr<engine::DaoTableDef> definition =
+                    database->OpenTableDef(seikyuTable);
                 definition->CreateField(SeikyuColumnFieldInfo(column));
                 definition->Close();
             });

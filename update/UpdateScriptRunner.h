@@ -34,8 +34,8 @@ struct UpdateServices {
 
 // Texts the main window owns and the update shows or records.
 struct UpdateTexts {
-    std::string applicationTitle;  // `ApplicationTitle`
-    std::string releaseDateText;   // `ReleaseDateText`, "2020/05/24"
+    std::string applicationTitle;             // `ApplicationTitle`
+    std::string releaseDateText;              // `ReleaseDateText`, "2020/05/24"
     std::vector<std::string> updateContents;  // `UpdateContents`, recorded by the stamp
 };
 

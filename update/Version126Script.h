@@ -28,7 +28,9 @@ inline constexpr std::string_view kCprtCardTable = "t_cprt_card";
 // A table may take one more relationship while its count plus 3 stays below
 // 32 (the file format's limit of 32 indexes per table, with room for the
 // index that backs the new key).
-inline bool ForeignKeyAllowed(int relationshipCount) { return relationshipCount + 3 < 32; }
+inline bool ForeignKeyAllowed(int relationshipCount) {
+    return relationshipCount + 3 < 32;
+}
 
 // What a statement of a creation block waits for.
 enum class StatementGate {
@@ -87,8 +89,8 @@ struct KodanRow {
 using TextRow = std::vector<std::string>;
 
 const std::vector<KodanRow>& KodanRows();
-const std::vector<TextRow>& RateTypeRows();    // MlgRateTypeID, Code, Name
-const std::vector<TextRow>& StepRateRows();    // ID, RateTypeID, Lower, Upper, FeeRate, DiscountRate
+const std::vector<TextRow>& RateTypeRows();  // MlgRateTypeID, Code, Name
+const std::vector<TextRow>& StepRateRows();  // ID, RateTypeID, Lower, Upper, FeeRate, DiscountRate
 const std::vector<TextRow>& CalcTaisyoRows();  // MlgCalcTaisyoID, Code, Name
 
 std::string KodanInsert(const KodanRow& row);
@@ -104,7 +106,8 @@ const std::vector<std::string>& UpdateContents126();
 inline constexpr std::string_view kVersionCommentTable = "t_db_ver_comment";
 inline constexpr std::string_view kCreateVersionCommentTable =
     "CREATE TABLE t_db_ver_comment (DBVerCommentID\t\tautoincrement(1, 1) PRIMARY KEY,DBVerID\t\t\t"
-    "INTEGER NOT NULL CONSTRAINT FK_VERCOMMENT_DBVERID REFERENCES t_db_ver (DBVerID),DBVerComment\t\t"
+    "INTEGER NOT NULL CONSTRAINT FK_VERCOMMENT_DBVERID REFERENCES t_db_ver "
+    "(DBVerID),DBVerComment\t\t"
     "VARCHAR(255),UpdateDateTime\t\tDATETIME );";
 
 // The new row of t_db_ver.

@@ -21,7 +21,8 @@ class RelationshipCountTest : public UpdateFixture {
             testsupport::FakeMessageBoxes boxes;
             db::DatabaseSession session(window, boxes, {kApplicationTitle, kReleaseDate});
             session.OpenDatabase(target.PathName, target.FileName, target.Extension);
-            update::UpdateScriptRunner runner(window, session, target, {boxes, cursor_, pump_}, Texts());
+            update::UpdateScriptRunner runner(window, session, target, {boxes, cursor_, pump_},
+                                              Texts());
             boxes.ScriptAnswers({platform::MessageAnswer::Yes});
             runner.OnUpdateTables();
             counts = runner.Counts();
@@ -33,8 +34,9 @@ class RelationshipCountTest : public UpdateFixture {
     void AddReferencingTables(const std::string& referenced, const std::string& column, int count) {
         for (int i = 0; i < count; ++i) {
             const std::string name = "t_extra_" + referenced + "_" + std::to_string(i);
-            Exec("CREATE TABLE " + name + " (ExtraID INTEGER PRIMARY KEY, " + column + " INTEGER CONSTRAINT fk_" +
-                 name + " REFERENCES " + referenced + " (" + column + "));");
+            Exec("CREATE TABLE " + name + " (ExtraID INTEGER PRIMARY KEY, " + column +
+                 " INTEGER CONSTRAINT fk_" + name + " REFERENCES " + referenced + " (" + column +
+                 "));");
         }
     }
 
@@ -45,8 +47,10 @@ class RelationshipCountTest : public UpdateFixture {
         for (long t = 0; t < catalog->Tables().Count(); ++t) {
             auto found = catalog->Tables().Item(t);
             if (found->Name() != table) continue;
-            for (long k = 0; k < found->Keys().Count(); ++k) names.insert(found->Keys().Item(k)->Name());
-            for (long i = 0; i < found->Indexes().Count(); ++i) names.insert(found->Indexes().Item(i)->Name());
+            for (long k = 0; k < found->Keys().Count(); ++k)
+                names.insert(found->Keys().Item(k)->Name());
+            for (long i = 0; i < found->Indexes().Count(); ++i)
+                names.insert(found->Indexes().Item(i)->Name());
         }
         return names;
     }
@@ -61,7 +65,8 @@ struct EdgeCase {
     std::vector<std::array<const char*, 3>> keys;
 };
 
-class RelationshipEdgeTest : public RelationshipCountTest, public ::testing::WithParamInterface<EdgeCase> {};
+class RelationshipEdgeTest : public RelationshipCountTest,
+                             public ::testing::WithParamInterface<EdgeCase> {};
 
 TEST_P(RelationshipEdgeTest, ForeignKeysStopAt29WhileIndexesStay) {
     const EdgeCase& edge = GetParam();
@@ -74,7 +79,9 @@ TEST_P(RelationshipEdgeTest, ForeignKeysStopAt29WhileIndexesStay) {
     PressUpdate();
 
     ASSERT_EQ(ShownTexts().back(), "更新終了致しました");
-    EXPECT_EQ(std::string(edge.referenced) == "t_kumi" ? runner_.Counts().kumi : runner_.Counts().sofu, edge.count);
+    EXPECT_EQ(
+        std::string(edge.referenced) == "t_kumi" ? runner_.Counts().kumi : runner_.Counts().sofu,
+        edge.count);
     const bool added = update::ForeignKeyAllowed(edge.count);
     EXPECT_EQ(added, edge.count <= 28);
     for (const auto& [table, foreignKey, index] : edge.keys) {
@@ -85,7 +92,8 @@ TEST_P(RelationshipEdgeTest, ForeignKeysStopAt29WhileIndexesStay) {
 }
 
 const std::vector<std::array<const char*, 3>> kKumiKeys = {
-    {"t_mlg_card", "fk_mlgcard_001", "idx_mlgcard_001"}, {"t_mlg_rate", "fk_mlgrate_001", "idx_mlgrate_001"}};
+    {"t_mlg_card", "fk_mlgcard_001", "idx_mlgcard_001"},
+    {"t_mlg_rate", "fk_mlgrate_001", "idx_mlgrate_001"}};
 const std::vector<std::array<const char*, 3>> kSofuKeys = {
     {"t_mlg_card", "fk_mlgcard_002", "idx_mlgcard_002"},
     {"t_mlg_sofu_seikyu", "fk_mlgsofuseikyu_001", "idx_mlgsofuseikyu_001"}};
@@ -99,8 +107,12 @@ INSTANTIATE_TEST_SUITE_P(Edges, RelationshipEdgeTest,
 
 TEST_F(RelationshipCountTest, TablesOutsideTheUserListAddNothing) {
     const update::RelationshipCounts sample = SampleCounts();
-    Exec("CREATE TABLE MSdata (ID INTEGER PRIMARY KEY, KumiID INTEGER CONSTRAINT fk_ms REFERENCES t_kumi (KumiID));");
-    Exec("CREATE TABLE [t blank] (ID INTEGER PRIMARY KEY, KumiID INTEGER CONSTRAINT fk_blank REFERENCES t_kumi (KumiID));");
+    Exec(
+        "CREATE TABLE MSdata (ID INTEGER PRIMARY KEY, KumiID INTEGER CONSTRAINT fk_ms REFERENCES "
+        "t_kumi (KumiID));");
+    Exec(
+        "CREATE TABLE [t blank] (ID INTEGER PRIMARY KEY, KumiID INTEGER CONSTRAINT fk_blank "
+        "REFERENCES t_kumi (KumiID));");
     OpenSession();
     PressUpdate();
     EXPECT_EQ(runner_.Counts().kumi, sample.kumi);
@@ -138,12 +150,14 @@ TEST_P(ScanFailureTest, EachCountShowsItsOwnBoxAndAnswersZero) {
     EXPECT_EQ(boxes.Shown()[2].caption, "エラー");
     EXPECT_EQ(boxes.Shown()[2].icon, platform::MessageIcon::Stop);
     EXPECT_EQ(boxes.Shown()[2].owner, platform::MessageOwner::Window);
-    EXPECT_EQ(cursor.Shown, (std::vector<std::string>{"wait", "arrow", "wait", "arrow", "wait", "arrow"}));
+    EXPECT_EQ(cursor.Shown,
+              (std::vector<std::string>{"wait", "arrow", "wait", "arrow", "wait", "arrow"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, ScanFailureTest,
-    ::testing::Values(ScanFailureCase{"MissingFile", JetConnectionText("/nonexistent/none.mdb"), true},
+    ::testing::Values(ScanFailureCase{"MissingFile", JetConnectionText("/nonexistent/none.mdb"),
+                                      true},
                       ScanFailureCase{"NoConnectionText", std::nullopt, false}),
     [](const auto& info) { return std::string(info.param.name); });
 

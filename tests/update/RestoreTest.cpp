@@ -42,11 +42,13 @@ class RestoreTest : public UpdateFixture {
     std::string Kept(const std::string& timeStamp) const {
         return target_.PathName + target_.FileName + timeStamp + target_.Extension;
     }
-    std::string Staging() const { return target_.PathName + target_.FileName + "ver_1_25backup.mdb"; }
+    std::string Staging() const {
+        return target_.PathName + target_.FileName + "ver_1_25backup.mdb";
+    }
 
     void Restore() {
-        backup::BackupRestore restore(window_, session_, target_, {boxes_, clock_, shell_, copier_}, kReleaseDate,
-                                      rename_);
+        backup::BackupRestore restore(window_, session_, target_, {boxes_, clock_, shell_, copier_},
+                                      kReleaseDate, rename_);
         restore.OnRestoreCommand();
     }
 
@@ -144,7 +146,8 @@ TEST_P(RestoreRenameTest, WorkingFileSurvivesAFailedRename) {
     PrepareBackupAndChangedWorkingFile();
     int calls = 0;
     rename_ = [&](const std::string& from, const std::string& to) {
-        if (++calls == GetParam().failingCall) return std::make_error_code(std::errc::device_or_resource_busy);
+        if (++calls == GetParam().failingCall)
+            return std::make_error_code(std::errc::device_or_resource_busy);
         return backup::RenameInFileSystem(from, to);
     };
     boxes_.ScriptAnswers({MessageAnswer::Yes});
@@ -160,7 +163,8 @@ TEST_P(RestoreRenameTest, WorkingFileSurvivesAFailedRename) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, RestoreRenameTest,
-                         ::testing::Values(RenameFault{"WorkingFileRename", 1}, RenameFault{"StagingCopyRename", 2}),
+                         ::testing::Values(RenameFault{"WorkingFileRename", 1},
+                                           RenameFault{"StagingCopyRename", 2}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The file system refuses the first rename when a folder has the kept name:

@@ -9,7 +9,8 @@ using platform::MessageAnswer;
 using platform::MessageIcon;
 
 std::string WrongVersionText(const std::string& found) {
-    return "選択のデータベースバージョンが「 1.25 」ではありません。\n更新対象のデータベースをご確認下さい。\n\n"
+    return "選択のデータベースバージョンが「 1.25 "
+           "」ではありません。\n更新対象のデータベースをご確認下さい。\n\n"
            "選択されているデータベースのバージョンは「 " +
            found + " 」です。";
 }
@@ -44,7 +45,8 @@ TEST_P(VersionGateTest, OnlyADatabaseReadingExactly125Passes) {
     EXPECT_EQ(boxes_.Shown()[0].text, WrongVersionText(GetParam().foundVersion));
     EXPECT_EQ(boxes_.Shown()[0].caption, kReleaseDate);
     EXPECT_EQ(boxes_.Shown()[0].icon, MessageIcon::Information);
-    EXPECT_EQ(window_.States, (std::vector<db::ControlState>{db::ControlState::Busy, db::ControlState::Idle}));
+    EXPECT_EQ(window_.States,
+              (std::vector<db::ControlState>{db::ControlState::Busy, db::ControlState::Idle}));
     EXPECT_EQ(window_.BackupsOffered, 0);
     EXPECT_EQ(Dump(), before);
 }
@@ -57,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, VersionGateTest,
     ::testing::Values(
         GateCase{"AlreadyAt126",
-                 {"INSERT INTO t_db_ver (DBVerID,DBVerCode,DBPatchDate,UpdateDateTime) VALUES (26,1.26,#2020/05/24#,now());"},
+                 {"INSERT INTO t_db_ver (DBVerID,DBVerCode,DBPatchDate,UpdateDateTime) VALUES "
+                  "(26,1.26,#2020/05/24#,now());"},
                  "1.26"},
         GateCase{"Currency12",
                  {"DROP TABLE t_db_ver_comment;", "DELETE FROM t_db_ver;",
@@ -78,7 +81,8 @@ TEST_F(UpdateCommandTest, VersionReading1249PassesTheGate) {
     driver_.OnUpdateCommand();
     EXPECT_TRUE(boxes_.Shown().empty());
     EXPECT_EQ(window_.BackupsOffered, 1);
-    EXPECT_EQ(window_.States, (std::vector<db::ControlState>{db::ControlState::Busy, db::ControlState::Idle}));
+    EXPECT_EQ(window_.States,
+              (std::vector<db::ControlState>{db::ControlState::Busy, db::ControlState::Idle}));
 }
 
 TEST_F(UpdateCommandTest, MissingVersionTableShowsTheErrorAndTheStatement) {
@@ -140,12 +144,14 @@ TEST_F(UpdateCommandTest, DatabaseErrorShowsMessageLogAndReport) {
     EXPECT_EQ(window_.ErrorLogs[0].query, failing);
     EXPECT_EQ(window_.ErrorLogs[0].errorText.rfind("Message : ", 0), 0u);
     EXPECT_EQ(runner_.CurrentStatement(), failing);
-    EXPECT_EQ(ShownTexts(), (std::vector<std::string>{"更新してもよろしいですか？", "更新に失敗しました"}));
+    EXPECT_EQ(ShownTexts(),
+              (std::vector<std::string>{"更新してもよろしいですか？", "更新に失敗しました"}));
     EXPECT_EQ(boxes_.Shown()[1].caption, kApplicationTitle);
     EXPECT_EQ(boxes_.Shown()[1].icon, MessageIcon::None);
     ASSERT_EQ(window_.Reports.size(), 1u);
     std::string expected;
-    for (char c : window_.ErrorLogs[0].errorText) expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    for (char c : window_.ErrorLogs[0].errorText)
+        expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
     EXPECT_EQ(window_.Reports[0], expected + "\r\n\r\n" + failing + "\r\n");
     EXPECT_FALSE(window_.Clipboard.has_value());
     EXPECT_EQ(window_.VersionText, "ver.1.25");
@@ -163,8 +169,9 @@ TEST_F(UpdateCommandTest, TableDefinitionFailureTakesTheOtherPathWithoutLog) {
     OpenSession();
     PressUpdate();
 
-    EXPECT_EQ(ShownTexts(), (std::vector<std::string>{"更新してもよろしいですか？", "*** 処理されない例外 ***",
-                                                      "更新に失敗しました"}));
+    EXPECT_EQ(ShownTexts(),
+              (std::vector<std::string>{"更新してもよろしいですか？", "*** 処理されない例外 ***",
+                                        "更新に失敗しました"}));
     EXPECT_EQ(boxes_.Shown()[1].icon, MessageIcon::Warning);
     EXPECT_EQ(boxes_.Shown()[1].owner, platform::MessageOwner::Application);
     EXPECT_TRUE(window_.ErrorLogs.empty());
@@ -177,7 +184,8 @@ TEST_F(UpdateCommandTest, StampIsAllOrNothing) {
     OpenSession();
     runner_.SetStatementHookForTesting([&](int, const std::string& statement) {
         if (statement.rfind("INSERT INTO t_db_ver_comment", 0) == 0) {
-            throw engine::ComError(engine::hr::kUnspecified, std::string("test"), std::string("disk full"));
+            throw engine::ComError(engine::hr::kUnspecified, std::string("test"),
+                                   std::string("disk full"));
         }
     });
     PressUpdate();

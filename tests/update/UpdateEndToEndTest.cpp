@@ -18,32 +18,81 @@ struct TableExpectation {
 // Columns of every created table, with the engine's ADO type numbers
 // (3 integer, 5 double, 7 date, 202 text, 203 long text).
 const TableExpectation kCreatedTables[] = {
-        {"t_mlg_kodan", "MlgKodanID:3/4 MlgKodanCode:202/3 MlgKodanName:202/50 MlgKodanAbbrName:202/50 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_mlg_card", "MlgCardID:3/4 KumiID:3/4 SofuID:3/4 SofuMeisaiNameID:3/4 SyaryoID:3/4 MlgCardNo:202/21 UserName:202/50 UseStartMonth:202/6 MlgCardBikou:203/0 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_mlg_asayu_return", "MlgAsayuReturnID:3/4 MlgAsayuReturnCode:202/2 MlgAsayuReturnName:202/50 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_kumi_mlg_asayu_return", "KumiMlgAsayuReturnID:3/4 MlgAsayuReturnID:3/4 KumiID:3/4 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_mlg_kangen_return", "MlgKangenReturnID:3/4 MlgKangenReturnCode:202/2 MlgKangenReturnName:202/50 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_kumi_mlg_kangen_return", "KumiMlgKangenReturnID:3/4 MlgKangenReturnID:3/4 KumiID:3/4 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_mlg_calc_method", "MlgCalcMethodID:3/4 MlgCalcMethodCode:202/2 MlgCalcMethodName:202/50 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_kumi_mlg_calc_method", "KumiMlgCalcMethodID:3/4 MlgCalcMethodID:3/4 KumiID:3/4 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_mlg_rate_type", "MlgRateTypeID:3/4 MlgRateTypeCode:202/3 MlgRateTypeName:202/50 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_mlg_step_rate", "MlgStepRateID:3/4 MlgRateTypeID:3/4 LowerKingaku:3/4 UpperKingaku:3/4 MlgFeeRate:5/8 MlgDiscountRate:5/8 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_mlg_calc_taisyo", "MlgCalcTaisyoID:3/4 MlgCalcTaisyoCode:202/3 MlgCalcTaisyoName:202/50 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_mlg_rate", "MlgRateID:3/4 KumiID:3/4 MlgKodanID:3/4 MlgRateTypeID:3/4 MlgCalcTaisyoID:3/4 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_mlg_saving_rate", "MlgSavingRateID:3/4 KumiID:3/4 StartMonth:202/6 EndMonth:202/6 MlgKodanID:3/4 MlgCalcTaisyoID:3/4 MlgSavingRate:5/8 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_mlg_toll", "MlgTollID:3/4 MlgKodanID:3/4 MlgCardID:3/4 MlgCardNo:202/16 SeikyuMonth:202/6 TsukoDateTime:7/8 SyasyuCode:202/2 SyaryoNo:202/4 InnGateName:202/20 OutGateName:202/20 RiyouKingaku:3/4 KangenKingaku:3/4 KonoKingaku:3/4 WaribikiKubun:202/50"},
-        {"t_mlg_card_total", "MlgCardTotalID:3/4 SeikyuMonth:202/6 MlgKodanID:3/4 MlgKodanCode:202/2 MlgCardID:3/4 MlgCardNo:202/16 RiyouKingaku:3/4 KangenKingaku:3/4 KonoKingaku:3/4 PlusKingaku:3/4 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_mlg_card_seikyu", "MlgCardSeikyuID:3/4 MlgCardID:3/4 SeikyuMonth:202/6 MlgKodanID:3/4 RiyouKingaku:3/4 AsayuKingaku:3/4 MlgKangenKingaku:3/4 TaisyoKingaku:3/4 MlgFee:3/4 MlgDiscount:3/4 SeikyuKingaku:3/4 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_mlg_sofu_seikyu", "MlgSofuSeikyuID:3/4 SofuID:3/4 SeikyuMonth:202/6 MlgKodanID:3/4 RiyouKingaku:3/4 AsayuKingaku:3/4 MlgKangenKingaku:3/4 TaisyoKingaku:3/4 MlgFee:3/4 MlgDiscount:3/4 SeikyuKingaku:3/4 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_mlg_sofu_saving", "MlgSofuSavingID:3/4 SofuID:3/4 SeikyuMonth:202/6 LastMonthKingaku:3/4 TaisyoKingaku:3/4 SavingKingaku:3/4 SavingHenkin:3/4 TotalSavingKingaku:3/4 SavingHenkinReason:202/255 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_mlg_own_card_seikyu", "MlgOwnCardSeikyuID:3/4 MlgCardID:3/4 SeikyuMonth:202/6 MlgKodanID:3/4 AsayuKingaku:3/4 TaisyoKingaku:3/4 CreateDateTime:7/8 UpdateDateTime:7/8"},
-        {"t_cover_uchiwake", "CoverUchiwakeID:3/4 SofuID:3/4 SeikyuMonth:202/6 PrintTypeID:3/4 CoverUchiwakeName:202/96 RiyouKingaku:3/4 AsayuKingaku:3/4 MlgKangenKingaku:3/4 TaisyoKingaku:3/4 SyaryoTani:3/4 KeiyakusyaTani:3/4 SeikyuDiscount:3/4 SeikyuFee:3/4 SeikyuOther:3/4 SeikyuKingaku:3/4 SeikyuBikou:202/96 CreateDateTime:7/8 UpdateDateTime:7/8"},
+    {"t_mlg_kodan",
+     "MlgKodanID:3/4 MlgKodanCode:202/3 MlgKodanName:202/50 MlgKodanAbbrName:202/50 "
+     "CreateDateTime:7/8 UpdateDateTime:7/8"},
+    {"t_mlg_card",
+     "MlgCardID:3/4 KumiID:3/4 SofuID:3/4 SofuMeisaiNameID:3/4 SyaryoID:3/4 MlgCardNo:202/21 "
+     "UserName:202/50 UseStartMonth:202/6 MlgCardBikou:203/0 CreateDateTime:7/8 "
+     "UpdateDateTime:7/8"},
+    {"t_mlg_asayu_return",
+     "MlgAsayuReturnID:3/4 MlgAsayuReturnCode:202/2 MlgAsayuReturnName:202/50 CreateDateTime:7/8 "
+     "UpdateDateTime:7/8"},
+    {"t_kumi_mlg_asayu_return",
+     "KumiMlgAsayuReturnID:3/4 MlgAsayuReturnID:3/4 KumiID:3/4 CreateDateTime:7/8 "
+     "UpdateDateTime:7/8"},
+    {"t_mlg_kangen_return",
+     "MlgKangenReturnID:3/4 MlgKangenReturnCode:202/2 MlgKangenReturnName:202/50 "
+     "CreateDateTime:7/8 UpdateDateTime:7/8"},
+    {"t_kumi_mlg_kangen_return",
+     "KumiMlgKangenReturnID:3/4 MlgKangenReturnID:3/4 KumiID:3/4 CreateDateTime:7/8 "
+     "UpdateDateTime:7/8"},
+    {"t_mlg_calc_method",
+     "MlgCalcMethodID:3/4 MlgCalcMethodCode:202/2 MlgCalcMethodName:202/50 CreateDateTime:7/8 "
+     "UpdateDateTime:7/8"},
+    {"t_kumi_mlg_calc_method",
+     "KumiMlgCalcMethodID:3/4 MlgCalcMethodID:3/4 KumiID:3/4 CreateDateTime:7/8 "
+     "UpdateDateTime:7/8"},
+    {"t_mlg_rate_type",
+     "MlgRateTypeID:3/4 MlgRateTypeCode:202/3 MlgRateTypeName:202/50 CreateDateTime:7/8 "
+     "UpdateDateTime:7/8"},
+    {"t_mlg_step_rate",
+     "MlgStepRateID:3/4 MlgRateTypeID:3/4 LowerKingaku:3/4 UpperKingaku:3/4 MlgFeeRate:5/8 "
+     "MlgDiscountRate:5/8 CreateDateTime:7/8 UpdateDateTime:7/8"},
+    {"t_mlg_calc_taisyo",
+     "MlgCalcTaisyoID:3/4 MlgCalcTaisyoCode:202/3 MlgCalcTaisyoName:202/50 CreateDateTime:7/8 "
+     "UpdateDateTime:7/8"},
+    {"t_mlg_rate",
+     "MlgRateID:3/4 KumiID:3/4 MlgKodanID:3/4 MlgRateTypeID:3/4 MlgCalcTaisyoID:3/4 "
+     "CreateDateTime:7/8 UpdateDateTime:7/8"},
+    {"t_mlg_saving_rate",
+     "MlgSavingRateID:3/4 KumiID:3/4 StartMonth:202/6 EndMonth:202/6 MlgKodanID:3/4 "
+     "MlgCalcTaisyoID:3/4 MlgSavingRate:5/8 CreateDateTime:7/8 UpdateDateTime:7/8"},
+    {"t_mlg_toll",
+     "MlgTollID:3/4 MlgKodanID:3/4 MlgCardID:3/4 MlgCardNo:202/16 SeikyuMonth:202/6 "
+     "TsukoDateTime:7/8 SyasyuCode:202/2 SyaryoNo:202/4 InnGateName:202/20 OutGateName:202/20 "
+     "RiyouKingaku:3/4 KangenKingaku:3/4 KonoKingaku:3/4 WaribikiKubun:202/50"},
+    {"t_mlg_card_total",
+     "MlgCardTotalID:3/4 SeikyuMonth:202/6 MlgKodanID:3/4 MlgKodanCode:202/2 MlgCardID:3/4 "
+     "MlgCardNo:202/16 RiyouKingaku:3/4 KangenKingaku:3/4 KonoKingaku:3/4 PlusKingaku:3/4 "
+     "CreateDateTime:7/8 UpdateDateTime:7/8"},
+    {"t_mlg_card_seikyu",
+     "MlgCardSeikyuID:3/4 MlgCardID:3/4 SeikyuMonth:202/6 MlgKodanID:3/4 RiyouKingaku:3/4 "
+     "AsayuKingaku:3/4 MlgKangenKingaku:3/4 TaisyoKingaku:3/4 MlgFee:3/4 MlgDiscount:3/4 "
+     "SeikyuKingaku:3/4 CreateDateTime:7/8 UpdateDateTime:7/8"},
+    {"t_mlg_sofu_seikyu",
+     "MlgSofuSeikyuID:3/4 SofuID:3/4 SeikyuMonth:202/6 MlgKodanID:3/4 RiyouKingaku:3/4 "
+     "AsayuKingaku:3/4 MlgKangenKingaku:3/4 TaisyoKingaku:3/4 MlgFee:3/4 MlgDiscount:3/4 "
+     "SeikyuKingaku:3/4 CreateDateTime:7/8 UpdateDateTime:7/8"},
+    {"t_mlg_sofu_saving",
+     "MlgSofuSavingID:3/4 SofuID:3/4 SeikyuMonth:202/6 LastMonthKingaku:3/4 TaisyoKingaku:3/4 "
+     "SavingKingaku:3/4 SavingHenkin:3/4 TotalSavingKingaku:3/4 SavingHenkinReason:202/255 "
+     "CreateDateTime:7/8 UpdateDateTime:7/8"},
+    {"t_mlg_own_card_seikyu",
+     "MlgOwnCardSeikyuID:3/4 MlgCardID:3/4 SeikyuMonth:202/6 MlgKodanID:3/4 AsayuKingaku:3/4 "
+     "TaisyoKingaku:3/4 CreateDateTime:7/8 UpdateDateTime:7/8"},
+    {"t_cover_uchiwake",
+     "CoverUchiwakeID:3/4 SofuID:3/4 SeikyuMonth:202/6 PrintTypeID:3/4 CoverUchiwakeName:202/96 "
+     "RiyouKingaku:3/4 AsayuKingaku:3/4 MlgKangenKingaku:3/4 TaisyoKingaku:3/4 SyaryoTani:3/4 "
+     "KeiyakusyaTani:3/4 SeikyuDiscount:3/4 SeikyuFee:3/4 SeikyuOther:3/4 SeikyuKingaku:3/4 "
+     "SeikyuBikou:202/96 CreateDateTime:7/8 UpdateDateTime:7/8"},
 };
 
 // Named indexes of every created table ("U" marks a unique one).
 const std::map<std::string, std::string> kIndexes = {
     {"t_mlg_kodan", ""},
-    {"t_mlg_card", "idx_mlgcard_001 idx_mlgcard_002 idx_mlgcard_003 idx_mlgcard_004 unq_mlgcard_001U"},
+    {"t_mlg_card",
+     "idx_mlgcard_001 idx_mlgcard_002 idx_mlgcard_003 idx_mlgcard_004 unq_mlgcard_001U"},
     {"t_mlg_asayu_return", ""},
     {"t_kumi_mlg_asayu_return", "idx_kumimlgasayureturn_001U"},
     {"t_mlg_kangen_return", ""},
@@ -56,11 +105,16 @@ const std::map<std::string, std::string> kIndexes = {
     {"t_mlg_rate", "idx_mlgrate_001U"},
     {"t_mlg_saving_rate", "idx_mlgsavingrate_001U"},
     {"t_mlg_toll", "idx_mlgtoll_001 idx_mlgtoll_002 idx_mlgtoll_003 idx_mlgtoll_004"},
-    {"t_mlg_card_total", "idx_mlgcardtotal_001 idx_mlgcardtotal_002 idx_mlgcardtotal_003 idx_mlgcardtotal_004"},
-    {"t_mlg_card_seikyu", "idx_mlgcardseikyu_001 idx_mlgcardseikyu_002 idx_mlgcardseikyu_003 unq_mlgcardseikyu_001U"},
-    {"t_mlg_sofu_seikyu", "idx_mlgsofuseikyu_001 idx_mlgsofuseikyu_002 idx_mlgsofuseikyu_003 unq_mlgsofuseikyu_001U"},
+    {"t_mlg_card_total",
+     "idx_mlgcardtotal_001 idx_mlgcardtotal_002 idx_mlgcardtotal_003 idx_mlgcardtotal_004"},
+    {"t_mlg_card_seikyu",
+     "idx_mlgcardseikyu_001 idx_mlgcardseikyu_002 idx_mlgcardseikyu_003 unq_mlgcardseikyu_001U"},
+    {"t_mlg_sofu_seikyu",
+     "idx_mlgsofuseikyu_001 idx_mlgsofuseikyu_002 idx_mlgsofuseikyu_003 unq_mlgsofuseikyu_001U"},
     {"t_mlg_sofu_saving", "idx_mlgsofusaving_001 idx_mlgsofusaving_002 unq_mlgsofusaving_001U"},
-    {"t_mlg_own_card_seikyu", "idx_mlgownuscrdsky_001 idx_mlgownuscrdsky_002 idx_mlgownuscrdsky_003 unq_mlgownuscrdsky_001U"},
+    {"t_mlg_own_card_seikyu",
+     "idx_mlgownuscrdsky_001 idx_mlgownuscrdsky_002 idx_mlgownuscrdsky_003 "
+     "unq_mlgownuscrdsky_001U"},
     {"t_cover_uchiwake", "idx_coveruchiwake_001 idx_coveruchiwake_002 idx_coveruchiwake_003"},
 };
 
@@ -84,7 +138,8 @@ class CatalogView {
                 auto column = table.Columns().Item(i);
                 if (column->Name() != name) continue;
                 if (!text.empty()) text += " ";
-                text += name + ":" + std::to_string(column->Type()) + "/" + std::to_string(column->DefinedSize());
+                text += name + ":" + std::to_string(column->Type()) + "/" +
+                        std::to_string(column->DefinedSize());
             }
         }
         return text;
@@ -107,7 +162,8 @@ class CatalogView {
         std::set<std::string> keys;
         for (long i = 0; i < table.Keys().Count(); ++i) {
             auto key = table.Keys().Item(i);
-            if (key->Type() == engine::adKeyForeign) keys.insert(key->Name() + ">" + key->RelatedTable());
+            if (key->Type() == engine::adKeyForeign)
+                keys.insert(key->Name() + ">" + key->RelatedTable());
         }
         return keys;
     }
@@ -159,21 +215,24 @@ TEST_F(UpdateEndToEndTest, SampleIsUpdatedToVersion126) {
     std::vector<std::string> userTables;
     session_.ListUserTables(userTables);
     const auto& dropped = update::DropList();
-    const int tableCount = static_cast<int>(std::count_if(userTables.begin(), userTables.end(), [&](const auto& name) {
-        return std::find(dropped.begin(), dropped.end(), name) == dropped.end();
-    }));
+    const int tableCount =
+        static_cast<int>(std::count_if(userTables.begin(), userTables.end(), [&](const auto& name) {
+            return std::find(dropped.begin(), dropped.end(), name) == dropped.end();
+        }));
 
     PressUpdate();
 
     // What the operator saw: the last confirmation and the success message.
-    ASSERT_EQ(ShownTexts(), (std::vector<std::string>{"更新してもよろしいですか？", "更新終了致しました"}));
+    ASSERT_EQ(ShownTexts(),
+              (std::vector<std::string>{"更新してもよろしいですか？", "更新終了致しました"}));
     EXPECT_EQ(boxes_.Shown()[0].caption, "確認");
     EXPECT_EQ(boxes_.Shown()[0].icon, platform::MessageIcon::Warning);
     EXPECT_EQ(boxes_.Shown()[1].caption, "2020/05/24更新");
     EXPECT_EQ(boxes_.Shown()[1].icon, platform::MessageIcon::None);
     EXPECT_EQ(window_.VersionText, "ver.1.26");
     EXPECT_EQ(window_.Clipboard, "");
-    EXPECT_EQ(window_.States, (std::vector<db::ControlState>{db::ControlState::Busy, db::ControlState::Idle}));
+    EXPECT_EQ(window_.States,
+              (std::vector<db::ControlState>{db::ControlState::Busy, db::ControlState::Idle}));
     EXPECT_FALSE(window_.ProgressVisible);
     EXPECT_EQ(window_.ProgressUpper, 3 * tableCount);
     EXPECT_EQ(window_.Progress, 3 * tableCount + 1);
@@ -185,12 +244,16 @@ TEST_F(UpdateEndToEndTest, SampleIsUpdatedToVersion126) {
     // is the verbatim corpus the engine is proven on, in the same order.
     std::vector<std::string> scripted;
     for (const auto& statement : statements) {
-        if (statement.rfind("DROP TABLE ", 0) == 0 || statement.rfind("UPDATE t_seikyu_data", 0) == 0) continue;
+        if (statement.rfind("DROP TABLE ", 0) == 0 ||
+            statement.rfind("UPDATE t_seikyu_data", 0) == 0)
+            continue;
         scripted.push_back(statement);
     }
     // The sample holds t_db_ver_comment already, so its creation is skipped.
     std::vector<std::string> corpus = CorpusStatements();
-    std::erase_if(corpus, [](const std::string& text) { return text.rfind("CREATE TABLE t_db_ver_comment", 0) == 0; });
+    std::erase_if(corpus, [](const std::string& text) {
+        return text.rfind("CREATE TABLE t_db_ver_comment", 0) == 0;
+    });
     EXPECT_EQ(scripted.size(), corpus.size());
     for (std::size_t i = 0; i < std::min(scripted.size(), corpus.size()); ++i) {
         ASSERT_EQ(scripted[i], corpus[i]) << "statement " << i + 1;
@@ -202,21 +265,25 @@ TEST_F(UpdateEndToEndTest, SampleIsUpdatedToVersion126) {
         auto table = catalog.Table(expected.table);
         ASSERT_TRUE(table);
         std::vector<std::string> names;
-        for (const auto& word : Words(expected.columns)) names.push_back(word.substr(0, word.find(':')));
+        for (const auto& word : Words(expected.columns))
+            names.push_back(word.substr(0, word.find(':')));
         EXPECT_EQ(table->Columns().Count(), static_cast<long>(names.size()));
         EXPECT_EQ(catalog.Columns(*table, names), expected.columns);
         EXPECT_EQ(catalog.Indexes(*table), kIndexes.at(expected.table));
     }
     EXPECT_EQ(catalog.ForeignKeys(*catalog.Table("t_mlg_card")),
               (std::set<std::string>{"fk_mlgcard_001>t_kumi", "fk_mlgcard_002>t_sofu"}));
-    EXPECT_EQ(catalog.ForeignKeys(*catalog.Table("t_mlg_rate")), (std::set<std::string>{"fk_mlgrate_001>t_kumi"}));
+    EXPECT_EQ(catalog.ForeignKeys(*catalog.Table("t_mlg_rate")),
+              (std::set<std::string>{"fk_mlgrate_001>t_kumi"}));
     EXPECT_EQ(catalog.ForeignKeys(*catalog.Table("t_mlg_sofu_seikyu")),
               (std::set<std::string>{"fk_mlgsofuseikyu_001>t_sofu"}));
     EXPECT_EQ(catalog.Columns(*catalog.Table("t_kumiai"), {"MlgCardName"}), "MlgCardName:202/50");
-    EXPECT_EQ(catalog.Columns(*catalog.Table("t_seikyu_data"), {"MlgCardSeikyuKingaku", "MlgCardSavingKingaku"}),
+    EXPECT_EQ(catalog.Columns(*catalog.Table("t_seikyu_data"),
+                              {"MlgCardSeikyuKingaku", "MlgCardSavingKingaku"}),
               "MlgCardSeikyuKingaku:3/4 MlgCardSavingKingaku:3/4");
     // Tables of the drop list that version 1.26 does not create are gone.
-    for (const char* gone : {"t_card", "t_mileage", "t_asayu_return", "t_mlg_seikyu_card", "t_mlg_saving_taisyo"}) {
+    for (const char* gone :
+         {"t_card", "t_mileage", "t_asayu_return", "t_mlg_seikyu_card", "t_mlg_saving_taisyo"}) {
         EXPECT_FALSE(catalog.Table(gone)) << gone;
     }
 
@@ -232,17 +299,27 @@ TEST_F(UpdateEndToEndTest, SampleIsUpdatedToVersion126) {
         {"SELECT MlgKodanName FROM t_mlg_kodan WHERE MlgKodanID = -1", "未区分"},
         {"SELECT COUNT(*) FROM t_mlg_kodan WHERE MlgKodanID = -1 AND MlgKodanAbbrName = ''", "1"},
         {"SELECT MlgKodanCode FROM t_mlg_kodan WHERE MlgKodanID = 3", "09"},
-        {"SELECT MlgRateTypeName FROM t_mlg_rate_type WHERE MlgRateTypeID = 21", "コーポ割引（6.9%/13.8%)"},
-        {"SELECT COUNT(*) FROM t_mlg_step_rate WHERE MlgStepRateID = -1 AND MlgRateTypeID = -1", "1"},
-        {"SELECT COUNT(*) FROM t_mlg_step_rate WHERE MlgStepRateID = 30 AND MlgDiscountRate = 6.9", "1"},
-        {"SELECT COUNT(*) FROM t_mlg_step_rate WHERE MlgStepRateID = 31 AND MlgDiscountRate = 13.8", "1"},
+        {"SELECT MlgRateTypeName FROM t_mlg_rate_type WHERE MlgRateTypeID = 21",
+         "コーポ割引（6.9%/13.8%)"},
+        {"SELECT COUNT(*) FROM t_mlg_step_rate WHERE MlgStepRateID = -1 AND MlgRateTypeID = -1",
+         "1"},
+        {"SELECT COUNT(*) FROM t_mlg_step_rate WHERE MlgStepRateID = 30 AND MlgDiscountRate = 6.9",
+         "1"},
+        {"SELECT COUNT(*) FROM t_mlg_step_rate WHERE MlgStepRateID = 31 AND MlgDiscountRate = 13.8",
+         "1"},
         {"SELECT MlgCalcTaisyoName FROM t_mlg_calc_taisyo WHERE MlgCalcTaisyoID = 3", "後納金額"},
-        {"SELECT MlgCalcMethodName FROM t_mlg_calc_method WHERE MlgCalcMethodID = 2", "カード毎に計算"},
-        {"SELECT COUNT(*) FROM t_kumiai WHERE MlgCardName = 'ＥＴＣ法人カード'", Value("SELECT COUNT(*) FROM t_kumiai")},
-        {"SELECT COUNT(*) FROM t_seikyu_data WHERE MlgCardSeikyuKingaku = 0 AND MlgCardSavingKingaku = 0",
+        {"SELECT MlgCalcMethodName FROM t_mlg_calc_method WHERE MlgCalcMethodID = 2",
+         "カード毎に計算"},
+        {"SELECT COUNT(*) FROM t_kumiai WHERE MlgCardName = 'ＥＴＣ法人カード'",
+         Value("SELECT COUNT(*) FROM t_kumiai")},
+        {"SELECT COUNT(*) FROM t_seikyu_data WHERE MlgCardSeikyuKingaku = 0 AND "
+         "MlgCardSavingKingaku = 0",
          Value("SELECT COUNT(*) FROM t_seikyu_data")},
-        {"SELECT COUNT(*) FROM t_db_ver WHERE DBVerID = 26 AND DBVerCode = 1.26 AND DBPatchDate = #2020/05/24#", "1"},
-        {"SELECT DBVerComment FROM t_db_ver_comment WHERE DBVerID = 26", "１．マイレージデータ追加"},
+        {"SELECT COUNT(*) FROM t_db_ver WHERE DBVerID = 26 AND DBVerCode = 1.26 AND DBPatchDate = "
+         "#2020/05/24#",
+         "1"},
+        {"SELECT DBVerComment FROM t_db_ver_comment WHERE DBVerID = 26",
+         "１．マイレージデータ追加"},
         {"SELECT COUNT(*) FROM t_db_ver_comment WHERE DBVerID = 26", "1"},
     };
     for (const auto& [sql, expected] : values) EXPECT_EQ(Value(sql), expected) << sql;
@@ -261,7 +338,8 @@ TEST_F(UpdateEndToEndTest, SampleIsUpdatedToVersion126) {
 TEST_F(UpdateEndToEndTest, RerunAfterAFailureAtAnyStatementReachesTheSameEnd) {
     OpenSession();
     int statementCount = 0;
-    runner_.SetStatementHookForTesting([&](int number, const std::string&) { statementCount = number; });
+    runner_.SetStatementHookForTesting(
+        [&](int number, const std::string&) { statementCount = number; });
     PressUpdate();
     const std::string expected = Dump();
     ASSERT_GT(statementCount, 100);
@@ -277,7 +355,8 @@ TEST_F(UpdateEndToEndTest, RerunAfterAFailureAtAnyStatementReachesTheSameEnd) {
         runner_.SetStatementHookForTesting([&](int number, const std::string& statement) {
             if (number == failAfter) {
                 failedStatement = statement;
-                throw engine::ComError(engine::hr::kUnspecified, std::string("test"), std::string("injected"));
+                throw engine::ComError(engine::hr::kUnspecified, std::string("test"),
+                                       std::string("injected"));
             }
         });
         PressUpdate();
@@ -299,13 +378,22 @@ TEST_F(UpdateEndToEndTest, RerunAfterAFailureAtAnyStatementReachesTheSameEnd) {
 // comment table yet.
 TEST_F(UpdateEndToEndTest, EarlierObjectsAreDroppedKeptOrSkipped) {
     Exec("CREATE TABLE t_mlg_kodan (MlgKodanID INTEGER PRIMARY KEY, X VARCHAR(10));");
-    Exec("CREATE TABLE t_mlg_card (MlgCardID INTEGER PRIMARY KEY, KumiID INTEGER NOT NULL CONSTRAINT fk_old_kumi "
-         "REFERENCES t_kumi (KumiID), MlgKodanID INTEGER CONSTRAINT fk_old_kodan REFERENCES t_mlg_kodan (MlgKodanID));");
-    Exec("CREATE TABLE t_mlg_toll (MlgTollID INTEGER PRIMARY KEY, MlgCardID INTEGER CONSTRAINT fk_old_card "
-         "REFERENCES t_mlg_card (MlgCardID));");
-    Exec("CREATE TABLE t_mlg_calc_method (MlgCalcMethodID INTEGER PRIMARY KEY, MlgCalcMethodName VARCHAR(50));");
+    Exec(
+        "CREATE TABLE t_mlg_card (MlgCardID INTEGER PRIMARY KEY, KumiID INTEGER NOT NULL "
+        "CONSTRAINT fk_old_kumi "
+        "REFERENCES t_kumi (KumiID), MlgKodanID INTEGER CONSTRAINT fk_old_kodan REFERENCES "
+        "t_mlg_kodan (MlgKodanID));");
+    Exec(
+        "CREATE TABLE t_mlg_toll (MlgTollID INTEGER PRIMARY KEY, MlgCardID INTEGER CONSTRAINT "
+        "fk_old_card "
+        "REFERENCES t_mlg_card (MlgCardID));");
+    Exec(
+        "CREATE TABLE t_mlg_calc_method (MlgCalcMethodID INTEGER PRIMARY KEY, MlgCalcMethodName "
+        "VARCHAR(50));");
     Exec("INSERT INTO t_mlg_calc_method (MlgCalcMethodID, MlgCalcMethodName) VALUES (7, 'kept');");
-    Exec("CREATE TABLE t_kumi_mlg_calc_method (KumiMlgCalcMethodID INTEGER PRIMARY KEY, KumiID INTEGER);");
+    Exec(
+        "CREATE TABLE t_kumi_mlg_calc_method (KumiMlgCalcMethodID INTEGER PRIMARY KEY, KumiID "
+        "INTEGER);");
     Exec("INSERT INTO t_kumi_mlg_calc_method (KumiMlgCalcMethodID, KumiID) VALUES (5, 1);");
     Exec("CREATE TABLE t_cover_uchiwake (CoverUchiwakeID INTEGER PRIMARY KEY, SofuID INTEGER);");
     Exec("INSERT INTO t_cover_uchiwake (CoverUchiwakeID, SofuID) VALUES (3, 1);");
@@ -314,7 +402,8 @@ TEST_F(UpdateEndToEndTest, EarlierObjectsAreDroppedKeptOrSkipped) {
     Exec("UPDATE t_seikyu_data SET MlgCardSeikyuKingaku = 5;");
     OpenSession();
     std::vector<std::string> statements;
-    runner_.SetStatementHookForTesting([&](int, const std::string& statement) { statements.push_back(statement); });
+    runner_.SetStatementHookForTesting(
+        [&](int, const std::string& statement) { statements.push_back(statement); });
 
     PressUpdate();
 
@@ -351,7 +440,8 @@ TEST_F(UpdateEndToEndTest, PasswordProtectedDatabaseUpdatesLikeAnyOther) {
 
     PressUpdate();
 
-    EXPECT_EQ(ShownTexts(), (std::vector<std::string>{"更新してもよろしいですか？", "更新終了致しました"}));
+    EXPECT_EQ(ShownTexts(),
+              (std::vector<std::string>{"更新してもよろしいですか？", "更新終了致しました"}));
     EXPECT_EQ(window_.VersionText, "ver.1.26");
     EXPECT_GT(runner_.Counts().kumi, 0);  // the scan read the protected catalog
     EXPECT_EQ(Value("SELECT COUNT(*) FROM t_seikyu_data WHERE MlgCardSavingKingaku = 0"),

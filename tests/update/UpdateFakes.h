@@ -48,7 +48,9 @@ class FakeMainWindow : public db::SessionWindow, public update::UpdateWindow {
                        const std::string& errorText) override {
         ErrorLogs.push_back({functionName, query, errorText});
     }
-    void ShowUpdateErrorDialog(const std::string& reportText) override { Reports.push_back(reportText); }
+    void ShowUpdateErrorDialog(const std::string& reportText) override {
+        Reports.push_back(reportText);
+    }
     void CopyTextToClipboard(const std::string& text) override { Clipboard = text; }
 
     struct ErrorLogCall {

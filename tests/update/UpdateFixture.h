@@ -46,7 +46,8 @@ inline void BuildSampleDatabase(const std::string& path, const std::string& pass
     std::stringstream text;
     text << in.rdbuf();
     auto split = console::SplitQueries(console::SplitLines(text.str()));
-    if (split.status != console::SplitStatus::kOk) throw std::runtime_error("the sample script does not split");
+    if (split.status != console::SplitStatus::kOk)
+        throw std::runtime_error("the sample script does not split");
     connection->BeginTrans();
     for (const auto& statement : split.statements) connection->Execute(statement.text, nullptr, -1);
     connection->CommitTrans();
@@ -81,20 +82,24 @@ inline std::string DumpDatabase(const std::string& path, const std::string& pass
             auto column = table->Columns().Item(c);
             dump << "  column " << column->Name() << " " << column->Type() << " "
                  << column->DefinedSize() << " " << column->Attributes() << " "
-                 << column->defaultValue.value_or("-") << (column->autoIncrement ? " auto" : "") << "\n";
+                 << column->defaultValue.value_or("-") << (column->autoIncrement ? " auto" : "")
+                 << "\n";
         }
         for (long k = 0; k < table->Keys().Count(); ++k) {
             auto key = table->Keys().Item(k);
             dump << "  key " << key->Name() << " " << key->Type() << " " << key->RelatedTable();
             for (long c = 0; c < key->Columns().Count(); ++c) {
-                dump << " " << key->Columns().Item(c)->Name() << ">" << key->Columns().Item(c)->RelatedColumn();
+                dump << " " << key->Columns().Item(c)->Name() << ">"
+                     << key->Columns().Item(c)->RelatedColumn();
             }
             dump << "\n";
         }
         for (long i = 0; i < table->Indexes().Count(); ++i) {
             auto index = table->Indexes().Item(i);
-            dump << "  index " << index->Name() << (index->Unique() ? " U" : "") << (index->PrimaryKey() ? " P" : "");
-            for (long c = 0; c < index->Columns().Count(); ++c) dump << " " << index->Columns().Item(c)->Name();
+            dump << "  index " << index->Name() << (index->Unique() ? " U" : "")
+                 << (index->PrimaryKey() ? " P" : "");
+            for (long c = 0; c < index->Columns().Count(); ++c)
+                dump << " " << index->Columns().Item(c)->Name();
             dump << "\n";
         }
         auto rows = connection->Execute("SELECT * FROM [" + table->Name() + "]", nullptr, -1);
@@ -171,7 +176,8 @@ class UpdateFixture : public ::testing::Test {
     testsupport::FakeCursor cursor_;
     testsupport::FakeMessagePump pump_;
     db::DatabaseSession session_{window_, boxes_, {kApplicationTitle, kReleaseDate}};
-    update::UpdateScriptRunner runner_{window_, session_, target_, {boxes_, cursor_, pump_}, Texts()};
+    update::UpdateScriptRunner runner_{
+        window_, session_, target_, {boxes_, cursor_, pump_}, Texts()};
     update::UpdateDriver driver_{window_, session_, runner_, boxes_, Texts()};
 };
 
