@@ -159,9 +159,68 @@ struct Cell {
     CellStyle style;
     bool styled = false;
     std::string text;
+    int textSlot = -1;  // >= 0: the text comes with each row written (WritePlan::Write)
     std::optional<double> number;
     std::string link;  // "internal:..." for a hyperlink
     std::string linkTip;
+};
+
+// One write of a laid-out grid: a merged range or a single cell.
+struct CellWrite {
+    Range range;  // in grid rows
+    bool merged = false;
+    std::string text;
+    int textSlot = -1;
+    std::optional<double> number;
+    std::string link;
+    std::string linkTip;
+    lxw_format* format = nullptr;
+};
+
+class WritePlan {
+  public:
+    explicit WritePlan(std::vector<CellWrite> writes) : writes_(std::move(writes)) {}
+
+    // Writes with grid row 1 at the sheet's row `sheetRow` (from 1); a cell
+    // with a text slot takes texts[slot].
+    void Write(lxw_worksheet* sheet, int sheetRow, std::span<const std::string> texts = {}) const {
+        const int offset = sheetRow - 2;  // grid row r -> library row r + offset
+        for (const CellWrite& write : writes_) {
+            const std::string& text =
+                write.textSlot >= 0 ? texts[static_cast<std::size_t>(write.textSlot)] : write.text;
+            const lxw_row_t row = static_cast<lxw_row_t>(write.range.firstRow + offset);
+            const lxw_col_t column = static_cast<lxw_col_t>(write.range.firstColumn);
+            if (write.merged) {
+                Check(worksheet_merge_range(sheet, row, column,
+                                            static_cast<lxw_row_t>(write.range.lastRow + offset),
+                                            static_cast<lxw_col_t>(write.range.lastColumn),
+                                            write.link.empty() ? text.c_str() : "", write.format),
+                      "セルの結合");
+                if (write.link.empty()) continue;
+            }
+            WriteCell(sheet, row, column, write, text);
+        }
+    }
+
+  private:
+    static void WriteCell(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column,
+                          const CellWrite& write, const std::string& text) {
+        if (!write.link.empty()) {
+            Check(worksheet_write_url_opt(sheet, row, column, write.link.c_str(), write.format,
+                                          text.c_str(), write.linkTip.c_str()),
+                  "ハイパーリンクの書き込み");
+        } else if (write.number) {
+            Check(worksheet_write_number(sheet, row, column, *write.number, write.format),
+                  "セルの書き込み");
+        } else if (!text.empty()) {
+            Check(worksheet_write_string(sheet, row, column, text.c_str(), write.format),
+                  "セルの書き込み");
+        } else {
+            Check(worksheet_write_blank(sheet, row, column, write.format), "セルの書き込み");
+        }
+    }
+
+    std::vector<CellWrite> writes_;
 };
 
 class Grid {
@@ -212,10 +271,11 @@ class Grid {
 
     void Text(int row, int column, std::string text) { At(row, column).text = std::move(text); }
 
-    // Writes the grid with its row 1 at the sheet's row `sheetRow` (from 1).
-    void Emit(lxw_worksheet* sheet, int sheetRow, FormatCache& formats) const {
-        const int offset = sheetRow - 2;  // grid row r -> library row r + offset
-        std::vector<bool> written(cells_.size(), false);
+    // The writes that put the grid on a sheet, with every format resolved,
+    // so that a layout used on many rows or sheets is worked out once.
+    WritePlan Compile(FormatCache& formats) const {
+        std::vector<CellWrite> writes;
+        std::vector<bool> covered(cells_.size(), false);
         for (const Range& merge : merges_) {
             const Cell& first = At(merge.firstRow, merge.firstColumn);
             // Every cell of a merged range carries the range's outer edges,
@@ -223,57 +283,37 @@ class Grid {
             CellStyle style = first.style;
             style.right = At(merge.firstRow, merge.lastColumn).style.right;
             style.bottom = At(merge.lastRow, merge.firstColumn).style.bottom;
-            lxw_format* format = first.styled ? formats.Get(style) : nullptr;
-            Check(
-                worksheet_merge_range(sheet, Row(merge.firstRow, offset), Column(merge.firstColumn),
-                                      Row(merge.lastRow, offset), Column(merge.lastColumn),
-                                      first.link.empty() ? first.text.c_str() : "", format),
-                "セルの結合");
+            writes.push_back(WriteOf(first, merge, /*merged=*/true,
+                                     first.styled ? formats.Get(style) : nullptr));
             for (int row = merge.firstRow; row <= merge.lastRow; ++row) {
                 for (int column = merge.firstColumn; column <= merge.lastColumn; ++column) {
-                    written[Position(row, column)] = true;
+                    covered[Position(row, column)] = true;
                 }
-            }
-            if (!first.link.empty()) {
-                WriteCell(sheet, merge.firstRow + offset, merge.firstColumn, first, format);
             }
         }
         for (int row = 1; row <= rowCount_; ++row) {
             for (int column = 0; column < columnCount_; ++column) {
                 const Cell& cell = At(row, column);
-                if (!written[Position(row, column)] &&
-                    (cell.styled || !cell.text.empty() || cell.number || !cell.link.empty())) {
-                    WriteCell(sheet, row + offset, column, cell,
-                              cell.styled ? formats.Get(cell.style) : nullptr);
+                if (!covered[Position(row, column)] &&
+                    (cell.styled || !cell.text.empty() || cell.textSlot >= 0 || cell.number ||
+                     !cell.link.empty())) {
+                    writes.push_back(WriteOf(cell, {row, column, row, column}, /*merged=*/false,
+                                             cell.styled ? formats.Get(cell.style) : nullptr));
                 }
             }
         }
+        return WritePlan(std::move(writes));
     }
 
   private:
-    static lxw_row_t Row(int gridRow, int offset) {
-        return static_cast<lxw_row_t>(gridRow + offset);
-    }
-    static lxw_col_t Column(int column) { return static_cast<lxw_col_t>(column); }
     std::size_t Position(int row, int column) const {
         return static_cast<std::size_t>((row - 1) * columnCount_ + column);
     }
-    static void WriteCell(lxw_worksheet* sheet, int libraryRow, int column, const Cell& cell,
-                          lxw_format* format) {
-        const lxw_row_t row = static_cast<lxw_row_t>(libraryRow);
-        const lxw_col_t col = Column(column);
-        if (!cell.link.empty()) {
-            Check(worksheet_write_url_opt(sheet, row, col, cell.link.c_str(), format,
-                                          cell.text.c_str(), cell.linkTip.c_str()),
-                  "ハイパーリンクの書き込み");
-        } else if (cell.number) {
-            Check(worksheet_write_number(sheet, row, col, *cell.number, format), "セルの書き込み");
-        } else if (!cell.text.empty()) {
-            Check(worksheet_write_string(sheet, row, col, cell.text.c_str(), format),
-                  "セルの書き込み");
-        } else {
-            Check(worksheet_write_blank(sheet, row, col, format), "セルの書き込み");
-        }
+
+    static CellWrite WriteOf(const Cell& cell, const Range& range, bool merged,
+                             lxw_format* format) {
+        return {range,       merged,    cell.text,    cell.textSlot,
+                cell.number, cell.link, cell.linkTip, format};
     }
 
     int rowCount_;
@@ -347,22 +387,27 @@ constexpr BlockColumn kForeignKeyColumns[] = {
 
 const std::string kIndexSheetLink = "internal:'" + std::string(kIndexSheetName) + "'!A1";
 
-// The cells of one block row in `grid` at `row`: merged spans, the header or
-// the row style, and `texts` (one per block column).
-void LayOutBlockRow(Grid& grid, int row, std::span<const BlockColumn> columns,
-                    std::span<const std::string> texts, bool header) {
-    const Range whole = Cells("A:AG", row);
-    grid.Style(whole, header ? ApplyHeaderStyle : ApplyRowStyle);
+enum class BlockRow { Header, Data };
+
+// The cells of one block row in `grid` at `row`: merged spans and the header
+// or the row style; headers carry their headings, data rows one text slot
+// per block column.
+void LayOutBlockRow(Grid& grid, int row, std::span<const BlockColumn> columns, BlockRow kind) {
+    const bool header = kind == BlockRow::Header;
+    grid.Style(Cells("A:AG", row), header ? ApplyHeaderStyle : ApplyRowStyle);
     if (!header) {
         grid.Style(Cells("A", row), ApplyRowNumberStyle);
     }
     for (std::size_t at = 0; at < columns.size(); ++at) {
         const Range span = Cells(columns[at].span, row);
-        std::string text = header ? std::string(columns[at].heading) : texts[at];
-        if (span.firstColumn == span.lastColumn) {
-            grid.Text(row, span.firstColumn, std::move(text));
+        if (span.firstColumn != span.lastColumn) {
+            grid.Merge(span);
+        }
+        Cell& cell = grid.At(row, span.firstColumn);
+        if (header) {
+            cell.text = std::string(columns[at].heading);
         } else {
-            grid.Merge(span, std::move(text));
+            cell.textSlot = static_cast<int>(at);
         }
     }
 }
@@ -371,7 +416,10 @@ void LayOutBlockRow(Grid& grid, int row, std::span<const BlockColumn> columns,
 // panel and the field block's header.
 Grid BuildTemplate() {
     Grid grid(10, kTableSheetColumns);
-    grid.Style(Cells("A1:AG10"), [](CellStyle& style) { style = TableSheetBase(); });
+    // The spacer rows 5 and 9 keep the columns' own format.
+    for (const char* rows : {"A1:AG4", "A6:AG8", "A10:AG10"}) {
+        grid.Style(Cells(rows), [](CellStyle& style) { style = TableSheetBase(); });
+    }
 
     grid.Merge(Cells("A1:AG1"), "テーブル仕様書");
     grid.Style(Cells("A1:AG1"), [](CellStyle& style) {
@@ -417,7 +465,7 @@ Grid BuildTemplate() {
     grid.Borders(Cells("A6:AG8"), Edge::Thin);
     grid.Outline(Cells("A6:AG8"), Edge::Thick);
 
-    LayOutBlockRow(grid, 10, kFieldColumns, {}, /*header=*/true);
+    LayOutBlockRow(grid, 10, kFieldColumns, BlockRow::Header);
     Cell& backLink = grid.At(10, 0);
     backLink.link = kIndexSheetLink;
     backLink.linkTip = std::string(kIndexSheetName);
@@ -437,35 +485,58 @@ constexpr double kTableColumnWidth = 3.63;
 constexpr lxw_col_t kTableSheetWidthColumns = 256;
 constexpr std::uint16_t kTableSheetZoom = 115;
 
-void WriteBlockHeader(lxw_worksheet* sheet, int row, std::span<const BlockColumn> columns,
-                      FormatCache& formats) {
-    Grid header(1, kTableSheetColumns);
-    header.Style(Cells("A:AG"), [](CellStyle& style) { style = TableSheetBase(); });
-    LayOutBlockRow(header, 1, columns, {}, /*header=*/true);
-    header.Emit(sheet, row, formats);
+// The header and the data row of a block, laid out once per workbook.
+struct BlockPlans {
+    WritePlan header;
+    WritePlan row;
+};
+
+BlockPlans PlanBlock(std::span<const BlockColumn> columns, FormatCache& formats) {
+    auto plan = [&](BlockRow kind) {
+        Grid grid(1, kTableSheetColumns);
+        grid.Style(Cells("A:AG"), [](CellStyle& style) { style = TableSheetBase(); });
+        LayOutBlockRow(grid, 1, columns, kind);
+        return grid.Compile(formats);
+    };
+    return {plan(BlockRow::Header), plan(BlockRow::Data)};
+}
+
+// Everything of a table sheet that does not depend on the table.
+struct TableSheetPlans {
+    WritePlan templateRows;
+    lxw_format* nameFormat;  // F3, the link back to the index sheet
+    BlockPlans fields;
+    BlockPlans indexes;
+    BlockPlans foreignKeys;
+};
+
+TableSheetPlans PlanTableSheets(FormatCache& formats) {
+    const Grid templateRows = BuildTemplate();
+    CellStyle nameStyle = templateRows.At(3, ColumnOf("F")).style;
+    nameStyle.fontColor = kBlack;
+    nameStyle.bold = true;
+    return {templateRows.Compile(formats), formats.Get(nameStyle),
+            PlanBlock(kFieldColumns, formats), PlanBlock(kIndexColumns, formats),
+            PlanBlock(kForeignKeyColumns, formats)};
 }
 
 // One row per record from `firstRow` on; `textsOf(number, record)` gives the
 // texts of the block's columns.
 template <typename Record, typename TextsOf>
-void WriteBlockRows(lxw_worksheet* sheet, int firstRow, std::span<const BlockColumn> columns,
-                    const std::vector<Record>& records, TextsOf textsOf, FormatCache& formats,
+void WriteBlockRows(lxw_worksheet* sheet, int firstRow, const WritePlan& rowPlan,
+                    const std::vector<Record>& records, TextsOf textsOf,
                     WorkbookProgress& progress) {
-    Grid blank(1, kTableSheetColumns);
-    blank.Style(Cells("A:AG"), [](CellStyle& style) { style = TableSheetBase(); });
     for (std::size_t at = 0; at < records.size(); ++at) {
         progress.NextRow();
-        Grid row = blank;
         // Numbers on table sheets are texts, as the leading apostrophe makes them.
         const std::vector<std::string> texts = textsOf(std::to_string(at + 1), records[at]);
-        LayOutBlockRow(row, 1, columns, texts, /*header=*/false);
-        row.Emit(sheet, firstRow + static_cast<int>(at), formats);
+        rowPlan.Write(sheet, firstRow + static_cast<int>(at), texts);
     }
 }
 
 void WriteTableSheet(lxw_workbook* workbook, const std::string& sheetName,
-                     const CDataADOXTable& table, const Grid& templateRows, FormatCache& formats,
-                     WorkbookProgress& progress) {
+                     const CDataADOXTable& table, const TableSheetPlans& plans,
+                     FormatCache& formats, WorkbookProgress& progress) {
     lxw_worksheet* sheet = workbook_add_worksheet(workbook, sheetName.c_str());
     if (sheet == nullptr) {
         throw WorkbookError("シート「" + sheetName + "」を追加できませんでした。");
@@ -479,53 +550,49 @@ void WriteTableSheet(lxw_workbook* workbook, const std::string& sheetName,
                                 nullptr),
               "行の高さの設定");
     }
-    templateRows.Emit(sheet, 1, formats);
-
-    CellStyle nameStyle = templateRows.At(3, ColumnOf("F")).style;
-    nameStyle.fontColor = kBlack;
-    nameStyle.bold = true;
+    plans.templateRows.Write(sheet, 1);
     Check(worksheet_write_url_opt(sheet, 2, static_cast<lxw_col_t>(ColumnOf("F")),
-                                  kIndexSheetLink.c_str(), formats.Get(nameStyle),
-                                  table.name.c_str(), std::string(kIndexSheetName).c_str()),
+                                  kIndexSheetLink.c_str(), plans.nameFormat, table.name.c_str(),
+                                  std::string(kIndexSheetName).c_str()),
           "ハイパーリンクの書き込み");
 
     progress.BeginRows(
         static_cast<int>(table.columns.size() + table.indexes.size() + table.foreignKeys.size()));
     constexpr int kFirstFieldRow = 11;  // below the template's field header
     WriteBlockRows(
-        sheet, kFirstFieldRow, kFieldColumns, table.columns,
+        sheet, kFirstFieldRow, plans.fields.row, table.columns,
         [](std::string number, const CDataColumn& column) {
             return std::vector<std::string>{
                 std::move(number),  column.name,         "", column.typeName, column.sizeText,
                 column.defaultText, column.requiredText, "", column.keyKind,  ""};
         },
-        formats, progress);
+        progress);
     const int lastFieldRow = kFirstFieldRow - 1 + static_cast<int>(table.columns.size());
 
     // Two empty rows before each block; the rows of a missing index block
     // are skipped all the same.
     const int indexHeaderRow = lastFieldRow + 3;
     if (!table.indexes.empty()) {
-        WriteBlockHeader(sheet, indexHeaderRow, kIndexColumns, formats);
+        plans.indexes.header.Write(sheet, indexHeaderRow);
         WriteBlockRows(
-            sheet, indexHeaderRow + 1, kIndexColumns, table.indexes,
+            sheet, indexHeaderRow + 1, plans.indexes.row, table.indexes,
             [](std::string number, const CDataIndex& index) {
                 return std::vector<std::string>{std::move(number), index.name, index.columnList,
                                                 index.sequenceText, index.uniqueText};
             },
-            formats, progress);
+            progress);
     }
     const int lastIndexRow = indexHeaderRow + static_cast<int>(table.indexes.size());
     if (!table.foreignKeys.empty()) {
         const int foreignKeyHeaderRow = table.indexes.empty() ? lastFieldRow + 5 : lastIndexRow + 3;
-        WriteBlockHeader(sheet, foreignKeyHeaderRow, kForeignKeyColumns, formats);
+        plans.foreignKeys.header.Write(sheet, foreignKeyHeaderRow);
         WriteBlockRows(
-            sheet, foreignKeyHeaderRow + 1, kForeignKeyColumns, table.foreignKeys,
+            sheet, foreignKeyHeaderRow + 1, plans.foreignKeys.row, table.foreignKeys,
             [](std::string number, const CDataForeignKey& key) {
                 return std::vector<std::string>{std::move(number), key.columnName,    key.keyName,
                                                 key.relatedTable,  key.relatedColumn, ""};
             },
-            formats, progress);
+            progress);
     }
 }
 
@@ -582,7 +649,7 @@ void WriteIndexSheet(lxw_worksheet* sheet, const std::vector<std::string>& table
     for (int column = 0; column < kIndexColumns; ++column) {
         head.Text(3, column, std::string(kHeadings[column]));
     }
-    head.Emit(sheet, 1, formats);
+    head.Compile(formats).Write(sheet, 1);
 
     Grid blank(1, kIndexColumns);
     blank.Style(Cells("A1:F1"), [](CellStyle& style) {
@@ -608,7 +675,7 @@ void WriteIndexSheet(lxw_worksheet* sheet, const std::vector<std::string>& table
         link.text = tableList[at];
         link.link = InternalLinkTo(SheetNameOf(tableList[at]));
         link.linkTip = tableList[at];
-        row.Emit(sheet, sheetRow, formats);
+        row.Compile(formats).Write(sheet, sheetRow);
     }
 }
 
@@ -746,7 +813,7 @@ void SpecWorkbookWriter::Write(const std::string& path, WorkbookProgress& progre
         Check(LXW_ERROR_MEMORY_MALLOC_FAILED, "シートの追加");
     }
 
-    const Grid templateRows = BuildTemplate();
+    const TableSheetPlans plans = PlanTableSheets(formats);
     progress.BeginTables(static_cast<int>(tableList_.size()));
     for (std::size_t at = 0; at < tableList_.size(); ++at) {
         progress.NextTable();
@@ -754,7 +821,7 @@ void SpecWorkbookWriter::Write(const std::string& path, WorkbookProgress& progre
             continue;  // the model lacks this entry: an index row, no sheet
         }
         WriteTableSheet(workbook.get(), *sheetNames[at], *FindTable(tableMap_, tableList_[at]),
-                        templateRows, formats, progress);
+                        plans, formats, progress);
     }
     WriteIndexSheet(indexSheet, tableList_, formats);
 
