@@ -1,0 +1,387 @@
+#include "viewer/ShowDatabaseDlg.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QIntValidator>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+
+#include "app/ButtonST.h"
+#include "db/ComErrorText.h"
+#include "db/VariantToText.h"
+#include "errors/ErrorLog.h"
+#include "platform/DialogUnits.h"
+#include "viewer/CatalogReader.h"
+#include "viewer/CreateTableQuery.h"
+#include "viewer/GridText.h"
+#include "viewer/WorkbookExport.h"
+
+namespace viewer {
+
+void GridModel::setHeadings(std::vector<std::string> headings) {
+    beginResetModel();
+    headings_ = std::move(headings);
+    text_.clear();
+    ends_.clear();
+    publishedRows_ = 0;
+    endResetModel();
+}
+
+void GridModel::clearRows() {
+    beginResetModel();
+    text_.clear();
+    text_.shrink_to_fit();
+    ends_.clear();
+    ends_.shrink_to_fit();
+    publishedRows_ = 0;
+    endResetModel();
+}
+
+void GridModel::publishPendingRows() {
+    if (headings_.empty()) return;
+    const std::size_t complete = ends_.size() / headings_.size();
+    if (complete == publishedRows_) return;
+    beginInsertRows(QModelIndex(), static_cast<int>(publishedRows_), static_cast<int>(complete - 1));
+    publishedRows_ = complete;
+    endInsertRows();
+}
+
+std::string_view GridModel::cell(std::size_t row, std::size_t column) const {
+    const std::size_t i = row * headings_.size() + column;
+    const std::uint64_t begin = i == 0 ? 0 : ends_[i - 1];
+    return std::string_view(text_).substr(begin, ends_[i] - begin);
+}
+
+int GridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(publishedRows_);
+}
+
+int GridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(headings_.size());
+}
+
+QVariant GridModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    const std::string_view text = cell(static_cast<std::size_t>(index.row()), static_cast<std::size_t>(index.column()));
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) return {};
+    if (orientation == Qt::Horizontal && section >= 0 && section < static_cast<int>(headings_.size())) {
+        return QString::fromStdString(headings_[static_cast<std::size_t>(section)]);
+    }
+    if (orientation == Qt::Vertical) return section + 1;
+    return {};
+}
+
+}  // namespace viewer
+
+namespace {
+
+constexpr int kRowsPerPaint = 2048;  // rows loaded between two looks at the window's events
+
+// The export's progress on the viewer's two bars, keeping the window painting.
+class BarsProgress : public viewer::ExportProgress {
+public:
+    BarsProgress(QProgressBar* tables, QProgressBar* rows, platform::MessagePump& pump)
+        : tables_(tables), rows_(rows), pump_(pump) {}
+    void ShowBars() override {
+        tables_->show();
+        rows_->show();
+    }
+    void HideBars() override {
+        tables_->hide();
+        rows_->hide();
+    }
+    void BeginTables(int count) override {
+        tables_->setRange(0, count);
+        tables_->setValue(0);
+    }
+    void NextTable() override {
+        tables_->setValue(tables_->value() + 1);
+        pump_.PumpOne();
+    }
+    void BeginRows(int count) override {
+        rows_->setRange(0, count);
+        rows_->setValue(0);
+    }
+    void NextRow() override { rows_->setValue(rows_->value() + 1); }
+
+private:
+    QProgressBar* tables_;
+    QProgressBar* rows_;
+    platform::MessagePump& pump_;
+};
+
+}  // namespace
+
+CShowDatabaseDlg::CShowDatabaseDlg(ViewerContext context, QWidget* parent)
+    : QDialog(parent), context_(std::move(context)) {
+    setWindowTitle(QStringLiteral("データベース"));
+    setFont(platform::DialogFont(QStringLiteral("MS UI Gothic"), 10));
+    const platform::DialogUnits du(font());
+    resize(du.size(567, 361));
+
+    auto* frame = new QGroupBox(this);
+    frame->setGeometry(du.rect(4, 0, 560, 25));
+    export_ = new CButtonST(this);
+    export_->setText(QStringLiteral("出力"));
+    export_->setObjectName(QStringLiteral("1390"));
+    export_->setGeometry(du.rect(479, 6, 41, 16));
+    export_->setAutoDefault(false);
+    close_ = new CButtonST(this);
+    close_->setText(QStringLiteral("閉じる"));
+    close_->setObjectName(QStringLiteral("1"));
+    close_->setGeometry(du.rect(520, 6, 41, 16));
+    close_->setDefault(true);  // Enter closes, as the template's default button
+
+    list_ = new QListWidget(this);
+    list_->setObjectName(QStringLiteral("1445"));
+    list_->setGeometry(du.rect(4, 28, 132, 328));
+    grid_ = new QTableView(this);
+    grid_->setObjectName(QStringLiteral("1405"));
+    grid_->setGeometry(du.rect(140, 28, 424, 307));
+    grid_->setModel(&model_);
+    grid_->setShowGrid(true);
+    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid_->setContextMenuPolicy(Qt::CustomContextMenu);
+    grid_->horizontalHeader()->setDefaultSectionSize(100);
+    grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    grid_->verticalHeader()->hide();
+    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 4);
+
+    rowLimit_ = new QLineEdit(QString::fromStdString(rowLimitText), this);
+    rowLimit_->setObjectName(QStringLiteral("1652"));
+    rowLimit_->setGeometry(du.rect(140, 340, 52, 14));
+    rowLimit_->setValidator(new QIntValidator(0, 2147483647, rowLimit_));
+    reload_ = new QPushButton(QStringLiteral("再表示"), this);
+    reload_->setObjectName(QStringLiteral("1653"));
+    reload_->setGeometry(du.rect(196, 340, 50, 14));
+    reload_->setAutoDefault(false);
+    progress1_ = new QProgressBar(this);
+    progress1_->setObjectName(QStringLiteral("1001"));
+    progress1_->setGeometry(du.rect(256, 338, 228, 8));
+    progress1_->setTextVisible(false);
+    progress1_->hide();
+    progress2_ = new QProgressBar(this);
+    progress2_->setObjectName(QStringLiteral("1002"));
+    progress2_->setGeometry(du.rect(256, 348, 228, 8));
+    progress2_->setTextVisible(false);
+    progress2_->hide();
+    group_ = new QCheckBox(QStringLiteral("テーブルをグループ化"), this);
+    group_->setObjectName(QStringLiteral("1654"));
+    group_->setGeometry(du.rect(488, 340, 76, 12));
+
+    connect(list_, &QListWidget::currentRowChanged, this, [this] {
+        RebuildGridColumns();
+        LoadGridRows();
+    });
+    connect(reload_, &QPushButton::clicked, this, [this] { LoadGridRows(); });
+    connect(group_, &QCheckBox::clicked, this, [this] {
+        FillTableList();
+        RebuildGridColumns();
+    });
+    connect(export_, &QPushButton::clicked, this, [this] { OnExport(); });
+    connect(close_, &QPushButton::clicked, this, [this] { reject(); });
+    connect(grid_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        QAction* copy = menu.addAction(QStringLiteral("クリップボードに貼り付け"));
+        menu.addSeparator();
+        QAction* create = menu.addAction(QStringLiteral("テーブル作成クエリ"));
+        QAction* chosen = menu.exec(grid_->viewport()->mapToGlobal(at));
+        if (chosen == copy) OnGridCommand(kCopyGrid);
+        else if (chosen == create) OnGridCommand(kCreateTableQuery);
+    });
+}
+
+CShowDatabaseDlg::~CShowDatabaseDlg() { viewer::ClearCatalog(tableMap); }
+
+void CShowDatabaseDlg::OnInitDialog() {
+    group_->setChecked(true);
+    FillTableList();
+    RebuildGridColumns();
+    LoadGridRows();
+}
+
+platform::MessageAnswer CShowDatabaseDlg::showMessage(const std::string& text, platform::MessageIcon icon) {
+    return context_.services.messageBoxes.Show(platform::ApplyMessageBoxDefaults(
+        {text, std::string(viewer::kViewerCaption), platform::MessageButtons::Ok, icon, platform::MessageOwner::Window},
+        context_.applicationTitle));
+}
+
+std::string CShowDatabaseDlg::selectedTable() const {
+    QListWidgetItem* item = list_->currentItem();
+    return item && item->isSelected() ? item->text().toStdString() : std::string();
+}
+
+bool CShowDatabaseDlg::SelectTable(const std::string& name) {
+    const auto found = list_->findItems(QString::fromStdString(name), Qt::MatchExactly);
+    if (found.isEmpty()) return false;
+    list_->setCurrentItem(found.front());
+    found.front()->setSelected(true);
+    return true;
+}
+
+std::vector<std::string> CShowDatabaseDlg::TableList() const {
+    std::vector<std::string> names;
+    for (int i = 0; i < list_->count(); ++i) names.push_back(list_->item(i)->text().toStdString());
+    return names;
+}
+
+void CShowDatabaseDlg::FillTableList() {
+    context_.services.cursor.ShowWait();
+    const QSignalBlocker block(list_);
+    list_->clear();
+    std::vector<std::string> tables;
+    context_.session.ListUserTables(tables);
+    const auto grouping = group_->isChecked() ? viewer::TableGrouping::Grouped : viewer::TableGrouping::All;
+    for (const auto& line : viewer::TableListLines(tables, grouping)) list_->addItem(QString::fromStdString(line));
+    context_.services.cursor.ShowArrow();
+}
+
+void CShowDatabaseDlg::RebuildGridColumns() {
+    ++loadGeneration_;  // a running load belongs to the old columns
+    grid_->setUpdatesEnabled(false);
+    const std::string table = selectedTable();
+    if (!table.empty()) {
+        std::vector<std::string> fields;
+        context_.session.ListFieldNames(table, fields);
+        model_.setHeadings(std::move(fields));
+    } else {
+        model_.clearRows();
+    }
+    grid_->setUpdatesEnabled(true);
+    grid_->viewport()->update();
+}
+
+void CShowDatabaseDlg::LoadGridRows() {
+    const std::uint64_t generation = ++loadGeneration_;
+    context_.services.cursor.ShowWait();
+    rowLimitText = rowLimit_->text().toStdString();
+    model_.clearRows();
+    const std::string table = selectedTable();
+    std::string statement;
+    loading_ = true;
+    try {
+        if (!table.empty()) {
+            statement = viewer::CountQueryText(table);
+            long count = 0;
+            {
+                auto rs = context_.session.Execute(statement);
+                if (!rs->IsEOF()) {
+                    const engine::Variant value = rs->Collect(std::string(viewer::kCountField));
+                    if (!value.isNull()) count = viewer::IntegerValueOf(db::VariantToText(value));
+                }
+                rs->Close();
+            }
+            progress1_->setRange(0, static_cast<int>(std::min<long>(count, 2147483647)));
+            progress1_->setValue(0);
+            progress1_->show();
+
+            const std::vector<std::string> headings = model_.headings();
+            statement = viewer::RecordQueryText(table, headings, rowLimitText);
+            auto rs = context_.session.Execute(statement);
+            int sincePaint = 0;
+            while (!rs->IsEOF()) {
+                progress1_->setValue(progress1_->value() + 1);
+                for (const auto& heading : headings) {
+                    const engine::Variant value = rs->Collect(heading);
+                    model_.appendCell(value.isNull() ? std::string() : db::VariantToText(value));
+                }
+                rs->MoveNext();
+                if (++sincePaint == kRowsPerPaint) {
+                    sincePaint = 0;
+                    model_.publishPendingRows();
+                    context_.services.messagePump.PumpOne();  // the window paints; a click may stop us
+                    if (generation != loadGeneration_) break;
+                }
+            }
+            if (rs->State() == engine::adStateOpen) rs->Close();
+        }
+    } catch (const engine::ComError& error) {
+        showMessage(db::ComErrorText(error), platform::MessageIcon::Stop);
+        showMessage(statement, platform::MessageIcon::Stop);
+    } catch (const std::exception&) {
+        showMessage("*** 処理されない例外 ***", platform::MessageIcon::Stop);
+    }
+    if (generation == loadGeneration_) {
+        model_.publishPendingRows();
+        progress1_->hide();
+        context_.services.cursor.ShowArrow();
+    }
+    loading_ = false;
+    if (closePending_) finishClose();
+}
+
+std::string CShowDatabaseDlg::GridText() const {
+    return viewer::GridCopyText(model_.headings(), model_.rowCount(),
+                                [this](std::size_t row, std::size_t column) { return model_.cell(row, column); });
+}
+
+void CShowDatabaseDlg::ReadCatalog() {
+    viewer::ReadCatalog({context_.session, context_.target, context_.services.messageBoxes, context_.services.cursor},
+                        tableMap);
+}
+
+void CShowDatabaseDlg::OnGridCommand(int command) {
+    auto copy = [this](const std::string& text) {
+        errors::CopyTextToClipboard(text, true, context_.services.clipboard, context_.services.messageBoxes,
+                                    context_.applicationTitle);
+    };
+    if (command == kCopyGrid) {
+        copy(GridText());
+    } else if (command == kCreateTableQuery) {
+        viewer::ShowCreateTableQuery(selectedTable(), [this] { ReadCatalog(); }, tableMap, copy,
+                                     context_.services.messageBoxes);
+    }
+}
+
+void CShowDatabaseDlg::OnExport() {
+    QWidget* controls[] = {group_, reload_, export_, close_};
+    for (QWidget* w : controls) w->setEnabled(false);
+    BarsProgress progress(progress1_, progress2_, context_.services.messagePump);
+    viewer::ExportWorkbook({context_.services.shell, context_.services.messageBoxes, progress, [this] { ReadCatalog(); }},
+                           tableMap, TableList());
+    for (QWidget* w : controls) w->setEnabled(true);
+}
+
+void CShowDatabaseDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F7 && export_->isEnabled()) {
+        export_->click();
+        return;
+    }
+    if (event->key() == Qt::Key_F8 && close_->isEnabled()) {
+        close_->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CShowDatabaseDlg::reject() {
+    if (loading_) {
+        // Stop the load first; the window closes when it has unwound.
+        closePending_ = true;
+        ++loadGeneration_;
+        return;
+    }
+    finishClose();
+}
+
+void CShowDatabaseDlg::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    reject();
+}
+
+void CShowDatabaseDlg::finishClose() {
+    closePending_ = false;
+    if (context_.showMainWindow) context_.showMainWindow();
+    QDialog::reject();
+}
