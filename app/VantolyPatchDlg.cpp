@@ -21,6 +21,13 @@
 #include <QVBoxLayout>
 
 #include "backup/Backup.h"
+#include "backup/Restore.h"
+#include "errors/ErrorLog.h"
+#include "errors/UpdateErrorDialog.h"
+#include "host/HostGuard.h"
+#include "update/UpdateDriver.h"
+#include "update/UpdateScriptRunner.h"
+#include "update/Version126Script.h"
 #include "platform/DialogUnits.h"
 
 namespace {
@@ -45,8 +52,17 @@ CVantolyPatchDlg::CVantolyPatchDlg(platform::Services& services, std::string app
       services_(services),
       applicationTitle_(std::move(applicationTitle)) {
     setWindowIcon(QIcon(QStringLiteral(":/icons/128.png")));
-    UpdateContents.push_back("１．マイレージデータ追加");
+    UpdateContents = update::UpdateContents126();
     buildControls();
+    const update::UpdateTexts texts{applicationTitle_, kReleaseDateText, UpdateContents};
+    runner_ = std::make_unique<update::UpdateScriptRunner>(
+        *this, session, target, update::UpdateServices{services_.messageBoxes, services_.cursor, services_.messagePump},
+        texts);
+    driver_ = std::make_unique<update::UpdateDriver>(*this, session, *runner_, services_.messageBoxes, texts);
+    restore_ = std::make_unique<backup::BackupRestore>(
+        *this, session, target,
+        backup::RestoreServices{services_.messageBoxes, services_.clock, services_.shell, services_.fileCopier},
+        kReleaseDateText);
 }
 
 CVantolyPatchDlg::~CVantolyPatchDlg() { session.CloseDatabase(); }
@@ -253,12 +269,45 @@ void CVantolyPatchDlg::OnAbout() {
     about.exec();
 }
 
-void CVantolyPatchDlg::OnUpdateCommand() {
-    if (updateCommand) updateCommand();
+void CVantolyPatchDlg::OnUpdateCommand() { driver_->OnUpdateCommand(); }
+
+void CVantolyPatchDlg::OnRestoreCommand() { restore_->OnRestoreCommand(); }
+
+bool CVantolyPatchDlg::AskToCloseHostApplication() {
+    return host::AskToCloseHostApplication(services_.hostWindows, services_.messageBoxes);
 }
 
-void CVantolyPatchDlg::OnRestoreCommand() {
-    if (restoreCommand) restoreCommand();
+update::BackupOutcome CVantolyPatchDlg::TakePreUpdateBackup() {
+    const bool proceed = backup::TakePreUpdateBackup(
+        target, session.SessionConnection(),
+        backup::BackupServices{services_.messageBoxes, services_.shell, services_.fileCopier}, kReleaseDateText);
+    return proceed ? update::BackupOutcome::Proceed : update::BackupOutcome::Abandon;
+}
+
+void CVantolyPatchDlg::SetProgressRange(int lower, int upper) { progress_->setRange(lower, upper); }
+void CVantolyPatchDlg::SetProgressPosition(int position) { progress_->setValue(position); }
+int CVantolyPatchDlg::ProgressPosition() const { return progress_->value(); }
+void CVantolyPatchDlg::ShowProgressBar() { progress_->show(); }
+void CVantolyPatchDlg::HideProgressBar() { progress_->hide(); }
+
+void CVantolyPatchDlg::WriteErrorLog(const std::string& functionName, const std::string& query,
+                                     const std::string& errorText) {
+    errors::WriteErrorLog(target.PathName, functionName, query, errorText, services_.clock, services_.messageBoxes,
+                          applicationTitle_);
+}
+
+void CVantolyPatchDlg::ShowUpdateErrorDialog(const std::string& reportText) {
+    if (updateReportPresenter) {
+        updateReportPresenter(reportText);
+        return;
+    }
+    CUpdateErrorMsgDlg dialog(this, services_.clipboard, services_.messageBoxes, applicationTitle_);
+    dialog.ReportText = reportText;
+    dialog.exec();
+}
+
+void CVantolyPatchDlg::CopyTextToClipboard(const std::string& text) {
+    errors::CopyTextToClipboard(text, true, services_.clipboard, services_.messageBoxes, applicationTitle_);
 }
 
 platform::MessageAnswer CVantolyPatchDlg::ShowMessage(const std::string& text, const std::string& caption,

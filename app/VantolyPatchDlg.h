@@ -15,6 +15,7 @@
 #include "host/TargetDatabase.h"
 #include "host/TargetDatabaseLocation.h"
 #include "platform/Platform.h"
+#include "update/UpdateWindow.h"
 
 class QAction;
 class QLineEdit;
@@ -28,7 +29,15 @@ class QTreeWidget;
 inline constexpr const char* kReleaseDateText = "2020/05/24";
 inline constexpr const char* kAboutMenuText = "バージョン情報 VantolyPatch(&A)...";
 
-class CVantolyPatchDlg : public QDialog, public host::LocationWindow {
+namespace update {
+class UpdateDriver;
+class UpdateScriptRunner;
+}  // namespace update
+namespace backup {
+class BackupRestore;
+}  // namespace backup
+
+class CVantolyPatchDlg : public QDialog, public host::LocationWindow, public update::UpdateWindow {
 public:
     // System-menu command ids, as the window's own menu keeps them.
     enum MenuId { kAboutId = 16, kViewerId = 32, kConsoleId = 48 };
@@ -49,6 +58,19 @@ public:
     // host::LocationWindow
     void ShowLocationFields(const host::TargetDatabase& record) override;
 
+    // update::UpdateWindow
+    bool AskToCloseHostApplication() override;
+    update::BackupOutcome TakePreUpdateBackup() override;
+    void SetProgressRange(int lower, int upper) override;
+    void SetProgressPosition(int position) override;
+    int ProgressPosition() const override;
+    void ShowProgressBar() override;
+    void HideProgressBar() override;
+    void WriteErrorLog(const std::string& functionName, const std::string& query,
+                       const std::string& errorText) override;
+    void ShowUpdateErrorDialog(const std::string& reportText) override;
+    void CopyTextToClipboard(const std::string& text) override;
+
     // Copies the fields into the controls (false) or the controls into the fields (true).
     void UpdateData(bool saveAndValidate);
 
@@ -56,10 +78,10 @@ public:
     void OnUpdateCommand();
     void OnRestoreCommand();
 
-    // What the update and restore buttons and the menu items do; installed
-    // by the subsystems that own those commands.
-    std::function<void()> updateCommand;
-    std::function<void()> restoreCommand;
+    // What the menu items do; installed by the front end. Without a
+    // display, the update's report goes to `updateReportPresenter` instead
+    // of the error dialog.
+    std::function<void(const std::string&)> updateReportPresenter;
     std::function<void()> viewerCommand;
     std::function<void()> consoleCommand;
 
@@ -102,6 +124,9 @@ private:
 
     platform::Services& services_;
     std::string applicationTitle_;
+    std::unique_ptr<update::UpdateScriptRunner> runner_;
+    std::unique_ptr<update::UpdateDriver> driver_;
+    std::unique_ptr<backup::BackupRestore> restore_;
     bool busy_ = false;
     bool initialised_ = false;
 

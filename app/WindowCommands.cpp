@@ -15,20 +15,6 @@ namespace app {
 
 namespace {
 
-// Counts the boxes that report a failure, so a command can say it failed.
-class CountingMessageBoxes : public platform::MessageBoxes {
-public:
-    explicit CountingMessageBoxes(platform::MessageBoxes& inner) : inner_(inner) {}
-    platform::MessageAnswer Show(const platform::MessageBoxRequest& request) override {
-        if (request.icon == platform::MessageIcon::Stop || request.icon == platform::MessageIcon::Warning) ++failures;
-        return inner_.Show(request);
-    }
-    int failures = 0;
-
-private:
-    platform::MessageBoxes& inner_;
-};
-
 class NoProgress : public viewer::ExportProgress {
 public:
     void ShowBars() override {}
@@ -40,16 +26,14 @@ public:
 };
 
 // The viewer commands, on a viewer window that is never shown.
-int runViewerCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, std::ostream& out, std::ostream& err) {
+int runViewerCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, const CountingMessageBoxes& boxes,
+                     std::ostream& out, std::ostream& err) {
     if (!dialog.session.Connected()) {
         err << "VantolyPatch: the database is not open (" << dialog.windowTitle().toStdString() << ")\n";
         return cli::kExitFailed;
     }
-    platform::Services& real = dialog.services();
-    CountingMessageBoxes boxes(real.messageBoxes);
-    platform::Services services{boxes,      real.clipboard,   real.clock,       real.shell,
-                                real.fileCopier, real.registry, real.instanceLock, real.hostWindows,
-                                real.cursor, real.messagePump, real.programInfo};
+    platform::Services& services = dialog.services();
+    const int failuresBefore = boxes.failures;
     CShowDatabaseDlg viewerWindow(ViewerContext{dialog.session, dialog.target, services, dialog.applicationTitle(), {}});
     viewerWindow.groupCheck()->setChecked(line.command != cli::Command::kShow && !line.allTables);
     viewerWindow.FillTableList();
@@ -82,7 +66,7 @@ int runViewerCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, std
             std::filesystem::create_directories(line.operands.at(0), ignored);
             NoProgress progress;
             const auto written = viewer::ExportWorkbookToFolder(
-                line.operands.at(0), {services.shell, boxes, progress, [&] { viewerWindow.ReadCatalog(); }},
+                line.operands.at(0), {services.shell, services.messageBoxes, progress, [&] { viewerWindow.ReadCatalog(); }},
                 viewerWindow.tableMap, viewerWindow.TableList());
             if (!written) return cli::kExitFailed;
             out << *written << "\n";
@@ -91,7 +75,7 @@ int runViewerCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, std
         default:
             return cli::kExitBadArguments;
     }
-    return boxes.failures == 0 ? cli::kExitOk : cli::kExitFailed;
+    return boxes.failures == failuresBefore ? cli::kExitOk : cli::kExitFailed;
 }
 
 }  // namespace
@@ -112,13 +96,35 @@ void WireCommands(CVantolyPatchDlg& dialog, std::ostream&, std::ostream&) {
     };
 }
 
-int RunWindowCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, std::ostream& out, std::ostream& err) {
+int RunWindowCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, const CountingMessageBoxes& boxes,
+                     std::ostream& out, std::ostream& err) {
+    if (line.command == cli::Command::kUpdate) {
+        // The report that the error dialog would show goes to the terminal.
+        dialog.updateReportPresenter = [&err](const std::string& report) {
+            err << "--- 更新エラー内容 ---\n" << report << "\n--- end ---\n";
+        };
+        const std::string before = dialog.target.VersionText;
+        dialog.OnUpdateCommand();
+        out << "version\t" << dialog.target.VersionText << "\n";
+        return dialog.target.VersionText == "ver.1.26" && before != "ver.1.26" ? cli::kExitOk : cli::kExitFailed;
+    }
+    if (line.command == cli::Command::kRestore) {
+        if (!dialog.restoreButton()->isEnabled()) {
+            err << "VantolyPatch: there is no backup file to restore\n";
+            return cli::kExitFailed;
+        }
+        const int failuresBefore = boxes.failures, declinedBefore = boxes.declined;
+        dialog.OnRestoreCommand();
+        out << "version\t" << dialog.target.VersionText << "\n";
+        const bool done = boxes.failures == failuresBefore && boxes.declined == declinedBefore;
+        return done && dialog.session.Connected() ? cli::kExitOk : cli::kExitFailed;
+    }
     switch (line.command) {
         case cli::Command::kTables:
         case cli::Command::kShow:
         case cli::Command::kCreateQuery:
         case cli::Command::kExportSpec:
-            return runViewerCommand(dialog, line, out, err);
+            return runViewerCommand(dialog, line, boxes, out, err);
         default:
             err << "VantolyPatch: this command is not available yet\n";
             return cli::kExitBadArguments;

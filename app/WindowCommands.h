@@ -4,6 +4,7 @@
 
 #include <iosfwd>
 
+#include "app/AppServices.h"
 #include "app/CommandLine.h"
 
 class CVantolyPatchDlg;
@@ -12,6 +13,8 @@ namespace app {
 
 void WireCommands(CVantolyPatchDlg& dialog, std::ostream& out, std::ostream& err);
 
-int RunWindowCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, std::ostream& out, std::ostream& err);
+// `boxes` counts what the run has shown, so a command can tell whether it did its job.
+int RunWindowCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, const CountingMessageBoxes& boxes,
+                     std::ostream& out, std::ostream& err);
 
 }  // namespace app

@@ -68,7 +68,7 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
                            case cli::Command::kStatus:
                                return printStatus(dialog, out);
                            default:
-                               return RunWindowCommand(dialog, line, out, err);
+                               return RunWindowCommand(dialog, line, services.boxCounts(), out, err);
                        }
                    });
 }

@@ -12,68 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "RunPatch.h"
 #include "support/TempFolder.h"
-
-extern char** environ;
 
 namespace {
 
+using namespace apptest;
 namespace fs = std::filesystem;
-
-struct RunResult {
-    int exitStatus = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-// Runs the binary with `arguments`, `input` on its standard input, and
-// collects its exit status and both outputs.
-RunResult RunPatch(const std::vector<std::string>& arguments, const std::string& input = "") {
-    testsupport::TempFolder io;
-    const fs::path in = io.Path() / "in";
-    const fs::path out = io.Path() / "out";
-    const fs::path err = io.Path() / "err";
-    WriteFile(in, input);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> argvStrings{VANTOLY_PATCH_BINARY};
-    argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : argvStrings) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-
-    RunResult result;
-    pid_t pid = 0;
-    const int spawned =
-        posix_spawn(&pid, VANTOLY_PATCH_BINARY, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << VANTOLY_PATCH_BINARY;
-        return result;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadFile(out);
-    result.err = ReadFile(err);
-    return result;
-}
 
 // The sample host database is built once (through the command itself) and
 // copied for each test.
