@@ -1,4 +1,7 @@
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <mutex>
 #include <set>
 
 #include "engine/Internal.h"
@@ -99,13 +102,58 @@ void loadSystemTable(sqlite3* db, Table& table) {
     sqlite3_finalize(stmt);
 }
 
+// The connection of the last catalog, kept for the next one on the same file.
+// The relationship count scan opens a catalog hundreds of times in a row, and
+// each fresh SQLite connection parses the whole schema again. A kept
+// connection is used again only while the connection text is the same, the
+// path still names the same file, and the password it was opened with is
+// still the database's.
+struct KeptConnection {
+    std::string connectionText;
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::optional<std::string> passwordHash;
+    std::shared_ptr<Connection> connection;
+};
+
+std::mutex keptMutex;
+std::optional<KeptConnection> kept;
+
+bool sameFile(const std::string& path, dev_t device, ino_t inode) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && info.st_dev == device && info.st_ino == inode;
+}
+
+std::optional<std::string> storedPasswordHash(Connection& connection) {
+    return Store(connectionHandle(connection)).property("PasswordHash");
+}
+
+std::shared_ptr<Connection> catalogConnection(const std::string& connectionText) {
+    std::lock_guard lock(keptMutex);
+    if (kept && kept->connectionText == connectionText && kept->connection->State() == adStateOpen &&
+        sameFile(kept->connection->DataSource(), kept->device, kept->inode)) {
+        try {
+            if (storedPasswordHash(*kept->connection) == kept->passwordHash) return kept->connection;
+        } catch (const ComError&) {
+            // The kept connection no longer reads its file; open afresh below.
+        }
+    }
+    kept.reset();
+    auto connection = Connection::create();
+    connection->Open(connectionText);
+    struct stat info {};
+    if (::stat(connection->DataSource().c_str(), &info) == 0) {
+        kept = KeptConnection{connectionText, info.st_dev, info.st_ino, storedPasswordHash(*connection), connection};
+    }
+    return connection;
+}
+
 }  // namespace
 
 std::shared_ptr<Catalog> Catalog::create() { return std::shared_ptr<Catalog>(new Catalog()); }
 
 void Catalog::putActiveConnection(const std::string& connectionText) {
-    auto connection = Connection::create();
-    connection->Open(connectionText);
+    auto connection = catalogConnection(connectionText);
     sqlite3* db = connectionHandle(*connection);
     Collection<Table> tables;
     for (const auto& name : Store(db).tableNames(true)) {

@@ -158,6 +158,19 @@ private:
     bool done_ = false;
 };
 
+// The file's schema version: it changes with every definition, whichever
+// connection makes it. -1 when it cannot be read.
+long long schemaVersion(sqlite3* db) {
+    long long version = -1;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA schema_version", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW) {
+        version = sqlite3_column_int64(stmt, 0);
+    }
+    sqlite3_finalize(stmt);
+    return version;
+}
+
 // Jet types of table columns, read from the catalog once per schema version.
 class ColumnTypes {
 public:
@@ -170,14 +183,10 @@ public:
         return true;
     }
 
+    void forget() { schemaVersion_ = -1; }
+
     void checkSchema(sqlite3* db) {
-        long long version = -1;
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db, "PRAGMA schema_version", -1, &stmt, nullptr) == SQLITE_OK &&
-            sqlite3_step(stmt) == SQLITE_ROW) {
-            version = sqlite3_column_int64(stmt, 0);
-        }
-        sqlite3_finalize(stmt);
+        const long long version = schemaVersion(db);
         if (version != schemaVersion_ || version < 0) {
             tables_.clear();
             schemaVersion_ = version;
@@ -279,6 +288,16 @@ struct Connection::Impl {
     bool inTransaction = false;
     std::vector<std::weak_ptr<Recordset>> recordsets;  // closed with the connection
     ColumnTypes columnTypes;                           // Jet types of result columns
+    long long schemaRowsVersion = -1;                  // schema version of schemaRows
+    std::vector<std::vector<Variant>> schemaRows;      // the tables schema, asked for often
+
+    // A rolled-back definition takes the schema version back, and the next
+    // one may reach the same number with another schema: so whatever this
+    // connection changes or rolls back, the caches are read afresh.
+    void forgetSchema() {
+        schemaRowsVersion = -1;
+        columnTypes.forget();
+    }
 
     void requireOpen() const {
         if (!db) raise(hr::kObjectClosed, 3704, "Operation is not allowed when the connection is closed.");
@@ -357,6 +376,7 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& statement, Var
     sqlite3* db = impl_->db;
     Statement st = parseStatement(statement);
     if (recordsAffected) *recordsAffected = Variant::fromI4(0);
+    if (st.kind != StatementKind::Select) impl_->forgetSchema();
     auto closed = Recordset::create();
     switch (st.kind) {
         case StatementKind::Select: {
@@ -432,15 +452,20 @@ std::shared_ptr<Recordset> Connection::OpenSchema(SchemaEnum schema) {
     if (schema != adSchemaTables) {
         raise(hr::kUnspecified, 0, "Only the tables schema (20) is provided by this engine.");
     }
-    Store store(impl_->db);
-    std::vector<std::vector<Variant>> systemRows, userRows;
-    for (const auto& name : store.tableNames(true)) {
-        bool system = isSystemName(name);
-        std::vector<Variant> row = {Variant::null(), Variant::null(), Variant::fromText(name),
-                                    Variant::fromText(system ? "SYSTEM TABLE" : "TABLE")};
-        (system ? systemRows : userRows).push_back(std::move(row));
+    const long long version = schemaVersion(impl_->db);
+    if (version < 0 || version != impl_->schemaRowsVersion) {
+        Store store(impl_->db);
+        std::vector<std::vector<Variant>> systemRows, userRows;
+        for (const auto& name : store.tableNames(true)) {
+            bool system = isSystemName(name);
+            std::vector<Variant> row = {Variant::null(), Variant::null(), Variant::fromText(name),
+                                        Variant::fromText(system ? "SYSTEM TABLE" : "TABLE")};
+            (system ? systemRows : userRows).push_back(std::move(row));
+        }
+        for (auto& r : userRows) systemRows.push_back(std::move(r));
+        impl_->schemaRows = std::move(systemRows);
+        impl_->schemaRowsVersion = version;
     }
-    for (auto& r : userRows) systemRows.push_back(std::move(r));
     auto text = [](const char* n) {
         ResultColumn c;
         c.name = n;
@@ -451,7 +476,7 @@ std::shared_ptr<Recordset> Connection::OpenSchema(SchemaEnum schema) {
         return c;
     };
     return makeMemoryRecordset({text("TABLE_CATALOG"), text("TABLE_SCHEMA"), text("TABLE_NAME"), text("TABLE_TYPE")},
-                               std::move(systemRows));
+                               impl_->schemaRows);
 }
 
 long Connection::BeginTrans() {
@@ -475,6 +500,7 @@ void Connection::RollbackTrans() {
     impl_->requireOpen();
     if (!impl_->inTransaction) raise(hr::kTransaction, 3034, "You tried to roll back without beginning a transaction.");
     impl_->inTransaction = false;
+    impl_->forgetSchema();
     execRaw(impl_->db, "ROLLBACK", "rolling back the transaction");
 }
 

@@ -237,6 +237,26 @@ TEST_F(SqlTest, TransactionsUndoDataAndDefinitions) {
     EXPECT_THROW(conn_->CommitTrans(), engine::ComError);
 }
 
+TEST_F(SqlTest, SchemaListingFollowsRolledBackDefinitions) {
+    auto names = [&] {
+        std::vector<std::string> out;
+        for (auto rs = conn_->OpenSchema(engine::adSchemaTables); !rs->IsEOF(); rs->MoveNext()) {
+            if (rs->Collect("TABLE_TYPE").text() == "TABLE") out.push_back(rs->Collect("TABLE_NAME").text());
+        }
+        return out;
+    };
+    conn_->BeginTrans();
+    exec("CREATE TABLE gone (a LONG)");
+    EXPECT_EQ(names(), (std::vector<std::string>{"dept", "emp", "gone"}));
+    conn_->RollbackTrans();
+    // The next definition takes the schema version back to the same number.
+    exec("CREATE TABLE kept (b TEXT(5))");
+    EXPECT_EQ(names(), (std::vector<std::string>{"dept", "emp", "kept"}));
+    EXPECT_EQ(value("SELECT b FROM kept").vt(), engine::VT_EMPTY);  // no rows, and no stale types
+    exec("INSERT INTO kept VALUES ('x')");
+    EXPECT_EQ(value("SELECT b FROM kept").vt(), engine::VT_BSTR);
+}
+
 TEST_F(SqlTest, AlterTableKeepsRowsAndRelationships) {
     exec("ALTER TABLE emp ALTER COLUMN [Full Name] TEXT(60) NOT NULL");
     exec("ALTER TABLE emp ADD COLUMN Code TEXT(5) NOT NULL DEFAULT 'X'");
