@@ -130,7 +130,7 @@ TEST_F(QueryCommandTest, ScriptWithoutFinalSemicolonRunsNothingAndCreatesNothing
 TEST_F(QueryCommandTest, HelpPrintsUsage) {
     const RunResult run = RunPatch({"--help"});
     EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_TRUE(run.out.starts_with("Usage: VantolyPatch [--db PATH [--password TEXT]] query"))
+    EXPECT_TRUE(run.out.starts_with("Usage: VantolyPatch [OPTIONS]"))
         << run.out;
 }
 

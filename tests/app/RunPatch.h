@@ -61,8 +61,18 @@ inline RunResult RunPatch(const std::vector<std::string>& arguments, const std::
 
     RunResult result;
     pid_t pid = 0;
+    // A lock folder of its own, so tests running side by side are not each
+    // other's "second copy".
+    std::vector<std::string> environment;
+    for (char** e = environ; *e; ++e) {
+        if (std::string(*e).rfind("XDG_RUNTIME_DIR=", 0) != 0) environment.emplace_back(*e);
+    }
+    environment.push_back("XDG_RUNTIME_DIR=" + io.Path().string());
+    std::vector<char*> envp;
+    for (std::string& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
     const int spawned =
-        posix_spawn(&pid, VANTOLY_PATCH_BINARY, &actions, nullptr, argv.data(), environ);
+        posix_spawn(&pid, VANTOLY_PATCH_BINARY, &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start " << VANTOLY_PATCH_BINARY;
