@@ -1,0 +1,142 @@
+// Runs a program as a separate process for the reliability tests, optionally
+// with a file size limit (the "disk full" of a real process: writes past it
+// fail with EFBIG, SIGXFSZ ignored) or killed with SIGKILL after a delay.
+#pragma once
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/TempFolder.h"
+
+namespace reliability {
+
+namespace fs = std::filesystem;
+
+inline std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+struct ProcessOptions {
+    std::optional<rlim_t> fileSizeLimit;            // RLIMIT_FSIZE in the child
+    std::optional<std::chrono::microseconds> killAfter;  // SIGKILL once this has passed
+    std::string input;                              // standard input
+    std::vector<std::string> environment;           // "NAME=value" added to the child's
+};
+
+struct ProcessResult {
+    int exitStatus = -1;  // -1 when killed by a signal
+    int signal = 0;       // the signal that ended it, 0 when it exited
+    std::string out;
+    std::string err;
+    bool Killed() const { return signal == SIGKILL; }
+};
+
+// Output goes through pipes, not files, so a file size limit on the child
+// does not cut its messages short.
+inline ProcessResult RunProcess(const std::vector<std::string>& arguments,
+                                const ProcessOptions& options = {}) {
+    testsupport::TempFolder io;
+    const std::string inPath = (io.Path() / "in").string();
+    WriteFile(inPath, options.input);
+
+    // Everything the child needs is made before fork: between fork and exec
+    // only async-signal-safe calls are allowed.
+    std::vector<std::string> argvStrings = arguments;
+    std::vector<char*> argv;
+    for (std::string& argument : argvStrings) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envStrings;
+    for (char** variable = environ; *variable != nullptr; ++variable) envStrings.push_back(*variable);
+    envStrings.insert(envStrings.end(), options.environment.begin(), options.environment.end());
+    std::vector<char*> envp;
+    for (std::string& variable : envStrings) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    int outPipe[2];
+    int errPipe[2];
+    if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)
+        throw std::runtime_error("cannot make pipes");
+
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid < 0) throw std::runtime_error("cannot fork");
+    if (pid == 0) {
+        const int in = ::open(inPath.c_str(), O_RDONLY);
+        if (in < 0) ::_exit(127);
+        ::dup2(in, 0);
+        ::dup2(outPipe[1], 1);
+        ::dup2(errPipe[1], 2);
+        if (options.fileSizeLimit) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(outPipe[1]);
+    ::close(errPipe[1]);
+
+    ProcessResult result;
+    std::string* sinks[2] = {&result.out, &result.err};
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    int open = 2;
+    bool killed = false;
+    while (open > 0) {
+        int timeoutMs = -1;
+        if (options.killAfter && !killed) {
+            const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+                started + *options.killAfter - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                ::kill(pid, SIGKILL);
+                killed = true;
+                continue;
+            }
+            timeoutMs = static_cast<int>((left.count() + 999) / 1000);
+        }
+        const int ready = ::poll(fds, 2, timeoutMs);
+        if (ready < 0 && errno != EINTR) break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            char buffer[4096];
+            const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (got > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(got));
+            } else {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    return result;
+}
+
+}  // namespace reliability

@@ -1,0 +1,139 @@
+// A stand-alone update of one database file for the kill tests: the update
+// library wired to the test fakes, with every observable step of the run
+// numbered. The step counter exists only in this driver.
+//
+//   update_kill_driver DATABASE              run the update; exit 0 when it ended well
+//   update_kill_driver DATABASE --list       the same, printing "N<TAB>phase<TAB>text" per step
+//   update_kill_driver DATABASE --kill-at N  SIGKILL itself at step N
+//
+// Steps are: every statement the script runner ran (after it ran, before any
+// commit of its block), every message pump of the relationship count scan,
+// and the version text shown after the stamp was committed.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "UpdateFakes.h"
+#include "db/DatabaseSession.h"
+#include "support/FakeCursor.h"
+#include "support/FakeMessageBoxes.h"
+#include "support/FakeMessagePump.h"
+#include "update/UpdateDriver.h"
+#include "update/UpdateScriptRunner.h"
+#include "update/Version126Script.h"
+
+namespace {
+
+struct StepCounter {
+    bool list = false;
+    long killAt = 0;  // 0: never
+    long steps = 0;
+
+    void Step(const char* phase, const std::string& text) {
+        ++steps;
+        if (list) {
+            std::string firstLine = text.substr(0, text.find('\n'));
+            std::cout << steps << '\t' << phase << '\t' << firstLine << '\n' << std::flush;
+        }
+        if (steps == killAt) ::kill(::getpid(), SIGKILL);
+    }
+};
+
+// Sorts a statement into the phase the kill report names.
+// The column additions run between the scan and the first creation block,
+// whose first statement creates its table.
+struct PhaseTracker {
+    bool scanStarted = false;
+    bool creationStarted = false;
+    bool stampStarted = false;
+
+    const char* PhaseOf(const std::string& statement) {
+        if (statement == update::VersionRowStatement()) stampStarted = true;
+        if (scanStarted && statement.starts_with("CREATE")) creationStarted = true;
+        if (stampStarted) return "stamp";
+        if (creationStarted) return "creation";
+        return scanStarted ? "columns" : "drop";
+    }
+};
+
+// The window sees the stamp's first statement as the last progress step
+// before it; the stamp is recognised by its own statement text instead.
+class CountingWindow : public updatetest::FakeMainWindow {
+  public:
+    explicit CountingWindow(StepCounter& counter) : counter_(counter) {}
+    void ShowVersionText(const std::string& versionText) override {
+        FakeMainWindow::ShowVersionText(versionText);
+        if (versionText == "ver.1.26") counter_.Step("stamped", versionText);
+    }
+
+  private:
+    StepCounter& counter_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::cerr << "usage: update_kill_driver DATABASE [--list | --kill-at N]\n";
+        return 2;
+    }
+    StepCounter counter;
+    for (int i = 2; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--list") counter.list = true;
+        else if (option == "--kill-at" && i + 1 < argc) counter.killAt = std::atol(argv[++i]);
+        else {
+            std::cerr << "unknown option " << option << "\n";
+            return 2;
+        }
+    }
+    const std::filesystem::path file = std::filesystem::absolute(argv[1]);
+    host::TargetDatabase target;
+    target.PathName = file.parent_path().string() + "/";
+    target.FileName = file.stem().string();
+    target.Extension = file.extension().string();
+
+    const std::string title = "VantolyPatch";
+    const update::UpdateTexts texts{title, "2020/05/24", update::UpdateContents126()};
+    CountingWindow window(counter);
+    testsupport::FakeMessageBoxes boxes;
+    testsupport::FakeCursor cursor;
+    testsupport::FakeMessagePump pump;
+    db::DatabaseSession session{window, boxes, {title, texts.releaseDateText}};
+    update::UpdateScriptRunner runner{window, session, target, {boxes, cursor, pump}, texts};
+    update::UpdateDriver driver{window, session, runner, boxes, texts};
+
+    PhaseTracker phases;
+    runner.SetStatementHookForTesting([&](int, const std::string& statement) {
+        counter.Step(phases.PhaseOf(statement), statement);
+    });
+    // The scan pumps once per table it walks, between the drops and the
+    // column additions.
+    pump.OnPump = [&](int) {
+        phases.scanStarted = true;
+        counter.Step("scan", "pump");
+    };
+    window.Backup = update::BackupOutcome::Proceed;
+
+    session.OpenDatabase(target.PathName, target.FileName, target.Extension);
+    if (!session.Connected()) {
+        std::cerr << "cannot open: " << session.LastOpenErrorText().value_or("") << "\n";
+        return 1;
+    }
+    boxes.ScriptAnswers({platform::MessageAnswer::Yes});
+    driver.OnUpdateCommand();
+    if (!window.Reports.empty()) {
+        std::cerr << "update failed:\n" << window.Reports.front() << "\n";
+        return 1;
+    }
+    if (window.VersionText.value_or("") != "ver.1.26") {
+        std::cerr << "update did not end at 1.26\n";
+        return 1;
+    }
+    return 0;
+}
