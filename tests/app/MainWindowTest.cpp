@@ -19,7 +19,12 @@
 #include "support/FakeServices.h"
 #include "support/TempFolder.h"
 
+// The window's icons live in a static library's resources.
+static void initResources() { Q_INIT_RESOURCE(resources); }
+
 namespace {
+
+[[maybe_unused]] const bool resourcesReady = (initResources(), true);
 
 using testsupport::FakeServices;
 using testsupport::TempFolder;
@@ -212,11 +217,3 @@ TEST_F(MainWindowTest, RendersGreenFieldsAndTheListRows) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    Q_INIT_RESOURCE(resources);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
