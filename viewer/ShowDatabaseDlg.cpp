@@ -25,28 +25,46 @@
 
 namespace viewer {
 
+namespace {
+constexpr std::size_t kBlockBytes = 1 << 20;
+}
+
 void GridModel::setHeadings(std::vector<std::string> headings) {
     beginResetModel();
     headings_ = std::move(headings);
-    text_.clear();
-    ends_.clear();
+    blocks_.clear();
+    rowStarts_.clear();
+    cellsInRow_ = 0;
     publishedRows_ = 0;
     endResetModel();
 }
 
 void GridModel::clearRows() {
     beginResetModel();
-    text_.clear();
-    text_.shrink_to_fit();
-    ends_.clear();
-    ends_.shrink_to_fit();
+    blocks_ = {};
+    rowStarts_ = {};
+    cellsInRow_ = 0;
     publishedRows_ = 0;
     endResetModel();
 }
 
+void GridModel::appendCell(std::string_view text) {
+    if (cellsInRow_ == 0) {
+        // A row never spans two blocks.
+        if (blocks_.empty() || blocks_.back().size() + 4096 > kBlockBytes) {
+            blocks_.emplace_back();
+            blocks_.back().reserve(kBlockBytes);
+        }
+        rowStarts_.push_back(static_cast<std::uint64_t>(blocks_.size() - 1) << 32 | blocks_.back().size());
+    }
+    blocks_.back().append(text);
+    blocks_.back().push_back('\0');
+    if (++cellsInRow_ == headings_.size()) cellsInRow_ = 0;
+}
+
 void GridModel::publishPendingRows() {
     if (headings_.empty()) return;
-    const std::size_t complete = ends_.size() / headings_.size();
+    const std::size_t complete = rowStarts_.size() - (cellsInRow_ != 0 ? 1 : 0);
     if (complete == publishedRows_) return;
     beginInsertRows(QModelIndex(), static_cast<int>(publishedRows_), static_cast<int>(complete - 1));
     publishedRows_ = complete;
@@ -54,9 +72,11 @@ void GridModel::publishPendingRows() {
 }
 
 std::string_view GridModel::cell(std::size_t row, std::size_t column) const {
-    const std::size_t i = row * headings_.size() + column;
-    const std::uint64_t begin = i == 0 ? 0 : ends_[i - 1];
-    return std::string_view(text_).substr(begin, ends_[i] - begin);
+    const std::uint64_t start = rowStarts_[row];
+    std::string_view text(blocks_[start >> 32]);
+    std::size_t at = start & 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < column; ++i) at = text.find('\0', at) + 1;
+    return text.substr(at, text.find('\0', at) - at);
 }
 
 int GridModel::rowCount(const QModelIndex& parent) const {
@@ -289,11 +309,27 @@ void CShowDatabaseDlg::LoadGridRows() {
             const std::vector<std::string> headings = model_.headings();
             statement = viewer::RecordQueryText(table, headings, rowLimitText);
             auto rs = context_.session.Execute(statement);
-            int sincePaint = 0;
-            while (!rs->IsEOF()) {
-                progress1_->setValue(progress1_->value() + 1);
+            // Each heading names its field; found once, read by position.
+            std::vector<long> positions;
+            if (!rs->IsEOF()) {
+                const auto fields = rs->GetFields();
                 for (const auto& heading : headings) {
-                    const engine::Variant value = rs->Collect(heading);
+                    long position = -1;
+                    for (long i = 0; i < fields->Count() && position < 0; ++i) {
+                        if (fields->Item(i).Name() == heading) position = i;
+                    }
+                    positions.push_back(position);
+                }
+            }
+            int sincePaint = 0;
+            int shown = 0;
+            while (!rs->IsEOF()) {
+                if (++shown == 64) {  // the bar moves in steps the eye can see
+                    progress1_->setValue(progress1_->value() + shown);
+                    shown = 0;
+                }
+                for (std::size_t c = 0; c < headings.size(); ++c) {
+                    const engine::Variant value = positions[c] >= 0 ? rs->Collect(positions[c]) : rs->Collect(headings[c]);
                     model_.appendCell(value.isNull() ? std::string() : db::VariantToText(value));
                 }
                 rs->MoveNext();
@@ -304,6 +340,7 @@ void CShowDatabaseDlg::LoadGridRows() {
                     if (generation != loadGeneration_) break;
                 }
             }
+            progress1_->setValue(progress1_->value() + shown);
             if (rs->State() == engine::adStateOpen) rs->Close();
         }
     } catch (const engine::ComError& error) {

@@ -25,15 +25,18 @@ class QTableView;
 
 namespace viewer {
 
-// The grid's rows, held compactly: every cell's text in one buffer, with an
-// offset per cell, so a million rows cost little more than their text.
+// The grid's rows, held compactly: each row's cells as one run of text
+// with a zero byte after every cell, in blocks of about a megabyte (no
+// doubling reallocation), and one 8-byte start per row. A million rows cost
+// little more than their text.
 class GridModel : public QAbstractTableModel {
 public:
     void setHeadings(std::vector<std::string> headings);
     const std::vector<std::string>& headings() const { return headings_; }
     void clearRows();
-    // Adds rows whose cells (headings().size() per row) were collected by `appendCell`.
-    void appendCell(const std::string& text) { text_ += text; ends_.push_back(static_cast<std::uint64_t>(text_.size())); }
+    // Cells are added in row order, headings().size() per row; a row is
+    // complete, and counted, when its last cell is added.
+    void appendCell(std::string_view text);
     void publishPendingRows();  // shows the rows added since the last call
     std::size_t rowCount() const { return publishedRows_; }
     std::string_view cell(std::size_t row, std::size_t column) const;
@@ -45,8 +48,9 @@ public:
 
 private:
     std::vector<std::string> headings_;
-    std::string text_;
-    std::vector<std::uint64_t> ends_;  // end offset of each cell in text_
+    std::vector<std::string> blocks_;
+    std::vector<std::uint64_t> rowStarts_;  // block index << 32 | offset in the block
+    std::size_t cellsInRow_ = 0;            // cells of the row being added
     std::size_t publishedRows_ = 0;
 };
 
