@@ -1,4 +1,4 @@
-// Times the specification workbook export on a large schema: the catalog
+// Times the spec-sheet workbook export on a large schema: the catalog
 // read and the workbook writing, as the viewer's output command runs them.
 //
 //   workbook_bench [tables]    (default 300 tables of 30 columns, 5 indexes,
