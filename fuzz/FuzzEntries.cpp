@@ -1,0 +1,108 @@
+#include "fuzz/FuzzEntries.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "console/QueryScript.h"
+#include "engine/Engine.h"
+#include "engine/Internal.h"
+#include "engine/Lexer.h"
+#include "platform/RegistryFile.h"
+
+namespace fuzzentry {
+
+namespace {
+
+// Sets of rows small enough that no join of a few of them takes long.
+constexpr const char* kSchema[] = {
+    "CREATE TABLE t_kumi (KumiID autoincrement(1, 1) PRIMARY KEY, KumiCode VARCHAR(010) NOT NULL, "
+    "KumiName VARCHAR(050), Kingaku CURRENCY DEFAULT 0, CreateDateTime DATETIME NOT NULL, "
+    "UpdateDateTime DATETIME DEFAULT NULL);",
+    "CREATE UNIQUE INDEX unq_kumi_001 ON t_kumi (KumiCode);",
+    "CREATE TABLE t_sofu (SofuID INTEGER NOT NULL PRIMARY KEY, KumiID INTEGER NOT NULL, "
+    "SofuName TEXT, Rate DOUBLE, Flag BIT, CreateDateTime DATETIME NOT NULL);",
+    "ALTER TABLE t_sofu ADD CONSTRAINT fk_sofu_001 FOREIGN KEY (KumiID) REFERENCES t_kumi (KumiID);",
+    "INSERT INTO t_kumi (KumiCode, KumiName, Kingaku, CreateDateTime) VALUES ('01', '組合', 10, now());",
+    "INSERT INTO t_kumi (KumiCode, KumiName, CreateDateTime) VALUES ('02', NULL, #2020/05/24#);",
+    "INSERT INTO t_sofu (SofuID, KumiID, SofuName, Rate, Flag, CreateDateTime) "
+    "VALUES (1, 1, 'ＥＴＣ', 0.5, TRUE, now());",
+};
+
+std::string ConnectionText(const std::string& path) {
+    return "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + path + ";";
+}
+
+engine::Connection& FuzzDatabase() {
+    static std::shared_ptr<engine::Connection> connection = [] {
+        std::string folder = (std::filesystem::temp_directory_path() / "vantoly-fuzz-XXXXXX").string();
+        if (mkdtemp(folder.data()) == nullptr) throw std::runtime_error("cannot make " + folder);
+        const std::string path = folder + "/fuzz.mdb";
+        engine::CreateDatabase(path);
+        auto opened = engine::Connection::create();
+        opened->Open(ConnectionText(path));
+        for (const char* statement : kSchema) opened->Execute(statement, nullptr, -1);
+        return opened;
+    }();
+    return *connection;
+}
+
+}  // namespace
+
+void ParseStatement(std::string_view bytes) {
+    try {
+        engine::detail::tokenize(bytes);
+    } catch (const engine::ComError&) {
+        // A refused token is the lexer's answer, not a fault.
+    }
+    try {
+        engine::detail::parseStatement(bytes);
+    } catch (const engine::ComError&) {
+        // A syntax error is the parser's answer, not a fault.
+    }
+}
+
+void ExecuteStatement(std::string_view bytes) {
+    engine::Connection& connection = FuzzDatabase();
+    connection.BeginTrans();
+    try {
+        auto rows = connection.Execute(std::string(bytes), nullptr, -1);
+        // A few rows of a result are read, typed and converted as the viewer does.
+        for (int row = 0; rows && rows->State() != 0 && !rows->IsEOF() && row < 50; ++row) {
+            auto fields = rows->GetFields();
+            for (long f = 0; f < fields->Count(); ++f) (void)rows->Collect(f);
+            rows->MoveNext();
+        }
+    } catch (const engine::ComError&) {
+        // The database refusing the statement is the answer, not a fault.
+    } catch (...) {
+        connection.RollbackTrans();  // the next input meets the same database
+        throw;
+    }
+    connection.RollbackTrans();
+}
+
+void SplitQueries(std::string_view bytes) {
+    const console::SplitResult split = console::SplitQueries(console::SplitLines(bytes));
+    for (const console::QueryStatement& statement : split.statements) {
+        if (statement.text.empty() || statement.text.back() != ';')
+            throw std::logic_error("a statement does not end with its semicolon");
+        (void)console::StatementLocationText(statement);
+    }
+}
+
+void ParseRegistry(std::string_view bytes) {
+    const platform::RegistryExport parsed = platform::RegistryExport::Parse(bytes);
+    // The key and values the tool looks up to find its database.
+    const char* key = "HKEY_CURRENT_USER\\SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE\\";
+    (void)parsed.HasKey(key);
+    for (const char* name : {"FileName", "PathName", "Password"}) {
+        if (const platform::RegistryValue* value = parsed.Find(key, name)) (void)value->text.size();
+    }
+    (void)platform::RegistryExport::NormalisedKey(bytes);
+}
+
+}  // namespace fuzzentry

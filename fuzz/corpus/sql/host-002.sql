@@ -1,0 +1,1 @@
+INSERT INTO t_db_ver (DBVerID,DBVerCode,DBPatchDate,UpdateDateTime) VALUES (1,1.01,#2008/04/01#,#2008/04/01 10:13:00#);

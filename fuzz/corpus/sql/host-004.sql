@@ -1,0 +1,1 @@
+INSERT INTO t_db_ver_comment (DBVerID,DBVerComment,UpdateDateTime) VALUES (10,'１．請求書レイアウト変更',#2012/07/21 10:30:00#);

@@ -1,0 +1,1 @@
+INSERT INTO t_kumiai (KumiaiID,KumiaiCode,KumiaiName,KumiaiKana,ZipCode,Address,TelNo,FaxNo, 	BankName,BankBranchName,BankAccountNo,CreateDateTime) VALUES (1,'001','中部運輸事業協同組合','チュウブウンユジギョウキョウドウクミアイ','444-2239','愛知県岡崎市2丁目2番11号','052-0578-1734','052-6263-0295', 	'中部信用金庫','本店営業部','0969196',#2008/04/01 09:00:00#);

@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX IDX_KUMI_CODE ON t_kumi (KumiCode);

@@ -1,0 +1,1 @@
+INSERT INTO t_kumi (KumiID,KumiaiID,KumiCode,KumiName,KumiKana,DaihyoName,ZipCode,Address, 	TelNo,KeiyakuDate,KaiyakuFlag,CreateDateTime,UpdateDateTime) VALUES (1,1,'K00007','株式会社小林急便','カブシキガイシャコバヤシキュウビン','岡田　恵子','460-0942','愛知県名古屋市中区6丁目13番19号', 	'058-4278-3724',#2014/10/01#,False,#2014/10/24 15:17:47#,NULL);

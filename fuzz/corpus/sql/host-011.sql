@@ -1,0 +1,1 @@
+CREATE INDEX IDX_SOFU_KUMIID ON t_sofu (KumiID);

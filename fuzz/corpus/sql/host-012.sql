@@ -1,0 +1,1 @@
+INSERT INTO t_sofu (SofuID,KumiID,SofuName,TantoName,ZipCode,Address,TelNo,KozaFurikaeFlag, 	PrintTypeID,CreateDateTime) VALUES (1,1,'本社','加藤　花子','460-2418','愛知県名古屋市中区2丁目4番1号','0562-9307-1393',True, 	1,#2011/02/03 14:22:13#);

@@ -1,0 +1,1 @@
+INSERT INTO t_syaryo (SyaryoID,KumiID,SyaryoNo,SyasyuCode,MaxLoad,CreateDateTime) VALUES (1,37,'名古屋880え87-75','04',2.0,#2018/11/04 19:43:33#);

@@ -1,0 +1,1 @@
+CREATE INDEX IDX_CPRTCARD_KUMIID ON t_cprt_card (KumiID);

@@ -1,0 +1,1 @@
+INSERT INTO t_cprt_card (CprtCardID,KumiID,SofuID,SyaryoID,CardNo,UserName,YukoKigen,HakkoDate, 	TeishiFlag,Bikou,CreateDateTime) VALUES (1,8,10,74,'2100404200540001','清水　一郎','202405',#2019/05/04#, 	False,NULL,#2019/05/04 10:51:02#);

@@ -1,0 +1,1 @@
+CREATE INDEX IDX_SEIKYU_MONTH ON t_seikyu_data (SeikyuMonth);

@@ -1,0 +1,1 @@
+CREATE TABLE t_asayu_return (AsayuReturnID COUNTER PRIMARY KEY, AsayuReturnCode VARCHAR(002) NOT NULL, AsayuReturnName VARCHAR(050) NOT NULL);

@@ -1,0 +1,1 @@
+INSERT INTO t_card (CardID,KumiID,CardNo,CardKind,CreateDateTime) VALUES (1,37,'2000094385960001',1,#2013/01/02 12:49:29#);

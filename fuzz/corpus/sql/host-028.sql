@@ -1,0 +1,1 @@
+INSERT INTO t_seikyu_card (SeikyuCardID,CardID,SeikyuMonth,SeikyuKingaku,CreateDateTime) VALUES (1,21,'201305',55400,#2013/12/26 08:38:12#);

@@ -1,0 +1,1 @@
+INSERT INTO t_card_history (CardHistoryID,CardID,ChangeDate,ChangeReason) VALUES (1,6,#2012/11/16 18:07:50#,'車両変更');

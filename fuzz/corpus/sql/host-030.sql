@@ -1,0 +1,1 @@
+INSERT INTO t_read_tsuko_data (ReadTsukoDataID,CardID,TsukoDateTime,InnGateName,OutGateName,RiyouKingaku) VALUES (1,7,#2013/04/19 18:00:36#,'豊明','岐阜羽島',3750);

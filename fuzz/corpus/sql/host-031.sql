@@ -1,0 +1,1 @@
+INSERT INTO t_adjustment_kingaku (AdjustmentID,KumiID,SeikyuMonth,AdjustmentKingaku,AdjustmentReason,CreateDateTime) VALUES (1,31,'201911',-500,'カード再発行手数料',#2020/04/13 12:17:59#);

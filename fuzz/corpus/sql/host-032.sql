@@ -1,0 +1,1 @@
+INSERT INTO t_asayu_return (AsayuReturnID,AsayuReturnCode,AsayuReturnName) VALUES (1,'01','戻す');

@@ -1,0 +1,1 @@
+CREATE TABLE t_mileage_card_status (MileageCardStatusID SHORT NOT NULL PRIMARY KEY, MileageCardStatusName VARCHAR(020) NOT NULL);

@@ -1,0 +1,1 @@
+CREATE TABLE t_mileage_card (MileageCardID COUNTER PRIMARY KEY, MileageCardStatusID SHORT NOT NULL, CprtCardNo VARCHAR(016) NOT NULL, RegistDate DATETIME, CONSTRAINT FK_MILEAGECARD_STATUSID FOREIGN KEY (MileageCardStatusID) REFERENCES t_mileage_card_status (MileageCardStatusID));

@@ -1,0 +1,1 @@
+CREATE TABLE t_mileage_registration_error (MileageRegistrationErrorID COUNTER PRIMARY KEY, MileageCardID INTEGER NOT NULL, ErrorText VARCHAR(255), ErrorDateTime DATETIME, CONSTRAINT FK_MILEAGEREGERR_CARDID FOREIGN KEY (MileageCardID) REFERENCES t_mileage_card (MileageCardID));

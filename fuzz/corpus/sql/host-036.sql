@@ -1,0 +1,1 @@
+CREATE TABLE t_mileage_rate_type (MileageRateTypeID SHORT PRIMARY KEY, MileageRateTypeName VARCHAR(050));

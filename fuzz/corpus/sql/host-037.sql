@@ -1,0 +1,1 @@
+CREATE TABLE t_mileage_kodan (MileageKodanID SHORT PRIMARY KEY, MileageKodanName VARCHAR(050));

@@ -1,0 +1,1 @@
+CREATE TABLE t_mileage_status (MileageStatusID SHORT PRIMARY KEY, MileageStatusName VARCHAR(020));

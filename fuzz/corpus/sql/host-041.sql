@@ -1,0 +1,1 @@
+INSERT INTO t_mileage_card_status (MileageCardStatusID,MileageCardStatusName) VALUES (1,'登録申請中');

@@ -1,0 +1,1 @@
+INSERT INTO t_mileage_card (MileageCardID,MileageCardStatusID,CprtCardNo,RegistDate) VALUES (1,2,'2100404200540001',#2016/07/16 17:05:40#);

@@ -1,0 +1,1 @@
+INSERT INTO t_mileage_registration_error (MileageRegistrationErrorID,MileageCardID,ErrorText,ErrorDateTime) VALUES (1,4,'カード番号が登録されていません',#2017/03/02 11:05:00#);

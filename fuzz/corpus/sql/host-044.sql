@@ -1,0 +1,1 @@
+INSERT INTO t_mileage_rate_type (MileageRateTypeID,MileageRateTypeName) VALUES (1,'なし');

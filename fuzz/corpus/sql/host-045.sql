@@ -1,0 +1,1 @@
+INSERT INTO t_mileage_kodan (MileageKodanID,MileageKodanName) VALUES (1,'NEXCO');

@@ -1,0 +1,1 @@
+INSERT INTO t_mileage_status (MileageStatusID,MileageStatusName) VALUES (1,'未還元');

@@ -1,0 +1,1 @@
+INSERT INTO t_mileage (MileageID,MileageStatusID,SeikyuMonth,Point) VALUES (1,1,'202001',3019);

@@ -1,0 +1,1 @@
+INSERT INTO t_mileage_expense (MileageExpenseID,MileageID,ExpenseKingaku) VALUES (1,8,2100);

@@ -1,0 +1,1 @@
+SELECT KumiID, KumiName FROM t_kumi WHERE KumiCode = '01' ORDER BY KumiID DESC;

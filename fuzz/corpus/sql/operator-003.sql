@@ -1,0 +1,1 @@
+SELECT TOP 5 k.KumiName, s.SofuName FROM t_kumi AS k INNER JOIN t_sofu AS s ON k.KumiID = s.KumiID;

@@ -1,0 +1,1 @@
+SELECT COUNT(*) AS N, MAX(Kingaku) FROM t_kumi GROUP BY KumiCode HAVING COUNT(*) > 0;

@@ -1,0 +1,1 @@
+SELECT KumiName & '様' AS Title, Format(CreateDateTime, 'yyyy/mm/dd') FROM t_kumi;

@@ -1,0 +1,1 @@
+SELECT * FROM t_kumi WHERE CreateDateTime < #2020/05/24 12:00:00# AND KumiName LIKE '組*';

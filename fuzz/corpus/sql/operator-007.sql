@@ -1,0 +1,1 @@
+SELECT IIf(IsNull(KumiName), '-', KumiName), Nz(Kingaku, 0) FROM t_kumi;

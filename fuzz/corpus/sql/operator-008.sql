@@ -1,0 +1,1 @@
+SELECT * FROM [t_kumi] WHERE [KumiName] IN (SELECT SofuName FROM t_sofu);

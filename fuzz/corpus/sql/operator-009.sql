@@ -1,0 +1,1 @@
+UPDATE t_kumi SET KumiName = 'ＥＴＣ', UpdateDateTime = now() WHERE KumiID = 1;

@@ -1,0 +1,1 @@
+UPDATE t_sofu SET Rate = Rate * 1.1, Flag = NOT Flag;

@@ -1,0 +1,1 @@
+DELETE FROM t_sofu WHERE SofuID > 10;

@@ -1,0 +1,1 @@
+INSERT INTO t_kumi (KumiCode, KumiName, CreateDateTime) VALUES ('03', 'it''s', now());

@@ -1,0 +1,1 @@
+INSERT INTO t_sofu SELECT SofuID + 100, KumiID, SofuName, Rate, Flag, CreateDateTime FROM t_sofu;

@@ -1,0 +1,1 @@
+CREATE TABLE [名前 with blank] ([列;1] TEXT(10), [x] LONG, CONSTRAINT pk PRIMARY KEY ([x]));

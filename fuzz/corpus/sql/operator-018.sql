@@ -1,0 +1,1 @@
+ALTER TABLE t_kumi DROP COLUMN Kingaku;

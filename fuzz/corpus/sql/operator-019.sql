@@ -1,0 +1,1 @@
+ALTER TABLE t_sofu DROP CONSTRAINT fk_sofu_001;

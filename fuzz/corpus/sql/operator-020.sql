@@ -1,0 +1,1 @@
+CREATE INDEX idx_x ON t_sofu (SofuName DESC, Rate) WITH IGNORE NULL;

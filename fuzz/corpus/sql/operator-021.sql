@@ -1,0 +1,1 @@
+DROP INDEX unq_kumi_001 ON t_kumi;

@@ -1,0 +1,1 @@
+SELECT DISTINCT Left(KumiName, 2), Mid(KumiName, 2, 1), Len(KumiName), UCase(KumiCode) FROM t_kumi;

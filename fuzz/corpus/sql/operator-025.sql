@@ -1,0 +1,1 @@
+SELECT DateAdd('d', 1, CreateDateTime), DateDiff('m', #2020/01/01#, now()), Year(now()) FROM t_kumi;

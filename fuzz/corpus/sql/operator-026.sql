@@ -1,0 +1,1 @@
+SELECT CLng(Kingaku) \ 3, Kingaku Mod 2, -Kingaku ^ 2, CStr(Kingaku) FROM t_kumi;

@@ -1,0 +1,1 @@
+SELECT * FROM t_kumi LEFT JOIN t_sofu ON t_kumi.KumiID = t_sofu.KumiID WHERE t_sofu.SofuID IS NULL;

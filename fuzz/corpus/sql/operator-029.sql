@@ -1,0 +1,1 @@
+SELECT MAX(DBVerCode) AS V FROM t_db_ver;

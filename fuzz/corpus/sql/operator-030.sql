@@ -1,0 +1,1 @@
+select "double" , 'single''s' , 1.5e3 , &H1F from t_kumi;

@@ -1,0 +1,1 @@
+ALTER TABLE t_kumiai ADD COLUMN MlgCardName VARCHAR(050);

@@ -1,0 +1,1 @@
+UPDATE t_kumiai SET MlgCardName ='ＥＴＣ法人カード';

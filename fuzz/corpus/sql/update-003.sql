@@ -1,0 +1,1 @@
+CREATE TABLE t_mlg_kodan (MlgKodanID			autoincrement(1, 1) PRIMARY KEY,MlgKodanCode		VARCHAR(003) NOT NULL,MlgKodanName		VARCHAR(050) NOT NULL,MlgKodanAbbrName	VARCHAR(050) NOT NULL,CreateDateTime		DATETIME NOT NULL,UpdateDateTime		DATETIME DEFAULT NULL);

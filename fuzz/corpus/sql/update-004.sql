@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_kodan (MlgKodanID,MlgKodanCode,MlgKodanName,MlgKodanAbbrName,CreateDateTime) VALUES (-1,'00','未区分','',now());

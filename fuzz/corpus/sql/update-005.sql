@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_kodan (MlgKodanID,MlgKodanCode,MlgKodanName,MlgKodanAbbrName,CreateDateTime) VALUES (1,'01','東/中/西日本高速道路株式会社','NEXCO',now());

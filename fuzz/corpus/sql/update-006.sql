@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_kodan (MlgKodanID,MlgKodanCode,MlgKodanName,MlgKodanAbbrName,CreateDateTime) VALUES (2,'04','本四高速道路株式会社','本四高速',now());

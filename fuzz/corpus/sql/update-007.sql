@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_kodan (MlgKodanID,MlgKodanCode,MlgKodanName,MlgKodanAbbrName,CreateDateTime) VALUES (3,'09','首都高速道路株式会社','首都高速',now());

@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_kodan (MlgKodanID,MlgKodanCode,MlgKodanName,MlgKodanAbbrName,CreateDateTime) VALUES (4,'05','阪神高速道路株式会社','阪神高速',now());

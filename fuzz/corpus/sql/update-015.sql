@@ -1,0 +1,1 @@
+CREATE INDEX idx_mlgcard_001 ON t_mlg_card (KumiID);

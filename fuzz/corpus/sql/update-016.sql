@@ -1,0 +1,1 @@
+ALTER TABLE t_mlg_card ADD CONSTRAINT fk_mlgcard_001 FOREIGN KEY (KumiID) REFERENCES t_kumi (KumiID);

@@ -1,0 +1,1 @@
+ALTER TABLE t_mlg_card ADD CONSTRAINT fk_mlgcard_002 FOREIGN KEY (SofuID) REFERENCES t_sofu (SofuID);

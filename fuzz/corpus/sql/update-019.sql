@@ -1,0 +1,1 @@
+CREATE INDEX idx_mlgcard_003 ON t_mlg_card (SofuMeisaiNameID);

@@ -1,0 +1,1 @@
+CREATE INDEX idx_mlgcard_004 ON t_mlg_card (SyaryoID);

@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX unq_mlgcard_001 ON t_mlg_card (MlgCardNo);

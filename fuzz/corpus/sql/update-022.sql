@@ -1,0 +1,1 @@
+CREATE TABLE t_mlg_asayu_return (MlgAsayuReturnID		autoincrement(1, 1) PRIMARY KEY,MlgAsayuReturnCode		VARCHAR(002) NOT NULL,MlgAsayuReturnName		VARCHAR(050) NOT NULL,CreateDateTime			DATETIME NOT NULL,UpdateDateTime			DATETIME DEFAULT NULL);

@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_asayu_return (MlgAsayuReturnID, MlgAsayuReturnCode, MlgAsayuReturnName, CreateDateTime) VALUES (1, '01', '平日朝夕割還元額を戻す', now());

@@ -1,0 +1,1 @@
+CREATE TABLE t_kumi_mlg_asayu_return (KumiMlgAsayuReturnID	autoincrement(1, 1) PRIMARY KEY,MlgAsayuReturnID		INTEGER NOT NULL,KumiID					INTEGER NOT NULL,CreateDateTime			DATETIME NOT NULL,UpdateDateTime			DATETIME DEFAULT NULL);

@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX idx_kumimlgasayureturn_001 ON t_kumi_mlg_asayu_return (KumiID);

@@ -1,0 +1,1 @@
+CREATE TABLE t_mlg_kangen_return (MlgKangenReturnID		autoincrement(1, 1) PRIMARY KEY,MlgKangenReturnCode	VARCHAR(002) NOT NULL,MlgKangenReturnName	VARCHAR(050) NOT NULL,CreateDateTime			DATETIME NOT NULL,UpdateDateTime			DATETIME DEFAULT NULL);

@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_kangen_return (MlgKangenReturnID, MlgKangenReturnCode, MlgKangenReturnName, CreateDateTime) VALUES (1, '01', 'マイレージ還元額を戻す', now());

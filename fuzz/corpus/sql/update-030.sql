@@ -1,0 +1,1 @@
+CREATE TABLE t_kumi_mlg_kangen_return (KumiMlgKangenReturnID	autoincrement(1, 1) PRIMARY KEY,MlgKangenReturnID		INTEGER NOT NULL,KumiID					INTEGER NOT NULL,CreateDateTime			DATETIME NOT NULL,UpdateDateTime			DATETIME DEFAULT NULL);

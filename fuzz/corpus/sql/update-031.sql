@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX idx_kumimlgkangenreturn_001 ON t_kumi_mlg_kangen_return (KumiID);

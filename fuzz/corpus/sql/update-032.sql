@@ -1,0 +1,1 @@
+CREATE TABLE t_mlg_calc_method (MlgCalcMethodID		autoincrement(1, 1) PRIMARY KEY,MlgCalcMethodCode		VARCHAR(002) NOT NULL,MlgCalcMethodName		VARCHAR(050) NOT NULL,CreateDateTime			DATETIME NOT NULL,UpdateDateTime			DATETIME DEFAULT NULL);

@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_calc_method (MlgCalcMethodID, MlgCalcMethodCode, MlgCalcMethodName, CreateDateTime) VALUES (2, '02', 'カード毎に計算', now());

@@ -1,0 +1,1 @@
+CREATE TABLE t_kumi_mlg_calc_method (KumiMlgCalcMethodID	autoincrement(1, 1) PRIMARY KEY,MlgCalcMethodID		INTEGER NOT NULL,KumiID					INTEGER NOT NULL,CreateDateTime			DATETIME NOT NULL,UpdateDateTime			DATETIME DEFAULT NULL);

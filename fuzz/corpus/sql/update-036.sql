@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX idx_kumimlgccalcmethod_001 ON t_kumi_mlg_calc_method (KumiID);

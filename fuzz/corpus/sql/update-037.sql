@@ -1,0 +1,1 @@
+CREATE TABLE t_mlg_rate_type (MlgRateTypeID		autoincrement(1, 1) PRIMARY KEY,MlgRateTypeCode	VARCHAR(003) NOT NULL,MlgRateTypeName	VARCHAR(050) NOT NULL,CreateDateTime		DATETIME NOT NULL,UpdateDateTime		DATETIME DEFAULT NULL );

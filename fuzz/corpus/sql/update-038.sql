@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX idx_mlgratetype_001 ON t_mlg_rate_type ( MlgRateTypeName );

@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_rate_type(MlgRateTypeID, MlgRateTypeCode, MlgRateTypeName, CreateDateTime) VALUES (1,'01','割引・管理料なし',now())

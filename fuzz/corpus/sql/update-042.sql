@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_rate_type(MlgRateTypeID, MlgRateTypeCode, MlgRateTypeName, CreateDateTime) VALUES (4,'04','3.0%割引',now())

@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_rate_type(MlgRateTypeID, MlgRateTypeCode, MlgRateTypeName, CreateDateTime) VALUES (9,'09','8.0%割引',now())

@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_rate_type(MlgRateTypeID, MlgRateTypeCode, MlgRateTypeName, CreateDateTime) VALUES (10,'10','1.0%管理料',now())

@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_rate_type(MlgRateTypeID, MlgRateTypeCode, MlgRateTypeName, CreateDateTime) VALUES (11,'11','2.0%管理料',now())

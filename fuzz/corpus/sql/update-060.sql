@@ -1,0 +1,1 @@
+CREATE TABLE t_mlg_step_rate (MlgStepRateID		autoincrement(1, 1) PRIMARY KEY,MlgRateTypeID		INTEGER NOT NULL,LowerKingaku		INTEGER NOT NULL,UpperKingaku		INTEGER NOT NULL,MlgFeeRate			DOUBLE NOT NULL DEFAULT 0.0,MlgDiscountRate	DOUBLE NOT NULL DEFAULT 0.0,CreateDateTime		DATETIME NOT NULL,UpdateDateTime		DATETIME DEFAULT NULL );

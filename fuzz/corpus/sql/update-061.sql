@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX idx_mlgsteprate_001 ON t_mlg_step_rate ( MlgRateTypeID, LowerKingaku );

@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX idx_mlgsteprate_002 ON t_mlg_step_rate ( MlgRateTypeID, UpperKingaku );

@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_step_rate(MlgStepRateID, MlgRateTypeID, LowerKingaku, UpperKingaku, MlgFeeRate, MlgDiscountRate, CreateDateTime) VALUES (8,8,0,9999999,0,7,now())

@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_step_rate(MlgStepRateID, MlgRateTypeID, LowerKingaku, UpperKingaku, MlgFeeRate, MlgDiscountRate, CreateDateTime) VALUES (9,9,0,9999999,0,8,now())

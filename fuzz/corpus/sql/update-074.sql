@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_step_rate(MlgStepRateID, MlgRateTypeID, LowerKingaku, UpperKingaku, MlgFeeRate, MlgDiscountRate, CreateDateTime) VALUES (11,11,0,9999999,2,0,now())

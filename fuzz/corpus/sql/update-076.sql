@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_step_rate(MlgStepRateID, MlgRateTypeID, LowerKingaku, UpperKingaku, MlgFeeRate, MlgDiscountRate, CreateDateTime) VALUES (13,13,0,9999999,4,0,now())

@@ -1,0 +1,1 @@
+CREATE TABLE t_mlg_calc_taisyo (MlgCalcTaisyoID	autoincrement(1, 1) PRIMARY KEY,MlgCalcTaisyoCode	VARCHAR(003) NOT NULL,MlgCalcTaisyoName	VARCHAR(050) NOT NULL,CreateDateTime		DATETIME NOT NULL,UpdateDateTime		DATETIME DEFAULT NULL );

@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX idx_mlgcalctaisyo_001 ON t_mlg_calc_taisyo ( MlgCalcTaisyoName );

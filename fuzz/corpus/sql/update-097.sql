@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_calc_taisyo(MlgCalcTaisyoID, MlgCalcTaisyoCode, MlgCalcTaisyoName, CreateDateTime) VALUES (1,'01','利用金額',now())

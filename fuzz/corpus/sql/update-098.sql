@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_calc_taisyo(MlgCalcTaisyoID, MlgCalcTaisyoCode, MlgCalcTaisyoName, CreateDateTime) VALUES (2,'02','朝夕割引後',now())

@@ -1,0 +1,1 @@
+INSERT INTO t_mlg_calc_taisyo(MlgCalcTaisyoID, MlgCalcTaisyoCode, MlgCalcTaisyoName, CreateDateTime) VALUES (3,'03','後納金額',now())

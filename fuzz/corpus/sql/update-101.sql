@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX idx_mlgrate_001 ON t_mlg_rate ( KumiID, MlgKodanID );

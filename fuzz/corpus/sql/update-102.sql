@@ -1,0 +1,1 @@
+ALTER TABLE t_mlg_rate ADD CONSTRAINT fk_mlgrate_001 FOREIGN KEY (KumiID) REFERENCES t_kumi (KumiID);

@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX idx_mlgsavingrate_001 ON t_mlg_saving_rate ( KumiID, MlgKodanID );

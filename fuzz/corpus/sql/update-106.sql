@@ -1,0 +1,1 @@
+CREATE INDEX idx_mlgtoll_001 ON t_mlg_toll ( SeikyuMonth );

@@ -1,0 +1,1 @@
+CREATE INDEX idx_mlgtoll_003 ON t_mlg_toll ( MlgCardID );

@@ -1,0 +1,1 @@
+CREATE INDEX idx_mlgtoll_004 ON t_mlg_toll ( MlgCardNo );

@@ -1,0 +1,1 @@
+CREATE INDEX idx_mlgcardtotal_001 ON t_mlg_card_total ( SeikyuMonth );

@@ -1,0 +1,1 @@
+CREATE INDEX idx_mlgcardtotal_004 ON t_mlg_card_total ( MlgCardNo );

@@ -1,0 +1,1 @@
+CREATE INDEX idx_mlgcardseikyu_003 ON t_mlg_card_seikyu (MlgKodanID);

@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX unq_mlgcardseikyu_001 ON t_mlg_card_seikyu (MlgCardID, SeikyuMonth, MlgKodanID);

@@ -1,0 +1,1 @@
+CREATE INDEX idx_mlgsofuseikyu_001 ON t_mlg_sofu_seikyu (SofuID);

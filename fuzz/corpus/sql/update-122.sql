@@ -1,0 +1,1 @@
+ALTER TABLE t_mlg_sofu_seikyu ADD CONSTRAINT fk_mlgsofuseikyu_001 FOREIGN KEY (SofuID) REFERENCES t_sofu (SofuID);

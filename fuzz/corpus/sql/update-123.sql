@@ -1,0 +1,1 @@
+CREATE INDEX idx_mlgsofuseikyu_002 ON t_mlg_sofu_seikyu (SeikyuMonth);

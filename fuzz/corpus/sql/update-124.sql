@@ -1,0 +1,1 @@
+CREATE INDEX idx_mlgsofuseikyu_003 ON t_mlg_sofu_seikyu (MlgKodanID);

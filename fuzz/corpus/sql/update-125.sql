@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX unq_mlgsofuseikyu_001 ON t_mlg_sofu_seikyu (SofuID, SeikyuMonth, MlgKodanID);

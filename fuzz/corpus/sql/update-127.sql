@@ -1,0 +1,1 @@
+CREATE INDEX idx_mlgsofusaving_001 ON t_mlg_sofu_saving (SofuID);

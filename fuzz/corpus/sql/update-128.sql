@@ -1,0 +1,1 @@
+CREATE INDEX idx_mlgsofusaving_002 ON t_mlg_sofu_saving (SeikyuMonth);

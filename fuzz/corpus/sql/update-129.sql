@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX unq_mlgsofusaving_001 ON t_mlg_sofu_saving (SofuID, SeikyuMonth);

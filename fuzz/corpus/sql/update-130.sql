@@ -1,0 +1,1 @@
+CREATE TABLE t_mlg_own_card_seikyu (MlgOwnCardSeikyuID	autoincrement(1,1) PRIMARY KEY,MlgCardID			INTEGER NOT NULL,SeikyuMonth		VARCHAR(006) NOT NULL,MlgKodanID			INTEGER NOT NULL,AsayuKingaku		INTEGER NOT NULL,TaisyoKingaku		INTEGER NOT NULL,CreateDateTime		DATETIME NOT NULL,UpdateDateTime		DATETIME DEFAULT NULL );

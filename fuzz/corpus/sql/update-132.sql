@@ -1,0 +1,1 @@
+CREATE INDEX idx_mlgownuscrdsky_002 ON t_mlg_own_card_seikyu (SeikyuMonth);

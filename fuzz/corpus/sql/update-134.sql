@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX unq_mlgownuscrdsky_001 ON t_mlg_own_card_seikyu (MlgCardID, SeikyuMonth, MlgKodanID);

@@ -1,0 +1,1 @@
+CREATE INDEX idx_coveruchiwake_002 ON t_cover_uchiwake (SeikyuMonth);

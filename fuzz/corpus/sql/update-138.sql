@@ -1,0 +1,1 @@
+CREATE INDEX idx_coveruchiwake_003 ON t_cover_uchiwake (PrintTypeID);

@@ -1,0 +1,1 @@
+INSERT INTO t_db_ver (DBVerID,DBVerCode,DBPatchDate,UpdateDateTime ) VALUES (26,1.26,#2020/05/24#,now() );

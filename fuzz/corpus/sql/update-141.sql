@@ -1,0 +1,1 @@
+INSERT INTO t_db_ver_comment (DBVerID,DBVerComment,UpdateDateTime ) VALUES (26,'１．マイレージデータ追加',now() );
