@@ -705,7 +705,10 @@ void Store::createTable(const Statement& st) {
         t.keys.push_back(key);
         t.indexes.push_back(idx);
     }
-    if (t.indexes.size() > static_cast<std::size_t>(kMaxIndexes)) checkIndexLimit(t.name, 99);
+    if (t.indexes.size() > static_cast<std::size_t>(kMaxIndexes)) {
+        raise(hr::kUnspecified, 3626,
+              "The operation failed. There are too many indexes on table '" + t.name + "' (at most 32).");
+    }
     createSqliteTable(t, t.name);
     for (const auto& idx : t.indexes) createSqliteIndex(t, idx);
     saveTable(t);
