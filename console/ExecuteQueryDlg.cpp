@@ -103,6 +103,9 @@ void CExecuteQueryDlg::ExecuteQueries() {
         console::QueryRunOptions options;
         options.log = log.IsOpen() ? &log : nullptr;
         const console::QueryRunResult result = console::RunQueries(*connection, split.statements, options);
+        if (!log.IsOpen() || log.WriteFailed()) {
+            show(std::string(console::kLogNotWrittenText) + LogFilePath(), "", platform::MessageIcon::Warning);
+        }
         if (result.Committed()) {
             show("クエリ発行終了", "", platform::MessageIcon::None);
             return;

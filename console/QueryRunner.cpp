@@ -1,5 +1,6 @@
 #include "console/QueryRunner.h"
 
+#include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <stdexcept>
@@ -19,17 +20,24 @@ bool QueryLog::EnsureExists(const std::string& path) {
     return created.is_open();
 }
 
-QueryLog::QueryLog(const std::string& path) : stream_(path, std::ios::binary | std::ios::app) {}
+QueryLog::QueryLog(const std::string& path)
+    : path_(path), stream_(path, std::ios::binary | std::ios::app) {}
 
 void QueryLog::Append(const std::string& statement) {
     if (!stream_.is_open()) {
         return;
     }
+    std::error_code sizeError;
+    const std::uintmax_t sizeBefore = std::filesystem::file_size(path_, sizeError);
     stream_ << statement << '\n';
     stream_.flush();
     if (!stream_) {
+        // A full disk takes part of the line. Cut it off, so the log never
+        // ends in half a statement, and write no more: a log with a gap
+        // would misstate what ran.
         writeFailed_ = true;
-        stream_.clear();
+        stream_.close();
+        if (!sizeError) std::filesystem::resize_file(path_, sizeBefore, sizeError);
     }
 }
 

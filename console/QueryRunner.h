@@ -10,6 +10,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "console/QueryScript.h"
@@ -22,6 +23,10 @@ namespace console {
 // written as each one succeeds, before the commit, so a failed run leaves the
 // statements that ran before the failure in the log although they were
 // rolled back.
+// Told to the operator when the log could not be opened or a write to it
+// failed, followed by the log's path.
+inline constexpr std::string_view kLogNotWrittenText = "実行クエリの記録を書き込めませんでした： ";
+
 class QueryLog {
   public:
     // The program's full path with "実行クエリ保存.txt" appended, the
@@ -37,12 +42,14 @@ class QueryLog {
     explicit QueryLog(const std::string& path);
 
     bool IsOpen() const { return stream_.is_open(); }
-    // True once a write has failed; the run goes on regardless.
+    // True once a write has failed; the run goes on regardless. The log then
+    // keeps nothing of the failed statement and takes no more.
     bool WriteFailed() const { return writeFailed_; }
 
     void Append(const std::string& statement);
 
   private:
+    std::string path_;
     std::ofstream stream_;
     bool writeFailed_ = false;
 };

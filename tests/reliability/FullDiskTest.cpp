@@ -1,0 +1,132 @@
+// A full disk, as the file size limit of a real process makes it: the
+// backup copy, the restore's staging copy, the error log, the console's log
+// and the workbook each fail with their message, leave no partial file where
+// a good one was, and never touch the database.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Process.h"
+#include "UpdateFixture.h"
+#include "console/QueryRunner.h"
+
+namespace reliability {
+namespace {
+
+constexpr char kBackupFolder[] = "データベース更新前データ";
+constexpr char kBackupName[] = "hostver_1_25backup.mdb";
+
+// Every file below `folder` with its bytes, for a before-and-after compare.
+std::map<std::string, std::string> Files(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file())
+            files[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path());
+    }
+    return files;
+}
+
+// The program ended by itself, with failure, after showing `message`.
+void ExpectFailure(const ProcessResult& run, const std::string& message) {
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+}
+
+class FullDisk : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        database_ = folder_.Path() / "host.mdb";
+        fs::copy_file(updatetest::PristineSample(), database_);
+    }
+
+    ProcessResult RunLimited(rlim_t bytes, const std::vector<std::string>& arguments) {
+        std::vector<std::string> argv{VANTOLY_PATCH_BINARY, "--db", database_.string()};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        ProcessOptions options;
+        options.fileSizeLimit = bytes;
+        return RunProcess(argv, options);
+    }
+
+    void PlaceBackup(const std::string& bytes) {
+        fs::create_directories(folder_.Path() / kBackupFolder);
+        WriteFile(folder_.Path() / kBackupFolder / kBackupName, bytes);
+    }
+
+    testsupport::TempFolder folder_;
+    fs::path database_;
+};
+
+TEST_F(FullDisk, BackupCopyFailsAndTheUpdateDoesNotStart) {
+    const auto before = Files(folder_.Path());
+    const ProcessResult run = RunLimited(100 * 1024, {"--yes", "update"});
+    ExpectFailure(run, "コピーに失敗しました。");
+    EXPECT_EQ(run.err.find("更新してもよろしいですか"), std::string::npos) << "the update went on";
+    EXPECT_EQ(Files(folder_.Path()), before) << "a partial backup or a changed database";
+}
+
+TEST_F(FullDisk, RestoreStagingCopyFailsAndTheWorkingFileStays) {
+    // A backup that differs from the working file, so a swap would show.
+    const std::string backup = ReadFile(database_) + std::string(4096, '\0');
+    PlaceBackup(backup);
+    const auto before = Files(folder_.Path());
+    const ProcessResult run = RunLimited(100 * 1024, {"--yes", "restore"});
+    ExpectFailure(run, "バックアップファイルの復元に失敗しました。");
+    EXPECT_EQ(Files(folder_.Path()), before);
+}
+
+// The update's first statement cannot write its journal, and the error log
+// written about it cannot be written either: the message says so.
+TEST_F(FullDisk, ErrorLogThatCannotBeWrittenIsSaidAndLeavesNoPartialFile) {
+    PlaceBackup(ReadFile(database_));  // no copy: the update goes straight on
+    const auto before = Files(folder_.Path());
+    const ProcessResult run = RunLimited(200, {"--yes", "update"});
+    ExpectFailure(run, "エラーの記録を書き込めませんでした");
+    EXPECT_NE(run.err.find("Query :\nDROP TABLE"), std::string::npos) << "the statement is not named";
+    EXPECT_EQ(Files(folder_.Path()), before) << "a partial log or a changed database";
+}
+
+TEST_F(FullDisk, WorkbookThatCannotBeSavedLeavesTheEarlierOneInPlace) {
+    const fs::path out = folder_.Path() / "out";
+    fs::create_directory(out);
+    const ProcessResult good = RunLimited(RLIM_INFINITY, {"export-spec", out.string()});
+    ASSERT_EQ(good.exitStatus, 0) << good.err;
+    const auto before = Files(folder_.Path());
+    const ProcessResult run = RunLimited(20000, {"export-spec", out.string()});
+    ExpectFailure(run, "仕様書EXCELを作成できませんでした");
+    EXPECT_EQ(Files(folder_.Path()), before);
+}
+
+// The console's log is appended to, never replaced: on a full disk the
+// statements logged before stay whole and no half statement is left.
+TEST_F(FullDisk, ConsoleLogKeepsItsEarlierLinesWhole) {
+    const fs::path log = folder_.Path() / "VantolyPatch実行クエリ保存.txt";
+    const std::string earlier = "UPDATE t_kumi SET KumiName = 'a';\n";
+    WriteFile(log, earlier);
+    const std::string statement = "UPDATE t_kumi SET KumiName = '" + std::string(200, 'x') + "';";
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlim_t bytes = earlier.size() + 50;
+        const rlimit limit{bytes, bytes};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        console::QueryLog queryLog(log.string());
+        queryLog.Append(statement);
+        queryLog.Append("DELETE FROM t_kumi;");  // after a failure nothing more is written
+        ::_exit(queryLog.IsOpen() || !queryLog.WriteFailed() ? 1 : 0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failed write was not noticed";
+    EXPECT_EQ(ReadFile(log), earlier);
+}
+
+}  // namespace
+}  // namespace reliability
