@@ -1,0 +1,74 @@
+// Another process holds a write lock on the database while the update runs:
+// the database opens and reads (readers are not blocked), the first write is
+// refused, and the update ends through its database-error path with the
+// statement named in the report and in the error log, the file unchanged.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <string>
+
+#include "Process.h"
+#include "UpdateFixture.h"
+
+namespace reliability {
+namespace {
+
+// A write lock held by this (test) process through SQLite itself, as the
+// host application's own connection would hold it in a write transaction.
+class WriteLockHolder {
+  public:
+    explicit WriteLockHolder(const std::string& path) {
+        if (sqlite3_open_v2(path.c_str(), &handle_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+            sqlite3_exec(handle_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+            throw std::runtime_error("cannot lock " + path + ": " + sqlite3_errmsg(handle_));
+    }
+    ~WriteLockHolder() {
+        sqlite3_exec(handle_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(handle_);
+    }
+    WriteLockHolder(const WriteLockHolder&) = delete;
+    WriteLockHolder& operator=(const WriteLockHolder&) = delete;
+
+  private:
+    sqlite3* handle_ = nullptr;
+};
+
+TEST(LockedDatabase, UpdateFailsOnItsFirstWriteAndNamesTheStatement) {
+    testsupport::TempFolder folder;
+    const fs::path database = folder.Path() / "host.mdb";
+    fs::copy_file(updatetest::PristineSample(), database);
+    const std::string before = ReadFile(database);
+
+    ProcessResult run;
+    {
+        WriteLockHolder lock(database.string());
+        run = RunProcess({VANTOLY_PATCH_BINARY, "--db", database.string(), "--yes", "update"});
+    }
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_EQ(run.exitStatus, 1) << run.out << run.err;
+    EXPECT_NE(run.err.find("更新に失敗しました"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("--- 更新エラー内容 ---"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFile(database), before) << "the locked database was written";
+
+    // The error log beside the database names the refused statement.
+    const fs::path logFolder = folder.Path() / "DBErr";
+    ASSERT_TRUE(fs::is_directory(logFolder)) << run.err;
+    int logs = 0;
+    for (const auto& entry : fs::directory_iterator(logFolder)) {
+        ++logs;
+        const std::string log = ReadFile(entry.path());
+        EXPECT_NE(log.find("DROP TABLE "), std::string::npos) << log;
+    }
+    EXPECT_EQ(logs, 1);
+    // The backup taken under the lock is a whole copy of the 1.25 file.
+    const fs::path backup = folder.Path() / "データベース更新前データ" / "hostver_1_25backup.mdb";
+    ASSERT_TRUE(fs::exists(backup));
+    EXPECT_EQ(ReadFile(backup), before);
+    // Once the lock is gone the update completes.
+    const ProcessResult rerun = RunProcess({VANTOLY_PATCH_BINARY, "--db", database.string(), "--yes", "update"});
+    EXPECT_EQ(rerun.exitStatus, 0) << rerun.err;
+}
+
+}  // namespace
+}  // namespace reliability
