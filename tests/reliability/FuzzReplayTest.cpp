@@ -44,3 +44,48 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace reliability
+
+namespace reliability {
+namespace {
+
+// The statements the fuzzers found to end the program, through the query
+// command as an operator would give them: each must be refused with a
+// message and the program must end by itself.
+struct FatalStatementCase {
+    std::string name;
+    std::string script;
+};
+
+// A statement split into lines the console takes whole (it cuts longer ones).
+std::string InShortLines(const std::string& statement) {
+    std::string script;
+    for (std::size_t at = 0; at < statement.size(); at += 400) script += statement.substr(at, 400) + "\n";
+    return script;
+}
+
+class FoundByFuzzing : public ::testing::TestWithParam<FatalStatementCase> {};
+
+TEST_P(FoundByFuzzing, QueryCommandRefusesTheStatement) {
+    testsupport::TempFolder folder;
+    const std::string database = folder.Folder() + "fuzz.mdb";
+    const fs::path script = folder.Path() / "script.sql";
+    WriteFile(script, GetParam().script);
+    const ProcessResult run =
+        RunProcess({VANTOLY_PATCH_BINARY, "--db", database, "query", "--create", "-f", script.string()});
+    EXPECT_EQ(run.signal, 0) << "the program was ended by signal " << run.signal;
+    EXPECT_EQ(run.exitStatus, 1) << run.err;
+    EXPECT_NE(run.err.find("Description"), std::string::npos) << run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Engine, FoundByFuzzing,
+    ::testing::Values(
+        FatalStatementCase{"TypeSizeBeyondLong", "CREATE TABLE t (a VARCHAR(99999999999999999999));\n"},
+        FatalStatementCase{"AutoIncrementSeedBeyondLong",
+                           "CREATE TABLE t (a AUTOINCREMENT(99999999999999999999, 1));\n"},
+        FatalStatementCase{"DeeplyNestedParentheses",
+                           InShortLines("SELECT " + std::string(5000, '(') + "1" + std::string(5000, ')') + ";")}),
+    [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace reliability

@@ -1,0 +1,129 @@
+// Table and column names with blanks, quotes, brackets, semicolons and
+// non-ASCII letters, and statement texts that try to smuggle in a second
+// statement: the viewer's commands, the creation-statement generator and the
+// workbook answer with a result or a clear message, never crash, and never
+// change the database they only read.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Process.h"
+#include "UpdateFixture.h"
+
+namespace reliability {
+namespace {
+
+// Made through the engine directly: the console would cut a statement at
+// the ";" inside a bracketed name.
+const std::vector<std::string> kHostileTables = {
+    "CREATE TABLE [t blank] ([col blank] TEXT(10), [列 名] LONG)",
+    "CREATE TABLE [t'quote] ([c'q] TEXT(10))",
+    "CREATE TABLE [t\"dq] ([c\"dq] LONG)",
+    "CREATE TABLE [t;semi] ([c;s] TEXT(10))",
+    "CREATE TABLE [t(paren)] ([x) FROM t_db_ver;--] LONG)",
+    "CREATE TABLE [日本語テーブル] ([項目] TEXT(10))",
+    "INSERT INTO [日本語テーブル] VALUES ('値')",
+    "CREATE TABLE [t_a UNION SELECT DBVerCode FROM t_db_ver] ([x] LONG)",
+};
+
+const std::vector<std::string> kNamesAsked = {
+    "t blank", "t'quote", "t\"dq", "t;semi", "t(paren)", "日本語テーブル",
+    "t_a UNION SELECT DBVerCode FROM t_db_ver",
+    // Names no table has: refused by the table list before any statement.
+    "t_db_ver]; DROP TABLE [t_db_ver", "t_db_ver; DELETE FROM t_db_ver", "[t_db_ver]", "",
+};
+
+class HostileNames : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        folder_ = new testsupport::TempFolder;
+        database_ = new std::string(folder_->Folder() + "host.mdb");
+        fs::copy_file(updatetest::PristineSample(), *database_);
+        auto connection = engine::Connection::create();
+        connection->Open(updatetest::JetConnectionText(*database_));
+        for (const std::string& statement : kHostileTables) connection->Execute(statement, nullptr, -1);
+        connection->Close();
+    }
+    static void TearDownTestSuite() {
+        delete database_;
+        delete folder_;
+    }
+
+    // Runs a read-only command; it must end by itself, say why when it
+    // fails, and leave the file as it was.
+    static ProcessResult ReadOnly(const std::vector<std::string>& arguments) {
+        const std::string before = ReadFile(*database_);
+        std::vector<std::string> argv{VANTOLY_PATCH_BINARY, "--db", *database_};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        const ProcessResult run = RunProcess(argv);
+        const std::string label = arguments.front() + " " + arguments.back();
+        EXPECT_EQ(run.signal, 0) << label;
+        EXPECT_TRUE(run.exitStatus == 0 || run.exitStatus == 1) << label << ": " << run.exitStatus;
+        if (run.exitStatus != 0) {
+            EXPECT_FALSE(run.err.empty()) << label << ": failed without a message";
+        }
+        EXPECT_EQ(ReadFile(*database_), before) << label << " changed the database";
+        return run;
+    }
+
+    static testsupport::TempFolder* folder_;
+    static std::string* database_;
+};
+
+testsupport::TempFolder* HostileNames::folder_ = nullptr;
+std::string* HostileNames::database_ = nullptr;
+
+TEST_F(HostileNames, ViewerAndGeneratorCommandsAnswerEveryName) {
+    ReadOnly({"tables", "--all"});
+    for (const std::string& name : kNamesAsked) {
+        ReadOnly({"show", name});
+        ReadOnly({"create-query", name});
+    }
+}
+
+TEST_F(HostileNames, NonAsciiTableShowsItsRows) {
+    const ProcessResult shown = ReadOnly({"show", "日本語テーブル"});
+    EXPECT_EQ(shown.exitStatus, 0) << shown.err;
+    EXPECT_NE(shown.out.find("値"), std::string::npos) << shown.out;
+}
+
+// A table whose name reads as the rest of a statement must not turn the
+// grid's query into another one: its grid shows its own (empty) rows, not
+// the version table's.
+TEST_F(HostileNames, TableNamedLikeAStatementDoesNotReadAnotherTable) {
+    const ProcessResult shown = ReadOnly({"show", "t_a UNION SELECT DBVerCode FROM t_db_ver"});
+    EXPECT_EQ(shown.out.find("1.25"), std::string::npos) << shown.out;
+}
+
+TEST_F(HostileNames, WorkbookTakesEveryName) {
+    testsupport::TempFolder out;
+    const ProcessResult exported = ReadOnly({"export-spec", out.Folder()});
+    (void)exported;
+}
+
+// One statement per execution: a second statement after a ";" is refused
+// with the first, never run.
+TEST_F(HostileNames, EngineRunsNoSecondStatement) {
+    testsupport::TempFolder folder;
+    const std::string path = folder.Folder() + "host.mdb";
+    fs::copy_file(updatetest::PristineSample(), path);
+    auto connection = engine::Connection::create();
+    connection->Open(updatetest::JetConnectionText(path));
+    const std::string count = "SELECT COUNT(*) FROM t_db_ver";
+    const auto rowsBefore = connection->Execute(count, nullptr, -1)->Collect(0L).intValue();
+    for (const char* text :
+         {"SELECT * FROM t_db_ver; DELETE FROM t_db_ver", "DELETE FROM t_db_ver WHERE 1=0; DELETE FROM t_db_ver",
+          "SELECT * FROM [t_db_ver]; DROP TABLE t_db_ver;", "UPDATE t_db_ver SET DBVerCode = 9 WHERE 1=0;;"}) {
+        try {
+            connection->Execute(text, nullptr, -1);
+        } catch (const engine::ComError&) {
+            // Refusing the text is as good as running only its first statement.
+        }
+        EXPECT_EQ(connection->Execute(count, nullptr, -1)->Collect(0L).intValue(), rowsBefore) << text;
+    }
+}
+
+}  // namespace
+}  // namespace reliability
