@@ -52,6 +52,10 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
               "The record cannot be deleted or changed because table '" +
                   after(message, "VXFK:3200:") + "' includes related records.");
     }
+    if (startsWith(message, "VXNULL:")) {
+        raise(hr::kUnspecified, 3058,
+              "Index or primary key cannot contain a Null value (index '" + after(message, "VXNULL:") + "').");
+    }
     if (startsWith(message, "VXARG:")) {
         raise(hr::kSyntax, 5, "Invalid procedure call or argument: " + after(message, "VXARG:") + where + ".");
     }

@@ -428,10 +428,34 @@ void Store::createSqliteIndex(const StoredTable& t, const StoredIndex& idx) {
     }
     sql += ")";
     exec(sql);
+    if (idx.disallowNull) {
+        // WITH DISALLOW NULL: no row may leave an indexed field empty.
+        auto anyNull = [&](const std::string& row) {
+            std::string any;
+            for (std::size_t i = 0; i < idx.columns.size(); ++i) {
+                any += std::string(i ? " OR " : "") + row + "." + quoteIdent(idx.columns[i]) + " IS NULL";
+            }
+            return any;
+        };
+        Stmt existing(db_, "SELECT 1 FROM " + quoteIdent(t.name) + " AS n WHERE " + anyNull("n") + " LIMIT 1");
+        if (existing.step()) {
+            raise(hr::kUnspecified, 3058,
+                  "Index or primary key cannot contain a Null value: rows of table '" + t.name +
+                      "' leave a field of index '" + idx.name + "' empty.");
+        }
+        for (const char* event : {"INSERT", "UPDATE"}) {
+            exec("CREATE TRIGGER " + quoteIdent("vxnn:" + t.name + ":" + idx.name + ":" + event) + " BEFORE " + event +
+                 " ON " + quoteIdent(t.name) + " FOR EACH ROW WHEN " + anyNull("NEW") + " BEGIN SELECT RAISE(ABORT, " +
+                 quoteText("VXNULL:" + idx.name) + "); END");
+        }
+    }
 }
 
 void Store::dropSqliteIndex(const std::string& table, const std::string& index) {
     exec("DROP INDEX IF EXISTS " + quoteIdent(sqliteIndexName(table, index)));
+    for (const char* event : {"INSERT", "UPDATE"}) {
+        exec("DROP TRIGGER IF EXISTS " + quoteIdent("vxnn:" + table + ":" + index + ":" + event));
+    }
 }
 
 void Store::createKeyTriggers(const std::string& table, const StoredKey& key) {

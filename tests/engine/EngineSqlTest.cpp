@@ -272,6 +272,17 @@ TEST_F(SqlTest, AlterTableKeepsRowsAndRelationships) {
     EXPECT_EQ(fields->Item(fields->Count() - 1).Name(), "Code");  // added last, physically
 }
 
+TEST_F(SqlTest, IndexOptions) {
+    EXPECT_EQ(refused("CREATE UNIQUE INDEX uq_code ON emp (Grade) WITH DISALLOW NULL").jetError(), 3058);
+    exec("UPDATE emp SET Grade = 9 WHERE Grade IS NULL");
+    exec("CREATE UNIQUE INDEX uq_code ON emp (Grade) WITH DISALLOW NULL");
+    EXPECT_EQ(refused("INSERT INTO emp (DeptID) VALUES (1)").jetError(), 3058);
+    EXPECT_EQ(refused("UPDATE emp SET Grade = NULL WHERE EmpID = 1").jetError(), 3058);
+    EXPECT_EQ(refused("UPDATE emp SET Grade = 1 WHERE EmpID = 1").jetError(), 3022);
+    exec("DROP INDEX uq_code ON emp");
+    EXPECT_EQ(exec("UPDATE emp SET Grade = NULL WHERE EmpID = 1"), 1);
+}
+
 TEST_F(SqlTest, CounterWithSeedAndStep) {
     exec("CREATE TABLE seq (ID COUNTER(100, 5) PRIMARY KEY, Label TEXT(5))");
     exec("INSERT INTO seq (Label) VALUES ('a')");
