@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -44,7 +45,7 @@ struct ProcessOptions {
     std::optional<rlim_t> fileSizeLimit;            // RLIMIT_FSIZE in the child
     std::optional<std::chrono::microseconds> killAfter;  // SIGKILL once this has passed
     std::string input;                              // standard input
-    std::vector<std::string> environment;           // "NAME=value" added to the child's
+    std::vector<std::string> environment;           // "NAME=value" set in the child's
 };
 
 struct ProcessResult {
@@ -69,9 +70,19 @@ inline ProcessResult RunProcess(const std::vector<std::string>& arguments,
     std::vector<char*> argv;
     for (std::string& argument : argvStrings) argv.push_back(argument.data());
     argv.push_back(nullptr);
+    // Each run has a runtime folder of its own, so the program's one-instance
+    // lock never makes tests that run side by side refuse each other.
+    std::vector<std::string> overrides = options.environment;
+    overrides.push_back("XDG_RUNTIME_DIR=" + io.Path().string());
     std::vector<std::string> envStrings;
-    for (char** variable = environ; *variable != nullptr; ++variable) envStrings.push_back(*variable);
-    envStrings.insert(envStrings.end(), options.environment.begin(), options.environment.end());
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        const std::string entry = *variable;
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        const bool overridden = std::any_of(overrides.begin(), overrides.end(),
+                                            [&](const std::string& o) { return o.starts_with(name); });
+        if (!overridden) envStrings.push_back(entry);
+    }
+    envStrings.insert(envStrings.end(), overrides.begin(), overrides.end());
     std::vector<char*> envp;
     for (std::string& variable : envStrings) envp.push_back(variable.data());
     envp.push_back(nullptr);
