@@ -103,6 +103,11 @@ int RunWindowCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, con
         dialog.updateReportPresenter = [&err](const std::string& report) {
             err << "--- 更新エラー内容 ---\n" << report << "\n--- end ---\n";
         };
+        if (!dialog.updateButton()->isEnabled()) {
+            err << "VantolyPatch: the update button is disabled: the database is not open ("
+                << dialog.windowTitle().toStdString() << ")\n";
+            return cli::kExitFailed;
+        }
         const std::string before = dialog.target.VersionText;
         dialog.OnUpdateCommand();
         out << "version\t" << dialog.target.VersionText << "\n";

@@ -2,6 +2,7 @@
 // SQLite text from the parse, so nothing the parser did not understand ever
 // reaches SQLite, and DDL becomes a description the catalog store carries out.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <set>
@@ -277,7 +278,14 @@ private:
     }
 
     // ------------------------------------------------------------- expressions
-    Expr expr() { return orExpr(); }
+    // Every nesting (parentheses, subqueries, NOT chains) passes through
+    // here; a limit keeps a hostile statement from exhausting the stack.
+    Expr expr() {
+        if (++nesting_ > kMaxNesting) fail(3075, "The expression is nested too deeply");
+        Expr e = orExpr();
+        --nesting_;
+        return e;
+    }
 
     Expr orExpr() {
         Expr left = xorExpr();
@@ -305,7 +313,9 @@ private:
     }
     Expr notExpr() {
         if (acceptWord("NOT")) {
+            if (++nesting_ > kMaxNesting) fail(3075, "The expression is nested too deeply");
             Expr inner = notExpr();
+            --nesting_;
             return {"(NOT " + inner.sql + ")", {}};
         }
         return comparison();
@@ -411,10 +421,17 @@ private:
     }
     Expr unary() {
         if (acceptSym("-")) {
+            if (++nesting_ > kMaxNesting) fail(3075, "The expression is nested too deeply");
             Expr inner = unary();
+            --nesting_;
             return {"(-" + inner.sql + ")", inner.hint.kind == ResultKind::ColumnOf ? ResultHint{} : inner.hint};
         }
-        if (acceptSym("+")) return unary();
+        if (acceptSym("+")) {
+            if (++nesting_ > kMaxNesting) fail(3075, "The expression is nested too deeply");
+            Expr inner = unary();
+            --nesting_;
+            return inner;
+        }
         return power();
     }
     Expr power() {
@@ -549,6 +566,7 @@ private:
     // ------------------------------------------------------------------ SELECT
     std::string selectStatement(bool top) {
         ++depth_;
+        if (depth_ > kMaxNesting) fail(3075, "The statement nests its queries too deeply");
         std::string limit;
         std::string out = selectCore(top && depth_ == 1, limit);
         while (isWord("UNION")) {
@@ -680,9 +698,11 @@ private:
 
     std::string tablePrimary(bool collect) {
         if (acceptSym("(")) {
+            if (++nesting_ > kMaxNesting) fail(3075, "The FROM clause is nested too deeply");
             if (isWord("SELECT")) {
                 std::string sub = selectStatement(false);
                 expectSym(")");
+                --nesting_;
                 acceptWord("AS");
                 std::string alias = name("an alias for the subquery");
                 if (collect) st_.sources.push_back({"", alias});
@@ -690,6 +710,7 @@ private:
             }
             std::string inner = joinExpr(collect);
             expectSym(")");
+            --nesting_;
             return "(" + inner + ")";
         }
         std::string table = tableName();
@@ -786,8 +807,12 @@ private:
         if (t.kind != Tok::Number || t.text.find_first_of(".eE") != std::string::npos) {
             fail(errorNumber_, "Expected a whole number");
         }
+        long v = 0;
+        const auto [end, error] = std::from_chars(t.text.data(), t.text.data() + t.text.size(), v);
+        if (error != std::errc() || end != t.text.data() + t.text.size() || v > 2147483647L) {
+            fail(errorNumber_, "The number " + t.text + " is too large");
+        }
         next();
-        long v = std::stol(t.text);
         return negative ? -v : v;
     }
 
@@ -1100,6 +1125,8 @@ private:
     std::size_t pos_ = 0;
     Statement st_;
     int depth_ = 0;
+    int nesting_ = 0;
+    static constexpr int kMaxNesting = 200;
     bool starSeen_ = false;
     int errorNumber_ = 3075;
     std::vector<ConstraintDef> pendingConstraints_;

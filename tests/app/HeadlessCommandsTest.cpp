@@ -92,6 +92,9 @@ TEST(HeadlessNoDatabase, StatusSaysSoAndFails) {
     RunResult status = RunPatch({"--registry", registry, "status"});
     EXPECT_EQ(status.exitStatus, 1);
     EXPECT_NE(status.out.find("title\tデータベースが選択されてません"), std::string::npos) << status.out;
+    RunResult update = RunPatch({"--registry", registry, "--yes", "update"});
+    EXPECT_EQ(update.exitStatus, 1);
+    EXPECT_NE(update.err.find("the update button is disabled"), std::string::npos) << update.err;
 }
 
 }  // namespace
