@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEnterEvent>
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QIcon>
 #include <QImage>
@@ -44,8 +45,13 @@ QPixmap CButtonST::GreyIcon(const QPixmap& icon) {
 QFont CButtonST::OwnFont() {
     QFont font;
     font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("VL PGothic"), QStringLiteral("VL Gothic")});
-    font.setPixelSize(14);
     font.setWeight(QFont::Medium);  // 500
+    // A font height of 14 names the character cell (ascent plus descent), as
+    // Windows reads a positive height, so the letters themselves are smaller.
+    for (int pixels = 14; pixels > 6; --pixels) {
+        font.setPixelSize(pixels);
+        if (QFontMetrics(font).height() <= 14) break;
+    }
     return font;
 }
 
@@ -192,11 +198,23 @@ void CButtonST::paintEvent(QPaintEvent*) {
         } else {
             painter.drawPixmap(left, top, icon);
         }
-        captionArea.setLeft(kImageOrigin + size.width() + kImageOrigin);
+        captionArea.setLeft(size.width() + kImageOrigin);
     }
 
     if (!text().isEmpty()) {
-        painter.setFont(font());
+        // The fonts here run wider than the ones the layout was drawn for:
+        // rather than break a line of the caption in two, draw it smaller.
+        QFont captionFont = font();
+        const QStringList lines = text().split(QLatin1Char('\n'));
+        auto fits = [&](const QFont& f) {
+            const QFontMetrics metrics(f);
+            for (const QString& line : lines) {
+                if (metrics.horizontalAdvance(line) > captionArea.width() - 2) return false;
+            }
+            return true;
+        };
+        while (!fits(captionFont) && captionFont.pixelSize() > 8) captionFont.setPixelSize(captionFont.pixelSize() - 1);
+        painter.setFont(captionFont);
         const QRect area = captionArea.translated(offset, offset);
         const int flags = Qt::AlignCenter | Qt::TextWordWrap;
         if (disabled) {

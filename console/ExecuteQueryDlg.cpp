@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <QFontMetrics>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <fstream>
@@ -35,8 +36,11 @@ CExecuteQueryDlg::CExecuteQueryDlg(ConsoleContext context, QWidget* parent)
     edit_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     edit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QFont editFont = platform::DialogFont(QStringLiteral("ＭＳ Ｐゴシック"), 10);
-    editFont.setPixelSize(15);
     editFont.setWeight(QFont::Medium);
+    for (int pixels = 15; pixels > 6; --pixels) {  // height 15: the character cell, as Windows reads it
+        editFont.setPixelSize(pixels);
+        if (QFontMetrics(editFont).height() <= 15) break;
+    }
     edit_->setFont(editFont);
 
     auto button = [&](const char* id, const char* text, int y) {
