@@ -131,7 +131,8 @@ int RunWindowCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, con
         case cli::Command::kExportSpec:
             return runViewerCommand(dialog, line, boxes, out, err);
         default:
-            err << "VantolyPatch: this command is not available yet\n";
+            // status, query and the window itself are handled by the callers.
+            err << "VantolyPatch: this command does not run through the window\n";
             return cli::kExitBadArguments;
     }
 }
