@@ -161,7 +161,7 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
         << "  tables [--all]     the viewer's table list (dated tables grouped unless --all)\n"
         << "  show TABLE [--limit N]  the viewer's grid copy text for TABLE (default 500 rows)\n"
         << "  create-query TABLE the table-creation statement of TABLE\n"
-        << "  export-spec DIR    the table spec-sheet workbook (仕様書) into DIR\n"
+        << "  export-spec DIR    the table definition workbook (仕様書) into DIR\n"
         << "  query [--create] [-f FILE]\n"
         << "                     runs the statements of FILE (standard input when FILE is absent\n"
         << "                     or \"-\") on the --db database, all in one transaction. Lines\n"

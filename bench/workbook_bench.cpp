@@ -1,4 +1,4 @@
-// Times the spec-sheet workbook export on a large schema: the catalog
+// Times the table definition workbook (仕様書) export on a large schema: the catalog
 // read and the workbook writing, as the viewer's output command runs them.
 //
 //   workbook_bench [tables]    (default 300 tables of 30 columns, 5 indexes,

@@ -1,7 +1,7 @@
 // The structure of the target database's tables as the viewer describes it:
 // columns with type, size and key role, indexes and foreign keys. Filled by
 // ReadCatalog (CatalogReader.h), read by the table-creation query and the
-// spec-sheet workbook.
+// table definition workbook (仕様書).
 #pragma once
 
 #include <map>

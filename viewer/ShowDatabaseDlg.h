@@ -1,6 +1,6 @@
 // The database viewer: the table list, the records of the selected table in
 // a grid, the grid copied as text, the table-creation statement and the
-// table spec-sheet workbook (仕様書). It runs on the main window's session.
+// table definition workbook (仕様書). It runs on the main window's session.
 #pragma once
 
 #include <QAbstractTableModel>

@@ -1,4 +1,4 @@
-// The table spec-sheet workbook (仕様書): an index sheet linking to one formatted
+// The table definition workbook (仕様書): an index sheet linking to one formatted
 // sheet per table, describing its fields, indexes and foreign keys. Knows
 // the schema model and the file system, nothing of windows.
 #pragma once

@@ -1,5 +1,5 @@
 // The viewer's output command: the operator picks a folder, the model is read
-// afresh and the spec-sheet workbook is written below that folder.
+// afresh and the table definition workbook (仕様書) is written below that folder.
 #pragma once
 
 #include <functional>
