@@ -1,5 +1,6 @@
 #include "db/DatabaseSession.h"
 
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 #include <utility>
@@ -253,29 +254,12 @@ void DatabaseSession::OpenTableRecordset(const std::string& table,
     recordset->Close();
 }
 
+// The table's field list, searched: the same probe, the same failure box,
+// and after a failure the answer from the names read until then.
 int DatabaseSession::ColumnExists(const std::string& table, const std::string& column) {
-    if (TableExists(table) != 1) {
-        return 0;
-    }
-    int answer = 0;
-    auto failure = FailureText(
-        [&] {
-            if (!SessionIsOpen()) {
-                return;
-            }
-            OpenTableRecordset(table, [&](const engine::Fields& fields) {
-                for (long position = 0; position < fields.Count(); ++position) {
-                    if (fields.Item(position).Name() == column) {
-                        answer = 1;
-                    }
-                }
-            });
-        },
-        kProbeUnknownErrorText);
-    if (failure) {
-        ShowErrorReport(*failure);
-    }
-    return answer;
+    std::vector<std::string> fields;
+    ListFieldNames(table, fields);
+    return std::find(fields.begin(), fields.end(), column) != fields.end() ? 1 : 0;
 }
 
 void DatabaseSession::ListFieldNames(const std::string& table, std::vector<std::string>& list) {
