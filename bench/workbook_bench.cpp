@@ -1,5 +1,8 @@
 // Times the table definition workbook (仕様書) export on a large schema: the catalog
 // read and the workbook writing, as the viewer's output command runs them.
+// The peer is libxlsxwriter writing the same texts into a workbook of the
+// same sheets and rows, without looks, merges or links; the export is to
+// stay within 3 times the peer.
 //
 //   workbook_bench [tables]    (default 300 tables of 30 columns, 5 indexes,
 //                               3 foreign keys each)
@@ -9,6 +12,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <xlsxwriter.h>
 
 #include <chrono>
 #include <cstdio>
@@ -110,6 +114,105 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The peers: libxlsxwriter writing each table's field, index and
+// foreign-key texts, one sheet per table after an index sheet of names.
+// Plain: the texts in plain cells. Same shape: as the export lays them out,
+// every row 33 cells wide with a look, merged in the blocks' spans, the
+// template's ten rows and a link back on each sheet.
+enum class PeerShape { Plain, Same };
+
+double PeerSeconds(const viewer::TableMap& tableMap, const std::vector<std::string>& tableList,
+                   const std::string& path, PeerShape shape) {
+    const auto start = std::chrono::steady_clock::now();
+    lxw_workbook* workbook = workbook_new(path.c_str());
+    lxw_worksheet* index = workbook_add_worksheet(workbook, "index");
+    lxw_format* look[4];
+    for (lxw_format*& format : look) {
+        format = workbook_add_format(workbook);
+        format_set_border(format, LXW_BORDER_THIN);
+    }
+    format_set_bg_color(look[1], 0x339966);
+    format_set_bg_color(look[2], 0xCCFFCC);
+    format_set_bold(look[3]);
+    const std::vector<std::pair<int, int>> kFieldSpans = {{0, 0},   {1, 4},   {5, 7},   {8, 10},
+                                                          {11, 12}, {13, 15}, {16, 17}, {18, 21},
+                                                          {22, 25}, {26, 32}};
+    const std::vector<std::pair<int, int>> kIndexSpans = {
+        {0, 0}, {1, 10}, {11, 26}, {27, 29}, {30, 32}};
+    const std::vector<std::pair<int, int>> kKeySpans = {{0, 0},   {1, 5},   {6, 12},
+                                                        {13, 18}, {19, 24}, {25, 32}};
+    lxw_row_t indexRow = 0;
+    for (const std::string& entry : tableList) {
+        const auto found = tableMap.find(entry);
+        if (found == tableMap.end()) continue;
+        const viewer::CDataADOXTable& table = *found->second;
+        worksheet_write_string(index, indexRow++, 1, table.name.c_str(), nullptr);
+        lxw_worksheet* sheet =
+            workbook_add_worksheet(workbook, viewer::SheetNameOf(table.name).c_str());
+        lxw_row_t row = 10;
+        const std::vector<std::pair<int, int>>* spans = &kFieldSpans;
+        auto write = [&](std::initializer_list<std::string> texts) {
+            if (shape == PeerShape::Plain) {
+                lxw_col_t column = 0;
+                for (const std::string& text : texts) {
+                    worksheet_write_string(sheet, row, column++, text.c_str(), nullptr);
+                }
+            } else {
+                auto text = texts.begin();
+                for (const auto& [first, last] : *spans) {
+                    const char* value = text != texts.end() ? (text++)->c_str() : "";
+                    lxw_format* format = look[first == 0 ? 1 : 2];
+                    if (first == last) {
+                        worksheet_write_string(sheet, row, static_cast<lxw_col_t>(first), value,
+                                               format);
+                    } else {
+                        worksheet_merge_range(sheet, row, static_cast<lxw_col_t>(first), row,
+                                              static_cast<lxw_col_t>(last), value, format);
+                    }
+                }
+            }
+            ++row;
+        };
+        if (shape == PeerShape::Same) {
+            worksheet_set_column(sheet, 0, 255, 3.63, look[0]);
+            for (lxw_row_t templateRow = 0; templateRow < 10; ++templateRow) {
+                if (templateRow == 4 || templateRow == 8) continue;
+                for (lxw_col_t column = 0; column < 33; column += 3) {
+                    worksheet_merge_range(sheet, templateRow, column, templateRow, column + 2,
+                                          column == 0 ? "テーブル仕様書" : "", look[3]);
+                }
+            }
+            worksheet_write_url_opt(sheet, 2, 5, "internal:'index'!A1", look[3], table.name.c_str(),
+                                    "index");
+        }
+        write({"テーブル仕様書", table.name});
+        for (std::size_t at = 0; at < table.columns.size(); ++at) {
+            const viewer::CDataColumn& c = table.columns[at];
+            write({std::to_string(at + 1), c.name, c.typeName, c.sizeText, c.defaultText,
+                   c.requiredText, c.keyKind});
+        }
+        row += 2;
+        spans = &kIndexSpans;
+        write({"№", "インデックス名", "フィールド名", "カラム シーケンス", "固有"});
+        for (std::size_t at = 0; at < table.indexes.size(); ++at) {
+            const viewer::CDataIndex& i = table.indexes[at];
+            write({std::to_string(at + 1), i.name, i.columnList, i.sequenceText, i.uniqueText});
+        }
+        row += 2;
+        spans = &kKeySpans;
+        write({"№", "フィールド名", "外部キー", "参照テーブル", "参照フィールド名", "説明"});
+        for (std::size_t at = 0; at < table.foreignKeys.size(); ++at) {
+            const viewer::CDataForeignKey& k = table.foreignKeys[at];
+            write(
+                {std::to_string(at + 1), k.columnName, k.keyName, k.relatedTable, k.relatedColumn});
+        }
+    }
+    if (workbook_close(workbook) != LXW_NO_ERROR) {
+        std::fprintf(stderr, "the peer could not write %s\n", path.c_str());
+    }
+    return SecondsSince(start);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -161,10 +264,20 @@ int main(int argc, char** argv) {
     }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
+    const double plainSeconds =
+        PeerSeconds(tableMap, tableList, target.PathName + "plain.xlsx", PeerShape::Plain);
+    const double sameSeconds =
+        PeerSeconds(tableMap, tableList, target.PathName + "same.xlsx", PeerShape::Same);
     std::printf("tables %zu, columns %ld, indexes %ld, foreign keys %ld, data rows %ld\n",
                 tableMap.size(), columns, indexes, foreignKeys, progress.rows);
     std::printf("catalog read %.3f s, workbook %.3f s, export %.3f s (target 0.5 s)\n", readSeconds,
                 totalSeconds - readSeconds, totalSeconds);
+    std::printf(
+        "peer libxlsxwriter, workbook of the same shape %.3f s: export / peer %.2fx "
+        "(target 3x)\n",
+        sameSeconds, totalSeconds / sameSeconds);
+    std::printf("peer libxlsxwriter, the same texts in plain cells %.3f s: export / peer %.2fx\n",
+                plainSeconds, totalSeconds / plainSeconds);
     std::printf("workbook %.1f MB, peak memory %.1f MB (target 100 MB)\n",
                 static_cast<double>(std::filesystem::file_size(path)) / 1e6,
                 static_cast<double>(usage.ru_maxrss) / 1024.0);

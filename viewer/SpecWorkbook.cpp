@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#include <xlsxwriter.h>
 
 #include <cerrno>
 #include <compare>
@@ -15,50 +14,38 @@
 #include <span>
 
 #include "viewer/GridText.h"
+#include "xlsx/Workbook.h"
 
 namespace viewer {
 namespace {
 
 // ---------------------------------------------------------------------------
-// Library errors
-// ---------------------------------------------------------------------------
-
-void Check(lxw_error code, const char* action) {
-    if (code != LXW_NO_ERROR) {
-        throw WorkbookError(WorkbookLibraryErrorText(code, action));
-    }
-}
-
-// ---------------------------------------------------------------------------
 // Cell styles
 // ---------------------------------------------------------------------------
 
-constexpr lxw_color_t kAutomatic = LXW_COLOR_UNSET;
-constexpr lxw_color_t kLightGreen = 0xCCFFCC;
-constexpr lxw_color_t kHeaderGreen = 0x339966;
-constexpr lxw_color_t kWhite = 0xFFFFFF;
-constexpr lxw_color_t kBlue = 0x3366FF;
-constexpr lxw_color_t kOrange = 0xFFCC00;
-constexpr lxw_color_t kBlack = LXW_COLOR_BLACK;  // 0 would read as "automatic"
+using Color = std::uint32_t;  // 0xRRGGBB
+constexpr Color kAutomatic = 0xFFFFFFFF;
+constexpr Color kLightGreen = 0xCCFFCC;
+constexpr Color kHeaderGreen = 0x339966;
+constexpr Color kWhite = 0xFFFFFF;
+constexpr Color kBlue = 0x3366FF;
+constexpr Color kOrange = 0xFFCC00;
+constexpr Color kBlack = 0x000000;
 
 constexpr const char* kTableSheetFont = "ＭＳ 明朝";
 
-enum class Edge : std::uint8_t {
-    None = LXW_BORDER_NONE,
-    Thin = LXW_BORDER_THIN,
-    Thick = LXW_BORDER_THICK,
-};
-
-enum class Align : std::uint8_t { General, Left, Center };
+using xlsx::Align;
+using xlsx::Edge;
+using xlsx::StyleId;
 
 struct CellStyle {
     bool tableSheetFont = false;  // the table sheets' font, with shrink-to-fit
     double fontSize = 11;
     bool bold = false;
     bool italic = false;
-    lxw_color_t fontColor = kAutomatic;
-    lxw_color_t fillColor = kAutomatic;  // no fill when automatic
-    bool grayPattern = false;            // the fill as an 8 % grey pattern over fillColor
+    Color fontColor = kAutomatic;
+    Color fillColor = kAutomatic;  // no fill when automatic
+    bool grayPattern = false;      // the fill as an 8 % grey pattern over fillColor
     Align align = Align::General;
     Edge left = Edge::None;
     Edge top = Edge::None;
@@ -70,48 +57,42 @@ struct CellStyle {
     void SetAllEdges(Edge edge) { left = top = right = bottom = edge; }
 };
 
-// One library format per distinct style, created on first use.
+// One workbook style per distinct cell style.
 class FormatCache {
   public:
-    explicit FormatCache(lxw_workbook* workbook) : workbook_(workbook) {}
+    explicit FormatCache(xlsx::Workbook& workbook) : workbook_(workbook) {}
 
-    lxw_format* Get(const CellStyle& style) {
-        const auto found = formats_.find(style);
-        if (found != formats_.end()) {
+    StyleId Get(const CellStyle& style) {
+        const auto found = styles_.find(style);
+        if (found != styles_.end()) {
             return found->second;
         }
-        lxw_format* format = workbook_add_format(workbook_);
-        if (format == nullptr) {
-            Check(LXW_ERROR_MEMORY_MALLOC_FAILED, "書式の追加");
-        }
+        xlsx::Style look;
         if (style.tableSheetFont) {
-            format_set_font_name(format, kTableSheetFont);
-            format_set_shrink(format);
+            look.fontName = kTableSheetFont;
+            look.shrinkToFit = true;
         }
-        format_set_font_size(format, style.fontSize);
-        if (style.bold) format_set_bold(format);
-        if (style.italic) format_set_italic(format);
-        if (style.fontColor != kAutomatic) format_set_font_color(format, style.fontColor);
+        look.fontSize = style.fontSize;
+        look.bold = style.bold;
+        look.italic = style.italic;
+        if (style.fontColor != kAutomatic) look.fontColor = style.fontColor;
         if (style.fillColor != kAutomatic) {
-            // A solid fill takes the colour as its pattern colour; a grey
-            // pattern keeps an automatic pattern colour over the background.
-            format_set_pattern(format,
-                               style.grayPattern ? LXW_PATTERN_GRAY_0625 : LXW_PATTERN_SOLID);
-            format_set_bg_color(format, style.fillColor);
+            look.fill = style.grayPattern ? xlsx::Fill::Gray0625 : xlsx::Fill::Solid;
+            look.fillColor = style.fillColor;
         }
-        if (style.align == Align::Left) format_set_align(format, LXW_ALIGN_LEFT);
-        if (style.align == Align::Center) format_set_align(format, LXW_ALIGN_CENTER);
-        format_set_left(format, static_cast<std::uint8_t>(style.left));
-        format_set_top(format, static_cast<std::uint8_t>(style.top));
-        format_set_right(format, static_cast<std::uint8_t>(style.right));
-        format_set_bottom(format, static_cast<std::uint8_t>(style.bottom));
-        formats_.emplace(style, format);
-        return format;
+        look.align = style.align;
+        look.left = style.left;
+        look.top = style.top;
+        look.right = style.right;
+        look.bottom = style.bottom;
+        const StyleId id = workbook_.AddStyle(look);
+        styles_.emplace(style, id);
+        return id;
     }
 
   private:
-    lxw_workbook* workbook_;
-    std::map<CellStyle, lxw_format*> formats_;
+    xlsx::Workbook& workbook_;
+    std::map<CellStyle, StyleId> styles_;
 };
 
 // ---------------------------------------------------------------------------
@@ -161,7 +142,7 @@ struct Cell {
     std::string text;
     int textSlot = -1;  // >= 0: the text comes with each row written (WritePlan::Write)
     std::optional<double> number;
-    std::string link;  // "internal:..." for a hyperlink
+    std::string link;  // a location in the workbook ("'Sheet'!A1") for a hyperlink
     std::string linkTip;
 };
 
@@ -174,7 +155,7 @@ struct CellWrite {
     std::optional<double> number;
     std::string link;
     std::string linkTip;
-    lxw_format* format = nullptr;
+    StyleId style = 0;  // 0: the cell keeps the column's look
 };
 
 class WritePlan {
@@ -183,40 +164,47 @@ class WritePlan {
 
     // Writes with grid row 1 at the sheet's row `sheetRow` (from 1); a cell
     // with a text slot takes texts[slot].
-    void Write(lxw_worksheet* sheet, int sheetRow, std::span<const std::string> texts = {}) const {
-        const int offset = sheetRow - 2;  // grid row r -> library row r + offset
+    void Write(xlsx::Sheet& sheet, int sheetRow, std::span<const std::string> texts = {}) const {
+        const int offset = sheetRow - 2;  // grid row r -> sheet row r + offset, from 0
         for (const CellWrite& write : writes_) {
             const std::string& text =
                 write.textSlot >= 0 ? texts[static_cast<std::size_t>(write.textSlot)] : write.text;
-            const lxw_row_t row = static_cast<lxw_row_t>(write.range.firstRow + offset);
-            const lxw_col_t column = static_cast<lxw_col_t>(write.range.firstColumn);
+            const int row = write.range.firstRow + offset;
+            const int column = write.range.firstColumn;
             if (write.merged) {
-                Check(worksheet_merge_range(sheet, row, column,
-                                            static_cast<lxw_row_t>(write.range.lastRow + offset),
-                                            static_cast<lxw_col_t>(write.range.lastColumn),
-                                            write.link.empty() ? text.c_str() : "", write.format),
-                      "セルの結合");
-                if (write.link.empty()) continue;
+                const int lastRow = write.range.lastRow + offset;
+                sheet.Merge(row, column, lastRow, write.range.lastColumn);
+                // Every cell of the range carries its look, so that its
+                // borders are drawn whole.
+                for (int covered = row; covered <= lastRow; ++covered) {
+                    for (int across = column; across <= write.range.lastColumn; ++across) {
+                        if (covered != row || across != column) {
+                            WriteBlank(sheet, covered, across, write.style);
+                        }
+                    }
+                }
             }
             WriteCell(sheet, row, column, write, text);
         }
     }
 
   private:
-    static void WriteCell(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column,
-                          const CellWrite& write, const std::string& text) {
+    // A blank cell without a look of its own is no cell at all.
+    static void WriteBlank(xlsx::Sheet& sheet, int row, int column, StyleId style) {
+        if (style != 0) sheet.WriteBlank(row, column, style);
+    }
+
+    static void WriteCell(xlsx::Sheet& sheet, int row, int column, const CellWrite& write,
+                          const std::string& text) {
         if (!write.link.empty()) {
-            Check(worksheet_write_url_opt(sheet, row, column, write.link.c_str(), write.format,
-                                          text.c_str(), write.linkTip.c_str()),
-                  "ハイパーリンクの書き込み");
+            sheet.WriteString(row, column, text, write.style);
+            sheet.LinkToLocation(row, column, write.link, text, write.linkTip);
         } else if (write.number) {
-            Check(worksheet_write_number(sheet, row, column, *write.number, write.format),
-                  "セルの書き込み");
+            sheet.WriteNumber(row, column, *write.number, write.style);
         } else if (!text.empty()) {
-            Check(worksheet_write_string(sheet, row, column, text.c_str(), write.format),
-                  "セルの書き込み");
+            sheet.WriteString(row, column, text, write.style);
         } else {
-            Check(worksheet_write_blank(sheet, row, column, write.format), "セルの書き込み");
+            WriteBlank(sheet, row, column, write.style);
         }
     }
 
@@ -283,8 +271,8 @@ class Grid {
             CellStyle style = first.style;
             style.right = At(merge.firstRow, merge.lastColumn).style.right;
             style.bottom = At(merge.lastRow, merge.firstColumn).style.bottom;
-            writes.push_back(WriteOf(first, merge, /*merged=*/true,
-                                     first.styled ? formats.Get(style) : nullptr));
+            writes.push_back(
+                WriteOf(first, merge, /*merged=*/true, first.styled ? formats.Get(style) : 0));
             for (int row = merge.firstRow; row <= merge.lastRow; ++row) {
                 for (int column = merge.firstColumn; column <= merge.lastColumn; ++column) {
                     covered[Position(row, column)] = true;
@@ -298,7 +286,7 @@ class Grid {
                     (cell.styled || !cell.text.empty() || cell.textSlot >= 0 || cell.number ||
                      !cell.link.empty())) {
                     writes.push_back(WriteOf(cell, {row, column, row, column}, /*merged=*/false,
-                                             cell.styled ? formats.Get(cell.style) : nullptr));
+                                             cell.styled ? formats.Get(cell.style) : 0));
                 }
             }
         }
@@ -310,10 +298,9 @@ class Grid {
         return static_cast<std::size_t>((row - 1) * columnCount_ + column);
     }
 
-    static CellWrite WriteOf(const Cell& cell, const Range& range, bool merged,
-                             lxw_format* format) {
+    static CellWrite WriteOf(const Cell& cell, const Range& range, bool merged, StyleId style) {
         return {range,       merged,    cell.text,    cell.textSlot,
-                cell.number, cell.link, cell.linkTip, format};
+                cell.number, cell.link, cell.linkTip, style};
     }
 
     int rowCount_;
@@ -385,7 +372,7 @@ constexpr BlockColumn kForeignKeyColumns[] = {
     {"Z:AG", "説    明"},
 };
 
-const std::string kIndexSheetLink = "internal:'" + std::string(kIndexSheetName) + "'!A1";
+const std::string kIndexSheetLink = "'" + std::string(kIndexSheetName) + "'!A1";
 
 enum class BlockRow { Header, Data };
 
@@ -482,7 +469,7 @@ constexpr RowHeight kTemplateRowHeights[] = {
 };
 
 constexpr double kTableColumnWidth = 3.63;
-constexpr lxw_col_t kTableSheetWidthColumns = 256;
+constexpr int kTableSheetWidthColumns = 256;
 constexpr std::uint16_t kTableSheetZoom = 115;
 
 // The header and the data row of a block, laid out once per workbook.
@@ -504,7 +491,7 @@ BlockPlans PlanBlock(std::span<const BlockColumn> columns, FormatCache& formats)
 // Everything of a table sheet that does not depend on the table.
 struct TableSheetPlans {
     WritePlan templateRows;
-    lxw_format* nameFormat;  // F3, the link back to the index sheet
+    StyleId nameStyle;  // F3, the link back to the index sheet
     BlockPlans fields;
     BlockPlans indexes;
     BlockPlans foreignKeys;
@@ -523,7 +510,7 @@ TableSheetPlans PlanTableSheets(FormatCache& formats) {
 // One row per record from `firstRow` on; `textsOf(number, record)` gives the
 // texts of the block's columns.
 template <typename Record, typename TextsOf>
-void WriteBlockRows(lxw_worksheet* sheet, int firstRow, const WritePlan& rowPlan,
+void WriteBlockRows(xlsx::Sheet& sheet, int firstRow, const WritePlan& rowPlan,
                     const std::vector<Record>& records, TextsOf textsOf,
                     WorkbookProgress& progress) {
     for (std::size_t at = 0; at < records.size(); ++at) {
@@ -534,27 +521,19 @@ void WriteBlockRows(lxw_worksheet* sheet, int firstRow, const WritePlan& rowPlan
     }
 }
 
-void WriteTableSheet(lxw_workbook* workbook, const std::string& sheetName,
-                     const CDataADOXTable& table, const TableSheetPlans& plans,
+void WriteTableSheet(xlsx::Sheet& sheet, const CDataADOXTable& table, const TableSheetPlans& plans,
                      FormatCache& formats, WorkbookProgress& progress) {
-    lxw_worksheet* sheet = workbook_add_worksheet(workbook, sheetName.c_str());
-    if (sheet == nullptr) {
-        throw WorkbookError("シート「" + sheetName + "」を追加できませんでした。");
-    }
-    Check(worksheet_set_column(sheet, 0, kTableSheetWidthColumns - 1, kTableColumnWidth,
-                               formats.Get(TableSheetBase())),
-          "列幅の設定");
-    worksheet_set_zoom(sheet, kTableSheetZoom);
+    sheet.SetColumns(0, kTableSheetWidthColumns - 1, kTableColumnWidth,
+                     formats.Get(TableSheetBase()));
+    sheet.SetZoom(kTableSheetZoom);
     for (const RowHeight& height : kTemplateRowHeights) {
-        Check(worksheet_set_row(sheet, static_cast<lxw_row_t>(height.row - 1), height.height,
-                                nullptr),
-              "行の高さの設定");
+        sheet.SetRowHeight(height.row - 1, height.height);
     }
     plans.templateRows.Write(sheet, 1);
-    Check(worksheet_write_url_opt(sheet, 2, static_cast<lxw_col_t>(ColumnOf("F")),
-                                  kIndexSheetLink.c_str(), plans.nameFormat, table.name.c_str(),
-                                  std::string(kIndexSheetName).c_str()),
-          "ハイパーリンクの書き込み");
+    const int nameRow = 2;  // F3
+    sheet.WriteString(nameRow, ColumnOf("F"), table.name, plans.nameStyle);
+    sheet.LinkToLocation(nameRow, ColumnOf("F"), kIndexSheetLink, table.name,
+                         std::string(kIndexSheetName));
 
     progress.BeginRows(
         static_cast<int>(table.columns.size() + table.indexes.size() + table.foreignKeys.size()));
@@ -606,10 +585,10 @@ std::string InternalLinkTo(const std::string& sheetName) {
         quoted += c;
         if (c == '\'') quoted += '\'';  // an apostrophe inside a quoted sheet name is doubled
     }
-    return "internal:'" + quoted + "'!A1";
+    return "'" + quoted + "'!A1";
 }
 
-void WriteIndexSheet(lxw_worksheet* sheet, const std::vector<std::string>& tableList,
+void WriteIndexSheet(xlsx::Sheet& sheet, const std::vector<std::string>& tableList,
                      FormatCache& formats) {
     struct Width {
         std::string_view columns;
@@ -618,14 +597,12 @@ void WriteIndexSheet(lxw_worksheet* sheet, const std::vector<std::string>& table
     constexpr Width kWidths[] = {{"A:A", 5}, {"B:D", 35}, {"E:F", 40}};
     for (const Width& width : kWidths) {
         const Range range = Cells(width.columns);
-        Check(worksheet_set_column(sheet, static_cast<lxw_col_t>(range.firstColumn),
-                                   static_cast<lxw_col_t>(range.lastColumn), width.width, nullptr),
-              "列幅の設定");
+        sheet.SetColumns(range.firstColumn, range.lastColumn, width.width);
     }
-    Check(worksheet_set_row(sheet, 0, 30, nullptr), "行の高さの設定");
-    Check(worksheet_set_row(sheet, 1, 10, nullptr), "行の高さの設定");
+    sheet.SetRowHeight(0, 30);
+    sheet.SetRowHeight(1, 10);
     constexpr double kListRowHeight = 16.5;
-    Check(worksheet_set_row(sheet, 2, kListRowHeight, nullptr), "行の高さの設定");
+    sheet.SetRowHeight(2, kListRowHeight);
 
     constexpr int kIndexColumns = 6;  // A to F
     Grid head(3, kIndexColumns);
@@ -666,9 +643,7 @@ void WriteIndexSheet(lxw_worksheet* sheet, const std::vector<std::string>& table
     constexpr int kFirstEntryRow = 4;
     for (std::size_t at = 0; at < tableList.size(); ++at) {
         const int sheetRow = kFirstEntryRow + static_cast<int>(at);
-        Check(
-            worksheet_set_row(sheet, static_cast<lxw_row_t>(sheetRow - 1), kListRowHeight, nullptr),
-            "行の高さの設定");
+        sheet.SetRowHeight(sheetRow - 1, kListRowHeight);
         Grid row = blank;
         row.At(1, 0).number = static_cast<double>(at + 1);
         Cell& link = row.At(1, 1);
@@ -695,7 +670,7 @@ std::string FoldedSheetName(std::string_view name) {
 // The sheet name of every list entry the model has (nullopt for the others),
 // aligned with the list; raises WorkbookError for names that collide or that
 // the library refuses.
-std::vector<std::optional<std::string>> PlanSheets(lxw_workbook* workbook, const TableMap& tableMap,
+std::vector<std::optional<std::string>> PlanSheets(const TableMap& tableMap,
                                                    const std::vector<std::string>& tableList) {
     std::map<std::string, std::string> owners;  // folded sheet name -> table (or index sheet)
     owners.emplace(FoldedSheetName(kIndexSheetName), std::string(kIndexSheetName));
@@ -712,10 +687,9 @@ std::vector<std::optional<std::string>> PlanSheets(lxw_workbook* workbook, const
                                 " ] のシート名が同じ「" + sheetName +
                                 "」になるため、仕様書を出力できません。");
         }
-        const lxw_error refused = workbook_validate_sheet_name(workbook, sheetName.c_str());
-        if (refused != LXW_NO_ERROR) {
+        if (const auto problem = xlsx::SheetNameProblem(sheetName)) {
             throw WorkbookError("テーブル：[ " + entry + " ] の名前はシート名にできません。\n" +
-                                lxw_strerror(refused));
+                                *problem);
         }
         sheetNames.push_back(std::move(sheetName));
     }
@@ -725,10 +699,6 @@ std::vector<std::optional<std::string>> PlanSheets(lxw_workbook* workbook, const
 // ---------------------------------------------------------------------------
 // Files
 // ---------------------------------------------------------------------------
-
-struct WorkbookDeleter {
-    void operator()(lxw_workbook* workbook) const { lxw_workbook_free(workbook); }
-};
 
 // A new empty file beside `path`, removed again unless kept.
 class TemporaryFile {
@@ -784,13 +754,8 @@ class TemporaryFile {
 
 }  // namespace
 
-std::string WorkbookLibraryErrorText(int libraryCode, const std::string& action) {
-    return "仕様書EXCELを作成できませんでした（" + action + "）。\n" +
-           lxw_strerror(static_cast<lxw_error>(libraryCode));
-}
-
 std::string SheetNameOf(const std::string& tableName) {
-    return std::string(Utf8Prefix(tableName, LXW_SHEETNAME_MAX));
+    return std::string(Utf8Prefix(tableName, kSheetNameBytes));
 }
 
 SpecWorkbookWriter::SpecWorkbookWriter(const TableMap& tableMap,
@@ -798,35 +763,35 @@ SpecWorkbookWriter::SpecWorkbookWriter(const TableMap& tableMap,
     : tableMap_(tableMap), tableList_(tableList) {}
 
 void SpecWorkbookWriter::Write(const std::string& path, WorkbookProgress& progress) const {
+    const std::vector<std::optional<std::string>> sheetNames = PlanSheets(tableMap_, tableList_);
+    std::vector<std::string> workbookSheets{std::string(kIndexSheetName)};
+    for (const std::optional<std::string>& name : sheetNames) {
+        if (name) workbookSheets.push_back(*name);
+    }
+
     TemporaryFile file(path);
-    std::unique_ptr<lxw_workbook, WorkbookDeleter> workbook(workbook_new(file.Path().c_str()));
-    if (!workbook) {
-        Check(LXW_ERROR_MEMORY_MALLOC_FAILED, "ブックの作成");
-    }
-    const std::vector<std::optional<std::string>> sheetNames =
-        PlanSheets(workbook.get(), tableMap_, tableList_);
-
-    FormatCache formats(workbook.get());
-    lxw_worksheet* indexSheet =
-        workbook_add_worksheet(workbook.get(), std::string(kIndexSheetName).c_str());
-    if (indexSheet == nullptr) {
-        Check(LXW_ERROR_MEMORY_MALLOC_FAILED, "シートの追加");
-    }
-
-    const TableSheetPlans plans = PlanTableSheets(formats);
-    progress.BeginTables(static_cast<int>(tableList_.size()));
-    for (std::size_t at = 0; at < tableList_.size(); ++at) {
-        progress.NextTable();
-        if (!sheetNames[at]) {
-            continue;  // the model lacks this entry: an index row, no sheet
+    try {
+        xlsx::Workbook workbook(file.Path(), std::move(workbookSheets));
+        FormatCache formats(workbook);
+        const TableSheetPlans plans = PlanTableSheets(formats);
+        progress.BeginTables(static_cast<int>(tableList_.size()));
+        std::size_t position = 0;  // the index sheet is the first
+        for (std::size_t at = 0; at < tableList_.size(); ++at) {
+            progress.NextTable();
+            if (!sheetNames[at]) {
+                continue;  // the model lacks this entry: an index row, no sheet
+            }
+            xlsx::Sheet sheet = workbook.NewSheet();
+            WriteTableSheet(sheet, *FindTable(tableMap_, tableList_[at]), plans, formats, progress);
+            workbook.WriteSheet(++position, sheet);
         }
-        WriteTableSheet(workbook.get(), *sheetNames[at], *FindTable(tableMap_, tableList_[at]),
-                        plans, formats, progress);
+        xlsx::Sheet indexSheet = workbook.NewSheet();
+        WriteIndexSheet(indexSheet, tableList_, formats);
+        workbook.WriteSheet(0, indexSheet);
+        workbook.Close();
+    } catch (const xlsx::WriteError& error) {
+        throw WorkbookError(std::string("仕様書EXCELを作成できませんでした。\n") + error.what());
     }
-    WriteIndexSheet(indexSheet, tableList_, formats);
-
-    // The library frees the workbook whether or not the file could be written.
-    Check(workbook_close(workbook.release()), "ファイルの保存");
     file.Commit(path);
 }
 

@@ -14,6 +14,7 @@ namespace viewer {
 
 inline constexpr std::string_view kIndexSheetName = "テーブル一覧";
 inline constexpr std::string_view kWorkbookFileName = "仕様書EXCEL.xlsx";
+inline constexpr std::size_t kSheetNameBytes = 31;
 
 // A workbook that could not be written; what() is a message for the operator.
 // No file at the destination has been touched when it is raised.
@@ -21,10 +22,6 @@ class WorkbookError : public std::runtime_error {
   public:
     explicit WorkbookError(const std::string& message) : std::runtime_error(message) {}
 };
-
-// The message for a failure of the spreadsheet library: `action` (what was
-// being done), then the library's own text for `libraryCode` (an lxw_error).
-std::string WorkbookLibraryErrorText(int libraryCode, const std::string& action);
 
 // Told how far the writing has come, so that a window can move its progress
 // bars and keep painting. Every call may dispatch window messages.
