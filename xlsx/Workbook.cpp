@@ -15,6 +15,7 @@ namespace {
 // The spreadsheet's own limits.
 constexpr int kMaxRows = 1048576;
 constexpr int kMaxColumns = 16384;
+constexpr std::size_t kMaxCellCharacters = 32767;
 
 constexpr std::string_view kXmlDeclaration =
     "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
@@ -202,6 +203,15 @@ std::string FoldedAscii(std::string_view name) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
     return folded;
+}
+
+// The first `characters` characters of a UTF-8 text.
+std::string_view Utf8Head(std::string_view text, std::size_t characters) {
+    std::size_t end = 0;
+    for (std::size_t seen = 0; end < text.size(); ++end) {
+        if ((static_cast<unsigned char>(text[end]) & 0xC0) != 0x80 && seen++ == characters) break;
+    }
+    return text.substr(0, end);
 }
 
 std::size_t CharacterCount(std::string_view text) {
@@ -418,6 +428,11 @@ void Sheet::WriteString(int row, int column, std::string_view text, StyleId styl
     if (text.empty()) {
         WriteBlank(row, column, style);
         return;
+    }
+    // The spreadsheet would call a longer text damage and drop it.
+    if (text.size() > kMaxCellCharacters && CharacterCount(text) > kMaxCellCharacters) {
+        throw WriteError("セルの文字列が長すぎます（" + std::to_string(kMaxCellCharacters) +
+                         "文字まで）：" + std::string(Utf8Head(text, 40)) + "…");
     }
     Add({row, column, 0, Kind::String, style, workbook_->SharedString(text), 0});
 }

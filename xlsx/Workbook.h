@@ -65,6 +65,8 @@ class Sheet {
     void SetRowHeight(int row, double points) { rowHeights_[row] = points; }
 
     void WriteBlank(int row, int column, StyleId style);
+    // Raises WriteError for a text over 32,767 characters, the spreadsheet's
+    // limit for a cell.
     void WriteString(int row, int column, std::string_view text, StyleId style);
     void WriteNumber(int row, int column, double value, StyleId style);
 

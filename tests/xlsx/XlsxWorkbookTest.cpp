@@ -154,29 +154,33 @@ TEST_F(XlsxWorkbook, TextsSurviveEscaping) {
     EXPECT_EQ(output, expected);
 }
 
-// The archive is whole for an independent zip reader: every member's
-// checksum, every part a workbook needs.
-TEST_F(XlsxWorkbook, ArchiveIsWholeForAnIndependentReader) {
+// The archive is whole for an independent zip reader (every member's
+// checksum, every part a workbook needs) and every part is well-formed XML,
+// whatever the names and texts hold.
+TEST_F(XlsxWorkbook, ArchiveIsWholeAndEveryPartWellFormed) {
+    const std::vector<std::string> names = {"A & <B>", "it's \"C\"", "\xE3\x81 \x01"};
     {
-        xlsx::Workbook book(path_, {"A", "B", "C"});
+        xlsx::Workbook book(path_, names);
         for (std::size_t at : {2u, 0u, 1u}) {
             xlsx::Sheet sheet = book.NewSheet();
             for (int row = 0; row < 2000; ++row) {
-                sheet.WriteString(row, 0, "row " + std::to_string(row), 0);
+                sheet.WriteString(row, 0, "row " + std::to_string(row) + " \x02\r<&>", 0);
             }
+            sheet.LinkToLocation(0, 0, "'" + names[at] + "'!A1", names[at], "\x03\"tip\"");
             book.WriteSheet(at, sheet);
         }
         book.Close();
     }
-    EXPECT_EQ(RunCommand("/usr/bin/python3 -c \"import zipfile,sys\n"
+    EXPECT_EQ(RunCommand("/usr/bin/python3 -c \"import zipfile,sys,xml.dom.minidom as m\n"
                          "z=zipfile.ZipFile(sys.argv[1])\n"
                          "print(z.testzip())\n"
+                         "[m.parseString(z.read(n)) for n in z.namelist()]\n"
                          "print(' '.join(sorted(z.namelist())))\" '" +
                          path_ + "'"),
               "None\n[Content_Types].xml _rels/.rels xl/_rels/workbook.xml.rels "
               "xl/sharedStrings.xml xl/styles.xml xl/workbook.xml xl/worksheets/sheet1.xml "
               "xl/worksheets/sheet2.xml xl/worksheets/sheet3.xml\n");
-    EXPECT_EQ(ReadWorkbookFacts(path_)["sheets"], "A|B|C");
+    EXPECT_EQ(ReadWorkbookFacts(path_)["sheets"], "A & <B>|it's \"C\"|\xEF\xBF\xBD _x0001_");
 }
 
 // A file that cannot be created or written is an error naming the file and
@@ -191,6 +195,14 @@ TEST(XlsxWorkbookFailure, WriteFailuresNameTheFileAndTheReason) {
     } catch (const xlsx::WriteError& error) {
         EXPECT_NE(std::string(error.what()).find(plainFile + "/book.xlsx"), std::string::npos);
         EXPECT_NE(std::string(error.what()).find(std::strerror(ENOTDIR)), std::string::npos);
+    }
+
+    {
+        xlsx::Workbook book(folder.Folder() + "long.xlsx", {"A"});
+        xlsx::Sheet sheet = book.NewSheet();
+        sheet.WriteString(0, 0, std::string(32767, 'x'), 0);  // the most a cell holds
+        EXPECT_THROW(sheet.WriteString(1, 0, std::string(32766, 'x') + "日本", 0),
+                     xlsx::WriteError);
     }
 
     xlsx::Workbook full("/dev/full", {"A"});
