@@ -2,16 +2,19 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "console/QueryScript.h"
 #include "engine/Engine.h"
 #include "engine/Internal.h"
 #include "engine/Lexer.h"
 #include "platform/RegistryFile.h"
+#include "xlsx/Workbook.h"
 
 namespace fuzzentry {
 
@@ -25,12 +28,25 @@ constexpr const char* kSchema[] = {
     "CREATE UNIQUE INDEX unq_kumi_001 ON t_kumi (KumiCode);",
     "CREATE TABLE t_sofu (SofuID INTEGER NOT NULL PRIMARY KEY, KumiID INTEGER NOT NULL, "
     "SofuName TEXT, Rate DOUBLE, Flag BIT, CreateDateTime DATETIME NOT NULL);",
-    "ALTER TABLE t_sofu ADD CONSTRAINT fk_sofu_001 FOREIGN KEY (KumiID) REFERENCES t_kumi (KumiID);",
-    "INSERT INTO t_kumi (KumiCode, KumiName, Kingaku, CreateDateTime) VALUES ('01', '組合', 10, now());",
+    "ALTER TABLE t_sofu ADD CONSTRAINT fk_sofu_001 FOREIGN KEY (KumiID) REFERENCES t_kumi "
+    "(KumiID);",
+    "INSERT INTO t_kumi (KumiCode, KumiName, Kingaku, CreateDateTime) VALUES ('01', '組合', 10, "
+    "now());",
     "INSERT INTO t_kumi (KumiCode, KumiName, CreateDateTime) VALUES ('02', NULL, #2020/05/24#);",
     "INSERT INTO t_sofu (SofuID, KumiID, SofuName, Rate, Flag, CreateDateTime) "
     "VALUES (1, 1, 'ＥＴＣ', 0.5, TRUE, now());",
 };
+
+// A folder of the process's own in the temporary folder, made once.
+const std::string& ScratchFolder() {
+    static const std::string folder = [] {
+        std::string made =
+            (std::filesystem::temp_directory_path() / "vantoly-fuzz-XXXXXX").string();
+        if (mkdtemp(made.data()) == nullptr) throw std::runtime_error("cannot make " + made);
+        return made;
+    }();
+    return folder;
+}
 
 std::string ConnectionText(const std::string& path) {
     return "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + path + ";";
@@ -38,9 +54,7 @@ std::string ConnectionText(const std::string& path) {
 
 engine::Connection& FuzzDatabase() {
     static std::shared_ptr<engine::Connection> connection = [] {
-        std::string folder = (std::filesystem::temp_directory_path() / "vantoly-fuzz-XXXXXX").string();
-        if (mkdtemp(folder.data()) == nullptr) throw std::runtime_error("cannot make " + folder);
-        const std::string path = folder + "/fuzz.mdb";
+        const std::string path = ScratchFolder() + "/fuzz.mdb";
         engine::CreateDatabase(path);
         auto opened = engine::Connection::create();
         opened->Open(ConnectionText(path));
@@ -103,6 +117,35 @@ void ParseRegistry(std::string_view bytes) {
         if (const platform::RegistryValue* value = parsed.Find(key, name)) (void)value->text.size();
     }
     (void)platform::RegistryExport::NormalisedKey(bytes);
+}
+
+void WriteWorkbook(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start <= bytes.size();) {
+        const std::size_t end = std::min(bytes.find('\n', start), bytes.size());
+        lines.push_back(bytes.substr(start, end - start));
+        start = end + 1;
+    }
+    const std::string name(lines.front());
+    try {
+        xlsx::Workbook book(ScratchFolder() + "/fuzz.xlsx", {name, "other"});
+        xlsx::Style style;
+        style.fontName = std::string(lines.size() > 1 ? lines[1] : "");
+        style.fill = xlsx::Fill::Gray0625;
+        const xlsx::StyleId id = book.AddStyle(style);
+        xlsx::Sheet sheet = book.NewSheet();
+        for (std::size_t at = 1; at < lines.size(); ++at) {
+            const int row = static_cast<int>(at);
+            sheet.WriteString(row, row % 40, lines[at], id);
+            sheet.Merge(row, 40, row, 41);
+            sheet.LinkToLocation(row, 0, "'" + name + "'!A1", lines[at], lines[lines.size() - at]);
+        }
+        book.WriteSheet(1, book.NewSheet());
+        book.WriteSheet(0, sheet);
+        book.Close();
+    } catch (const xlsx::WriteError&) {
+        // A refused sheet name or an overlong text is the writer's answer.
+    }
 }
 
 }  // namespace fuzzentry

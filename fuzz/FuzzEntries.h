@@ -27,4 +27,8 @@ void SplitQueries(std::string_view bytes);
 // A registry export file through its parser and the lookups the tool makes.
 void ParseRegistry(std::string_view bytes);
 
+// A workbook written to a file of its own: the first line names the sheet,
+// the other lines are cell texts, links and their tips.
+void WriteWorkbook(std::string_view bytes);
+
 }  // namespace fuzzentry

@@ -39,7 +39,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CorpusCase{"ParseStatement", "sql", fuzzentry::ParseStatement},
                       CorpusCase{"ExecuteStatement", "sql", fuzzentry::ExecuteStatement},
                       CorpusCase{"SplitQueries", "split", fuzzentry::SplitQueries},
-                      CorpusCase{"ParseRegistry", "registry", fuzzentry::ParseRegistry}),
+                      CorpusCase{"ParseRegistry", "registry", fuzzentry::ParseRegistry},
+                      CorpusCase{"WriteWorkbook", "workbook", fuzzentry::WriteWorkbook}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace
