@@ -183,9 +183,9 @@ TEST_F(XlsxWorkbook, ArchiveIsWholeAndEveryPartWellFormed) {
     EXPECT_EQ(ReadWorkbookFacts(path_)["sheets"], "A & <B>|it's \"C\"|\xEF\xBF\xBD _x0001_");
 }
 
-// A file that cannot be created or written is an error naming the file and
-// the system's reason.
-TEST(XlsxWorkbookFailure, WriteFailuresNameTheFileAndTheReason) {
+// A file that cannot be created or written, and a text no cell can hold,
+// are errors that say why; the file errors name the file.
+TEST(XlsxWorkbookFailure, FailuresAreErrorsThatSayWhy) {
     testsupport::TempFolder folder;
     const std::string plainFile = folder.Folder() + "plain";
     std::ofstream(plainFile) << "x";
