@@ -669,7 +669,7 @@ std::string FoldedSheetName(std::string_view name) {
 
 // The sheet name of every list entry the model has (nullopt for the others),
 // aligned with the list; raises WorkbookError for names that collide or that
-// the library refuses.
+// cannot name a sheet.
 std::vector<std::optional<std::string>> PlanSheets(const TableMap& tableMap,
                                                    const std::vector<std::string>& tableList) {
     std::map<std::string, std::string> owners;  // folded sheet name -> table (or index sheet)
