@@ -658,22 +658,13 @@ void WriteIndexSheet(xlsx::Sheet& sheet, const std::vector<std::string>& tableLi
 // Sheet names
 // ---------------------------------------------------------------------------
 
-// Sheet names compare without regard to ASCII case, as the spreadsheet does.
-std::string FoldedSheetName(std::string_view name) {
-    std::string folded(name);
-    for (char& c : folded) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return folded;
-}
-
 // The sheet name of every list entry the model has (nullopt for the others),
 // aligned with the list; raises WorkbookError for names that collide or that
 // cannot name a sheet.
 std::vector<std::optional<std::string>> PlanSheets(const TableMap& tableMap,
                                                    const std::vector<std::string>& tableList) {
     std::map<std::string, std::string> owners;  // folded sheet name -> table (or index sheet)
-    owners.emplace(FoldedSheetName(kIndexSheetName), std::string(kIndexSheetName));
+    owners.emplace(xlsx::FoldedSheetName(kIndexSheetName), std::string(kIndexSheetName));
     std::vector<std::optional<std::string>> sheetNames;
     for (const std::string& entry : tableList) {
         if (FindTable(tableMap, entry) == nullptr) {
@@ -681,7 +672,7 @@ std::vector<std::optional<std::string>> PlanSheets(const TableMap& tableMap,
             continue;
         }
         std::string sheetName = SheetNameOf(entry);
-        const auto [owner, added] = owners.emplace(FoldedSheetName(sheetName), entry);
+        const auto [owner, added] = owners.emplace(xlsx::FoldedSheetName(sheetName), entry);
         if (!added) {
             throw WorkbookError("テーブル：[ " + owner->second + " ] と [ " + entry +
                                 " ] のシート名が同じ「" + sheetName +

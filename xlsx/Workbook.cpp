@@ -12,17 +12,13 @@ namespace xlsx {
 
 using namespace detail;
 
-namespace {
-
-std::string FoldedAscii(std::string_view name) {
+std::string FoldedSheetName(std::string_view name) {
     std::string folded(name);
     for (char& c : folded) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
     return folded;
 }
-
-}  // namespace
 
 std::optional<std::string> SheetNameProblem(std::string_view name) {
     if (name.empty()) {
@@ -181,7 +177,7 @@ Workbook::Workbook(const std::string& path, std::vector<std::string> sheetNames)
         if (const auto problem = SheetNameProblem(name)) {
             throw WriteError("シート名「" + name + "」：" + *problem);
         }
-        if (!folded.insert(FoldedAscii(name)).second) {
+        if (!folded.insert(FoldedSheetName(name)).second) {
             throw WriteError("シート名「" + name + "」が重複しています。");
         }
     }

@@ -52,6 +52,10 @@ inline constexpr std::size_t kMaxSheetNameCharacters = 31;
 // [ ] : * ? / \, an apostrophe first or last), or nullopt when it can.
 std::optional<std::string> SheetNameProblem(std::string_view name);
 
+// `name` with ASCII letters in upper case: two sheet names are the same
+// sheet's when these are equal, as the spreadsheet compares them.
+std::string FoldedSheetName(std::string_view name);
+
 class Workbook;
 
 // The cells of one sheet. Rows and columns count from 0; a later write to a
