@@ -1,0 +1,25 @@
+// Database passwords kept out of every text the tool writes down or shows:
+// the statement log, the error logs, the update error report, messages.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace db {
+
+// What a password reads as once masked.
+inline constexpr std::string_view kMaskedPassword = "***";
+
+// `text` with every database password replaced by kMaskedPassword:
+//  - both arguments of ALTER DATABASE PASSWORD (any case, any blanks or line
+//    breaks between the words), bare, [bracketed], 'quoted' or "quoted"; a
+//    NULL argument names no password and stays;
+//  - the value of "Jet OLEDB:Database Password=" and of "PWD=" in a
+//    connection text, quoted or not.
+// Where the end of a password is in doubt (a missing closing quote or
+// bracket) the mask runs on to the end of the statement's text, or of the
+// connection text's line: it hides too much rather than too little.
+// Masking a masked text changes nothing.
+std::string MaskPasswords(std::string_view text);
+
+}  // namespace db
