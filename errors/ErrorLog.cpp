@@ -1,5 +1,7 @@
 #include "errors/ErrorLog.h"
 
+#include "platform/AtomicFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,35 +31,12 @@ void showOk(platform::MessageBoxes& boxes, const std::string& text, const std::s
         title));
 }
 
-// Writes all of `bytes` to `path` through a temporary file in the same
-// folder; an empty string on success, else what went wrong.
+// Writes the whole log or nothing; an empty string on success, else the
+// system's reason. A log is never written through a link planted at its
+// name (the rename replaces the link itself).
 std::string writeWhole(const std::string& path, const std::string& bytes) {
-    const std::string temp = path + ".tmp";
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return std::strerror(errno);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            std::string why = std::strerror(errno);
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return why;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        std::string why = std::strerror(errno);
-        ::unlink(temp.c_str());
-        return why;
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        std::string why = std::strerror(errno);
-        ::unlink(temp.c_str());
-        return why;
-    }
-    return {};
+    const platform::FileStatus status = platform::WriteFileWhole(path, bytes, 0600);
+    return status.Succeeded() ? std::string() : std::strerror(status.error);
 }
 
 }  // namespace

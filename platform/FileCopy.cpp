@@ -1,5 +1,7 @@
 #include "platform/FileCopy.h"
 
+#include "platform/AtomicFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,28 +43,6 @@ class FileDescriptor {
   private:
     int fd_;
 };
-
-// The temporary file beside the destination; removed unless committed.
-class TemporaryFile {
-  public:
-    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-    ~TemporaryFile() {
-        if (!committed_) ::unlink(path_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    const std::string& Path() const { return path_; }
-    void Committed() { committed_ = true; }
-
-  private:
-    std::string path_;
-    bool committed_ = false;
-};
-
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 // Copies with read and write, for file systems without copy_file_range.
 // Answers the errno of the failing call (0 when all went well) and which
@@ -119,16 +99,11 @@ CopyResult CopyFileAtomically(const std::string& source, const std::string& dest
         return CopyResult{CopyFailure::DestinationIsFolder, destination + " is a folder"};
     }
 
-    const std::size_t slash = destination.rfind('/');
-    std::string pattern = FolderOf(destination) + "." +
-                          destination.substr(slash == std::string::npos ? 0 : slash + 1) +
-                          ".copying-XXXXXX";
-    FileDescriptor out(::mkostemp(pattern.data(), O_CLOEXEC));
-    if (out.Get() < 0) {
-        return Failure(CopyFailure::TemporaryFileFailed,
-                       "cannot create a file in the folder of " + destination, errno);
+    NewFile temporary(destination, 0600, kCopyTag);
+    if (!temporary.Status().Succeeded()) {
+        return CopyResult{CopyFailure::TemporaryFileFailed, temporary.Status().message};
     }
-    TemporaryFile temporary(pattern);
+    const int out = temporary.Descriptor();
 
     const auto total = static_cast<std::uint64_t>(sourceInfo.st_size);
     std::uint64_t copied = 0;
@@ -147,7 +122,7 @@ CopyResult CopyFileAtomically(const std::string& source, const std::string& dest
     bool writeFailed = false;
     bool inKernel = true;
     while (inKernel) {
-        const ssize_t moved = ::copy_file_range(in.Get(), nullptr, out.Get(), nullptr, kChunkBytes, 0);
+        const ssize_t moved = ::copy_file_range(in.Get(), nullptr, out, nullptr, kChunkBytes, 0);
         if (moved > 0) {
             copied += static_cast<std::uint64_t>(moved);
             if (!advance()) {
@@ -161,7 +136,7 @@ CopyResult CopyFileAtomically(const std::string& source, const std::string& dest
         } else if (copied == 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP ||
                                    errno == EINVAL)) {
             inKernel = false;
-            error = CopyByBuffer(in.Get(), out.Get(), copied, writeFailed, advance);
+            error = CopyByBuffer(in.Get(), out, copied, writeFailed, advance);
         } else {
             error = errno;
             // The kernel does not say which side failed; these are the writer's.
@@ -175,22 +150,18 @@ CopyResult CopyFileAtomically(const std::string& source, const std::string& dest
                            : Failure(CopyFailure::ReadFailed, "cannot read " + source, error);
     }
 
-    // Like the shell, the copy keeps the source's permissions and time stamp.
-    ::fchmod(out.Get(), sourceInfo.st_mode & 07777);
+    // Like the shell, the copy keeps the source's permissions and time
+    // stamp; it keeps its owner too where this process may give it one, so
+    // a copy made by an administrator still belongs to the database's owner.
+    if (::fchown(out, sourceInfo.st_uid, sourceInfo.st_gid) != 0 && errno != EPERM) {
+        return Failure(CopyFailure::WriteFailed, "cannot give the copy " + destination + " its owner", errno);
+    }
+    ::fchmod(out, sourceInfo.st_mode & 07777);
     const timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
-    ::futimens(out.Get(), times);
-    if (::fsync(out.Get()) != 0 || out.Close() != 0) {
-        return Failure(CopyFailure::FlushFailed, "cannot flush the copy " + destination, errno);
+    ::futimens(out, times);
+    if (FileStatus committed = temporary.Commit(); !committed.Succeeded()) {
+        return CopyResult{CopyFailure::CommitFailed, committed.message};
     }
-    if (::rename(temporary.Path().c_str(), destination.c_str()) != 0) {
-        return Failure(CopyFailure::RenameFailed, "cannot put the copy in place as " + destination, errno);
-    }
-    temporary.Committed();
-    // Make the rename itself durable. The copy is already complete and in
-    // place, so a folder that cannot be flushed is not a failed copy.
-    const std::string folder = FolderOf(destination);
-    FileDescriptor directory(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directory.Get() >= 0) ::fsync(directory.Get());
     return CopyResult{};
 }
 

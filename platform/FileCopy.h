@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
@@ -22,8 +23,7 @@ enum class CopyFailure {
     ReadFailed,
     WriteFailed,          // e.g. the disk is full or the file size limit is reached
     Cancelled,
-    FlushFailed,
-    RenameFailed,
+    CommitFailed,         // the finished copy could not be flushed or renamed into place
 };
 
 struct CopyResult {
@@ -41,6 +41,10 @@ class CopyProgress {
                          std::uint64_t totalBytes) = 0;
     virtual void Finish() = 0;
 };
+
+// The tag of the copy's temporary file beside the destination
+// ("." + name + ".copying-XXXXXX"), which a killed copy leaves behind.
+inline constexpr std::string_view kCopyTag = "copying";
 
 // Copies `source` to `destination`, replacing an existing destination file
 // without asking. Keeps the source's permission bits and modification time.

@@ -1,8 +1,5 @@
 #include "viewer/SpecWorkbook.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <compare>
 #include <cstdio>
@@ -10,9 +7,9 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <random>
 #include <span>
 
+#include "platform/AtomicFile.h"
 #include "viewer/GridText.h"
 #include "xlsx/Workbook.h"
 
@@ -691,56 +688,29 @@ std::vector<std::optional<std::string>> PlanSheets(const TableMap& tableMap,
 // Files
 // ---------------------------------------------------------------------------
 
-// A new empty file beside `path`, removed again unless kept.
-class TemporaryFile {
+// The workbook's file, written whole or not at all through a temporary file
+// beside it.
+class WorkbookFile {
   public:
-    explicit TemporaryFile(const std::string& path) {
-        std::random_device seed;
-        std::mt19937 random(seed());
-        const std::size_t slash = path.rfind('/');
-        const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-        const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            char suffix[16];
-            std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(random()));
-            std::string candidate = folder + "." + name + suffix;
-            const int descriptor =
-                ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (descriptor >= 0) {
-                ::close(descriptor);
-                path_ = std::move(candidate);
-                return;
-            }
-            if (errno != EEXIST) {
-                throw WorkbookError("出力先に一時ファイルを作成できませんでした：" + candidate +
-                                    "\n" + std::strerror(errno));
-            }
+    explicit WorkbookFile(const std::string& path) : file_(path, 0666) {
+        if (!file_.Status().Succeeded()) {
+            throw WorkbookError("出力先に一時ファイルを作成できませんでした：" + path + "\n" +
+                                std::strerror(file_.Status().error));
         }
-        throw WorkbookError("出力先に一時ファイルを作成できませんでした：" + folder);
     }
-    ~TemporaryFile() {
-        if (!kept_) ::unlink(path_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return file_.TemporaryPath(); }
 
-    // Flushes the file to disk and renames it to `destination`.
-    void Commit(const std::string& destination) {
-        const int descriptor = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-        const bool flushed = descriptor >= 0 && ::fsync(descriptor) == 0;
-        if (descriptor >= 0) ::close(descriptor);
-        if (!flushed || std::rename(path_.c_str(), destination.c_str()) != 0) {
-            throw WorkbookError("仕様書を保存できませんでした：" + destination + "\n" +
-                                std::strerror(errno));
+    // Flushes the file to disk and renames it into place.
+    void Commit() {
+        if (const platform::FileStatus status = file_.Commit(); !status.Succeeded()) {
+            throw WorkbookError("仕様書を保存できませんでした：" + file_.Destination() + "\n" +
+                                std::strerror(status.error));
         }
-        kept_ = true;
     }
 
   private:
-    std::string path_;
-    bool kept_ = false;
+    platform::NewFile file_;
 };
 
 }  // namespace
@@ -760,7 +730,7 @@ void SpecWorkbookWriter::Write(const std::string& path, WorkbookProgress& progre
         if (name) workbookSheets.push_back(*name);
     }
 
-    TemporaryFile file(path);
+    WorkbookFile file(path);
     try {
         xlsx::Workbook workbook(file.Path(), std::move(workbookSheets));
         FormatCache formats(workbook);
@@ -783,7 +753,7 @@ void SpecWorkbookWriter::Write(const std::string& path, WorkbookProgress& progre
     } catch (const xlsx::WriteError& error) {
         throw WorkbookError(std::string("仕様書EXCELを作成できませんでした。\n") + error.what());
     }
-    file.Commit(path);
+    file.Commit();
 }
 
 }  // namespace viewer

@@ -44,7 +44,8 @@ std::uint32_t Narrow(std::uint64_t value, const std::string& path) {
 }  // namespace
 
 ZipWriter::ZipWriter(const std::string& path) : path_(path) {
-    descriptor_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Never through a symbolic link planted at the name.
+    descriptor_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (descriptor_ < 0) {
         Fail("ファイルを開けませんでした", errno);
     }
