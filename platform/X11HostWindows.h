@@ -14,8 +14,11 @@ class X11HostWindows : public HostWindows {
     // reachable display there is no host window.
     explicit X11HostWindows(std::string displayName = "");
 
-    // Looks at viewable top-level windows and, for a window manager's frames,
-    // at their children; the topmost match counts.
+    // Looks at top-level windows, mapped or not (a minimised, withdrawn or
+    // never shown host still holds the database), and, for a window
+    // manager's frames, at their children. Override-redirect and input-only
+    // windows are passed over. Of several, Find names a shown window before a
+    // minimised one before a hidden one, the topmost of equals.
     bool Find(const std::string& windowClass) override;
     // Sends WM_PROTOCOLS/WM_DELETE_WINDOW to the window Find would name and
     // waits until the X server has passed it on (not until it is handled).

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "DisplayConnection.h"
 #include "host/HostGuard.h"
 #include "platform/X11HostWindows.h"
 #include "support/ChildProcess.h"
@@ -16,9 +17,9 @@ using testsupport::ChildProcess;
 using LockResult = platform::InstanceLock::Result;
 
 TEST(EnsureSingleInstanceTest, OnlyAnotherCopyStopsTheStart) {
-    for (const auto& [result, goesOn] : {std::pair{LockResult::Acquired, true},
-                                        std::pair{LockResult::HeldElsewhere, false},
-                                        std::pair{LockResult::Unavailable, true}}) {
+    for (const auto& [result, goesOn] :
+         {std::pair{LockResult::Acquired, true}, std::pair{LockResult::HeldElsewhere, false},
+          std::pair{LockResult::Unavailable, true}}) {
         testsupport::FakeInstanceLock lock;
         lock.NextResult = result;
         testsupport::FakeMessageBoxes boxes;
@@ -47,8 +48,9 @@ TEST(AskToCloseHostApplicationTest, AsksOnlyWhenTheHostIsOpenAndClosesOnYes) {
         bool goesOn;
         std::size_t closeRequests;
     };
-    for (const Case& c : {Case{false, std::nullopt, true, 0}, Case{true, MessageAnswer::No, false, 0},
-                          Case{true, MessageAnswer::Yes, true, 1}}) {
+    for (const Case& c :
+         {Case{false, std::nullopt, true, 0}, Case{true, MessageAnswer::No, false, 0},
+          Case{true, MessageAnswer::Yes, true, 1}}) {
         testsupport::FakeHostWindows windows;
         if (c.hostOpen) windows.OpenClasses.insert("Vantoly");
         testsupport::FakeMessageBoxes boxes;
@@ -59,7 +61,9 @@ TEST(AskToCloseHostApplicationTest, AsksOnlyWhenTheHostIsOpenAndClosesOnYes) {
         ASSERT_EQ(boxes.Shown().size(), c.hostOpen ? 1u : 0u);
         if (c.hostOpen) {
             const auto& box = boxes.Shown()[0];
-            EXPECT_EQ(box.text, "Vantoly計算ソフトを終了してから再実行してください。\n\n計算ソフトを終了しますか？");
+            EXPECT_EQ(box.text,
+                      "Vantoly計算ソフトを終了してから再実行してください。\n\n計算ソフトを終了しま"
+                      "すか？");
             EXPECT_EQ(box.caption, "ＤＢ更新");
             EXPECT_EQ(box.icon, platform::MessageIcon::Stop);
             EXPECT_EQ(box.buttons, platform::MessageButtons::YesNo);
@@ -68,27 +72,38 @@ TEST(AskToCloseHostApplicationTest, AsksOnlyWhenTheHostIsOpenAndClosesOnYes) {
 }
 
 // A real X server without a window manager, on a display it picks itself.
+// -displayfd names the display before the server is sure to take clients, and
+// a server resets whenever its last client leaves, refusing connections
+// meanwhile; so the fixture waits until a connection succeeds and keeps it
+// open for the test's lifetime (with -noreset as well).
 class XvfbTest : public ::testing::Test {
   protected:
     void SetUp() override {
         if (!std::filesystem::exists("/usr/bin/Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
-        server_ = std::make_unique<ChildProcess>(std::vector<std::string>{
-            "/bin/sh", "-c", "exec /usr/bin/Xvfb -displayfd 1 -nolisten tcp -screen 0 640x480x24 2>/dev/null"});
+        server_ = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"/bin/sh", "-c",
+                                     "exec /usr/bin/Xvfb -displayfd 1 -noreset -nolisten tcp "
+                                     "-screen 0 640x480x24 2>/dev/null"});
         const auto number = server_->ReadLine(std::chrono::seconds(20));
         ASSERT_TRUE(number) << "Xvfb did not start";
         display_ = ":" + *number;
+        connection_ = testsupport::DisplayConnection::Open(display_, std::chrono::seconds(20));
+        ASSERT_TRUE(connection_) << "Xvfb on " << display_ << " takes no connection";
     }
 
-    // The stand-in host, started on our display; waits until it is shown.
-    std::unique_ptr<ChildProcess> StartHost(const std::string& windowClass, const std::string& mode) {
+    // The stand-in host, started on our display; waits until its window is
+    // in the state `mode` names.
+    std::unique_ptr<ChildProcess> StartHost(const std::string& windowClass,
+                                            const std::string& mode) {
         auto host = std::make_unique<ChildProcess>(std::vector<std::string>{
             "/usr/bin/env", "DISPLAY=" + display_, FAKE_HOST_WINDOW_BINARY, windowClass, mode});
-        EXPECT_EQ(host->ReadLine(), "ready");
+        EXPECT_EQ(host->ReadLine(std::chrono::seconds(30)), "ready") << mode;
         return host;
     }
 
     // Every line the host printed within a short while.
-    static std::vector<std::string> LinesWithin(ChildProcess& host, std::chrono::milliseconds wait) {
+    static std::vector<std::string> LinesWithin(ChildProcess& host,
+                                                std::chrono::milliseconds wait) {
         std::vector<std::string> lines;
         while (auto line = host.ReadLine(wait)) lines.push_back(*line);
         return lines;
@@ -96,22 +111,39 @@ class XvfbTest : public ::testing::Test {
 
     std::unique_ptr<ChildProcess> server_;
     std::string display_;
+    std::unique_ptr<testsupport::DisplayConnection> connection_;
 };
 
-TEST_F(XvfbTest, FindsOnlyAViewableWindowOfTheHostClass) {
+// Shown, minimised, withdrawn or never shown, the host holds the database.
+TEST_F(XvfbTest, FindsTheHostWindowInEveryState) {
+    struct Case {
+        const char* mode;
+        bool found;
+    };
+    for (const Case& c :
+         {Case{"top", true}, Case{"framed", true}, Case{"unmapped", true}, Case{"iconified", true},
+          Case{"withdrawn", true}, Case{"override", false}, Case{"inputonly", false}}) {
+        platform::X11HostWindows windows(display_);
+        auto host = StartHost("Vantoly", c.mode);
+        EXPECT_EQ(windows.Find("Vantoly"), c.found) << c.mode;
+        EXPECT_FALSE(windows.Find("vantoly")) << "the class compares exactly";
+        host.reset();
+        EXPECT_FALSE(windows.Find("Vantoly")) << c.mode << ": gone with its client";
+    }
+}
+
+TEST_F(XvfbTest, OtherClassesAreNotTheHost) {
     platform::X11HostWindows windows(display_);
     EXPECT_FALSE(windows.Find("Vantoly")) << "empty screen";
     EXPECT_FALSE(windows.RequestClose("Vantoly"));
     auto other = StartHost("VantolyPatch", "top");
-    auto hidden = StartHost("Vantoly", "unmapped");
+    auto otherFramed = StartHost("Other", "framed");
     EXPECT_FALSE(windows.Find("Vantoly"));
-    EXPECT_FALSE(windows.Find("vantoly")) << "the class compares exactly";
-    auto host = StartHost("Vantoly", "top");
-    EXPECT_TRUE(windows.Find("Vantoly"));
+    EXPECT_FALSE(windows.RequestClose("Vantoly"));
 }
 
 TEST_F(XvfbTest, YesSendsOneCloseRequestToTheHost) {
-    for (const char* mode : {"top", "framed"}) {
+    for (const char* mode : {"top", "framed", "iconified", "withdrawn", "unmapped"}) {
         auto host = StartHost("Vantoly", mode);
         platform::X11HostWindows windows(display_);
         testsupport::FakeMessageBoxes boxes;
@@ -119,8 +151,30 @@ TEST_F(XvfbTest, YesSendsOneCloseRequestToTheHost) {
         EXPECT_TRUE(host::AskToCloseHostApplication(windows, boxes)) << mode;
         EXPECT_EQ(boxes.Shown().size(), 1u);
         EXPECT_EQ(host->ReadLine(std::chrono::seconds(5)), "close request") << mode;
-        EXPECT_TRUE(LinesWithin(*host, std::chrono::milliseconds(300)).empty()) << "only one request";
+        EXPECT_TRUE(LinesWithin(*host, std::chrono::milliseconds(300)).empty())
+            << "only one request";
     }
+}
+
+// A hidden window of the class above the host's shown one (an application
+// may keep hidden top-level windows) does not take the close request, and
+// neither does a popup of the class.
+TEST_F(XvfbTest, TheCloseRequestGoesToTheShownWindow) {
+    auto shown = StartHost("Vantoly", "framed");
+    auto minimised = StartHost("Vantoly", "iconified");
+    auto hidden = StartHost("Vantoly", "unmapped");
+    auto popup = StartHost("Vantoly", "override");
+    platform::X11HostWindows windows(display_);
+    EXPECT_TRUE(windows.RequestClose("Vantoly"));
+    EXPECT_EQ(shown->ReadLine(std::chrono::seconds(5)), "close request");
+    for (auto* other : {minimised.get(), hidden.get(), popup.get()}) {
+        EXPECT_TRUE(LinesWithin(*other, std::chrono::milliseconds(300)).empty());
+    }
+    shown.reset();
+    EXPECT_TRUE(windows.RequestClose("Vantoly"));
+    EXPECT_EQ(minimised->ReadLine(std::chrono::seconds(5)), "close request")
+        << "minimised before hidden";
+    EXPECT_TRUE(LinesWithin(*hidden, std::chrono::milliseconds(300)).empty());
 }
 
 TEST_F(XvfbTest, NoLeavesTheHostAlone) {
