@@ -1,9 +1,14 @@
 #include "console/QueryRunner.h"
 
-#include <cstdint>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <exception>
-#include <filesystem>
 #include <stdexcept>
+
+#include "db/PasswordMask.h"
 
 namespace console {
 
@@ -11,33 +16,64 @@ std::string QueryLog::PathBesideProgram(const std::string& programPath) {
     return programPath + "実行クエリ保存.txt";
 }
 
-bool QueryLog::EnsureExists(const std::string& path) {
-    std::error_code error;
-    if (std::filesystem::exists(path, error)) {
-        return true;
+namespace {
+
+// The log opened for appending, created 0600 when missing; -1 when it cannot
+// be opened.
+int OpenLog(const std::string& path) {
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return -1;
+    // A log from before statements were masked may be readable by others;
+    // it is the user's alone from now on, or it is not written to.
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || ((info.st_mode & 077) != 0 && ::fchmod(fd, 0600) != 0)) {
+        ::close(fd);
+        return -1;
     }
-    std::ofstream created(path, std::ios::binary | std::ios::app);
-    return created.is_open();
+    return fd;
 }
 
-QueryLog::QueryLog(const std::string& path)
-    : path_(path), stream_(path, std::ios::binary | std::ios::app) {}
+bool WriteAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool QueryLog::EnsureExists(const std::string& path) {
+    const int fd = OpenLog(path);
+    return fd >= 0 && ::close(fd) == 0;
+}
+
+QueryLog::QueryLog(const std::string& path) : fd_(OpenLog(path)) {}
+
+QueryLog::~QueryLog() {
+    if (fd_ >= 0) ::close(fd_);
+}
 
 void QueryLog::Append(const std::string& statement) {
-    if (!stream_.is_open()) {
+    if (fd_ < 0) {
         return;
     }
-    std::error_code sizeError;
-    const std::uintmax_t sizeBefore = std::filesystem::file_size(path_, sizeError);
-    stream_ << statement << '\n';
-    stream_.flush();
-    if (!stream_) {
+    struct stat before {};
+    const bool sizeKnown = ::fstat(fd_, &before) == 0;
+    if (!WriteAll(fd_, db::MaskPasswords(statement) + '\n')) {
         // A full disk takes part of the line. Cut it off, so the log never
         // ends in half a statement, and write no more: a log with a gap
         // would misstate what ran.
         writeFailed_ = true;
-        stream_.close();
-        if (!sizeError) std::filesystem::resize_file(path_, sizeBefore, sizeError);
+        if (sizeKnown && ::ftruncate(fd_, before.st_size) != 0) {
+            // The half line stays; the operator is told that the log failed.
+        }
+        ::close(fd_);
+        fd_ = -1;
     }
 }
 

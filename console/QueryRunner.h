@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cstddef>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,7 +21,9 @@ namespace console {
 // ran, one per line, appended across runs and never emptied. Statements are
 // written as each one succeeds, before the commit, so a failed run leaves the
 // statements that ran before the failure in the log although they were
-// rolled back.
+// rolled back. Database passwords are written masked, and the file is the
+// user's alone (0600; an existing one is narrowed to that); a symbolic link
+// in its place is refused, not followed.
 // Told to the operator when the log could not be opened or a write to it
 // failed, followed by the log's path.
 inline constexpr std::string_view kLogNotWrittenText = "実行クエリの記録を書き込めませんでした： ";
@@ -40,8 +41,11 @@ class QueryLog {
     // Opens the log for appending. A log that cannot be opened does not stop
     // a run: IsOpen() is false and Append does nothing.
     explicit QueryLog(const std::string& path);
+    ~QueryLog();
+    QueryLog(const QueryLog&) = delete;
+    QueryLog& operator=(const QueryLog&) = delete;
 
-    bool IsOpen() const { return stream_.is_open(); }
+    bool IsOpen() const { return fd_ >= 0; }
     // True once a write has failed; the run goes on regardless. The log then
     // keeps nothing of the failed statement and takes no more.
     bool WriteFailed() const { return writeFailed_; }
@@ -49,8 +53,7 @@ class QueryLog {
     void Append(const std::string& statement);
 
   private:
-    std::string path_;
-    std::ofstream stream_;
+    int fd_ = -1;
     bool writeFailed_ = false;
 };
 

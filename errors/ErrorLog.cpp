@@ -1,5 +1,6 @@
 #include "errors/ErrorLog.h"
 
+#include "db/PasswordMask.h"
 #include "platform/AtomicFile.h"
 
 #include <fcntl.h>
@@ -59,12 +60,14 @@ std::string ErrorLogFileName(const platform::LocalTime& time) {
 std::string ErrorLogContent(const std::string& timeText, const std::string& functionName,
                             const std::string& query, const std::string& errorText) {
     return withCrLf("Time：\n" + timeText + "\n" + "\n" + "Function：\n" + functionName + "\n" + "\n" +
-                    "Query：\n" + query + "\n" + "\n" + "ErrorLog：\n" + errorText + "\n");
+                    "Query：\n" + db::MaskPasswords(query) + "\n" + "\n" + "ErrorLog：\n" +
+                    db::MaskPasswords(errorText) + "\n");
 }
 
 std::string ErrorLogMessage(const std::string& functionName, const std::string& query,
                             const std::string& errorText) {
-    return "Function :\n" + functionName + "\n\nQuery :\n" + query + "\n\nErrorLog :\n" + errorText +
+    return "Function :\n" + functionName + "\n\nQuery :\n" + db::MaskPasswords(query) + "\n\nErrorLog :\n" +
+           db::MaskPasswords(errorText) +
            "\n\nこのエラーの記録は、[メニュー] ⇒ [データベース] ⇒ [エラー履歴] で、確認することが出来ます。";
 }
 

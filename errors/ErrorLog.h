@@ -14,10 +14,11 @@ inline constexpr const char* kErrorLogFolderName = "DBErr/";
 std::string ErrorLogTimeText(const platform::LocalTime& time);
 // "DBErr" + the time text without "/", ":" and blanks + ".txt".
 std::string ErrorLogFileName(const platform::LocalTime& time);
-// The file's bytes: the seven writes, every "\n" written as CR LF.
+// The file's bytes: the seven writes, every "\n" written as CR LF; database
+// passwords in the statement and the error text masked (db::MaskPasswords).
 std::string ErrorLogContent(const std::string& timeText, const std::string& functionName,
                             const std::string& query, const std::string& errorText);
-// The message shown after the file is written.
+// The message shown after the file is written, passwords masked likewise.
 std::string ErrorLogMessage(const std::string& functionName, const std::string& query,
                             const std::string& errorText);
 

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -146,6 +148,51 @@ TEST_F(QueryRunnerTest, ObserverFailureRollsBackAndIsPassedOn) {
     EXPECT_THROW(console::RunQueries(*connection_, Statements({"DELETE FROM t_a;"}), {&throwing}),
                  std::runtime_error);
     EXPECT_EQ(RowCount("t_a"), 2);
+}
+
+// The log is the user's alone whatever the umask, an older world-readable
+// log is narrowed, and a password set through the console never reaches it.
+TEST_F(QueryRunnerTest, LogIsPrivateAndHoldsNoPassword) {
+    const std::string fresh = folder_.Folder() + "fresh.txt";
+    const std::string older = folder_.Folder() + "older.txt";
+    { std::ofstream(older) << "SELECT 1;\n"; }
+    ASSERT_EQ(::chmod(older.c_str(), 0644), 0);
+    const mode_t umaskBefore = ::umask(0);
+    for (const std::string& path : {fresh, older}) {
+        console::QueryLog log(path);
+        ASSERT_TRUE(log.IsOpen());
+        const console::QueryRunResult result = console::RunQueries(
+            *connection_,
+            Statements({"alter database password [Sesame Open] NULL;",
+                        "ALTER DATABASE PASSWORD 'Kaiten''Zushi' [Sesame Open];"}),
+            {nullptr, &log});
+        EXPECT_TRUE(result.Committed()) << path;
+        struct stat info {};
+        ASSERT_EQ(::stat(path.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << path;
+        const std::string text = ReadFile(path);
+        EXPECT_NE(
+            text.find("alter database password *** NULL;\nALTER DATABASE PASSWORD *** ***;\n"),
+            std::string::npos)
+            << text;
+        for (const char* secret : {"Sesame", "Kaiten", "Zushi"}) {
+            EXPECT_EQ(text.find(secret), std::string::npos) << path;
+        }
+        connection_->Execute("ALTER DATABASE PASSWORD NULL 'Kaiten''Zushi'");
+    }
+    ::umask(umaskBefore);
+}
+
+// A link planted where the log belongs would send the statements elsewhere.
+TEST_F(QueryRunnerTest, LinkInPlaceOfTheLogIsRefused) {
+    const std::string target = folder_.Folder() + "elsewhere.txt";
+    { std::ofstream(target) << "kept\n"; }
+    ASSERT_EQ(::symlink(target.c_str(), logPath_.c_str()), 0);
+    EXPECT_FALSE(console::QueryLog::EnsureExists(logPath_));
+    console::QueryLog log(logPath_);
+    EXPECT_FALSE(log.IsOpen());
+    console::RunQueries(*connection_, Statements({"DELETE FROM t_a;"}), {nullptr, &log});
+    EXPECT_EQ(ReadFile(target), "kept\n");
 }
 
 TEST_F(QueryRunnerTest, UnopenableLogDoesNotStopTheRun) {

@@ -62,6 +62,24 @@ TEST(ErrorLog, FileNameAndExactBytes) {
               1);
 }
 
+TEST(ErrorLog, PasswordsReachNeitherTheFileNorTheMessage) {
+    testsupport::TempFolder folder;
+    FakeServices fakes;
+    auto result = errors::WriteErrorLog(
+        folder.Folder(), "f", "ALTER DATABASE PASSWORD [Neu Pw] 'Alt''Pw';",
+        "Description : cannot open Provider=Microsoft.ACE.OLEDB.12.0;Jet OLEDB:Database Password='Dritt';\n",
+        fakes.clock, fakes.messageBoxes, "T");
+    ASSERT_TRUE(result.written);
+    ASSERT_EQ(fakes.messageBoxes.Shown().size(), 1u);
+    for (const std::string& text : {readFile(result.path), fakes.messageBoxes.Shown()[0].text}) {
+        EXPECT_NE(text.find("ALTER DATABASE PASSWORD *** ***;"), std::string::npos) << text;
+        EXPECT_NE(text.find("Database Password=***;"), std::string::npos) << text;
+        for (const char* secret : {"Neu", "Alt", "Dritt"}) {
+            EXPECT_EQ(text.find(secret), std::string::npos) << text;
+        }
+    }
+}
+
 TEST(ErrorLog, UnwritableFolderStillShowsTheMessageAndSaysSo) {
     testsupport::TempFolder folder;
     std::ofstream(folder.Folder() + "DBErr") << "a plain file where the folder should be";
