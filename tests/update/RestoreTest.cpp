@@ -7,6 +7,11 @@
 #include "support/FakeFileCopier.h"
 #include "support/FakeShell.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 namespace updatetest {
 namespace {
 
@@ -48,14 +53,14 @@ class RestoreTest : public UpdateFixture {
 
     void Restore() {
         backup::BackupRestore restore(window_, session_, target_, {boxes_, clock_, shell_, copier_},
-                                      kReleaseDate, rename_);
+                                      kReleaseDate, operations_);
         restore.OnRestoreCommand();
     }
 
     testsupport::FakeClock clock_{{2020, 5, 24, 15, 30, 12, 0}};
     testsupport::FakeShell shell_;
     testsupport::FakeFileCopier copier_;
-    backup::RenameFile rename_;  // none: the file system's
+    backup::SwapOperations operations_;  // the file system's
     std::string backupBytes_, workingBytes_;
 };
 
@@ -133,51 +138,156 @@ TEST_F(RestoreTest, FailedCopyLeavesTheSessionClosed) {
     EXPECT_EQ(Bytes(target_.FilePath()), workingBytes_);
 }
 
-// Either rename failing leaves the working file where it was, unchanged,
-// removes the staging copy and reopens the session on the working file.
-struct RenameFault {
+// A swap that fails before it happened leaves the working file where it was,
+// unchanged, removes the staging copy and reopens the session on it.
+struct SwapFault {
     const char* name;
-    int failingCall;  // 1: working file to kept name, 2: staging copy to working file
+    const char* failingStep;  // "exchange" or the first "rename" (the fallback's)
+    int error;
 };
 
-class RestoreRenameTest : public RestoreTest, public ::testing::WithParamInterface<RenameFault> {};
+class RestoreSwapFaultTest : public RestoreTest, public ::testing::WithParamInterface<SwapFault> {};
 
-TEST_P(RestoreRenameTest, WorkingFileSurvivesAFailedRename) {
+TEST_P(RestoreSwapFaultTest, WorkingFileSurvivesAFailedSwap) {
     PrepareBackupAndChangedWorkingFile();
-    int calls = 0;
-    rename_ = [&](const std::string& from, const std::string& to) {
-        if (++calls == GetParam().failingCall)
-            return std::make_error_code(std::errc::device_or_resource_busy);
-        return backup::RenameInFileSystem(from, to);
+    const SwapFault fault = GetParam();
+    operations_.exchange = [&](const std::string&, const std::string&) {
+        if (std::string(fault.failingStep) == "exchange") return platform::FileStatus::Failure(fault.error, "exchange");
+        return platform::FileStatus::Failure(EINVAL, "this file system cannot swap");
+    };
+    operations_.renameNoReplace = [&](const std::string& from, const std::string& to) {
+        if (std::string(fault.failingStep) == "rename") return platform::FileStatus::Failure(fault.error, "rename");
+        return platform::RenameNoReplace(from, to);
     };
     boxes_.ScriptAnswers({MessageAnswer::Yes});
     Restore();
 
-    EXPECT_EQ(boxes_.Shown().back().text, kRestoreFailed);
+    EXPECT_EQ(boxes_.Shown().back().text.substr(0, kRestoreFailed.size()), kRestoreFailed);
     EXPECT_EQ(Bytes(target_.FilePath()), workingBytes_);
     EXPECT_FALSE(std::filesystem::exists(Staging()));
     EXPECT_FALSE(std::filesystem::exists(Kept("20200524153012")));
+    EXPECT_FALSE(std::filesystem::exists(backup::RestoreRecordPath(target_)));
     EXPECT_EQ(Bytes(backup::BackupFilePath(target_)), backupBytes_);
     EXPECT_TRUE(session_.Connected());
     EXPECT_EQ(window_.States.back(), db::ControlState::Idle);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, RestoreRenameTest,
-                         ::testing::Values(RenameFault{"WorkingFileRename", 1},
-                                           RenameFault{"StagingCopyRename", 2}),
+INSTANTIATE_TEST_SUITE_P(Faults, RestoreSwapFaultTest,
+                         ::testing::Values(SwapFault{"ExchangeBusy", "exchange", EBUSY},
+                                           SwapFault{"FallbackRenameRefused", "rename", EACCES}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The file system refuses the first rename when a folder has the kept name:
-// the working file must not be replaced by the copy.
-TEST_F(RestoreTest, FolderInTheWayOfTheKeptNameStopsTheRestore) {
+// A file system that cannot swap names gets the two renames, with the
+// same end.
+TEST_F(RestoreTest, FileSystemWithoutSwapGetsTheSameResult) {
+    PrepareBackupAndChangedWorkingFile();
+    operations_.exchange = [](const std::string&, const std::string&) {
+        return platform::FileStatus::Failure(EINVAL, "this file system cannot swap");
+    };
+    boxes_.ScriptAnswers({MessageAnswer::Yes});
+    Restore();
+    EXPECT_EQ(boxes_.Shown().size(), 1u);
+    EXPECT_EQ(Bytes(target_.FilePath()), backupBytes_);
+    EXPECT_EQ(Bytes(Kept("20200524153012")), workingBytes_);
+    EXPECT_FALSE(std::filesystem::exists(Staging()));
+    EXPECT_FALSE(std::filesystem::exists(backup::RestoreRecordPath(target_)));
+    EXPECT_TRUE(session_.Connected());
+}
+
+// The old working file that cannot take its kept name stays under the
+// staging name, said so; the next restore moves it to its kept name before
+// it does anything else.
+TEST_F(RestoreTest, OldWorkingFileThatCannotBeKeptWaitsForTheNextRestore) {
+    PrepareBackupAndChangedWorkingFile();
+    operations_.renameNoReplace = [](const std::string& from, const std::string&) {
+        return platform::FileStatus::Failure(EIO, "cannot rename " + from);
+    };
+    boxes_.ScriptAnswers({MessageAnswer::Yes});
+    Restore();
+    EXPECT_NE(boxes_.Shown().back().text.find(Staging()), std::string::npos) << boxes_.Shown().back().text;
+    EXPECT_EQ(Bytes(target_.FilePath()), backupBytes_);
+    EXPECT_EQ(Bytes(Staging()), workingBytes_);
+    EXPECT_TRUE(std::filesystem::exists(backup::RestoreRecordPath(target_)));
+
+    operations_ = {};
+    clock_.Time.second = 40;
+    boxes_.ScriptAnswers({MessageAnswer::Yes});
+    Restore();
+    EXPECT_EQ(Bytes(Kept("20200524153012")), workingBytes_);  // the first restore's name
+    EXPECT_EQ(Bytes(Kept("20200524153040")), backupBytes_);
+    EXPECT_EQ(Bytes(target_.FilePath()), backupBytes_);
+    EXPECT_FALSE(std::filesystem::exists(Staging()));
+    EXPECT_FALSE(std::filesystem::exists(backup::RestoreRecordPath(target_)));
+}
+
+// Two restores in the same second: the second kept file takes the next free
+// name and says so; the first is never replaced.
+TEST_F(RestoreTest, KeptFileIsNeverReplaced) {
+    PrepareBackupAndChangedWorkingFile();
+    std::ofstream(Kept("20200524153012"), std::ios::binary) << "an earlier kept file";
+    for (int run = 0; run < 2; ++run) {
+        boxes_.ScriptAnswers({MessageAnswer::Yes});
+        Restore();
+    }
+    EXPECT_EQ(Bytes(Kept("20200524153012")), "an earlier kept file");
+    EXPECT_EQ(Bytes(Kept("20200524153012_2")), workingBytes_);
+    EXPECT_EQ(Bytes(Kept("20200524153012_3")), backupBytes_);
+    EXPECT_EQ(Bytes(target_.FilePath()), backupBytes_);
+    EXPECT_EQ(boxes_.Shown().back().text,
+              "host20200524153012.mdb は既に存在するため、現在の作業ファイルは host20200524153012_3.mdb "
+              "というファイル名に変更しました。");
+    EXPECT_EQ(boxes_.Shown().back().icon, platform::MessageIcon::Information);
+    EXPECT_TRUE(session_.Connected());
+}
+
+// The file system refuses to put a file where a folder has the kept name;
+// the next free name is taken instead.
+TEST_F(RestoreTest, FolderInTheWayOfTheKeptNameIsPassedOver) {
     PrepareBackupAndChangedWorkingFile();
     std::filesystem::create_directories(Kept("20200524153012") + "/inside");
     boxes_.ScriptAnswers({MessageAnswer::Yes});
     Restore();
-    EXPECT_EQ(boxes_.Shown().back().text, kRestoreFailed);
-    EXPECT_EQ(Bytes(target_.FilePath()), workingBytes_);
-    EXPECT_FALSE(std::filesystem::exists(Staging()));
+    EXPECT_EQ(Bytes(target_.FilePath()), backupBytes_);
+    EXPECT_EQ(Bytes(Kept("20200524153012_2")), workingBytes_);
+    EXPECT_TRUE(std::filesystem::exists(Kept("20200524153012") + "/inside"));
     EXPECT_TRUE(session_.Connected());
+}
+
+TEST_F(RestoreTest, MissingWorkingFileIsReplacedByTheBackup) {
+    PrepareBackupAndChangedWorkingFile();
+    session_.CloseDatabase();
+    std::filesystem::remove(target_.FilePath());
+    boxes_.ScriptAnswers({MessageAnswer::Yes});
+    Restore();
+    EXPECT_EQ(boxes_.Shown().size(), 1u);
+    EXPECT_EQ(Bytes(target_.FilePath()), backupBytes_);
+    EXPECT_FALSE(std::filesystem::exists(Staging()));
+    EXPECT_FALSE(std::filesystem::exists(Kept("20200524153012")));
+    EXPECT_TRUE(session_.Connected());
+    EXPECT_EQ(window_.VersionText, "ver.1.25");
+}
+
+// The restored file belongs to the working file's owner with its
+// permissions, whoever runs the restore.
+TEST_F(RestoreTest, RestoredFileKeepsTheWorkingFilesOwnerAndMode) {
+    PrepareBackupAndChangedWorkingFile();
+    ASSERT_EQ(::chmod(target_.FilePath().c_str(), 0604), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(target_.FilePath().c_str(), 4321, 4322), 0);
+    }
+    boxes_.ScriptAnswers({MessageAnswer::Yes});
+    Restore();
+    for (const std::string& path : {target_.FilePath(), Kept("20200524153012")}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(path.c_str(), &info), 0) << path;
+        EXPECT_EQ(info.st_mode & 07777, 0604u) << path;
+        if (root) {
+            EXPECT_EQ(info.st_uid, 4321u) << path;
+            EXPECT_EQ(info.st_gid, 4322u) << path;
+        }
+    }
+    EXPECT_EQ(Bytes(target_.FilePath()), backupBytes_);
 }
 
 TEST(RestoreTimeStampTest, FourteenDigits) {

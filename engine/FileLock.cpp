@@ -1,0 +1,87 @@
+#include "engine/FileLock.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "engine/Internal.h"
+
+namespace engine {
+
+using namespace detail;
+
+namespace {
+
+// SQLite's lock bytes (its documented lock-byte page): the pending byte,
+// the reserved byte, then 510 shared bytes. A write lock on all of them is
+// its EXCLUSIVE lock. An open-file-description lock conflicts with the
+// ordinary record locks SQLite takes, in other processes and in this one,
+// and closing it does not drop this process's other locks on the file.
+constexpr off_t kPendingByte = 0x40000000;
+constexpr off_t kLockBytes = 512;
+
+constexpr const char* kJournalSuffixes[] = {"-journal", "-wal", "-shm"};
+
+}  // namespace
+
+bool HasJournalBeside(const std::string& path, std::string* found) {
+    for (const char* suffix : kJournalSuffixes) {
+        struct stat info {};
+        const std::string journal = path + suffix;
+        if (::lstat(journal.c_str(), &info) == 0) {
+            if (found != nullptr) *found = journal;
+            return true;
+        }
+    }
+    return false;
+}
+
+DatabaseFileLock::DatabaseFileLock(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) raise(hr::kUnspecified, 3024, "Could not find file '" + path + "'.");
+    if (!S_ISREG(info.st_mode)) {
+        raise(hr::kUnspecified, 3343, "'" + path + "' is not a database file (not a regular file).");
+    }
+    descriptor_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (descriptor_ < 0) {
+        raise(hr::kUnspecified, 3051,
+              "The database file '" + path + "' cannot be opened for writing (" + std::strerror(errno) + ").");
+    }
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = kPendingByte;
+    lock.l_len = kLockBytes;
+    if (::fcntl(descriptor_, F_OFD_SETLK, &lock) != 0) {
+        const int error = errno;
+        ::close(descriptor_);
+        descriptor_ = -1;
+        if (error == EAGAIN || error == EACCES) {
+            raise(hr::kUnspecified, 3045,
+                  "The database file '" + path +
+                      "' is in use by another process and could not be locked. Close the other program and "
+                      "try again.");
+        }
+        raise(hr::kUnspecified, 3051, "The database file '" + path + "' cannot be locked (" + std::strerror(error) + ").");
+    }
+    // Checked under the lock: no writer can start a journal now, so one
+    // that is there belongs to a transaction that was cut off.
+    std::string journal;
+    if (HasJournalBeside(path, &journal)) {
+        ::close(descriptor_);
+        descriptor_ = -1;
+        raise(hr::kUnspecified, 3045,
+              "The database file '" + path + "' has an unfinished transaction: '" + journal +
+                  "' is beside it. Open the database with the program that was using it so that it can finish, "
+                  "then try again.");
+    }
+}
+
+DatabaseFileLock::~DatabaseFileLock() {
+    if (descriptor_ >= 0) ::close(descriptor_);
+}
+
+}  // namespace engine
