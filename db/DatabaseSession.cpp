@@ -57,14 +57,13 @@ std::optional<std::string> ConnectionText(const std::string& folder, const std::
                                           const std::string& password) {
     std::string provider;
     if (extension.find("mdb") != std::string::npos) {
-        provider = "Microsoft.Jet.OLEDB.4.0";
+        provider = engine::kJetProvider;
     } else if (extension.find("accdb") != std::string::npos) {
-        provider = "Microsoft.ACE.OLEDB.12.0";
+        provider = engine::kAceProvider;
     } else {
         return std::nullopt;
     }
-    return "Provider=" + provider + "; Data Source=" + folder + name + extension +
-           ";Jet OLEDB:Database Password='" + password + "';";
+    return engine::DatabaseConnectionText(provider, folder + name + extension, password);
 }
 
 std::shared_ptr<engine::Recordset> ExecuteStatement(

@@ -22,8 +22,9 @@ inline constexpr std::string_view kVersionStatement =
 // The connection text for a database file: the Jet provider when the
 // extension contains "mdb", else the ACE provider when it contains "accdb"
 // (case-sensitive, anywhere in the extension), else nullopt. Folder, name
-// and extension are joined as given; the password goes between single
-// quotes unchanged.
+// and extension are joined as given; the path and the password are quoted
+// as connection texts require (engine::DatabaseConnectionText), so any
+// bytes in them reach the engine unchanged.
 std::optional<std::string> ConnectionText(const std::string& folder, const std::string& name,
                                           const std::string& extension,
                                           const std::string& password);

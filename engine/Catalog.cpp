@@ -85,21 +85,21 @@ void loadSystemTable(sqlite3* db, Table& table) {
         sqlite3_finalize(stmt);
         raiseSqlite(db, sqlite3_extended_errcode(db), "reading the catalog");
     }
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finalize(stmt, &sqlite3_finalize);
     std::string name = table.Name();
     sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
     while (sqlite3_step(stmt) == SQLITE_ROW) {
         auto col = std::make_shared<Column>();
-        col->name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        col->name = requiredText(stmt, 0);
         int ado = adLongVarWChar;
         long size = 0;
-        typeFromDecl(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)), ado, size);
+        typeFromDecl(columnText(stmt, 1).value_or("").c_str(), ado, size);
         col->type = ado;
         col->definedSize = size;
         col->attributes = (ado == adInteger ? long{adColFixed} : 0L) | (sqlite3_column_int(stmt, 2) ? 0L : long{adColNullable});
         col->physicalPosition = sqlite3_column_int(stmt, 3) + 1;
         table.columns_.append(col);
     }
-    sqlite3_finalize(stmt);
 }
 
 // The connection of the last catalog, kept for the next one on the same file.

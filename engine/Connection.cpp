@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -8,6 +10,7 @@
 #include <map>
 
 #include "engine/Internal.h"
+#include "engine/Lexer.h"
 
 namespace engine {
 
@@ -15,8 +18,6 @@ using namespace detail;
 
 namespace {
 
-constexpr const char* kJetProvider = "Microsoft.Jet.OLEDB.4.0";
-constexpr const char* kAceProvider = "Microsoft.ACE.OLEDB.12.0";
 constexpr int kBusyTimeoutMs = 1500;
 
 std::string trim(std::string s) {
@@ -32,58 +33,55 @@ struct ConnectionParts {
     std::string password;
 };
 
-// Reads "Key=Value;" pairs. The database password is taken as written between
-// its single quotes, up to the last quote before the final ";", so a quote
-// inside the password stays part of it.
-ConnectionParts parseConnectionText(const std::string& text) {
+ConnectionParts connectionParts(const std::string& text) {
     ConnectionParts parts;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        auto eq = text.find('=', pos);
-        if (eq == std::string::npos) break;
-        std::string key = upperAscii(trim(text.substr(pos, eq - pos)));
-        std::size_t valueStart = eq + 1;
-        std::string value;
-        if (key == "JET OLEDB:DATABASE PASSWORD" && valueStart < text.size() &&
-            (text[valueStart] == '\'' || text[valueStart] == '"')) {
-            char quote = text[valueStart];
-            std::size_t close = text.rfind(std::string(1, quote) + ";");
-            if (close == std::string::npos || close <= valueStart) close = text.rfind(quote);
-            if (close == std::string::npos || close <= valueStart) {
-                raise(hr::kInvalidArg, 0, "The database password in the connection text has no closing quote.");
-            }
-            value = text.substr(valueStart + 1, close - valueStart - 1);
-            pos = text.find(';', close);
-            pos = pos == std::string::npos ? text.size() : pos + 1;
-        } else {
-            auto semi = text.find(';', valueStart);
-            value = trim(text.substr(valueStart, semi == std::string::npos ? std::string::npos : semi - valueStart));
-            if (value.size() >= 2 && (value.front() == '\'' || value.front() == '"') && value.back() == value.front()) {
-                value = value.substr(1, value.size() - 2);
-            }
-            pos = semi == std::string::npos ? text.size() : semi + 1;
-        }
-        if (key == "PROVIDER") parts.provider = value;
-        else if (key == "DATA SOURCE") parts.dataSource = value;
-        else if (key == "JET OLEDB:DATABASE PASSWORD") parts.password = value;
+    for (auto& [key, value] : parseConnectionText(text)) {
+        if (key == "PROVIDER") parts.provider = std::move(value);
+        else if (key == "DATA SOURCE") parts.dataSource = std::move(value);
+        else if (key == "JET OLEDB:DATABASE PASSWORD") parts.password = std::move(value);
     }
     return parts;
 }
 
+// What a path names when it is not a regular file, for the refusal.
+const char* specialFileKind(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a named pipe";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
 // Names the kind of a file that is not one of ours, from its first bytes.
+// Only a regular file is read: a named pipe or a device would block the
+// program or hand it endless bytes. The file is opened without blocking and
+// its kind taken from what was opened, so even a pipe put in place after the
+// first look cannot hold this check up.
 void checkFileKind(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         raise(hr::kUnspecified, 3024, "Could not find file '" + path + "'.");
     }
-    if (S_ISDIR(info.st_mode)) {
-        raise(hr::kUnspecified, 3343, "'" + path + "' is a folder, not a database file.");
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        raise(hr::kUnspecified, 3051,
+              "The database file '" + path + "' cannot be read (" + std::strerror(errno) + ").");
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) raise(hr::kUnspecified, 3051, "The database file '" + path + "' cannot be read.");
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        raise(hr::kUnspecified, 3343,
+              "'" + path + "' is " + specialFileKind(info.st_mode) + ", not a database file.");
+    }
     char header[32] = {};
-    in.read(header, sizeof header);
-    std::size_t got = static_cast<std::size_t>(in.gcount());
+    std::size_t got = 0;
+    while (got < sizeof header) {
+        const ssize_t n = ::read(fd, header + got, sizeof header - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
     if (got >= 20 && std::memcmp(header + 4, "Standard Jet DB", 15) == 0) {
         raise(hr::kUnspecified, 3343,
               "'" + path + "' is a genuine Microsoft Jet (Access .mdb) database file. This engine reads "
@@ -203,22 +201,23 @@ private:
         Columns columns;
         auto read = [&](const char* sql, bool fromDecl) {
             sqlite3_stmt* stmt = nullptr;
-            if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK) {
+            const int prepared = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+            const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finalize(stmt, &sqlite3_finalize);
+            if (prepared == SQLITE_OK) {
                 sqlite3_bind_text(stmt, 1, table.c_str(), -1, SQLITE_TRANSIENT);
                 while (sqlite3_step(stmt) == SQLITE_ROW) {
-                    std::string name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+                    std::string name = requiredText(stmt, 0);
                     int ado = 0;
                     long size = 0;
                     if (fromDecl) {
-                        if (!typeFromDecl(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)), ado, size)) continue;
+                        if (!typeFromDecl(columnText(stmt, 1).value_or("").c_str(), ado, size)) continue;
                     } else {
-                        ado = sqlite3_column_int(stmt, 1);
-                        size = sqlite3_column_int(stmt, 2);
+                        ado = static_cast<int>(requiredInteger(stmt, 1));
+                        size = static_cast<long>(requiredInteger(stmt, 2));
                     }
                     columns[upperAscii(name)] = {ado, size};
                 }
             }
-            sqlite3_finalize(stmt);
         };
         read("SELECT ColumnName, Type, DefinedSize FROM MSysColumns WHERE TableName = ?1", false);
         if (columns.empty()) read("SELECT name, type FROM pragma_table_info(?1)", true);  // system tables
@@ -317,7 +316,7 @@ std::shared_ptr<Connection> Connection::create() { return std::shared_ptr<Connec
 
 void Connection::Open(const std::string& connectionText, const std::string&, const std::string&, long) {
     if (impl_->db) raise(hr::kObjectOpen, 3705, "Operation is not allowed when the connection is open.");
-    ConnectionParts parts = parseConnectionText(connectionText);
+    ConnectionParts parts = connectionParts(connectionText);
     if (!equalsNoCase(parts.provider, kJetProvider) && !equalsNoCase(parts.provider, kAceProvider)) {
         raise(hr::kProviderNotFound, 0,
               "Provider cannot be found. It may not be properly installed: '" + parts.provider +
@@ -515,7 +514,87 @@ sqlite3* connectionHandle(const Connection& connection) {
     connection.impl().requireOpen();
     return connection.impl().db;
 }
+
+// Reads "Key=Value;" pairs by the OLE DB rules: keys are compared without
+// regard to case and blanks around keys and plain values are dropped; a value
+// in single or double quotes is taken exactly, its quote written twice inside.
+// Anything that cannot be read so is refused rather than guessed at: a path
+// cut at a stray ";" would open a different file.
+std::vector<ConnectionPair> parseConnectionText(const std::string& text) {
+    std::vector<ConnectionPair> pairs;
+    std::size_t pos = 0;
+    const std::size_t n = text.size();
+    auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    while (pos < n) {
+        if (text[pos] == ';' || isBlank(text[pos])) {
+            ++pos;
+            continue;
+        }
+        const std::size_t eq = text.find('=', pos);
+        const std::size_t semi = text.find(';', pos);
+        if (eq == std::string::npos || (semi != std::string::npos && semi < eq)) {
+            const std::string part = trim(text.substr(pos, semi == std::string::npos ? std::string::npos : semi - pos));
+            raise(hr::kInvalidArg, 0,
+                  "The connection text part '" + part +
+                      "' is not of the form Key=Value; a value holding ';' must be enclosed in quotes.");
+        }
+        std::string key = upperAscii(trim(text.substr(pos, eq - pos)));
+        pos = eq + 1;
+        while (pos < n && isBlank(text[pos])) ++pos;
+        std::string value;
+        if (pos < n && (text[pos] == '\'' || text[pos] == '"')) {
+            std::optional<std::string> quoted = readQuoted(text, pos);
+            if (!quoted) {
+                raise(hr::kInvalidArg, 0, "The value of '" + key + "' in the connection text has no closing quote.");
+            }
+            value = std::move(*quoted);
+            while (pos < n && isBlank(text[pos])) ++pos;
+            if (pos < n && text[pos] != ';') {
+                raise(hr::kInvalidArg, 0,
+                      "The value of '" + key + "' in the connection text goes on after its closing quote; a " +
+                          "quote inside a quoted value is written twice.");
+            }
+        } else {
+            const std::size_t end = text.find(';', pos);
+            value = trim(text.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
+            pos = end == std::string::npos ? n : end;
+        }
+        pairs.push_back({std::move(key), std::move(value)});
+    }
+    return pairs;
+}
 }  // namespace detail
+
+namespace {
+
+bool needsQuotes(const std::string& value) {
+    if (value.empty()) return false;
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    return blank(value.front()) || blank(value.back()) || value.find_first_of(";'\"") != std::string::npos;
+}
+
+}  // namespace
+
+std::string QuotedConnectionTextValue(const std::string& value) {
+    const char quote = value.find('\'') != std::string::npos && value.find('"') == std::string::npos ? '"' : '\'';
+    std::string out(1, quote);
+    for (char c : value) {
+        out += c;
+        if (c == quote) out += c;
+    }
+    out += quote;
+    return out;
+}
+
+std::string ConnectionTextValue(const std::string& value) {
+    return needsQuotes(value) ? QuotedConnectionTextValue(value) : value;
+}
+
+std::string DatabaseConnectionText(const std::string& provider, const std::string& path,
+                                   const std::string& password) {
+    return "Provider=" + ConnectionTextValue(provider) + "; Data Source=" + ConnectionTextValue(path) +
+           ";Jet OLEDB:Database Password=" + QuotedConnectionTextValue(password) + ";";
+}
 
 void CreateDatabase(const std::string& path, const std::string& password) {
     struct stat info {};

@@ -45,14 +45,11 @@ std::shared_ptr<DaoDatabase> DaoDatabase::create() { return std::shared_ptr<DaoD
 void DaoDatabase::Open(const std::string& path, bool, bool readOnly, const std::string& connect) {
     if (readOnly) raise(hr::kInvalidArg, 3027, "Read-only opening is not provided by this engine.");
     std::string password;
-    const std::string key = ";PWD=";
-    if (auto pos = connect.find(key); pos != std::string::npos) {
-        password = connect.substr(pos + key.size());
-        if (auto end = password.find(';'); end != std::string::npos) password.resize(end);
+    for (auto& [key, value] : parseConnectionText(connect)) {
+        if (key == "PWD") password = std::move(value);
     }
     auto connection = Connection::create();
-    connection->Open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + path + ";Jet OLEDB:Database Password='" +
-                     password + "';");
+    connection->Open(DatabaseConnectionText(kJetProvider, path, password));
     connection_ = connection;
 }
 

@@ -199,6 +199,21 @@ enum KeyTypeEnum : int { adKeyPrimary = 1, adKeyForeign = 2, adKeyUnique = 3 };
 // Referential rules.
 enum RuleEnum : int { adRINone = 0, adRICascade = 1, adRISetNull = 2 };
 
+// The providers a connection text may name; both open the same kind of file.
+inline constexpr char kJetProvider[] = "Microsoft.Jet.OLEDB.4.0";
+inline constexpr char kAceProvider[] = "Microsoft.ACE.OLEDB.12.0";
+
+// Values in connection texts follow the OLE DB rule that Connection::Open
+// reads: a value with a ";", a quote or a blank at either end is enclosed in
+// single quotes (double quotes when it holds a single quote and no double
+// quote), and the enclosing quote is written twice inside. These write it.
+std::string ConnectionTextValue(const std::string& value);        // quoted only when it must be
+std::string QuotedConnectionTextValue(const std::string& value);  // always quoted
+// "Provider=PROVIDER; Data Source=PATH;Jet OLEDB:Database Password='PASSWORD';"
+// with each value written by that rule, the password always in quotes.
+std::string DatabaseConnectionText(const std::string& provider, const std::string& path,
+                                   const std::string& password);
+
 class Recordset;
 class Connection;
 
@@ -211,9 +226,11 @@ public:
 
     // Opens the database named by a connection text such as
     //   "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=/x/a.mdb;Jet OLEDB:Database Password='pw';"
-    // (or Provider=Microsoft.ACE.OLEDB.12.0). Raises ComError for an unknown
-    // provider, a missing file, a file that is not a database (a genuine Jet or
-    // ACE file is named as such), a locked file or a wrong password.
+    // (or Provider=Microsoft.ACE.OLEDB.12.0); DatabaseConnectionText writes
+    // one for any path and password. Raises ComError for a text that does not
+    // read as Key=Value pairs, an unknown provider, a missing file, anything
+    // but a regular file, a file that is not a database (a genuine Jet or ACE
+    // file is named as such), a locked file or a wrong password.
     void Open(const std::string& connectionText, const std::string& user = "",
               const std::string& password = "", long options = 0);
     void Close();
@@ -470,7 +487,7 @@ class DaoDatabase : public std::enable_shared_from_this<DaoDatabase> {
 public:
     static std::shared_ptr<DaoDatabase> create();
     ~DaoDatabase();
-    // connect is ";PWD=password" or empty.
+    // connect is ";PWD=password" (the password written by ConnectionTextValue) or empty.
     void Open(const std::string& path, bool exclusive = false, bool readOnly = false,
               const std::string& connect = "");
     void Close();

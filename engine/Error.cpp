@@ -19,6 +19,10 @@ void raise(std::int32_t code, int jetError, const std::string& description) {
     throw ComError(code, std::string(kSource), description, jetError);
 }
 
+void raiseDamaged(const std::string& where) {
+    raise(hr::kUnspecified, 3343, "Unrecognized database format: the file is damaged" + where + ".");
+}
+
 namespace {
 
 // The text after `prefix` in an SQLite message, or empty.
@@ -78,7 +82,7 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
                   "The database file cannot be opened for writing" + where + ".");
         case SQLITE_CORRUPT:
         case SQLITE_NOTADB:
-            raise(hr::kUnspecified, 3343, "Unrecognized database format: the file is damaged" + where + ".");
+            raiseDamaged(where);
         case SQLITE_NOMEM:
             raise(static_cast<std::int32_t>(0x8007000E), 3035, "System resource exceeded" + where + ".");
         case SQLITE_TOOBIG:
@@ -111,6 +115,15 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
             }
         }
         raise(hr::kUnspecified, 3022, "A constraint of the table refused the change" + where + ".");
+    }
+    // SQLite's own bounds on a statement's shape: expressions at most 1000
+    // levels deep (each operator of a run counts one) and a parser stack of
+    // a hundred or so open parentheses and function calls.
+    if (startsWith(message, "Expression tree is too large") || message == "parser stack overflow") {
+        raise(hr::kSyntax, 3075,
+              "The expression is too complex: it may chain at most 1000 operators in a row and nest "
+              "parentheses and function calls about 100 deep (" + message + "). Split it into smaller "
+              "statements.");
     }
     if (startsWith(message, "no such table: ")) {
         std::string name = after(message, "no such table: ");

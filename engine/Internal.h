@@ -21,6 +21,15 @@ constexpr const char* kSource = "VantolyEngine";
 // Turns an SQLite failure into the engine's error object; `context` names what
 // was being done, for the description.
 [[noreturn]] void raiseSqlite(sqlite3* db, int rc, const std::string& context);
+// The damaged-database error; `where` is empty or " (what is damaged)".
+[[noreturn]] void raiseDamaged(const std::string& where);
+
+// Text of a result column with its bytes as stored; nullopt for NULL.
+std::optional<std::string> columnText(sqlite3_stmt* stmt, int column);
+// A catalog value the engine always writes: NULL there (another tool edited
+// the file) raises the damaged-database error naming the table and column.
+std::string requiredText(sqlite3_stmt* stmt, int column);
+long long requiredInteger(sqlite3_stmt* stmt, int column);
 
 std::string quoteIdent(std::string_view name);    // "name" with quotes doubled
 std::string quoteText(std::string_view text);     // 'text' with quotes doubled
@@ -28,6 +37,14 @@ bool equalsNoCase(std::string_view a, std::string_view b);
 std::string upperAscii(std::string_view s);
 std::size_t utf8Length(std::string_view s);
 bool isSystemName(std::string_view tableName);    // MSys* (any case) or sqlite_*
+
+// The Key=Value pairs of a connection text, keys in capitals, values with
+// their quoting undone; raises ComError for a text that does not read so.
+struct ConnectionPair {
+    std::string key;
+    std::string value;
+};
+std::vector<ConnectionPair> parseConnectionText(const std::string& text);
 
 // ---------------------------------------------------------------------------
 // Column types

@@ -20,6 +20,23 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
+std::optional<std::string> readQuoted(std::string_view text, std::size_t& pos) {
+    const char quote = text[pos];
+    std::string value;
+    for (std::size_t j = pos + 1; j < text.size(); ++j) {
+        if (text[j] != quote) {
+            value += text[j];
+        } else if (j + 1 < text.size() && text[j + 1] == quote) {
+            value += quote;
+            ++j;
+        } else {
+            pos = j + 1;
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
 std::vector<Token> tokenize(std::string_view sql) {
     std::vector<Token> tokens;
     std::size_t i = 0;
@@ -46,25 +63,11 @@ std::vector<Token> tokenize(std::string_view sql) {
             if (t.text.empty()) syntaxAt(sql, i, "empty name in brackets");
             i = close + 1;
         } else if (c == '\'' || c == '"') {
-            std::size_t j = i + 1;
-            std::string text;
-            bool closed = false;
-            while (j < n) {
-                if (sql[j] == static_cast<char>(c)) {
-                    if (j + 1 < n && sql[j + 1] == static_cast<char>(c)) {
-                        text += static_cast<char>(c);
-                        j += 2;
-                        continue;
-                    }
-                    closed = true;
-                    ++j;
-                    break;
-                }
-                text += sql[j++];
-            }
-            if (!closed) syntaxAt(sql, i, "missing closing quote");
+            std::size_t j = i;
+            std::optional<std::string> text = readQuoted(sql, j);
+            if (!text) syntaxAt(sql, i, "missing closing quote");
             t.kind = Tok::String;
-            t.text = std::move(text);
+            t.text = std::move(*text);
             i = j;
         } else if (c == '#') {
             auto close = sql.find('#', i + 1);

@@ -1,6 +1,7 @@
 // Tokens of Jet SQL.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,12 @@ struct Token {
     std::string text;
     std::size_t offset = 0;  // byte offset in the statement
 };
+
+// The text quoted at `pos` (by the quote found there), the quote written
+// twice inside standing for one, and `pos` moved past the closing quote;
+// nullopt when it is never closed. SQL literals and connection texts quote
+// alike.
+std::optional<std::string> readQuoted(std::string_view text, std::size_t& pos);
 
 // Splits a statement into tokens; raises a syntax error for an unterminated
 // literal or a character that belongs to no token.

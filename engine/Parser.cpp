@@ -42,6 +42,48 @@ struct Expr {
     ResultHint hint;
 };
 
+// A run of operators of one precedence level, "a op b op c". SQLite reads
+// such a run left to right as Jet does, so where the translation of an
+// operator leaves its left side as it is the run stays flat, "(a op b op c)":
+// nesting each step in parentheses would overflow SQLite's parser after a
+// few dozen operators. An operator that must wrap its left side (an opening
+// before it) nests; the openings are kept apart and the text is put together
+// once, as wrapping the whole text again at each operator would copy it once
+// per operand, quadratic in a long chain.
+class OperatorChain {
+public:
+    explicit OperatorChain(Expr first) : first_(std::move(first)) {}
+
+    bool empty() const { return links_ == 0; }
+    // The chain so far becomes "open <chain> middle <right> close".
+    void add(const char* open, const char* middle, const std::string& right, const char* close,
+             ResultHint hint) {
+        if (*open != '\0') opens_.push_back(open);
+        tail_ += middle;
+        tail_ += right;
+        tail_ += close;
+        hint_ = std::move(hint);
+        ++links_;
+    }
+
+    Expr finish() && {
+        if (links_ == 0) return std::move(first_);
+        std::string sql = "(";
+        for (auto open = opens_.rbegin(); open != opens_.rend(); ++open) sql += *open;
+        sql += first_.sql;
+        sql += tail_;
+        sql += ")";
+        return {std::move(sql), std::move(hint_)};
+    }
+
+private:
+    Expr first_;
+    std::vector<const char*> opens_;  // literals of the parser
+    std::string tail_;
+    ResultHint hint_;
+    std::size_t links_ = 0;
+};
+
 struct FunctionDef {
     const char* name;
     int minArgs;
@@ -288,28 +330,25 @@ private:
     }
 
     Expr orExpr() {
-        Expr left = xorExpr();
+        OperatorChain chain(xorExpr());
         while (acceptWord("OR")) {
-            Expr right = xorExpr();
-            left = {"(" + left.sql + " OR " + right.sql + ")", {}};
+            chain.add("", " OR ", xorExpr().sql, "", {});
         }
-        return left;
+        return std::move(chain).finish();
     }
     Expr xorExpr() {
-        Expr left = andExpr();
+        OperatorChain chain(andExpr());
         while (acceptWord("XOR")) {
-            Expr right = andExpr();
-            left = {"(((" + left.sql + ") <> 0) <> ((" + right.sql + ") <> 0))", {}};
+            chain.add("((", ") <> 0) <> ((", andExpr().sql, ") <> 0)", {});
         }
-        return left;
+        return std::move(chain).finish();
     }
     Expr andExpr() {
-        Expr left = notExpr();
+        OperatorChain chain(notExpr());
         while (acceptWord("AND")) {
-            Expr right = notExpr();
-            left = {"(" + left.sql + " AND " + right.sql + ")", {}};
+            chain.add("", " AND ", notExpr().sql, "", {});
         }
-        return left;
+        return std::move(chain).finish();
     }
     Expr notExpr() {
         if (acceptWord("NOT")) {
@@ -368,56 +407,52 @@ private:
         return left;
     }
     Expr concat() {
-        Expr left = additive();
+        OperatorChain chain(additive());
         while (acceptSym("&")) {
-            Expr right = additive();
-            left = {"(coalesce(" + left.sql + ", '') || coalesce(" + right.sql + ", ''))",
-                    {ResultKind::Text, {}, {}}};
+            // Null counts as an empty text; the left side is coalesced once, as
+            // the first operand.
+            const bool first = chain.empty();
+            chain.add(first ? "coalesce(" : "", first ? ", '') || coalesce(" : " || coalesce(", additive().sql,
+                      ", '')", {ResultKind::Text, {}, {}});
         }
-        return left;
+        return std::move(chain).finish();
     }
     Expr additive() {
-        Expr left = modulo();
+        OperatorChain chain(modulo());
         while (isSym("+") || isSym("-")) {
-            std::string op = next().text;
-            Expr right = modulo();
-            left = {"(" + left.sql + " " + op + " " + right.sql + ")", {}};
+            const bool plus = next().text == "+";
+            chain.add("", plus ? " + " : " - ", modulo().sql, "", {});
         }
-        return left;
+        return std::move(chain).finish();
     }
     Expr modulo() {
-        Expr left = intDivision();
+        OperatorChain chain(intDivision());
         while (acceptWord("MOD")) {
-            Expr right = intDivision();
-            left = {"(CAST(round(" + left.sql + ") AS INTEGER) % CAST(round(" + right.sql +
-                        ") AS INTEGER))",
-                    {ResultKind::Long, {}, {}}};
+            chain.add("CAST(round(", ") AS INTEGER) % CAST(round(", intDivision().sql, ") AS INTEGER)",
+                      {ResultKind::Long, {}, {}});
         }
-        return left;
+        return std::move(chain).finish();
     }
     Expr intDivision() {
-        Expr left = multiplicative();
+        OperatorChain chain(multiplicative());
         while (acceptSym("\\")) {
-            Expr right = multiplicative();
-            left = {"(CAST(round(" + left.sql + ") AS INTEGER) / CAST(round(" + right.sql +
-                        ") AS INTEGER))",
-                    {ResultKind::Long, {}, {}}};
+            chain.add("CAST(round(", ") AS INTEGER) / CAST(round(", multiplicative().sql, ") AS INTEGER)",
+                      {ResultKind::Long, {}, {}});
         }
-        return left;
+        return std::move(chain).finish();
     }
     Expr multiplicative() {
-        Expr left = unary();
+        OperatorChain chain(unary());
         while (isSym("*") || isSym("/")) {
-            std::string op = next().text;
-            Expr right = unary();
-            if (op == "/") {
-                left = {"(CAST(" + left.sql + " AS REAL) / " + right.sql + ")",
-                        {ResultKind::Double, {}, {}}};
+            const bool divide = next().text == "/";
+            if (divide) {
+                // Real division: a real divisor makes it so without wrapping the left side.
+                chain.add("", " / CAST(", unary().sql, " AS REAL)", {ResultKind::Double, {}, {}});
             } else {
-                left = {"(" + left.sql + " * " + right.sql + ")", {}};
+                chain.add("", " * ", unary().sql, "", {});
             }
         }
-        return left;
+        return std::move(chain).finish();
     }
     Expr unary() {
         if (acceptSym("-")) {
@@ -435,12 +470,11 @@ private:
         return power();
     }
     Expr power() {
-        Expr left = primary();
+        OperatorChain chain(primary());
         while (acceptSym("^")) {
-            Expr right = primary();
-            left = {"pow(" + left.sql + ", " + right.sql + ")", {ResultKind::Double, {}, {}}};
+            chain.add("pow(", ", ", primary().sql, ")", {ResultKind::Double, {}, {}});
         }
-        return left;
+        return std::move(chain).finish();
     }
 
     Expr primary() {

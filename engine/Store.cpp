@@ -69,15 +69,9 @@ public:
         if (rc == SQLITE_DONE) return false;
         raiseSqlite(db_, rc, "updating the catalog");
     }
-    std::string text(int i) const {
-        auto p = sqlite3_column_text(stmt_, i);
-        return p ? reinterpret_cast<const char*>(p) : "";
-    }
-    std::optional<std::string> optText(int i) const {
-        if (sqlite3_column_type(stmt_, i) == SQLITE_NULL) return std::nullopt;
-        return text(i);
-    }
-    long long integer(int i) const { return sqlite3_column_int64(stmt_, i); }
+    std::string text(int i) const { return requiredText(stmt_, i); }
+    std::optional<std::string> optText(int i) const { return columnText(stmt_, i); }
+    long long integer(int i) const { return requiredInteger(stmt_, i); }
 
 private:
     sqlite3* db_;
@@ -119,6 +113,37 @@ void checkName(const std::string& name, const char* what) {
 }
 
 }  // namespace
+
+std::optional<std::string> columnText(sqlite3_stmt* stmt, int column) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    if (!p) {
+        if (sqlite3_column_type(stmt, column) == SQLITE_NULL) return std::nullopt;
+        raise(static_cast<std::int32_t>(0x8007000E), 3035, "System resource exceeded (reading a text).");
+    }
+    return std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
+}
+
+namespace {
+
+[[noreturn]] void raiseMissingValue(sqlite3_stmt* stmt, int column) {
+    const char* table = sqlite3_column_table_name(stmt, column);
+    const char* name = sqlite3_column_origin_name(stmt, column);
+    raiseDamaged(std::string(" (a row of ") + (table ? table : "the catalog") + " has no " +
+                 (name ? name : sqlite3_column_name(stmt, column)) + ")");
+}
+
+}  // namespace
+
+std::string requiredText(sqlite3_stmt* stmt, int column) {
+    std::optional<std::string> text = columnText(stmt, column);
+    if (!text) raiseMissingValue(stmt, column);
+    return std::move(*text);
+}
+
+long long requiredInteger(sqlite3_stmt* stmt, int column) {
+    if (sqlite3_column_type(stmt, column) == SQLITE_NULL) raiseMissingValue(stmt, column);
+    return sqlite3_column_int64(stmt, column);
+}
 
 std::string sqliteIndexName(const std::string& table, const std::string& index) {
     return table + ":" + index;
@@ -163,19 +188,20 @@ bool Store::isEngineFile(sqlite3* db) {
         }
         return false;
     }
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finalize(stmt, &sqlite3_finalize);
     rc = sqlite3_step(stmt);
-    bool ok = rc == SQLITE_ROW &&
-              std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))) == kFormat;
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) raiseSqlite(db, rc, "opening the database");
-    return ok;
+    if (rc == SQLITE_DONE) return false;
+    if (rc != SQLITE_ROW) raiseSqlite(db, rc, "opening the database");
+    return requiredText(stmt, 0) == kFormat;
 }
 
 std::optional<std::string> Store::property(const std::string& name) const {
     Stmt s(db_, "SELECT Value FROM MSysDatabase WHERE Property = ?");
     s.bind(1, name);
     if (!s.step()) return std::nullopt;
-    return s.optText(0);
+    // An absent property has no row; a row without a value is damage, and
+    // reading it as absent would, for the password, open the file unguarded.
+    return s.text(0);
 }
 
 void Store::setProperty(const std::string& name, const std::optional<std::string>& value) {
@@ -273,8 +299,8 @@ StoredTable Store::loadTable(const std::string& storedName) const {
             k.name = s.text(0);
             k.type = static_cast<int>(s.integer(1));
             k.columns = splitList(s.text(2));
-            k.refTable = s.text(3);
-            k.refColumns = splitList(s.text(4));
+            k.refTable = s.optText(3).value_or("");  // none for a primary or unique key
+            k.refColumns = splitList(s.optText(4).value_or(""));
             k.updateRule = static_cast<int>(s.integer(5));
             k.deleteRule = static_cast<int>(s.integer(6));
             t.keys.push_back(std::move(k));

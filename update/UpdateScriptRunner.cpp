@@ -97,7 +97,7 @@ bool UpdateScriptRunner::OnUpdateTables() {
     counts_ = {};
     statementsRun_ = 0;
     const std::string tableDefinitionConnect =
-        target_.Password.empty() ? std::string() : ";PWD=" + target_.Password;
+        target_.Password.empty() ? std::string() : ";PWD=" + engine::ConnectionTextValue(target_.Password);
     try {
         RunDropPhase();
         RunRelationshipCountScan();

@@ -37,9 +37,12 @@ TEST(ConnectionText, ChosenByTheExtension) {
         {"accdb keeps the Jet password keyword", ".accdb", "",
          "Provider=Microsoft.ACE.OLEDB.12.0; Data Source=/d/a.accdb;"
          "Jet OLEDB:Database Password='';"},
-        {"quote in the password is not escaped", ".mdb", "it's",
+        {"a single quote in the password: enclosed in double quotes", ".mdb", "it's",
          "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=/d/a.mdb;"
-         "Jet OLEDB:Database Password='it's';"},
+         "Jet OLEDB:Database Password=\"it's\";"},
+        {"both quotes: the enclosing one doubled", ".mdb", "'\"",
+         "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=/d/a.mdb;"
+         "Jet OLEDB:Database Password='''\"';"},
         {"mdb is searched first, anywhere", ".accdb.mdb", "",
          "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=/d/a.accdb.mdb;"
          "Jet OLEDB:Database Password='';"},

@@ -1,12 +1,16 @@
 // Opening files: connection texts, passwords, and every kind of file that is
 // not a database of ours.
 #include <sqlite3.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "EngineFixture.h"
 
@@ -40,6 +44,166 @@ TEST_F(FileTest, ConnectionTextsOfBothProvidersOpen) {
         c->Close();
         EXPECT_EQ(c->State(), engine::adStateClosed);
     }
+}
+
+// Paths and passwords holding the connection text's own punctuation reach
+// the file exactly: the database opens under its own path, the password
+// guards it, and the table-definition facility opens it too.
+TEST_F(FileTest, ConnectionTextsCarryAnyPathAndPassword) {
+    const std::string names[] = {"a;b.mdb", "a=b.mdb", "it's.mdb", "say \"hi\".mdb", " blank .mdb",
+                                 "both'\"; x.mdb", "plain.mdb"};
+    const std::string passwords[] = {"p;w", "p=w", "it's", "say \"hi\"", " pw ", "'\";='", ""};
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        const std::string path = folder_.Folder() + names[i];
+        SCOPED_TRACE(path + " / " + passwords[i]);
+        engine::CreateDatabase(path, passwords[i]);
+        auto c = engine::Connection::create();
+        c->Open(engine::DatabaseConnectionText(engine::kAceProvider, path, passwords[i]));
+        EXPECT_EQ(c->DataSource(), path);
+        c->Close();
+        if (!passwords[i].empty()) {
+            EXPECT_EQ(openError(engine::DatabaseConnectionText(engine::kJetProvider, path, "")).jetError(), 3031);
+            EXPECT_THROW(engine::DaoDatabase::create()->Open(path, false, false, ";PWD=x"), engine::ComError);
+        }
+        auto dao = engine::DaoDatabase::create();
+        dao->Open(path, false, false, ";PWD=" + engine::ConnectionTextValue(passwords[i]));
+        EXPECT_TRUE(dao->IsOpen());
+    }
+    // Nothing was created at the part of a path before its ";".
+    EXPECT_FALSE(std::filesystem::exists(folder_.Folder() + "a"));
+}
+
+// Texts written by hand: the accepted forms, and the ones refused because
+// reading them any other way would be a guess.
+TEST_F(FileTest, ConnectionTextsAreReadByTheQuotingRule) {
+    exec("ALTER DATABASE PASSWORD [it's] NULL");
+    conn_->Close();
+    const std::string source = "Data Source=" + path_ + ";";
+    const std::string opening[] = {
+        "Provider=Microsoft.Jet.OLEDB.4.0; " + source + "Jet OLEDB:Database Password='it''s';",
+        "provider = Microsoft.ACE.OLEDB.12.0 ;data source = \"" + path_ + "\" ;jet oledb:database password=\"it's\"",
+        ";;Provider='Microsoft.Jet.OLEDB.4.0';" + source + "Jet OLEDB:Database Password = 'it''s' ;",
+    };
+    for (const std::string& text : opening) {
+        SCOPED_TRACE(text);
+        auto c = engine::Connection::create();
+        c->Open(text);
+        EXPECT_EQ(c->DataSource(), path_);
+    }
+    const struct {
+        std::string text;
+        const char* mention;
+    } refusedTexts[] = {
+        {"Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + folder_.Folder() + "a;b.mdb;", "'b.mdb' is not of the form"},
+        {"Provider=Microsoft.Jet.OLEDB.4.0; " + source + "Jet OLEDB:Database Password='it's';", "after its closing quote"},
+        {"Provider=Microsoft.Jet.OLEDB.4.0; " + source + "Jet OLEDB:Database Password='it", "no closing quote"},
+        {"Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + path_ + ";", "no closing quote"},
+    };
+    for (const auto& c : refusedTexts) {
+        SCOPED_TRACE(c.text);
+        const engine::ComError e = openError(c.text);
+        EXPECT_EQ(static_cast<std::uint32_t>(e.code()), 0x80070057u) << e.what();
+        EXPECT_NE(e.description().value_or("").find(c.mention), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(engine::ConnectionTextValue("/plain/path.mdb"), "/plain/path.mdb");
+    EXPECT_EQ(engine::ConnectionTextValue("a;b"), "'a;b'");
+    EXPECT_EQ(engine::ConnectionTextValue("it's"), "\"it's\"");
+    EXPECT_EQ(engine::ConnectionTextValue("'\""), "'''\"'");
+}
+
+// A named pipe, a device or a folder in the database's place is refused by
+// its kind before a byte is read: reading a pipe would wait for a writer
+// that never comes. If that regresses, a writer turns up after 20 seconds so
+// the test fails instead of hanging.
+TEST_F(FileTest, SpecialFilesAreRefusedByTheirKind) {
+    const std::string fifo = folder_.Folder() + "pipe.mdb";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string device = folder_.Folder() + "device.mdb";
+    std::filesystem::create_symlink("/dev/zero", device);
+    std::filesystem::create_directory(folder_.Folder() + "folder.mdb");
+    std::atomic<bool> done = false;
+    std::thread watchdog([&] {
+        for (int i = 0; i < 200 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (!done) ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+    });
+    const struct {
+        std::string path;
+        const char* kind;
+    } cases[] = {{fifo, "a named pipe"}, {device, "a character device"}, {folder_.Folder() + "folder.mdb", "a folder"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const engine::ComError e = openError(jetText(c.path));
+        EXPECT_EQ(e.jetError(), 3343);
+        EXPECT_NE(e.description().value_or("").find(c.kind), std::string::npos) << e.what();
+    }
+    done = true;
+    watchdog.join();
+}
+
+// Catalog rows with NULL where the engine always writes a value, as another
+// tool can leave them: every reader raises the damaged-database error naming
+// the table and column, and nothing ends the program.
+TEST_F(FileTest, NullsInTheCatalogAreReportedAsDamage) {
+    exec("CREATE TABLE t (a LONG PRIMARY KEY, b TEXT(10), c LONG REFERENCES t (a))");
+    exec("ALTER DATABASE PASSWORD pw NULL");
+    conn_->Close();
+    // Loosens the catalog's NOT NULL columns first, as a tool rewriting the
+    // catalog might, then damages a copy with one statement.
+    int copies = 0;
+    auto damaged = [&](const std::string& statement) {
+        const std::string copy = folder_.Folder() + "damaged" + std::to_string(++copies) + ".mdb";
+        std::filesystem::copy_file(path_, copy);
+        sqlite3* db = nullptr;
+        sqlite3_open(copy.c_str(), &db);
+        const std::string loosen =
+            "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, 'NOT NULL', '') "
+            "WHERE name LIKE 'MSys%'; PRAGMA writable_schema = OFF;";
+        EXPECT_EQ(sqlite3_exec(db, loosen.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        sqlite3_close(db);
+        sqlite3_open(copy.c_str(), &db);
+        EXPECT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        sqlite3_close(db);
+        return copy;
+    };
+    auto openAndRead = [](const std::string& path) {
+        auto c = engine::Connection::create();
+        c->Open(jetText(path, "pw"));
+        c->Execute("SELECT * FROM t", nullptr, -1);
+        auto catalog = engine::Catalog::create();
+        catalog->putActiveConnection(jetText(path, "pw"));
+        for (long i = 0; i < catalog->Tables().Count(); ++i) {
+            auto table = catalog->Tables().Item(i);
+            table->Columns().Count();
+            table->Keys().Count();
+            table->Indexes().Count();
+        }
+    };
+    const struct {
+        const char* damage;
+        const char* mention;
+    } cases[] = {
+        {"UPDATE MSysDatabase SET Value = NULL WHERE Property = 'Format'", "MSysDatabase has no Value"},
+        {"UPDATE MSysDatabase SET Value = NULL WHERE Property = 'PasswordHash'", "MSysDatabase has no Value"},
+        {"UPDATE MSysColumns SET ColumnName = NULL WHERE ColumnName = 'b'", "MSysColumns has no ColumnName"},
+        {"UPDATE MSysColumns SET Type = NULL WHERE ColumnName = 'b'", "MSysColumns has no Type"},
+        {"UPDATE MSysColumns SET DefinedSize = NULL", "MSysColumns has no DefinedSize"},
+        {"UPDATE MSysIndexes SET Columns = NULL", "MSysIndexes has no Columns"},
+        {"UPDATE MSysRelationships SET KeyName = NULL", "MSysRelationships has no KeyName"},
+        {"UPDATE MSysRelationships SET UpdateRule = NULL", "MSysRelationships has no UpdateRule"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damage);
+        const std::string path = damaged(c.damage);
+        try {
+            openAndRead(path);
+            ADD_FAILURE() << "read without an error";
+        } catch (const engine::ComError& e) {
+            EXPECT_EQ(e.jetError(), 3343) << e.what();
+            EXPECT_NE(e.description().value_or("").find(c.mention), std::string::npos) << e.what();
+        }
+    }
+    // A primary key has no related table: that NULL is no damage.
+    openAndRead(damaged("SELECT 1"));
 }
 
 TEST_F(FileTest, BadFilesFailWithTheirOwnErrors) {

@@ -16,8 +16,7 @@
 namespace enginetest {
 
 inline std::string jetText(const std::string& path, const std::string& password = "") {
-    return "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + path + ";Jet OLEDB:Database Password='" +
-           password + "';";
+    return engine::DatabaseConnectionText(engine::kJetProvider, path, password);
 }
 
 class EngineFixture : public ::testing::Test {

@@ -1,4 +1,5 @@
 // The Jet SQL an operator types, and the statements that must be refused.
+#include <chrono>
 #include <cmath>
 
 #include "EngineFixture.h"
@@ -137,6 +138,52 @@ TEST_F(SqlTest, WritesReportRowsAffected) {
 }
 
 // Each row: a statement, the result code and the Jet error number it must
+// Runs of one operator: each translation keeps Jet's left-to-right order,
+// and a run of hundreds of operands still runs (SQLite refuses deep nesting,
+// so the translation must not nest a run).
+TEST_F(SqlTest, OperatorRunsKeepJetOrderAtAnyLength) {
+    auto run = [](const std::string& operand, const std::string& op, int count) {
+        std::string sql = "SELECT " + operand;
+        for (int i = 1; i < count; ++i) sql += " " + op + " " + operand;
+        return sql;
+    };
+    const QueryCase cases[] = {
+        {"SELECT 10 - 4 - 3 + 1", "4"},
+        {"SELECT 12 / 4 * 3", "9"},
+        {"SELECT 2 * 7 / 4", "3.5"},
+        {"SELECT 7 / 2 / 2", "1.75"},
+        {"SELECT 100 \\ 7 \\ 2", "7"},
+        {"SELECT 100 MOD 7 MOD 3", "2"},
+        {"SELECT 2 ^ 3 ^ 2", "64"},
+        {"SELECT 'a' & Null & 'b' & Note & 'c' FROM emp WHERE EmpID = 1", "abc"},
+        {"SELECT IIf(True XOR False XOR True, 'y', 'n')", "n"},
+        {"SELECT IIf(False OR False OR True AND False, 'y', 'n')", "n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        EXPECT_EQ(textOf(value(c.sql)), c.expected);
+    }
+    std::string joined;
+    for (int i = 0; i < 900; ++i) joined += "ab";
+    EXPECT_EQ(textOf(value(run("'ab'", "&", 900))), joined);
+    EXPECT_EQ(textOf(value(run("1", "+", 900))), "900");
+    EXPECT_EQ(textOf(value(run("2", "*", 40) + " / 2199023255552")), "0.5");
+}
+
+// A statement of a megabyte chaining one operator is refused at once with a
+// message naming the limit, instead of taking minutes to translate.
+TEST_F(SqlTest, MegabyteOperatorRunIsRefusedAtOnce) {
+    for (const char* op : {" & ", " + "}) {
+        std::string sql = "SELECT 'a'";
+        while (sql.size() < (1u << 20)) sql += op + std::string("'a'");
+        const auto started = std::chrono::steady_clock::now();
+        const engine::ComError e = refused(sql);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+        EXPECT_EQ(e.jetError(), 3075) << e.what();
+        EXPECT_NE(e.description().value_or("").find("at most 1000 operators"), std::string::npos) << e.what();
+    }
+}
+
 // be refused with.
 struct RefusalCase {
     const char* sql;

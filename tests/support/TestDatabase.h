@@ -8,8 +8,7 @@
 namespace testsupport {
 
 inline std::string JetConnectionText(const std::string& path, const std::string& password = "") {
-    return "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + path + ";Jet OLEDB:Database Password='" +
-           password + "';";
+    return engine::DatabaseConnectionText(engine::kJetProvider, path, password);
 }
 
 // Creates the file with a t_db_ver table holding 1.25 and `fillerRows` rows

@@ -32,8 +32,7 @@ inline const std::string kApplicationTitle = "VantolyPatch";
 inline const std::string kReleaseDate = "2020/05/24";
 
 inline std::string JetConnectionText(const std::string& path, const std::string& password = "") {
-    return "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + path +
-           ";Jet OLEDB:Database Password='" + password + "';";
+    return engine::DatabaseConnectionText(engine::kJetProvider, path, password);
 }
 
 // Builds the sample host database from its script into `path`.
