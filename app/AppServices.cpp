@@ -41,7 +41,10 @@ FixedDatabaseRegistry::FixedDatabaseRegistry(const std::string& databasePath, st
     std::string file = slash == std::string::npos ? databasePath : databasePath.substr(slash + 1);
     const auto dot = file.rfind('.');
     name_ = dot == std::string::npos ? file : file.substr(0, dot);
+    extension_ = dot == std::string::npos ? "" : file.substr(dot);
 }
+
+std::optional<std::string> FixedDatabaseRegistry::ExactExtension() { return extension_; }
 
 bool FixedDatabaseRegistry::KeyExists(const std::string& key) { return equalsNoCase(key, host::kDatabaseKey); }
 

@@ -51,16 +51,19 @@ private:
 };
 
 // A registry holding only the host application's database key, with the
-// folder, name and password of a database named on the command line.
+// folder, name and password of a database named on the command line, whose
+// extension is exact: --db x/t.accdb never opens x/t.mdb.
 class FixedDatabaseRegistry : public platform::Registry {
 public:
     FixedDatabaseRegistry(const std::string& databasePath, std::string password);
     bool KeyExists(const std::string& key) override;
     std::optional<std::string> ReadString(const std::string& key, const std::string& name) override;
+    std::optional<std::string> ExactExtension() override;
 
 private:
     std::string folder_;
     std::string name_;
+    std::string extension_;
     std::string password_;
 };
 

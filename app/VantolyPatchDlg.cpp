@@ -160,7 +160,7 @@ void CVantolyPatchDlg::buildControls() {
 void CVantolyPatchDlg::OnInitDialog() {
     if (initialised_) return;
     initialised_ = true;
-    UpdateData(false);
+    UpdateData();
 
     if (!std::string(kAboutMenuText).empty()) {
         aboutAction_ = menu_->addAction(QString::fromUtf8(kAboutMenuText));
@@ -200,12 +200,9 @@ void CVantolyPatchDlg::OnInitDialog() {
     RefreshControlState(db::ControlState::Idle);
 }
 
-void CVantolyPatchDlg::UpdateData(bool saveAndValidate) {
-    std::string* fields[4] = {&target.PathName, &target.FileName, &target.Extension, &target.VersionText};
-    for (int i = 0; i < 4; ++i) {
-        if (saveAndValidate) *fields[i] = edits_[i]->text().toStdString();
-        else edits_[i]->setText(QString::fromStdString(*fields[i]));
-    }
+void CVantolyPatchDlg::UpdateData() {
+    const std::string* fields[4] = {&target.PathName, &target.FileName, &target.Extension, &target.VersionText};
+    for (int i = 0; i < 4; ++i) edits_[i]->setText(QString::fromStdString(*fields[i]));
 }
 
 void CVantolyPatchDlg::ShowLocationFields(const host::TargetDatabase& record) {
@@ -219,9 +216,8 @@ void CVantolyPatchDlg::SetWindowTitle(const std::string& title) { setWindowTitle
 void CVantolyPatchDlg::EnableUpdateButton() { updateButton_->setEnabled(true); }
 
 void CVantolyPatchDlg::ShowVersionText(const std::string& versionText) {
-    UpdateData(true);
     target.VersionText = versionText;
-    UpdateData(false);
+    UpdateData();
 }
 
 void CVantolyPatchDlg::RefreshControlState(db::ControlState state) {

@@ -71,8 +71,10 @@ public:
     void ShowUpdateErrorDialog(const std::string& reportText) override;
     void CopyTextToClipboard(const std::string& text) override;
 
-    // Copies the fields into the controls (false) or the controls into the fields (true).
-    void UpdateData(bool saveAndValidate);
+    // Copies the record's fields into the controls. Never the other way: the
+    // fields are read-only, and a path's bytes that are not UTF-8 would come
+    // back from a control as U+FFFD, naming a folder that does not exist.
+    void UpdateData();
 
     void OnSysCommand(int id);
     void OnUpdateCommand();

@@ -29,7 +29,7 @@ public:
 int runViewerCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, const CountingMessageBoxes& boxes,
                      std::ostream& out, std::ostream& err) {
     if (!dialog.session.Connected()) {
-        err << "VantolyPatch: the database is not open (" << dialog.windowTitle().toStdString() << ")\n";
+        err << "VantolyPatch: " << NotOpenText(dialog) << "\n";
         return cli::kExitFailed;
     }
     platform::Services& services = dialog.services();
@@ -80,6 +80,12 @@ int runViewerCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, con
 
 }  // namespace
 
+std::string NotOpenText(const CVantolyPatchDlg& dialog) {
+    std::string text = "the database is not open (" + dialog.windowTitle().toStdString() + ")";
+    if (const auto& why = dialog.session.LastOpenErrorText()) text += ":\n" + *why;
+    return text;
+}
+
 void WireCommands(CVantolyPatchDlg& dialog, std::ostream&, std::ostream&) {
     dialog.viewerCommand = [&dialog] {
         CShowDatabaseDlg viewerWindow(ViewerContext{dialog.session, dialog.target, dialog.services(),
@@ -104,8 +110,7 @@ int RunWindowCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, con
             err << "--- 更新エラー内容 ---\n" << report << "\n--- end ---\n";
         };
         if (!dialog.updateButton()->isEnabled()) {
-            err << "VantolyPatch: the update button is disabled: the database is not open ("
-                << dialog.windowTitle().toStdString() << ")\n";
+            err << "VantolyPatch: the update button is disabled: " << NotOpenText(dialog) << "\n";
             return cli::kExitFailed;
         }
         const std::string before = dialog.target.VersionText;

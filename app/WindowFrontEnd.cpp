@@ -19,7 +19,7 @@ namespace app {
 
 namespace {
 
-int printStatus(CVantolyPatchDlg& dialog, std::ostream& out) {
+int printStatus(CVantolyPatchDlg& dialog, std::ostream& out, std::ostream& err) {
     auto state = [](bool enabled) { return enabled ? "enabled" : "disabled"; };
     out << "folder\t" << dialog.target.PathName << "\n"
         << "name\t" << dialog.target.FileName << "\n"
@@ -28,7 +28,11 @@ int printStatus(CVantolyPatchDlg& dialog, std::ostream& out) {
         << "title\t" << dialog.windowTitle().toStdString() << "\n"
         << "update button\t" << state(dialog.updateButton()->isEnabled()) << "\n"
         << "restore button\t" << state(dialog.restoreButton()->isEnabled()) << "\n";
-    return dialog.session.Connected() ? cli::kExitOk : cli::kExitFailed;
+    if (!dialog.session.Connected()) {
+        err << "VantolyPatch: " << NotOpenText(dialog) << "\n";
+        return cli::kExitFailed;
+    }
+    return cli::kExitOk;
 }
 
 }  // namespace
@@ -66,7 +70,7 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
                                dialog.exec();
                                return cli::kExitOk;
                            case cli::Command::kStatus:
-                               return printStatus(dialog, out);
+                               return printStatus(dialog, out, err);
                            default:
                                return RunWindowCommand(dialog, line, services.boxCounts(), out, err);
                        }

@@ -18,14 +18,14 @@ void LoadTargetDatabaseLocation(TargetDatabase& record, platform::Registry& regi
         record.Password = registry.ReadString(kDatabaseKey, "Password").value_or("");
     }
 
-    record.Extension = ".mdb";
+    // A file named exactly is that file; otherwise ".mdb" before ".accdb".
+    const std::optional<std::string> exact = registry.ExactExtension();
+    record.Extension = exact.value_or(".mdb");
+    if (!exact && !FileExists(record.FilePath())) record.Extension = ".accdb";
     if (!FileExists(record.FilePath())) {
-        record.Extension = ".accdb";
-        if (!FileExists(record.FilePath())) {
-            window.SetWindowTitle(kNoDatabaseTitle);
-            window.RefreshControlState(db::ControlState::Idle);
-            return;
-        }
+        window.SetWindowTitle(kNoDatabaseTitle);
+        window.RefreshControlState(db::ControlState::Idle);
+        return;
     }
 
     window.ShowLocationFields(record);

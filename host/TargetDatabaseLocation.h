@@ -25,8 +25,9 @@ class LocationWindow : public db::SessionWindow {
 
 // Reads "FileName", "PathName" and "Password" (a missing or unreadable value
 // is an empty text; an absent key leaves the three fields as they are), takes
-// ".mdb" when PathName + FileName + ".mdb" exists, else ".accdb" when that
-// exists. With neither file the title becomes kNoDatabaseTitle, the control
+// the registry's exact extension when it has one, else ".mdb" when
+// PathName + FileName + ".mdb" exists, else ".accdb" when that exists. With
+// no such file the title becomes kNoDatabaseTitle, the control
 // state is refreshed idle and nothing is opened. Otherwise the fields are
 // shown and `session` opens the file with `Password`; the session shows the
 // outcome in `window`.

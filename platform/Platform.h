@@ -68,6 +68,10 @@ public:
     // The text value `name` of `key` (e.g. "SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE\\")
     // under the current user; nothing when the key or value is absent or unreadable.
     virtual std::optional<std::string> ReadString(const std::string& key, const std::string& name) = 0;
+    // The extension of the one database file this registry stands for when
+    // the operator named that file exactly (--db PATH): taken as it is, never
+    // searched for. Nothing for a real registry.
+    virtual std::optional<std::string> ExactExtension() { return std::nullopt; }
 };
 
 // The single-instance lock.
