@@ -183,4 +183,34 @@ TEST(NonUtf8Folder, UpdateAndRestoreUseThePathsBytes) {
     EXPECT_EQ(rootEntries, std::vector<std::string>{"\xff\xfe"}) << "nothing made under another name";
 }
 
+// NULLs written into the catalog by the sqlite3 command (its NOT NULL
+// columns loosened first, as a tool rewriting the catalog might): status,
+// tables and query report the damaged database, and nothing ends the program.
+TEST(DamagedCatalog, NullsAreReportedAsADamagedDatabase) {
+    const char* damages[] = {
+        "UPDATE MSysDatabase SET Value = NULL WHERE Property = 'Format';",
+        "UPDATE MSysColumns SET ColumnName = NULL WHERE TableName = 't_db_ver';",
+        "UPDATE MSysColumns SET Type = NULL WHERE TableName = 't_db_ver';",
+    };
+    for (const char* damage : damages) {
+        SCOPED_TRACE(damage);
+        testsupport::TempFolder root;
+        const fs::path database = root.Path() / "host.mdb";
+        MakeSample(database, "");
+        const std::string loosen =
+            "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, 'NOT NULL', '') "
+            "WHERE name LIKE 'MSys%';";
+        for (const std::string& statement : {loosen, std::string(damage)}) {
+            const ProcessResult sqlite = reliability::RunProcess({"/usr/bin/sqlite3", database.string(), statement});
+            ASSERT_EQ(sqlite.exitStatus, 0) << sqlite.err;
+        }
+        for (const char* command : {"status", "tables", "query"}) {
+            const ProcessResult run =
+                RunPatch({"--db", database.string(), command}, "SELECT DBVerCode FROM t_db_ver;\n");
+            EXPECT_EQ(run.signal, 0) << command << run.err;
+            EXPECT_NE(run.err.find("the file is damaged"), std::string::npos) << command << run.err;
+        }
+    }
+}
+
 }  // namespace
