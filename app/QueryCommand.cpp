@@ -10,6 +10,7 @@
 #include "console/QueryScript.h"
 #include "db/ComErrorText.h"
 #include "db/DatabaseSession.h"
+#include "db/PasswordMask.h"
 #include "db/VariantToText.h"
 
 namespace cli {
@@ -96,7 +97,10 @@ std::optional<std::string> ReadScript(const CommandLine& line, std::istream& in,
 
 void ReportFailure(const console::QueryFailure& failure,
                    const std::vector<console::QueryStatement>& statements, std::ostream& err) {
-    err << db::ComErrorText(failure.error);
+    // The error may quote part of the refused statement, a password with it.
+    err << db::MaskPasswordsOfStatement(
+        db::ComErrorText(failure.error),
+        failure.statementIndex ? statements.at(*failure.statementIndex).text : std::string());
     switch (failure.stage) {
         case console::QueryRunStage::kBegin:
             err << "(the transaction could not be begun; nothing ran)\n";

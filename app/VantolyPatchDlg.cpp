@@ -22,6 +22,7 @@
 
 #include "backup/Backup.h"
 #include "backup/Restore.h"
+#include "db/PasswordMask.h"
 #include "errors/ErrorLog.h"
 #include "errors/UpdateErrorDialog.h"
 #include "host/HostGuard.h"
@@ -293,12 +294,14 @@ void CVantolyPatchDlg::WriteErrorLog(const std::string& functionName, const std:
 }
 
 void CVantolyPatchDlg::ShowUpdateErrorDialog(const std::string& reportText) {
+    // The report is shown, copied and printed; a password in it would go with it.
+    const std::string masked = db::MaskPasswords(reportText);
     if (updateReportPresenter) {
-        updateReportPresenter(reportText);
+        updateReportPresenter(masked);
         return;
     }
     CUpdateErrorMsgDlg dialog(this, services_.clipboard, services_.messageBoxes, applicationTitle_);
-    dialog.ReportText = reportText;
+    dialog.ReportText = masked;
     dialog.exec();
 }
 

@@ -10,6 +10,7 @@
 #include "console/QueryRunner.h"
 #include "console/QueryScript.h"
 #include "db/ComErrorText.h"
+#include "db/PasswordMask.h"
 #include "errors/ErrorLog.h"
 #include "platform/DialogUnits.h"
 
@@ -115,11 +116,13 @@ void CExecuteQueryDlg::ExecuteQueries() {
             return;
         }
         const console::QueryFailure& failure = *result.failure;
-        show(db::ComErrorText(failure.error), "", platform::MessageIcon::None);
         // The statement that was running: the refused one, the last one at the
         // commit, the first one when the transaction could not begin.
         std::size_t index = failure.statementIndex.value_or(
             failure.stage == console::QueryRunStage::kCommit ? split.statements.size() - 1 : 0);
+        // The error may quote part of the statement, a password with it.
+        show(db::MaskPasswordsOfStatement(db::ComErrorText(failure.error), split.statements[index].text), "",
+             platform::MessageIcon::None);
         show(console::StatementLocationText(split.statements[index]), "", platform::MessageIcon::None);
     } catch (const engine::ComError& error) {
         show(db::ComErrorText(error), "", platform::MessageIcon::None);

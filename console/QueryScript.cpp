@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "db/PasswordMask.h"
 #include "db/Utf8Text.h"
 
 namespace console {
@@ -60,7 +61,7 @@ std::vector<std::string> SplitLines(std::string_view text) {
 }
 
 std::string StatementLocationText(const QueryStatement& statement) {
-    return "[ " + std::to_string(statement.lineNumber) + "行目 ]\n" + statement.text;
+    return "[ " + std::to_string(statement.lineNumber) + "行目 ]\n" + db::MaskPasswords(statement.text);
 }
 
 SplitResult SplitQueries(const std::vector<std::string>& lines) {

@@ -51,7 +51,8 @@ struct SplitResult {
     std::vector<int> cutLines;  // lines (from 1) longer than kMaxLineBytes, which were cut
 };
 
-// "[ 12行目 ]\n" followed by the statement: where a failing statement stands.
+// "[ 12行目 ]\n" followed by the statement, passwords masked: where a failing
+// statement stands.
 std::string StatementLocationText(const QueryStatement& statement);
 
 // Splits the lines of an edit (or a script file) into statements.

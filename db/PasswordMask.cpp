@@ -1,6 +1,7 @@
 #include "db/PasswordMask.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace db {
 
@@ -134,6 +135,9 @@ class Masker {
         return std::move(out_);
     }
 
+    // Every password Run replaced, as the text wrote it.
+    const std::vector<std::string_view>& Masked() const { return masked_; }
+
   private:
     // Masks what begins at `pos`; where to look next.
     std::size_t MaskAt(std::size_t pos) {
@@ -167,17 +171,46 @@ class Masker {
         out_.append(text_.substr(copied_, begin - copied_));
         out_.append(kMaskedPassword);
         copied_ = end;
+        masked_.push_back(text_.substr(begin, end - begin));
     }
 
     std::string_view text_;
     std::string out_;
     std::size_t copied_ = 0;
+    std::vector<std::string_view> masked_;
 };
+
+// The shortest piece of a password hidden where an error quotes part of it.
+constexpr std::size_t kShortestHiddenPiece = 3;
+
+// Replaces every occurrence of `piece` in `text`.
+void ReplaceAll(std::string& text, std::string_view piece) {
+    for (std::size_t at = text.find(piece); at != std::string::npos;
+         at = text.find(piece, at + kMaskedPassword.size())) {
+        text.replace(at, piece.size(), kMaskedPassword);
+    }
+}
 
 }  // namespace
 
 std::string MaskPasswords(std::string_view text) {
     return Masker(text).Run();
+}
+
+std::string MaskPasswordsOfStatement(std::string_view text, std::string_view statement) {
+    std::string masked = MaskPasswords(text);
+    Masker passwords(statement);
+    passwords.Run();
+    for (std::string_view password : passwords.Masked()) {
+        // Longest pieces first, so a shorter one never leaves the rest of a
+        // longer one standing.
+        for (std::size_t length = password.size(); length >= kShortestHiddenPiece; --length) {
+            for (std::size_t start = 0; start + length <= password.size(); ++start) {
+                ReplaceAll(masked, password.substr(start, length));
+            }
+        }
+    }
+    return masked;
 }
 
 }  // namespace db

@@ -22,4 +22,10 @@ inline constexpr std::string_view kMaskedPassword = "***";
 // Masking a masked text changes nothing.
 std::string MaskPasswords(std::string_view text);
 
+// `text`, an error about `statement`, masked as MaskPasswords does, and also
+// every piece of three characters or more of a password in `statement`:
+// an error may quote a stretch of the statement that begins or ends inside
+// a password ("near '-Word-Two;'").
+std::string MaskPasswordsOfStatement(std::string_view text, std::string_view statement);
+
 }  // namespace db

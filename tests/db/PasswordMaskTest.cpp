@@ -62,6 +62,18 @@ TEST(MaskPasswordsTest, HidesTheConnectionTextsPassword) {
     });
 }
 
+TEST(MaskPasswordsTest, ErrorQuotingPartOfAPasswordHidesThePart) {
+    const std::string statement = "ALTER DATABASE PASSWORD \"Zwei-Wort\" Eins-Wort;";
+    EXPECT_EQ(
+        db::MaskPasswordsOfStatement(
+            "Characters found after end of SQL statement at position 50: '-Wort;'.", statement),
+        "Characters found after end of SQL statement at position 50: '***;'.");
+    EXPECT_EQ(db::MaskPasswordsOfStatement("near 'PASSWORD \"Zwei-Wo'", statement),
+              "near 'PASSWORD ***'");
+    EXPECT_EQ(db::MaskPasswordsOfStatement("Syntax error in ALTER TABLE.", "ALTER TABLE t ADD x"),
+              "Syntax error in ALTER TABLE.");
+}
+
 // The engine is the judge of what a password argument is: every statement
 // here really changes the password, and its masked text holds neither one.
 TEST(MaskPasswordsTest, EveryPasswordTheEngineTakesIsHidden) {
