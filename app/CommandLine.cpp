@@ -1,7 +1,9 @@
 #include "app/CommandLine.h"
 
 #include <ostream>
+#include <stdexcept>
 
+#include "app/PasswordSource.h"
 #include "app/QueryCommand.h"
 
 namespace cli {
@@ -22,6 +24,7 @@ constexpr OptionSpec kOptions[] = {
     {"--version", OptionKind::kFlag},    {"--yes", OptionKind::kFlag},
     {"--no", OptionKind::kFlag},         {"--all", OptionKind::kFlag},
     {"--db", OptionKind::kValue},        {"--password", OptionKind::kValue},
+    {"--password-file", OptionKind::kValue},
     {"--registry", OptionKind::kValue},  {"--limit", OptionKind::kValue},
     {"--create", OptionKind::kFlag},     {"-f", OptionKind::kValue},
 };
@@ -99,6 +102,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         }
         std::optional<std::string>& slot = name == "--db"         ? line.databasePath
                                            : name == "--password" ? line.password
+                                           : name == "--password-file" ? line.passwordFile
                                            : name == "--registry" ? line.registryPath
                                            : name == "--limit"    ? line.limit
                                                                   : line.scriptPath;
@@ -113,8 +117,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (line.answerYes && line.answerNo) {
         return Refuse("--yes and --no cannot be given together");
     }
+    if (line.password.has_value() && line.passwordFile.has_value()) {
+        return Refuse("--password and --password-file cannot be given together");
+    }
     if (line.password.has_value() && !line.databasePath.has_value()) {
         return Refuse("--password needs --db");
+    }
+    if (line.passwordFile.has_value() && !line.databasePath.has_value()) {
+        return Refuse("--password-file needs --db");
     }
     if (line.databasePath.has_value() && line.databasePath->empty()) {
         return Refuse("--db needs a path");
@@ -173,12 +183,20 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
         << "Options (before or after the command word):\n"
         << "  --registry FILE    the registry export to read instead of $VANTOLY_REGISTRY\n"
         << "  --db PATH          the database file (.mdb or .accdb) instead of the registry\n"
-        << "  --password TEXT    its database password\n"
+        << "  --password-file FILE  its database password: the first line of FILE\n"
+        << "  --password -       its database password, asked on the terminal without echo\n"
+        << "  --password TEXT    its database password as given (seen by every local user in\n"
+        << "                     the process list: prefer the two above or VANTOLY_PASSWORD)\n"
         << "  --yes, --no        the answer to every Yes/No question (default: No)\n"
         << "  --create           query: create an empty database first when PATH does not exist\n"
         << "  -f FILE            query: the statements to run\n"
         << "  --version          the program's version\n"
         << "  -h, --help         this text\n"
+        << "\n"
+        << "Environment:\n"
+        << "  VANTOLY_PASSWORD   the --db database's password when neither --password nor\n"
+        << "                     --password-file is given\n"
+        << "  VANTOLY_REGISTRY   the registry export file\n"
         << "\n"
         << "Every message box is printed to standard error with its caption, icon, text and the\n"
         << "answer given. Exit status: 0 done, 1 refused, declined or failed, 2 wrong arguments.\n";
@@ -192,7 +210,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
         PrintUsage(err, kProgramName);
         return kExitBadArguments;
     }
-    const CommandLine& line = *parsed.commandLine;
+    CommandLine line = *parsed.commandLine;
     if (line.help) {
         PrintUsage(out, kProgramName);
         return kExitOk;
@@ -200,6 +218,14 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
     if (line.version) {
         out << kProgramName << " 1.0.0.1 (database version 1.25 to 1.26, release 2020/05/24)\n";
         return kExitOk;
+    }
+    if (line.databasePath.has_value()) {
+        try {
+            line.password = ResolvePassword(line, err);
+        } catch (const std::runtime_error& error) {
+            err << kProgramName << ": " << error.what() << "\n";
+            return kExitBadArguments;
+        }
     }
     if (line.command == Command::kQuery) return RunQueryCommand(line, in, out, err);
     if (!runWindow) {

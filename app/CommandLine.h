@@ -1,6 +1,6 @@
 // The command line of VantolyPatch: which command to run and with what.
 //
-//   VantolyPatch [--db PATH [--password TEXT]] query [--create] [-f FILE]
+//   VantolyPatch [--db PATH [--password-file FILE | --password -]] query [--create] [-f FILE]
 //
 // Options may stand before or after the command word; "--name=value" is
 // accepted as well as "--name value".
@@ -55,7 +55,8 @@ struct CommandLine {
     std::vector<std::string> operands;        // after the command word
     Command command = Command::kNone;
     std::optional<std::string> databasePath;  // --db
-    std::optional<std::string> password;      // --password
+    std::optional<std::string> password;      // --password; the resolved password once run
+    std::optional<std::string> passwordFile;  // --password-file
     bool create = false;                      // query --create
     std::optional<std::string> scriptPath;    // query -f; "-" is standard input
 };

@@ -39,9 +39,11 @@ inline void WriteFile(const fs::path& path, const std::string& text) {
     out << text;
 }
 
-// Runs the binary with `arguments`, `input` on its standard input, and
-// collects its exit status and both outputs.
-inline RunResult RunPatch(const std::vector<std::string>& arguments, const std::string& input = "") {
+// Runs the binary with `arguments`, `input` on its standard input and
+// `environment` ("NAME=value") over its own, and collects its exit status and
+// both outputs.
+inline RunResult RunPatch(const std::vector<std::string>& arguments, const std::string& input = "",
+                          const std::vector<std::string>& environment = {}) {
     testsupport::TempFolder io;
     const fs::path in = io.Path() / "in";
     const fs::path out = io.Path() / "out";
@@ -63,13 +65,17 @@ inline RunResult RunPatch(const std::vector<std::string>& arguments, const std::
     pid_t pid = 0;
     // A lock folder of its own, so tests running side by side are not each
     // other's "second copy".
-    std::vector<std::string> environment;
+    std::vector<std::string> childEnvironment = environment;
+    childEnvironment.push_back("XDG_RUNTIME_DIR=" + io.Path().string());
     for (char** e = environ; *e; ++e) {
-        if (std::string(*e).rfind("XDG_RUNTIME_DIR=", 0) != 0) environment.emplace_back(*e);
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        bool overridden = false;
+        for (const std::string& given : childEnvironment) overridden = overridden || given.rfind(name, 0) == 0;
+        if (!overridden) childEnvironment.push_back(entry);
     }
-    environment.push_back("XDG_RUNTIME_DIR=" + io.Path().string());
     std::vector<char*> envp;
-    for (std::string& entry : environment) envp.push_back(entry.data());
+    for (std::string& entry : childEnvironment) envp.push_back(entry.data());
     envp.push_back(nullptr);
     const int spawned =
         posix_spawn(&pid, VANTOLY_PATCH_BINARY, &actions, nullptr, argv.data(), envp.data());
