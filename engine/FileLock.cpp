@@ -23,15 +23,34 @@ namespace {
 constexpr off_t kPendingByte = 0x40000000;
 constexpr off_t kLockBytes = 512;
 
-constexpr const char* kJournalSuffixes[] = {"-journal", "-wal", "-shm"};
+// A journal SQLite would play back: not empty and its first byte set (a
+// finished journal is empty, gone or has its header zeroed).
+bool IsLiveJournal(const std::string& journal) {
+    const int descriptor = ::open(journal.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (descriptor < 0) return errno != ENOENT;  // there, but unreadable: assume the worst
+    char first = 0;
+    const ssize_t got = ::read(descriptor, &first, 1);
+    ::close(descriptor);
+    return got != 0 && (got < 0 || first != 0);
+}
+
+// Lets SQLite settle what a process cut off left behind: a hot journal is
+// played back into the file, a log checkpointed. A file SQLite cannot read
+// as a database is left alone; whoever locks it learns about it elsewhere.
+void SettleJournal(const std::string& path) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+        sqlite3_exec(db, "SELECT COUNT(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
+    sqlite3_close_v2(db);
+}
 
 }  // namespace
 
 bool HasJournalBeside(const std::string& path, std::string* found) {
-    for (const char* suffix : kJournalSuffixes) {
-        struct stat info {};
+    for (const char* suffix : {"-journal", "-wal"}) {
         const std::string journal = path + suffix;
-        if (::lstat(journal.c_str(), &info) == 0) {
+        if (IsLiveJournal(journal)) {
             if (found != nullptr) *found = journal;
             return true;
         }
@@ -45,6 +64,7 @@ DatabaseFileLock::DatabaseFileLock(const std::string& path) {
     if (!S_ISREG(info.st_mode)) {
         raise(hr::kUnspecified, 3343, "'" + path + "' is not a database file (not a regular file).");
     }
+    SettleJournal(path);
     descriptor_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (descriptor_ < 0) {
         raise(hr::kUnspecified, 3051,
@@ -67,8 +87,9 @@ DatabaseFileLock::DatabaseFileLock(const std::string& path) {
         }
         raise(hr::kUnspecified, 3051, "The database file '" + path + "' cannot be locked (" + std::strerror(error) + ").");
     }
-    // Checked under the lock: no writer can start a journal now, so one
-    // that is there belongs to a transaction that was cut off.
+    // Checked under the lock: no writer can start a journal now, so a live
+    // one belongs to a transaction that was cut off and that SQLite could
+    // not play back.
     std::string journal;
     if (HasJournalBeside(path, &journal)) {
         ::close(descriptor_);

@@ -10,11 +10,12 @@ namespace engine {
 
 class DatabaseFileLock {
   public:
-    // Takes the lock on the database file at `path`. Raises ComError 3045
-    // when another connection holds any lock on the file or a journal beside
-    // it shows a transaction that has not ended (a leftover journal would be
-    // replayed into whatever file has the name next), 3024 when the file is
-    // missing, 3343 when it is not a regular file. Waits for no one.
+    // Takes the lock on the database file at `path`, after letting SQLite
+    // play back a journal that a process cut off left behind. Raises
+    // ComError 3045 when another connection holds any lock on the file or a
+    // journal beside it still shows a transaction that has not ended (it
+    // would be replayed into whatever file has the name next), 3024 when the
+    // file is missing, 3343 when it is not a regular file. Waits for no one.
     explicit DatabaseFileLock(const std::string& path);
     ~DatabaseFileLock();  // releases the lock
     DatabaseFileLock(const DatabaseFileLock&) = delete;
@@ -24,8 +25,8 @@ class DatabaseFileLock {
     int descriptor_ = -1;
 };
 
-// The files the engine keeps beside a database while a transaction is open
-// or after one was cut off: path + "-journal", "-wal", "-shm".
+// A journal or write-ahead log beside the database (path + "-journal",
+// "-wal") that SQLite would still play back: a transaction open or cut off.
 bool HasJournalBeside(const std::string& path, std::string* found = nullptr);
 
 }  // namespace engine

@@ -18,6 +18,7 @@
 #include <iostream>
 #include <string>
 
+#include "KillDriver.h"
 #include "UpdateFakes.h"
 #include "db/DatabaseSession.h"
 #include "support/FakeCursor.h"
@@ -28,21 +29,6 @@
 #include "update/Version126Script.h"
 
 namespace {
-
-struct StepCounter {
-    bool list = false;
-    long killAt = 0;  // 0: never
-    long steps = 0;
-
-    void Step(const char* phase, const std::string& text) {
-        ++steps;
-        if (list) {
-            std::string firstLine = text.substr(0, text.find('\n'));
-            std::cout << steps << '\t' << phase << '\t' << firstLine << '\n' << std::flush;
-        }
-        if (steps == killAt) ::kill(::getpid(), SIGKILL);
-    }
-};
 
 // Sorts a statement into the phase the kill report names.
 // The column additions run between the scan and the first creation block,
@@ -65,38 +51,23 @@ struct PhaseTracker {
 // before it; the stamp is recognised by its own statement text instead.
 class CountingWindow : public updatetest::FakeMainWindow {
   public:
-    explicit CountingWindow(StepCounter& counter) : counter_(counter) {}
+    explicit CountingWindow(killdriver::StepCounter& counter) : counter_(counter) {}
     void ShowVersionText(const std::string& versionText) override {
         FakeMainWindow::ShowVersionText(versionText);
         if (versionText == "ver.1.26") counter_.Step("stamped", versionText);
     }
 
   private:
-    StepCounter& counter_;
+    killdriver::StepCounter& counter_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::cerr << "usage: update_kill_driver DATABASE [--list | --kill-at N]\n";
-        return 2;
-    }
-    StepCounter counter;
-    for (int i = 2; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (option == "--list") counter.list = true;
-        else if (option == "--kill-at" && i + 1 < argc) counter.killAt = std::atol(argv[++i]);
-        else {
-            std::cerr << "unknown option " << option << "\n";
-            return 2;
-        }
-    }
-    const std::filesystem::path file = std::filesystem::absolute(argv[1]);
-    host::TargetDatabase target;
-    target.PathName = file.parent_path().string() + "/";
-    target.FileName = file.stem().string();
-    target.Extension = file.extension().string();
+    killdriver::StepCounter counter;
+    const std::optional<host::TargetDatabase> parsed = killdriver::ParseCommandLine(argc, argv, "update_kill_driver", counter);
+    if (!parsed) return 2;
+    const host::TargetDatabase target = *parsed;
 
     const std::string title = "VantolyPatch";
     const update::UpdateTexts texts{title, "2020/05/24", update::UpdateContents126()};

@@ -1,0 +1,218 @@
+// The restore killed part-way, or run while another program is inside the
+// database. The folder must always hold a working file that is either the
+// file before the restore or the backup, the old working file's bytes must
+// survive somewhere, a kept file from earlier must never be replaced, and
+// the next restore must end where an undisturbed one ends.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Process.h"
+#include "UpdateFixture.h"
+#include "backup/Backup.h"
+
+namespace reliability {
+namespace {
+
+constexpr const char* kEarlierKept = "host20200524153012.mdb";  // the driver's clock names this
+constexpr const char* kEarlierKeptBytes = "a kept file from an earlier restore";
+
+class RestoreKill : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        working_ = folder_.Folder() + "host.mdb";
+        backupFolder_ = folder_.Path() / "データベース更新前データ";
+        fs::create_directories(backupFolder_);
+        backup_ = (backupFolder_ / "hostver_1_25backup.mdb").string();
+        fs::copy_file(updatetest::PristineSample(), backup_);
+        fs::copy_file(updatetest::PristineSample(), working_);
+        auto connection = engine::Connection::create();
+        connection->Open(updatetest::JetConnectionText(working_));
+        connection->Execute("INSERT INTO t_db_ver (DBVerID,DBVerCode) VALUES (26,1.26);", nullptr, -1);
+        connection->Close();
+        WriteFile(folder_.Path() / kEarlierKept, kEarlierKeptBytes);
+        workingBytes_ = ReadFile(working_);
+        backupBytes_ = ReadFile(backup_);
+        ASSERT_NE(workingBytes_, backupBytes_);
+    }
+
+    // The names in the database folder holding exactly `bytes`.
+    std::vector<std::string> FilesHolding(const std::string& bytes) const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder_.Path())) {
+            if (entry.is_regular_file() && ReadFile(entry.path()) == bytes) {
+                names.push_back(entry.path().filename().string());
+            }
+        }
+        return names;
+    }
+
+    std::vector<std::string> HiddenFiles() const {
+        std::vector<std::string> names;
+        for (const fs::path& folder : {folder_.Path(), backupFolder_}) {
+            for (const auto& entry : fs::directory_iterator(folder)) {
+                const std::string name = entry.path().filename().string();
+                if (name.starts_with(".")) names.push_back(name);
+            }
+        }
+        return names;
+    }
+
+    // What must hold at every moment, interrupted or not.
+    void ExpectNothingLost(const std::string& label) const {
+        ASSERT_TRUE(fs::exists(working_)) << label << ": no working file";
+        const std::string now = ReadFile(working_);
+        EXPECT_TRUE(now == workingBytes_ || now == backupBytes_) << label << ": a working file of other bytes";
+        EXPECT_FALSE(FilesHolding(workingBytes_).empty()) << label << ": the old working file is gone";
+        EXPECT_EQ(ReadFile(folder_.Path() / kEarlierKept), kEarlierKeptBytes) << label;
+        EXPECT_TRUE(ReadFile(backup_) == backupBytes_) << label << ": the backup changed";
+    }
+
+    // Where an undisturbed restore ends, also after repeated restores: the
+    // backup in place, the old working bytes kept exactly once, nothing of
+    // the run left over.
+    void ExpectRestored(const std::string& label) const {
+        ExpectNothingLost(label);
+        EXPECT_TRUE(ReadFile(working_) == backupBytes_) << label << ": the backup is not in place";
+        EXPECT_EQ(FilesHolding(workingBytes_).size(), 1u) << label;
+        EXPECT_FALSE(fs::exists(folder_.Path() / "hostver_1_25backup.mdb")) << label << ": staging copy left";
+        EXPECT_EQ(HiddenFiles(), std::vector<std::string>{}) << label;
+    }
+
+    testsupport::TempFolder folder_;
+    fs::path backupFolder_;
+    std::string working_, backup_, workingBytes_, backupBytes_;
+};
+
+std::vector<std::string> ListedSteps(const std::string& database) {
+    const ProcessResult run = RunProcess({VANTOLY_RESTORE_KILL_DRIVER, database, "--list"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    std::vector<std::string> steps;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) steps.push_back(line.substr(line.find('\t') + 1));
+    return steps;
+}
+
+TEST_F(RestoreKill, KilledAtEveryStepThenRestoredAgain) {
+    // An undisturbed run in a copy of this folder names the steps.
+    testsupport::TempFolder listing;
+    fs::copy(folder_.Path(), listing.Path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    const std::vector<std::string> steps = ListedSteps((listing.Path() / "host.mdb").string());
+    const std::vector<std::string> expected = {"locked", "copy started", "copy piece", "copied",
+                                               "recorded", "swapped", "kept", "done"};
+    ASSERT_EQ(steps, expected);
+
+    const std::string pristine = (fs::path(folder_.Folder()).parent_path().string()) + "-pristine";
+    fs::copy(folder_.Path(), pristine, fs::copy_options::recursive);
+    for (std::size_t step = 1; step <= steps.size(); ++step) {
+        const std::string label = "killed after step " + std::to_string(step) + " (" + steps[step - 1] + ")";
+        fs::remove_all(folder_.Path());
+        fs::copy(pristine, folder_.Path(), fs::copy_options::recursive);
+        const ProcessResult killed =
+            RunProcess({VANTOLY_RESTORE_KILL_DRIVER, working_, "--kill-at", std::to_string(step)});
+        ASSERT_TRUE(killed.Killed()) << label << ": " << killed.err;
+        ExpectNothingLost(label);
+
+        const ProcessResult again = RunProcess({VANTOLY_RESTORE_KILL_DRIVER, working_});
+        EXPECT_EQ(again.exitStatus, 0) << label << ": " << again.err;
+        ExpectRestored(label);
+    }
+    fs::remove_all(pristine);
+}
+
+// The real program, killed at moments spread over an undisturbed restore.
+TEST_F(RestoreKill, ProgramKilledAtTimedMoments) {
+    testsupport::TempFolder timing;
+    fs::copy(folder_.Path(), timing.Path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    const auto start = std::chrono::steady_clock::now();
+    const ProcessResult undisturbed =
+        RunProcess({VANTOLY_PATCH_BINARY, "--db", (timing.Path() / "host.mdb").string(), "--yes", "restore"});
+    const auto span =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    ASSERT_EQ(undisturbed.exitStatus, 0) << undisturbed.err;
+
+    const std::string pristine = (fs::path(folder_.Folder()).parent_path().string()) + "-pristine";
+    fs::copy(folder_.Path(), pristine, fs::copy_options::recursive);
+    constexpr int kKills = 16;
+    int killed = 0;
+    for (int i = 0; i < kKills; ++i) {
+        const auto delay = span * i / kKills;
+        const std::string label = "killed after " + std::to_string(delay.count()) + " µs";
+        fs::remove_all(folder_.Path());
+        fs::copy(pristine, folder_.Path(), fs::copy_options::recursive);
+        ProcessOptions options;
+        options.killAfter = delay;
+        const ProcessResult run = RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"}, options);
+        if (!run.Killed()) continue;
+        ++killed;
+        ExpectNothingLost(label);
+        const ProcessResult again = RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
+        EXPECT_EQ(again.exitStatus, 0) << label << ": " << again.err;
+        ExpectRestored(label);
+    }
+    fs::remove_all(pristine);
+    std::cout << "program killed " << killed << " times over " << span.count() << " µs\n";
+}
+
+// Another process inside the database: the restore is refused and changes
+// nothing. The other process is a plain SQLite connection in a child.
+struct OtherUser {
+    const char* name;
+    const char* statements;  // run in the child, which then waits
+};
+
+class RestoreRefused : public RestoreKill, public ::testing::WithParamInterface<OtherUser> {};
+
+TEST_P(RestoreRefused, WhileAnotherProcessIsInsideTheDatabase) {
+    int ready[2], release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(ready[0]);
+        ::close(release[1]);
+        sqlite3* handle = nullptr;
+        if (sqlite3_open_v2(working_.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) ::_exit(3);
+        if (sqlite3_exec(handle, GetParam().statements, nullptr, nullptr, nullptr) != SQLITE_OK) ::_exit(4);
+        char byte = 'r';
+        if (::write(ready[1], &byte, 1) != 1) ::_exit(5);
+        if (::read(release[0], &byte, 1) < 0) ::_exit(6);  // waits until the parent closes its end
+        ::_exit(0);                          // without a commit
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1) << "the other process did not get into the database";
+
+    const ProcessResult run = RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
+    ::close(release[1]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(ready[0]);
+
+    EXPECT_EQ(run.exitStatus, 1) << run.err;
+    EXPECT_NE(run.err.find("バックアップファイルの復元に失敗しました。"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("使用中"), std::string::npos) << run.err;
+    EXPECT_TRUE(ReadFile(working_) == workingBytes_) << "the working file changed";
+    EXPECT_EQ(FilesHolding(backupBytes_), std::vector<std::string>{});  // no staging copy
+    EXPECT_EQ(HiddenFiles(), std::vector<std::string>{});
+    // After the other process has gone, the restore goes through.
+    const ProcessResult later = RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
+    EXPECT_EQ(later.exitStatus, 0) << later.err;
+    ExpectRestored(GetParam().name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Users, RestoreRefused,
+    ::testing::Values(OtherUser{"Reader", "BEGIN; SELECT COUNT(*) FROM MSysDatabase;"},
+                      OtherUser{"Writer", "BEGIN IMMEDIATE; CREATE TABLE probe_in_progress (x);"},
+                      OtherUser{"ExclusiveWriter", "BEGIN EXCLUSIVE;"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace reliability
