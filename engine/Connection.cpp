@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <stdio.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -596,13 +598,43 @@ std::string DatabaseConnectionText(const std::string& provider, const std::strin
            ";Jet OLEDB:Database Password=" + QuotedConnectionTextValue(password) + ";";
 }
 
+namespace {
+
+[[noreturn]] void raiseExists(const std::string& path) {
+    raise(hr::kUnspecified, 3204, "Database '" + path + "' already exists.");
+}
+
+// Flushes the folder's entries, so a new name survives a power cut.
+void syncFolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor >= 0) {
+        ::fsync(descriptor);
+        ::close(descriptor);
+    }
+}
+
+}  // namespace
+
 void CreateDatabase(const std::string& path, const std::string& password) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
-        raise(hr::kUnspecified, 3204, "Database '" + path + "' already exists.");
+    if (::lstat(path.c_str(), &info) == 0) raiseExists(path);
+    // The database is made whole under a name of its own beside `path` and
+    // only then takes its name, which it never takes from another file: a
+    // creation cut off part-way leaves no half-made database under the name.
+    const std::size_t slash = path.rfind('/');
+    std::string temporary = path.substr(0, slash == std::string::npos ? 0 : slash + 1) + "." +
+                            path.substr(slash == std::string::npos ? 0 : slash + 1) + ".creating-XXXXXX";
+    const int descriptor = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (descriptor < 0) {
+        raise(hr::kUnspecified, 3051,
+              "The database '" + path + "' cannot be created (" + std::strerror(errno) + ").");
     }
-    sqlite3* db = openHandle(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    ::close(descriptor);
+    sqlite3* db = nullptr;
     try {
+        db = openHandle(temporary, SQLITE_OPEN_READWRITE);
         execRaw(db, "PRAGMA journal_mode = DELETE", "creating the database");
         execRaw(db, "BEGIN", "creating the database");
         Store::initialise(db);
@@ -613,12 +645,25 @@ void CreateDatabase(const std::string& path, const std::string& password) {
             store.setProperty("PasswordHash", hashPassword(password, salt));
         }
         execRaw(db, "COMMIT", "creating the database");
-    } catch (...) {
         sqlite3_close_v2(db);
-        std::remove(path.c_str());
+        db = nullptr;
+        int placed = ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE);
+        if (placed != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            // Without the flag a hard link refuses an existing name as well.
+            placed = ::link(temporary.c_str(), path.c_str());
+            if (placed == 0) ::unlink(temporary.c_str());
+        }
+        if (placed != 0) {
+            if (errno == EEXIST) raiseExists(path);
+            raise(hr::kUnspecified, 3051,
+                  "The database '" + path + "' cannot be put in place (" + std::strerror(errno) + ").");
+        }
+    } catch (...) {
+        if (db != nullptr) sqlite3_close_v2(db);
+        ::unlink(temporary.c_str());
         throw;
     }
-    sqlite3_close_v2(db);
+    syncFolderOf(path);
 }
 
 }  // namespace engine
