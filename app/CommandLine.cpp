@@ -27,6 +27,7 @@ constexpr OptionSpec kOptions[] = {
     {"--password-file", OptionKind::kValue},
     {"--registry", OptionKind::kValue},  {"--limit", OptionKind::kValue},
     {"--create", OptionKind::kFlag},     {"-f", OptionKind::kValue},
+    {"--dry-run", OptionKind::kFlag},    {"--json", OptionKind::kFlag},
 };
 
 const OptionSpec* FindOption(const std::string& name) {
@@ -52,6 +53,20 @@ ParsedCommandLine Refuse(std::string why) {
 }
 
 }  // namespace
+
+bool CommandReportsJson(Command command) {
+    switch (command) {
+        case Command::kNone:
+        case Command::kQuery:
+        case Command::kTables:
+        case Command::kShow:
+        case Command::kCreateQuery:
+        case Command::kExportSpec:
+            return false;
+        default:
+            return true;
+    }
+}
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine line;
@@ -88,6 +103,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             else if (name == "--yes") line.answerYes = true;
             else if (name == "--no") line.answerNo = true;
             else if (name == "--all") line.allTables = true;
+            else if (name == "--dry-run") line.dryRun = true;
+            else if (name == "--json") line.json = true;
             else line.help = true;
             continue;
         }
@@ -154,6 +171,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     if (line.allTables && line.command != Command::kTables) return Refuse("--all belongs to the tables command");
     if (line.limit && line.command != Command::kShow) return Refuse("--limit belongs to the show command");
+    if (line.dryRun && line.command != Command::kUpdate) return Refuse("--dry-run belongs to the update command");
+    if (line.json && !CommandReportsJson(line.command)) {
+        return Refuse(std::string("the command \"") + spec->word + "\" has no JSON report");
+    }
     if (line.command == Command::kQuery && !line.databasePath.has_value()) {
         return Refuse("query needs the database: --db PATH");
     }
@@ -167,6 +188,7 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
         << "Commands:\n"
         << "  status             folder, name, extension, version, title and button states\n"
         << "  update             update the database to version 1.26 (answer with --yes)\n"
+        << "  update --dry-run   what the update would do, run on a private copy; changes nothing\n"
         << "  restore            put the pre-update backup back in place\n"
         << "  tables [--all]     the viewer's table list (dated tables grouped unless --all)\n"
         << "  show TABLE [--limit N]  the viewer's grid copy text for TABLE (default 500 rows)\n"
@@ -188,6 +210,7 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
         << "  --password TEXT    its database password as given (seen by every local user in\n"
         << "                     the process list: prefer the two above or VANTOLY_PASSWORD)\n"
         << "  --yes, --no        the answer to every Yes/No question (default: No)\n"
+        << "  --json             status, update, restore: one JSON object on standard output\n"
         << "  --create           query: create an empty database first when PATH does not exist\n"
         << "  -f FILE            query: the statements to run\n"
         << "  --version          the program's version\n"

@@ -44,12 +44,18 @@ inline constexpr CommandSpec kCommands[] = {
     {"create-query", Command::kCreateQuery, 1}, {"export-spec", Command::kExportSpec, 1},
 };
 
+// Whether the command prints one JSON object with --json: the commands that
+// report an outcome, not the ones that print rows or files.
+bool CommandReportsJson(Command command);
+
 struct CommandLine {
     bool help = false;
     bool version = false;                     // --version
     bool answerYes = false;                   // --yes
     bool answerNo = false;                    // --no
     bool allTables = false;                   // tables --all
+    bool dryRun = false;                      // update --dry-run
+    bool json = false;                        // --json: one JSON object on standard output
     std::optional<std::string> registryPath;  // --registry
     std::optional<std::string> limit;         // show --limit
     std::vector<std::string> operands;        // after the command word
