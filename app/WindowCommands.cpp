@@ -96,7 +96,7 @@ void WireCommands(CVantolyPatchDlg& dialog, std::ostream&, std::ostream&) {
     dialog.consoleCommand = [&dialog] {
         ConsoleContext context{[&dialog] { return dialog.session.SessionConnection(); }, dialog.services(),
                                dialog.applicationTitle(),
-                               dialog.services().programInfo.ProgramFolder() + dialog.applicationTitle()};
+                               dialog.services().programInfo.StateFolder()};
         CExecuteQueryDlg console(std::move(context));
         console.exec();
     };

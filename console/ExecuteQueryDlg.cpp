@@ -5,14 +5,16 @@
 #include <QFontMetrics>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <fstream>
+#include <cerrno>
 
 #include "console/QueryRunner.h"
 #include "console/QueryScript.h"
 #include "db/ComErrorText.h"
 #include "db/PasswordMask.h"
 #include "errors/ErrorLog.h"
+#include "platform/AtomicFile.h"
 #include "platform/DialogUnits.h"
+#include "platform/UserFolders.h"
 
 namespace {
 
@@ -80,6 +82,9 @@ platform::MessageAnswer CExecuteQueryDlg::show(const std::string& text, const st
 
 void CExecuteQueryDlg::ExecuteQueries() {
     queryText = edit_->toPlainText().toStdString();
+    // A folder that cannot be made leaves the log unopened, and the operator
+    // is told so with its path after the run.
+    platform::CreatePrivateFolders(context_.stateFolder);
     console::QueryLog::EnsureExists(LogFilePath());
 
     std::vector<std::string> lines;
@@ -135,9 +140,11 @@ void CExecuteQueryDlg::ExecuteQueries() {
 void CExecuteQueryDlg::OnOpenScratchFile() {
     const std::string path = ScratchFilePath();
     if (!fileExists(path)) {
-        std::ofstream create(path);
-        if (!create) {
-            show("ファイルを作成できませんでした：" + path, "", platform::MessageIcon::Warning);
+        platform::FileStatus status = platform::CreatePrivateFolders(context_.stateFolder);
+        if (status.Succeeded()) status = platform::WriteFileWhole(path, "", 0600, platform::NewFile::Replace::Never);
+        // EEXIST: another run made it in the meantime, which is as good.
+        if (!status.Succeeded() && status.error != EEXIST) {
+            show("ファイルを作成できませんでした：" + path + "\n" + status.message, "", platform::MessageIcon::Warning);
             return;
         }
     }

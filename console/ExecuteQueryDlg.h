@@ -1,5 +1,5 @@
 // The query console: statements typed by the operator, run on the main
-// window's session in one transaction, each logged beside the program.
+// window's session in one transaction, each logged in the user's state folder.
 #pragma once
 
 #include <QDialog>
@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "console/QueryRunner.h"
 #include "engine/Engine.h"
 #include "platform/Platform.h"
 
@@ -18,7 +19,7 @@ struct ConsoleContext {
     std::function<std::shared_ptr<engine::Connection>()> sessionConnection;  // may answer none
     platform::Services& services;
     std::string applicationTitle;
-    std::string programPath;  // the running executable's full path
+    std::string stateFolder;  // of the statement log and the scratch file, ending with "/"
 };
 
 class CExecuteQueryDlg : public QDialog {
@@ -32,8 +33,10 @@ public:
     void OnDropColumnTemplate();      // 1015
     void OnDropConstraintTemplate();  // 1014
 
-    std::string LogFilePath() const { return context_.programPath + "実行クエリ保存.txt"; }
-    std::string ScratchFilePath() const { return context_.programPath + "クエリ.txt"; }
+    // Named after the application as the host's own files are, e.g.
+    // "VantolyPatch実行クエリ保存.txt" and "VantolyPatchクエリ.txt".
+    std::string LogFilePath() const { return console::QueryLog::PathIn(context_.stateFolder, context_.applicationTitle); }
+    std::string ScratchFilePath() const { return context_.stateFolder + context_.applicationTitle + "クエリ.txt"; }
 
     QPlainTextEdit* queryEdit() const { return edit_; }
     QPushButton* runButton() const { return run_; }

@@ -12,8 +12,8 @@
 
 namespace console {
 
-std::string QueryLog::PathBesideProgram(const std::string& programPath) {
-    return programPath + "実行クエリ保存.txt";
+std::string QueryLog::PathIn(const std::string& folder, const std::string& programName) {
+    return folder + programName + "実行クエリ保存.txt";
 }
 
 namespace {

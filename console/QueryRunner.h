@@ -17,7 +17,7 @@
 
 namespace console {
 
-// The log of executed statements beside the program: every statement that
+// The log of executed statements: every statement that
 // ran, one per line, appended across runs and never emptied. Statements are
 // written as each one succeeds, before the commit, so a failed run leaves the
 // statements that ran before the failure in the log although they were
@@ -30,9 +30,10 @@ inline constexpr std::string_view kLogNotWrittenText = "実行クエリの記録
 
 class QueryLog {
   public:
-    // The program's full path with "実行クエリ保存.txt" appended, the
-    // executable's own name kept ("/opt/x/VantolyPatch実行クエリ保存.txt").
-    static std::string PathBesideProgram(const std::string& programPath);
+    // The log in `folder` (ending with "/"), named after the program:
+    // PathIn("/home/u/.local/state/vantoly/", "VantolyPatch") is
+    // "/home/u/.local/state/vantoly/VantolyPatch実行クエリ保存.txt".
+    static std::string PathIn(const std::string& folder, const std::string& programName);
 
     // Creates the log empty when no file exists at `path`; false when it
     // could not be created.

@@ -114,12 +114,13 @@ public:
     virtual void PumpOne() = 0;
 };
 
-// Where the running program lives.
+// Where the running program keeps the user's files.
 class ProgramInfo {
 public:
     virtual ~ProgramInfo() = default;
-    // The program's folder, ending with "/".
-    virtual std::string ProgramFolder() const = 0;
+    // The folder of the statement log and the scratch file, ending with "/";
+    // it may not exist yet (platform::CreatePrivateFolders makes it).
+    virtual std::string StateFolder() const = 0;
 };
 
 // Every service, handed to a window at construction.

@@ -1,12 +1,10 @@
 #include "platform/RegistryFile.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -259,32 +257,11 @@ const RegistryValue* RegistryExport::Find(std::string_view key, std::string_view
     return value == found->second.end() ? nullptr : &value->second;
 }
 
-std::optional<std::string> SystemEnvironment(const std::string& name) {
-    const char* value = std::getenv(name.c_str());
-    if (value == nullptr) return std::nullopt;
-    return std::string(value);
-}
-
 std::string RegistryFilePath(const EnvironmentLookup& environment) {
-    const auto nonEmpty = [&](const char* name) -> std::optional<std::string> {
-        auto value = environment(name);
-        if (value && value->empty()) return std::nullopt;
-        return value;
-    };
-    if (auto explicitPath = nonEmpty("VANTOLY_REGISTRY")) return *explicitPath;
-    std::string configHome;
-    if (auto xdg = nonEmpty("XDG_CONFIG_HOME"); xdg && xdg->front() == '/') {
-        configHome = *xdg;
-    } else {
-        std::string home = nonEmpty("HOME").value_or("");
-        if (home.empty()) {
-            const passwd* entry = getpwuid(getuid());
-            if (entry != nullptr && entry->pw_dir != nullptr) home = entry->pw_dir;
-        }
-        configHome = home + "/.config";
+    if (auto explicitPath = environment("VANTOLY_REGISTRY"); explicitPath && !explicitPath->empty()) {
+        return *explicitPath;
     }
-    while (configHome.size() > 1 && configHome.back() == '/') configHome.pop_back();
-    return configHome + "/vantoly/registry.reg";
+    return XdgBaseFolder(environment, "XDG_CONFIG_HOME", ".config") + "/vantoly/registry.reg";
 }
 
 RegistryFile::RegistryFile(std::string path) : path_(std::move(path)) {}

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/Platform.h"
+#include "platform/UserFolders.h"
 
 namespace platform {
 
@@ -51,10 +52,6 @@ class RegistryExport {
 
     friend class RegistryParser;
 };
-
-// Reads an environment variable; nullopt when unset.
-using EnvironmentLookup = std::function<std::optional<std::string>(const std::string& name)>;
-std::optional<std::string> SystemEnvironment(const std::string& name);
 
 // Where the registry file is: $VANTOLY_REGISTRY, else
 // $XDG_CONFIG_HOME/vantoly/registry.reg, with ~/.config standing in for an

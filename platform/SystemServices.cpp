@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/UserFolders.h"
+
 namespace platform {
 
 namespace {
@@ -40,10 +42,7 @@ LocalTime SystemClock::Now() const {
                      parts.tm_min, parts.tm_sec, static_cast<int>(now.tv_nsec / 1000000)};
 }
 
-std::string SystemProgramInfo::ProgramFolder() const {
-    const std::string path = ExecutablePath();
-    return path.substr(0, path.rfind('/') + 1);
-}
+std::string SystemProgramInfo::StateFolder() const { return UserStateFolder(); }
 
 std::string SystemProgramInfo::ProgramName() const {
     const std::string path = ExecutablePath();

@@ -15,12 +15,13 @@ class SystemClock : public Clock {
     LocalTime Now() const override;
 };
 
-// The folder of the running executable (from /proc/self/exe).
+// The user's state folder, and the running executable's name.
 class SystemProgramInfo : public ProgramInfo {
   public:
-    // Throws std::runtime_error when the executable's path cannot be read.
-    std::string ProgramFolder() const override;
+    // $XDG_STATE_HOME/vantoly/ (platform::UserStateFolder).
+    std::string StateFolder() const override;
     // The executable's base name, e.g. "VantolyPatch": the application title.
+    // Throws std::runtime_error when the executable's path cannot be read.
     std::string ProgramName() const;
 };
 

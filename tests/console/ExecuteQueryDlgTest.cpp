@@ -34,8 +34,11 @@ protected:
         connection_->Execute("INSERT INTO t_a VALUES (1, 0, 0, 'a')");
         connection_->Execute("INSERT INTO t_a VALUES (2, 0, 0, 'b')");
         dialog_ = std::make_unique<CExecuteQueryDlg>(
-            ConsoleContext{[this] { return connection_; }, fakes_.services, "VantolyPatch", folder_.Folder() + "VantolyPatch"});
+            ConsoleContext{[this] { return connection_; }, fakes_.services, "VantolyPatch", stateFolder()});
     }
+
+    // Not there yet: the console makes it when it first writes a file.
+    std::string stateFolder() const { return folder_.Folder() + "state/vantoly/"; }
 
     long count(const std::string& where) {
         auto rs = connection_->Execute("SELECT COUNT(*) FROM t_a WHERE " + where);
@@ -122,15 +125,39 @@ TEST_F(ConsoleTest, LongLineIsCutAt512Bytes) {
     EXPECT_EQ(count("S = 'x'"), 2);
 }
 
-TEST_F(ConsoleTest, LogButtonOpensOnlyAnExistingLogAndScratchIsCreated) {
+std::filesystem::perms PermissionsOf(const std::string& path) {
+    return std::filesystem::status(path).permissions() & std::filesystem::perms::mask;
+}
+
+TEST_F(ConsoleTest, LogAndScratchFileLiveInTheStateFolderForTheUserAlone) {
+    using std::filesystem::perms;
+    const std::string log = stateFolder() + "VantolyPatch実行クエリ保存.txt";
+    const std::string scratch = stateFolder() + "VantolyPatchクエリ.txt";
     dialog_->OnOpenLogFile();
     EXPECT_TRUE(fakes_.shell.Opened.empty());
     run("UPDATE t_a SET X = 1;");
     dialog_->OnOpenLogFile();
-    EXPECT_EQ(fakes_.shell.Opened, std::vector<std::string>{folder_.Folder() + "VantolyPatch実行クエリ保存.txt"});
+    EXPECT_EQ(fakes_.shell.Opened, std::vector<std::string>{log});
+    EXPECT_EQ(readFile(log), "UPDATE t_a SET X = 1;\n");
     dialog_->OnOpenScratchFile();
-    EXPECT_TRUE(std::filesystem::exists(folder_.Folder() + "VantolyPatchクエリ.txt"));
-    EXPECT_EQ(fakes_.shell.Opened.back(), folder_.Folder() + "VantolyPatchクエリ.txt");
+    EXPECT_TRUE(std::filesystem::is_regular_file(scratch));
+    EXPECT_EQ(fakes_.shell.Opened.back(), scratch);
+
+    EXPECT_EQ(PermissionsOf(folder_.Folder() + "state"), perms::owner_all);
+    EXPECT_EQ(PermissionsOf(stateFolder()), perms::owner_all);
+    EXPECT_EQ(PermissionsOf(log), perms::owner_read | perms::owner_write);
+    EXPECT_EQ(PermissionsOf(scratch), perms::owner_read | perms::owner_write);
+}
+
+TEST_F(ConsoleTest, ScratchFileThatCannotBeMadeIsSaidWithTheReason) {
+    std::ofstream(folder_.Folder() + "state") << "a plain file where the state folder belongs";
+    dialog_->OnOpenScratchFile();
+    ASSERT_EQ(shownTexts().size(), 1u);
+    EXPECT_NE(shownTexts()[0].find("ファイルを作成できませんでした：" + stateFolder() + "VantolyPatchクエリ.txt"),
+              std::string::npos)
+        << shownTexts()[0];
+    EXPECT_NE(shownTexts()[0].find("Not a directory"), std::string::npos) << shownTexts()[0];
+    EXPECT_TRUE(fakes_.shell.Opened.empty());
 }
 
 TEST_F(ConsoleTest, TemplatesAreShownThenCopied) {

@@ -55,7 +55,7 @@ class QueryRunnerTest : public testing::Test {
         connection_->Execute("CREATE TABLE t_a (ID INTEGER PRIMARY KEY, X INTEGER);");
         connection_->Execute("INSERT INTO t_a (ID, X) VALUES (1, 10);");
         connection_->Execute("INSERT INTO t_a (ID, X) VALUES (2, 20);");
-        logPath_ = console::QueryLog::PathBesideProgram(folder_.Folder() + "VantolyPatch");
+        logPath_ = console::QueryLog::PathIn(folder_.Folder(), "VantolyPatch");
     }
 
     std::int64_t SumOfX() {
@@ -72,9 +72,9 @@ class QueryRunnerTest : public testing::Test {
     std::string logPath_;
 };
 
-TEST_F(QueryRunnerTest, LogLiesBesideTheProgramUnderItsFullName) {
-    EXPECT_EQ(console::QueryLog::PathBesideProgram("/opt/tools/VantolyPatch"),
-              "/opt/tools/VantolyPatch実行クエリ保存.txt");
+TEST_F(QueryRunnerTest, LogIsNamedAfterTheProgram) {
+    EXPECT_EQ(console::QueryLog::PathIn("/home/u/.local/state/vantoly/", "VantolyPatch"),
+              "/home/u/.local/state/vantoly/VantolyPatch実行クエリ保存.txt");
 }
 
 TEST_F(QueryRunnerTest, CommitsEveryStatementAndShowsRowsToTheObserver) {

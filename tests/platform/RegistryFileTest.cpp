@@ -197,35 +197,4 @@ TEST(RegistryFileTest, MutatedFilesNeverCrashTheParser) {
     }
 }
 
-struct PathCase {
-    const char* name;
-    std::map<std::string, std::string> environment;
-    std::string expected;
-
-    friend void PrintTo(const PathCase& c, std::ostream* out) { *out << c.name; }
-};
-
-class RegistryPathCases : public ::testing::TestWithParam<PathCase> {};
-
-TEST_P(RegistryPathCases, ComesFromTheEnvironment) {
-    const PathCase& c = GetParam();
-    const auto lookup = [&](const std::string& name) -> std::optional<std::string> {
-        const auto found = c.environment.find(name);
-        if (found == c.environment.end()) return std::nullopt;
-        return found->second;
-    };
-    EXPECT_EQ(platform::RegistryFilePath(lookup), c.expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Registry, RegistryPathCases,
-    ::testing::Values(
-        PathCase{"explicit", {{"VANTOLY_REGISTRY", "/x/r.reg"}, {"XDG_CONFIG_HOME", "/c"}}, "/x/r.reg"},
-        PathCase{"xdg", {{"XDG_CONFIG_HOME", "/c/"}, {"HOME", "/h"}}, "/c/vantoly/registry.reg"},
-        PathCase{"emptyExplicitIsUnset", {{"VANTOLY_REGISTRY", ""}, {"HOME", "/h"}},
-                 "/h/.config/vantoly/registry.reg"},
-        PathCase{"relativeXdgIsIgnored", {{"XDG_CONFIG_HOME", "rel"}, {"HOME", "/h"}},
-                 "/h/.config/vantoly/registry.reg"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 }  // namespace

@@ -1,4 +1,4 @@
-// Program information for tests: a folder chosen by the test.
+// Program information for tests: a state folder chosen by the test.
 #pragma once
 
 #include <string>
@@ -10,7 +10,7 @@ namespace testsupport {
 class FakeProgramInfo : public platform::ProgramInfo {
   public:
     explicit FakeProgramInfo(std::string folder = "/opt/vantoly/") : Folder(std::move(folder)) {}
-    std::string ProgramFolder() const override { return Folder; }
+    std::string StateFolder() const override { return Folder; }
 
     std::string Folder;  // ends with "/"
 };
