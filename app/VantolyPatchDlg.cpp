@@ -231,7 +231,7 @@ void CVantolyPatchDlg::RefreshControlState(db::ControlState state) {
     updateButton_->setEnabled(idle && session.Connected());
     updateButton_->repaint();
     const std::string folder = backup::BackupFolderPath(target);
-    if (!folderExists(folder)) ::mkdir(folder.c_str(), 0755);  // its absence shows in the restore button
+    if (makeBackupFolder && !folderExists(folder)) ::mkdir(folder.c_str(), 0755);  // its absence shows in the restore button
     restoreButton_->setEnabled(idle && fileExists(backup::BackupFilePath(target)));
     restoreButton_->repaint();
 }

@@ -86,6 +86,9 @@ public:
     std::function<void(const std::string&)> updateReportPresenter;
     std::function<void()> viewerCommand;
     std::function<void()> consoleCommand;
+    // False for a run that must leave no file behind (a dry run): the idle
+    // state then does not create the backup folder.
+    bool makeBackupFolder = true;
 
     // State owned by the window.
     host::TargetDatabase target;
@@ -95,6 +98,9 @@ public:
     platform::Services& services() { return services_; }
     const std::string& applicationTitle() const { return applicationTitle_; }
     bool busy() const { return busy_; }
+    // The update command's parts, for the reports of how it ended.
+    update::UpdateDriver& updateDriver() { return *driver_; }
+    update::UpdateScriptRunner& updateRunner() { return *runner_; }
 
     // Controls, by id.
     QLineEdit* pathEdit() const { return edits_[0]; }

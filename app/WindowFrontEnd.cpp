@@ -7,6 +7,8 @@
 #include <ostream>
 
 #include "app/AppServices.h"
+#include "app/CommandReports.h"
+#include "app/DryRun.h"
 #include "app/VantolyPatchApp.h"
 #include "app/VantolyPatchDlg.h"
 #include "app/WindowCommands.h"
@@ -62,7 +64,10 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
     AppServices services(options, title, out, err);
     CVantolyPatchApp app(services.services(), title);
 
-    return app.Run([&](CVantolyPatchDlg& dialog) { WireCommands(dialog, out, err); },
+    return app.Run([&](CVantolyPatchDlg& dialog) {
+                       WireCommands(dialog, out, err);
+                       dialog.makeBackupFolder = !line.dryRun;
+                   },
                    [&](CVantolyPatchDlg& dialog) -> int {
                        switch (line.command) {
                            case cli::Command::kNone:
@@ -70,8 +75,10 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
                                dialog.exec();
                                return cli::kExitOk;
                            case cli::Command::kStatus:
-                               return printStatus(dialog, out, err);
+                               return line.json ? ReportStatus(dialog, out, err) : printStatus(dialog, out, err);
                            default:
+                               if (line.dryRun) return RunDryRun(dialog, line, out, err);
+                               if (line.json) return RunReportedCommand(dialog, line, services.boxCounts(), out, err);
                                return RunWindowCommand(dialog, line, services.boxCounts(), out, err);
                        }
                    });

@@ -33,14 +33,22 @@ UpdateDriver::UpdateDriver(UpdateWindow& window, db::DatabaseSession& session,
       texts_(std::move(texts)) {}
 
 void UpdateDriver::OnUpdateCommand() {
+    foundVersion_.clear();
     if (!window_.AskToCloseHostApplication()) {
+        lastOutcome_ = DriverOutcome::HostGuardDeclined;
         return;
     }
     window_.RefreshControlState(db::ControlState::Busy);
-    if (!PassesVersionGate() || window_.TakePreUpdateBackup() == BackupOutcome::Abandon) {
+    if (!PassesVersionGate()) {
         window_.RefreshControlState(db::ControlState::Idle);
         return;
     }
+    if (window_.TakePreUpdateBackup() == BackupOutcome::Abandon) {
+        lastOutcome_ = DriverOutcome::BackupAbandoned;
+        window_.RefreshControlState(db::ControlState::Idle);
+        return;
+    }
+    lastOutcome_ = DriverOutcome::ScriptRan;
     window_.SetProgressRange(0, 1);
     window_.SetProgressPosition(0);
     window_.ShowProgressBar();
@@ -76,14 +84,18 @@ bool UpdateDriver::PassesVersionGate() {
         showOk(db::ComErrorText(error), texts_.applicationTitle, platform::MessageIcon::Warning);
         showOk(std::string(kFailedText), texts_.applicationTitle, platform::MessageIcon::None);
         showOk(statement, texts_.applicationTitle, platform::MessageIcon::None);
+        lastOutcome_ = DriverOutcome::VersionUnreadable;
         return false;
     } catch (const std::exception&) {
+        lastOutcome_ = DriverOutcome::VersionUnreadable;
         showOk(std::string(db::kUnhandledExceptionText), texts_.applicationTitle,
                platform::MessageIcon::Warning);
         showOk(std::string(kFailedText), texts_.applicationTitle, platform::MessageIcon::None);
         return false;
     }
+    foundVersion_ = foundVersion;
     if (foundVersion != kRequiredVersionText) {
+        lastOutcome_ = DriverOutcome::WrongVersion;
         showOk(WrongVersionText(foundVersion), texts_.releaseDateText,
                platform::MessageIcon::Information);
         return false;

@@ -12,6 +12,16 @@ namespace update {
 // The version the update starts from, as the gate compares it.
 inline constexpr std::string_view kRequiredVersionText = "1.25";
 
+// Where the last update command ended.
+enum class DriverOutcome {
+    NotRun,
+    HostGuardDeclined,  // the operator kept the host application open
+    WrongVersion,       // the gate read a version other than 1.25
+    VersionUnreadable,  // the gate could not read the version at all
+    BackupAbandoned,    // declined, or the copy failed
+    ScriptRan,          // the runner's LastOutcome says how
+};
+
 class UpdateDriver {
   public:
     // Everything handed in must outlive the driver.
@@ -23,6 +33,10 @@ class UpdateDriver {
     // the window as it was.
     void OnUpdateCommand();
 
+    DriverOutcome LastOutcome() const { return lastOutcome_; }
+    // The version text the gate read ("1.26", "0.00", empty for no rows).
+    const std::string& FoundVersion() const { return foundVersion_; }
+
   private:
     // The gate: true when the database reads exactly 1.25. Otherwise it has
     // shown why and the command must end.
@@ -33,6 +47,8 @@ class UpdateDriver {
     UpdateScriptRunner& runner_;
     platform::MessageBoxes& messageBoxes_;
     UpdateTexts texts_;
+    DriverOutcome lastOutcome_ = DriverOutcome::NotRun;
+    std::string foundVersion_;
 };
 
 }  // namespace update

@@ -90,10 +90,13 @@ bool UpdateScriptRunner::OnUpdateTables() {
                                      .icon = platform::MessageIcon::Warning,
                                      .owner = platform::MessageOwner::Window});
     if (answer != platform::MessageAnswer::Yes) {
+        lastOutcome_ = RunOutcome::Declined;
         return false;
     }
 
     currentStatement_.clear();
+    failureText_.clear();
+    reason_.clear();
     counts_ = {};
     statementsRun_ = 0;
     const std::string tableDefinitionConnect =
@@ -110,12 +113,17 @@ bool UpdateScriptRunner::OnUpdateTables() {
                texts_.releaseDateText + std::string(kFinishedCaptionSuffix),
                platform::MessageIcon::None, platform::MessageOwner::Window);
     } catch (const engine::ComError& error) {
+        lastOutcome_ = RunOutcome::DatabaseError;
+        failureText_ = db::ComErrorText(error);
         ReportDatabaseFailure(error);
         return false;
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        lastOutcome_ = RunOutcome::OtherError;
+        failureText_ = error.what();
         ReportOtherFailure();
         return false;
     }
+    lastOutcome_ = RunOutcome::Completed;
 
     window_.CopyTextToClipboard(UpdateStepsText(updateSteps_));
     updateSteps_.clear();
@@ -128,15 +136,27 @@ void UpdateScriptRunner::RunStatement(const std::string& statement) {
     // Any recordset the statement answers with is released at once.
     session_.Execute(statement).reset();
     ++statementsRun_;
+    if (listener_ != nullptr) {
+        listener_->StatementRun(reason_, statement);
+    }
     if (statementHook_) {
         statementHook_(statementsRun_, statement);
+    }
+}
+
+void UpdateScriptRunner::Decided(const std::string& answer, const std::string& verdict) {
+    if (listener_ != nullptr) {
+        listener_->Decided(answer, verdict);
     }
 }
 
 void UpdateScriptRunner::RunDropPhase() {
     for (const std::string& table : DropList()) {
         if (session_.TableExists(table) == 1) {
+            Because(table + " exists");
             RunStatement("DROP TABLE " + table + ";");
+        } else {
+            Decided(table + " absent", "skipped");
         }
     }
 }
@@ -166,10 +186,22 @@ void UpdateScriptRunner::RunRelationshipCountScan() {
             *count += scan.CountForeignKeys(userTable, table);
         }
     }
+    auto verdict = [](std::string_view table, int count) {
+        return std::string(ForeignKeyAllowed(count) ? "foreign keys to " : "no foreign keys to ") +
+               std::string(table);
+    };
+    Decided("relationship counts over " + std::to_string(tableCount) + " user tables: " +
+                std::string(kKumiTable) + " " + std::to_string(counts_.kumi) + ", " +
+                std::string(kSofuTable) + " " + std::to_string(counts_.sofu) + ", " +
+                std::string(kCprtCardTable) + " " + std::to_string(counts_.cprtCard),
+            verdict(kKumiTable, counts_.kumi) + ", " + verdict(kSofuTable, counts_.sofu));
 }
 
 void UpdateScriptRunner::RunColumnAdditions(const std::string& tableDefinitionConnect) {
+    const std::string kumiaiColumn =
+        "column " + std::string(kMlgCardNameColumn) + " of " + std::string(kKumiaiTable);
     if (session_.ColumnExists(std::string(kKumiaiTable), std::string(kMlgCardNameColumn)) == 0) {
+        Because(kumiaiColumn + " absent");
         // The column and its first value together: the probe skips both once
         // the column is there, so a run stopped between them would leave the
         // existing rows without a card name for good.
@@ -177,6 +209,8 @@ void UpdateScriptRunner::RunColumnAdditions(const std::string& tableDefinitionCo
             RunStatement(std::string(kAddMlgCardNameStatement));
             RunStatement(std::string(kMlgCardNameInitialValue));
         });
+    } else {
+        Decided(kumiaiColumn + " present", "skipped");
     }
 
     // The facility opens the file on a connection of its own, whether or
@@ -189,14 +223,22 @@ void UpdateScriptRunner::RunColumnAdditions(const std::string& tableDefinitionCo
         });
     const std::string seikyuTable(kSeikyuDataTable);
     for (std::string_view column : {kMlgCardSeikyuKingakuColumn, kMlgCardSavingKingakuColumn}) {
-        if (session_.TableExists(seikyuTable) == 1 &&
-            session_.ColumnExists(seikyuTable, std::string(column)) == 0) {
+        const std::string field(column);
+        if (session_.TableExists(seikyuTable) != 1) {
+            Decided(seikyuTable + " absent", "column " + field + " skipped");
+        } else if (session_.ColumnExists(seikyuTable, field) != 0) {
+            Decided("column " + field + " of " + seikyuTable + " present", "skipped");
+        } else {
+            Because("column " + field + " of " + seikyuTable + " absent");
             ThroughTableDefinition("adding the column " + std::string(column), [&] {
                 std::shared_ptr<engine::DaoTableDef> definition =
                     database->OpenTableDef(seikyuTable);
                 definition->CreateField(SeikyuColumnFieldInfo(column));
                 definition->Close();
             });
+            if (listener_ != nullptr) {
+                listener_->FieldAdded(reason_, seikyuTable, field);
+            }
             RunStatement(SeikyuColumnInitialValue(column));
         }
     }
@@ -207,16 +249,22 @@ void UpdateScriptRunner::RunColumnAdditions(const std::string& tableDefinitionCo
 void UpdateScriptRunner::RunCreationBlocks() {
     for (const CreationBlock& block : CreationBlocks()) {
         if (session_.TableExists(block.table) != 0) {
+            Decided(block.table + " exists", "block skipped");
             continue;
         }
+        const std::string blockReason = block.table + " absent";
         // A block whose table exists is skipped whole, and three of the
         // tables are not dropped beforehand: a block stopped after its
         // table was made would otherwise never get its indexes or rows.
         RunInSessionTransaction([&] {
             for (const ScriptStatement& statement : block.statements) {
-                if (StatementAllowed(statement.gate)) {
-                    RunStatement(statement.text);
+                const std::string gateAnswer = GateAnswer(statement.gate);
+                if (!StatementAllowed(statement.gate)) {
+                    Decided(gateAnswer, "foreign key left out: " + statement.text);
+                    continue;
                 }
+                Because(gateAnswer.empty() ? blockReason : gateAnswer);
+                RunStatement(statement.text);
             }
         });
     }
@@ -232,6 +280,20 @@ bool UpdateScriptRunner::StatementAllowed(StatementGate gate) const {
             return ForeignKeyAllowed(counts_.sofu);
     }
     return false;
+}
+
+std::string UpdateScriptRunner::GateAnswer(StatementGate gate) const {
+    switch (gate) {
+        case StatementGate::Always:
+            return {};
+        case StatementGate::KumiRelationshipsAllow:
+            return "relationship count of " + std::string(kKumiTable) + " " +
+                   std::to_string(counts_.kumi);
+        case StatementGate::SofuRelationshipsAllow:
+            return "relationship count of " + std::string(kSofuTable) + " " +
+                   std::to_string(counts_.sofu);
+    }
+    return {};
 }
 
 void UpdateScriptRunner::RunInSessionTransaction(const std::function<void()>& statements) {
@@ -256,10 +318,16 @@ void UpdateScriptRunner::RunVersionStamp() {
     // All of the stamp or none of it: a database that read 1.26 without its
     // comment rows would be refused by every later run and stay half-stamped.
     RunInSessionTransaction([&] {
+        const std::string commentTable(kVersionCommentTable);
+        Because("version stamp");
         RunStatement(VersionRowStatement());
-        if (session_.TableExists(std::string(kVersionCommentTable)) == 0) {
+        if (session_.TableExists(commentTable) == 0) {
+            Because(commentTable + " absent");
             RunStatement(std::string(kCreateVersionCommentTable));
+        } else {
+            Decided(commentTable + " exists", "skipped");
         }
+        Because("version stamp");
         for (const std::string& line : texts_.updateContents) {
             RunStatement(VersionCommentStatement(line));
         }

@@ -67,6 +67,28 @@ struct RelationshipCounts {
     int cprtCard = 0;
 };
 
+// Watches a run: what each probe answered and what ran because of it, in
+// the order of the run. A dry run's report and the update's JSON are made
+// from it.
+class UpdateRunListener {
+  public:
+    virtual ~UpdateRunListener() = default;
+    // A probe answered and nothing runs because of it; `verdict` says what
+    // happens instead ("skipped", "foreign key left out: ...").
+    virtual void Decided(const std::string& answer, const std::string& verdict) = 0;
+    // A statement ran without error; `reason` is the probe answer that led
+    // to it ("t_mlg_card absent"), or what it belongs to when no probe
+    // guards it ("version stamp").
+    virtual void StatementRun(const std::string& reason, const std::string& statement) = 0;
+    // A field added through the table-definition facility, which runs no
+    // statement of ours.
+    virtual void FieldAdded(const std::string& reason, const std::string& table,
+                            const std::string& field) = 0;
+};
+
+// How the last OnUpdateTables ended.
+enum class RunOutcome { NotRun, Declined, Completed, DatabaseError, OtherError };
+
 class UpdateScriptRunner {
   public:
     // Everything handed in must outlive the runner.
@@ -96,12 +118,27 @@ class UpdateScriptRunner {
     using StatementHook = std::function<void(int statementNumber, const std::string& statement)>;
     void SetStatementHookForTesting(StatementHook hook) { statementHook_ = std::move(hook); }
 
+    // `listener` (may be null; must outlive the runs it watches) hears every
+    // probe answer and statement of the following runs.
+    void SetRunListener(UpdateRunListener* listener) { listener_ = listener; }
+
+    // How the last run ended, and on a failure the error text block of the
+    // database's error, or the message of any other.
+    RunOutcome LastOutcome() const { return lastOutcome_; }
+    const std::string& FailureText() const { return failureText_; }
+
   private:
+    // The probe answer the following statements run because of.
+    void Because(std::string reason) { reason_ = std::move(reason); }
+    void Decided(const std::string& answer, const std::string& verdict);
     void RunDropPhase();
     void RunRelationshipCountScan();
     void RunColumnAdditions(const std::string& tableDefinitionConnect);
     void RunCreationBlocks();
     bool StatementAllowed(StatementGate gate) const;
+    // The count a gated statement waits on, as a probe answer; empty for
+    // a statement that always runs.
+    std::string GateAnswer(StatementGate gate) const;
     void RunVersionStamp();
     // Runs `statements` in one transaction of the session: all take effect
     // or, when one raises, none.
@@ -121,6 +158,10 @@ class UpdateScriptRunner {
     RelationshipCounts counts_;
     int statementsRun_ = 0;  // within the current run, for the test hook
     StatementHook statementHook_;
+    UpdateRunListener* listener_ = nullptr;
+    std::string reason_;
+    RunOutcome lastOutcome_ = RunOutcome::NotRun;
+    std::string failureText_;
 };
 
 }  // namespace update

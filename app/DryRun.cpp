@@ -1,0 +1,238 @@
+#include "app/DryRun.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <ostream>
+#include <stdexcept>
+
+#include "app/JsonReport.h"
+#include "app/UpdateReport.h"
+#include "app/VantolyPatchDlg.h"
+#include "app/WindowCommands.h"
+#include "backup/Backup.h"
+#include "db/PasswordMask.h"
+#include "platform/HeadlessMessageBoxes.h"
+#include "update/UpdateDriver.h"
+#include "update/UpdateScriptRunner.h"
+
+namespace app {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder only this process uses, removed with everything in it.
+class PrivateFolder {
+public:
+    PrivateFolder() {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/vantoly-dry-run-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("cannot create a temporary folder for the copy (" + pattern +
+                                     "): " + std::strerror(errno));
+        }
+        path_ = pattern + "/";
+    }
+    ~PrivateFolder() {
+        std::error_code ignored;  // Remove() reported it already where it mattered
+        if (!removed_) fs::remove_all(path_, ignored);
+    }
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+    // Why the folder could not be removed, or nothing.
+    std::optional<std::string> Remove() {
+        removed_ = true;
+        std::error_code error;
+        fs::remove_all(path_, error);
+        if (error) return "the copy in " + path_ + " could not be removed: " + error.message();
+        return std::nullopt;
+    }
+
+private:
+    std::string path_;
+    bool removed_ = false;
+};
+
+// The window the update sees in a dry run: nothing is asked, shown or
+// written; what the update would show is printed or kept.
+class DryRunWindow : public db::SessionWindow, public update::UpdateWindow {
+public:
+    explicit DryRunWindow(std::ostream& err) : err_(err) {}
+
+    void SetWindowTitle(const std::string&) override {}
+    void EnableUpdateButton() override {}
+    void ShowVersionText(const std::string& versionText) override { versionText_ = versionText; }
+    void RefreshControlState(db::ControlState) override {}
+
+    // The operator is not asked: the copy is no business of the host application.
+    bool AskToCloseHostApplication() override { return true; }
+    // The backup is reported from the real database's side, never taken.
+    update::BackupOutcome TakePreUpdateBackup() override { return update::BackupOutcome::Proceed; }
+    void SetProgressRange(int, int) override {}
+    void SetProgressPosition(int position) override { progress_ = position; }
+    int ProgressPosition() const override { return progress_; }
+    void ShowProgressBar() override {}
+    void HideProgressBar() override {}
+    void WriteErrorLog(const std::string&, const std::string&, const std::string&) override {
+        err_ << "VantolyPatch: dry run: the update would write an error log into DBErr/ here\n";
+    }
+    void ShowUpdateErrorDialog(const std::string& reportText) override {
+        err_ << "--- 更新エラー内容 ---\n" << db::MaskPasswords(reportText) << "\n--- end ---\n";
+    }
+    void CopyTextToClipboard(const std::string&) override {}
+
+    const std::string& VersionText() const { return versionText_; }
+
+private:
+    std::ostream& err_;
+    std::string versionText_;
+    int progress_ = 0;
+};
+
+struct BackupPlan {
+    std::string path;
+    bool exists = false;
+    std::optional<std::uintmax_t> size;  // of the database, what a new backup would hold
+};
+
+BackupPlan PlanBackup(const host::TargetDatabase& target) {
+    BackupPlan plan;
+    plan.path = backup::BackupFilePath(target);
+    struct stat info {};
+    plan.exists = ::stat(plan.path.c_str(), &info) == 0;
+    if (::stat(target.FilePath().c_str(), &info) == 0) plan.size = static_cast<std::uintmax_t>(info.st_size);
+    return plan;
+}
+
+void PrintBackupPlan(std::ostream& out, const BackupPlan& plan) {
+    out << "backup\t" << plan.path;
+    if (plan.exists) {
+        out << " (exists already: the update would ask to go on without a new one)\n";
+    } else {
+        out << " (would be taken: " << (plan.size ? std::to_string(*plan.size) : "?") << " bytes)\n";
+    }
+}
+
+// What the update would do about the backup once its gate passed.
+QJsonObject PlannedBackupJson(const BackupPlan& plan, bool gatePassed) {
+    QJsonObject backup = BackupJson(plan.path, plan.exists);
+    const bool taken = gatePassed && !plan.exists;
+    backup.insert(QStringLiteral("taken"), taken);
+    backup.insert(QStringLiteral("size"), taken && plan.size ? QJsonValue(static_cast<double>(*plan.size))
+                                                             : QJsonValue(QJsonValue::Null));
+    return backup;
+}
+
+void PrintGate(std::ostream& out, const update::UpdateDriver& driver) {
+    out << "version gate\t";
+    switch (driver.LastOutcome()) {
+        case update::DriverOutcome::WrongVersion:
+            out << "refused: the database reads \"" << driver.FoundVersion() << "\", not "
+                << update::kRequiredVersionText << "\n";
+            return;
+        case update::DriverOutcome::VersionUnreadable:
+            out << "refused: the version cannot be read\n";
+            return;
+        default:
+            out << "passed (" << update::kRequiredVersionText << ")\n";
+            return;
+    }
+}
+
+}  // namespace
+
+int RunDryRun(CVantolyPatchDlg& dialog, const cli::CommandLine& line, std::ostream& out, std::ostream& err) {
+    JsonReport report("update");
+    report.Set("dryRun", true);
+    const host::TargetDatabase& target = dialog.target;
+    report.Set("database", target.FilePath());
+    report.Set("versionBefore", VersionJson(target.VersionText));
+    const BackupPlan plan = PlanBackup(target);
+    report.Set("backup", PlannedBackupJson(plan, false));
+    auto fail = [&](const std::string& why) {
+        err << "VantolyPatch: " << why << "\n";
+        if (line.json) {
+            report.Set("outcome", kOutcomeFailed);
+            report.SetNull("versionAfter");
+            report.SetNull("failingStatement");
+            report.SetMasked("error", why);
+            report.Set("steps", QJsonArray());
+            report.Write(out);
+        }
+        return cli::kExitFailed;
+    };
+    if (!dialog.session.Connected()) return fail(NotOpenText(dialog));
+
+    std::optional<PrivateFolder> folder;
+    try {
+        folder.emplace();
+    } catch (const std::runtime_error& error) {
+        return fail(error.what());
+    }
+    host::TargetDatabase copy = target;
+    copy.PathName = folder->Path();
+    if (auto problem = backup::CopyDatabaseUnderSharedLock(dialog.session.SessionConnection(),
+                                                           dialog.services().fileCopier, target.FilePath(),
+                                                           copy.FilePath(), target.Password)) {
+        return fail("dry run: cannot copy the database: " + *problem);
+    }
+    report.SetTiming("copy", report.SecondsSinceStart());
+    err << "VantolyPatch: dry run on a private copy: " << copy.FilePath() << "\n";
+
+    // Every question of the update is answered Yes: the dry run shows the
+    // whole way the update takes once the operator agrees.
+    platform::HeadlessMessageBoxes boxes(dialog.applicationTitle(), platform::HeadlessMessageBoxes::Questions::AnswerYes,
+                                         err);
+    DryRunWindow window(err);
+    UpdateStepRecorder steps;
+    const char* outcome = kOutcomeFailed;
+    {
+        db::DatabaseSession session(window, boxes, db::SessionTexts{dialog.applicationTitle(), kReleaseDateText});
+        session.SetPassword(copy.Password);
+        session.OpenDatabase(copy.PathName, copy.FileName, copy.Extension);
+        if (!session.Connected()) {
+            return fail("dry run: the copy does not open: " + session.LastOpenErrorText().value_or("no reason given"));
+        }
+        const update::UpdateTexts texts{dialog.applicationTitle(), kReleaseDateText, dialog.UpdateContents};
+        update::UpdateScriptRunner runner(
+            window, session, copy,
+            update::UpdateServices{boxes, dialog.services().cursor, dialog.services().messagePump}, texts);
+        update::UpdateDriver driver(window, session, runner, boxes, texts);
+        runner.SetRunListener(&steps);
+        driver.OnUpdateCommand();
+        session.CloseDatabase();
+
+        outcome = UpdateOutcomeWord(driver, runner, false);
+        report.Set("backup", PlannedBackupJson(plan, driver.LastOutcome() == update::DriverOutcome::ScriptRan));
+        SetUpdateFields(report, outcome, runner, steps);
+        const bool updated = std::string(outcome) == kOutcomeUpdated;
+        report.Set("versionAfter", VersionJson(updated ? window.VersionText() : target.VersionText));
+        if (!line.json) {
+            out << "database\t" << target.FilePath() << "\n";
+            PrintGate(out, driver);
+            if (driver.LastOutcome() == update::DriverOutcome::ScriptRan) PrintBackupPlan(out, plan);
+            steps.Print(out);
+            if (updated) out << "version\t" << window.VersionText() << "\n";
+            if (runner.LastOutcome() == update::RunOutcome::DatabaseError) {
+                out << "failing statement\t" << db::MaskPasswords(runner.CurrentStatement()) << "\n";
+            }
+            out << "outcome\t" << outcome << "\n";
+        }
+    }
+    if (auto problem = folder->Remove()) {
+        err << "VantolyPatch: " << *problem << "\n";
+        outcome = kOutcomeFailed;
+        report.Set("outcome", outcome);
+        report.SetMasked("error", *problem);
+    }
+    if (line.json) report.Write(out);
+    return std::string(outcome) == kOutcomeUpdated ? cli::kExitOk : cli::kExitFailed;
+}
+
+}  // namespace app

@@ -1,0 +1,39 @@
+#include "app/JsonReport.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <ostream>
+
+#include "db/PasswordMask.h"
+
+namespace app {
+
+QJsonValue JsonText(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QJsonValue JsonMaskedText(const std::string& text) { return JsonText(db::MaskPasswords(text)); }
+
+QJsonValue JsonOptionalText(const std::optional<std::string>& text) {
+    return text ? JsonText(*text) : QJsonValue(QJsonValue::Null);
+}
+
+JsonReport::JsonReport(const std::string& command) : started_(std::chrono::steady_clock::now()) {
+    Set("version", kJsonReportVersion);
+    Set("command", command);
+    Set("started", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
+}
+
+double JsonReport::SecondsSinceStart() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+}
+
+void JsonReport::SetTiming(const char* name, double seconds) { timings_.insert(QLatin1String(name), seconds); }
+
+void JsonReport::Write(std::ostream& out) {
+    SetTiming("seconds", SecondsSinceStart());
+    Set("timings", timings_);
+    out << QJsonDocument(object_).toJson(QJsonDocument::Compact).toStdString() << "\n" << std::flush;
+}
+
+}  // namespace app
