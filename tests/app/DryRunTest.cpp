@@ -194,6 +194,37 @@ TEST_F(DryRunTest, RefusedBeforeAnyStatement) {
     }
 }
 
+TEST_F(DryRunTest, ForeignKeysLeftOutWhereTheRelationshipCountIsTooHigh) {
+    // t_kumi has 6 keys and relationships in the sample; 23 more make 29.
+    std::string statements;
+    for (int i = 0; i < 23; ++i) {
+        const std::string n = std::to_string(i);
+        statements += "CREATE TABLE x_ref" + n + " (ID INTEGER, KumiID INTEGER CONSTRAINT fk_x" + n +
+                      " REFERENCES t_kumi (KumiID));\n";
+    }
+    Query(statements);
+    const QJsonObject dry = DryRun(0);
+    EXPECT_TRUE(HasStep(dry, "relationship count of t_kumi 29",
+                        "foreign key left out: ALTER TABLE t_mlg_card ADD CONSTRAINT fk_mlgcard_001"));
+    EXPECT_TRUE(HasStep(dry, "t_mlg_card absent", "CREATE INDEX idx_mlgcard_001"));
+    EXPECT_TRUE(HasStep(dry, "relationship count of t_sofu 4", "ALTER TABLE t_mlg_card ADD CONSTRAINT fk_mlgcard_002"));
+    ExpectSameRun(dry, RealUpdate(0));
+}
+
+TEST_F(DryRunTest, NoPlaceForTheCopyIsAFailureThatSaysSo) {
+    const fs::path plainFile = tmp_.Path() / "plain";
+    WriteFile(plainFile, "not a folder");
+    const std::string before = ReadFile(db_);
+    const RunResult run = RunPatch({"--db", db_, "--json", "update", "--dry-run"}, "",
+                                   {"TMPDIR=" + (plainFile / "below").string()});
+    EXPECT_EQ(run.exitStatus, 1);
+    const QJsonObject report = ParseReport(run);
+    EXPECT_EQ(Text(report, "outcome"), "failed");
+    EXPECT_NE(Text(report, "error").find("cannot create a temporary folder"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("cannot create a temporary folder"), std::string::npos) << run.err;
+    EXPECT_TRUE(ReadFile(db_) == before);
+}
+
 // Every outcome of every command with a JSON report, parsed.
 TEST_F(DryRunTest, JsonReportsOfEveryOutcome) {
     const std::string backupPath = (dbFolder_.Path() / "db" / kBackupFolder / "hostver_1_25backup.mdb").string();
