@@ -158,6 +158,23 @@ TEST_F(RestoreKill, ProgramKilledAtTimedMoments) {
     std::cout << "program killed " << killed << " times over " << span.count() << " µs\n";
 }
 
+// Two restores in a row from the command line, usually within one second:
+// each keeps the file it replaced, the first kept file is never replaced.
+TEST_F(RestoreKill, TwoRestoresInARowKeepBothFiles) {
+    for (int run = 0; run < 2; ++run) {
+        const ProcessResult restored = RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
+        EXPECT_EQ(restored.exitStatus, 0) << restored.err;
+    }
+    ExpectRestored("two restores");
+    std::vector<std::string> kept;
+    for (const auto& entry : fs::directory_iterator(folder_.Path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("host2") && name != kEarlierKept) kept.push_back(name);
+    }
+    EXPECT_EQ(kept.size(), 2u);
+    EXPECT_EQ(FilesHolding(backupBytes_).size(), 2u);  // the working file and the second kept file
+}
+
 // Another process inside the database: the restore is refused and changes
 // nothing. The other process is a plain SQLite connection in a child.
 struct OtherUser {
