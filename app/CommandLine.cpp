@@ -239,7 +239,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
         return kExitOk;
     }
     if (line.version) {
-        out << kProgramName << " 1.0.0.1 (database version 1.25 to 1.26, release 2020/05/24)\n";
+        out << kProgramName << " " VANTOLY_VERSION " (database version 1.25 to 1.26, release 2020/05/24)\n";
         return kExitOk;
     }
     if (line.databasePath.has_value()) {

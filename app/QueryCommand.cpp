@@ -12,6 +12,8 @@
 #include "db/DatabaseSession.h"
 #include "db/PasswordMask.h"
 #include "db/VariantToText.h"
+#include "platform/SystemServices.h"
+#include "platform/UserFolders.h"
 
 namespace cli {
 
@@ -156,6 +158,38 @@ std::string TsvCell(const std::string& value) {
     return cell;
 }
 
+namespace {
+
+// The console's statement log, which the command keeps too: every statement
+// that runs is appended to it. A log that cannot be written does not stop
+// the run; the operator is told, as the console tells it.
+class StatementLog {
+  public:
+    explicit StatementLog(std::ostream& err)
+        : err_(err),
+          folder_(platform::UserStateFolder()),
+          path_(console::QueryLog::PathIn(folder_, platform::SystemProgramInfo().ProgramName())),
+          folderStatus_(platform::CreatePrivateFolders(folder_)),
+          log_(path_) {}
+
+    console::QueryLog* ForRun() { return log_.IsOpen() ? &log_ : nullptr; }
+
+    void ReportFailure() const {
+        if (log_.IsOpen() && !log_.WriteFailed()) return;
+        err_ << console::kLogNotWrittenText << path_ << "\n";
+        if (!folderStatus_.Succeeded()) err_ << folderStatus_.message << "\n";
+    }
+
+  private:
+    std::ostream& err_;
+    std::string folder_;
+    std::string path_;
+    platform::FileStatus folderStatus_;
+    console::QueryLog log_;
+};
+
+}  // namespace
+
 int RunQueryCommand(const CommandLine& line, std::istream& in, std::ostream& out,
                     std::ostream& err) {
     const std::string& path = *line.databasePath;
@@ -195,9 +229,11 @@ int RunQueryCommand(const CommandLine& line, std::istream& in, std::ostream& out
         connection->Open(*connectionText, "", "", 0);
 
         TsvPrinter printer(out);
+        StatementLog log(err);
         const console::QueryRunResult result =
-            console::RunQueries(*connection, split.statements, {&printer, nullptr});
+            console::RunQueries(*connection, split.statements, {&printer, log.ForRun()});
         out.flush();
+        log.ReportFailure();
         if (!result.Committed()) {
             ReportFailure(*result.failure, split.statements, err);
         }

@@ -127,6 +127,41 @@ TEST_F(QueryCommandTest, ScriptWithoutFinalSemicolonRunsNothingAndCreatesNothing
     EXPECT_FALSE(fs::exists(db));
 }
 
+TEST_F(QueryCommandTest, StatementsThatRanGoToTheStatementLogInTheStateFolder) {
+    const std::string db = CopyOfSample();
+    const std::string state = folder_.Folder() + "state";
+    const std::string log = state + "/vantoly/VantolyPatch実行クエリ保存.txt";
+    const std::vector<std::string> environment{"XDG_STATE_HOME=" + state};
+
+    const RunResult first = RunPatch({"--db", db, "query"}, "UPDATE t_kumi SET KumiCode = KumiCode;\n", environment);
+    ASSERT_EQ(first.exitStatus, 0) << first.err;
+    // Failed runs keep what ran before the failure (rolled back, but it ran).
+    const RunResult second = RunPatch({"--db", db, "query"},
+                                      "ALTER DATABASE PASSWORD secret NULL;\nSELECT * FROM t_missing;\n", environment);
+    ASSERT_EQ(second.exitStatus, 1);
+
+    EXPECT_EQ(ReadFile(log), "UPDATE t_kumi SET KumiCode = KumiCode;\nALTER DATABASE PASSWORD *** NULL;\n");
+    EXPECT_EQ(fs::status(state).permissions() & fs::perms::mask, fs::perms::owner_all);
+    EXPECT_EQ(fs::status(state + "/vantoly").permissions() & fs::perms::mask, fs::perms::owner_all);
+    EXPECT_EQ(fs::status(log).permissions() & fs::perms::mask, fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST_F(QueryCommandTest, LogThatCannotBeWrittenIsSaidAndTheRunStillCommits) {
+    const std::string db = CopyOfSample();
+    WriteFile(folder_.Path() / "state", "a plain file where the state folder belongs");
+
+    const RunResult run = RunPatch({"--db", db, "query"}, "CREATE TABLE t_new (ID INTEGER);\n",
+                                   {"XDG_STATE_HOME=" + folder_.Folder() + "state"});
+
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_NE(run.err.find("実行クエリの記録を書き込めませんでした： " + folder_.Folder() +
+                           "state/vantoly/VantolyPatch実行クエリ保存.txt\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("Not a directory"), std::string::npos) << run.err;
+    EXPECT_EQ(RunPatch({"--db", db, "query"}, "SELECT COUNT(*) AS N FROM t_new;\n").out, "N\n0\n");
+}
+
 TEST_F(QueryCommandTest, HelpPrintsUsage) {
     const RunResult run = RunPatch({"--help"});
     EXPECT_EQ(run.exitStatus, 0);

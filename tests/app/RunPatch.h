@@ -7,6 +7,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -67,6 +68,12 @@ inline RunResult RunPatch(const std::vector<std::string>& arguments, const std::
     // other's "second copy".
     std::vector<std::string> childEnvironment = environment;
     childEnvironment.push_back("XDG_RUNTIME_DIR=" + io.Path().string());
+    // And a state folder of its own unless the test names one, so the
+    // statement log of a run never lands in the tester's home.
+    const bool stateGiven = std::any_of(environment.begin(), environment.end(), [](const std::string& entry) {
+        return entry.starts_with("XDG_STATE_HOME=");
+    });
+    if (!stateGiven) childEnvironment.push_back("XDG_STATE_HOME=" + io.Path().string() + "/state");
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
         const std::string name = entry.substr(0, entry.find('=') + 1);
