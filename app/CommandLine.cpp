@@ -3,6 +3,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "app/ImportCommand.h"
 #include "app/PasswordSource.h"
 #include "app/QueryCommand.h"
 
@@ -137,10 +138,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (line.password.has_value() && line.passwordFile.has_value()) {
         return Refuse("--password and --password-file cannot be given together");
     }
-    if (line.password.has_value() && !line.databasePath.has_value()) {
+    // import reads its files from its operands; the password is theirs.
+    const bool importing = commandWord.has_value() && *commandWord == "import";
+    if (line.password.has_value() && !line.databasePath.has_value() && !importing) {
         return Refuse("--password needs --db");
     }
-    if (line.passwordFile.has_value() && !line.databasePath.has_value()) {
+    if (line.passwordFile.has_value() && !line.databasePath.has_value() && !importing) {
         return Refuse("--password-file needs --db");
     }
     if (line.databasePath.has_value() && line.databasePath->empty()) {
@@ -164,7 +167,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     if (static_cast<int>(line.operands.size()) < spec->operands) {
         return Refuse(std::string("the command \"") + spec->word + "\" needs " +
-                      (line.command == Command::kExportSpec ? "a folder" : "a table name"));
+                      (line.command == Command::kExportSpec ? "a folder"
+                       : line.command == Command::kImport   ? "the genuine file SOURCE and the new file DEST"
+                                                            : "a table name"));
     }
     if ((line.create || line.scriptPath) && line.command != Command::kQuery) {
         return Refuse("--create and -f belong to the query command");
@@ -194,6 +199,9 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
         << "  show TABLE [--limit N]  the viewer's grid copy text for TABLE (default 500 rows)\n"
         << "  create-query TABLE the table-creation statement of TABLE\n"
         << "  export-spec DIR    the table definition workbook (仕様書) into DIR\n"
+        << "  import SOURCE DEST a new database DEST with everything of the genuine Access file\n"
+        << "                     SOURCE (Jet 3, Jet 4 or ACE) the engine can hold; what it cannot\n"
+        << "                     is listed (exit 1). The password options give DEST's password.\n"
         << "  query [--create] [-f FILE]\n"
         << "                     runs the statements of FILE (standard input when FILE is absent\n"
         << "                     or \"-\") on the --db database, all in one transaction. Lines\n"
@@ -242,7 +250,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
         out << kProgramName << " " VANTOLY_VERSION " (database version 1.25 to 1.26, release 2020/05/24)\n";
         return kExitOk;
     }
-    if (line.databasePath.has_value()) {
+    if (line.databasePath.has_value() || line.command == Command::kImport) {
         try {
             line.password = ResolvePassword(line, err);
         } catch (const std::runtime_error& error) {
@@ -251,6 +259,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
         }
     }
     if (line.command == Command::kQuery) return RunQueryCommand(line, in, out, err);
+    if (line.command == Command::kImport) return RunImportCommand(line, out, err);
     if (!runWindow) {
         err << kProgramName << ": this command needs the window front end\n";
         return kExitBadArguments;

@@ -29,6 +29,7 @@ enum class Command {
     kShow,
     kCreateQuery,
     kExportSpec,
+    kImport,
 };
 
 // The command words and what each needs after it.
@@ -42,6 +43,7 @@ inline constexpr CommandSpec kCommands[] = {
     {"update", Command::kUpdate, 0},   {"restore", Command::kRestore, 0},
     {"tables", Command::kTables, 0},   {"show", Command::kShow, 1},
     {"create-query", Command::kCreateQuery, 1}, {"export-spec", Command::kExportSpec, 1},
+    {"import", Command::kImport, 2},
 };
 
 // Whether the command prints one JSON object with --json: the commands that

@@ -328,6 +328,26 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// Appends rows to one table through one statement prepared once, each value
+// bound as it is (bytes stay bytes, a double keeps every bit), for bulk loads
+// such as an import. Every rule of the table (types, required fields, text
+// lengths, indexes, relationships) applies to each row as to an INSERT.
+class RowInserter {
+public:
+    // ComError when the table or one of the fields does not exist.
+    RowInserter(Connection& connection, const std::string& table, const std::vector<std::string>& columns);
+    ~RowInserter();
+    RowInserter(const RowInserter&) = delete;
+    RowInserter& operator=(const RowInserter&) = delete;
+
+    // One value per field, in the order named; ComError as an INSERT raises it.
+    void Insert(const std::vector<Variant>& values);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
 // ---------------------------------------------------------------------------
 // ADOX catalog
 // ---------------------------------------------------------------------------

@@ -1,0 +1,98 @@
+#include "engine/Internal.h"
+
+namespace engine {
+
+using namespace detail;
+
+struct RowInserter::Impl {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    std::string table;
+    std::size_t columnCount = 0;
+};
+
+RowInserter::RowInserter(Connection& connection, const std::string& table,
+                         const std::vector<std::string>& columns)
+    : impl_(std::make_unique<Impl>()) {
+    sqlite3* db = connectionHandle(connection);
+    Store store(db);
+    auto stored = store.findTable(table);
+    if (!stored || isSystemName(table)) {
+        raise(hr::kNoTable, 3078, "The engine cannot find the input table '" + table + "'.");
+    }
+    const StoredTable definition = store.loadTable(*stored);
+    std::string names, marks;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        bool known = false;
+        for (const auto& c : definition.columns) known = known || equalsNoCase(c.name, columns[i]);
+        if (!known) {
+            raise(hr::kInvalidArg, 3265,
+                  "Table '" + *stored + "' has no field '" + columns[i] + "' to insert into.");
+        }
+        names += std::string(i ? ", " : "") + quoteIdent(columns[i]);
+        marks += i ? ", ?" : "?";
+    }
+    const std::string sql =
+        "INSERT INTO " + quoteIdent(*stored) + " (" + names + ") VALUES (" + marks + ")";
+    int rc =
+        sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &impl_->stmt, nullptr);
+    if (rc != SQLITE_OK)
+        raiseSqlite(db, sqlite3_extended_errcode(db), "preparing rows for table '" + *stored + "'");
+    impl_->db = db;
+    impl_->table = *stored;
+    impl_->columnCount = columns.size();
+}
+
+RowInserter::~RowInserter() {
+    sqlite3_finalize(impl_->stmt);
+}
+
+void RowInserter::Insert(const std::vector<Variant>& values) {
+    if (values.size() != impl_->columnCount) {
+        raise(hr::kInvalidArg, 3346,
+              "Number of query values and destination fields are not the same: " +
+                  std::to_string(values.size()) + " values for " +
+                  std::to_string(impl_->columnCount) + " fields of table '" + impl_->table + "'.");
+    }
+    sqlite3_stmt* stmt = impl_->stmt;
+    sqlite3_reset(stmt);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const Variant& v = values[i];
+        const int at = static_cast<int>(i + 1);
+        switch (v.vt()) {
+            case VT_EMPTY:
+            case VT_NULL:
+                sqlite3_bind_null(stmt, at);
+                break;
+            case VT_BSTR:
+                sqlite3_bind_text64(stmt, at, v.text().data(), v.text().size(), SQLITE_TRANSIENT,
+                                    SQLITE_UTF8);
+                break;
+            case VT_ARRAY | VT_UI1:
+                sqlite3_bind_blob64(stmt, at, v.bytes().data(), v.bytes().size(), SQLITE_TRANSIENT);
+                break;
+            case VT_R4:
+            case VT_R8:
+            case VT_DATE:
+            case VT_DECIMAL:
+                sqlite3_bind_double(stmt, at, v.doubleValue());
+                break;
+            // Currency is kept as a number of whole units, as an INSERT of a
+            // currency literal stores it; ten-thousandths read back exactly.
+            case VT_CY:
+                sqlite3_bind_double(stmt, at, static_cast<double>(v.currency()) / 10000.0);
+                break;
+            default:
+                sqlite3_bind_int64(stmt, at, v.intValue());
+                break;
+        }
+    }
+    const int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_DONE) {
+        const int extended = sqlite3_extended_errcode(impl_->db);
+        sqlite3_reset(stmt);
+        raiseSqlite(impl_->db, extended, "");
+    }
+}
+
+}  // namespace engine

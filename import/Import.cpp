@@ -1,0 +1,594 @@
+#include "import/Import.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <random>
+#include <sstream>
+
+#include "engine/Engine.h"
+#include "import/GenuineSource.h"
+#include "platform/AtomicFile.h"
+
+namespace genuine {
+
+namespace {
+
+constexpr std::string_view kTemporaryTag = "import";
+constexpr std::size_t kRowsPerProgress = 1000;
+constexpr std::size_t kRowsQuoted = 10;  // offending rows named in a message
+
+std::string Bracketed(const std::string& name) {
+    return "[" + name + "]";
+}
+
+std::string BaseName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string JoinNames(const std::vector<std::string>& names, bool brackets) {
+    std::string out;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        out += (i ? ", " : "") + (brackets ? Bracketed(names[i]) : names[i]);
+    return out;
+}
+
+std::string EngineMessage(const engine::ComError& error) {
+    return error.description().value_or(error.what());
+}
+
+// A failure of the new file itself (disk full, a disk error, no memory):
+// the import as a whole fails, it is never one thing left out.
+bool IsWriteFailure(const engine::ComError& error) {
+    switch (error.jetError()) {
+        case 3035:  // system resource exceeded
+        case 3043:  // disk or network error
+        case 3045:  // locked
+        case 3051:  // cannot open or write the file
+        case 3183:  // disk full
+        case 3343:  // damaged
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Names the engine keeps for its own catalog, in any case.
+bool HasSystemName(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string head = name.substr(0, 4);
+    for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return head == "msys";
+}
+
+// The Jet SQL type words that give the engine's catalog the same column,
+// or nothing when the engine cannot hold the field.
+std::optional<std::string> TypeWords(const SourceColumn& c) {
+    switch (c.type) {
+        case FieldType::kBoolean:
+            return "YESNO";
+        case FieldType::kByte:
+            return "BYTE";
+        case FieldType::kInteger:
+            return "SHORT";
+        case FieldType::kLong:
+            return c.autoNumber ? "COUNTER" : "LONG";
+        case FieldType::kCurrency:
+            return "CURRENCY";
+        case FieldType::kSingle:
+            return "SINGLE";
+        case FieldType::kDouble:
+            return "DOUBLE";
+        case FieldType::kDateTime:
+            return "DATETIME";
+        case FieldType::kBinary:
+            if (c.size < 1 || c.size > 510) return std::nullopt;
+            return "BINARY(" + std::to_string(c.size) + ")";
+        case FieldType::kText:
+            if (c.size < 1 || c.size > 255) return std::nullopt;
+            return "TEXT(" + std::to_string(c.size) + ")";
+        case FieldType::kOle:
+            return "LONGBINARY";
+        case FieldType::kMemo:
+            return "MEMO";
+        case FieldType::kGuid:
+            return "GUID";
+        case FieldType::kDecimal:
+            if (c.precision < 1 || c.precision > 28 || c.scale < 0 || c.scale > c.precision)
+                return std::nullopt;
+            return "DECIMAL(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
+        case FieldType::kComplex:
+        case FieldType::kUnknown:
+            break;
+    }
+    return std::nullopt;
+}
+
+// A default value as Jet's property holds it ("0", "\"text\"", "=Date()",
+// "Yes") written as a Jet SQL DEFAULT clause's value.
+std::string DefaultWords(std::string value) {
+    if (!value.empty() && value.front() == '=') value.erase(0, 1);
+    if (value == "Yes" || value == "yes" || value == "On" || value == "on") return "TRUE";
+    if (value == "No" || value == "no" || value == "Off" || value == "off") return "FALSE";
+    return value;
+}
+
+struct ColumnPlan {
+    const SourceColumn* source = nullptr;
+    std::string typeWords;
+    std::optional<std::string> defaultWords;
+};
+
+std::string ColumnSql(const ColumnPlan& p) {
+    std::string sql = Bracketed(p.source->name) + " " + p.typeWords;
+    if (p.source->required && !p.source->autoNumber) sql += " NOT NULL";
+    if (p.defaultWords) sql += " DEFAULT " + *p.defaultWords;
+    return sql;
+}
+
+// The temporary database beside the destination, removed (with the
+// journal SQLite may have left) unless it was renamed into place.
+class TemporaryDatabase {
+  public:
+    explicit TemporaryDatabase(const std::string& destination) {
+        const std::string folder = platform::FolderOf(destination);
+        const std::string name = BaseName(destination);
+        std::random_device random;
+        const char* letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string suffix;
+            for (int i = 0; i < 6; ++i) suffix += letters[random() % 62];
+            std::string candidate =
+                folder + "." + name + "." + std::string(kTemporaryTag) + "-" + suffix;
+            struct stat info {};
+            if (::lstat(candidate.c_str(), &info) == 0) continue;
+            path_ = std::move(candidate);
+            return;
+        }
+        throw ImportError(ImportError::Kind::kWrite,
+                          "No free temporary name beside " + destination + ".");
+    }
+    ~TemporaryDatabase() {
+        if (!path_.empty()) {
+            ::unlink(path_.c_str());
+            ::unlink((path_ + "-journal").c_str());
+        }
+    }
+    TemporaryDatabase(const TemporaryDatabase&) = delete;
+    TemporaryDatabase& operator=(const TemporaryDatabase&) = delete;
+    const std::string& Path() const { return path_; }
+    void Committed() { path_.clear(); }
+
+  private:
+    std::string path_;
+};
+
+// Removes what an import killed before its end left beside `destination`.
+void RemoveLeftovers(const std::string& destination) {
+    std::string folder = platform::FolderOf(destination);
+    const std::string name = BaseName(destination);
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return;
+    std::vector<std::string> found;
+    while (dirent* entry = ::readdir(dir)) {
+        std::string entryName = entry->d_name;
+        std::string base = entryName;
+        if (base.size() > 8 && base.ends_with("-journal")) base.resize(base.size() - 8);
+        if (platform::IsLeftoverOf(base, name, kTemporaryTag)) found.push_back(entryName);
+    }
+    ::closedir(dir);
+    for (const auto& leftover : found) ::unlink((folder + leftover).c_str());
+}
+
+class Importer {
+  public:
+    Importer(GenuineSource& source, engine::Connection& target, const ImportOptions& options,
+             ImportReport& report)
+        : source_(source), target_(target), options_(options), report_(report) {}
+
+    void Run() {
+        const auto& tables = source_.Tables();
+        for (std::size_t i = 0; i < tables.size(); ++i) CreateTable(tables[i]);
+        for (std::size_t i = 0; i < tables.size(); ++i) {
+            if (created_[i]) CopyRows(tables[i], i + 1, tables.size());
+        }
+        for (std::size_t i = 0; i < tables.size(); ++i) {
+            if (created_[i]) CreateIndexes(tables[i]);
+        }
+        for (const auto& rel : source_.Relationships()) CreateRelationship(rel);
+        for (const auto& other : source_.OtherObjects()) {
+            report_.leftOut.push_back({"", "",
+                                       "The " + other.kind + " '" + other.name +
+                                           "' is not a table; the engine holds tables only."});
+        }
+    }
+
+  private:
+    void Leave(const std::string& table, const std::string& field, const std::string& what) {
+        report_.leftOut.push_back({table, field, what});
+    }
+
+    void Execute(const std::string& sql) { target_.Execute(sql, nullptr, -1); }
+
+    // The engine's refusal of a statement, or nothing when it ran; a failure
+    // of the file itself is no refusal and ends the import.
+    std::optional<engine::ComError> TryExecute(const std::string& sql) {
+        try {
+            Execute(sql);
+            return std::nullopt;
+        } catch (const engine::ComError& error) {
+            if (IsWriteFailure(error)) throw;
+            return error;
+        }
+    }
+
+    void CreateTable(const SourceTable& table) {
+        std::vector<ColumnPlan> plans;
+        for (const auto& c : table.columns) {
+            if (c.expression) {
+                Leave(table.name, c.name,
+                      "calculated field (" + *c.expression +
+                          "): the engine has no calculated fields.");
+                continue;
+            }
+            auto words = TypeWords(c);
+            if (!words) {
+                Leave(table.name, c.name, DescribeType(c) + ": the engine has no such field type.");
+                continue;
+            }
+            ColumnPlan plan{&c, *words, std::nullopt};
+            // A fresh GUID per row is GenGUID() as the default: said once below.
+            if (c.defaultValue && !c.defaultValue->empty() && !c.autoGuid) {
+                plan.defaultWords = DefaultWords(*c.defaultValue);
+            }
+            plans.push_back(plan);
+            if (c.description)
+                Leave(table.name, c.name,
+                      "description \"" + *c.description +
+                          "\": the engine's catalog has no descriptions.");
+            if (!c.allowZeroLength && (c.type == FieldType::kText || c.type == FieldType::kMemo)) {
+                Leave(table.name, c.name,
+                      "Allow Zero Length is No in the source: the engine accepts a zero-length "
+                      "text in every text field.");
+            }
+            if (c.autoGuid)
+                Leave(table.name, c.name,
+                      "new rows got a fresh GUID in the source: the engine gives none.");
+        }
+        if (table.description) {
+            Leave(table.name, "",
+                  "description \"" + *table.description +
+                      "\": the engine's catalog has no descriptions.");
+        }
+        columns_.emplace_back();
+        created_.push_back(false);
+        if (HasSystemName(table.name)) {
+            Leave(table.name, "",
+                  "the engine keeps names beginning with MSys for its own catalog; the table and "
+                  "its " +
+                      std::to_string(table.rowCount) + " rows were not imported.");
+            return;
+        }
+        if (plans.empty()) {
+            Leave(table.name, "",
+                  "the table has no field the engine can hold; its rows were not imported.");
+            return;
+        }
+        auto createSql = [&] {
+            std::string sql = "CREATE TABLE " + Bracketed(table.name) + " (";
+            for (std::size_t i = 0; i < plans.size(); ++i)
+                sql += (i ? ", " : "") + ColumnSql(plans[i]);
+            return sql + ")";
+        };
+        std::optional<engine::ComError> refused = TryExecute(createSql());
+        if (refused) {
+            // Perhaps a default the engine cannot read: find which, keep the rest.
+            bool anyRefused = false;
+            for (auto& p : plans) {
+                if (!p.defaultWords) continue;
+                if (auto probe =
+                        TryExecute("CREATE TABLE [~VantolyImportProbe] (" + ColumnSql(p) + ")")) {
+                    Leave(
+                        table.name, p.source->name,
+                        "default value " + *p.source->defaultValue + ": " + EngineMessage(*probe));
+                    p.defaultWords.reset();
+                    anyRefused = true;
+                } else {
+                    Execute("DROP TABLE [~VantolyImportProbe]");
+                }
+            }
+            if (anyRefused) refused = TryExecute(createSql());
+        }
+        if (refused) {
+            Leave(table.name, "", "the engine refused the table: " + EngineMessage(*refused));
+            return;
+        }
+        for (const auto& p : plans) {
+            columns_.back().push_back(static_cast<std::size_t>(p.source - table.columns.data()));
+        }
+        created_.back() = true;
+        report_.tables.push_back(table.name);
+    }
+
+    void CopyRows(const SourceTable& table, std::size_t number, std::size_t count) {
+        const auto& kept = columns_[number - 1];
+        std::vector<std::string> names;
+        for (auto index : kept) names.push_back(table.columns[index].name);
+        engine::RowInserter inserter(target_, table.name, names);
+        ImportProgress progress{table.name, 0, table.rowCount, number, count};
+        if (options_.progress) options_.progress(progress);
+        std::vector<engine::Variant> values(kept.size());
+        target_.BeginTrans();
+        try {
+            source_.ReadRows(table, [&](const std::vector<engine::Variant>& row) {
+                for (std::size_t i = 0; i < kept.size(); ++i) values[i] = row[kept[i]];
+                try {
+                    inserter.Insert(values);
+                } catch (const engine::ComError& error) {
+                    if (IsWriteFailure(error)) throw;
+                    throw ImportError(ImportError::Kind::kWrite,
+                                      "Row " + std::to_string(progress.rowsDone + 1) +
+                                          " of table '" + table.name +
+                                          "' could not be written: " + EngineMessage(error));
+                }
+                ++progress.rowsDone;
+                if (options_.progress && progress.rowsDone % kRowsPerProgress == 0)
+                    options_.progress(progress);
+            });
+            target_.CommitTrans();
+        } catch (...) {
+            target_.RollbackTrans();
+            throw;
+        }
+        progress.rowsTotal = std::max(progress.rowsTotal, progress.rowsDone);
+        progress.finished = true;
+        if (options_.progress) options_.progress(progress);
+        report_.rows += progress.rowsDone;
+    }
+
+    bool Imported(const std::string& table, const std::vector<std::string>& fields) const {
+        const auto& tables = source_.Tables();
+        for (std::size_t i = 0; i < tables.size(); ++i) {
+            if (tables[i].name != table) continue;
+            if (!created_[i]) return false;
+            for (const auto& f : fields) {
+                bool found = false;
+                for (auto index : columns_[i]) found = found || tables[i].columns[index].name == f;
+                if (!found) return false;
+            }
+            return true;
+        }
+        return false;
+    }
+
+    // Quotes up to kRowsQuoted rows a SELECT answers, its columns joined.
+    std::string QuoteRows(const std::string& select) {
+        auto rs = target_.Execute(select, nullptr, -1);
+        std::string out;
+        std::size_t n = 0;
+        while (!rs->IsEOF()) {
+            if (n == kRowsQuoted) {
+                out += ", ...";
+                break;
+            }
+            auto fields = rs->GetFields();
+            std::string row;
+            for (long i = 0; i < fields->Count(); ++i) {
+                const engine::Variant v = fields->Item(i).Value();
+                std::string text = v.isNull()                  ? "Null"
+                                   : v.vt() == engine::VT_BSTR ? "'" + v.text() + "'"
+                                                               : "";
+                if (text.empty()) {
+                    std::ostringstream number;
+                    number << v.toDouble();
+                    text = number.str();
+                }
+                row += (i ? ", " : "") + text;
+            }
+            out += (n ? "; (" : "(") + row + ")";
+            ++n;
+            rs->MoveNext();
+        }
+        rs->Close();
+        return out;
+    }
+
+    void CreateIndexes(const SourceTable& table) {
+        for (const auto& index : table.indexes) {
+            std::vector<std::string> fields;
+            std::string columns;
+            for (const auto& c : index.columns) {
+                fields.push_back(c.name);
+                columns += (columns.empty() ? "" : ", ") + Bracketed(c.name) +
+                           (c.descending ? " DESC" : "");
+                if (c.descending) {
+                    Leave(table.name, c.name,
+                          "index '" + index.name +
+                              "' sorts this field descending: the engine keeps no sort order in "
+                              "its catalog (the index itself was created).");
+                }
+            }
+            if (!Imported(table.name, fields)) {
+                Leave(
+                    table.name, "",
+                    "index '" + index.name + "' was not created: one of its fields was left out.");
+                continue;
+            }
+            std::string sql = std::string(index.unique && !index.primaryKey ? "CREATE UNIQUE INDEX "
+                                                                            : "CREATE INDEX ") +
+                              Bracketed(index.name) + " ON " + Bracketed(table.name) + " (" +
+                              columns + ")";
+            if (index.primaryKey)
+                sql += " WITH PRIMARY";
+            else if (index.required)
+                sql += " WITH DISALLOW NULL";
+            else if (index.ignoreNulls)
+                sql += " WITH IGNORE NULL";
+            try {
+                Execute(sql);
+            } catch (const engine::ComError& error) {
+                if (IsWriteFailure(error)) throw;
+                std::string why = EngineMessage(error);
+                if (index.unique || index.primaryKey) {
+                    const std::string list = JoinNames(fields, true);
+                    const std::string dupes =
+                        QuoteRows("SELECT " + list + ", COUNT(*) FROM " + Bracketed(table.name) +
+                                  " GROUP BY " + list + " HAVING COUNT(*) > 1");
+                    if (!dupes.empty())
+                        why = "the source's rows repeat these values (values, times): " + dupes;
+                }
+                Leave(table.name, "",
+                      "index '" + index.name + "' on (" + JoinNames(fields, false) +
+                          ") was not created, the rows are kept: " + why);
+            }
+        }
+    }
+
+    void CreateRelationship(const SourceRelationship& rel) {
+        const std::string label = "relationship '" + rel.name + "' (" + rel.table + "." +
+                                  JoinNames(rel.columns, false) + " to " + rel.relatedTable + "." +
+                                  JoinNames(rel.relatedColumns, false) + ")";
+        if (!rel.enforced) {
+            Leave(rel.table, "",
+                  label +
+                      " does not enforce referential integrity in the source; every relationship "
+                      "of the engine does, so it was not created.");
+            return;
+        }
+        if (!Imported(rel.table, rel.columns) || !Imported(rel.relatedTable, rel.relatedColumns)) {
+            Leave(rel.table, "", label + " was not created: one of its fields was left out.");
+            return;
+        }
+        std::string sql = "ALTER TABLE " + Bracketed(rel.table) + " ADD CONSTRAINT " +
+                          Bracketed(rel.name) + " FOREIGN KEY (" + JoinNames(rel.columns, true) +
+                          ") REFERENCES " + Bracketed(rel.relatedTable) + " (" +
+                          JoinNames(rel.relatedColumns, true) + ")";
+        if (rel.cascadeUpdate) sql += " ON UPDATE CASCADE";
+        if (rel.cascadeDelete)
+            sql += " ON DELETE CASCADE";
+        else if (rel.cascadeSetNull)
+            sql += " ON DELETE SET NULL";
+        try {
+            Execute(sql);
+        } catch (const engine::ComError& error) {
+            if (IsWriteFailure(error)) throw;
+            std::string notNull, match;
+            for (std::size_t i = 0; i < rel.columns.size(); ++i) {
+                notNull += std::string(i ? " AND " : "") + "c." + Bracketed(rel.columns[i]) +
+                           " IS NOT NULL";
+                match += std::string(i ? " AND " : "") + "p." + Bracketed(rel.relatedColumns[i]) +
+                         " = c." + Bracketed(rel.columns[i]);
+            }
+            const std::string orphans =
+                QuoteRows("SELECT " +
+                          [&] {
+                              std::string list;
+                              for (std::size_t i = 0; i < rel.columns.size(); ++i)
+                                  list += (i ? ", c." : "c.") + Bracketed(rel.columns[i]);
+                              return list;
+                          }() +
+                          " FROM " + Bracketed(rel.table) + " AS c WHERE " + notNull +
+                          " AND NOT EXISTS (SELECT 1 FROM " + Bracketed(rel.relatedTable) +
+                          " AS p WHERE " + match + ")");
+            Leave(rel.table, "",
+                  label + " was not created, the rows are kept: " +
+                      (orphans.empty()
+                           ? EngineMessage(error)
+                           : "these values have no match in " + rel.relatedTable + ": " + orphans));
+        }
+    }
+
+    GenuineSource& source_;
+    engine::Connection& target_;
+    const ImportOptions& options_;
+    ImportReport& report_;
+    std::vector<bool> created_;
+    std::vector<std::vector<std::size_t>> columns_;  // per table: the source columns kept
+};
+
+void SyncFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        const int error = errno;
+        if (fd >= 0) ::close(fd);
+        throw ImportError(ImportError::Kind::kWrite,
+                          "The new database " + path +
+                              " cannot be flushed to disk: " + std::strerror(error) + ".");
+    }
+    ::close(fd);
+}
+
+}  // namespace
+
+ImportReport ImportGenuineDatabase(const std::string& source, const std::string& destination,
+                                   const ImportOptions& options) {
+    struct stat info {};
+    if (::lstat(destination.c_str(), &info) == 0) {
+        throw ImportError(
+            ImportError::Kind::kDestinationExists,
+            "The destination " + destination +
+                " already exists; the import never replaces a file. Name a new file, or move that "
+                "one away first.");
+    }
+    std::unique_ptr<GenuineSource> reader;
+    try {
+        reader = std::make_unique<GenuineSource>(source);
+    } catch (const SourceError& error) {
+        throw ImportError(ImportError::Kind::kSource, error.what());
+    }
+    RemoveLeftovers(destination);
+    TemporaryDatabase temporary(destination);
+    ImportReport report;
+    report.generation = reader->Generation();
+    try {
+        engine::CreateDatabase(temporary.Path(), options.password);
+        auto connection = engine::Connection::create();
+        connection->Open(engine::DatabaseConnectionText(engine::kJetProvider, temporary.Path(),
+                                                        options.password));
+        try {
+            Importer(*reader, *connection, options, report).Run();
+        } catch (...) {
+            connection->Close();
+            throw;
+        }
+        connection->Close();
+    } catch (const SourceError& error) {
+        throw ImportError(ImportError::Kind::kSource, error.what());
+    } catch (const engine::ComError& error) {
+        throw ImportError(
+            ImportError::Kind::kWrite,
+            "The new database cannot be written beside " + destination + ": " +
+                EngineMessage(error) +
+                " Nothing was left there; make room on the disk (or mend what the error names) and "
+                "run the import again.");
+    }
+    SyncFile(temporary.Path());
+    const platform::FileStatus renamed = platform::RenameNoReplace(temporary.Path(), destination);
+    if (!renamed.Succeeded()) {
+        throw ImportError(renamed.error == EEXIST ? ImportError::Kind::kDestinationExists
+                                                  : ImportError::Kind::kWrite,
+                          "The new database could not take its name: " + renamed.message);
+    }
+    temporary.Committed();
+    platform::SyncFolder(platform::FolderOf(destination));
+    return report;
+}
+
+std::string DescribeLeftOut(const std::vector<LeftOut>& leftOut) {
+    std::string out;
+    for (const auto& item : leftOut) {
+        std::string where = item.table.empty() ? "" : item.table;
+        if (!item.field.empty()) where += "." + item.field;
+        out += "  " + (where.empty() ? std::string() : where + ": ") + item.what + "\n";
+    }
+    return out;
+}
+
+}  // namespace genuine

@@ -1,0 +1,73 @@
+// Bringing a genuine Access database over: a new engine database built from
+// a Jet 3, Jet 4 or ACE file, with every table, field, row, index and
+// relationship the engine can hold, and a list of what it cannot.
+//
+// The new database is built under a temporary name beside the destination
+// and renamed into place only when complete, so a failure or a kill leaves
+// no destination; an existing destination is never replaced. The source is
+// opened read-only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace genuine {
+
+// The import did not happen: nothing was left at the destination.
+class ImportError : public std::runtime_error {
+  public:
+    enum class Kind {
+        kDestinationExists,  // the operator named a file that is there
+        kSource,             // the source cannot be read
+        kWrite,              // the new database cannot be written
+    };
+    ImportError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
+    Kind kind() const { return kind_; }
+
+  private:
+    Kind kind_;
+};
+
+// Something of the source the engine cannot hold, or a rule the source's
+// own data breaks (the data is kept, the rule is not created).
+struct LeftOut {
+    std::string table;  // empty for objects that are not part of a table
+    std::string field;  // empty when not one field's
+    std::string what;   // a sentence for the operator
+};
+
+struct ImportProgress {
+    std::string table;
+    std::uint64_t rowsDone = 0;
+    std::uint64_t rowsTotal = 0;
+    std::size_t tableNumber = 0;  // 1-based
+    std::size_t tableCount = 0;
+    bool finished = false;  // the table's last report
+};
+
+struct ImportOptions {
+    std::string password;  // the new database's password; empty for none
+    std::function<void(const ImportProgress&)> progress;
+};
+
+struct ImportReport {
+    std::string generation;  // "Jet 3", "Jet 4" or "ACE"
+    std::vector<std::string> tables;
+    std::uint64_t rows = 0;
+    std::vector<LeftOut> leftOut;
+    bool Complete() const { return leftOut.empty(); }
+};
+
+// Builds `destination` from `source`. ImportError (nothing at the
+// destination, the source unchanged) when it cannot.
+ImportReport ImportGenuineDatabase(const std::string& source, const std::string& destination,
+                                   const ImportOptions& options = {});
+
+// The summary printed after an import: one line per thing left out, by
+// table and field.
+std::string DescribeLeftOut(const std::vector<LeftOut>& leftOut);
+
+}  // namespace genuine

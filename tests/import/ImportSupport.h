@@ -1,0 +1,47 @@
+// Shared by the import tests: the genuine files, the real program and
+// mdbtools' command-line tools run as separate processes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "reliability/Process.h"
+#include "support/TempFolder.h"
+
+namespace importtest {
+
+namespace fs = std::filesystem;
+
+inline fs::path Genuine(const std::string& name) {
+    return fs::path(VANTOLY_GENUINE_DIR) / name;
+}
+
+inline reliability::ProcessResult RunPatch(const std::vector<std::string>& arguments,
+                                           const reliability::ProcessOptions& options = {}) {
+    std::vector<std::string> argv{VANTOLY_PATCH_BINARY};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return reliability::RunProcess(argv, options);
+}
+
+// What an mdbtools program prints; the test fails when it fails.
+inline std::string MdbTool(const std::string& tool, const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{"/usr/bin/" + tool};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    const reliability::ProcessResult result = reliability::RunProcess(argv);
+    EXPECT_EQ(result.exitStatus, 0) << tool << ": " << result.err;
+    return result.out;
+}
+
+// The files of a folder, by name.
+inline std::vector<std::string> FolderEntries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace importtest
