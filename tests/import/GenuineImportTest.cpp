@@ -440,3 +440,64 @@ TEST(GenuineImport, RelationshipsComeOverAndAct) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string Query(const fs::path& db, const std::string& statements) {
+    reliability::ProcessOptions options;
+    options.input = statements;
+    const auto run = RunPatch({"--db", db.string(), "query"}, options);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    return run.out;
+}
+
+TEST(GenuineImport, TheUpdateAndTheRestoreRunOnAConvertedDatabase) {
+    testsupport::TempFolder folder;
+    const fs::path db = folder.Path() / "host.mdb";
+    ASSERT_EQ(RunPatch({"import", Genuine("indexTestV2003.mdb").string(), db.string()}).exitStatus,
+              0);
+    const std::string imported =
+        "SELECT * FROM Table1 ORDER BY id; SELECT * FROM Table2 ORDER BY id; "
+        "SELECT * FROM Table3 ORDER BY id;\n";
+    const std::string before = Query(db, imported);
+    ASSERT_EQ(Query(db, ReadFile(fs::path(VANTOLY_SAMPLES_DIR) / "host-1.25.sql")).find("failed"),
+              std::string::npos);
+
+    const auto update = RunPatch({"--db", db.string(), "--yes", "update"});
+    ASSERT_EQ(update.exitStatus, 0) << update.out << update.err;
+    EXPECT_NE(update.out.find("ver.1.26"), std::string::npos) << update.out;
+    EXPECT_EQ(Query(db, imported), before);
+
+    // The viewer, the table-creation statement and the workbook read the
+    // imported tables' catalog as any other.
+    const auto tables = RunPatch({"--db", db.string(), "tables"});
+    EXPECT_EQ(tables.exitStatus, 0) << tables.err;
+    EXPECT_NE(tables.out.find("Table1"), std::string::npos) << tables.out;
+    const auto create = RunPatch({"--db", db.string(), "create-query", "Table1"});
+    EXPECT_EQ(create.exitStatus, 0) << create.err;
+    EXPECT_NE(create.out.find("otherfk3"), std::string::npos) << create.out;
+    const fs::path workbookFolder = folder.Path() / "spec";
+    fs::create_directory(workbookFolder);
+    const auto workbook = RunPatch({"--db", db.string(), "export-spec", workbookFolder.string()});
+    EXPECT_EQ(workbook.exitStatus, 0) << workbook.err;
+    EXPECT_FALSE(FolderEntries(workbookFolder).empty());
+
+    const auto restore = RunPatch({"--db", db.string(), "--yes", "restore"});
+    ASSERT_EQ(restore.exitStatus, 0) << restore.out << restore.err;
+    EXPECT_EQ(Query(db, imported), before);
+}
+
+TEST(GenuineImport, ThePasswordOptionsGiveTheNewDatabaseItsPassword) {
+    testsupport::TempFolder folder;
+    const fs::path db = folder.Path() / "locked.mdb";
+    const auto run = RunPatch(
+        {"--password", "s3cret; pw", "import", Genuine("testV2000.mdb").string(), db.string()});
+    ASSERT_EQ(run.exitStatus, 1) << run.err;  // testV2000 has fields left out
+    EXPECT_THROW(Open(db), engine::ComError);
+    EXPECT_THROW(Open(db, "wrong"), engine::ComError);
+    auto connection = Open(db, "s3cret; pw");
+    auto rs = connection->Execute("SELECT COUNT(*) AS N FROM Table1", nullptr, -1);
+    EXPECT_EQ(rs->Collect("N").intValue(), 2);
+}
+
+}  // namespace
