@@ -325,28 +325,21 @@ class Importer {
         ImportProgress progress{table.name, 0, table.rowCount, number, count};
         if (options_.progress) options_.progress(progress);
         std::vector<engine::Variant> values(kept.size());
-        target_.BeginTrans();
-        try {
-            source_.ReadRows(table, [&](const std::vector<engine::Variant>& row) {
-                for (std::size_t i = 0; i < kept.size(); ++i) values[i] = row[kept[i]];
-                try {
-                    inserter.Insert(values);
-                } catch (const engine::ComError& error) {
-                    if (IsWriteFailure(error)) throw;
-                    throw ImportError(ImportError::Kind::kWrite,
-                                      "Row " + std::to_string(progress.rowsDone + 1) +
-                                          " of table '" + table.name +
-                                          "' could not be written: " + EngineMessage(error));
-                }
-                ++progress.rowsDone;
-                if (options_.progress && progress.rowsDone % kRowsPerProgress == 0)
-                    options_.progress(progress);
-            });
-            target_.CommitTrans();
-        } catch (...) {
-            target_.RollbackTrans();
-            throw;
-        }
+        source_.ReadRows(table, [&](const std::vector<engine::Variant>& row) {
+            for (std::size_t i = 0; i < kept.size(); ++i) values[i] = row[kept[i]];
+            try {
+                inserter.Insert(values);
+            } catch (const engine::ComError& error) {
+                if (IsWriteFailure(error)) throw;
+                throw ImportError(ImportError::Kind::kWrite,
+                                  "Row " + std::to_string(progress.rowsDone + 1) + " of table '" +
+                                      table.name +
+                                      "' could not be written: " + EngineMessage(error));
+            }
+            ++progress.rowsDone;
+            if (options_.progress && progress.rowsDone % kRowsPerProgress == 0)
+                options_.progress(progress);
+        });
         progress.rowsTotal = std::max(progress.rowsTotal, progress.rowsDone);
         progress.finished = true;
         if (options_.progress) options_.progress(progress);
@@ -552,8 +545,12 @@ ImportReport ImportGenuineDatabase(const std::string& source, const std::string&
         auto connection = engine::Connection::create();
         connection->Open(engine::DatabaseConnectionText(engine::kJetProvider, temporary.Path(),
                                                         options.password));
+        // One transaction for the whole file: it is not in place before it is
+        // complete, so one flush at the end is all the safety it needs.
         try {
+            connection->BeginTrans();
             Importer(*reader, *connection, options, report).Run();
+            connection->CommitTrans();
         } catch (...) {
             connection->Close();
             throw;
