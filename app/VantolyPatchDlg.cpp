@@ -224,6 +224,9 @@ void CVantolyPatchDlg::ShowVersionText(const std::string& versionText) {
 void CVantolyPatchDlg::RefreshControlState(db::ControlState state) {
     const bool idle = state == db::ControlState::Idle;
     busy_ = !idle;
+    // Whatever path led back to idle, a wait cursor left over would make the
+    // idle window look hung.
+    if (idle) services_.cursor.ShowArrow();
     if (closeAction_) closeAction_->setEnabled(idle);
     const bool haveSession = idle && session.SessionConnection() != nullptr;
     if (viewerAction_) viewerAction_->setEnabled(haveSession);

@@ -107,6 +107,18 @@ public:
     virtual void ShowArrow() = 0;
 };
 
+// The wait cursor for one scope: the arrow comes back however the scope ends.
+class WaitCursor {
+public:
+    explicit WaitCursor(Cursor& cursor) : cursor_(cursor) { cursor_.ShowWait(); }
+    ~WaitCursor() { cursor_.ShowArrow(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    Cursor& cursor_;
+};
+
 // "Take one pending message and dispatch it", so a long loop keeps the window painting.
 class MessagePump {
 public:

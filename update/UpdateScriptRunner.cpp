@@ -82,7 +82,8 @@ void UpdateScriptRunner::ShowOk(std::string text, std::string caption, platform:
 }
 
 bool UpdateScriptRunner::OnUpdateTables() {
-    services_.cursor.ShowWait();
+    // A No, a failure or a success: the idle window never keeps the wait cursor.
+    const platform::WaitCursor wait(services_.cursor);
     const platform::MessageAnswer answer =
         services_.messageBoxes.Show({.text = std::string(kConfirmText),
                                      .caption = std::string(kConfirmCaption),
@@ -127,7 +128,6 @@ bool UpdateScriptRunner::OnUpdateTables() {
 
     window_.CopyTextToClipboard(UpdateStepsText(updateSteps_));
     updateSteps_.clear();
-    services_.cursor.ShowArrow();
     return true;
 }
 

@@ -11,17 +11,7 @@
 namespace viewer {
 namespace {
 
-// Restores the arrow cursor however the read ends.
-class WaitCursor {
-  public:
-    explicit WaitCursor(platform::Cursor& cursor) : cursor_(cursor) { cursor_.ShowWait(); }
-    ~WaitCursor() { cursor_.ShowArrow(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-  private:
-    platform::Cursor& cursor_;
-};
+using platform::WaitCursor;
 
 bool IsEngineTableName(const std::string& name) {
     return name.starts_with("MS");

@@ -9,9 +9,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
+#include <utility>
 
 #include "app/ButtonST.h"
 #include "db/ComErrorText.h"
@@ -200,9 +202,13 @@ CShowDatabaseDlg::CShowDatabaseDlg(ViewerContext context, QWidget* parent)
     group_->setObjectName(QStringLiteral("1654"));
     group_->setGeometry(du.rect(488, 340, 76, 12));
 
-    connect(list_, &QListWidget::currentRowChanged, this, [this] {
-        RebuildGridColumns();
-        LoadGridRows();
+    // The selection, not the current row: a mouse press moves the current row
+    // before it selects it, and the load reads the selected row.
+    connect(list_, &QListWidget::itemSelectionChanged, this, [this] { OnTableSelectionChange(); });
+    // A click on the row that is already selected counts as choosing it again.
+    list_->viewport()->installEventFilter(this);
+    connect(list_, &QListWidget::itemClicked, this, [this] {
+        if (std::exchange(reclicking_, false)) OnTableSelectionChange();
     });
     connect(reload_, &QPushButton::clicked, this, [this] { LoadGridRows(); });
     connect(group_, &QCheckBox::clicked, this, [this] {
@@ -235,6 +241,21 @@ platform::MessageAnswer CShowDatabaseDlg::showMessage(const std::string& text, p
     return context_.services.messageBoxes.Show(platform::ApplyMessageBoxDefaults(
         {text, std::string(viewer::kViewerCaption), platform::MessageButtons::Ok, icon, platform::MessageOwner::Window},
         context_.applicationTitle));
+}
+
+void CShowDatabaseDlg::OnTableSelectionChange() {
+    RebuildGridColumns();
+    LoadGridRows();
+}
+
+bool CShowDatabaseDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const auto* press = static_cast<QMouseEvent*>(event);
+        QListWidgetItem* item = list_->itemAt(press->position().toPoint());
+        reclicking_ = press->button() == Qt::LeftButton && item != nullptr && item == list_->currentItem() &&
+                      item->isSelected();
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 std::string CShowDatabaseDlg::selectedTable() const {
@@ -349,11 +370,11 @@ void CShowDatabaseDlg::LoadGridRows() {
     } catch (const std::exception&) {
         showMessage("*** 処理されない例外 ***", platform::MessageIcon::Stop);
     }
-    if (generation == loadGeneration_) {
-        model_.publishPendingRows();
-        progress1_->hide();
-        context_.services.cursor.ShowArrow();
-    }
+    // An interrupting load or list refill has run to its end inside our pump,
+    // so nothing else needs the bar or the wait cursor any more.
+    if (generation == loadGeneration_) model_.publishPendingRows();
+    progress1_->hide();
+    context_.services.cursor.ShowArrow();
     loading_ = false;
     if (closePending_) finishClose();
 }

@@ -102,12 +102,14 @@ public:
     void reject() override;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     platform::MessageAnswer showMessage(const std::string& text, platform::MessageIcon icon);
     std::string selectedTable() const;
+    void OnTableSelectionChange();
     void finishClose();
 
     ViewerContext context_;
@@ -116,6 +118,7 @@ private:
     std::uint64_t loadGeneration_ = 0;  // a new load or a close makes a running load stop
     bool loading_ = false;
     bool closePending_ = false;
+    bool reclicking_ = false;  // the left button went down on the selected row
 
     QListWidget* list_;
     QTableView* grid_;

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
@@ -15,8 +16,11 @@
 #include "app/VantolyPatchApp.h"
 #include "app/VantolyPatchDlg.h"
 #include "engine/Engine.h"
+#include "host/HostGuard.h"
 #include "host/TargetDatabaseLocation.h"
+#include "platform/qt/QtServices.h"
 #include "support/FakeServices.h"
+#include "support/SampleDatabase.h"
 #include "support/TempFolder.h"
 
 // The window's icons live in a static library's resources.
@@ -148,6 +152,91 @@ TEST_F(MainWindowTest, BusyWindowRefusesEveryWayOfClosing) {
     EXPECT_TRUE(dialog->closeAction()->isEnabled());
     EXPECT_TRUE(dialog->close());
 }
+
+// Every way an update or a restore started by a click can end, and the
+// pointer over the idle window afterwards: the real Qt cursor is read back.
+struct PointerCase {
+    const char* name;
+    const char* database;  // "sample" (1.25 host), "bare" (only t_db_ver 1.25), "v126", "no_version"
+    bool hostRunning;
+    std::vector<platform::MessageAnswer> answers;
+    bool pumpThrows;  // an error no step expects, from inside the update
+    const char* lastBox;  // a part of the last box's text
+};
+
+class PointerAfterEveryPath : public MainWindowTest, public testing::WithParamInterface<PointerCase> {};
+
+TEST_P(PointerAfterEveryPath, IsTheArrowOverTheIdleWindow) {
+    using enum platform::MessageAnswer;
+    const PointerCase& c = GetParam();
+    const std::string database = c.database;
+    if (database == "sample") {
+        static testsupport::TempFolder built;
+        static const bool ready = (testsupport::BuildSampleDatabase(built.Folder() + "host.mdb"), true);
+        ASSERT_TRUE(ready);
+        std::filesystem::copy_file(built.Folder() + "host.mdb", folder_.Folder() + "db.mdb");
+    } else {
+        createDatabase("db.mdb");
+        auto connection = engine::Connection::create();
+        connection->Open(testsupport::JetConnectionText(folder_.Folder() + "db.mdb"));
+        if (database == "v126") connection->Execute("INSERT INTO t_db_ver VALUES (26, 1.26)");
+        if (database == "no_version") connection->Execute("DROP TABLE t_db_ver");
+        connection->Close();
+    }
+    pointRegistryAt("db");
+    if (c.hostRunning) fakes_.hostWindows.OpenClasses.insert(host::kHostWindowClass);
+    fakes_.fileCopier.CopyForReal = true;
+    if (c.pumpThrows) fakes_.messagePump.OnPump = [](int) { throw std::runtime_error("pump"); };
+    platform::QtCursor pointer;
+    platform::Services services = testsupport::WithCursor(fakes_, pointer);
+    CVantolyPatchDlg dialog(services, "VantolyPatch");
+    dialog.OnInitDialog();
+    std::string report;
+    dialog.updateReportPresenter = [&](const std::string& text) { report = text; };
+    dialog.show();
+    fakes_.messageBoxes.Clear();
+    for (platform::MessageAnswer answer : c.answers) fakes_.messageBoxes.ScriptAnswers({answer});
+    QTest::mouseClick(dialog.updateButton(), Qt::LeftButton);
+
+    ASSERT_FALSE(fakes_.messageBoxes.Shown().empty());
+    EXPECT_NE(fakes_.messageBoxes.Shown().back().text.find(c.lastBox), std::string::npos)
+        << fakes_.messageBoxes.Shown().back().text;
+    EXPECT_EQ(fakes_.messageBoxes.UnusedAnswers(), 0u);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the wait cursor stayed on";
+    EXPECT_FALSE(dialog.busy());
+    EXPECT_FALSE(dialog.progressBar()->isVisible());
+
+    // The restore, declined and then done, from the same idle window.
+    if (!dialog.restoreButton()->isEnabled()) return;
+    for (platform::MessageAnswer answer : {No, Yes}) {
+        fakes_.messageBoxes.Clear();
+        fakes_.messageBoxes.ScriptAnswers({answer});
+        QTest::mouseClick(dialog.restoreButton(), Qt::LeftButton);
+        EXPECT_EQ(fakes_.messageBoxes.UnusedAnswers(), 0u);
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "after the restore";
+        EXPECT_FALSE(dialog.busy());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, PointerAfterEveryPath,
+    testing::Values(
+        PointerCase{"host_kept_open", "bare", true, {platform::MessageAnswer::No}, false,
+                    "終了しますか？"},
+        PointerCase{"backup_declined", "bare", false, {platform::MessageAnswer::No}, false,
+                    "バックアップファイルを作成してもよろしいですか？"},
+        PointerCase{"update_declined", "bare", false, {platform::MessageAnswer::Yes, platform::MessageAnswer::No},
+                    false, "更新してもよろしいですか？"},
+        PointerCase{"other_version", "v126", false, {}, false, "「 1.26 」です。"},
+        PointerCase{"version_unreadable", "no_version", false, {}, false,
+                    "SELECT MAX(DBVerCode) AS MaxDBVerCode FROM t_db_ver;"},
+        PointerCase{"statement_fails", "bare", false, {platform::MessageAnswer::Yes, platform::MessageAnswer::Yes},
+                    false, "Cannot find table 't_kumiai'."},
+        PointerCase{"unexpected_error", "sample", false, {platform::MessageAnswer::Yes, platform::MessageAnswer::Yes},
+                    true, "更新に失敗しました"},
+        PointerCase{"success", "sample", false, {platform::MessageAnswer::Yes, platform::MessageAnswer::Yes}, false,
+                    "更新終了致しました"}),
+    [](const testing::TestParamInfo<PointerCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MainWindowTest, MenuCommandsReachTheirHandlers) {
     auto dialog = openWindow();

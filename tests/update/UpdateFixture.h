@@ -21,6 +21,7 @@
 #include "support/FakeCursor.h"
 #include "support/FakeMessageBoxes.h"
 #include "support/FakeMessagePump.h"
+#include "support/SampleDatabase.h"
 #include "support/TempFolder.h"
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
@@ -35,23 +36,7 @@ inline std::string JetConnectionText(const std::string& path, const std::string&
     return engine::DatabaseConnectionText(engine::kJetProvider, path, password);
 }
 
-// Builds the sample host database from its script into `path`.
-inline void BuildSampleDatabase(const std::string& path, const std::string& password = "") {
-    engine::CreateDatabase(path, password);
-    auto connection = engine::Connection::create();
-    connection->Open(JetConnectionText(path, password));
-    std::ifstream in(std::string(VANTOLY_SAMPLES_DIR) + "/host-1.25.sql");
-    if (!in) throw std::runtime_error("the sample script is missing");
-    std::stringstream text;
-    text << in.rdbuf();
-    auto split = console::SplitQueries(console::SplitLines(text.str()));
-    if (split.status != console::SplitStatus::kOk)
-        throw std::runtime_error("the sample script does not split");
-    connection->BeginTrans();
-    for (const auto& statement : split.statements) connection->Execute(statement.text, nullptr, -1);
-    connection->CommitTrans();
-    connection->Close();
-}
+using testsupport::BuildSampleDatabase;
 
 // The sample built once per test program and copied for each test.
 inline const std::string& PristineSample() {

@@ -8,9 +8,13 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QSignalSpy>
+#include <QMenu>
 #include <QTableView>
+#include <QTest>
+#include <QTimer>
 
 #include "app/ButtonST.h"
+#include "platform/qt/QtServices.h"
 #include "support/FakeServices.h"
 #include "support/FakeSessionWindow.h"
 #include "support/TempFolder.h"
@@ -153,6 +157,145 @@ TEST_F(ViewerTest, ASecondLoadOrClosingInterruptsARunningLoad) {
     EXPECT_LT(viewer->gridModel().rowCount(), 10000u);
     EXPECT_FALSE(viewer->isVisible());
     EXPECT_EQ(mainShown_, 1);
+}
+
+// What a person does at the table list, and the table whose columns and rows
+// the grid must show afterwards. Each table has a column named after it and
+// as many rows as its number.
+TEST_F(ViewerTest, ClicksAndKeysInTheTableListLoadTheChosenTable) {
+    for (int t = 1; t <= 4; ++t) {
+        const std::string n = std::to_string(t);
+        exec("CREATE TABLE t_" + n + " (c_" + n + " LONG, other LONG)");
+        for (int r = 0; r < t; ++r) exec("INSERT INTO t_" + n + " VALUES (" + std::to_string(r) + ", 0)");
+    }
+    platform::QtCursor pointer;
+    platform::Services services = testsupport::WithCursor(fakes_, pointer);
+    CShowDatabaseDlg viewer(ViewerContext{session_, target_, services, "VantolyPatch", {}});
+    viewer.OnInitDialog();
+    viewer.show();
+    QListWidget* list = viewer.tableList();
+    ASSERT_EQ(viewer.TableList(), (std::vector<std::string>{"t_1", "t_2", "t_3", "t_4"}));
+    EXPECT_EQ(viewer.gridModel().headings().size(), 0u);  // nothing chosen yet
+    auto click = [&](int row) {
+        QListWidgetItem* item = list->item(row);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        int table;
+    } steps[] = {
+        {"click the third", [&] { click(2); }, 3},
+        {"click the first", [&] { click(0); }, 1},
+        {"down arrow", [&] { QTest::keyClick(list, Qt::Key_Down); }, 2},
+        {"end", [&] { QTest::keyClick(list, Qt::Key_End); }, 4},
+        {"up arrow", [&] { QTest::keyClick(list, Qt::Key_Up); }, 3},
+        {"home", [&] { QTest::keyClick(list, Qt::Key_Home); }, 1},
+        {"a new row, then a click on the selected table", [&] {
+             exec("INSERT INTO t_1 VALUES (9, 9)");
+             click(0);
+         }, 1},
+    };
+    int extraRows = 0;
+    for (const Step& step : steps) {
+        fakes_.messageBoxes.Clear();
+        step.act();
+        if (std::string(step.what).starts_with("a new row")) extraRows = 1;
+        const std::string column = "c_" + std::to_string(step.table);
+        ASSERT_FALSE(viewer.gridModel().headings().empty()) << step.what;
+        EXPECT_EQ(viewer.gridModel().headings().front(), column) << step.what;
+        EXPECT_EQ(viewer.gridModel().rowCount(), static_cast<std::size_t>(step.table + extraRows)) << step.what;
+        EXPECT_EQ(viewer.grid()->model()->headerData(0, Qt::Horizontal).toString().toStdString(), column);
+        EXPECT_EQ(boxTexts(), std::vector<std::string>{}) << step.what;
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << step.what;
+    }
+    // The reload button reads the same selection.
+    exec("INSERT INTO t_1 VALUES (10, 10)");
+    QTest::mouseClick(viewer.reloadButton(), Qt::LeftButton);
+    EXPECT_EQ(viewer.gridModel().rowCount(), 3u);
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{});
+}
+
+// A load cut short by the operator: the bar goes away and the pointer is the
+// arrow, whatever interrupted it.
+TEST_F(ViewerTest, AnInterruptedLoadLeavesNoBarAndNoWaitCursor) {
+    exec("CREATE TABLE t_big (ID LONG PRIMARY KEY)");
+    exec("CREATE TABLE t_small (ID LONG PRIMARY KEY)");
+    session_.SessionConnection()->BeginTrans();
+    for (int i = 1; i <= 10000; ++i) exec("INSERT INTO t_big VALUES (" + std::to_string(i) + ")");
+    session_.SessionConnection()->CommitTrans();
+    platform::QtCursor pointer;
+    platform::Services services = testsupport::WithCursor(fakes_, pointer);
+    CShowDatabaseDlg viewer(ViewerContext{session_, target_, services, "VantolyPatch", {}});
+    viewer.OnInitDialog();
+    viewer.show();
+    viewer.rowLimitEdit()->setText(QString());
+    QListWidget* list = viewer.tableList();
+    auto rectOf = [&](const char* table) {
+        return list->visualItemRect(list->findItems(QString::fromUtf8(table), Qt::MatchExactly).front()).center();
+    };
+    struct Case {
+        const char* interruption;
+        std::function<void()> act;
+    } cases[] = {
+        {"the grouping check box", [&] { QTest::mouseClick(viewer.groupCheck(), Qt::LeftButton); }},
+        {"another table", [&] { QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rectOf("t_small")); }},
+    };
+    for (const Case& c : cases) {
+        bool interrupted = false;
+        bool barShownMeanwhile = false;
+        fakes_.messagePump.OnPump = [&](int) {
+            if (std::exchange(interrupted, true)) return;
+            barShownMeanwhile = viewer.loadProgress()->isVisible();
+            c.act();
+        };
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rectOf("t_big"));
+        EXPECT_TRUE(interrupted) << c.interruption;
+        EXPECT_TRUE(barShownMeanwhile) << c.interruption;
+        EXPECT_LT(viewer.gridModel().rowCount(), 10000u) << c.interruption;
+        EXPECT_FALSE(viewer.loadProgress()->isVisible()) << c.interruption;
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << c.interruption;
+        fakes_.messagePump.OnPump = nullptr;
+        if (!viewer.groupCheck()->isChecked()) QTest::mouseClick(viewer.groupCheck(), Qt::LeftButton);
+    }
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{});
+}
+
+// The grid menu as a person opens it: a right click in the grid, then the
+// arrow keys and Enter in the menu.
+TEST_F(ViewerTest, GridMenuByRightClickAndKeys) {
+    exec("CREATE TABLE t_menu (ID LONG PRIMARY KEY, Name TEXT(10))");
+    exec("INSERT INTO t_menu VALUES (1, 'a')");
+    auto viewer = openViewer();
+    viewer->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer.get()));
+    QListWidget* list = viewer->tableList();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    ASSERT_EQ(viewer->gridModel().rowCount(), 1u);
+    struct Case {
+        int downs;  // key presses down from the menu's first entry
+        const char* clipboard;
+    } cases[] = {
+        {0, "ID\tName\t\n1\ta\t\n"},
+        {1, "CREATE TABLE t_menu (\r\n"},
+    };
+    for (const Case& c : cases) {
+        fakes_.clipboard.SetText("");
+        QStringList entries;
+        QTimer::singleShot(0, [&] {
+            QWidget* popup = QApplication::activePopupWidget();
+            ASSERT_NE(popup, nullptr);
+            for (QAction* a : static_cast<QMenu*>(popup)->actions()) entries << a->text();
+            QTest::keyClick(popup, Qt::Key_Down);  // the first entry
+            for (int i = 0; i < c.downs; ++i) QTest::keyClick(popup, Qt::Key_Down);
+            QTest::keyClick(popup, Qt::Key_Return);
+        });
+        const QPoint inGrid = viewer->grid()->viewport()->mapTo(viewer.get(), QPoint(20, 40));
+        QTest::mouseClick(viewer->windowHandle(), Qt::RightButton, {}, inGrid);
+        EXPECT_EQ(entries, (QStringList{QStringLiteral("クリップボードに貼り付け"), QString(),
+                                        QStringLiteral("テーブル作成クエリ")}));
+        EXPECT_TRUE(fakes_.clipboard.Text().starts_with(c.clipboard)) << fakes_.clipboard.Text();
+    }
 }
 
 TEST_F(ViewerTest, KeysAndTheDefaultButton) {

@@ -1,0 +1,34 @@
+// The sample host database (version 1.25), built in-process from its script.
+// VANTOLY_SAMPLES_DIR names the folder of the script.
+#pragma once
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "console/QueryScript.h"
+#include "engine/Engine.h"
+#include "support/TestDatabase.h"
+
+namespace testsupport {
+
+// Builds the sample host database from its script into `path`.
+inline void BuildSampleDatabase(const std::string& path, const std::string& password = "") {
+    engine::CreateDatabase(path, password);
+    auto connection = engine::Connection::create();
+    connection->Open(testsupport::JetConnectionText(path, password));
+    std::ifstream in(std::string(VANTOLY_SAMPLES_DIR) + "/host-1.25.sql");
+    if (!in) throw std::runtime_error("the sample script is missing");
+    std::stringstream text;
+    text << in.rdbuf();
+    auto split = console::SplitQueries(console::SplitLines(text.str()));
+    if (split.status != console::SplitStatus::kOk)
+        throw std::runtime_error("the sample script does not split");
+    connection->BeginTrans();
+    for (const auto& statement : split.statements) connection->Execute(statement.text, nullptr, -1);
+    connection->CommitTrans();
+    connection->Close();
+}
+
+}  // namespace testsupport
