@@ -36,7 +36,11 @@ CUpdateErrorMsgDlg::CUpdateErrorMsgDlg(QWidget* parent, platform::Clipboard& cli
     report_->setObjectName(QStringLiteral("1011"));
     report_->setGeometry(du.rect(4, 4, 377, 260));
     report_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Windows' edit box: scrolls with the caret but shows no scroll bars, and
+    // puts a tab stop every 32 dialog units, which is how the statement lines up.
     report_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    report_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    report_->setTabStopDistance(du.x(32));
     report_->setTabChangesFocus(true);
     copy_ = new QPushButton(QStringLiteral("エラー内容をコピー"), this);
     copy_->setObjectName(QStringLiteral("1013"));

@@ -7,6 +7,9 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +17,7 @@
 
 #include "errors/ErrorLog.h"
 #include "errors/UpdateErrorDialog.h"
+#include "platform/DialogUnits.h"
 #include "support/FakeServices.h"
 #include "support/TempFolder.h"
 
@@ -138,21 +142,77 @@ TEST(Clipboard, EachFailureShowsItsMessage) {
     }
 }
 
-TEST(UpdateErrorDialog, CopiesTheEditedTextWithCrLf) {
+// The dialog as the operator uses it: the focus starts on the close button,
+// Tab walks close, report, copy; typing edits the report; the copy button and
+// the close button by mouse take the edited text with CR LF line ends.
+TEST(UpdateErrorDialog, TypedEditsAreCopiedAndKeptWithCrLf) {
     FakeServices fakes;
     CUpdateErrorMsgDlg dialog(nullptr, fakes.clipboard, fakes.messageBoxes, "VantolyPatch");
     dialog.ReportText = "line one\r\nline two";
     dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    auto* edit = dialog.findChild<QPlainTextEdit*>(QStringLiteral("1011"));
+    auto* copy = dialog.findChild<QPushButton*>(QStringLiteral("1013"));
+    auto* close = dialog.findChild<QPushButton*>(QStringLiteral("1"));
+    ASSERT_TRUE(edit && copy && close);
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "更新エラー内容");
+    EXPECT_EQ(edit->toPlainText().toStdString(), "line one\nline two");
+    EXPECT_EQ(QApplication::focusWidget(), close);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), edit);
+    QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClicks(edit, QStringLiteral("edited"));
+    QTest::keyClick(edit, Qt::Key_Tab);  // Tab leaves the report for the copy button
+    EXPECT_EQ(QApplication::focusWidget(), copy);
+    QTest::keyClick(copy, Qt::Key_Space);
+    EXPECT_EQ(fakes.clipboard.Text(), "line one\r\nline two\r\nedited");
+    fakes.clipboard.SetText("");
+    QTest::mouseClick(copy, Qt::LeftButton);
+    EXPECT_EQ(fakes.clipboard.Text(), "line one\r\nline two\r\nedited");
+    QTest::mouseClick(close, Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.ReportText, "line one\r\nline two\r\nedited");
+    EXPECT_TRUE(fakes.messageBoxes.Shown().empty());
+}
+
+// The report reads as in the Windows edit box: tab stops every 32 dialog
+// units, long lines scroll with the caret but no scroll bar shows.
+TEST(UpdateErrorDialog, TabStopsEvery32DialogUnitsAndNoScrollBars) {
+    FakeServices fakes;
+    CUpdateErrorMsgDlg dialog(nullptr, fakes.clipboard, fakes.messageBoxes, "VantolyPatch");
+    dialog.ReportText = "\tA\r\nxx\tB\r\n\t\tC\r\n" + std::string(2000, 'W');
+    dialog.show();
     auto* edit = dialog.findChild<QPlainTextEdit*>(QStringLiteral("1011"));
     ASSERT_TRUE(edit);
-    EXPECT_EQ(edit->toPlainText().toStdString(), "line one\nline two");
-    EXPECT_EQ(edit->lineWrapMode(), QPlainTextEdit::NoWrap);
-    EXPECT_FALSE(edit->isReadOnly());
-    edit->appendPlainText(QStringLiteral("edited"));
-    dialog.findChild<QPushButton*>(QStringLiteral("1013"))->click();
-    EXPECT_EQ(fakes.clipboard.Text(), "line one\r\nline two\r\nedited");
-    EXPECT_EQ(dialog.windowTitle().toStdString(), "更新エラー内容");
-    EXPECT_TRUE(dialog.findChild<QPushButton*>(QStringLiteral("1"))->isDefault());
+    const platform::DialogUnits du(dialog.font());
+    auto leftOf = [&](int block, int column) {
+        QTextCursor cursor(edit->document()->findBlockByNumber(block));
+        cursor.setPosition(cursor.position() + column);
+        return edit->cursorRect(cursor).left();
+    };
+    const int start = leftOf(0, 0);
+    EXPECT_EQ(leftOf(0, 1) - start, du.x(32));      // after one tab
+    EXPECT_EQ(leftOf(1, 3) - start, du.x(32));      // a short text before the tab
+    EXPECT_EQ(leftOf(2, 2) - start, 2 * du.x(32));  // two tabs
+    QApplication::processEvents();
+    EXPECT_FALSE(edit->horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(edit->verticalScrollBar()->isVisible());
+}
+
+// Escape closes the dialog without taking the edits back.
+TEST(UpdateErrorDialog, EscapeClosesWithoutTakingTheEdits) {
+    FakeServices fakes;
+    CUpdateErrorMsgDlg dialog(nullptr, fakes.clipboard, fakes.messageBoxes, "VantolyPatch");
+    dialog.ReportText = "report";
+    dialog.show();
+    auto* edit = dialog.findChild<QPlainTextEdit*>(QStringLiteral("1011"));
+    QTest::keyClicks(edit, QStringLiteral("typed"));
+    QTest::keyClick(edit, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(dialog.ReportText, "report");
 }
 
 }  // namespace
