@@ -12,6 +12,7 @@
 #include "app/VantolyPatchApp.h"
 #include "app/VantolyPatchDlg.h"
 #include "app/WindowCommands.h"
+#include "db/NumberText.h"
 #include "platform/SystemServices.h"
 
 // Outside any namespace, as Qt requires.
@@ -44,8 +45,9 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
     if (headless && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
     // Qt takes the locale from the environment; the currency text follows it,
-    // every other number keeps the full stop.
+    // every other number, and every library the program calls, keeps the full stop.
     std::setlocale(LC_ALL, "");
+    db::KeepUserDecimalSeparator();
     std::setlocale(LC_NUMERIC, "C");
     initResources();
 

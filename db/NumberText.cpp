@@ -7,6 +7,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
 
 namespace db {
@@ -37,7 +38,14 @@ std::string FormatInteger(std::int64_t value) {
     return std::string(buffer.data(), end);
 }
 
-std::string LocaleDecimalSeparator() {
+namespace {
+
+std::optional<std::string>& keptSeparator() {
+    static std::optional<std::string> kept;
+    return kept;
+}
+
+std::string CurrentDecimalSeparator() {
     const lconv* conventions = std::localeconv();
     if (conventions == nullptr || conventions->decimal_point == nullptr ||
         conventions->decimal_point[0] == '\0') {
@@ -45,6 +53,14 @@ std::string LocaleDecimalSeparator() {
     }
     return conventions->decimal_point;
 }
+
+}  // namespace
+
+std::string LocaleDecimalSeparator() {
+    return keptSeparator().value_or(CurrentDecimalSeparator());
+}
+
+void KeepUserDecimalSeparator() { keptSeparator() = CurrentDecimalSeparator(); }
 
 namespace {
 

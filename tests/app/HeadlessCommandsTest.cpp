@@ -1,6 +1,7 @@
 // The command words, end to end on the sample database: what an
 // administrator runs over ssh.
 #include <gtest/gtest.h>
+#include <locale.h>
 
 #include <filesystem>
 #include <fstream>
@@ -59,6 +60,34 @@ TEST_F(HeadlessTest, StatusUpdateAgainRestore) {
         if (name.size() == std::string("host20200524090503.mdb").size() && name.rfind("host", 0) == 0) ++kept;
     }
     EXPECT_EQ(kept, 1);  // the updated file, kept under a time-stamped name
+}
+
+// A user whose locale writes numbers with a decimal comma: the currency
+// version reads 1,25 as the viewer shows it, passes the version gate all the
+// same, and the whole update (whose statements hold numbers) goes through.
+TEST_F(HeadlessTest, TheUpdateUnderACommaLocale) {
+    const std::vector<std::string> german = {"LC_ALL=de_DE.UTF-8", "LANG=de_DE.UTF-8"};
+    const locale_t installed = newlocale(LC_ALL_MASK, "de_DE.UTF-8", static_cast<locale_t>(nullptr));
+    ASSERT_NE(installed, static_cast<locale_t>(nullptr)) << "de_DE.UTF-8 is missing (scripts/install-deps makes it)";
+    freelocale(installed);
+    struct Step {
+        std::vector<std::string> arguments;
+        const char* expected;  // a part of the standard output
+    } steps[] = {
+        {{"show", "t_db_ver"}, "\t1,25\t"},
+        {{"status"}, "version\tver.1.25\ntitle"},
+        {{"status"}, "update button\tenabled\n"},
+        {{"--yes", "update"}, ""},
+        {{"status"}, "version\tver.1.26\ntitle"},
+        {{"show", "t_db_ver"}, "\t1,26\t"},
+    };
+    for (const Step& step : steps) {
+        std::vector<std::string> arguments = {"--db", db_};
+        arguments.insert(arguments.end(), step.arguments.begin(), step.arguments.end());
+        const RunResult result = RunPatch(arguments, "", german);
+        EXPECT_EQ(result.exitStatus, 0) << step.arguments.back() << "\n" << result.err;
+        EXPECT_NE(result.out.find(step.expected), std::string::npos) << step.arguments.back() << "\n" << result.out;
+    }
 }
 
 TEST_F(HeadlessTest, ViewerCommands) {
