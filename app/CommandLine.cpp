@@ -165,7 +165,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         return Refuse("unexpected argument \"" + line.operands[static_cast<std::size_t>(spec->operands)] +
                       "\" after the command \"" + *commandWord + "\"");
     }
-    if (static_cast<int>(line.operands.size()) < spec->operands) {
+    // import without paths converts the window's own database in place.
+    const bool inPlace = line.command == Command::kImport && line.operands.empty();
+    if (static_cast<int>(line.operands.size()) < spec->operands && !inPlace) {
         return Refuse(std::string("the command \"") + spec->word + "\" needs " +
                       (line.command == Command::kExportSpec ? "a folder"
                        : line.command == Command::kImport   ? "the genuine file SOURCE and the new file DEST"
@@ -202,6 +204,8 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
         << "  import SOURCE DEST a new database DEST with everything of the genuine Access file\n"
         << "                     SOURCE (Jet 3, Jet 4 or ACE) the engine can hold; what it cannot\n"
         << "                     is listed (exit 1). The password options give DEST's password.\n"
+        << "  import             the same for the registry's (or --db) database, in place: the\n"
+        << "                     genuine file is kept unchanged as NAME.access-original.EXT\n"
         << "  query [--create] [-f FILE]\n"
         << "                     runs the statements of FILE (standard input when FILE is absent\n"
         << "                     or \"-\") on the --db database, all in one transaction. Lines\n"
@@ -259,7 +263,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
         }
     }
     if (line.command == Command::kQuery) return RunQueryCommand(line, in, out, err);
-    if (line.command == Command::kImport) return RunImportCommand(line, out, err);
+    if (line.command == Command::kImport && !line.operands.empty()) return RunImportCommand(line, out, err);
     if (!runWindow) {
         err << kProgramName << ": this command needs the window front end\n";
         return kExitBadArguments;

@@ -7,6 +7,7 @@
 
 #include "app/VantolyPatchDlg.h"
 #include "console/ExecuteQueryDlg.h"
+#include "import/Import.h"
 #include "viewer/CreateTableQuery.h"
 #include "viewer/ShowDatabaseDlg.h"
 #include "viewer/WorkbookExport.h"
@@ -78,6 +79,43 @@ int runViewerCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, con
     return boxes.failures == failuresBefore ? cli::kExitOk : cli::kExitFailed;
 }
 
+// import without paths: the window's genuine Access database converted in
+// place after a question, the genuine file kept beside it.
+int RunConvertInPlace(CVantolyPatchDlg& dialog, std::ostream& out, std::ostream& err) {
+    const std::string path = dialog.target.FilePath();
+    if (!genuine::IsGenuineAccessFile(path)) {
+        err << "VantolyPatch: import: " << path << " is not a genuine Access file; there is nothing to convert\n";
+        return cli::kExitFailed;
+    }
+    const std::string kept = path.substr(0, path.size() - dialog.target.Extension.size()) + ".access-original" +
+                             dialog.target.Extension;
+    platform::MessageBoxRequest question;
+    question.text = path + " is a genuine Access database. Convert it into this program's format in place? The "
+                           "converted database takes its name; the genuine file is kept unchanged as " +
+                    kept + " (or the next free name, which the result states).";
+    question.buttons = platform::MessageButtons::YesNo;
+    question.icon = platform::MessageIcon::Question;
+    if (dialog.services().messageBoxes.Show(question) != platform::MessageAnswer::Yes) return cli::kExitFailed;
+
+    dialog.session.CloseDatabase();
+    genuine::ImportOptions options;
+    options.password = dialog.target.Password;
+    options.progress = [&out](const genuine::ImportProgress& p) {
+        if (p.finished) out << "[" << p.tableNumber << "/" << p.tableCount << "] " << p.table << ": " << p.rowsDone << " rows\n";
+    };
+    try {
+        const genuine::InPlaceReport report = genuine::ConvertInPlace(path, options);
+        out << "Converted " << path << " (" << report.import.tables.size() << " tables, " << report.import.rows
+            << " rows); the genuine file is kept unchanged as " << report.keptOriginal << ".\n";
+        if (report.import.Complete()) return cli::kExitOk;
+        out << "Left out (" << report.import.leftOut.size() << "):\n" << genuine::DescribeLeftOut(report.import.leftOut);
+        return cli::kExitFailed;
+    } catch (const genuine::ImportError& error) {
+        err << "VantolyPatch: import: " << error.what() << "\n";
+        return cli::kExitFailed;
+    }
+}
+
 }  // namespace
 
 std::string NotOpenText(const CVantolyPatchDlg& dialog) {
@@ -129,6 +167,7 @@ int RunWindowCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, con
         const bool done = boxes.failures == failuresBefore && boxes.declined == declinedBefore;
         return done && dialog.session.Connected() ? cli::kExitOk : cli::kExitFailed;
     }
+    if (line.command == cli::Command::kImport) return RunConvertInPlace(dialog, out, err);
     switch (line.command) {
         case cli::Command::kTables:
         case cli::Command::kShow:

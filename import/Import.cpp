@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <sstream>
@@ -575,6 +576,83 @@ ImportReport ImportGenuineDatabase(const std::string& source, const std::string&
     }
     temporary.Committed();
     platform::SyncFolder(platform::FolderOf(destination));
+    return report;
+}
+
+bool IsGenuineAccessFile(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    char head[20] = {};
+    const std::size_t got = std::fread(head, 1, sizeof head, file);
+    std::fclose(file);
+    const std::string_view mark(head + 4, got >= 19 ? 15 : 0);
+    return mark == "Standard Jet DB" || mark == "Standard ACE DB";
+}
+
+namespace {
+
+// The first name of the form STEM + infix + EXT (then STEM + infix + "-2" +
+// EXT and on) that names nothing in the folder.
+std::string FreeNameBeside(const std::string& path, const std::string& infix) {
+    const std::string folder = platform::FolderOf(path);
+    const std::string name = BaseName(path);
+    const auto dot = name.rfind('.');
+    const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    const std::string ext = dot == std::string::npos || dot == 0 ? "" : name.substr(dot);
+    for (int n = 1;; ++n) {
+        const std::string candidate =
+            folder + stem + infix + (n > 1 ? "-" + std::to_string(n) : "") + ext;
+        struct stat info {};
+        if (::lstat(candidate.c_str(), &info) != 0) return candidate;
+    }
+}
+
+}  // namespace
+
+InPlaceReport ConvertInPlace(const std::string& path, const ImportOptions& options) {
+    InPlaceReport report;
+    struct stat original {};
+    if (::stat(path.c_str(), &original) != 0) {
+        throw ImportError(ImportError::Kind::kSource,
+                          "The source " + path + " cannot be read: " + std::strerror(errno) + ".");
+    }
+    const std::string converted = FreeNameBeside(path, ".converted");
+    report.import = ImportGenuineDatabase(path, converted, options);
+    // The working file keeps its owner and permissions: the host application
+    // and its users open it as before.
+    if (::chmod(converted.c_str(), original.st_mode & 07777) != 0 ||
+        (::geteuid() == 0 && ::chown(converted.c_str(), original.st_uid, original.st_gid) != 0)) {
+        const int error = errno;
+        ::unlink(converted.c_str());
+        throw ImportError(ImportError::Kind::kWrite,
+                          "The new database could not take the owner and permissions of " + path +
+                              ": " + std::strerror(error) + ". Nothing was changed.");
+    }
+    report.keptOriginal = FreeNameBeside(path, ".access-original");
+    // The genuine file steps aside first, under a name nothing else holds;
+    // then the new database takes the working name. Either rename refuses
+    // to replace a file.
+    platform::FileStatus moved = platform::RenameNoReplace(path, report.keptOriginal);
+    if (!moved.Succeeded()) {
+        ::unlink(converted.c_str());
+        throw ImportError(
+            ImportError::Kind::kWrite,
+            "The genuine file could not be moved aside, so nothing was changed: " + moved.message);
+    }
+    moved = platform::RenameNoReplace(converted, path);
+    if (!moved.Succeeded()) {
+        const platform::FileStatus back = platform::RenameNoReplace(report.keptOriginal, path);
+        throw ImportError(
+            ImportError::Kind::kWrite,
+            "The new database could not take the name " + path + ": " + moved.message +
+                (back.Succeeded()
+                     ? " The genuine file is back under its name; the new database is "
+                       "kept as " +
+                           converted + "."
+                     : " The genuine file is kept unchanged as " + report.keptOriginal +
+                           "; the new database as " + converted + "."));
+    }
+    platform::SyncFolder(platform::FolderOf(path));
     return report;
 }
 

@@ -66,6 +66,21 @@ struct ImportReport {
 ImportReport ImportGenuineDatabase(const std::string& source, const std::string& destination,
                                    const ImportOptions& options = {});
 
+// Whether the file at `path` begins as a genuine Jet or ACE file does
+// ("Standard Jet DB" / "Standard ACE DB" in its header).
+bool IsGenuineAccessFile(const std::string& path);
+
+struct InPlaceReport {
+    ImportReport import;
+    std::string keptOriginal;  // where the genuine file now is, unchanged
+};
+
+// Converts the genuine file at `path` in place: the new database takes its
+// name and the genuine file, byte for byte as it was, is kept beside it as
+// "NAME.access-original.EXT" (or the first free "NAME.access-original-N.EXT";
+// never an existing file). ImportError, with `path` untouched, when it cannot.
+InPlaceReport ConvertInPlace(const std::string& path, const ImportOptions& options = {});
+
 // The summary printed after an import: one line per thing left out, by
 // table and field.
 std::string DescribeLeftOut(const std::vector<LeftOut>& leftOut);

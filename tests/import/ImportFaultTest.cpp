@@ -133,9 +133,10 @@ TEST(ImportDestination, AFullDiskAtAnyMomentLeavesNothing) {
     EXPECT_EQ(ReadFile(source), before);
 }
 
-TEST(ImportArguments, MissingOperandsAreBadArguments) {
+TEST(ImportArguments, OneOrThreePathsAreBadArguments) {
+    // None is the conversion in place; two are SOURCE and DEST.
     for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"import"}, std::vector<std::string>{"import", "only-source.mdb"},
+         {std::vector<std::string>{"import", "only-source.mdb"},
           std::vector<std::string>{"import", "a", "b", "c"}}) {
         const auto run = RunPatch(arguments);
         EXPECT_EQ(run.exitStatus, 2) << run.err;
