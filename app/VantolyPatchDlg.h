@@ -89,6 +89,9 @@ public:
     // False for a run that must leave no file behind (a dry run): the idle
     // state then does not create the backup folder.
     bool makeBackupFolder = true;
+    // The program's file name, which names the console's files; the
+    // application title is this name without its extension.
+    std::string programFileName = "VantolyPatch";
 
     // State owned by the window.
     host::TargetDatabase target;

@@ -134,7 +134,7 @@ void WireCommands(CVantolyPatchDlg& dialog, std::ostream&, std::ostream&) {
     dialog.consoleCommand = [&dialog] {
         ConsoleContext context{[&dialog] { return dialog.session.SessionConnection(); }, dialog.services(),
                                dialog.applicationTitle(),
-                               dialog.services().programInfo.StateFolder()};
+                               dialog.services().programInfo.StateFolder(), dialog.programFileName};
         CExecuteQueryDlg console(std::move(context));
         console.exec();
     };

@@ -51,12 +51,13 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
     std::setlocale(LC_NUMERIC, "C");
     initResources();
 
-    std::string title = "VantolyPatch";
+    std::string programFile = "VantolyPatch";
     try {
-        title = platform::SystemProgramInfo().ProgramName();
+        programFile = platform::SystemProgramInfo().ProgramName();
     } catch (const std::exception& e) {
         err << "VantolyPatch: " << e.what() << "; the title stays VantolyPatch\n";
     }
+    const std::string title = platform::ApplicationTitleOf(programFile);
     ServiceOptions options;
     options.headless = headless;
     options.answerYes = line.answerYes;
@@ -69,11 +70,13 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
     return app.Run([&](CVantolyPatchDlg& dialog) {
                        WireCommands(dialog, out, err);
                        dialog.makeBackupFolder = !line.dryRun;
+                       dialog.programFileName = programFile;
                    },
                    [&](CVantolyPatchDlg& dialog) -> int {
                        switch (line.command) {
                            case cli::Command::kNone:
                                dialog.show();
+                               OfferConversionInPlace(dialog, out, err);
                                dialog.exec();
                                return cli::kExitOk;
                            case cli::Command::kStatus:

@@ -20,6 +20,7 @@ struct ConsoleContext {
     platform::Services& services;
     std::string applicationTitle;
     std::string stateFolder;  // of the statement log and the scratch file, ending with "/"
+    std::string programFileName;  // extension and all: the two files are named after it
 };
 
 class CExecuteQueryDlg : public QDialog {
@@ -33,10 +34,10 @@ public:
     void OnDropColumnTemplate();      // 1015
     void OnDropConstraintTemplate();  // 1014
 
-    // Named after the application as the host's own files are, e.g.
-    // "VantolyPatch実行クエリ保存.txt" and "VantolyPatchクエリ.txt".
-    std::string LogFilePath() const { return console::QueryLog::PathIn(context_.stateFolder, context_.applicationTitle); }
-    std::string ScratchFilePath() const { return context_.stateFolder + context_.applicationTitle + "クエリ.txt"; }
+    // Named after the program's file, e.g. "VantolyPatch実行クエリ保存.txt" and
+    // "VantolyPatchクエリ.txt", as the headless query command names its log.
+    std::string LogFilePath() const { return console::QueryLog::PathIn(context_.stateFolder, context_.programFileName); }
+    std::string ScratchFilePath() const { return context_.stateFolder + context_.programFileName + "クエリ.txt"; }
 
     QPlainTextEdit* queryEdit() const { return edit_; }
     QPushButton* runButton() const { return run_; }

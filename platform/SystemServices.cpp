@@ -49,6 +49,14 @@ std::string SystemProgramInfo::ProgramName() const {
     return path.substr(path.rfind('/') + 1);
 }
 
+std::string ApplicationTitleOf(const std::string& programFileName) {
+    const std::size_t dot = programFileName.rfind('.');
+    if (dot == std::string::npos || dot == 0 || programFileName.find(' ', dot) != std::string::npos) {
+        return programFileName;
+    }
+    return programFileName.substr(0, dot);
+}
+
 HeadlessShell::HeadlessShell(std::ostream& out) : out_(out) {}
 
 bool HeadlessShell::Open(const std::string& path) {

@@ -20,10 +20,16 @@ class SystemProgramInfo : public ProgramInfo {
   public:
     // $XDG_STATE_HOME/vantoly/ (platform::UserStateFolder).
     std::string StateFolder() const override;
-    // The executable's base name, e.g. "VantolyPatch": the application title.
-    // Throws std::runtime_error when the executable's path cannot be read.
+    // The executable's file name, e.g. "VantolyPatch". Throws
+    // std::runtime_error when the executable's path cannot be read.
     std::string ProgramName() const;
 };
+
+// The application title: the program's file name without its extension
+// (the part from the last full stop that no blank follows), as Windows names
+// an application that has no title of its own. A name that would be left
+// empty (".hidden") stays whole.
+std::string ApplicationTitleOf(const std::string& programFileName);
 
 // Without a desktop: "open" prints the path, and no folder can be chosen.
 class HeadlessShell : public Shell {

@@ -90,6 +90,23 @@ TEST_F(HeadlessTest, TheUpdateUnderACommaLocale) {
     }
 }
 
+// The program installed under a name with an extension: message boxes carry
+// the name without it; the statement log keeps the whole file name.
+TEST_F(HeadlessTest, TheTitleIsTheProgramNameWithoutItsExtension) {
+    const std::string program = folder_.Folder() + "Tool.EXE";
+    std::filesystem::copy_file(VANTOLY_PATCH_BINARY, program);
+    const std::string state = folder_.Folder() + "state";
+    const std::vector<std::string> environment = {"XDG_STATE_HOME=" + state};
+    const std::string bare = folder_.Folder() + "bare.mdb";
+    const RunResult made = RunProgram(program, {"--db", bare, "query", "--create"}, "CREATE TABLE x (a LONG);\n",
+                                      environment);
+    ASSERT_EQ(made.exitStatus, 0) << made.err;
+    EXPECT_TRUE(std::filesystem::exists(state + "/vantoly/Tool.EXE実行クエリ保存.txt"));
+    const RunResult update = RunProgram(program, {"--db", bare, "update"}, "", environment);
+    EXPECT_NE(update.err.find("--- Tool [warning] ---\n"), std::string::npos) << update.err;
+    EXPECT_EQ(update.err.find("Tool.EXE ["), std::string::npos) << update.err;
+}
+
 TEST_F(HeadlessTest, ViewerCommands) {
     RunResult tables = run({"tables"});
     EXPECT_EQ(tables.exitStatus, 0) << tables.err;

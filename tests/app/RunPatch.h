@@ -40,11 +40,11 @@ inline void WriteFile(const fs::path& path, const std::string& text) {
     out << text;
 }
 
-// Runs the binary with `arguments`, `input` on its standard input and
-// `environment` ("NAME=value") over its own, and collects its exit status and
-// both outputs.
-inline RunResult RunPatch(const std::vector<std::string>& arguments, const std::string& input = "",
-                          const std::vector<std::string>& environment = {}) {
+// Runs `binary` (the built program, or a copy of it under another name) with
+// `arguments`, `input` on its standard input and `environment` ("NAME=value")
+// over its own, and collects its exit status and both outputs.
+inline RunResult RunProgram(const std::string& binary, const std::vector<std::string>& arguments,
+                            const std::string& input = "", const std::vector<std::string>& environment = {}) {
     testsupport::TempFolder io;
     const fs::path in = io.Path() / "in";
     const fs::path out = io.Path() / "out";
@@ -56,7 +56,7 @@ inline RunResult RunPatch(const std::vector<std::string>& arguments, const std::
     posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> argvStrings{VANTOLY_PATCH_BINARY};
+    std::vector<std::string> argvStrings{binary};
     argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& argument : argvStrings) argv.push_back(argument.data());
@@ -85,10 +85,10 @@ inline RunResult RunPatch(const std::vector<std::string>& arguments, const std::
     for (std::string& entry : childEnvironment) envp.push_back(entry.data());
     envp.push_back(nullptr);
     const int spawned =
-        posix_spawn(&pid, VANTOLY_PATCH_BINARY, &actions, nullptr, argv.data(), envp.data());
+        posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << VANTOLY_PATCH_BINARY;
+        ADD_FAILURE() << "cannot start " << binary;
         return result;
     }
     int status = 0;
@@ -97,6 +97,12 @@ inline RunResult RunPatch(const std::vector<std::string>& arguments, const std::
     result.out = ReadFile(out);
     result.err = ReadFile(err);
     return result;
+}
+
+// The built program.
+inline RunResult RunPatch(const std::vector<std::string>& arguments, const std::string& input = "",
+                          const std::vector<std::string>& environment = {}) {
+    return RunProgram(VANTOLY_PATCH_BINARY, arguments, input, environment);
 }
 
 }  // namespace apptest

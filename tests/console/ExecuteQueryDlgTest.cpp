@@ -34,7 +34,8 @@ protected:
         connection_->Execute("INSERT INTO t_a VALUES (1, 0, 0, 'a')");
         connection_->Execute("INSERT INTO t_a VALUES (2, 0, 0, 'b')");
         dialog_ = std::make_unique<CExecuteQueryDlg>(
-            ConsoleContext{[this] { return connection_; }, fakes_.services, "VantolyPatch", stateFolder()});
+            ConsoleContext{[this] { return connection_; }, fakes_.services, "VantolyPatch", stateFolder(),
+                           "VantolyPatch"});
     }
 
     // Not there yet: the console makes it when it first writes a file.

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/RegistryFile.h"
+#include "platform/SystemServices.h"
 #include "platform/UserFolders.h"
 #include "support/TempFolder.h"
 
@@ -103,6 +104,16 @@ TEST(CreatePrivateFolders, NamesThePartThatIsInTheWay) {
     EXPECT_FALSE(status.Succeeded());
     EXPECT_NE(status.message.find(top.Folder() + "state"), std::string::npos) << status.message;
     EXPECT_NE(status.message.find("Not a directory"), std::string::npos) << status.message;
+}
+
+// The application title from the program's file name, as Windows cuts the
+// extension: from the last full stop that no blank follows.
+TEST(ApplicationTitleOf, DropsTheExtensionOnly) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"VantolyPatch", "VantolyPatch"},   {"VantolyPatch.EXE", "VantolyPatch"}, {"tool.v2.bin", "tool.v2"},
+        {".hidden", ".hidden"},             {"my tool.v 2", "my tool.v 2"},       {"trailing.", "trailing"},
+    };
+    for (const auto& [file, title] : cases) EXPECT_EQ(platform::ApplicationTitleOf(file), title) << file;
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ TEST(ConsoleLogWindow, LogThatCannotBeOpenedIsReported) {
 
     testsupport::FakeServices fakes;
     CExecuteQueryDlg dialog(ConsoleContext{[&] { return connection; }, fakes.services, "VantolyPatch",
-                                           folder.Folder()});
+                                           folder.Folder(), "VantolyPatch"});
     // A folder where the log file belongs.
     std::filesystem::create_directory(dialog.LogFilePath());
 
