@@ -2,11 +2,13 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <algorithm>
 #include <filesystem>
 #include <ostream>
 
 #include "app/VantolyPatchDlg.h"
 #include "console/ExecuteQueryDlg.h"
+#include "host/TargetDatabaseLocation.h"
 #include "import/Import.h"
 #include "viewer/CreateTableQuery.h"
 #include "viewer/ShowDatabaseDlg.h"
@@ -79,43 +81,6 @@ int runViewerCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, con
     return boxes.failures == failuresBefore ? cli::kExitOk : cli::kExitFailed;
 }
 
-// import without paths: the window's genuine Access database converted in
-// place after a question, the genuine file kept beside it.
-int RunConvertInPlace(CVantolyPatchDlg& dialog, std::ostream& out, std::ostream& err) {
-    const std::string path = dialog.target.FilePath();
-    if (!genuine::IsGenuineAccessFile(path)) {
-        err << "VantolyPatch: import: " << path << " is not a genuine Access file; there is nothing to convert\n";
-        return cli::kExitFailed;
-    }
-    const std::string kept = path.substr(0, path.size() - dialog.target.Extension.size()) + ".access-original" +
-                             dialog.target.Extension;
-    platform::MessageBoxRequest question;
-    question.text = path + " is a genuine Access database. Convert it into this program's format in place? The "
-                           "converted database takes its name; the genuine file is kept unchanged as " +
-                    kept + " (or the next free name, which the result states).";
-    question.buttons = platform::MessageButtons::YesNo;
-    question.icon = platform::MessageIcon::Question;
-    if (dialog.services().messageBoxes.Show(question) != platform::MessageAnswer::Yes) return cli::kExitFailed;
-
-    dialog.session.CloseDatabase();
-    genuine::ImportOptions options;
-    options.password = dialog.target.Password;
-    options.progress = [&out](const genuine::ImportProgress& p) {
-        if (p.finished) out << "[" << p.tableNumber << "/" << p.tableCount << "] " << p.table << ": " << p.rowsDone << " rows\n";
-    };
-    try {
-        const genuine::InPlaceReport report = genuine::ConvertInPlace(path, options);
-        out << "Converted " << path << " (" << report.import.tables.size() << " tables, " << report.import.rows
-            << " rows); the genuine file is kept unchanged as " << report.keptOriginal << ".\n";
-        if (report.import.Complete()) return cli::kExitOk;
-        out << "Left out (" << report.import.leftOut.size() << "):\n" << genuine::DescribeLeftOut(report.import.leftOut);
-        return cli::kExitFailed;
-    } catch (const genuine::ImportError& error) {
-        err << "VantolyPatch: import: " << error.what() << "\n";
-        return cli::kExitFailed;
-    }
-}
-
 }  // namespace
 
 std::string NotOpenText(const CVantolyPatchDlg& dialog) {
@@ -138,6 +103,82 @@ void WireCommands(CVantolyPatchDlg& dialog, std::ostream&, std::ostream&) {
         CExecuteQueryDlg console(std::move(context));
         console.exec();
     };
+}
+
+int RunConvertInPlace(CVantolyPatchDlg& dialog, bool inWindow, std::ostream& out, std::ostream& err) {
+    const std::string path = dialog.target.FilePath();
+    if (!genuine::IsGenuineAccessFile(path)) {
+        err << "VantolyPatch: import: " << path << " is not a genuine Access file; there is nothing to convert\n";
+        return cli::kExitFailed;
+    }
+    platform::MessageBoxes& boxes = dialog.services().messageBoxes;
+    auto tell = [&](const std::string& text, platform::MessageIcon icon) {
+        platform::MessageBoxRequest box;
+        box.text = text;
+        box.icon = icon;
+        boxes.Show(box);
+    };
+    const std::string kept = path.substr(0, path.size() - dialog.target.Extension.size()) + ".access-original" +
+                             dialog.target.Extension;
+    platform::MessageBoxRequest question;
+    question.text = path + " is a genuine Access database, which this program cannot open as it is. Convert it into "
+                           "this program's format in place? The converted database takes its name; the genuine file "
+                           "is kept unchanged as " +
+                    kept + " (or the next free name, which the result states).";
+    question.buttons = platform::MessageButtons::YesNo;
+    question.icon = platform::MessageIcon::Question;
+    if (boxes.Show(question) != platform::MessageAnswer::Yes) return cli::kExitFailed;
+
+    dialog.session.CloseDatabase();
+    genuine::ImportOptions options;
+    options.password = dialog.target.Password;
+    constexpr int kSteps = 1000;
+    options.progress = [&](const genuine::ImportProgress& p) {
+        if (inWindow) {
+            const double done = p.rowsTotal ? static_cast<double>(p.rowsDone) / static_cast<double>(p.rowsTotal) : 1.0;
+            dialog.SetProgressPosition(static_cast<int>(
+                kSteps * (static_cast<double>(p.tableNumber - 1) + std::min(done, 1.0)) / static_cast<double>(p.tableCount)));
+            dialog.services().messagePump.PumpOne();
+        } else if (p.finished) {
+            out << "[" << p.tableNumber << "/" << p.tableCount << "] " << p.table << ": " << p.rowsDone << " rows\n";
+        }
+    };
+    if (inWindow) {
+        dialog.SetProgressRange(0, kSteps);
+        dialog.SetProgressPosition(0);
+        dialog.ShowProgressBar();
+    }
+    int status = cli::kExitOk;
+    try {
+        const genuine::InPlaceReport report = genuine::ConvertInPlace(path, options);
+        std::string summary = "Converted " + path + " (" + std::to_string(report.import.tables.size()) + " tables, " +
+                              std::to_string(report.import.rows) + " rows); the genuine file is kept unchanged as " +
+                              report.keptOriginal + ".\n";
+        if (!report.import.Complete()) {
+            summary += "Left out (" + std::to_string(report.import.leftOut.size()) + "):\n" +
+                       genuine::DescribeLeftOut(report.import.leftOut);
+            status = cli::kExitFailed;
+        }
+        if (inWindow) tell(summary, platform::MessageIcon::Information);
+        else out << summary;
+    } catch (const genuine::ImportError& error) {
+        if (inWindow) tell(error.what(), platform::MessageIcon::Stop);
+        else err << "VantolyPatch: import: " << error.what() << "\n";
+        status = cli::kExitFailed;
+    }
+    if (inWindow) {
+        dialog.HideProgressBar();
+        // The working name now holds the converted database (or, after a
+        // failure, the genuine file as it was): open whichever is there.
+        host::LoadTargetDatabaseLocation(dialog.target, dialog.services().registry, dialog.session, dialog);
+    }
+    return status;
+}
+
+void OfferConversionInPlace(CVantolyPatchDlg& dialog, std::ostream& out, std::ostream& err) {
+    if (!dialog.session.Connected() && genuine::IsGenuineAccessFile(dialog.target.FilePath())) {
+        RunConvertInPlace(dialog, true, out, err);
+    }
 }
 
 int RunWindowCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, const CountingMessageBoxes& boxes,
@@ -167,7 +208,7 @@ int RunWindowCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, con
         const bool done = boxes.failures == failuresBefore && boxes.declined == declinedBefore;
         return done && dialog.session.Connected() ? cli::kExitOk : cli::kExitFailed;
     }
-    if (line.command == cli::Command::kImport) return RunConvertInPlace(dialog, out, err);
+    if (line.command == cli::Command::kImport) return RunConvertInPlace(dialog, false, out, err);
     switch (line.command) {
         case cli::Command::kTables:
         case cli::Command::kShow:

@@ -21,4 +21,15 @@ std::string NotOpenText(const CVantolyPatchDlg& dialog);
 int RunWindowCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, const CountingMessageBoxes& boxes,
                      std::ostream& out, std::ostream& err);
 
+// import without paths: the window's database, when it is a genuine Access
+// file, converted in place after a question (the genuine file kept beside it
+// under a free name the result states). In the window a progress bar shows
+// the work and the converted database is opened afterwards; headless, a line
+// per table goes to `out`. kExitOk when everything was converted.
+int RunConvertInPlace(CVantolyPatchDlg& dialog, bool inWindow, std::ostream& out, std::ostream& err);
+
+// When the window's database did not open because it is a genuine Access
+// file, offers the conversion in place.
+void OfferConversionInPlace(CVantolyPatchDlg& dialog, std::ostream& out, std::ostream& err);
+
 }  // namespace app
