@@ -182,8 +182,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (line.json && !CommandReportsJson(line.command)) {
         return Refuse(std::string("the command \"") + spec->word + "\" has no JSON report");
     }
-    if (line.command == Command::kQuery && !line.databasePath.has_value()) {
-        return Refuse("query needs the database: --db PATH");
+    if (line.command == Command::kQuery && line.create && !line.databasePath.has_value()) {
+        return Refuse("query --create needs the database to create: --db PATH");
     }
     return {line, {}};
 }
@@ -208,11 +208,12 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
         << "                     genuine file is kept unchanged as NAME.access-original.EXT\n"
         << "  query [--create] [-f FILE]\n"
         << "                     runs the statements of FILE (standard input when FILE is absent\n"
-        << "                     or \"-\") on the --db database, all in one transaction. Lines\n"
-        << "                     beginning with \"#\" are comments, lines are joined with a blank,\n"
-        << "                     and every \";\" ends a statement. Rows of each SELECT are printed\n"
-        << "                     as tab-separated text (a tab, line break or backslash inside a\n"
-        << "                     value as \\t, \\n, \\r or \\\\; result sets separated by an empty line).\n"
+        << "                     or \"-\") on the --db database, else the registry's, all in one\n"
+        << "                     transaction. Lines beginning with \"#\" are comments, lines are\n"
+        << "                     joined with a blank, and every \";\" ends a statement. Rows of\n"
+        << "                     each SELECT are printed as tab-separated text (a tab, line break\n"
+        << "                     or backslash inside a value as \\t, \\n, \\r or \\\\; result sets\n"
+        << "                     separated by an empty line).\n"
         << "\n"
         << "Options (before or after the command word):\n"
         << "  --registry FILE    the registry export to read instead of $VANTOLY_REGISTRY\n"

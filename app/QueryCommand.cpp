@@ -3,8 +3,10 @@
 #include <filesystem>
 #include <fstream>
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <sstream>
+#include <utility>
 
 #include "console/QueryRunner.h"
 #include "console/QueryScript.h"
@@ -12,6 +14,8 @@
 #include "db/DatabaseSession.h"
 #include "db/PasswordMask.h"
 #include "db/VariantToText.h"
+#include "host/TargetDatabaseLocation.h"
+#include "platform/RegistryFile.h"
 #include "platform/SystemServices.h"
 #include "platform/UserFolders.h"
 
@@ -190,10 +194,33 @@ class StatementLog {
 
 }  // namespace
 
+namespace {
+
+// The database of the run: --db with the password options, else the one the
+// registry names with the registry's password, as every other command word.
+std::optional<std::pair<std::string, std::string>> DatabaseOfRun(const CommandLine& line, std::ostream& err) {
+    if (line.databasePath) return std::make_pair(*line.databasePath, line.password.value_or(""));
+    platform::RegistryFile registry(line.registryPath.value_or(platform::RegistryFilePath()));
+    host::TargetDatabase record;
+    if (!host::ReadTargetDatabaseLocation(record, registry)) {
+        err << "VantolyPatch: query: no database to run on: give --db PATH, or name one in the registry file "
+            << registry.Path() << " (";
+        if (!registry.LoadProblem().empty()) err << registry.LoadProblem();
+        else err << record.PathName << record.FileName << ".mdb or .accdb does not exist";
+        err << ")\n";
+        return std::nullopt;
+    }
+    return std::make_pair(record.FilePath(), record.Password);
+}
+
+}  // namespace
+
 int RunQueryCommand(const CommandLine& line, std::istream& in, std::ostream& out,
                     std::ostream& err) {
-    const std::string& path = *line.databasePath;
-    const std::string password = line.password.value_or("");
+    const auto database = DatabaseOfRun(line, err);
+    if (!database) return kExitFailed;
+    const std::string& path = database->first;
+    const std::string& password = database->second;
     const DatabaseFile file = SplitDatabasePath(path);
     const std::optional<std::string> connectionText =
         db::ConnectionText(file.folder, file.name, file.extension, password);

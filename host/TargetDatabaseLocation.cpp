@@ -10,8 +10,7 @@ bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) =
 
 }  // namespace
 
-void LoadTargetDatabaseLocation(TargetDatabase& record, platform::Registry& registry,
-                                db::DatabaseSession& session, LocationWindow& window) {
+bool ReadTargetDatabaseLocation(TargetDatabase& record, platform::Registry& registry) {
     if (registry.KeyExists(kDatabaseKey)) {
         record.FileName = registry.ReadString(kDatabaseKey, "FileName").value_or("");
         record.PathName = registry.ReadString(kDatabaseKey, "PathName").value_or("");
@@ -22,7 +21,12 @@ void LoadTargetDatabaseLocation(TargetDatabase& record, platform::Registry& regi
     const std::optional<std::string> exact = registry.ExactExtension();
     record.Extension = exact.value_or(".mdb");
     if (!exact && !FileExists(record.FilePath())) record.Extension = ".accdb";
-    if (!FileExists(record.FilePath())) {
+    return FileExists(record.FilePath());
+}
+
+void LoadTargetDatabaseLocation(TargetDatabase& record, platform::Registry& registry,
+                                db::DatabaseSession& session, LocationWindow& window) {
+    if (!ReadTargetDatabaseLocation(record, registry)) {
         window.SetWindowTitle(kNoDatabaseTitle);
         window.RefreshControlState(db::ControlState::Idle);
         return;

@@ -34,4 +34,9 @@ class LocationWindow : public db::SessionWindow {
 void LoadTargetDatabaseLocation(TargetDatabase& record, platform::Registry& registry,
                                 db::DatabaseSession& session, LocationWindow& window);
 
+// The first half of the above, for a command that opens no window: fills
+// `record` from the registry and picks the extension; true when the file it
+// names exists.
+bool ReadTargetDatabaseLocation(TargetDatabase& record, platform::Registry& registry);
+
 }  // namespace host

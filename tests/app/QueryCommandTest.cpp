@@ -162,6 +162,30 @@ TEST_F(QueryCommandTest, LogThatCannotBeWrittenIsSaidAndTheRunStillCommits) {
     EXPECT_EQ(RunPatch({"--db", db, "query"}, "SELECT COUNT(*) AS N FROM t_new;\n").out, "N\n0\n");
 }
 
+// Without --db the command runs on the database the registry names, with the
+// registry's password, as every other command word does; with none named it
+// says where it looked.
+TEST_F(QueryCommandTest, WithoutDbRunsOnTheRegistrysDatabase) {
+    const std::string copy = CopyOfSample();
+    const RunResult locked = RunPatch({"--db", copy, "query"}, "ALTER DATABASE PASSWORD [pw] NULL;\n");
+    ASSERT_EQ(locked.exitStatus, 0) << locked.err;
+    const std::string registry = folder_.Folder() + "registry.reg";
+    WriteFile(registry, "Windows Registry Editor Version 5.00\n\n"
+                        "[HKEY_CURRENT_USER\\SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE]\n"
+                        "\"FileName\"=\"host\"\n\"PathName\"=\"" + folder_.Folder() + "\"\n\"Password\"=\"pw\"\n");
+    const RunResult run = RunPatch({"--registry", registry, "query"}, "SELECT MAX(DBVerCode) AS v FROM t_db_ver;\n");
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.out, "v\n1.25\n");
+
+    const std::string empty = folder_.Folder() + "empty.reg";
+    WriteFile(empty, "Windows Registry Editor Version 5.00\n");
+    const RunResult none = RunPatch({"--registry", empty, "query"}, "SELECT 1;\n");
+    EXPECT_EQ(none.exitStatus, 1);
+    EXPECT_NE(none.err.find("no database to run on: give --db PATH, or name one in the registry file " + empty),
+              std::string::npos)
+        << none.err;
+}
+
 TEST_F(QueryCommandTest, HelpPrintsUsage) {
     const RunResult run = RunPatch({"--help"});
     EXPECT_EQ(run.exitStatus, 0);
@@ -189,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadArguments{"yes_and_no", {"--yes", "--no", "status"}, "together"},
         BadArguments{"show_without_table", {"show"}, "needs a table name"},
         BadArguments{"unknown_command", {"--db", "/tmp/x.mdb", "frobnicate"}, "unknown command"},
-        BadArguments{"query_without_db", {"query"}, "--db PATH"},
+        BadArguments{"create_without_db", {"query", "--create"}, "--db PATH"},
         BadArguments{"db_without_value", {"query", "--db"}, "needs a value"},
         BadArguments{"password_without_db", {"--password", "pw", "query"}, "--password needs --db"},
         BadArguments{
