@@ -629,9 +629,26 @@ InPlaceReport ConvertInPlace(const std::string& path, const ImportOptions& optio
                               ": " + std::strerror(error) + ". Nothing was changed.");
     }
     report.keptOriginal = FreeNameBeside(path, ".access-original");
-    // The genuine file steps aside first, under a name nothing else holds;
-    // then the new database takes the working name. Either rename refuses
-    // to replace a file.
+    // The two files swap names in one step, so the working name never
+    // stands empty; the genuine file then takes its kept name (or, should
+    // that fail, stays under the converted one, which the report states).
+    const platform::FileStatus swapped = platform::ExchangeFiles(converted, path);
+    if (swapped.Succeeded()) {
+        const platform::FileStatus kept = platform::RenameNoReplace(converted, report.keptOriginal);
+        if (!kept.Succeeded()) report.keptOriginal = converted;
+        platform::SyncFolder(platform::FolderOf(path));
+        return report;
+    }
+    if (swapped.error != EINVAL && swapped.error != ENOSYS) {
+        ::unlink(converted.c_str());
+        throw ImportError(ImportError::Kind::kWrite,
+                          "The new database could not take the place of the genuine file, so "
+                          "nothing was changed: " +
+                              swapped.message);
+    }
+    // Where the file system cannot swap: the genuine file steps aside first,
+    // under a name nothing else holds; then the new database takes the
+    // working name. Either rename refuses to replace a file.
     platform::FileStatus moved = platform::RenameNoReplace(path, report.keptOriginal);
     if (!moved.Succeeded()) {
         ::unlink(converted.c_str());
