@@ -25,7 +25,9 @@ enum class Align : std::uint8_t { General, Left, Center };
 enum class Fill : std::uint8_t { None, Solid, Gray0625 };
 
 struct Style {
-    std::string fontName = "Calibri";
+    // A Japanese reader lays a sheet out in its own default font; this one
+    // gives the widths and line breaks a Japanese user expects.
+    std::string fontName = "ＭＳ Ｐゴシック";
     double fontSize = 11;
     bool bold = false;
     bool italic = false;
@@ -42,8 +44,8 @@ struct Style {
     auto operator<=>(const Style&) const = default;
 };
 
-// A style of the workbook; 0 is its default look (Calibri 11, no fill, no
-// borders).
+// A style of the workbook; 0 is its default look (ＭＳ Ｐゴシック 11, no fill,
+// no borders).
 using StyleId = std::uint32_t;
 
 inline constexpr std::size_t kMaxSheetNameCharacters = 31;

@@ -343,6 +343,7 @@ TEST_F(SpecWorkbookTest, BlockRowsHoldTheModelsTexts) {
 
 TEST_F(SpecWorkbookTest, IndexSheetListsEveryEntryWithALink) {
     const std::string index = "テーブル一覧!";
+    EXPECT_EQ(Fact("default font"), "ＭＳ Ｐゴシック/11");  // a Japanese reader's own default
     EXPECT_EQ(Fact(index + "merges"), "A1:B1");
     EXPECT_EQ(Fact(index + "zoom"), "100");
     EXPECT_EQ(Fact(index + "cols.A-A"), StoredWidth(5));
@@ -351,14 +352,14 @@ TEST_F(SpecWorkbookTest, IndexSheetListsEveryEntryWithALink) {
     EXPECT_EQ(Fact(index + "row.1"), "30");
     EXPECT_EQ(Fact(index + "row.2"), "10");
     EXPECT_EQ(Fact(index + "A1.value"), "s:Database Name");
-    EXPECT_EQ(Fact(index + "A1.font"), "Calibri/11/b/FFFFFFFF/none");
+    EXPECT_EQ(Fact(index + "A1.font"), "ＭＳ Ｐゴシック/11/b/FFFFFFFF/none");
     EXPECT_EQ(Fact(index + "A1.fill"), "solid/FF3366FF/i64");
     EXPECT_EQ(Fact(index + "A1.align"), "center/");
     EXPECT_EQ(Fact(index + "A1.border"), kLook.thin);
     for (const char* cell : {"C1", "D1", "E1"}) {
         EXPECT_EQ(Fact(index + cell + ".value"), "(absent)") << cell;
         EXPECT_EQ(Fact(index + cell + ".fill"), "solid/FFFFCC00/i64") << cell;
-        EXPECT_EQ(Fact(index + cell + ".font"), "Calibri/11/b/none/none") << cell;
+        EXPECT_EQ(Fact(index + cell + ".font"), "ＭＳ Ｐゴシック/11/b/none/none") << cell;
         EXPECT_EQ(Fact(index + cell + ".border"), kLook.thin) << cell;
     }
     EXPECT_EQ(Fact(index + "F1.fill"), "(absent)");
@@ -369,7 +370,7 @@ TEST_F(SpecWorkbookTest, IndexSheetListsEveryEntryWithALink) {
     for (const auto& [cell, text] : headings) {
         EXPECT_EQ(Fact(index + cell + ".value"), std::string("s:") + text);
         EXPECT_EQ(Fact(index + cell + ".fill"), kLook.headerFill);
-        EXPECT_EQ(Fact(index + cell + ".font"), "Calibri/11/b/FFFFFFFF/none");
+        EXPECT_EQ(Fact(index + cell + ".font"), "ＭＳ Ｐゴシック/11/b/FFFFFFFF/none");
     }
 
     for (std::size_t at = 0; at < kList.size(); ++at) {
@@ -379,9 +380,9 @@ TEST_F(SpecWorkbookTest, IndexSheetListsEveryEntryWithALink) {
         EXPECT_EQ(Fact(index + "row." + row), "16.5");
         EXPECT_EQ(Fact(index + "A" + row + ".value"), "n:" + std::to_string(at + 1));
         EXPECT_EQ(Fact(index + "A" + row + ".fill"), kLook.headerFill);
-        EXPECT_EQ(Fact(index + "A" + row + ".font"), "Calibri/11/b/FFFFFFFF/none");
+        EXPECT_EQ(Fact(index + "A" + row + ".font"), "ＭＳ Ｐゴシック/11/b/FFFFFFFF/none");
         EXPECT_EQ(Fact(index + "B" + row + ".value"), "s:" + entry);
-        EXPECT_EQ(Fact(index + "B" + row + ".font"), "Calibri/11/b/FF000000/none");
+        EXPECT_EQ(Fact(index + "B" + row + ".font"), "ＭＳ Ｐゴシック/11/b/FF000000/none");
         EXPECT_EQ(Fact(index + "B" + row + ".fill"), kLook.lightFill);
         // Entries without a sheet ("[my table]") still get their link.
         EXPECT_EQ(Fact(index + "B" + row + ".link"),

@@ -41,6 +41,9 @@ def number(value):
 def main(path):
     book = openpyxl.load_workbook(path)
     facts = [("sheets", "|".join(book.sheetnames))]
+    # The workbook's default font: the first of its font records.
+    default = book._fonts[0]
+    facts.append(("default font", "%s/%s" % (default.name, number(default.sz))))
     for sheet in book.worksheets:
         name = sheet.title
         facts.append((name + "!merges", " ".join(sorted(str(r) for r in sheet.merged_cells.ranges))))
