@@ -1,5 +1,7 @@
 #include "app/ButtonST.h"
 
+#include "platform/DialogUnits.h"
+
 #include <QApplication>
 #include <QEnterEvent>
 #include <QFontMetrics>
@@ -25,6 +27,7 @@ CButtonST::CButtonST(QWidget* parent) : QPushButton(parent) {
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setFlat(true);
+    setProperty(platform::kWrapsCaptionProperty, true);
 }
 
 QPixmap CButtonST::GreyIcon(const QPixmap& icon) {
@@ -160,6 +163,12 @@ bool CButtonST::event(QEvent* event) {
     return QPushButton::event(event);
 }
 
+QRect CButtonST::CaptionArea() const {
+    QRect area = rect();
+    if (!hover_.isNull()) area.setLeft(hover_.deviceIndependentSize().toSize().width() + kImageOrigin);
+    return area;
+}
+
 void CButtonST::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QPalette& pal = palette();
@@ -183,7 +192,7 @@ void CButtonST::paintEvent(QPaintEvent*) {
     else if (over) edge(light, shadow);
 
     const int offset = pressed ? kPressedOffset : 0;
-    QRect captionArea = r;
+    const QRect captionArea = CaptionArea();
     const QPixmap& icon = (pressed || over || rest_.isNull()) ? hover_ : rest_;
     if (!icon.isNull()) {
         const QSize size = icon.deviceIndependentSize().toSize();
@@ -198,25 +207,13 @@ void CButtonST::paintEvent(QPaintEvent*) {
         } else {
             painter.drawPixmap(left, top, icon);
         }
-        captionArea.setLeft(size.width() + kImageOrigin);
     }
 
     if (!text().isEmpty()) {
-        // The fonts here run wider than the ones the layout was drawn for:
-        // rather than break a line of the caption in two, draw it smaller.
-        QFont captionFont = font();
-        const QStringList lines = text().split(QLatin1Char('\n'));
-        auto fits = [&](const QFont& f) {
-            const QFontMetrics metrics(f);
-            for (const QString& line : lines) {
-                if (metrics.horizontalAdvance(line) > captionArea.width() - 2) return false;
-            }
-            return true;
-        };
-        while (!fits(captionFont) && captionFont.pixelSize() > 8) captionFont.setPixelSize(captionFont.pixelSize() - 1);
-        painter.setFont(captionFont);
+        // Centred and word-wrapped in the caption area: a line too long for
+        // it breaks, as the Windows button draws it.
         const QRect area = captionArea.translated(offset, offset);
-        const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+        const int flags = kCaptionFlags;
         if (disabled) {
             painter.setPen(light);
             painter.drawText(area.translated(1, 1), flags, text());

@@ -28,6 +28,12 @@ public:
     // falling back to the installed Japanese Gothic font.
     static QFont OwnFont();
 
+    // How the caption is drawn: centred, word-wrapped, inside CaptionArea().
+    static constexpr int kCaptionFlags = Qt::AlignCenter | Qt::TextWordWrap;
+    // The caption's rectangle while the button is not pressed: right of the
+    // icon when there is one, else the whole button.
+    QRect CaptionArea() const;
+
     bool isMouseOver() const { return mouseOver_; }
     bool tooltipCreated() const { return tooltipCreated_; }
     const QPixmap& hoverIcon() const { return hover_; }

@@ -19,6 +19,7 @@
 #include <QShortcut>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "backup/Backup.h"
 #include "backup/Restore.h"
@@ -149,6 +150,7 @@ void CVantolyPatchDlg::buildControls() {
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setColumnCount(2);
+    platform::FitCaptions(client, du);
 
     connect(updateButton_, &QPushButton::clicked, this, [this] { OnUpdateCommand(); });
     connect(restoreButton_, &QPushButton::clicked, this, [this] { OnRestoreCommand(); });
@@ -228,6 +230,15 @@ void CVantolyPatchDlg::RefreshControlState(db::ControlState state) {
     // idle window look hung.
     if (idle) services_.cursor.ShowArrow();
     if (closeAction_) closeAction_->setEnabled(idle);
+    // The title bar's close button: the window manager greys it when the hint
+    // goes. Set on the native window, so the shown window is not re-created
+    // (and hidden) as a change of the widget's own flags would.
+    const Qt::WindowFlags flags = idle ? windowFlags() | Qt::WindowCloseButtonHint
+                                       : windowFlags() & ~Qt::WindowCloseButtonHint;
+    if (flags != windowFlags()) {
+        overrideWindowFlags(flags);
+        if (QWindow* handle = windowHandle()) handle->setFlags(flags);
+    }
     const bool haveSession = idle && session.SessionConnection() != nullptr;
     if (viewerAction_) viewerAction_->setEnabled(haveSession);
     if (consoleAction_) consoleAction_->setEnabled(haveSession);
@@ -353,4 +364,5 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     ok->setGeometry(du.rect(178, 7, 50, 16));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    platform::FitCaptions(this, du);
 }

@@ -61,6 +61,7 @@ CExecuteQueryDlg::CExecuteQueryDlg(ConsoleContext context, QWidget* parent)
     QPushButton* log = button("1028", "実行クエリ", 55);
     QPushButton* dropColumn = button("1015", "フィールド削除", 240);
     QPushButton* dropConstraint = button("1014", "外部キー", 256);
+    platform::FitCaptions(this, du);
 
     connect(edit_, &QPlainTextEdit::textChanged, this, [this] {
         if (!run_->isEnabled()) run_->setEnabled(true);

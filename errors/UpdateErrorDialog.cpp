@@ -40,12 +40,13 @@ CUpdateErrorMsgDlg::CUpdateErrorMsgDlg(QWidget* parent, platform::Clipboard& cli
     // puts a tab stop every 32 dialog units, which is how the statement lines up.
     report_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     report_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    report_->setTabStopDistance(du.x(32));
     report_->setTabChangesFocus(true);
     copy_ = new QPushButton(QStringLiteral("エラー内容をコピー"), this);
     copy_->setObjectName(QStringLiteral("1013"));
     copy_->setGeometry(du.rect(260, 268, 68, 17));
     copy_->setAutoDefault(false);
+    units_ = platform::FitCaptions(this, du);
+    report_->setTabStopDistance(units_.x(32));
 
     connect(close_, &QPushButton::clicked, this, &QDialog::accept);
     connect(copy_, &QPushButton::clicked, this, [this] { OnCopy(); });

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <string>
 
+#include "platform/DialogUnits.h"
 #include "platform/Platform.h"
 
 class QPlainTextEdit;
@@ -25,6 +26,9 @@ public:
     // Copy button 1013: the edited text to the clipboard.
     void OnCopy();
 
+    // The dialog units the window is laid out in, its captions fitted.
+    const platform::DialogUnits& units() const { return units_; }
+
 private:
     void controlsToMembers();
 
@@ -34,4 +38,5 @@ private:
     QPlainTextEdit* report_;
     QPushButton* close_;
     QPushButton* copy_;
+    platform::DialogUnits units_{0, 0};
 };

@@ -17,6 +17,7 @@ QFont DialogFont(const QString& family, int pointSize);
 class DialogUnits {
 public:
     explicit DialogUnits(const QFont& font);
+    DialogUnits(int baseX, int baseY) : baseX_(baseX), baseY_(baseY) {}
 
     int baseX() const { return baseX_; }
     int baseY() const { return baseY_; }
@@ -32,5 +33,22 @@ private:
     int baseX_ = 0;
     int baseY_ = 0;
 };
+
+// A widget whose caption wraps inside it (the flat icon button) sets this
+// property to true; its caption is not measured as one line.
+inline constexpr char kWrapsCaptionProperty[] = "vantolyWrapsCaption";
+
+// How wide `control` must be for its caption to show whole on one line with
+// the font it draws with: a label's text; a check box's or radio button's box,
+// gap and text; a push button's text with the style's margin on each side.
+// 0 for any other widget and for a caption that wraps.
+int CaptionWidth(const QWidget* control);
+
+// The layout drew the window in the units of Windows' dialog font; the
+// installed fonts may draw a caption wider than the control meant for it.
+// Widens the direct children of `container` and the container itself in
+// proportion, as the smallest larger horizontal base unit would have laid
+// them out, until every caption fits. Answers the units now in effect.
+DialogUnits FitCaptions(QWidget* container, const DialogUnits& units);
 
 }  // namespace platform

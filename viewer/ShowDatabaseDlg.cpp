@@ -201,6 +201,7 @@ CShowDatabaseDlg::CShowDatabaseDlg(ViewerContext context, QWidget* parent)
     group_ = new QCheckBox(QStringLiteral("テーブルをグループ化"), this);
     group_->setObjectName(QStringLiteral("1654"));
     group_->setGeometry(du.rect(488, 340, 76, 12));
+    platform::FitCaptions(this, du);
 
     // The selection, not the current row: a mouse press moves the current row
     // before it selects it, and the load reads the selected row.

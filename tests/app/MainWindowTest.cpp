@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <QWindow>
 #include <filesystem>
 #include <fstream>
 
@@ -142,13 +143,20 @@ TEST_F(MainWindowTest, BusyWindowRefusesEveryWayOfClosing) {
     pointRegistryAt("db");
     auto dialog = openWindow();
     dialog->show();
+    ASSERT_NE(dialog->windowHandle(), nullptr);
+    EXPECT_TRUE(dialog->windowHandle()->flags() & Qt::WindowCloseButtonHint);
     dialog->RefreshControlState(db::ControlState::Busy);
+    // The title bar's close button goes grey; the window stays shown.
+    EXPECT_FALSE(dialog->windowHandle()->flags() & Qt::WindowCloseButtonHint);
+    EXPECT_TRUE(dialog->isVisible());
     EXPECT_FALSE(dialog->closeAction()->isEnabled());
     EXPECT_FALSE(dialog->menuAction(CVantolyPatchDlg::kViewerId)->isEnabled());
     EXPECT_FALSE(dialog->close());  // the close button
     dialog->reject();               // Escape
     EXPECT_TRUE(dialog->isVisible());
     dialog->RefreshControlState(db::ControlState::Idle);
+    EXPECT_TRUE(dialog->windowHandle()->flags() & Qt::WindowCloseButtonHint);
+    EXPECT_TRUE(dialog->isVisible());
     EXPECT_TRUE(dialog->closeAction()->isEnabled());
     EXPECT_TRUE(dialog->close());
 }

@@ -186,7 +186,8 @@ TEST(UpdateErrorDialog, TabStopsEvery32DialogUnitsAndNoScrollBars) {
     dialog.show();
     auto* edit = dialog.findChild<QPlainTextEdit*>(QStringLiteral("1011"));
     ASSERT_TRUE(edit);
-    const platform::DialogUnits du(dialog.font());
+    const platform::DialogUnits& du = dialog.units();
+    ASSERT_GT(du.baseX(), 0);
     auto leftOf = [&](int block, int column) {
         QTextCursor cursor(edit->document()->findBlockByNumber(block));
         cursor.setPosition(cursor.position() + column);
