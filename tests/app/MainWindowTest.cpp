@@ -8,7 +8,9 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QMenuBar>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
 #include <filesystem>
@@ -245,6 +247,72 @@ INSTANTIATE_TEST_SUITE_P(
         PointerCase{"success", "sample", false, {platform::MessageAnswer::Yes, platform::MessageAnswer::Yes}, false,
                     "更新終了致しました"}),
     [](const testing::TestParamInfo<PointerCase>& info) { return std::string(info.param.name); });
+
+// The menu as a person reaches it: a click on the menu bar, Alt+M,
+// Alt+Space and a right click anywhere in the window; each entry chosen by
+// keys or by mouse. The About box is closed by a click on its OK button.
+TEST_F(MainWindowTest, MenuByMouseByKeysAndByRightClick) {
+    createDatabase("db.mdb");
+    pointRegistryAt("db");
+    auto dialog = openWindow();
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    QApplication::setActiveWindow(dialog.get());
+    int viewer = 0, console = 0, about = 0;
+    dialog->viewerCommand = [&] { ++viewer; };
+    dialog->consoleCommand = [&] { ++console; };
+    QMenuBar* bar = dialog->findChild<QMenuBar*>(QStringLiteral("systemMenuBar"));
+    ASSERT_NE(bar, nullptr);
+
+    const std::function<void()> openings[] = {
+        [&] { QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(dialog->systemMenu()->menuAction()).center()); },
+        [&] { QTest::keyClick(dialog->windowHandle(), Qt::Key_M, Qt::AltModifier); },
+        [&] { QTest::keyClick(dialog->windowHandle(), Qt::Key_Space, Qt::AltModifier); },
+        [&] {
+            const QPoint inList = dialog->contentList()->mapTo(dialog.get(), QPoint(30, 30));
+            QTest::mouseClick(dialog->windowHandle(), Qt::RightButton, {}, inList);
+        },
+    };
+    auto chooseByKeys = [](QMenu* menu, QAction* target) {
+        for (int i = 0; i < 10 && menu->activeAction() != target; ++i) QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return);
+    };
+    auto chooseByMouse = [](QMenu* menu, QAction* target) {
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(target).center());
+    };
+    const std::function<void(QMenu*, QAction*)> choosings[] = {chooseByKeys, chooseByMouse};
+    int expected = 0;
+    int opening = 0;
+    for (const auto& open : openings) {
+        ++opening;
+        for (const auto& choose : choosings) {
+            for (int id : {int(CVantolyPatchDlg::kViewerId), int(CVantolyPatchDlg::kConsoleId),
+                           int(CVantolyPatchDlg::kAboutId)}) {
+                dialog->activateWindow();  // as the window manager gives it back after a popup
+                ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+                open();
+                auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                ASSERT_EQ(menu, dialog->systemMenu()) << "the menu did not open, way " << opening << ", entry " << id;
+                if (id == CVantolyPatchDlg::kAboutId) {
+                    QTimer::singleShot(0, [&] {
+                        auto* box = dynamic_cast<CAboutDlg*>(QApplication::activeModalWidget());
+                        ASSERT_NE(box, nullptr);
+                        ++about;
+                        QTest::mouseClick(box->findChild<QPushButton*>(QStringLiteral("1")), Qt::LeftButton);
+                    });
+                }
+                choose(menu, dialog->menuAction(id));
+                EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+            }
+            ++expected;
+            EXPECT_EQ(viewer, expected);
+            EXPECT_EQ(console, expected);
+            EXPECT_EQ(about, expected);
+        }
+    }
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(fakes_.messageBoxes.Shown().empty());
+}
 
 TEST_F(MainWindowTest, MenuCommandsReachTheirHandlers) {
     auto dialog = openWindow();

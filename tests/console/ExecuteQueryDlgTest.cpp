@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -178,6 +179,50 @@ TEST_F(ConsoleTest, ClosedSessionReportsAndReturnsToIdle) {
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_NE(texts[0].find("Code : 0x800a0e78"), std::string::npos) << texts[0];
     EXPECT_EQ(texts[1], "[ 1行目 ]\nUPDATE t_a SET X = 1;");
+}
+
+// The console as the operator drives it: statements typed into the edit, the
+// run button by mouse and by the space bar, every other button by mouse. The
+// pointer stays the arrow.
+TEST_F(ConsoleTest, TypedStatementsClicksAndKeys) {
+    dialog_->QDialog::show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
+    QPlainTextEdit* edit = dialog_->queryEdit();
+    auto button = [&](const char* id) { return dialog_->findChild<QPushButton*>(QString::fromUtf8(id)); };
+    EXPECT_FALSE(dialog_->runButton()->isEnabled());
+    edit->setFocus();
+    QTest::keyClicks(edit, QStringLiteral("UPDATE t_a SET X = 5"));
+    QTest::keyClick(edit, Qt::Key_Return);  // a line break in the edit, not the run
+    QTest::keyClicks(edit, QStringLiteral("WHERE ID = 1;"));
+    EXPECT_EQ(count("X = 5"), 0);
+    ASSERT_TRUE(dialog_->runButton()->isEnabled());
+    QTest::mouseClick(dialog_->runButton(), Qt::LeftButton);
+    EXPECT_EQ(count("X = 5"), 1);
+    EXPECT_EQ(shownTexts(), std::vector<std::string>{"クエリ発行終了"});
+    EXPECT_FALSE(dialog_->runButton()->isEnabled());
+
+    fakes_.messageBoxes.Clear();
+    QTest::keyClicks(edit, QStringLiteral(" UPDATE t_a SET Y = 7;"));
+    QTest::keyClick(dialog_->runButton(), Qt::Key_Space);  // the focused button, by key
+    EXPECT_EQ(count("Y = 7"), 2);
+
+    const std::pair<const char*, const char*> templates[] = {
+        {"1015", "ALTER TABLE [table_name] DROP COLUMN [column_name];"},
+        {"1014", "ALTER TABLE [table_name] DROP CONSTRAINT [fk_index_name];"},
+    };
+    for (const auto& [id, text] : templates) {
+        QTest::mouseClick(button(id), Qt::LeftButton);
+        EXPECT_EQ(fakes_.clipboard.Text(), text);
+    }
+    QTest::mouseClick(button("1028"), Qt::LeftButton);  // the log, opened for the operator
+    ASSERT_FALSE(fakes_.shell.Opened.empty());
+    EXPECT_EQ(fakes_.shell.Opened.back(), dialog_->LogFilePath());
+    QTest::mouseClick(button("1027"), Qt::LeftButton);
+    EXPECT_EQ(fakes_.shell.Opened.back(), dialog_->ScratchFilePath());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    QTest::mouseClick(button("2"), Qt::LeftButton);
+    EXPECT_FALSE(dialog_->isVisible());
 }
 
 TEST_F(ConsoleTest, RunButtonWaitsForAChange) {

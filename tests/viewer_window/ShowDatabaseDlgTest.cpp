@@ -213,7 +213,20 @@ TEST_F(ViewerTest, ClicksAndKeysInTheTableListLoadTheChosenTable) {
     exec("INSERT INTO t_1 VALUES (10, 10)");
     QTest::mouseClick(viewer.reloadButton(), Qt::LeftButton);
     EXPECT_EQ(viewer.gridModel().rowCount(), 3u);
-    EXPECT_EQ(boxTexts(), std::vector<std::string>{});
+    // A row limit typed over the old one, then the reload button.
+    QTest::keyClick(viewer.rowLimitEdit(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(viewer.rowLimitEdit(), QStringLiteral("2x"));  // the x is refused: digits only
+    EXPECT_EQ(viewer.rowLimitEdit()->text().toStdString(), "2");
+    QTest::mouseClick(viewer.reloadButton(), Qt::LeftButton);
+    EXPECT_EQ(viewer.gridModel().rowCount(), 2u);
+    // The export button asks for the folder (cancelled here) and gives the controls back.
+    QTest::mouseClick(viewer.exportButton(), Qt::LeftButton);
+    EXPECT_EQ(fakes_.shell.BrowseTitles.size(), 1u);
+    EXPECT_TRUE(viewer.exportButton()->isEnabled());
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{"出力先フォルダを選択してください。"});
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    QTest::mouseClick(viewer.closeButton(), Qt::LeftButton);
+    EXPECT_FALSE(viewer.isVisible());
 }
 
 // A load cut short by the operator: the bar goes away and the pointer is the
