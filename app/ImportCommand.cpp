@@ -1,38 +1,82 @@
 #include "app/ImportCommand.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
+#include <optional>
 #include <ostream>
 
-#include "import/Import.h"
 
 namespace cli {
 
+void WriteImportJson(app::JsonReport& json, std::ostream& out, const std::string& source,
+                     const std::string& database, const ImportOutcome& outcome) {
+    json.Set("source", source);
+    json.Set("database", database);
+    json.Set("outcome", outcome.outcome);
+    if (outcome.error.empty()) json.SetNull("error");
+    else json.SetMasked("error", outcome.error);
+    if (outcome.keptOriginal.empty()) json.SetNull("keptOriginal");
+    else json.Set("keptOriginal", outcome.keptOriginal);
+    if (outcome.report != nullptr) {
+        const genuine::ImportReport& report = *outcome.report;
+        json.Set("generation", report.generation);
+        QJsonArray tables;
+        for (const std::string& table : report.tables) tables.append(app::JsonText(table));
+        json.Set("tables", tables);
+        json.Set("rows", static_cast<double>(report.rows));
+        QJsonArray leftOut;
+        for (const genuine::LeftOut& item : report.leftOut) {
+            QJsonObject entry;
+            entry.insert(QStringLiteral("table"), app::JsonText(item.table));
+            entry.insert(QStringLiteral("field"), app::JsonText(item.field));
+            entry.insert(QStringLiteral("what"), app::JsonText(item.what));
+            leftOut.append(entry);
+        }
+        json.Set("leftOut", leftOut);
+    }
+    json.Write(out);
+}
+
 int RunImportCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    app::JsonReport json("import");
     const std::string& source = line.operands.at(0);
     const std::string& destination = line.operands.at(1);
+    std::ostream& text = line.json ? err : out;
     genuine::ImportOptions options;
     options.password = line.password.value_or("");
-    options.progress = [&out](const genuine::ImportProgress& p) {
+    options.progress = [&text](const genuine::ImportProgress& p) {
         if (p.finished) {
-            out << "[" << p.tableNumber << "/" << p.tableCount << "] " << p.table << ": "
-                << p.rowsDone << " rows\n"
-                << std::flush;
+            text << "[" << p.tableNumber << "/" << p.tableCount << "] " << p.table << ": "
+                 << p.rowsDone << " rows\n"
+                 << std::flush;
         }
     };
+    ImportOutcome outcome;
+    int status = kExitFailed;
+    std::optional<genuine::ImportReport> report;
     try {
-        const genuine::ImportReport report =
-            genuine::ImportGenuineDatabase(source, destination, options);
-        out << "Imported " << report.tables.size() << " tables, " << report.rows
-            << " rows from the " << report.generation << " file " << source << " into "
-            << destination << ".\n";
-        if (report.Complete()) return kExitOk;
-        out << "Left out (" << report.leftOut.size() << "):\n"
-            << genuine::DescribeLeftOut(report.leftOut);
-        return kExitFailed;
+        report = genuine::ImportGenuineDatabase(source, destination, options);
+        outcome.report = &*report;
+        text << "Imported " << report->tables.size() << " tables, " << report->rows
+             << " rows from the " << report->generation << " file " << source << " into "
+             << destination << ".\n";
+        if (report->Complete()) {
+            outcome.outcome = "imported";
+            status = kExitOk;
+        } else {
+            outcome.outcome = "incomplete";
+            text << "Left out (" << report->leftOut.size() << "):\n"
+                 << genuine::DescribeLeftOut(report->leftOut);
+        }
     } catch (const genuine::ImportError& error) {
         err << "VantolyPatch: import: " << error.what() << "\n";
-        return error.kind() == genuine::ImportError::Kind::kDestinationExists ? kExitBadArguments
-                                                                              : kExitFailed;
+        outcome.error = error.what();
+        const bool exists = error.kind() == genuine::ImportError::Kind::kDestinationExists;
+        outcome.outcome = exists ? "refused" : "failed";
+        status = exists ? kExitBadArguments : kExitFailed;
     }
+    if (line.json) WriteImportJson(json, out, source, destination, outcome);
+    return status;
 }
 
 }  // namespace cli

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "app/ImportCommand.h"
 #include "app/VantolyPatchDlg.h"
 #include "console/ExecuteQueryDlg.h"
 #include "host/TargetDatabaseLocation.h"
@@ -105,11 +106,20 @@ void WireCommands(CVantolyPatchDlg& dialog, std::ostream&, std::ostream&) {
     };
 }
 
-int RunConvertInPlace(CVantolyPatchDlg& dialog, bool inWindow, std::ostream& out, std::ostream& err) {
+int RunConvertInPlace(CVantolyPatchDlg& dialog, bool inWindow, std::ostream& out, std::ostream& err, bool json) {
+    app::JsonReport report("import");
     const std::string path = dialog.target.FilePath();
+    cli::ImportOutcome outcome;
+    auto finish = [&](int status) {
+        if (json) cli::WriteImportJson(report, out, path, path, outcome);
+        return status;
+    };
+    std::ostream& text = json ? err : out;
     if (!genuine::IsGenuineAccessFile(path)) {
         err << "VantolyPatch: import: " << path << " is not a genuine Access file; there is nothing to convert\n";
-        return cli::kExitFailed;
+        outcome.outcome = "refused";
+        outcome.error = path + " is not a genuine Access file";
+        return finish(cli::kExitFailed);
     }
     platform::MessageBoxes& boxes = dialog.services().messageBoxes;
     auto tell = [&](const std::string& text, platform::MessageIcon icon) {
@@ -127,7 +137,10 @@ int RunConvertInPlace(CVantolyPatchDlg& dialog, bool inWindow, std::ostream& out
                     kept + " (or the next free name, which the result states).";
     question.buttons = platform::MessageButtons::YesNo;
     question.icon = platform::MessageIcon::Question;
-    if (boxes.Show(question) != platform::MessageAnswer::Yes) return cli::kExitFailed;
+    if (boxes.Show(question) != platform::MessageAnswer::Yes) {
+        outcome.outcome = "declined";
+        return finish(cli::kExitFailed);
+    }
 
     dialog.session.CloseDatabase();
     genuine::ImportOptions options;
@@ -140,7 +153,7 @@ int RunConvertInPlace(CVantolyPatchDlg& dialog, bool inWindow, std::ostream& out
                 kSteps * (static_cast<double>(p.tableNumber - 1) + std::min(done, 1.0)) / static_cast<double>(p.tableCount)));
             dialog.services().messagePump.PumpOne();
         } else if (p.finished) {
-            out << "[" << p.tableNumber << "/" << p.tableCount << "] " << p.table << ": " << p.rowsDone << " rows\n";
+            text << "[" << p.tableNumber << "/" << p.tableCount << "] " << p.table << ": " << p.rowsDone << " rows\n";
         }
     };
     if (inWindow) {
@@ -149,8 +162,13 @@ int RunConvertInPlace(CVantolyPatchDlg& dialog, bool inWindow, std::ostream& out
         dialog.ShowProgressBar();
     }
     int status = cli::kExitOk;
+    std::optional<genuine::InPlaceReport> converted;
     try {
-        const genuine::InPlaceReport report = genuine::ConvertInPlace(path, options);
+        converted = genuine::ConvertInPlace(path, options);
+        const genuine::InPlaceReport& report = *converted;
+        outcome.report = &report.import;
+        outcome.keptOriginal = report.keptOriginal;
+        outcome.outcome = report.import.Complete() ? "imported" : "incomplete";
         std::string summary = "Converted " + path + " (" + std::to_string(report.import.tables.size()) + " tables, " +
                               std::to_string(report.import.rows) + " rows); the genuine file is kept unchanged as " +
                               report.keptOriginal + ".\n";
@@ -160,10 +178,12 @@ int RunConvertInPlace(CVantolyPatchDlg& dialog, bool inWindow, std::ostream& out
             status = cli::kExitFailed;
         }
         if (inWindow) tell(summary, platform::MessageIcon::Information);
-        else out << summary;
+        else text << summary;
     } catch (const genuine::ImportError& error) {
         if (inWindow) tell(error.what(), platform::MessageIcon::Stop);
         else err << "VantolyPatch: import: " << error.what() << "\n";
+        outcome.outcome = "failed";
+        outcome.error = error.what();
         status = cli::kExitFailed;
     }
     if (inWindow) {
@@ -172,12 +192,12 @@ int RunConvertInPlace(CVantolyPatchDlg& dialog, bool inWindow, std::ostream& out
         // failure, the genuine file as it was): open whichever is there.
         host::LoadTargetDatabaseLocation(dialog.target, dialog.services().registry, dialog.session, dialog);
     }
-    return status;
+    return finish(status);
 }
 
 void OfferConversionInPlace(CVantolyPatchDlg& dialog, std::ostream& out, std::ostream& err) {
     if (!dialog.session.Connected() && genuine::IsGenuineAccessFile(dialog.target.FilePath())) {
-        RunConvertInPlace(dialog, true, out, err);
+        RunConvertInPlace(dialog, true, out, err, false);
     }
 }
 
@@ -208,7 +228,7 @@ int RunWindowCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, con
         const bool done = boxes.failures == failuresBefore && boxes.declined == declinedBefore;
         return done && dialog.session.Connected() ? cli::kExitOk : cli::kExitFailed;
     }
-    if (line.command == cli::Command::kImport) return RunConvertInPlace(dialog, false, out, err);
+    if (line.command == cli::Command::kImport) return RunConvertInPlace(dialog, false, out, err, line.json);
     switch (line.command) {
         case cli::Command::kTables:
         case cli::Command::kShow:

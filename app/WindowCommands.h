@@ -26,7 +26,8 @@ int RunWindowCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, con
 // under a free name the result states). In the window a progress bar shows
 // the work and the converted database is opened afterwards; headless, a line
 // per table goes to `out`. kExitOk when everything was converted.
-int RunConvertInPlace(CVantolyPatchDlg& dialog, bool inWindow, std::ostream& out, std::ostream& err);
+int RunConvertInPlace(CVantolyPatchDlg& dialog, bool inWindow, std::ostream& out, std::ostream& err,
+                      bool json = false);
 
 // When the window's database did not open because it is a genuine Access
 // file, offers the conversion in place.

@@ -83,7 +83,10 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
                                return line.json ? ReportStatus(dialog, out, err) : printStatus(dialog, out, err);
                            default:
                                if (line.dryRun) return RunDryRun(dialog, line, out, err);
-                               if (line.json) return RunReportedCommand(dialog, line, services.boxCounts(), out, err);
+                               // The import writes its own report.
+                               if (line.json && line.command != cli::Command::kImport) {
+                                   return RunReportedCommand(dialog, line, services.boxCounts(), out, err);
+                               }
                                return RunWindowCommand(dialog, line, services.boxCounts(), out, err);
                        }
                    });

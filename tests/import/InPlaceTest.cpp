@@ -2,6 +2,10 @@
 // place by the real program, the genuine file kept beside it byte for byte.
 #include <sys/stat.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include "import/ImportSupport.h"
 
 namespace {
@@ -88,6 +92,46 @@ TEST_F(InPlaceTest, AFullDiskLeavesTheGenuineFileInPlace) {
         EXPECT_TRUE(name == "host.mdb" || name.rfind("データベース", 0) == 0)
             << "left behind: " << name;
     }
+}
+
+// --json: one object on standard output for every way an import ends, read
+// by Qt's JSON parser; the table lines go to standard error.
+TEST_F(InPlaceTest, JsonReportsEveryOutcome) {
+    const fs::path dest = folder.Path() / "new.mdb";
+    const fs::path text = folder.Path() / "notes.txt";
+    WriteFile(text, "not a database\n");
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitStatus;
+        const char* outcome;
+    } cases[] = {
+        {{"--json", "import", Genuine("indexTestV2003.mdb").string(), dest.string()}, 0, "imported"},
+        {{"--json", "import", Genuine("indexTestV2003.mdb").string(), dest.string()}, 2, "refused"},
+        {{"--json", "import", text.string(), (folder.Path() / "other.mdb").string()}, 1, "failed"},
+        {{"--json", "import"}, 1, "declined"},
+        {{"--yes", "--json", "import"}, 0, "imported"},
+        {{"--yes", "--json", "import"}, 1, "refused"},  // converted already: nothing to convert
+    };
+    for (const Case& c : cases) {
+        const auto run = Run(c.arguments);
+        const std::string label = c.outcome + std::string(" ") + std::to_string(c.exitStatus);
+        EXPECT_EQ(run.exitStatus, c.exitStatus) << label << "\n" << run.err;
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error);
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << label << ": " << run.out;
+        const QJsonObject report = document.object();
+        EXPECT_EQ(report.value("version").toInt(), 1) << label;
+        EXPECT_EQ(report.value("command").toString(), "import") << label;
+        EXPECT_EQ(report.value("outcome").toString().toStdString(), c.outcome) << label;
+        const bool failed = std::string(c.outcome) == "refused" || std::string(c.outcome) == "failed";
+        EXPECT_EQ(report.value("error").isNull(), !failed) << label;
+        if (c.exitStatus == 0) {
+            EXPECT_EQ(report.value("tables").toArray().size(), 3) << label;
+            EXPECT_EQ(report.value("rows").toInt(), 11) << label;
+        }
+    }
+    EXPECT_TRUE(fs::exists(folder.Path() / "host.access-original.mdb"));
+    EXPECT_EQ(ReadFile(folder.Path() / "host.access-original.mdb"), genuine);
 }
 
 }  // namespace
