@@ -223,7 +223,7 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
         << "  --password TEXT    its database password as given (seen by every local user in\n"
         << "                     the process list: prefer the two above or VANTOLY_PASSWORD)\n"
         << "  --yes, --no        the answer to every Yes/No question (default: No)\n"
-        << "  --json             status, update, restore: one JSON object on standard output\n"
+        << "  --json             status, update, restore, import: one JSON object on standard output\n"
         << "  --create           query: create an empty database first when PATH does not exist\n"
         << "  -f FILE            query: the statements to run\n"
         << "  --version          the program's version\n"
