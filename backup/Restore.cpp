@@ -32,11 +32,6 @@ std::string RestoreQuestion(const std::string& fileName) {
            fileName + "+[実行時間] というファイル名に変更されます。";
 }
 
-std::string NameOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Which file a name stands for: device and inode survive a rename.
 struct FileIdentity {
     unsigned long long device = 0;
@@ -183,7 +178,7 @@ platform::FileStatus BackupRestore::MoveToKeptName(const std::string& from, cons
 
 void BackupRestore::RemoveLeftovers() const {
     const std::string stagingName = target_.FileName + std::string(kBackupFileSuffix);
-    const std::string recordName = NameOf(RestoreRecordPath(target_));
+    const std::string recordName = platform::NameOf(RestoreRecordPath(target_));
     const std::string backupFolder = BackupFolderPath(target_);
     const std::pair<std::string, std::vector<std::pair<std::string, std::string_view>>> folders[] = {
         {target_.PathName, {{stagingName, platform::kCopyTag}, {recordName, kRecordTag}}},
@@ -384,8 +379,8 @@ void BackupRestore::Swap(const std::string& stagingCopy, const std::string& kept
     Step("done");
     ReopenSession();
     if (taken != keptFile) {
-        services_.messageBoxes.Show({.text = NameOf(keptFile) + " は既に存在するため、現在の作業ファイルは " +
-                                             NameOf(taken) + " というファイル名に変更しました。",
+        services_.messageBoxes.Show({.text = platform::NameOf(keptFile) + " は既に存在するため、現在の作業ファイルは " +
+                                             platform::NameOf(taken) + " というファイル名に変更しました。",
                                      .caption = releaseDateText_,
                                      .buttons = platform::MessageButtons::Ok,
                                      .icon = platform::MessageIcon::Information,

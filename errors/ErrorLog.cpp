@@ -3,9 +3,7 @@
 #include "db/PasswordMask.h"
 #include "platform/AtomicFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>

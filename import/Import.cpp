@@ -10,7 +10,6 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <sstream>
 
 #include "engine/Engine.h"
@@ -27,11 +26,6 @@ constexpr std::size_t kRowsQuoted = 10;  // offending rows named in a message
 
 std::string Bracketed(const std::string& name) {
     return "[" + name + "]";
-}
-
-std::string BaseName(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string JoinNames(const std::vector<std::string>& names, bool brackets) {
@@ -139,15 +133,8 @@ std::string ColumnSql(const ColumnPlan& p) {
 class TemporaryDatabase {
   public:
     explicit TemporaryDatabase(const std::string& destination) {
-        const std::string folder = platform::FolderOf(destination);
-        const std::string name = BaseName(destination);
-        std::random_device random;
-        const char* letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
         for (int attempt = 0; attempt < 100; ++attempt) {
-            std::string suffix;
-            for (int i = 0; i < 6; ++i) suffix += letters[random() % 62];
-            std::string candidate =
-                folder + "." + name + "." + std::string(kTemporaryTag) + "-" + suffix;
+            std::string candidate = platform::TemporaryNameBeside(destination, kTemporaryTag);
             struct stat info {};
             if (::lstat(candidate.c_str(), &info) == 0) continue;
             path_ = std::move(candidate);
@@ -174,7 +161,7 @@ class TemporaryDatabase {
 // Removes what an import killed before its end left beside `destination`.
 void RemoveLeftovers(const std::string& destination) {
     std::string folder = platform::FolderOf(destination);
-    const std::string name = BaseName(destination);
+    const std::string name = platform::NameOf(destination);
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return;
     std::vector<std::string> found;
@@ -595,7 +582,7 @@ namespace {
 // EXT and on) that names nothing in the folder.
 std::string FreeNameBeside(const std::string& path, const std::string& infix) {
     const std::string folder = platform::FolderOf(path);
-    const std::string name = BaseName(path);
+    const std::string name = platform::NameOf(path);
     const auto dot = name.rfind('.');
     const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
     const std::string ext = dot == std::string::npos || dot == 0 ? "" : name.substr(dot);

@@ -30,12 +30,12 @@ std::string RandomSuffix() {
     return suffix;
 }
 
+}  // namespace
+
 std::string NameOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
-
-}  // namespace
 
 FileStatus FileStatus::Failure(int error, const std::string& what) {
     return FileStatus{error == 0 ? EIO : error, what + ": " + std::strerror(error)};
@@ -88,11 +88,14 @@ FileStatus ExchangeFiles(const std::string& first, const std::string& second) {
     return {};
 }
 
+std::string TemporaryNameBeside(const std::string& destination, std::string_view tag) {
+    return FolderOf(destination) + "." + NameOf(destination) + "." + std::string(tag) + "-" + RandomSuffix();
+}
+
 NewFile::NewFile(std::string destination, mode_t mode, std::string_view tag)
     : destination_(std::move(destination)) {
-    const std::string stem = FolderOf(destination_) + "." + NameOf(destination_) + "." + std::string(tag) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string candidate = stem + RandomSuffix();
+        std::string candidate = TemporaryNameBeside(destination_, tag);
         descriptor_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (descriptor_ >= 0) {
             temporary_ = std::move(candidate);

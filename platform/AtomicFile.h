@@ -27,6 +27,9 @@ struct FileStatus {
 // The folder part of `path` with its trailing "/", or "" for a bare name.
 std::string FolderOf(const std::string& path);
 
+// The name after the last "/" of `path`.
+std::string NameOf(const std::string& path);
+
 // Flushes a folder's entries (a rename or a new name in it) to disk.
 FileStatus SyncFolder(const std::string& folder);
 
@@ -72,6 +75,10 @@ class NewFile {
 // `bytes` as the whole content of `path`, through a NewFile.
 FileStatus WriteFileWhole(const std::string& path, std::string_view bytes, mode_t mode,
                           NewFile::Replace replace = NewFile::Replace::Existing);
+
+// A fresh unpredictable name beside `destination`: "." + its name + "." +
+// `tag` + "-XXXXXX". Nothing is created; the caller creates it exclusively.
+std::string TemporaryNameBeside(const std::string& destination, std::string_view tag);
 
 // True when `name` (a bare file name) is a temporary name NewFile gave for a
 // destination named `destinationName` with `tag`: what a killed run leaves.
