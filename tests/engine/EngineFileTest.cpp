@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "EngineFixture.h"
+#include "engine/FileLock.h"
 
 namespace {
 
@@ -349,6 +350,35 @@ TEST_F(FileTest, JournalIsNeverWriteAhead) {
     exec("INSERT INTO t VALUES (1)");
     EXPECT_FALSE(std::filesystem::exists(path_ + "-wal"));
     EXPECT_FALSE(std::filesystem::exists(path_ + "-journal"));
+}
+
+// What counts as a transaction left beside the database: SQLite's own rule
+// for a journal it would play back.
+TEST(JournalBesideTest, OnlyAJournalSQLiteWouldPlayBackCounts) {
+    testsupport::TempFolder folder;
+    const std::string database = folder.Folder() + "host.mdb";
+    struct Case {
+        const char* suffix;
+        std::string bytes;
+        bool live;
+    } cases[] = {
+        {nullptr, "", false},
+        {"-journal", "", false},
+        {"-journal", std::string(512, '\0'), false},
+        {"-journal", "\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", true},
+        {"-wal", "", false},
+        {"-wal", "\x37\x7f\x06\x82", true},
+        {"-shm", "shared memory", false},
+    };
+    for (const Case& c : cases) {
+        for (const char* suffix : {"-journal", "-wal", "-shm"}) std::filesystem::remove(database + suffix);
+        if (c.suffix != nullptr) std::ofstream(database + c.suffix, std::ios::binary) << c.bytes;
+        std::string found;
+        EXPECT_EQ(engine::HasJournalBeside(database, &found), c.live) << (c.suffix ? c.suffix : "none") << " " << c.bytes.size();
+        if (c.live) {
+            EXPECT_EQ(found, database + c.suffix);
+        }
+    }
 }
 
 }  // namespace

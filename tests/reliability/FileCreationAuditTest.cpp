@@ -21,17 +21,20 @@ constexpr const char* kStrace = "/usr/bin/strace";
 constexpr const char* kVictimBytes = "a file some other user owns";
 
 // The creating calls of a trace that neither refuse an existing name nor
-// refuse to follow a link.
-std::vector<std::string> UnsafeCreations(const std::string& trace) {
+// refuse to follow a link; `creations` counts every creating call, so a
+// trace that saw nothing cannot pass for a clean one.
+std::vector<std::string> UnsafeCreations(const std::string& trace, int& creations) {
     std::vector<std::string> unsafe;
     std::istringstream lines(trace);
     static const std::regex creating(R"((open|openat)\(.*O_CREAT)");
     for (std::string line; std::getline(lines, line);) {
         if (line.find("creat(") != std::string::npos && line.find("O_") == std::string::npos) {
+            ++creations;
             unsafe.push_back(line);  // creat(2) follows links
             continue;
         }
         if (!std::regex_search(line, creating)) continue;
+        ++creations;
         if (line.find("O_EXCL") != std::string::npos || line.find("O_NOFOLLOW") != std::string::npos) continue;
         unsafe.push_back(line);
     }
@@ -64,9 +67,12 @@ class FileCreationAudit : public ::testing::Test {
         ProcessOptions options;
         options.environment = environment_;
         const ProcessResult run = RunProcess(command, options);
-        for (const std::string& line : UnsafeCreations(ReadFile(trace))) {
+        int creations = 0;
+        for (const std::string& line : UnsafeCreations(ReadFile(trace), creations)) {
             ADD_FAILURE() << "created without O_EXCL or O_NOFOLLOW: " << line;
         }
+        // Every run takes the one-instance lock at least, a file it creates.
+        EXPECT_GT(creations, 0) << "strace saw no file created by " << arguments.back() << ": " << run.err;
         return run;
     }
 
