@@ -352,8 +352,10 @@ void BackupRestore::Swap(const std::string& stagingCopy, const std::string& kept
         if (!swapped.Succeeded()) {
             // Put the working file back; the record stays for the next run
             // should even that fail.
-            if (operations_.renameNoReplace(taken, workingFile).Succeeded()) giveUp(swapped.message);
-            else ShowWarning(std::string(kRestoreFailedText) + "\n" + swapped.message + "\n" + taken);
+            if (operations_.renameNoReplace(taken, workingFile).Succeeded()) return giveUp(swapped.message);
+            ShowWarning(std::string(kRestoreFailedText) + "\n" + swapped.message + "\n元の作業ファイルは " + taken +
+                        " にあります。次回の復元がこの続きを行います。");
+            ReopenSession();
             return;
         }
     } else if (!swapped.Succeeded()) {
