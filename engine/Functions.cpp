@@ -1,5 +1,4 @@
-// Small shared helpers, the mapping between Jet column types and SQLite's
-// declared types, and the Jet functions registered on every connection.
+// The Jet functions registered on every connection.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -8,135 +7,6 @@
 #include "engine/Internal.h"
 
 namespace engine::detail {
-
-std::string quoteIdent(std::string_view name) {
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
-std::string quoteText(std::string_view text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') out += '\'';
-        out += c;
-    }
-    return out + "'";
-}
-
-std::string upperAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-        if (x != y) return false;
-    }
-    return true;
-}
-
-std::size_t utf8Length(std::string_view s) {
-    std::size_t n = 0;
-    for (unsigned char c : s) {
-        if ((c & 0xC0) != 0x80) ++n;
-    }
-    return n;
-}
-
-bool isSystemName(std::string_view tableName) {
-    std::string up = upperAscii(tableName.substr(0, 7));
-    return up.rfind("MSYS", 0) == 0 || up.rfind("SQLITE_", 0) == 0;
-}
-
-// ---------------------------------------------------------------------------
-// Types
-// ---------------------------------------------------------------------------
-
-// The storage class of a Jet type in a STRICT table, which makes SQLite
-// itself refuse a value of the wrong kind.
-std::string sqliteDeclType(const TypeInfo& type) {
-    switch (type.adoType) {
-        case adInteger:
-        case adSmallInt:
-        case adUnsignedTinyInt:
-        case adBoolean:
-            return "INTEGER";
-        case adSingle:
-        case adDouble:
-        case adCurrency:
-        case adDate:
-        case adNumeric:
-            return "REAL";
-        case adVarBinary:
-        case adLongVarBinary:
-            return "BLOB";
-        default:
-            return "TEXT";
-    }
-}
-
-bool typeFromDecl(const char* decl, int& adoType, long& size) {
-    if (!decl) return false;
-    std::string d = upperAscii(decl);
-    std::string base = d.substr(0, d.find('('));
-    long number = 0;
-    if (auto open = d.find('('); open != std::string::npos) number = std::atol(d.c_str() + open + 1);
-    struct Row {
-        const char* decl;
-        int type;
-        long size;
-    };
-    static const Row rows[] = {
-        {"INTEGER", adInteger, 4},       {"SMALLINT", adSmallInt, 2},
-        {"TINYINT", adUnsignedTinyInt, 1}, {"SINGLE_REAL", adSingle, 4},
-        {"DOUBLE", adDouble, 8},         {"CURRENCY_REAL", adCurrency, 8},
-        {"DATETIME_REAL", adDate, 8},    {"YESNO_INT", adBoolean, 2},
-        {"VARCHAR", adVarWChar, -1},     {"LONGTEXT", adLongVarWChar, 0},
-        {"TEXT", adLongVarWChar, 0},     {"GUID_TEXT", adGUID, 16},
-        {"VARBINARY_BLOB", adVarBinary, -1}, {"LONGBINARY_BLOB", adLongVarBinary, 0},
-        {"DECIMAL_REAL", adNumeric, -1},
-    };
-    for (const auto& r : rows) {
-        if (base == r.decl) {
-            adoType = r.type;
-            size = r.size < 0 ? number : r.size;
-            return true;
-        }
-    }
-    return false;
-}
-
-std::uint16_t tagForAdoType(int adoType) {
-    switch (adoType) {
-        case adSmallInt: return VT_I2;
-        case adInteger: return VT_I4;
-        case adUnsignedTinyInt: return VT_UI1;
-        case adSingle: return VT_R4;
-        case adDouble: return VT_R8;
-        case adCurrency: return VT_CY;
-        case adDate: return VT_DATE;
-        case adBoolean: return VT_BOOL;
-        case adNumeric: return VT_DECIMAL;
-        case adVarBinary:
-        case adLongVarBinary: return VT_ARRAY | VT_UI1;
-        default: return VT_BSTR;
-    }
-}
-
-// ---------------------------------------------------------------------------
-// Functions
-// ---------------------------------------------------------------------------
 
 namespace {
 
@@ -380,30 +250,32 @@ void heldFinal(sqlite3_context* ctx) {
     sqlite3_value_free(h->value);
 }
 
+const int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+const int kClock = SQLITE_UTF8 | SQLITE_INNOCUOUS;
+
+const SqlFunction kCoreFunctions[] = {
+    {"vx_now", 0, kClock, fnNow},           {"vx_date", 0, kClock, fnDate},
+    {"vx_time", 0, kClock, fnTime},         {"vx_right", 2, kPure, fnRight},
+    {"vx_datepart", 2, kPure, fnDatePart},  {"vx_format", 2, kPure, fnFormat},
+    {"vx_dateserial", 3, kPure, fnDateSerial}, {"vx_dateadd", 3, kPure, fnDateAdd},
+    {"vx_datediff", 3, kPure, fnDateDiff},  {"vx_cdate", 1, kPure, fnCDate},
+    {"vx_val", 1, kPure, fnVal},
+    {"vx_first", 1, SQLITE_UTF8, nullptr, firstStep, heldFinal},
+    {"vx_last", 1, SQLITE_UTF8, nullptr, lastStep, heldFinal},
+};
+
 }  // namespace
 
+std::span<const SqlFunction> coreFunctions() { return kCoreFunctions; }
+
+// Every family of functions, each kept in the file named after it.
 void registerFunctions(sqlite3* db) {
-    const int pure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-    const int clock = SQLITE_UTF8 | SQLITE_INNOCUOUS;
-    struct Scalar {
-        const char* name;
-        int args;
-        int flags;
-        void (*fn)(sqlite3_context*, int, sqlite3_value**);
-    };
-    const Scalar scalars[] = {
-        {"vx_now", 0, clock, fnNow},           {"vx_date", 0, clock, fnDate},
-        {"vx_time", 0, clock, fnTime},         {"vx_right", 2, pure, fnRight},
-        {"vx_datepart", 2, pure, fnDatePart},  {"vx_format", 2, pure, fnFormat},
-        {"vx_dateserial", 3, pure, fnDateSerial}, {"vx_dateadd", 3, pure, fnDateAdd},
-        {"vx_datediff", 3, pure, fnDateDiff},  {"vx_cdate", 1, pure, fnCDate},
-        {"vx_val", 1, pure, fnVal},
-    };
-    for (const auto& s : scalars) {
-        sqlite3_create_function(db, s.name, s.args, s.flags, nullptr, s.fn, nullptr, nullptr);
+    const std::span<const SqlFunction> families[] = {coreFunctions()};
+    for (const auto& family : families) {
+        for (const auto& f : family) {
+            sqlite3_create_function(db, f.name, f.args, f.flags, nullptr, f.scalar, f.step, f.final);
+        }
     }
-    sqlite3_create_function(db, "vx_first", 1, SQLITE_UTF8, nullptr, nullptr, firstStep, heldFinal);
-    sqlite3_create_function(db, "vx_last", 1, SQLITE_UTF8, nullptr, nullptr, lastStep, heldFinal);
 }
 
 }  // namespace engine::detail

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -266,6 +267,19 @@ void trackRecordset(Connection& connection, const std::shared_ptr<Recordset>& re
 // Functions registered on every connection (now(), Year(), Format(), ...)
 // ---------------------------------------------------------------------------
 void registerFunctions(sqlite3* db);
+
+// One SQL function as SQLite calls it: a scalar, or an aggregate's step and
+// final. `args` -1 takes any number of arguments.
+struct SqlFunction {
+    const char* name;
+    int args;
+    int flags;
+    void (*scalar)(sqlite3_context*, int, sqlite3_value**);
+    void (*step)(sqlite3_context*, int, sqlite3_value**) = nullptr;
+    void (*final)(sqlite3_context*) = nullptr;
+};
+// The families registerFunctions registers, one file each.
+std::span<const SqlFunction> coreFunctions();
 
 // Reads a Jet date literal body ("2020/05/24", "5/24/2020 13:07") into an
 // OLE date; false when it is not a date.
