@@ -23,6 +23,7 @@ std::shared_ptr<Column> makeColumn(const StoredColumn& c, bool inPrimaryKey) {
     col->increment = c.type.increment;
     col->defaultValue = c.defaultJet;
     col->physicalPosition = c.position;
+    col->ordinalPosition = c.ordinalPosition.value_or(c.position);
     return col;
 }
 
@@ -98,6 +99,7 @@ void loadSystemTable(sqlite3* db, Table& table) {
         col->definedSize = size;
         col->attributes = (ado == adInteger ? long{adColFixed} : 0L) | (sqlite3_column_int(stmt, 2) ? 0L : long{adColNullable});
         col->physicalPosition = sqlite3_column_int(stmt, 3) + 1;
+        col->ordinalPosition = col->physicalPosition;
         table.columns_.append(col);
     }
 }

@@ -85,7 +85,22 @@ void DaoTableDef::CreateField(const DaoFieldInfo& info) {
         translateExpression(info.defaultValue);  // refuses a default that is not a plain value
         sql += " DEFAULT " + info.defaultValue;
     }
-    database_->connection().Execute(sql, nullptr, -1);
+    Connection& connection = database_->connection();
+    if (info.ordinalPosition == 0) {
+        connection.Execute(sql, nullptr, -1);
+        return;
+    }
+    // The field and its ordinal position arrive together or not at all.
+    connection.BeginTrans();
+    try {
+        connection.Execute(sql, nullptr, -1);
+        Store store(connectionHandle(connection));
+        store.setOrdinalPosition(store.findTable(tableName_).value_or(tableName_), info.name, info.ordinalPosition);
+        connection.CommitTrans();
+    } catch (...) {
+        connection.RollbackTrans();
+        throw;
+    }
 }
 
 void DaoTableDef::Close() { open_ = false; }

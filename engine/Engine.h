@@ -376,6 +376,7 @@ struct Column {
     long increment = 1;
     std::optional<std::string> defaultValue;  // the default as Jet SQL text
     int physicalPosition = 0;
+    int ordinalPosition = 0;  // as set through DaoFieldInfo, else the physical position
 
     std::string Name() const { return name; }
     int Type() const { return type; }

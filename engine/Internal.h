@@ -162,6 +162,9 @@ struct StoredColumn {
     std::optional<std::string> defaultJet;
     std::optional<std::string> defaultSqlite;
     int position = 0;
+    // The ordinal position the table-definition facility was told; it orders
+    // nothing here and survives every later change of the table.
+    std::optional<int> ordinalPosition;
 };
 
 struct StoredIndex {
@@ -209,7 +212,12 @@ public:
     std::optional<std::string> property(const std::string& name) const;
     void setProperty(const std::string& name, const std::optional<std::string>& value);
 
+    // Records a field's ordinal position as the table-definition facility sets
+    // it; raises 3265 when the table has no such column.
+    void setOrdinalPosition(const std::string& storedName, const std::string& column, int ordinal);
+
 private:
+    bool hasOrdinalTable() const;  // files written before ordinals were kept lack it
     void createTable(const Statement& st);
     void createIndex(const Statement& st);
     void dropTable(const Statement& st);

@@ -272,6 +272,16 @@ StoredTable Store::loadTable(const std::string& storedName) const {
             t.columns.push_back(std::move(c));
         }
     }
+    if (hasOrdinalTable()) {
+        Stmt s(db_, "SELECT ColumnName, OrdinalPosition FROM MSysColumnOrdinals WHERE TableName = ?");
+        s.bind(1, storedName);
+        while (s.step()) {
+            const std::string column = s.text(0);
+            for (auto& c : t.columns) {
+                if (equalsNoCase(c.name, column)) c.ordinalPosition = static_cast<int>(s.integer(1));
+            }
+        }
+    }
     {
         Stmt s(db_,
                "SELECT IndexName, IsUnique, IsPrimary, IgnoreNulls, DisallowNull, IsForeign, "
@@ -362,6 +372,14 @@ void Store::saveTable(const StoredTable& t) {
         s.bind(13, c.defaultJet).bind(14, c.defaultSqlite);
         s.step();
     }
+    for (const auto& c : t.columns) {
+        if (!c.ordinalPosition) continue;
+        exec("CREATE TABLE IF NOT EXISTS MSysColumnOrdinals (TableName TEXT NOT NULL COLLATE NOCASE, "
+             "ColumnName TEXT NOT NULL COLLATE NOCASE, OrdinalPosition INTEGER NOT NULL, PRIMARY KEY "
+             "(TableName, ColumnName))");
+        Stmt s(db_, "INSERT INTO MSysColumnOrdinals (TableName, ColumnName, OrdinalPosition) VALUES (?,?,?)");
+        s.bind(1, t.name).bind(2, c.name).bind(3, *c.ordinalPosition).step();
+    }
     for (const auto& i : t.indexes) {
         Stmt s(db_,
                "INSERT INTO MSysIndexes (TableName, IndexName, IsUnique, IsPrimary, IgnoreNulls, "
@@ -389,6 +407,24 @@ void Store::deleteCatalogRows(const std::string& table) {
         Stmt s(db_, sql);
         s.bind(1, table).step();
     }
+    if (hasOrdinalTable()) Stmt(db_, "DELETE FROM MSysColumnOrdinals WHERE TableName = ?").bind(1, table).step();
+}
+
+bool Store::hasOrdinalTable() const {
+    Stmt s(db_, "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = 'MSysColumnOrdinals'");
+    return s.step();
+}
+
+void Store::setOrdinalPosition(const std::string& storedName, const std::string& column, int ordinal) {
+    StoredTable t = loadTable(storedName);
+    auto it = std::find_if(t.columns.begin(), t.columns.end(),
+                           [&](const StoredColumn& c) { return equalsNoCase(c.name, column); });
+    if (it == t.columns.end()) {
+        raise(hr::kItemNotFound, 3265,
+              "Item not found in this collection: table '" + storedName + "' has no field '" + column + "'.");
+    }
+    it->ordinalPosition = ordinal;
+    saveTable(t);
 }
 
 // A column's SQLite definition after its name: the storage type (the table is

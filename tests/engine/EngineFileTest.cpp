@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <thread>
 
 #include "EngineFixture.h"
@@ -289,6 +290,51 @@ TEST_F(FileTest, TableDefinitionFacilityHonoursThePassword) {
     def->Close();
     dao->Close();
     EXPECT_EQ(exec("INSERT INTO t (a, b) VALUES (1, 'x')"), 1);
+}
+
+// The ordinal position given with a field stays in the catalog through later
+// changes of the table and a reopened file; a field that cannot be added
+// changes no ordinal.
+TEST_F(FileTest, FieldOrdinalPositionIsKeptInTheCatalog) {
+    exec("CREATE TABLE t (a LONG, b TEXT(10))");
+    auto dao = engine::DaoDatabase::create();
+    dao->Open(path_, false, false, "");
+    auto def = dao->OpenTableDef("t");
+    engine::DaoFieldInfo info;
+    info.type = engine::dbLong;
+    info.size = 4;
+    info.attributes = engine::dbFixedField;
+    info.required = true;
+    info.defaultValue = "0";
+    info.ordinalPosition = 88;
+    for (const char* name : {"c", "d"}) {
+        info.name = name;
+        def->CreateField(info);
+    }
+    info.name = "c";  // exists already: its ordinal position stays
+    info.ordinalPosition = 5;
+    EXPECT_THROW(def->CreateField(info), engine::ComError);
+    def->Close();
+    dao->Close();
+    exec("ALTER TABLE t DROP COLUMN b");
+    exec("CREATE UNIQUE INDEX ix ON t (c)");
+    exec("ALTER TABLE t ADD COLUMN f TEXT(5)");
+    conn_->Close();
+
+    auto catalog = engine::Catalog::create();
+    catalog->putActiveConnection(jetText(path_, ""));
+    std::map<std::string, std::pair<int, int>> positions;  // name -> (physical, ordinal)
+    for (long i = 0; i < catalog->Tables().Count(); ++i) {
+        auto table = catalog->Tables().Item(i);
+        if (table->Name() != "t") continue;
+        for (long j = 0; j < table->Columns().Count(); ++j) {
+            auto column = table->Columns().Item(j);
+            positions[column->Name()] = {column->physicalPosition, column->ordinalPosition};
+        }
+    }
+    const std::map<std::string, std::pair<int, int>> expected = {
+        {"a", {1, 1}}, {"c", {2, 88}}, {"d", {3, 88}}, {"f", {4, 4}}};
+    EXPECT_EQ(positions, expected);
 }
 
 TEST_F(FileTest, ClosedObjectsAndMissingRowsRaise) {

@@ -281,6 +281,12 @@ TEST_F(UpdateEndToEndTest, SampleIsUpdatedToVersion126) {
     EXPECT_EQ(catalog.Columns(*catalog.Table("t_seikyu_data"),
                               {"MlgCardSeikyuKingaku", "MlgCardSavingKingaku"}),
               "MlgCardSeikyuKingaku:3/4 MlgCardSavingKingaku:3/4");
+    for (long i = 0; i < catalog.Table("t_seikyu_data")->Columns().Count(); ++i) {
+        auto column = catalog.Table("t_seikyu_data")->Columns().Item(i);
+        if (column->Name().rfind("MlgCard", 0) == 0) {
+            EXPECT_EQ(column->ordinalPosition, 88) << column->Name();
+        }
+    }
     // Tables of the drop list that version 1.26 does not create are gone.
     for (const char* gone :
          {"t_card", "t_mileage", "t_asayu_return", "t_mlg_seikyu_card", "t_mlg_saving_taisyo"}) {
