@@ -71,9 +71,10 @@ int RunImportCommand(const CommandLine& line, std::ostream& out, std::ostream& e
     } catch (const genuine::ImportError& error) {
         err << "VantolyPatch: import: " << error.what() << "\n";
         outcome.error = error.what();
-        const bool exists = error.kind() == genuine::ImportError::Kind::kDestinationExists;
-        outcome.outcome = exists ? "refused" : "failed";
-        status = exists ? kExitBadArguments : kExitFailed;
+        const bool refused = error.kind() == genuine::ImportError::Kind::kDestinationExists ||
+                             error.kind() == genuine::ImportError::Kind::kPassword;
+        outcome.outcome = refused ? "refused" : "failed";
+        status = refused ? kExitBadArguments : kExitFailed;
     }
     if (line.json) WriteImportJson(json, out, source, destination, outcome);
     return status;

@@ -14,6 +14,7 @@
 
 #include "engine/Engine.h"
 #include "import/GenuineSource.h"
+#include "import/SourcePassword.h"
 #include "platform/AtomicFile.h"
 
 namespace genuine {
@@ -521,6 +522,15 @@ ImportReport ImportGenuineDatabase(const std::string& source, const std::string&
     std::unique_ptr<GenuineSource> reader;
     try {
         reader = std::make_unique<GenuineSource>(source);
+        if (!SourcePasswordMatches(source, options.password)) {
+            throw ImportError(ImportError::Kind::kPassword,
+                              options.password.empty()
+                                  ? "The source " + source +
+                                        " has a database password and none was given: give the "
+                                        "database's password to import it."
+                                  : "The password given does not open the source " + source +
+                                        ": it is not that database's password.");
+        }
     } catch (const SourceError& error) {
         throw ImportError(ImportError::Kind::kSource, error.what());
     }

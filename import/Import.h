@@ -21,6 +21,7 @@ class ImportError : public std::runtime_error {
   public:
     enum class Kind {
         kDestinationExists,  // the operator named a file that is there
+        kPassword,           // the source's database password was not given
         kSource,             // the source cannot be read
         kWrite,              // the new database cannot be written
     };
