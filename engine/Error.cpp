@@ -60,6 +60,11 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
         raise(hr::kUnspecified, 3058,
               "Index or primary key cannot contain a Null value (index '" + after(message, "VXNULL:") + "').");
     }
+    if (startsWith(message, "VXOVF:")) {
+        raise(hr::kDataOverflow, 3349,
+              "Numeric field overflow: the value is too large for field '" + after(message, "VXOVF:") +
+                  "' (its type's range or the precision it was defined with).");
+    }
     if (startsWith(message, "VXARG:")) {
         raise(hr::kSyntax, 5, "Invalid procedure call or argument: " + after(message, "VXARG:") + where + ".");
     }

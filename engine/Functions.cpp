@@ -270,6 +270,7 @@ std::span<const SqlFunction> coreFunctions() { return kCoreFunctions; }
 
 // Every family of functions, each kept in the file named after it.
 void registerFunctions(sqlite3* db) {
+    registerTypeRuleFunctions(db);
     const std::span<const SqlFunction> families[] = {coreFunctions()};
     for (const auto& family : families) {
         for (const auto& f : family) {

@@ -233,6 +233,7 @@ private:
     void createSqliteTable(const StoredTable& t, const std::string& sqliteName);
     void createSqliteIndex(const StoredTable& t, const StoredIndex& idx);
     void dropSqliteIndex(const std::string& table, const std::string& index);
+    void refreshTypeRules(const StoredTable& t);    // after a field is added or dropped in place
     void createKeyTriggers(const std::string& table, const StoredKey& key);
     void dropKeyTriggers(const std::string& table, const StoredKey& key);
     void rebuildTable(StoredTable& t);              // regenerates the SQLite table
@@ -248,6 +249,15 @@ private:
 };
 
 std::string sqliteIndexName(const std::string& table, const std::string& index);
+
+// The triggers that hold a table's values to Jet's types (TypeRules.cpp):
+// overflow refused with 3349, currency, single, decimal and Yes/No stored as
+// Jet stores them.
+std::vector<std::string> typeRuleTriggers(const StoredTable& t, const std::string& sqliteName);
+std::vector<std::string> dropTypeRuleTriggers(const std::string& sqliteName);
+// The catalog property keeping the furthest number an auto-number field that
+// is not the row's own number has handed out.
+std::string counterProperty(const std::string& table, const std::string& column);
 
 // ---------------------------------------------------------------------------
 // Recordsets and connections
@@ -275,6 +285,7 @@ void trackRecordset(Connection& connection, const std::shared_ptr<Recordset>& re
 // Functions registered on every connection (now(), Year(), Format(), ...)
 // ---------------------------------------------------------------------------
 void registerFunctions(sqlite3* db);
+void registerTypeRuleFunctions(sqlite3* db);  // what the type triggers call
 
 // One SQL function as SQLite calls it: a scalar, or an aggregate's step and
 // final. `args` -1 takes any number of arguments.

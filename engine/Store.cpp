@@ -432,7 +432,8 @@ void Store::setOrdinalPosition(const std::string& storedName, const std::string&
 // Jet's case-blind text comparison, and the check of a text's length.
 static std::string columnSql(const StoredColumn& c, bool notNull) {
     std::string sql = sqliteDeclType(c.type);
-    if (notNull && !c.type.autoIncrement) sql += " NOT NULL";
+    // A Yes/No field turns Null into False itself (its triggers), so it never refuses one.
+    if (notNull && !c.type.autoIncrement && c.type.adoType != adBoolean) sql += " NOT NULL";
     if (c.defaultSqlite) sql += " DEFAULT (" + *c.defaultSqlite + ")";
     if (isTextType(c.type.adoType)) sql += " COLLATE NOCASE";
     if (c.type.adoType == adVarWChar) {
@@ -456,7 +457,9 @@ void Store::createSqliteTable(const StoredTable& t, const std::string& sqliteNam
         if (i) sql += ", ";
         sql += quoteIdent(c.name) + " ";
         if (&c == rowid) {
-            sql += "INTEGER PRIMARY KEY";
+            // AUTOINCREMENT: a number once handed out is never handed out
+            // again, even after its row, the highest, is deleted.
+            sql += "INTEGER PRIMARY KEY AUTOINCREMENT";
             continue;
         }
         sql += columnSql(c, c.notNull || primaryColumns.count(upperAscii(c.name)));
@@ -466,15 +469,22 @@ void Store::createSqliteTable(const StoredTable& t, const std::string& sqliteNam
     for (const auto& c : t.columns) {
         if (!c.type.autoIncrement || &c == rowid) continue;
         // Auto-numbering SQLite cannot do itself: a seed or step other than 1,
-        // or a counter that is not the primary key.
+        // or a counter that is not the primary key. The furthest number handed
+        // out is kept in the catalog, so a deleted row's number never returns.
+        const std::string col = quoteIdent(c.name);
+        const std::string before = std::to_string(c.type.seed - c.type.increment);
+        const char* furthest = c.type.increment > 0 ? "max" : "min";
+        const std::string kept = quoteText(counterProperty(t.name, c.name));
         exec("CREATE TRIGGER " + quoteIdent("vxauto:" + sqliteName + ":" + c.name) + " AFTER INSERT ON " +
-             quoteIdent(sqliteName) + " FOR EACH ROW WHEN NEW." + quoteIdent(c.name) +
-             " IS NULL BEGIN UPDATE " + quoteIdent(sqliteName) + " SET " + quoteIdent(c.name) +
-             " = (SELECT coalesce(max(" + quoteIdent(c.name) + "), " +
-             std::to_string(c.type.seed - c.type.increment) + ") + " +
-             std::to_string(c.type.increment) + " FROM " + quoteIdent(sqliteName) +
-             ") WHERE rowid = NEW.rowid; END");
+             quoteIdent(sqliteName) + " FOR EACH ROW WHEN NEW." + col + " IS NULL BEGIN UPDATE " +
+             quoteIdent(sqliteName) + " SET " + col + " = (SELECT " + furthest + "(coalesce(" + furthest + "(" +
+             col + "), " + before + "), coalesce((SELECT CAST(Value AS INTEGER) FROM MSysDatabase WHERE "
+             "Property = " + kept + "), " + before + ")) + " + std::to_string(c.type.increment) + " FROM " +
+             quoteIdent(sqliteName) + ") WHERE rowid = NEW.rowid; INSERT OR REPLACE INTO MSysDatabase "
+             "(Property, Value) SELECT " + kept + ", " + col + " FROM " + quoteIdent(sqliteName) +
+             " WHERE rowid = NEW.rowid; END");
     }
+    for (const auto& trigger : typeRuleTriggers(t, sqliteName)) exec(trigger);
 }
 
 void Store::createSqliteIndex(const StoredTable& t, const StoredIndex& idx) {
@@ -511,6 +521,11 @@ void Store::createSqliteIndex(const StoredTable& t, const StoredIndex& idx) {
                  quoteText("VXNULL:" + idx.name) + "); END");
         }
     }
+}
+
+void Store::refreshTypeRules(const StoredTable& t) {
+    for (const auto& drop : dropTypeRuleTriggers(t.name)) exec(drop);
+    for (const auto& create : typeRuleTriggers(t, t.name)) exec(create);
 }
 
 void Store::dropSqliteIndex(const std::string& table, const std::string& index) {
@@ -623,6 +638,15 @@ void Store::rebuildTable(StoredTable& t) {
     if (!targets.empty()) {
         exec("INSERT INTO " + quoteIdent(t.name) + " (" + targets + ") SELECT " + values + " FROM " +
              quoteIdent(old));
+    }
+    if (rowidColumn(t)) {
+        // The old table's furthest auto-number stays the furthest, also when
+        // its rows were deleted.
+        exec("UPDATE sqlite_sequence SET seq = (SELECT max(seq) FROM sqlite_sequence WHERE name IN (" +
+             quoteText(t.name) + ", " + quoteText(old) + ")) WHERE name = " + quoteText(t.name));
+        exec("INSERT INTO sqlite_sequence (name, seq) SELECT " + quoteText(t.name) +
+             ", seq FROM sqlite_sequence WHERE name = " + quoteText(old) +
+             " AND NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = " + quoteText(t.name) + ")");
     }
     exec("DROP TABLE " + quoteIdent(old));
     for (const auto& i : t.indexes) createSqliteIndex(t, i);
@@ -850,6 +874,9 @@ void Store::dropTable(const Statement& st) {
     for (const auto& k : t.keys) dropKeyTriggers(t.name, k);
     exec("DROP TABLE " + quoteIdent(t.name));
     deleteCatalogRows(t.name);
+    for (const auto& c : t.columns) {
+        if (c.type.autoIncrement) setProperty(counterProperty(t.name, c.name), std::nullopt);
+    }
 }
 
 void Store::dropIndex(const Statement& st) {
@@ -907,6 +934,7 @@ void Store::addColumn(const Statement& st) {
             rebuildTable(t);
         } else {
             saveTable(t);
+            refreshTypeRules(t);
         }
     }
     for (const auto& con : st.constraints) addConstraint(t.name, con);
@@ -942,11 +970,17 @@ void Store::dropColumn(const Statement& st) {
     }
     if (t.columns.size() == 1) raise(hr::kUnspecified, 3280, "Cannot delete the only field of table '" + t.name + "'.");
     std::string name = c->name;
-    if (c->type.autoIncrement) exec("DROP TRIGGER IF EXISTS " + quoteIdent("vxauto:" + t.name + ":" + name));
+    if (c->type.autoIncrement) {
+        exec("DROP TRIGGER IF EXISTS " + quoteIdent("vxauto:" + t.name + ":" + name));
+        setProperty(counterProperty(t.name, name), std::nullopt);
+    }
+    // SQLite refuses to drop a field a trigger names.
+    for (const auto& drop : dropTypeRuleTriggers(t.name)) exec(drop);
     exec("ALTER TABLE " + quoteIdent(t.name) + " DROP COLUMN " + quoteIdent(name));
     t.columns.erase(std::find_if(t.columns.begin(), t.columns.end(),
                                  [&](const StoredColumn& x) { return x.name == name; }));
     saveTable(t);
+    refreshTypeRules(t);
 }
 
 void Store::addConstraint(const std::string& tableName, const ConstraintDef& def) {

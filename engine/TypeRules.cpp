@@ -1,0 +1,132 @@
+// Jet's rules for the values a field holds, kept by triggers derived from the
+// catalog so that every way into a table (statements, bulk loads, cascades)
+// meets them: a number too large for its field is refused with Jet's overflow
+// error, and a value Jet would store differently is stored as Jet stores it
+// (currency to four places, single precision, a decimal's scale, Yes/No as
+// -1 or 0 and never Null). The STRICT table already refuses a value of the
+// wrong kind; these triggers only see values of the right kind.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/Internal.h"
+
+namespace engine::detail {
+
+namespace {
+
+constexpr const char* kTriggerPrefix = "vxtype:";
+
+// The bounds of a field's numbers, as SQL literals; none for a type without
+// bounds of its own.
+struct Bounds {
+    std::string low;
+    std::string high;
+};
+
+std::optional<Bounds> boundsOf(const TypeInfo& type) {
+    switch (type.adoType) {
+        case adUnsignedTinyInt: return Bounds{"0", "255"};
+        case adSmallInt: return Bounds{"-32768", "32767"};
+        case adInteger: return Bounds{"-2147483648", "2147483647"};
+        case adSingle: return Bounds{"-3.4028234663852886e38", "3.4028234663852886e38"};
+        case adCurrency: return Bounds{"-922337203685477.5808", "922337203685477.5807"};
+        // Jet's dates run from the year 100 to the end of 9999.
+        case adDate: return Bounds{"-657434.0", "2958465.9999999"};
+        default: return std::nullopt;
+    }
+}
+
+// The condition under which NEW.<column> overflows its field, or empty.
+std::string overflowCondition(const StoredColumn& c) {
+    const std::string v = "NEW." + quoteIdent(c.name);
+    const std::string numeric = "typeof(" + v + ") IN ('integer', 'real') AND ";
+    if (c.type.adoType == adNumeric) {
+        // Precision counts the digits left of the point after rounding to the scale.
+        char limit[32];
+        std::snprintf(limit, sizeof limit, "1e%d", c.type.precision - c.type.scale);
+        return numeric + "abs(round(" + v + ", " + std::to_string(c.type.scale) + ")) >= " + limit;
+    }
+    auto bounds = boundsOf(c.type);
+    if (!bounds) return {};
+    return numeric + "(" + v + " < " + bounds->low + " OR " + v + " > " + bounds->high + ")";
+}
+
+// The value Jet stores for NEW.<column>, or empty when it stores it as given.
+std::string storedValue(const StoredColumn& c) {
+    const std::string v = "NEW." + quoteIdent(c.name);
+    switch (c.type.adoType) {
+        case adCurrency: return "round(" + v + ", 4)";
+        case adSingle: return "vx_single(" + v + ")";
+        case adNumeric: return "round(" + v + ", " + std::to_string(c.type.scale) + ")";
+        case adBoolean: return "(CASE WHEN " + v + " IS NULL OR " + v + " = 0 THEN 0 ELSE -1 END)";
+        default: return {};
+    }
+}
+
+std::string triggerName(const std::string& table, const char* which) {
+    return quoteIdent(kTriggerPrefix + table + ":" + which);
+}
+
+// The single-precision value nearest a double, as Jet keeps a Single field.
+void singleFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const int type = sqlite3_value_type(argv[0]);
+    if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) {
+        sqlite3_result_value(ctx, argv[0]);
+        return;
+    }
+    sqlite3_result_double(ctx, static_cast<double>(static_cast<float>(sqlite3_value_double(argv[0]))));
+}
+
+}  // namespace
+
+void registerTypeRuleFunctions(sqlite3* db) {
+    sqlite3_create_function(db, "vx_single", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                            singleFunction, nullptr, nullptr);
+}
+
+std::vector<std::string> typeRuleTriggers(const StoredTable& t, const std::string& sqliteName) {
+    const std::string table = quoteIdent(sqliteName);
+    std::string overflowWhen, overflowBody, overflowColumns;
+    std::string fixWhen, fixSet, fixColumns;
+    for (const auto& c : t.columns) {
+        const std::string name = quoteIdent(c.name);
+        if (std::string cond = overflowCondition(c); !cond.empty()) {
+            overflowWhen += (overflowWhen.empty() ? "(" : " OR (") + cond + ")";
+            overflowBody += "SELECT RAISE(ABORT, " + quoteText("VXOVF:" + c.name) + ") WHERE " + cond + "; ";
+            overflowColumns += (overflowColumns.empty() ? "" : ", ") + name;
+        }
+        if (std::string value = storedValue(c); !value.empty()) {
+            fixWhen += std::string(fixWhen.empty() ? "" : " OR ") + "NEW." + name + " IS NOT " + value;
+            fixSet += (fixSet.empty() ? "" : ", ") + name + " = " + value;
+            fixColumns += (fixColumns.empty() ? "" : ", ") + name;
+        }
+    }
+    std::vector<std::string> sql;
+    if (!overflowWhen.empty()) {
+        const std::string rest = " ON " + table + " FOR EACH ROW WHEN " + overflowWhen + " BEGIN " + overflowBody + "END";
+        sql.push_back("CREATE TRIGGER " + triggerName(sqliteName, "ins") + " BEFORE INSERT" + rest);
+        sql.push_back("CREATE TRIGGER " + triggerName(sqliteName, "upd") + " BEFORE UPDATE OF " + overflowColumns + rest);
+    }
+    if (!fixWhen.empty()) {
+        const std::string rest = " ON " + table + " FOR EACH ROW WHEN " + fixWhen + " BEGIN UPDATE " + table + " SET " +
+                                 fixSet + " WHERE rowid = NEW.rowid; END";
+        sql.push_back("CREATE TRIGGER " + triggerName(sqliteName, "fixins") + " AFTER INSERT" + rest);
+        sql.push_back("CREATE TRIGGER " + triggerName(sqliteName, "fixupd") + " AFTER UPDATE OF " + fixColumns + rest);
+    }
+    return sql;
+}
+
+std::vector<std::string> dropTypeRuleTriggers(const std::string& sqliteName) {
+    std::vector<std::string> sql;
+    for (const char* which : {"ins", "upd", "fixins", "fixupd"}) {
+        sql.push_back("DROP TRIGGER IF EXISTS " + triggerName(sqliteName, which));
+    }
+    return sql;
+}
+
+std::string counterProperty(const std::string& table, const std::string& column) {
+    return "vxcounter:" + table + ":" + column;
+}
+
+}  // namespace engine::detail
