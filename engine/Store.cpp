@@ -69,6 +69,12 @@ public:
         if (rc == SQLITE_DONE) return false;
         raiseSqlite(db_, rc, "updating the catalog");
     }
+    // Ready for the next row of a loop: one prepare serves them all.
+    Stmt& reset() {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+        return *this;
+    }
     std::string text(int i) const { return requiredText(stmt_, i); }
     std::optional<std::string> optText(int i) const { return columnText(stmt_, i); }
     long long integer(int i) const { return requiredInteger(stmt_, i); }
@@ -359,13 +365,13 @@ void Store::checkIndexLimit(const std::string& table, int adding) {
 
 void Store::saveTable(const StoredTable& t) {
     deleteCatalogRows(t.name);
+    Stmt s(db_,
+           "INSERT INTO MSysColumns (TableName, ColumnName, Position, Type, DefinedSize, Fixed, "
+           "Required, IsCounter, Seed, Increment, Precision, Scale, DefaultJet, "
+           "DefaultSqlite) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
     for (std::size_t i = 0; i < t.columns.size(); ++i) {
         const auto& c = t.columns[i];
-        Stmt s(db_,
-               "INSERT INTO MSysColumns (TableName, ColumnName, Position, Type, DefinedSize, Fixed, "
-               "Required, IsCounter, Seed, Increment, Precision, Scale, DefaultJet, "
-               "DefaultSqlite) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
-        s.bind(1, t.name).bind(2, c.name).bind(3, static_cast<long long>(i + 1));
+        s.reset().bind(1, t.name).bind(2, c.name).bind(3, static_cast<long long>(i + 1));
         s.bind(4, c.type.adoType).bind(5, c.type.definedSize).bind(6, c.type.fixed ? 1 : 0);
         s.bind(7, c.notNull ? 1 : 0).bind(8, c.type.autoIncrement ? 1 : 0).bind(9, c.type.seed);
         s.bind(10, c.type.increment).bind(11, c.type.precision).bind(12, c.type.scale);
@@ -380,19 +386,21 @@ void Store::saveTable(const StoredTable& t) {
         Stmt s(db_, "INSERT INTO MSysColumnOrdinals (TableName, ColumnName, OrdinalPosition) VALUES (?,?,?)");
         s.bind(1, t.name).bind(2, c.name).bind(3, *c.ordinalPosition).step();
     }
+    Stmt indexRow(db_,
+                  "INSERT INTO MSysIndexes (TableName, IndexName, IsUnique, IsPrimary, IgnoreNulls, "
+                  "DisallowNull, IsForeign, Columns) VALUES (?,?,?,?,?,?,?,?)");
     for (const auto& i : t.indexes) {
-        Stmt s(db_,
-               "INSERT INTO MSysIndexes (TableName, IndexName, IsUnique, IsPrimary, IgnoreNulls, "
-               "DisallowNull, IsForeign, Columns) VALUES (?,?,?,?,?,?,?,?)");
+        Stmt& s = indexRow.reset();
         s.bind(1, t.name).bind(2, i.name).bind(3, i.unique ? 1 : 0).bind(4, i.primary ? 1 : 0);
         s.bind(5, i.ignoreNulls ? 1 : 0).bind(6, i.disallowNull ? 1 : 0).bind(7, i.foreign ? 1 : 0);
         s.bind(8, joinList(i.columns));
         s.step();
     }
+    Stmt keyRow(db_,
+                "INSERT INTO MSysRelationships (TableName, KeyName, KeyType, Columns, RelatedTable, "
+                "RelatedColumns, UpdateRule, DeleteRule) VALUES (?,?,?,?,?,?,?,?)");
     for (const auto& k : t.keys) {
-        Stmt s(db_,
-               "INSERT INTO MSysRelationships (TableName, KeyName, KeyType, Columns, RelatedTable, "
-               "RelatedColumns, UpdateRule, DeleteRule) VALUES (?,?,?,?,?,?,?,?)");
+        Stmt& s = keyRow.reset();
         s.bind(1, t.name).bind(2, k.name).bind(3, k.type).bind(4, joinList(k.columns));
         s.bind(5, k.refTable).bind(6, joinList(k.refColumns)).bind(7, k.updateRule);
         s.bind(8, k.deleteRule);
