@@ -20,9 +20,13 @@ std::string quoted(std::string_view text, char quote) {
 
 }  // namespace
 
-std::string quoteIdent(std::string_view name) { return quoted(name, '"'); }
+std::string quoteIdent(std::string_view name) {
+    return quoted(name, '"');
+}
 
-std::string quoteText(std::string_view text) { return quoted(text, '\''); }
+std::string quoteText(std::string_view text) {
+    return quoted(text, '\'');
+}
 
 std::string upperAscii(std::string_view s) {
     std::string out(s);
