@@ -60,6 +60,11 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
         raise(hr::kUnspecified, 3058,
               "Index or primary key cannot contain a Null value (index '" + after(message, "VXNULL:") + "').");
     }
+    if (startsWith(message, "VXONE:")) {
+        raise(hr::kUnspecified, 3354,
+              "At most one record can be returned by this subquery" + where + ". Narrow its WHERE clause, "
+              "or use First(), Max() or TOP 1 so that it returns one row.");
+    }
     if (startsWith(message, "VXOVF:")) {
         raise(hr::kDataOverflow, 3349,
               "Numeric field overflow: the value is too large for field '" + after(message, "VXOVF:") +

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/Checks.h"
 #include "engine/Internal.h"
 
 namespace engine::detail {
@@ -271,6 +272,7 @@ std::span<const SqlFunction> coreFunctions() { return kCoreFunctions; }
 // Every family of functions, each kept in the file named after it.
 void registerFunctions(sqlite3* db) {
     registerTypeRuleFunctions(db);
+    registerCheckFunctions(db);
     const std::span<const SqlFunction> families[] = {coreFunctions()};
     for (const auto& family : families) {
         for (const auto& f : family) {

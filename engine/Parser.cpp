@@ -9,6 +9,7 @@
 
 #include "engine/Internal.h"
 #include "engine/Lexer.h"
+#include "engine/Checks.h"
 
 namespace engine::detail {
 
@@ -245,6 +246,7 @@ public:
                       std::string(sql_.substr(peek().offset, 30)) +
                       "'. Run one statement at a time.");
         }
+        checkJetRefusals(toks_);
         return std::move(st_);
     }
 
@@ -500,7 +502,8 @@ private:
                     if (isWord("SELECT")) {
                         std::string sub = selectStatement(false);
                         expectSym(")");
-                        return {"(" + sub + ")", {}};
+                        // Jet refuses a value subquery that returns more than one row.
+                        return {"vx_one_row((SELECT count(*) FROM (" + sub + ")), (" + sub + "))", {}};
                     }
                     Expr inner = expr();
                     expectSym(")");
