@@ -9,6 +9,7 @@ struct RowInserter::Impl {
     sqlite3_stmt* stmt = nullptr;
     std::string table;
     std::size_t columnCount = 0;
+    std::vector<bool> dateColumn;  // by position: a text given for it is read as a date, as Jet reads it
 };
 
 RowInserter::RowInserter(Connection& connection, const std::string& table,
@@ -25,6 +26,9 @@ RowInserter::RowInserter(Connection& connection, const std::string& table,
     for (std::size_t i = 0; i < columns.size(); ++i) {
         bool known = false;
         for (const auto& c : definition.columns) known = known || equalsNoCase(c.name, columns[i]);
+        bool date = false;
+        for (const auto& c : definition.columns) date = date || (equalsNoCase(c.name, columns[i]) && c.type.adoType == adDate);
+        impl_->dateColumn.push_back(date);
         if (!known) {
             raise(hr::kInvalidArg, 3265,
                   "Table '" + *stored + "' has no field '" + columns[i] + "' to insert into.");
@@ -65,6 +69,10 @@ void RowInserter::Insert(const std::vector<Variant>& values) {
                 sqlite3_bind_null(stmt, at);
                 break;
             case VT_BSTR:
+                if (double date = 0; impl_->dateColumn[i] && parseDateLiteral(v.text(), date)) {
+                    sqlite3_bind_double(stmt, at, date);
+                    break;
+                }
                 sqlite3_bind_text64(stmt, at, v.text().data(), v.text().size(), SQLITE_TRANSIENT,
                                     SQLITE_UTF8);
                 break;

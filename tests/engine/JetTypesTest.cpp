@@ -163,6 +163,28 @@ TEST_F(JetTypesTest, BulkLoadMeetsTheSameRulesOnDisk) {
     EXPECT_EQ(sqliteAnswer(path_, "PRAGMA integrity_check"), "ok");
 }
 
+// Date texts given to the bulk loader for a Date/Time field are read as Jet
+// reads them (VBA reference: CDate function; ISO forms included), and a text
+// that is no date is refused as a type mismatch, not stored as text.
+TEST_F(JetTypesTest, BulkLoadReadsDateTextsIntoDateFields) {
+    {
+        engine::RowInserter rows(*conn_, "v", {"d", "t"});
+        for (const char* text : {"2024-03-01", "2024-03-01 10:00:00", "2024/3/1 10:00"}) {
+            rows.Insert({engine::Variant::fromText(text), engine::Variant::fromText("ok")});
+        }
+        try {
+            rows.Insert({engine::Variant::fromText("soon"), engine::Variant::fromText("bad")});
+            ADD_FAILURE() << "a text that is no date was loaded into a Date/Time field";
+        } catch (const engine::ComError& e) {
+            EXPECT_EQ(e.jetError(), 3464);
+        }
+        rows.Insert({engine::Variant(), engine::Variant::fromText("2024-03-01")});  // a text field keeps it
+    }
+    conn_->Close();
+    EXPECT_EQ(sqliteAnswer(path_, "SELECT typeof(d), round(d, 6), t FROM v ORDER BY ID"),
+              "real|45352.0|ok\nreal|45352.416667|ok\nreal|45352.416667|ok\nnull||2024-03-01");
+}
+
 // An auto-number never hands out a number again once its row is deleted:
 // not the highest one, not after the file is reopened, not after the table
 // is rebuilt by a change of its definition. Access SQL reference: CREATE
