@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -186,10 +187,10 @@ class Importer {
         const auto& tables = source_.Tables();
         for (std::size_t i = 0; i < tables.size(); ++i) CreateTable(tables[i]);
         for (std::size_t i = 0; i < tables.size(); ++i) {
-            if (created_[i]) CopyRows(tables[i], i + 1, tables.size());
+            if (created_[i]) CopyRowsKeepingThem(tables[i], i + 1, tables.size());
         }
         for (std::size_t i = 0; i < tables.size(); ++i) {
-            if (created_[i]) CreateIndexes(tables[i]);
+            if (created_[i]) CreateIndexes(tables[i], primaryDeclared_[i]);
         }
         for (const auto& rel : source_.Relationships()) CreateRelationship(rel);
         for (const auto& other : source_.OtherObjects()) {
@@ -258,6 +259,8 @@ class Importer {
         }
         columns_.emplace_back();
         created_.push_back(false);
+        primaryDeclared_.push_back(false);
+        createWithoutPrimary_.emplace_back();
         if (HasSystemName(table.name)) {
             Leave(table.name, "",
                   "the engine keeps names beginning with MSys for its own catalog; the table and "
@@ -270,13 +273,29 @@ class Importer {
                   "the table has no field the engine can hold; its rows were not imported.");
             return;
         }
+        // The primary key goes into the table's definition, so the rows fill
+        // its index as they come instead of the table being copied again
+        // when the key arrives afterwards. Jet enforced it, so the rows keep
+        // it; should they not, CopyRowsKeepingThem starts the table again
+        // without it and the key comes last, as the other indexes do.
+        const SourceIndex* primary = PrimaryKeyToDeclare(table, plans);
         auto createSql = [&] {
             std::string sql = "CREATE TABLE " + Bracketed(table.name) + " (";
             for (std::size_t i = 0; i < plans.size(); ++i)
                 sql += (i ? ", " : "") + ColumnSql(plans[i]);
+            if (primary) {
+                std::vector<std::string> fields;
+                for (const auto& c : primary->columns) fields.push_back(c.name);
+                sql += ", CONSTRAINT " + Bracketed(primary->name) + " PRIMARY KEY (" +
+                       JoinNames(fields, true) + ")";
+            }
             return sql + ")";
         };
         std::optional<engine::ComError> refused = TryExecute(createSql());
+        if (refused && primary) {
+            primary = nullptr;
+            refused = TryExecute(createSql());
+        }
         if (refused) {
             // Perhaps a default the engine cannot read: find which, keep the rest.
             bool anyRefused = false;
@@ -302,8 +321,43 @@ class Importer {
         for (const auto& p : plans) {
             columns_.back().push_back(static_cast<std::size_t>(p.source - table.columns.data()));
         }
+        if (primary) {
+            primaryDeclared_.back() = true;
+            primary = nullptr;
+            createWithoutPrimary_.back() = createSql();
+        }
         created_.back() = true;
         report_.tables.push_back(table.name);
+    }
+
+    // The table's primary key, when every field of it is imported and none
+    // sorts descending (that one is created afterwards, to say so).
+    static const SourceIndex* PrimaryKeyToDeclare(const SourceTable& table,
+                                                  const std::vector<ColumnPlan>& plans) {
+        for (const auto& index : table.indexes) {
+            if (!index.primaryKey) continue;
+            for (const auto& c : index.columns) {
+                const bool kept = std::any_of(plans.begin(), plans.end(), [&](const ColumnPlan& p) {
+                    return p.source->name == c.name;
+                });
+                if (!kept || c.descending) return nullptr;
+            }
+            return &index;
+        }
+        return nullptr;
+    }
+
+    struct RefusedByPrimaryKey {};
+
+    void CopyRowsKeepingThem(const SourceTable& table, std::size_t number, std::size_t count) {
+        try {
+            CopyRows(table, number, count);
+        } catch (const RefusedByPrimaryKey&) {
+            Execute("DROP TABLE " + Bracketed(table.name));
+            Execute(createWithoutPrimary_[number - 1]);
+            primaryDeclared_[number - 1] = false;
+            CopyRows(table, number, count);
+        }
     }
 
     void CopyRows(const SourceTable& table, std::size_t number, std::size_t count) {
@@ -320,6 +374,7 @@ class Importer {
                 inserter.Insert(values);
             } catch (const engine::ComError& error) {
                 if (IsWriteFailure(error)) throw;
+                if (primaryDeclared_[number - 1]) throw RefusedByPrimaryKey{};
                 throw ImportError(ImportError::Kind::kWrite,
                                   "Row " + std::to_string(progress.rowsDone + 1) + " of table '" +
                                       table.name +
@@ -382,8 +437,9 @@ class Importer {
         return out;
     }
 
-    void CreateIndexes(const SourceTable& table) {
+    void CreateIndexes(const SourceTable& table, bool primaryDeclared) {
         for (const auto& index : table.indexes) {
+            if (index.primaryKey && primaryDeclared) continue;
             std::vector<std::string> fields;
             std::string columns;
             for (const auto& c : index.columns) {
@@ -492,6 +548,8 @@ class Importer {
     const ImportOptions& options_;
     ImportReport& report_;
     std::vector<bool> created_;
+    std::vector<bool> primaryDeclared_;             // in the table's definition
+    std::vector<std::string> createWithoutPrimary_;  // for a source whose rows break it
     std::vector<std::vector<std::size_t>> columns_;  // per table: the source columns kept
 };
 
