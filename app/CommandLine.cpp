@@ -6,6 +6,7 @@
 #include "app/ImportCommand.h"
 #include "app/PasswordSource.h"
 #include "app/QueryCommand.h"
+#include "update/VersionFacts.h"
 
 namespace cli {
 
@@ -252,7 +253,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
         return kExitOk;
     }
     if (line.version) {
-        out << kProgramName << " " VANTOLY_VERSION " (database version 1.25 to 1.26, release 2020/05/24)\n";
+        out << kProgramName << " " VANTOLY_VERSION " (database version " << update::kFromVersion << " to "
+            << update::kToVersion << ", release " << update::kReleaseDate << ")\n";
         return kExitOk;
     }
     if (line.databasePath.has_value() || line.command == Command::kImport) {

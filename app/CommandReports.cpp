@@ -56,9 +56,12 @@ int ReportStatus(CVantolyPatchDlg& dialog, std::ostream& out, std::ostream& err)
     report.Set("versionAfter", VersionJson(dialog.target.VersionText));
     const bool open = SetOpenError(report, dialog);
     const QJsonValue version = VersionJson(dialog.target.VersionText);
+    auto versionIs = [&version](std::string_view text) {
+        return version == QJsonValue(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    };
     const char* outcome = !open                                        ? kOutcomeFailed
-                          : version == QJsonValue(QStringLiteral("1.25")) ? kOutcomeReady
-                          : version == QJsonValue(QStringLiteral("1.26")) ? kOutcomeAlreadyCurrent
+                          : versionIs(update::kFromVersion) ? kOutcomeReady
+                          : versionIs(update::kToVersion)   ? kOutcomeAlreadyCurrent
                                                                           : kOutcomeRefused;
     report.Set("outcome", outcome);
     report.Write(out);

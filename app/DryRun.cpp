@@ -199,7 +199,7 @@ int RunDryRun(CVantolyPatchDlg& dialog, const cli::CommandLine& line, std::ostre
         if (!session.Connected()) {
             return fail("dry run: the copy does not open: " + session.LastOpenErrorText().value_or("no reason given"));
         }
-        const update::UpdateTexts texts{dialog.applicationTitle(), kReleaseDateText, dialog.UpdateContents};
+        const update::UpdateTexts texts{dialog.applicationTitle(), kReleaseDateText};
         update::UpdateScriptRunner runner(
             window, session, copy,
             update::UpdateServices{boxes, dialog.services().cursor, dialog.services().messagePump}, texts);

@@ -64,7 +64,7 @@ const char* UpdateOutcomeWord(const update::UpdateDriver& driver, const update::
         case update::DriverOutcome::HostGuardDeclined:
             return kOutcomeDeclined;
         case update::DriverOutcome::WrongVersion:
-            return driver.FoundVersion() == "1.26" ? kOutcomeAlreadyCurrent : kOutcomeRefused;
+            return driver.FoundVersion() == update::kToVersion ? kOutcomeAlreadyCurrent : kOutcomeRefused;
         case update::DriverOutcome::VersionUnreadable:
             return kOutcomeRefused;
         case update::DriverOutcome::BackupAbandoned:

@@ -215,7 +215,8 @@ int RunWindowCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, con
         const std::string before = dialog.target.VersionText;
         dialog.OnUpdateCommand();
         out << "version\t" << dialog.target.VersionText << "\n";
-        return dialog.target.VersionText == "ver.1.26" && before != "ver.1.26" ? cli::kExitOk : cli::kExitFailed;
+        const std::string updated = "ver." + std::string(update::kToVersion);
+        return dialog.target.VersionText == updated && before != updated ? cli::kExitOk : cli::kExitFailed;
     }
     if (line.command == cli::Command::kRestore) {
         if (!dialog.restoreButton()->isEnabled()) {

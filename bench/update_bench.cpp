@@ -22,6 +22,7 @@
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
 #include "update/Version126Script.h"
+#include "update/VersionFacts.h"
 
 namespace {
 
@@ -138,7 +139,7 @@ int main(int argc, char** argv) {
         AnsweringBoxes boxes;
         TimingCursor cursor;
         NoPump pump;
-        const update::UpdateTexts texts{"VantolyPatch", "2020/05/24", update::UpdateContents126()};
+        const update::UpdateTexts texts{"VantolyPatch", std::string(update::kReleaseDate)};
         db::DatabaseSession session(window, boxes, {texts.applicationTitle, texts.releaseDateText});
         update::UpdateScriptRunner runner(window, session, target, {boxes, cursor, pump}, texts);
         update::UpdateDriver driver(window, session, runner, boxes, texts);

@@ -13,17 +13,7 @@ namespace errors {
 
 namespace {
 
-std::string withCrLf(const std::string& text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 16);
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
-    }
-    return out;
-}
-
-void showOk(platform::MessageBoxes& boxes, const std::string& text, const std::string& title) {
+void ShowOk(platform::MessageBoxes& boxes, const std::string& text, const std::string& title) {
     boxes.Show(platform::ApplyMessageBoxDefaults(
         {text, title, platform::MessageButtons::Ok, platform::MessageIcon::Warning,
          platform::MessageOwner::Window},
@@ -33,12 +23,22 @@ void showOk(platform::MessageBoxes& boxes, const std::string& text, const std::s
 // Writes the whole log or nothing; an empty string on success, else the
 // system's reason. A log is never written through a link planted at its
 // name (the rename replaces the link itself).
-std::string writeWhole(const std::string& path, const std::string& bytes) {
+std::string WriteWhole(const std::string& path, const std::string& bytes) {
     const platform::FileStatus status = platform::WriteFileWhole(path, bytes, 0600);
     return status.Succeeded() ? std::string() : std::strerror(status.error);
 }
 
 }  // namespace
+
+std::string WithCrLf(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
 
 std::string ErrorLogTimeText(const platform::LocalTime& t) {
     char buf[64];
@@ -57,7 +57,7 @@ std::string ErrorLogFileName(const platform::LocalTime& time) {
 
 std::string ErrorLogContent(const std::string& timeText, const std::string& functionName,
                             const std::string& query, const std::string& errorText) {
-    return withCrLf("Time：\n" + timeText + "\n" + "\n" + "Function：\n" + functionName + "\n" + "\n" +
+    return WithCrLf("Time：\n" + timeText + "\n" + "\n" + "Function：\n" + functionName + "\n" + "\n" +
                     "Query：\n" + db::MaskPasswords(query) + "\n" + "\n" + "ErrorLog：\n" +
                     db::MaskPasswords(errorText) + "\n");
 }
@@ -79,35 +79,35 @@ ErrorLogResult WriteErrorLog(const std::string& pathName, const std::string& fun
     const platform::LocalTime now = clock.Now();
     ErrorLogResult result;
     result.path = folder + ErrorLogFileName(now);
-    result.failure = writeWhole(result.path, ErrorLogContent(ErrorLogTimeText(now), functionName, query, errorText));
+    result.failure = WriteWhole(result.path, ErrorLogContent(ErrorLogTimeText(now), functionName, query, errorText));
     result.written = result.failure.empty();
     std::string message = ErrorLogMessage(functionName, query, errorText);
     if (!result.written) {
         message += "\n\n(エラーの記録を書き込めませんでした： " + result.path + " : " + result.failure + ")";
     }
-    showOk(boxes, message, applicationTitle);
+    ShowOk(boxes, message, applicationTitle);
     return result;
 }
 
 void CopyTextToClipboard(const std::string& text, bool hasOwner, platform::Clipboard& clipboard,
                          platform::MessageBoxes& boxes, const std::string& applicationTitle) {
     if (!hasOwner) {
-        showOk(boxes, "クリップボードへの貼り付けが失敗しました", applicationTitle);
+        ShowOk(boxes, "クリップボードへの貼り付けが失敗しました", applicationTitle);
         return;
     }
     switch (clipboard.SetText(text)) {
         case platform::Clipboard::Result::Ok:
             return;
         case platform::Clipboard::Result::OpenFailed:
-            showOk(boxes, "Failed to open clipboard", applicationTitle);
+            ShowOk(boxes, "Failed to open clipboard", applicationTitle);
             return;
         case platform::Clipboard::Result::EmptyFailed:
-            showOk(boxes, "Failed to empty clipboard", applicationTitle);
+            ShowOk(boxes, "Failed to empty clipboard", applicationTitle);
             return;
         case platform::Clipboard::Result::SetFailed:
             // The original hands the block over without checking; here a
             // refused hand-over is said rather than lost.
-            showOk(boxes, "クリップボードへの貼り付けが失敗しました", applicationTitle);
+            ShowOk(boxes, "クリップボードへの貼り付けが失敗しました", applicationTitle);
             return;
     }
 }

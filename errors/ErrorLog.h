@@ -10,6 +10,10 @@ namespace errors {
 
 inline constexpr const char* kErrorLogFolderName = "DBErr/";
 
+// Every "\n" as CR LF: the line ends of the log files and of the report
+// dialog's edit box.
+std::string WithCrLf(const std::string& text);
+
 // "%04d/%02d/%02d %02d:%02d:%02d:%03d" of the local time.
 std::string ErrorLogTimeText(const platform::LocalTime& time);
 // "DBErr" + the time text without "/", ":" and blanks + ".txt".

@@ -6,11 +6,12 @@
 #include "db/DatabaseSession.h"
 #include "update/UpdateScriptRunner.h"
 #include "update/UpdateWindow.h"
+#include "update/VersionFacts.h"
 
 namespace update {
 
 // The version the update starts from, as the gate compares it.
-inline constexpr std::string_view kRequiredVersionText = "1.25";
+inline constexpr std::string_view kRequiredVersionText = kFromVersion;
 
 // Where the last update command ended.
 enum class DriverOutcome {

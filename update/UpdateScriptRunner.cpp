@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "db/ComErrorText.h"
+#include "errors/ErrorLog.h"
 #include "update/RelationshipCountScan.h"
 #include "update/Version126Script.h"
 
@@ -17,20 +18,6 @@ constexpr std::string_view kFinishedText = "更新終了致しました";
 constexpr std::string_view kFinishedCaptionSuffix = "更新";
 constexpr std::string_view kFailedText = "更新に失敗しました";
 constexpr std::string_view kFunctionName = "CVantolyPatchDlg::OnUpdateTables";
-
-// Line ends the report dialog's edit box shows as lines.
-std::string WithCrLf(const std::string& text) {
-    std::string converted;
-    converted.reserve(text.size() + text.size() / 16);
-    for (char c : text) {
-        if (c == '\n') {
-            converted += "\r\n";
-        } else {
-            converted += c;
-        }
-    }
-    return converted;
-}
 
 // Runs a call of the table-definition facility; its engine errors become
 // TableDefinitionError, so they are not taken for errors of the session.
@@ -151,12 +138,12 @@ void UpdateScriptRunner::Decided(const std::string& answer, const std::string& v
 }
 
 void UpdateScriptRunner::RunDropPhase() {
-    for (const std::string& table : DropList()) {
-        if (session_.TableExists(table) == 1) {
-            Because(table + " exists");
-            RunStatement("DROP TABLE " + table + ";");
+    for (const DropStatement& drop : DropStatements()) {
+        if (session_.TableExists(drop.table) == 1) {
+            Because(drop.table + " exists");
+            RunStatement(drop.text);
         } else {
-            Decided(table + " absent", "skipped");
+            Decided(drop.table + " absent", "skipped");
         }
     }
 }
@@ -206,8 +193,10 @@ void UpdateScriptRunner::RunColumnAdditions(const std::string& tableDefinitionCo
         // the column is there, so a run stopped between them would leave the
         // existing rows without a card name for good.
         RunInSessionTransaction([&] {
-            RunStatement(std::string(kAddMlgCardNameStatement));
-            RunStatement(std::string(kMlgCardNameInitialValue));
+            for (const std::string& statement :
+                 ColumnStatements(kKumiaiTable, kMlgCardNameColumn)) {
+                RunStatement(statement);
+            }
         });
     } else {
         Decided(kumiaiColumn + " present", "skipped");
@@ -239,7 +228,9 @@ void UpdateScriptRunner::RunColumnAdditions(const std::string& tableDefinitionCo
             if (listener_ != nullptr) {
                 listener_->FieldAdded(reason_, seikyuTable, field);
             }
-            RunStatement(SeikyuColumnInitialValue(column));
+            for (const std::string& statement : ColumnStatements(kSeikyuDataTable, column)) {
+                RunStatement(statement);
+            }
         }
     }
     ThroughTableDefinition("closing the database of the table definitions",
@@ -319,17 +310,16 @@ void UpdateScriptRunner::RunVersionStamp() {
     // comment rows would be refused by every later run and stay half-stamped.
     RunInSessionTransaction([&] {
         const std::string commentTable(kVersionCommentTable);
-        Because("version stamp");
-        RunStatement(VersionRowStatement());
-        if (session_.TableExists(commentTable) == 0) {
-            Because(commentTable + " absent");
-            RunStatement(std::string(kCreateVersionCommentTable));
-        } else {
-            Decided(commentTable + " exists", "skipped");
-        }
-        Because("version stamp");
-        for (const std::string& line : texts_.updateContents) {
-            RunStatement(VersionCommentStatement(line));
+        for (const std::string& statement : VersionStampStatements()) {
+            if (!CreatesVersionCommentTable(statement)) {
+                Because("version stamp");
+            } else if (session_.TableExists(commentTable) == 0) {
+                Because(commentTable + " absent");
+            } else {
+                Decided(commentTable + " exists", "skipped");
+                continue;
+            }
+            RunStatement(statement);
         }
     });
 }
@@ -338,7 +328,7 @@ void UpdateScriptRunner::ReportDatabaseFailure(const engine::ComError& error) {
     ShowOk(std::string(kFailedText), texts_.applicationTitle, platform::MessageIcon::None,
            platform::MessageOwner::Window);
     window_.WriteErrorLog(std::string(kFunctionName), currentStatement_, db::ComErrorText(error));
-    const std::string report = WithCrLf(db::ComErrorText(error)) + "\r\n\r\n" + currentStatement_ +
+    const std::string report = errors::WithCrLf(db::ComErrorText(error)) + "\r\n\r\n" + currentStatement_ +
                                UpdateStepsText(updateSteps_) + "\r\n";
     window_.ShowUpdateErrorDialog(report);
 }

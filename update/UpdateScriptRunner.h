@@ -35,8 +35,7 @@ struct UpdateServices {
 // Texts the main window owns and the update shows or records.
 struct UpdateTexts {
     std::string applicationTitle;             // `ApplicationTitle`
-    std::string releaseDateText;              // `ReleaseDateText`, "2020/05/24"
-    std::vector<std::string> updateContents;  // `UpdateContents`, recorded by the stamp
+    std::string releaseDateText;  // `ReleaseDateText`, update::kReleaseDate
 };
 
 // A failure of the engine's table-definition facility. It is not an error of

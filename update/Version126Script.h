@@ -1,11 +1,10 @@
-// The version 1.26 script as data: the tables dropped first, the columns
-// added to existing tables, the twenty creation blocks with their indexes,
-// foreign keys and reference rows, and the version stamp. Every statement
-// text here is part of the database format the host application expects and
-// is passed to the engine exactly as written, tabs included.
+// The version 1.26 script: its statements live in one resource,
+// update/version-1.26.sql, compiled into the program; this reads it into its
+// blocks and says what each block waits for. The probes and gates that decide
+// whether a block runs are the runner's; the texts are the resource's, passed
+// to the engine exactly as written, tabs included.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,10 +13,8 @@
 
 namespace update {
 
-// Tables dropped, when present, before anything is created, in this order.
-// Seventeen of them belong to the creation blocks, so a run that stopped
-// part-way creates them afresh.
-const std::vector<std::string>& DropList();
+// The whole resource as compiled in.
+std::string_view ScriptResource();
 
 // The tables whose relationships decide whether a foreign key may point at
 // them, in the order the count scan walks them.
@@ -32,36 +29,22 @@ inline bool ForeignKeyAllowed(int relationshipCount) {
     return relationshipCount + 3 < 32;
 }
 
-// What a statement of a creation block waits for.
-enum class StatementGate {
-    Always,
-    KumiRelationshipsAllow,  // a foreign key to t_kumi
-    SofuRelationshipsAllow,  // a foreign key to t_sofu
-};
+// ---- [drop] ---------------------------------------------------------------
 
-struct ScriptStatement {
-    std::string text;
-    StatementGate gate = StatementGate::Always;
-};
-
-// One creation block: run whole when `table` is absent, skipped whole when
-// it exists. Its reference rows are already turned into statements.
-struct CreationBlock {
+// One "DROP TABLE t;" of the drop block, run only when t exists.
+struct DropStatement {
     std::string table;
-    std::vector<ScriptStatement> statements;
+    std::string text;
 };
 
-// The twenty blocks, in the order they run.
-const std::vector<CreationBlock>& CreationBlocks();
+// The drops, in the order they run. Seventeen of the tables belong to the
+// creation blocks, so a run that stopped part-way creates them afresh.
+const std::vector<DropStatement>& DropStatements();
 
-// ---- Columns added to existing tables -----------------------------------
+// ---- [column TABLE.COLUMN] ------------------------------------------------
 
 inline constexpr std::string_view kKumiaiTable = "t_kumiai";
 inline constexpr std::string_view kMlgCardNameColumn = "MlgCardName";
-inline constexpr std::string_view kAddMlgCardNameStatement =
-    "ALTER TABLE t_kumiai ADD COLUMN MlgCardName VARCHAR(050);";
-inline constexpr std::string_view kMlgCardNameInitialValue =
-    "UPDATE t_kumiai SET MlgCardName ='ＥＴＣ法人カード';";
 
 // The two columns of t_seikyu_data, added through the table-definition
 // facility in this order.
@@ -72,47 +55,46 @@ inline constexpr std::string_view kMlgCardSavingKingakuColumn = "MlgCardSavingKi
 // The field description of either t_seikyu_data column.
 engine::DaoFieldInfo SeikyuColumnFieldInfo(std::string_view column);
 
-// "UPDATE t_seikyu_data SET <column> = 0;"
-std::string SeikyuColumnInitialValue(std::string_view column);
+// The statements of the block "[column table.column]", run when the column
+// is absent: t_kumiai's adds the column and gives it its first value;
+// t_seikyu_data's give the value to a column the facility has just added.
+const std::vector<std::string>& ColumnStatements(std::string_view table, std::string_view column);
 
-// ---- Reference rows -----------------------------------------------------
+// ---- [table NAME] ---------------------------------------------------------
 
-struct KodanRow {
-    std::int32_t MlgKodanID;
-    std::string MlgKodanCode;
-    std::string MlgKodanName;
-    std::string MlgKodanAbbrName;
+// What a statement of a creation block waits for: a foreign key to t_kumi or
+// t_sofu waits for that table's relationship count; everything else runs.
+enum class StatementGate {
+    Always,
+    KumiRelationshipsAllow,
+    SofuRelationshipsAllow,
 };
 
-// Rows whose every value, numbers included, is kept as the text written
-// into the statement.
-using TextRow = std::vector<std::string>;
+struct ScriptStatement {
+    std::string text;
+    StatementGate gate = StatementGate::Always;
+};
 
-const std::vector<KodanRow>& KodanRows();
-const std::vector<TextRow>& RateTypeRows();  // MlgRateTypeID, Code, Name
-const std::vector<TextRow>& StepRateRows();  // ID, RateTypeID, Lower, Upper, FeeRate, DiscountRate
-const std::vector<TextRow>& CalcTaisyoRows();  // MlgCalcTaisyoID, Code, Name
+// One creation block: run whole, in one transaction, when `table` is absent;
+// skipped whole when it exists.
+struct CreationBlock {
+    std::string table;
+    std::vector<ScriptStatement> statements;
+};
 
-std::string KodanInsert(const KodanRow& row);
-std::string RateTypeInsert(const TextRow& row);
-std::string StepRateInsert(const TextRow& row);
-std::string CalcTaisyoInsert(const TextRow& row);
+// The twenty blocks, in the order they run.
+const std::vector<CreationBlock>& CreationBlocks();
 
-// ---- Version stamp ------------------------------------------------------
+// ---- [stamp] --------------------------------------------------------------
 
-// The update-content lines of version 1.26, as the main window lists them.
-const std::vector<std::string>& UpdateContents126();
+// The version stamp, run in one transaction: the new row of t_db_ver, the
+// creation of t_db_ver_comment (run only when that table is absent) and its
+// rows, one per update-content line.
+const std::vector<std::string>& VersionStampStatements();
 
 inline constexpr std::string_view kVersionCommentTable = "t_db_ver_comment";
-inline constexpr std::string_view kCreateVersionCommentTable =
-    "CREATE TABLE t_db_ver_comment (DBVerCommentID\t\tautoincrement(1, 1) PRIMARY KEY,DBVerID\t\t\t"
-    "INTEGER NOT NULL CONSTRAINT FK_VERCOMMENT_DBVERID REFERENCES t_db_ver "
-    "(DBVerID),DBVerComment\t\t"
-    "VARCHAR(255),UpdateDateTime\t\tDATETIME );";
 
-// The new row of t_db_ver.
-std::string VersionRowStatement();
-// One row of t_db_ver_comment for one update-content line.
-std::string VersionCommentStatement(const std::string& line);
+// True for the stamp's statement that creates t_db_ver_comment.
+bool CreatesVersionCommentTable(const std::string& statement);
 
 }  // namespace update

@@ -239,8 +239,8 @@ TEST_F(FileTest, BadFilesFailWithTheirOwnErrors) {
         {dir + "dangling.mdb", 3024, "Could not find"},
         {dir + "plain.mdb", 3343, "no catalog"},
         {dir + "truncated.mdb", 3343, ""},
-        {std::string(VANTOLY_SHARED_TESTDATA) + "/../../../../shared/testdata/jet4-empty.mdb", 3343, "Jet"},
-        {std::string(VANTOLY_SHARED_TESTDATA) + "/../../../../shared/testdata/ace12-empty.accdb", 3343, "ACE"},
+        {std::string(VANTOLY_OUTSIDE_TESTDATA) + "/jet4-empty.mdb", 3343, "Jet"},
+        {std::string(VANTOLY_OUTSIDE_TESTDATA) + "/ace12-empty.accdb", 3343, "ACE"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);

@@ -27,6 +27,7 @@
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
 #include "update/Version126Script.h"
+#include "update/VersionFacts.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ struct PhaseTracker {
     bool stampStarted = false;
 
     const char* PhaseOf(const std::string& statement) {
-        if (statement == update::VersionRowStatement()) stampStarted = true;
+        if (statement == update::VersionStampStatements().front()) stampStarted = true;
         if (scanStarted && statement.starts_with("CREATE")) creationStarted = true;
         if (stampStarted) return "stamp";
         if (creationStarted) return "creation";
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
     const host::TargetDatabase target = *parsed;
 
     const std::string title = "VantolyPatch";
-    const update::UpdateTexts texts{title, "2020/05/24", update::UpdateContents126()};
+    const update::UpdateTexts texts{title, std::string(update::kReleaseDate)};
     CountingWindow window(counter);
     testsupport::FakeMessageBoxes boxes;
     testsupport::FakeCursor cursor;

@@ -179,14 +179,23 @@ std::vector<std::string> Words(const std::string& text) {
     return words;
 }
 
-// The statement texts of the engine's own verbatim corpus, one per line.
-std::vector<std::string> CorpusStatements() {
-    std::ifstream in(std::string(VANTOLY_SHARED_TESTDATA) + "/version-1.26.sql");
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty()) lines.push_back(line);
+// The statements of the script resource a first update of the sample runs
+// beyond its drops, in the order they run: the sample holds t_db_ver_comment
+// already, so its creation is skipped.
+std::vector<std::string> ExpectedStatementsAfterDrops() {
+    using namespace update;
+    std::vector<std::string> statements = ColumnStatements(kKumiaiTable, kMlgCardNameColumn);
+    for (std::string_view column : {kMlgCardSeikyuKingakuColumn, kMlgCardSavingKingakuColumn}) {
+        const auto& filling = ColumnStatements(kSeikyuDataTable, column);
+        statements.insert(statements.end(), filling.begin(), filling.end());
     }
-    return lines;
+    for (const CreationBlock& block : CreationBlocks()) {
+        for (const ScriptStatement& statement : block.statements) statements.push_back(statement.text);
+    }
+    for (const std::string& statement : VersionStampStatements()) {
+        if (!CreatesVersionCommentTable(statement)) statements.push_back(statement);
+    }
+    return statements;
 }
 
 // The first line where two dumps differ, or "" when they are equal.
@@ -214,10 +223,11 @@ TEST_F(UpdateEndToEndTest, SampleIsUpdatedToVersion126) {
     // The scan walks the user tables the drop phase leaves.
     std::vector<std::string> userTables;
     session_.ListUserTables(userTables);
-    const auto& dropped = update::DropList();
+    const auto& drops = update::DropStatements();
     const int tableCount =
         static_cast<int>(std::count_if(userTables.begin(), userTables.end(), [&](const auto& name) {
-            return std::find(dropped.begin(), dropped.end(), name) == dropped.end();
+            return std::none_of(drops.begin(), drops.end(),
+                                [&](const update::DropStatement& drop) { return drop.table == name; });
         }));
 
     PressUpdate();
@@ -240,23 +250,27 @@ TEST_F(UpdateEndToEndTest, SampleIsUpdatedToVersion126) {
     EXPECT_EQ(cursor_.Shown.back(), "arrow");
     EXPECT_TRUE(window_.ErrorLogs.empty());
 
-    // Every statement, drops and the two t_seikyu_data initial values aside,
-    // is the verbatim corpus the engine is proven on, in the same order.
+    // Every statement of the resource, in its order: the drops of the tables
+    // the sample holds, then all the rest.
     std::vector<std::string> scripted;
+    std::vector<std::string> droppedTables;
     for (const auto& statement : statements) {
-        if (statement.rfind("DROP TABLE ", 0) == 0 ||
-            statement.rfind("UPDATE t_seikyu_data", 0) == 0)
-            continue;
-        scripted.push_back(statement);
+        if (statement.starts_with("DROP TABLE ")) {
+            droppedTables.push_back(statement.substr(11, statement.size() - 12));
+        } else {
+            scripted.push_back(statement);
+        }
     }
-    // The sample holds t_db_ver_comment already, so its creation is skipped.
-    std::vector<std::string> corpus = CorpusStatements();
-    std::erase_if(corpus, [](const std::string& text) {
-        return text.rfind("CREATE TABLE t_db_ver_comment", 0) == 0;
-    });
-    EXPECT_EQ(scripted.size(), corpus.size());
-    for (std::size_t i = 0; i < std::min(scripted.size(), corpus.size()); ++i) {
-        ASSERT_EQ(scripted[i], corpus[i]) << "statement " << i + 1;
+    std::vector<std::string> expectedDrops;
+    for (const update::DropStatement& drop : update::DropStatements()) {
+        if (std::find(userTables.begin(), userTables.end(), drop.table) != userTables.end())
+            expectedDrops.push_back(drop.table);
+    }
+    EXPECT_EQ(droppedTables, expectedDrops);
+    const std::vector<std::string> expected = ExpectedStatementsAfterDrops();
+    EXPECT_EQ(scripted.size(), expected.size());
+    for (std::size_t i = 0; i < std::min(scripted.size(), expected.size()); ++i) {
+        ASSERT_EQ(scripted[i], expected[i]) << "statement " << i + 1;
     }
 
     CatalogView catalog(target_.FilePath());
@@ -431,7 +445,7 @@ TEST_F(UpdateEndToEndTest, EarlierObjectsAreDroppedKeptOrSkipped) {
     // The kodan table was dropped with its relationships and made afresh.
     EXPECT_EQ(Value("SELECT COUNT(*) FROM t_mlg_kodan"), "10");
     // The comment table, absent before, is made with its relationship.
-    EXPECT_TRUE(ran(std::string(update::kCreateVersionCommentTable)));
+    EXPECT_TRUE(std::any_of(statements.begin(), statements.end(), update::CreatesVersionCommentTable));
     EXPECT_EQ(Value("SELECT COUNT(*) FROM t_db_ver_comment"), "1");
     CatalogView catalog(target_.FilePath());
     EXPECT_EQ(catalog.ForeignKeys(*catalog.Table("t_db_ver_comment")),

@@ -26,11 +26,12 @@
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
 #include "update/Version126Script.h"
+#include "update/VersionFacts.h"
 
 namespace updatetest {
 
 inline const std::string kApplicationTitle = "VantolyPatch";
-inline const std::string kReleaseDate = "2020/05/24";
+inline const std::string kReleaseDate(update::kReleaseDate);
 
 inline std::string JetConnectionText(const std::string& path, const std::string& password = "") {
     return engine::DatabaseConnectionText(engine::kJetProvider, path, password);
@@ -150,7 +151,7 @@ class UpdateFixture : public ::testing::Test {
     }
 
     static update::UpdateTexts Texts() {
-        return {kApplicationTitle, kReleaseDate, update::UpdateContents126()};
+        return {kApplicationTitle, kReleaseDate};
     }
 
     testsupport::TempFolder folder_;
