@@ -1,7 +1,5 @@
 #include "app/VantolyPatchDlg.h"
 
-#include "app/ButtonST.h"
-
 #include <sys/stat.h>
 
 #include <QCloseEvent>
@@ -29,7 +27,9 @@
 #include "host/HostGuard.h"
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
-#include "platform/DialogUnits.h"
+#include "update/Version126Script.h"
+#include "widgets/ButtonST.h"
+#include "widgets/DialogUnits.h"
 
 namespace {
 
@@ -53,9 +53,9 @@ CVantolyPatchDlg::CVantolyPatchDlg(platform::Services& services, std::string app
       services_(services),
       applicationTitle_(std::move(applicationTitle)) {
     setWindowIcon(QIcon(QStringLiteral(":/icons/128.png")));
-    UpdateContents.assign(update::kUpdateContents.begin(), update::kUpdateContents.end());
+    UpdateContents = update::UpdateContents126();
     buildControls();
-    const update::UpdateTexts texts{applicationTitle_, kReleaseDateText};
+    const update::UpdateTexts texts{applicationTitle_, kReleaseDateText, UpdateContents};
     runner_ = std::make_unique<update::UpdateScriptRunner>(
         *this, session, target, update::UpdateServices{services_.messageBoxes, services_.cursor, services_.messagePump},
         texts);
@@ -69,10 +69,10 @@ CVantolyPatchDlg::CVantolyPatchDlg(platform::Services& services, std::string app
 CVantolyPatchDlg::~CVantolyPatchDlg() { session.CloseDatabase(); }
 
 void CVantolyPatchDlg::buildControls() {
-    setFont(platform::DialogFont(QStringLiteral("MS UI Gothic"), 11));
+    setFont(widgets::DialogFont(QStringLiteral("MS UI Gothic"), 11));
     setWindowTitle(QString());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    const platform::DialogUnits du(font());
+    const widgets::DialogUnits du(font());
 
     // The window manager owns the title-bar menu here, so the system menu's
     // items live in the window's own menu: in a menu bar a newcomer sees, on
@@ -149,7 +149,7 @@ void CVantolyPatchDlg::buildControls() {
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setColumnCount(2);
-    platform::FitCaptions(client, du);
+    widgets::FitCaptions(client, du);
 
     connect(updateButton_, &QPushButton::clicked, this, [this] { OnUpdateCommand(); });
     connect(restoreButton_, &QPushButton::clicked, this, [this] { OnRestoreCommand(); });
@@ -346,8 +346,8 @@ void CVantolyPatchDlg::contextMenuEvent(QContextMenuEvent* event) { menu_->popup
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("バージョン情報 VantolyPatch"));
-    setFont(platform::DialogFont(QStringLiteral("MS UI Gothic"), 9));
-    const platform::DialogUnits du(font());
+    setFont(widgets::DialogFont(QStringLiteral("MS UI Gothic"), 9));
+    const widgets::DialogUnits du(font());
     setFixedSize(du.size(235, 55));
     auto* icon = new QLabel(this);
     icon->setPixmap(QIcon(QStringLiteral(":/icons/128.png")).pixmap(32, 32));
@@ -363,5 +363,5 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     ok->setGeometry(du.rect(178, 7, 50, 16));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    platform::FitCaptions(this, du);
+    widgets::FitCaptions(this, du);
 }

@@ -9,14 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "app/ButtonST.h"
 #include "db/DatabaseSession.h"
 #include "db/SessionWindow.h"
 #include "host/TargetDatabase.h"
 #include "host/TargetDatabaseLocation.h"
 #include "platform/Platform.h"
 #include "update/UpdateWindow.h"
-#include "update/VersionFacts.h"
+#include "widgets/ButtonST.h"
 
 class QAction;
 class QLineEdit;
@@ -27,8 +26,7 @@ class QPushButton;
 class QTreeWidget;
 
 // Texts fixed in the program.
-// A literal, so its data() ends in a NUL.
-inline constexpr const char* kReleaseDateText = update::kReleaseDate.data();
+inline constexpr const char* kReleaseDateText = "2020/05/24";
 inline constexpr const char* kAboutMenuText = "バージョン情報 VantolyPatch(&A)...";
 
 namespace update {

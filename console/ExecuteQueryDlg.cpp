@@ -13,8 +13,8 @@
 #include "db/PasswordMask.h"
 #include "errors/ErrorLog.h"
 #include "platform/AtomicFile.h"
-#include "platform/DialogUnits.h"
 #include "platform/UserFolders.h"
+#include "widgets/DialogUnits.h"
 
 namespace {
 
@@ -28,8 +28,8 @@ bool fileExists(const std::string& path) {
 CExecuteQueryDlg::CExecuteQueryDlg(ConsoleContext context, QWidget* parent)
     : QDialog(parent), context_(std::move(context)) {
     setWindowTitle(QStringLiteral("クエリ発行"));
-    setFont(platform::DialogFont(QStringLiteral("MS UI Gothic"), 10));
-    const platform::DialogUnits du(font());
+    setFont(widgets::DialogFont(QStringLiteral("MS UI Gothic"), 10));
+    const widgets::DialogUnits du(font());
     setFixedSize(du.size(366, 276));
 
     edit_ = new QPlainTextEdit(this);
@@ -38,7 +38,7 @@ CExecuteQueryDlg::CExecuteQueryDlg(ConsoleContext context, QWidget* parent)
     edit_->setLineWrapMode(QPlainTextEdit::NoWrap);
     edit_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     edit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QFont editFont = platform::DialogFont(QStringLiteral("ＭＳ Ｐゴシック"), 10);
+    QFont editFont = widgets::DialogFont(QStringLiteral("ＭＳ Ｐゴシック"), 10);
     editFont.setWeight(QFont::Medium);
     for (int pixels = 15; pixels > 6; --pixels) {  // height 15: the character cell, as Windows reads it
         editFont.setPixelSize(pixels);
@@ -61,7 +61,7 @@ CExecuteQueryDlg::CExecuteQueryDlg(ConsoleContext context, QWidget* parent)
     QPushButton* log = button("1028", "実行クエリ", 55);
     QPushButton* dropColumn = button("1015", "フィールド削除", 240);
     QPushButton* dropConstraint = button("1014", "外部キー", 256);
-    platform::FitCaptions(this, du);
+    widgets::FitCaptions(this, du);
 
     connect(edit_, &QPlainTextEdit::textChanged, this, [this] {
         if (!run_->isEnabled()) run_->setEnabled(true);

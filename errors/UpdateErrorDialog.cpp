@@ -4,7 +4,7 @@
 #include <QPushButton>
 
 #include "errors/ErrorLog.h"
-#include "platform/DialogUnits.h"
+#include "widgets/DialogUnits.h"
 
 namespace {
 
@@ -23,8 +23,8 @@ CUpdateErrorMsgDlg::CUpdateErrorMsgDlg(QWidget* parent, platform::Clipboard& cli
                                        platform::MessageBoxes& boxes, std::string applicationTitle)
     : QDialog(parent), clipboard_(clipboard), boxes_(boxes), applicationTitle_(std::move(applicationTitle)) {
     setWindowTitle(QStringLiteral("更新エラー内容"));
-    setFont(platform::DialogFont(QStringLiteral("MS UI Gothic"), 11));
-    const platform::DialogUnits du(font());
+    setFont(widgets::DialogFont(QStringLiteral("MS UI Gothic"), 11));
+    const widgets::DialogUnits du(font());
     setFixedSize(du.size(385, 287));
 
     // Template (tab) order: close, report, copy.
@@ -45,7 +45,7 @@ CUpdateErrorMsgDlg::CUpdateErrorMsgDlg(QWidget* parent, platform::Clipboard& cli
     copy_->setObjectName(QStringLiteral("1013"));
     copy_->setGeometry(du.rect(260, 268, 68, 17));
     copy_->setAutoDefault(false);
-    units_ = platform::FitCaptions(this, du);
+    units_ = widgets::FitCaptions(this, du);
     report_->setTabStopDistance(units_.x(32));
 
     connect(close_, &QPushButton::clicked, this, &QDialog::accept);

@@ -5,8 +5,8 @@
 #include <QDialog>
 #include <string>
 
-#include "platform/DialogUnits.h"
 #include "platform/Platform.h"
+#include "widgets/DialogUnits.h"
 
 class QPlainTextEdit;
 class QPushButton;
@@ -27,7 +27,7 @@ public:
     void OnCopy();
 
     // The dialog units the window is laid out in, its captions fitted.
-    const platform::DialogUnits& units() const { return units_; }
+    const widgets::DialogUnits& units() const { return units_; }
 
 private:
     void controlsToMembers();
@@ -38,5 +38,5 @@ private:
     QPlainTextEdit* report_;
     QPushButton* close_;
     QPushButton* copy_;
-    platform::DialogUnits units_{0, 0};
+    widgets::DialogUnits units_{0, 0};
 };

@@ -15,15 +15,15 @@
 #include <QTableView>
 #include <utility>
 
-#include "app/ButtonST.h"
 #include "db/ComErrorText.h"
 #include "db/VariantToText.h"
 #include "errors/ErrorLog.h"
-#include "platform/DialogUnits.h"
 #include "viewer/CatalogReader.h"
 #include "viewer/CreateTableQuery.h"
 #include "viewer/GridText.h"
 #include "viewer/WorkbookExport.h"
+#include "widgets/ButtonST.h"
+#include "widgets/DialogUnits.h"
 
 namespace viewer {
 
@@ -148,8 +148,8 @@ private:
 CShowDatabaseDlg::CShowDatabaseDlg(ViewerContext context, QWidget* parent)
     : QDialog(parent), context_(std::move(context)) {
     setWindowTitle(QStringLiteral("データベース"));
-    setFont(platform::DialogFont(QStringLiteral("MS UI Gothic"), 10));
-    const platform::DialogUnits du(font());
+    setFont(widgets::DialogFont(QStringLiteral("MS UI Gothic"), 10));
+    const widgets::DialogUnits du(font());
     resize(du.size(567, 361));
 
     auto* frame = new QGroupBox(this);
@@ -201,7 +201,7 @@ CShowDatabaseDlg::CShowDatabaseDlg(ViewerContext context, QWidget* parent)
     group_ = new QCheckBox(QStringLiteral("テーブルをグループ化"), this);
     group_->setObjectName(QStringLiteral("1654"));
     group_->setGeometry(du.rect(488, 340, 76, 12));
-    platform::FitCaptions(this, du);
+    widgets::FitCaptions(this, du);
 
     // The selection, not the current row: a mouse press moves the current row
     // before it selects it, and the load reads the selected row.

@@ -12,7 +12,6 @@
 #include <functional>
 #include <memory>
 
-#include "app/ButtonST.h"
 #include "app/VantolyPatchDlg.h"
 #include "console/ExecuteQueryDlg.h"
 #include "engine/Engine.h"
@@ -23,6 +22,7 @@
 #include "support/TempFolder.h"
 #include "support/TestDatabase.h"
 #include "viewer/ShowDatabaseDlg.h"
+#include "widgets/ButtonST.h"
 
 static void initCaptionResources() { Q_INIT_RESOURCE(resources); }
 
@@ -77,7 +77,7 @@ std::string CaptionsThatDoNotFit(QWidget* window) {
 
 TEST(CaptionFit, EveryLabelButtonAndCheckBoxOfEveryWindowShowsItsWholeText) {
     // The Japanese font that stands in for the Windows ones must be the one drawn.
-    const QString family = QFontInfo(platform::DialogFont(QStringLiteral("MS UI Gothic"), 11)).family();
+    const QString family = QFontInfo(widgets::DialogFont(QStringLiteral("MS UI Gothic"), 11)).family();
     ASSERT_TRUE(family.startsWith(QStringLiteral("VL"))) << family.toStdString() << ": install fonts-vlgothic";
 
     testsupport::TempFolder folder;

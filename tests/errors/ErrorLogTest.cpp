@@ -17,9 +17,9 @@
 
 #include "errors/ErrorLog.h"
 #include "errors/UpdateErrorDialog.h"
-#include "platform/DialogUnits.h"
 #include "support/FakeServices.h"
 #include "support/TempFolder.h"
+#include "widgets/DialogUnits.h"
 
 namespace {
 
@@ -186,7 +186,7 @@ TEST(UpdateErrorDialog, TabStopsEvery32DialogUnitsAndNoScrollBars) {
     dialog.show();
     auto* edit = dialog.findChild<QPlainTextEdit*>(QStringLiteral("1011"));
     ASSERT_TRUE(edit);
-    const platform::DialogUnits& du = dialog.units();
+    const widgets::DialogUnits& du = dialog.units();
     ASSERT_GT(du.baseX(), 0);
     auto leftOf = [&](int block, int column) {
         QTextCursor cursor(edit->document()->findBlockByNumber(block));

@@ -13,12 +13,12 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/ButtonST.h"
 #include "platform/qt/QtServices.h"
 #include "support/FakeServices.h"
 #include "support/FakeSessionWindow.h"
 #include "support/TempFolder.h"
 #include "viewer/ShowDatabaseDlg.h"
+#include "widgets/ButtonST.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "app/ButtonST.h"
+#include "widgets/ButtonST.h"
 
-#include "platform/DialogUnits.h"
+#include "widgets/DialogUnits.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -27,7 +27,7 @@ CButtonST::CButtonST(QWidget* parent) : QPushButton(parent) {
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setFlat(true);
-    setProperty(platform::kWrapsCaptionProperty, true);
+    setProperty(widgets::kWrapsCaptionProperty, true);
 }
 
 QPixmap CButtonST::GreyIcon(const QPixmap& icon) {

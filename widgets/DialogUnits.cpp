@@ -1,4 +1,4 @@
-#include "platform/DialogUnits.h"
+#include "widgets/DialogUnits.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -11,7 +11,7 @@
 #include <QVariant>
 #include <algorithm>
 
-namespace platform {
+namespace widgets {
 
 QFont DialogFont(const QString& family, int pointSize) {
     QFont font;
@@ -97,4 +97,4 @@ DialogUnits FitCaptions(QWidget* container, const DialogUnits& units) {
     return FitCaptions(container, DialogUnits(baseX, units.baseY()));
 }
 
-}  // namespace platform
+}  // namespace widgets

@@ -9,7 +9,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "app/ButtonST.h"
+#include "widgets/ButtonST.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <QSize>
 #include <QStringList>
 
-namespace platform {
+namespace widgets {
 
 // The dialog's font: the family it names, falling back to the installed
 // Japanese Gothic font when the named one is missing.
@@ -51,4 +51,4 @@ int CaptionWidth(const QWidget* control);
 // them out, until every caption fits. Answers the units now in effect.
 DialogUnits FitCaptions(QWidget* container, const DialogUnits& units);
 
-}  // namespace platform
+}  // namespace widgets
