@@ -27,7 +27,6 @@
 #include "host/HostGuard.h"
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
-#include "update/Version126Script.h"
 #include "widgets/ButtonST.h"
 #include "widgets/DialogUnits.h"
 
@@ -53,9 +52,9 @@ CVantolyPatchDlg::CVantolyPatchDlg(platform::Services& services, std::string app
       services_(services),
       applicationTitle_(std::move(applicationTitle)) {
     setWindowIcon(QIcon(QStringLiteral(":/icons/128.png")));
-    UpdateContents = update::UpdateContents126();
+    UpdateContents.assign(update::kUpdateContents.begin(), update::kUpdateContents.end());
     buildControls();
-    const update::UpdateTexts texts{applicationTitle_, kReleaseDateText, UpdateContents};
+    const update::UpdateTexts texts{applicationTitle_, kReleaseDateText};
     runner_ = std::make_unique<update::UpdateScriptRunner>(
         *this, session, target, update::UpdateServices{services_.messageBoxes, services_.cursor, services_.messagePump},
         texts);

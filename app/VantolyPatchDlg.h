@@ -15,6 +15,7 @@
 #include "host/TargetDatabaseLocation.h"
 #include "platform/Platform.h"
 #include "update/UpdateWindow.h"
+#include "update/VersionFacts.h"
 #include "widgets/ButtonST.h"
 
 class QAction;
@@ -26,7 +27,8 @@ class QPushButton;
 class QTreeWidget;
 
 // Texts fixed in the program.
-inline constexpr const char* kReleaseDateText = "2020/05/24";
+// A literal, so its data() ends in a NUL.
+inline constexpr const char* kReleaseDateText = update::kReleaseDate.data();
 inline constexpr const char* kAboutMenuText = "バージョン情報 VantolyPatch(&A)...";
 
 namespace update {
