@@ -137,7 +137,9 @@ const Script kScripts[] = {
       "#2021/01/01#)",
       "INSERT INTO t (ID, Name, Amount, Stamp) VALUES (13, 'n', 'many', #2021/01/01#)",
       "INSERT INTO t (ID, Name, Amount, Stamp) VALUES (14, 'n', 1, #2021/13/45#)",
-      "UPDATE t SET Amount = 7.25 WHERE ID = 2", "UPDATE t SET Amount = 8 WHERE ID > 2",
+      "UPDATE t SET Amount = 7.25 WHERE ID = 2", "UPDATE t SET Amount = -2.5 WHERE ID = -1",
+      "UPDATE t SET Amount = -3 WHERE ID = 3", "UPDATE t SET Stamp = #10:30# WHERE ID = 3",
+      "UPDATE t SET Stamp = #2020/1/2 10:30# WHERE ID = 3", "UPDATE t SET Amount = 8 WHERE ID > 2",
       "UPDATE t SET Name = 'x' WHERE ID = 99", "DELETE FROM t WHERE ID = 10",
       "DELETE FROM t WHERE ID >= 11", "SELECT * FROM t ORDER BY ID"}},
     {"statements SQLite refuses are never kept",
@@ -206,6 +208,48 @@ TEST_F(StatementCacheTest, LiteralsKeepTheirTypes) {
     EXPECT_EQ(rs->Collect("c"), engine::Variant::fromText("3"));
     EXPECT_EQ(rs->Collect("d"),
               engine::Variant::fromDate(engine::OleDateFromParts(2020, 5, 24, 10, 0, 0)));
+}
+
+// Literals where a value is only used bind as parameters: each must match,
+// store and compare as the value it is, whether the statement is new or kept.
+TEST_F(StatementCacheTest, BoundLiteralsAreTheirValues) {
+    struct Case {
+        const char* sql;
+        engine::Variant expected;  // first field of the first row
+    };
+    const Case cases[] = {
+        {"SELECT ID FROM t WHERE Amount = 2.5", engine::Variant::fromI4(2)},
+        {"SELECT ID FROM t WHERE Amount = 3.5", engine::Variant::fromI4(3)},
+        {"SELECT ID FROM t WHERE Amount BETWEEN 1.25 AND 1.75", engine::Variant::fromI4(1)},
+        {"SELECT ID FROM t WHERE Stamp = #2020/05/02 10:30#", engine::Variant::fromI4(2)},
+        {"SELECT ID FROM t WHERE Stamp = #2020/05/03 23:59:59#", engine::Variant::fromI4(3)},
+        {"SELECT ID FROM t WHERE Name = 'three'", engine::Variant::fromI4(3)},
+        {"SELECT ID FROM t WHERE Name IN ('x', 'two')", engine::Variant::fromI4(2)},
+        {"SELECT ID FROM t WHERE ID = -1 OR Amount = -0.5 OR ID = 1", engine::Variant::fromI4(1)},
+        {"INSERT INTO t (ID, Name, Amount, Stamp) VALUES (7, '0042', 2.75, #2020/05/24 10:00#)",
+         engine::Variant()},
+        {"INSERT INTO t (ID, Name, Amount, Stamp) VALUES (8, '8', -0.125, #1899/12/29 06:00#)",
+         engine::Variant()},
+        {"SELECT Name FROM t WHERE ID = 7", engine::Variant::fromText("0042")},
+        {"SELECT Amount FROM t WHERE ID = 7", engine::Variant::fromR8(2.75)},
+        {"SELECT Stamp FROM t WHERE ID = 7",
+         engine::Variant::fromDate(engine::OleDateFromParts(2020, 5, 24, 10, 0, 0))},
+        {"SELECT Name FROM t WHERE ID = 8", engine::Variant::fromText("8")},
+        {"SELECT Amount FROM t WHERE ID = 8", engine::Variant::fromR8(-0.125)},
+        {"SELECT Stamp FROM t WHERE ID = 8",
+         engine::Variant::fromDate(engine::OleDateFromParts(1899, 12, 29, 6, 0, 0))},
+    };
+    auto connection = open(seed_);
+    for (int round = 0; round < 2; ++round) {  // new, then kept
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.sql);
+            auto rs = connection->Execute(c.sql);
+            if (rs->State() != engine::adStateOpen) continue;
+            ASSERT_FALSE(rs->IsEOF());
+            EXPECT_EQ(rs->Collect(0L), c.expected);
+        }
+        connection->Execute("DELETE FROM t WHERE ID > 3");
+    }
 }
 
 // The cache itself: one translation per shape, a literal the translation
