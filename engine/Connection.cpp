@@ -258,6 +258,7 @@ std::vector<ResultColumn> describeColumns(sqlite3* db, sqlite3_stmt* stmt, const
                         }
                         if ((typed = types.find(db, source.name, hint.column, ado, size))) break;
                     }
+                    if (hint.dateOnly && ado != adDate) typed = false;
                     break;
                 case ResultKind::Count:
                 case ResultKind::Long: ado = adInteger, size = 4, typed = true; break;

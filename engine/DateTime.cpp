@@ -60,9 +60,12 @@ bool OleDateToParts(double oleDate, DateParts& parts) {
     double fraction = std::fabs(oleDate - dayPart);
     long long seconds = std::llround(fraction * 86400.0);
     long long days = static_cast<long long>(dayPart);
+    // A time that rounds up to midnight is the start of the next day, later
+    // in the calendar on either side of the epoch: before it the day counts
+    // backwards but the time of day still runs forwards.
     if (seconds >= 86400) {
         seconds -= 86400;
-        days += oleDate < 0 ? -1 : 1;
+        days += 1;
     }
     int y, m, d;
     civilFromDays(days + kOleEpoch, y, m, d);

@@ -73,6 +73,19 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
     if (startsWith(message, "VXARG:")) {
         raise(hr::kSyntax, 5, "Invalid procedure call or argument: " + after(message, "VXARG:") + where + ".");
     }
+    // Conversions in an expression fail as Jet's expression service reports them.
+    if (startsWith(message, "VXOVERFLOW:")) {
+        raise(hr::kDataOverflow, 6, "Overflow: the value does not fit the type " + after(message, "VXOVERFLOW:") +
+                                        " converts to" + where + ".");
+    }
+    if (startsWith(message, "VXMISMATCH:")) {
+        raise(hr::kSyntax, 13, "Type mismatch: " + after(message, "VXMISMATCH:") +
+                                   " was given a value that does not read as a number" + where + ".");
+    }
+    if (startsWith(message, "VXINVALIDNULL:")) {
+        raise(hr::kSyntax, 94, "Invalid use of Null: " + after(message, "VXINVALIDNULL:") +
+                                   " was given Null; wrap the value in Nz() to give it a default" + where + ".");
+    }
     switch (primary) {
         case SQLITE_BUSY:
         case SQLITE_LOCKED:

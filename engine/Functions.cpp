@@ -6,6 +6,7 @@
 
 #include "engine/Checks.h"
 #include "engine/Internal.h"
+#include "engine/JetValues.h"
 
 namespace engine::detail {
 
@@ -152,79 +153,6 @@ void fnVal(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_double(ctx, std::strtod(digits.c_str(), nullptr));
 }
 
-std::string two(int v) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%02d", v);
-    return b;
-}
-
-// Format(value, pattern) for dates (yyyy, yy, m, mm, d, dd, h, hh, n, nn,
-// s, ss and the named formats) and plain numbers ("0.00", "#,##0").
-std::string formatValue(sqlite3_value* v, const std::string& pattern) {
-    std::string up = upperAscii(pattern);
-    bool isDatePattern = up.find_first_of("YDHNS") != std::string::npos || up == "SHORT DATE" ||
-                         up == "LONG DATE" || up == "GENERAL DATE" || up.find("MM") != std::string::npos;
-    if (pattern.empty()) return argText(v);
-    double ole = 0;
-    if (isDatePattern && argDate(v, ole)) {
-        std::string p = pattern;
-        if (up == "SHORT DATE" || up == "LONG DATE") p = "yyyy/mm/dd";
-        else if (up == "GENERAL DATE") p = "yyyy/mm/dd hh:nn:ss";
-        else if (up == "SHORT TIME") p = "hh:nn";
-        else if (up == "LONG TIME") p = "hh:nn:ss";
-        DateParts d{};
-        if (!OleDateToParts(ole, d)) return "";
-        std::string out;
-        bool afterHour = false;
-        for (std::size_t i = 0; i < p.size();) {
-            auto run = [&](char c) {
-                std::size_t j = i;
-                while (j < p.size() && (p[j] == c || p[j] == c - 32)) ++j;
-                return j - i;
-            };
-            char c = static_cast<char>(p[i] | 0x20);
-            std::size_t n = (c >= 'a' && c <= 'z') ? run(c) : 0;
-            if (c == 'y' && n >= 3) out += std::to_string(d.year), afterHour = false;
-            else if (c == 'y') out += two(d.year % 100);
-            else if (c == 'm' && afterHour) out += n >= 2 ? two(d.minute) : std::to_string(d.minute);
-            else if (c == 'm') out += n >= 2 ? two(d.month) : std::to_string(d.month);
-            else if (c == 'd') out += n >= 2 ? two(d.day) : std::to_string(d.day);
-            else if (c == 'h') out += n >= 2 ? two(d.hour) : std::to_string(d.hour), afterHour = true;
-            else if (c == 'n') out += n >= 2 ? two(d.minute) : std::to_string(d.minute);
-            else if (c == 's') out += n >= 2 ? two(d.second) : std::to_string(d.second);
-            else {
-                out += p[i];
-                n = 1;
-            }
-            if (c != 'h' && c != ':' && n && c >= 'a' && c <= 'z' && c != 'm') afterHour = false;
-            i += n ? n : 1;
-        }
-        return out;
-    }
-    if (sqlite3_value_type(v) == SQLITE_INTEGER || sqlite3_value_type(v) == SQLITE_FLOAT) {
-        double number = sqlite3_value_double(v);
-        auto dot = pattern.find('.');
-        int decimals = dot == std::string::npos ? 0 : static_cast<int>(pattern.size() - dot - 1);
-        char buf[128];
-        std::snprintf(buf, sizeof buf, "%.*f", decimals, number);
-        std::string text = buf;
-        if (pattern.find(',') != std::string::npos) {
-            auto end = text.find('.');
-            if (end == std::string::npos) end = text.size();
-            std::size_t begin = text[0] == '-' ? 1 : 0;
-            for (std::size_t k = end; k > begin + 3; k -= 3) text.insert(k - 3, ",");
-        }
-        return text;
-    }
-    return argText(v);
-}
-
-void fnFormat(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    std::string out = formatValue(argv[0], argText(argv[1]));
-    sqlite3_result_text(ctx, out.c_str(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
-}
-
 // FIRST/LAST aggregates: the value of the first or last row of the group.
 struct Held {
     sqlite3_value* value;
@@ -257,7 +185,7 @@ const int kClock = SQLITE_UTF8 | SQLITE_INNOCUOUS;
 const SqlFunction kCoreFunctions[] = {
     {"vx_now", 0, kClock, fnNow},           {"vx_date", 0, kClock, fnDate},
     {"vx_time", 0, kClock, fnTime},         {"vx_right", 2, kPure, fnRight},
-    {"vx_datepart", 2, kPure, fnDatePart},  {"vx_format", 2, kPure, fnFormat},
+    {"vx_datepart", 2, kPure, fnDatePart},
     {"vx_dateserial", 3, kPure, fnDateSerial}, {"vx_dateadd", 3, kPure, fnDateAdd},
     {"vx_datediff", 3, kPure, fnDateDiff},  {"vx_cdate", 1, kPure, fnCDate},
     {"vx_val", 1, kPure, fnVal},
@@ -273,7 +201,7 @@ std::span<const SqlFunction> coreFunctions() { return kCoreFunctions; }
 void registerFunctions(sqlite3* db) {
     registerTypeRuleFunctions(db);
     registerCheckFunctions(db);
-    const std::span<const SqlFunction> families[] = {coreFunctions()};
+    const std::span<const SqlFunction> families[] = {coreFunctions(), conversionFunctions(), formatFunctions()};
     for (const auto& family : families) {
         for (const auto& f : family) {
             sqlite3_create_function(db, f.name, f.args, f.flags, nullptr, f.scalar, f.step, f.final);

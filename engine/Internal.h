@@ -100,6 +100,7 @@ struct ResultHint {
     ResultKind kind = ResultKind::Dynamic;
     std::string table;   // for ColumnOf: qualifier as written (may be empty)
     std::string column;  // for ColumnOf
+    bool dateOnly = false;  // ColumnOf: the column's type only when it is a date (the column plus a number)
 };
 
 struct TableRef {

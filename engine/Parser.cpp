@@ -41,7 +41,33 @@ bool isReserved(std::string_view word) {
 struct Expr {
     std::string sql;
     ResultHint hint;
+    bool logical = false;  // a condition: SQLite's 1 for true, not Jet's -1
 };
+
+// Jet's True is -1 where SQLite's comparisons give 1. A condition stays as
+// SQLite writes it, so that WHERE and ON keep their indexes; where it is
+// used as a value it is negated.
+std::string valueOf(const Expr& e) { return e.logical ? "(-" + e.sql + ")" : e.sql; }
+
+bool isBareColumn(const Expr& e) {
+    return e.hint.kind == ResultKind::ColumnOf && !e.sql.empty() && e.sql.back() == '"' &&
+           e.sql.find('(') == std::string::npos;
+}
+
+// Jet compares, groups and sorts text without regard to case. A table
+// column brings its own case-blind collation (and with it its index); any
+// other value is given the same one, so that 'abc' = 'ABC', DISTINCT and
+// GROUP BY over an expression, and a derived table's columns agree.
+std::string caseBlind(const Expr& e) {
+    if (isBareColumn(e)) return e.sql;
+    return "(" + valueOf(e) + ") COLLATE NOCASE";
+}
+
+bool isNumberKind(ResultKind k) {
+    return k == ResultKind::Long || k == ResultKind::Double || k == ResultKind::Currency ||
+           k == ResultKind::Count || k == ResultKind::Date || k == ResultKind::Bool;
+}
+
 
 // A run of operators of one precedence level, "a op b op c". SQLite reads
 // such a run left to right as Jet does, so where the translation of an
@@ -53,12 +79,19 @@ struct Expr {
 // per operand, quadratic in a long chain.
 class OperatorChain {
 public:
-    explicit OperatorChain(Expr first) : first_(std::move(first)) {}
+    // `conditions`: a chain of AND, OR or XOR, whose operands and result
+    // stay conditions; any other operator takes its first operand as a value.
+    explicit OperatorChain(Expr first, bool conditions = false)
+        : first_(std::move(first)), conditions_(conditions) {}
 
     bool empty() const { return links_ == 0; }
     // The chain so far becomes "open <chain> middle <right> close".
     void add(const char* open, const char* middle, const std::string& right, const char* close,
              ResultHint hint) {
+        if (links_ == 0 && !conditions_ && first_.logical) {
+            first_.sql = valueOf(first_);
+            first_.logical = false;
+        }
         if (*open != '\0') opens_.push_back(open);
         tail_ += middle;
         tail_ += right;
@@ -74,11 +107,13 @@ public:
         sql += first_.sql;
         sql += tail_;
         sql += ")";
+        if (conditions_) return {std::move(sql), {ResultKind::Bool, {}, {}}, true};
         return {std::move(sql), std::move(hint_)};
     }
 
 private:
     Expr first_;
+    bool conditions_;
     std::vector<const char*> opens_;  // literals of the parser
     std::string tail_;
     ResultHint hint_;
@@ -118,25 +153,29 @@ const FunctionDef kFunctions[] = {
     {"SECOND", 1, 1, "vx_datepart('s', $1)", nullptr, ResultKind::Long},
     {"WEEKDAY", 1, 1, "vx_datepart('w', $1)", nullptr, ResultKind::Long},
     {"DATEPART", 2, 2, "vx_datepart($1, $2)", nullptr, ResultKind::Long},
-    {"FORMAT", 1, 2, "vx_format($1, $2)", "''", ResultKind::Text},
+    {"FORMAT", 1, 2, "vx_format($1, $2, $K)", "''", ResultKind::Text},
+    {"FORMATNUMBER", 1, 5, "vx_formatnumber($1, $2, $3, $4, $5)", nullptr, ResultKind::Text},
+    {"FORMATCURRENCY", 1, 5, "vx_formatcurrency($1, $2, $3, $4, $5)", nullptr, ResultKind::Text},
+    {"FORMATPERCENT", 1, 5, "vx_formatpercent($1, $2, $3, $4, $5)", nullptr, ResultKind::Text},
+    {"FORMATDATETIME", 1, 2, "vx_formatdatetime($1, $2)", nullptr, ResultKind::Text},
     {"DATESERIAL", 3, 3, "vx_dateserial($1, $2, $3)", nullptr, ResultKind::Date},
     {"DATEADD", 3, 3, "vx_dateadd($1, $2, $3)", nullptr, ResultKind::Date},
     {"DATEDIFF", 3, 3, "vx_datediff($1, $2, $3)", nullptr, ResultKind::Long},
     {"CDATE", 1, 1, "vx_cdate($1)", nullptr, ResultKind::Date},
     {"DATEVALUE", 1, 1, "vx_cdate($1)", nullptr, ResultKind::Date},
-    {"CSTR", 1, 1, "CAST($1 AS TEXT)", nullptr, ResultKind::Text},
-    {"STR", 1, 1, "CAST($1 AS TEXT)", nullptr, ResultKind::Text},
-    {"CLNG", 1, 1, "CAST(round($1) AS INTEGER)", nullptr, ResultKind::Long},
-    {"CINT", 1, 1, "CAST(round($1) AS INTEGER)", nullptr, ResultKind::Long},
+    {"CSTR", 1, 1, "vx_cstr($1, $K)", nullptr, ResultKind::Text},
+    {"STR", 1, 1, "vx_str($1, $K)", nullptr, ResultKind::Text},
+    {"CLNG", 1, 1, "vx_clng($1)", nullptr, ResultKind::Long},
+    {"CINT", 1, 1, "vx_cint($1)", nullptr, ResultKind::Long},
     {"CDBL", 1, 1, "CAST($1 AS REAL)", nullptr, ResultKind::Double},
     {"CSNG", 1, 1, "CAST($1 AS REAL)", nullptr, ResultKind::Double},
     {"CCUR", 1, 1, "round(CAST($1 AS REAL), 4)", nullptr, ResultKind::Currency},
-    {"CBOOL", 1, 1, "(CASE WHEN ($1) <> 0 THEN -1 ELSE 0 END)", nullptr, ResultKind::Bool},
+    {"CBOOL", 1, 1, "vx_cbool($1)", nullptr, ResultKind::Bool},
     {"ISNULL", 1, 1, "(CASE WHEN ($1) IS NULL THEN -1 ELSE 0 END)", nullptr, ResultKind::Bool},
     {"ABS", 1, 1, "abs($1)", nullptr, ResultKind::Dynamic},
     {"INT", 1, 1, "floor($1)", nullptr, ResultKind::Dynamic},
     {"FIX", 1, 1, "trunc($1)", nullptr, ResultKind::Dynamic},
-    {"ROUND", 1, 2, "round($1, $2)", "0", ResultKind::Double},
+    {"ROUND", 1, 2, "vx_round($1, $2)", "0", ResultKind::Double},
     {"SQR", 1, 1, "sqrt($1)", nullptr, ResultKind::Double},
     {"SGN", 1, 1, "sign($1)", nullptr, ResultKind::Long},
     {"VAL", 1, 1, "vx_val($1)", nullptr, ResultKind::Double},
@@ -160,10 +199,14 @@ const FunctionDef* findFunction(const std::string& upper) {
     return nullptr;
 }
 
-std::string applyTemplate(const char* templ, const std::vector<std::string>& args) {
+// $K stands for the kind of the first argument (kindOf).
+std::string applyTemplate(const char* templ, const std::vector<std::string>& args, const std::string& kind = "0") {
     std::string out;
     for (const char* c = templ; *c; ++c) {
-        if (*c == '$' && c[1] >= '1' && c[1] <= '9') {
+        if (*c == '$' && c[1] == 'K') {
+            out += kind;
+            ++c;
+        } else if (*c == '$' && c[1] >= '1' && c[1] <= '9') {
             std::size_t i = static_cast<std::size_t>(c[1] - '1');
             out += i < args.size() ? args[i] : "NULL";
             ++c;
@@ -247,6 +290,7 @@ public:
                       "'. Run one statement at a time.");
         }
         checkJetRefusals(toks_);
+        fillKindSlots();
         return std::move(st_);
     }
 
@@ -332,21 +376,21 @@ private:
     }
 
     Expr orExpr() {
-        OperatorChain chain(xorExpr());
+        OperatorChain chain(xorExpr(), true);
         while (acceptWord("OR")) {
             chain.add("", " OR ", xorExpr().sql, "", {});
         }
         return std::move(chain).finish();
     }
     Expr xorExpr() {
-        OperatorChain chain(andExpr());
+        OperatorChain chain(andExpr(), true);
         while (acceptWord("XOR")) {
             chain.add("((", ") <> 0) <> ((", andExpr().sql, ") <> 0)", {});
         }
         return std::move(chain).finish();
     }
     Expr andExpr() {
-        OperatorChain chain(notExpr());
+        OperatorChain chain(notExpr(), true);
         while (acceptWord("AND")) {
             chain.add("", " AND ", notExpr().sql, "", {});
         }
@@ -357,7 +401,7 @@ private:
             if (++nesting_ > kMaxNesting) fail(3075, "The expression is nested too deeply");
             Expr inner = notExpr();
             --nesting_;
-            return {"(NOT " + inner.sql + ")", {}};
+            return {"(NOT " + inner.sql + ")", {ResultKind::Bool, {}, {}}, true};
         }
         return comparison();
     }
@@ -367,13 +411,16 @@ private:
         for (const char* op : ops) {
             if (acceptSym(op)) {
                 Expr right = concat();
-                return {"(" + left.sql + " " + op + " " + right.sql + ")", {}};
+                // Text on both sides compares without regard to case; a
+                // column on either side brings its own collation.
+                const std::string l = isBareColumn(right) ? valueOf(left) : caseBlind(left);
+                return {"(" + l + " " + op + " " + valueOf(right) + ")", {ResultKind::Bool, {}, {}}, true};
             }
         }
         if (acceptWord("IS")) {
             bool negate = acceptWord("NOT");
             expectWord("NULL");
-            return {"(" + left.sql + (negate ? " IS NOT NULL)" : " IS NULL)"), {}};
+            return {"(" + left.sql + (negate ? " IS NOT NULL)" : " IS NULL)"), {ResultKind::Bool, {}, {}}, true};
         }
         bool negate = false;
         if (isWord("NOT") && (isWord("LIKE", 1) || isWord("BETWEEN", 1) || isWord("IN", 1))) {
@@ -383,13 +430,14 @@ private:
         const std::string notText = negate ? " NOT" : "";
         if (acceptWord("LIKE")) {
             Expr pattern = concat();
-            return {"(" + left.sql + notText + " LIKE " + pattern.sql + ")", {}};
+            return {"(" + valueOf(left) + notText + " LIKE " + valueOf(pattern) + ")", {ResultKind::Bool, {}, {}}, true};
         }
         if (acceptWord("BETWEEN")) {
             Expr low = concat();
             expectWord("AND");
             Expr high = concat();
-            return {"(" + left.sql + notText + " BETWEEN " + low.sql + " AND " + high.sql + ")", {}};
+            return {"(" + caseBlind(left) + notText + " BETWEEN " + valueOf(low) + " AND " + valueOf(high) + ")",
+                    {ResultKind::Bool, {}, {}}, true};
         }
         if (acceptWord("IN")) {
             expectSym("(");
@@ -399,38 +447,141 @@ private:
             } else {
                 do {
                     if (!list.empty()) list += ", ";
-                    list += expr().sql;
+                    list += valueOf(expr());
                 } while (acceptSym(","));
             }
             expectSym(")");
-            return {"(" + left.sql + notText + " IN (" + list + "))", {}};
+            return {"(" + caseBlind(left) + notText + " IN (" + list + "))", {ResultKind::Bool, {}, {}}, true};
         }
         if (negate) fail(3075, "Expected LIKE, BETWEEN or IN after NOT");
         return left;
     }
     Expr concat() {
-        OperatorChain chain(additive());
+        Expr head = additive();
+        if (!isSym("&")) return head;
+        head.sql = joinedText(head);
+        head.logical = false;
+        OperatorChain chain(std::move(head));
         while (acceptSym("&")) {
             // Null counts as an empty text; the left side is coalesced once, as
             // the first operand.
             const bool first = chain.empty();
-            chain.add(first ? "coalesce(" : "", first ? ", '') || coalesce(" : " || coalesce(", additive().sql,
+            chain.add(first ? "coalesce(" : "", first ? ", '') || coalesce(" : " || coalesce(", joinedText(additive()),
                       ", '')", {ResultKind::Text, {}, {}});
         }
         return std::move(chain).finish();
     }
+    // A date or a Yes/No joins as its text ("2020/05/24", "True"), not as
+    // the number SQLite keeps.
+    std::string joinedText(const Expr& e) {
+        const std::string kind = kindOf(e);
+        if (kind == "0") return e.sql;
+        return "vx_text(" + valueOf(e) + ", " + kind + ")";
+    }
+
+    // The kind code (ValueKind) Conversions.cpp and Format.cpp read from a
+    // last argument. A table column's kind is its catalog type, asked of the
+    // catalog when the statement runs: the tables are known only once the
+    // FROM clause is read, so a slot stands in until then (and reads 0, "any
+    // other", should it stay).
+    std::string kindOf(const Expr& e) {
+        if (e.hint.kind == ResultKind::Date) return "1";
+        if (e.hint.kind == ResultKind::Bool || e.logical) return "2";
+        const bool columnSum = e.hint.kind == ResultKind::ColumnOf && e.hint.dateOnly;
+        if (!(isBareColumn(e) || columnSum) || sql_.find(kKindSlot) != std::string_view::npos) return "0";
+        kindSlots_.push_back(e.hint);
+        return std::string(kKindSlot) + std::to_string(kindSlots_.size() - 1) + "*/0";
+    }
+
+    // Puts each column's catalog lookup in its slot.
+    void fillKindSlots(std::string& sql) const {
+        for (std::size_t n = 0; n < kindSlots_.size(); ++n) {
+            const std::string slot = std::string(kKindSlot) + std::to_string(n) + "*/0";
+            if (sql.find(slot) == std::string::npos) continue;
+            const ResultHint& column = kindSlots_[n];
+            std::string tables;
+            for (const auto& [table, alias] : kindTables_) {
+                if (!column.table.empty() && !equalsNoCase(column.table, table) && !equalsNoCase(column.table, alias)) {
+                    continue;
+                }
+                tables += (tables.empty() ? "" : ", ") + quoteText(table);
+            }
+            if (tables.empty()) continue;
+            // A column plus a number is a date when the column is one, and
+            // a number when it is a Yes/No.
+            const std::string yesNo = column.dateOnly ? "" : " WHEN " + std::to_string(adBoolean) + " THEN 2";
+            const std::string lookup = "coalesce((SELECT max(CASE Type WHEN " + std::to_string(adDate) + " THEN 1" +
+                                       yesNo + " ELSE 0 END) FROM MSysColumns WHERE ColumnName = " +
+                                       quoteText(column.column) + " AND TableName IN (" + tables + ")), 0)";
+            // A subquery may stand in the statement more than once.
+            for (auto at = sql.find(slot); at != std::string::npos; at = sql.find(slot, at + lookup.size())) {
+                sql.replace(at, slot.size(), lookup);
+            }
+        }
+    }
+    void fillKindSlots() {
+        if (kindSlots_.empty()) return;
+        if (!st_.table.empty()) kindTables_.emplace_back(st_.table, "");
+        fillKindSlots(st_.sqlite);
+    }
+    // Jet's + joins two texts (Null on either side gives Null, unlike &) and
+    // adds anything else. A date plus or minus a number, or minus a time, is
+    // still a date; a date minus a date is a number of days.
     Expr additive() {
-        OperatorChain chain(modulo());
+        Expr first = modulo();
+        ResultHint left = first.hint;
+        bool leftNumber = isNumberKind(left.kind) || first.logical;
+        OperatorChain chain(std::move(first));
         while (isSym("+") || isSym("-")) {
             const bool plus = next().text == "+";
-            chain.add("", plus ? " + " : " - ", modulo().sql, "", {});
+            Expr right = modulo();
+            const ResultHint hint = sumHint(left, right, plus);
+            const bool rightNumber = isNumberKind(right.hint.kind) || right.logical;
+            if (!plus || (leftNumber && rightNumber)) {
+                chain.add("", plus ? " + " : " - ", valueOf(right), "", hint);
+                leftNumber = true;
+            } else if (left.kind == ResultKind::Text && right.hint.kind == ResultKind::Text) {
+                chain.add("", " || ", valueOf(right), "", hint);
+            } else {
+                chain.add("vx_plus(", ", ", valueOf(right), ")", hint);
+                leftNumber = false;
+            }
+            left = hint;
         }
         return std::move(chain).finish();
+    }
+    static bool isTimeOfDay(const Expr& e) {
+        if (e.sql == "vx_time()") return true;
+        if (e.hint.kind != ResultKind::Date) return false;
+        char* end = nullptr;
+        const double v = std::strtod(e.sql.c_str(), &end);
+        return end && *end == '\0' && v >= 0 && v < 1;
+    }
+    static ResultHint sumHint(const ResultHint& left, const Expr& right, bool plus) {
+        const ResultKind a = left.kind, b = right.hint.kind;
+        if (a == ResultKind::Text && b == ResultKind::Text && plus) return {ResultKind::Text, {}, {}};
+        if (a == ResultKind::Date && (plus || isTimeOfDay(right) || (b != ResultKind::Date && b != ResultKind::ColumnOf))) {
+            return {ResultKind::Date, {}, {}};
+        }
+        if (a == ResultKind::Date || (b == ResultKind::Date && !plus)) return {ResultKind::Double, {}, {}};
+        if (b == ResultKind::Date) return {ResultKind::Date, {}, {}};
+        // A column plus or minus a number: a date when the column is one.
+        if (a == ResultKind::ColumnOf && isNumberKind(b)) {
+            ResultHint h = left;
+            h.dateOnly = true;
+            return h;
+        }
+        if (b == ResultKind::ColumnOf && isNumberKind(a) && plus) {
+            ResultHint h = right.hint;
+            h.dateOnly = true;
+            return h;
+        }
+        return {};
     }
     Expr modulo() {
         OperatorChain chain(intDivision());
         while (acceptWord("MOD")) {
-            chain.add("CAST(round(", ") AS INTEGER) % CAST(round(", intDivision().sql, ") AS INTEGER)",
+            chain.add("CAST(round(", ") AS INTEGER) % CAST(round(", valueOf(intDivision()), ") AS INTEGER)",
                       {ResultKind::Long, {}, {}});
         }
         return std::move(chain).finish();
@@ -438,7 +589,7 @@ private:
     Expr intDivision() {
         OperatorChain chain(multiplicative());
         while (acceptSym("\\")) {
-            chain.add("CAST(round(", ") AS INTEGER) / CAST(round(", multiplicative().sql, ") AS INTEGER)",
+            chain.add("CAST(round(", ") AS INTEGER) / CAST(round(", valueOf(multiplicative()), ") AS INTEGER)",
                       {ResultKind::Long, {}, {}});
         }
         return std::move(chain).finish();
@@ -449,9 +600,9 @@ private:
             const bool divide = next().text == "/";
             if (divide) {
                 // Real division: a real divisor makes it so without wrapping the left side.
-                chain.add("", " / CAST(", unary().sql, " AS REAL)", {ResultKind::Double, {}, {}});
+                chain.add("", " / CAST(", valueOf(unary()), " AS REAL)", {ResultKind::Double, {}, {}});
             } else {
-                chain.add("", " * ", unary().sql, "", {});
+                chain.add("", " * ", valueOf(unary()), "", {});
             }
         }
         return std::move(chain).finish();
@@ -461,7 +612,7 @@ private:
             if (++nesting_ > kMaxNesting) fail(3075, "The expression is nested too deeply");
             Expr inner = unary();
             --nesting_;
-            return {"(-" + inner.sql + ")", inner.hint.kind == ResultKind::ColumnOf ? ResultHint{} : inner.hint};
+            return {"(-" + valueOf(inner) + ")", inner.hint.kind == ResultKind::ColumnOf ? ResultHint{} : inner.hint};
         }
         if (acceptSym("+")) {
             if (++nesting_ > kMaxNesting) fail(3075, "The expression is nested too deeply");
@@ -474,7 +625,7 @@ private:
     Expr power() {
         OperatorChain chain(primary());
         while (acceptSym("^")) {
-            chain.add("pow(", ", ", primary().sql, ")", {ResultKind::Double, {}, {}});
+            chain.add("pow(", ", ", valueOf(primary()), ")", {ResultKind::Double, {}, {}});
         }
         return std::move(chain).finish();
     }
@@ -507,7 +658,8 @@ private:
                     }
                     Expr inner = expr();
                     expectSym(")");
-                    return {"(" + inner.sql + ")", inner.hint};
+                    inner.sql = "(" + inner.sql + ")";
+                    return inner;
                 }
                 fail(3075, "Expected a value or a field name");
             case Tok::End:
@@ -535,7 +687,7 @@ private:
                 expectSym("(");
                 std::string sub = selectStatement(false);
                 expectSym(")");
-                return {"(EXISTS (" + sub + "))", {}};
+                return {"(EXISTS (" + sub + "))", {ResultKind::Bool, {}, {}}, true};
             }
             if (isSym("(", 1)) return functionCall();
         }
@@ -575,7 +727,7 @@ private:
                       std::to_string(nameTok.offset + 1) + ".");
         }
         std::vector<std::string> texts;
-        for (auto& a : args) texts.push_back(a.sql);
+        for (auto& a : args) texts.push_back(valueOf(a));
         if (count == 1 && f->defaultArg2) texts.push_back(f->defaultArg2);
         if (distinct) texts[0] = "DISTINCT " + texts[0];
         ResultHint hint{f->kind, {}, {}};
@@ -585,7 +737,7 @@ private:
                 hint = args[0].hint;
             }
         }
-        return {applyTemplate(f->templ, texts), hint};
+        return {applyTemplate(f->templ, texts, args.empty() ? "0" : kindOf(args[0])), hint};
     }
 
     Expr columnRef() {
@@ -624,7 +776,9 @@ private:
             do {
                 if (!firstItem) out += ", ";
                 firstItem = false;
-                out += expr().sql;
+                const bool ordinal = peek().kind == Tok::Number;
+                Expr key = expr();
+                out += ordinal ? key.sql : caseBlind(key);
                 if (acceptWord("DESC")) out += " DESC";
                 else acceptWord("ASC");
             } while (acceptSym(","));
@@ -674,10 +828,9 @@ private:
             } else if (isName() && !isWord("FROM")) {
                 alias = next().text;
             }
-            bool bareColumn = e.hint.kind == ResultKind::ColumnOf && e.sql.back() == '"' &&
-                              e.sql.find('(') == std::string::npos;
+            const bool bareColumn = isBareColumn(e);
             if (alias.empty() && !bareColumn) alias = "Expr" + std::to_string(1000 + itemIndex);
-            out += e.sql;
+            out += caseBlind(e);
             if (!alias.empty()) out += " AS " + quoteIdent(alias);
             if (collectHints) st_.hints.push_back(e.hint);
             ++itemIndex;
@@ -701,7 +854,7 @@ private:
             do {
                 if (!firstGroup) out += ", ";
                 firstGroup = false;
-                out += expr().sql;
+                out += caseBlind(expr());
             } while (acceptSym(","));
         }
         if (acceptWord("HAVING")) out += " HAVING " + expr().sql;
@@ -757,6 +910,7 @@ private:
         else if (isName()) alias = next().text;
         if (!alias.empty()) out += " AS " + quoteIdent(alias);
         if (collect) st_.sources.push_back({table, alias});
+        kindTables_.emplace_back(table, alias);
         return out;
     }
 
@@ -787,7 +941,7 @@ private:
             do {
                 if (!firstValue) out += ", ";
                 firstValue = false;
-                out += expr().sql;
+                out += valueOf(expr());
             } while (acceptSym(","));
             expectSym(")");
             out += ")";
@@ -814,7 +968,7 @@ private:
             std::string column = name("a field name");
             if (acceptSym(".") || acceptSym("!")) column = name("a field name");
             if (!acceptSym("=")) fail(3144, "Syntax error in UPDATE statement: expected '='");
-            out += quoteIdent(column) + " = " + expr().sql;
+            out += quoteIdent(column) + " = " + valueOf(expr());
         } while (acceptSym(","));
         if (acceptWord("WHERE")) out += " WHERE " + expr().sql;
         st_.sqlite = out;
@@ -1157,6 +1311,9 @@ private:
         fail(3293, "Syntax error in ALTER TABLE statement: expected ADD, DROP or ALTER");
     }
 
+    static constexpr std::string_view kKindSlot = "/*vx kind ";
+    std::vector<ResultHint> kindSlots_;                              // columns waiting for their kind
+    std::vector<std::pair<std::string, std::string>> kindTables_;  // every table named, with its alias
     std::string_view sql_;
     std::vector<Token> toks_;
     std::size_t pos_ = 0;

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "AnswerCheck.h"
 #include "EngineFixture.h"
 
 namespace {
@@ -33,22 +34,7 @@ struct QueryCase {
     const char* expected;
 };
 
-std::string textOf(const engine::Variant& v) {
-    char buf[64];
-    switch (v.vt()) {
-        case engine::VT_NULL: return "NULL";
-        case engine::VT_BSTR: return v.text();
-        case engine::VT_DATE: {
-            engine::DateParts p{};
-            engine::OleDateToParts(v.doubleValue(), p);
-            std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d", p.year, p.month, p.day, p.hour, p.minute);
-            return buf;
-        }
-        default:
-            std::snprintf(buf, sizeof buf, "%.10g", v.toDouble());
-            return buf;
-    }
-}
+std::string textOf(const engine::Variant& v) { return enginetest::answerText(v); }
 
 TEST_F(SqlTest, OperatorQueriesGiveJetAnswers) {
     const QueryCase cases[] = {
@@ -84,14 +70,7 @@ TEST_F(SqlTest, OperatorQueriesGiveJetAnswers) {
         {"SELECT DateAdd('m', 1, #2020/01/31#)", "2020/02/29 00:00"},
         {"SELECT CLng(2.6) + CInt('3')", "6"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.sql);
-        try {
-            EXPECT_EQ(textOf(value(c.sql)), c.expected);
-        } catch (const engine::ComError& e) {
-            ADD_FAILURE() << e.what();
-        }
-    }
+    enginetest::expectAnswers(cases, [this](const std::string& sql) { return textOf(value(sql)); });
 }
 
 TEST_F(SqlTest, ResultColumnsCarryJetTypes) {
