@@ -35,11 +35,16 @@ std::string generalDateText(double oleDate) {
 
 Coercion toNumber(sqlite3_value* value, double& number) {
     switch (sqlite3_value_type(value)) {
-        case SQLITE_NULL: return Coercion::Null;
+        case SQLITE_NULL:
+            return Coercion::Null;
         case SQLITE_INTEGER:
-        case SQLITE_FLOAT: number = sqlite3_value_double(value); return Coercion::Number;
-        case SQLITE_BLOB: return Coercion::Mismatch;
-        default: break;
+        case SQLITE_FLOAT:
+            number = sqlite3_value_double(value);
+            return Coercion::Number;
+        case SQLITE_BLOB:
+            return Coercion::Mismatch;
+        default:
+            break;
     }
     const char* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
     if (!text) return Coercion::Mismatch;
@@ -73,7 +78,9 @@ double roundHalfEven(double value, int decimals) {
 
 namespace {
 
-ValueKind kindArg(sqlite3_value* v) { return static_cast<ValueKind>(sqlite3_value_int(v)); }
+ValueKind kindArg(sqlite3_value* v) {
+    return static_cast<ValueKind>(sqlite3_value_int(v));
+}
 
 void resultText(sqlite3_context* ctx, const std::string& text) {
     sqlite3_result_text(ctx, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
@@ -88,9 +95,12 @@ void fnCStr(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (type == SQLITE_TEXT) return sqlite3_result_value(ctx, v);
     if (type == SQLITE_BLOB) return resultCoercionError(ctx, Coercion::Mismatch, "CStr");
     switch (kindArg(argv[1])) {
-        case ValueKind::Date: return resultText(ctx, generalDateText(sqlite3_value_double(v)));
-        case ValueKind::Bool: return resultText(ctx, sqlite3_value_double(v) != 0 ? "True" : "False");
-        case ValueKind::Other: break;
+        case ValueKind::Date:
+            return resultText(ctx, generalDateText(sqlite3_value_double(v)));
+        case ValueKind::Bool:
+            return resultText(ctx, sqlite3_value_double(v) != 0 ? "True" : "False");
+        case ValueKind::Other:
+            break;
     }
     resultText(ctx, numberText(sqlite3_value_double(v)));
 }
@@ -104,7 +114,8 @@ void fnText(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 // Str(number): a blank where the sign of a positive number would stand.
 void fnStr(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    if (kindArg(argv[1]) == ValueKind::Date) return resultText(ctx, generalDateText(sqlite3_value_double(argv[0])));
+    if (kindArg(argv[1]) == ValueKind::Date)
+        return resultText(ctx, generalDateText(sqlite3_value_double(argv[0])));
     double number = 0;
     const Coercion c = toNumber(argv[0], number);
     if (c != Coercion::Number) return resultCoercionError(ctx, c, "Str");
@@ -127,7 +138,9 @@ void fnWhole(sqlite3_context* ctx, sqlite3_value** argv, const char* function) {
     sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(rounded));
 }
 
-void fnCInt(sqlite3_context* ctx, int, sqlite3_value** argv) { fnWhole<-32768, 32767>(ctx, argv, "CInt"); }
+void fnCInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    fnWhole<-32768, 32767>(ctx, argv, "CInt");
+}
 void fnCLng(sqlite3_context* ctx, int, sqlite3_value** argv) {
     fnWhole<-2147483648LL, 2147483647LL>(ctx, argv, "CLng");
 }
@@ -176,7 +189,8 @@ void fnPlus(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
     if (a == SQLITE_INTEGER && b == SQLITE_INTEGER) {
         sqlite3_int64 sum = 0;
-        if (!__builtin_add_overflow(sqlite3_value_int64(argv[0]), sqlite3_value_int64(argv[1]), &sum)) {
+        if (!__builtin_add_overflow(sqlite3_value_int64(argv[0]), sqlite3_value_int64(argv[1]),
+                                    &sum)) {
             return sqlite3_result_int64(ctx, sum);
         }
     }
@@ -191,13 +205,15 @@ void fnPlus(sqlite3_context* ctx, int, sqlite3_value** argv) {
 constexpr int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
 
 const SqlFunction kConversionFunctions[] = {
-    {"vx_cstr", 2, kPure, fnCStr},   {"vx_str", 2, kPure, fnStr},     {"vx_cint", 1, kPure, fnCInt},
-    {"vx_clng", 1, kPure, fnCLng},   {"vx_round", 2, kPure, fnRound}, {"vx_cbool", 1, kPure, fnCBool},
-    {"vx_plus", 2, kPure, fnPlus},   {"vx_text", 2, kPure, fnText},
+    {"vx_cstr", 2, kPure, fnCStr}, {"vx_str", 2, kPure, fnStr},     {"vx_cint", 1, kPure, fnCInt},
+    {"vx_clng", 1, kPure, fnCLng}, {"vx_round", 2, kPure, fnRound}, {"vx_cbool", 1, kPure, fnCBool},
+    {"vx_plus", 2, kPure, fnPlus}, {"vx_text", 2, kPure, fnText},
 };
 
 }  // namespace
 
-std::span<const SqlFunction> conversionFunctions() { return kConversionFunctions; }
+std::span<const SqlFunction> conversionFunctions() {
+    return kConversionFunctions;
+}
 
 }  // namespace engine::detail

@@ -15,9 +15,11 @@ namespace engine::detail {
 namespace {
 
 constexpr const char* kYen = "\xC2\xA5";  // U+00A5, the currency symbol of a Japanese Windows
-const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
-                               "July",    "August",   "September", "October", "November", "December"};
-const char* const kDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+const char* const kMonths[] = {"January",   "February", "March",    "April",
+                               "May",       "June",     "July",     "August",
+                               "September", "October",  "November", "December"};
+const char* const kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                             "Thursday", "Friday", "Saturday"};
 
 void resultText(sqlite3_context* ctx, const std::string& text) {
     sqlite3_result_text(ctx, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
@@ -25,12 +27,15 @@ void resultText(sqlite3_context* ctx, const std::string& text) {
 
 std::string argText(sqlite3_value* v) {
     const unsigned char* t = sqlite3_value_text(v);
-    return t ? std::string(reinterpret_cast<const char*>(t), static_cast<std::size_t>(sqlite3_value_bytes(v))) : "";
+    return t ? std::string(reinterpret_cast<const char*>(t),
+                           static_cast<std::size_t>(sqlite3_value_bytes(v)))
+             : "";
 }
 
 std::string padded(long long v, int width) {
     std::string digits = std::to_string(v);
-    if (digits.size() < static_cast<std::size_t>(width)) digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
+    if (digits.size() < static_cast<std::size_t>(width))
+        digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
     return digits;
 }
 
@@ -67,7 +72,8 @@ Fixed fixedDigits(double value, int decimals) {
             ++digits[i - 1];
         }
     }
-    Fixed f{digits.substr(0, static_cast<std::size_t>(point)), digits.substr(static_cast<std::size_t>(point))};
+    Fixed f{digits.substr(0, static_cast<std::size_t>(point)),
+            digits.substr(static_cast<std::size_t>(point))};
     f.whole.erase(0, f.whole.find_first_not_of('0'));
     if (f.whole.find_first_not_of('0') == std::string::npos) f.whole.clear();
     return f;
@@ -107,7 +113,9 @@ std::vector<Item> numberItems(const std::string& s, bool& thousands, int& scaleC
         const char c = s[i];
         if (c == '"') {
             const auto end = s.find('"', i + 1);
-            items.push_back({Item::Literal, s.substr(i + 1, end == std::string::npos ? std::string::npos : end - i - 1)});
+            items.push_back(
+                {Item::Literal,
+                 s.substr(i + 1, end == std::string::npos ? std::string::npos : end - i - 1)});
             i = end == std::string::npos ? s.size() : end;
         } else if (c == '\\' && i + 1 < s.size()) {
             items.push_back({Item::Literal, std::string(1, s[++i])});
@@ -119,16 +127,20 @@ std::vector<Item> numberItems(const std::string& s, bool& thousands, int& scaleC
             items.push_back({Item::Point, {}});
         } else if (c == '%') {
             items.push_back({Item::Percent, {}});
-        } else if ((c == 'E' || c == 'e') && i + 1 < s.size() && (s[i + 1] == '+' || s[i + 1] == '-')) {
+        } else if ((c == 'E' || c == 'e') && i + 1 < s.size() &&
+                   (s[i + 1] == '+' || s[i + 1] == '-')) {
             items.push_back({Item::Exponent, s.substr(i, 2)});
             ++i;
         } else if (c == ',') {
             // Between digit places it groups thousands; after the last one
             // (before the point or the end) it scales by a thousand.
             const auto next = s.find_first_not_of(',', i);
-            const bool digitFollows = next != std::string::npos && (s[next] == '0' || s[next] == '#');
-            if (digitFollows) thousands = true;
-            else ++scaleCommas;
+            const bool digitFollows =
+                next != std::string::npos && (s[next] == '0' || s[next] == '#');
+            if (digitFollows)
+                thousands = true;
+            else
+                ++scaleCommas;
         } else {
             items.push_back({Item::Literal, std::string(1, c)});
         }
@@ -138,7 +150,8 @@ std::vector<Item> numberItems(const std::string& s, bool& thousands, int& scaleC
 
 // Fills the whole-number places right to left; the leftmost place takes
 // every digit left over.
-std::string fillWhole(const std::vector<Item>& items, std::size_t end, const std::string& digits, bool thousands) {
+std::string fillWhole(const std::vector<Item>& items, std::size_t end, const std::string& digits,
+                      bool thousands) {
     std::string wholeDigits = digits;
     std::size_t zeros = 0;
     for (std::size_t i = 0; i < end; ++i) zeros += items[i].kind == Item::Zero;
@@ -167,8 +180,10 @@ std::string fillWhole(const std::vector<Item>& items, std::size_t end, const std
     }
     for (std::size_t i = end; i-- > 0;) {
         const Item& it = items[i];
-        if (it.kind == Item::Literal) parts[i] = it.text;
-        else if (it.kind == Item::Percent) parts[i] = "%";
+        if (it.kind == Item::Literal)
+            parts[i] = it.text;
+        else if (it.kind == Item::Percent)
+            parts[i] = "%";
         else if (i == first) {
             parts[i] = wholeDigits.substr(0, remaining);
             if (parts[i].empty() && it.kind == Item::Zero) parts[i] = "0";
@@ -195,7 +210,8 @@ std::string customNumber(double value, const std::string& section) {
         if (it.kind == Item::Percent) ++percents;
         if (it.kind == Item::Exponent && exponent == items.size()) exponent = i;
         if (it.kind == Item::Point && point == items.size() && exponent == items.size()) point = i;
-        if (i > point && exponent == items.size() && (it.kind == Item::Zero || it.kind == Item::Hash)) {
+        if (i > point && exponent == items.size() &&
+            (it.kind == Item::Zero || it.kind == Item::Hash)) {
             ++decimals;
             optionalDecimals = it.kind == Item::Hash ? optionalDecimals + 1 : 0;
         }
@@ -222,14 +238,21 @@ std::string customNumber(double value, const std::string& section) {
     std::string out = fillWhole(items, wholeEnd, f.whole, thousands);
     // Optional decimal places drop their trailing zeros.
     std::string fraction = f.fraction;
-    for (int k = 0; k < optionalDecimals && !fraction.empty() && fraction.back() == '0'; ++k) fraction.pop_back();
+    for (int k = 0; k < optionalDecimals && !fraction.empty() && fraction.back() == '0'; ++k)
+        fraction.pop_back();
     std::size_t used = 0;
     for (std::size_t i = wholeEnd; i < items.size(); ++i) {
         const Item& it = items[i];
         switch (it.kind) {
-            case Item::Literal: out += it.text; break;
-            case Item::Percent: out += '%'; break;
-            case Item::Point: out += '.'; break;
+            case Item::Literal:
+                out += it.text;
+                break;
+            case Item::Percent:
+                out += '%';
+                break;
+            case Item::Point:
+                out += '.';
+                break;
             case Item::Zero:
             case Item::Hash:
                 if (i < exponent) {
@@ -240,11 +263,16 @@ std::string customNumber(double value, const std::string& section) {
             case Item::Exponent: {
                 int places = 0;
                 std::size_t j = i + 1;
-                for (; j < items.size() && (items[j].kind == Item::Zero || items[j].kind == Item::Hash); ++j) ++places;
+                for (; j < items.size() &&
+                       (items[j].kind == Item::Zero || items[j].kind == Item::Hash);
+                     ++j)
+                    ++places;
                 const bool plus = it.text[1] == '+';
                 out += it.text[0];
-                if (power < 0) out += '-';
-                else if (plus) out += '+';
+                if (power < 0)
+                    out += '-';
+                else if (plus)
+                    out += '+';
                 out += padded(std::abs(power), places);
                 i = j - 1;
                 break;
@@ -297,7 +325,8 @@ std::string formatDate(double ole, const std::string& pattern);
 std::string namedDate(double ole, const std::string& upper, bool& known) {
     known = true;
     if (upper == "GENERAL DATE") return generalDateText(ole);
-    if (upper == "LONG DATE") return formatDate(ole, "yyyy\"\xE5\xB9\xB4\"m\"\xE6\x9C\x88\"d\"\xE6\x97\xA5\"");
+    if (upper == "LONG DATE")
+        return formatDate(ole, "yyyy\"\xE5\xB9\xB4\"m\"\xE6\x9C\x88\"d\"\xE6\x97\xA5\"");
     if (upper == "MEDIUM DATE") return formatDate(ole, "yy/mm/dd");
     if (upper == "SHORT DATE") return formatDate(ole, "yyyy/mm/dd");
     if (upper == "LONG TIME") return formatDate(ole, "h:nn:ss");
@@ -311,11 +340,12 @@ std::string formatDate(double ole, const std::string& p) {
     DateParts d{};
     if (!OleDateToParts(ole, d)) return numberText(ole);
     const std::string up = upperAscii(p);
-    const bool twelve = up.find("AM/PM") != std::string::npos || up.find("A/P") != std::string::npos ||
-                        up.find("AMPM") != std::string::npos;
+    const bool twelve = up.find("AM/PM") != std::string::npos ||
+                        up.find("A/P") != std::string::npos || up.find("AMPM") != std::string::npos;
     const int hour12 = d.hour % 12 == 0 ? 12 : d.hour % 12;
     const double dayStart = OleDateFromParts(d.year, 1, 1);
-    const int dayOfYear = static_cast<int>(std::floor(OleDateFromParts(d.year, d.month, d.day)) - dayStart) + 1;
+    const int dayOfYear =
+        static_cast<int>(std::floor(OleDateFromParts(d.year, d.month, d.day)) - dayStart) + 1;
     std::string out;
     bool afterHour = false;  // an m right after h is minutes
     for (std::size_t i = 0; i < p.size();) {
@@ -345,7 +375,8 @@ std::string formatDate(double ole, const std::string& p) {
             continue;
         }
         if (up.compare(i, 4, "AMPM") == 0) {
-            out += d.hour < 12 ? "\xE5\x8D\x88\xE5\x89\x8D" : "\xE5\x8D\x88\xE5\xBE\x8C";  // 午前, 午後
+            out += d.hour < 12 ? "\xE5\x8D\x88\xE5\x89\x8D"
+                               : "\xE5\x8D\x88\xE5\xBE\x8C";  // 午前, 午後
             i += 4;
             continue;
         }
@@ -356,40 +387,67 @@ std::string formatDate(double ole, const std::string& p) {
             minuteNext = next != std::string::npos && up[next] == 'S';
         }
         switch (lc) {
-            case 'c': out += generalDateText(ole); break;
+            case 'c':
+                out += generalDateText(ole);
+                break;
             case 'd':
-                if (n == 1 || n == 2) out += padded(d.day, static_cast<int>(n));
-                else if (n == 3) out += std::string(kDays[weekday(ole) - 1], 3);
-                else if (n == 4) out += kDays[weekday(ole) - 1];
-                else if (n == 5) out += formatDate(ole, "yyyy/mm/dd");
-                else out += formatDate(ole, "yyyy\"\xE5\xB9\xB4\"m\"\xE6\x9C\x88\"d\"\xE6\x97\xA5\"");
+                if (n == 1 || n == 2)
+                    out += padded(d.day, static_cast<int>(n));
+                else if (n == 3)
+                    out += std::string(kDays[weekday(ole) - 1], 3);
+                else if (n == 4)
+                    out += kDays[weekday(ole) - 1];
+                else if (n == 5)
+                    out += formatDate(ole, "yyyy/mm/dd");
+                else
+                    out +=
+                        formatDate(ole, "yyyy\"\xE5\xB9\xB4\"m\"\xE6\x9C\x88\"d\"\xE6\x97\xA5\"");
                 break;
             case 'w':
-                if (n == 1) out += std::to_string(weekday(ole));
-                else out += std::to_string((dayOfYear - 1 + weekday(dayStart) - 1) / 7 + 1);
+                if (n == 1)
+                    out += std::to_string(weekday(ole));
+                else
+                    out += std::to_string((dayOfYear - 1 + weekday(dayStart) - 1) / 7 + 1);
                 break;
             case 'm':
-                if ((afterHour || minuteNext) && n <= 2) out += padded(d.minute, static_cast<int>(n));
-                else if (n <= 2) out += padded(d.month, static_cast<int>(n));
-                else if (n == 3) out += std::string(kMonths[d.month - 1], 3);
-                else out += kMonths[d.month - 1];
+                if ((afterHour || minuteNext) && n <= 2)
+                    out += padded(d.minute, static_cast<int>(n));
+                else if (n <= 2)
+                    out += padded(d.month, static_cast<int>(n));
+                else if (n == 3)
+                    out += std::string(kMonths[d.month - 1], 3);
+                else
+                    out += kMonths[d.month - 1];
                 break;
-            case 'q': out += std::to_string((d.month - 1) / 3 + 1); break;
+            case 'q':
+                out += std::to_string((d.month - 1) / 3 + 1);
+                break;
             case 'y':
-                if (n == 1) out += std::to_string(dayOfYear);
-                else if (n == 2) out += padded(d.year % 100, 2);
-                else out += padded(d.year, 4);
+                if (n == 1)
+                    out += std::to_string(dayOfYear);
+                else if (n == 2)
+                    out += padded(d.year % 100, 2);
+                else
+                    out += padded(d.year, 4);
                 break;
-            case 'h': out += padded(twelve ? hour12 : d.hour, n >= 2 ? 2 : 1); break;
-            case 'n': out += padded(d.minute, n >= 2 ? 2 : 1); break;
-            case 's': out += padded(d.second, n >= 2 ? 2 : 1); break;
+            case 'h':
+                out += padded(twelve ? hour12 : d.hour, n >= 2 ? 2 : 1);
+                break;
+            case 'n':
+                out += padded(d.minute, n >= 2 ? 2 : 1);
+                break;
+            case 's':
+                out += padded(d.second, n >= 2 ? 2 : 1);
+                break;
             case 't':
                 if (n == 5) {
                     out += formatDate(ole, "h:nn:ss");
                     break;
                 }
                 [[fallthrough]];
-            default: out += p.substr(i, n); break;
+            default:
+                out += p.substr(i, n);
+                break;
         }
         if (lc >= 'a' && lc <= 'z') afterHour = lc == 'h';
         i += n;
@@ -421,17 +479,26 @@ std::string formatText(const std::string& text, const std::string& section) {
     std::vector<Item> items;  // Zero for @, Hash for &
     for (std::size_t i = 0; i < section.size(); ++i) {
         const char c = section[i];
-        if (c == '<') lower = true;
-        else if (c == '>') upper = true;
-        else if (c == '!') leftFirst = true;
-        else if (c == '@') items.push_back({Item::Zero, {}});
-        else if (c == '&') items.push_back({Item::Hash, {}});
+        if (c == '<')
+            lower = true;
+        else if (c == '>')
+            upper = true;
+        else if (c == '!')
+            leftFirst = true;
+        else if (c == '@')
+            items.push_back({Item::Zero, {}});
+        else if (c == '&')
+            items.push_back({Item::Hash, {}});
         else if (c == '"') {
             const auto end = section.find('"', i + 1);
-            items.push_back({Item::Literal, section.substr(i + 1, end == std::string::npos ? std::string::npos : end - i - 1)});
+            items.push_back(
+                {Item::Literal, section.substr(i + 1, end == std::string::npos ? std::string::npos
+                                                                               : end - i - 1)});
             i = end == std::string::npos ? section.size() : end;
-        } else if (c == '\\' && i + 1 < section.size()) items.push_back({Item::Literal, std::string(1, section[++i])});
-        else items.push_back({Item::Literal, std::string(1, c)});
+        } else if (c == '\\' && i + 1 < section.size())
+            items.push_back({Item::Literal, std::string(1, section[++i])});
+        else
+            items.push_back({Item::Literal, std::string(1, c)});
     }
     std::string source = upper ? upperAscii(text) : text;
     if (lower && !upper) {
@@ -443,7 +510,9 @@ std::string formatText(const std::string& text, const std::string& section) {
     std::vector<std::string> chars;
     for (std::size_t i = 0; i < source.size();) {
         std::size_t len = 1;
-        while (i + len < source.size() && (static_cast<unsigned char>(source[i + len]) & 0xC0) == 0x80) ++len;
+        while (i + len < source.size() &&
+               (static_cast<unsigned char>(source[i + len]) & 0xC0) == 0x80)
+            ++len;
         chars.push_back(source.substr(i, len));
         i += len;
     }
@@ -458,9 +527,12 @@ std::string formatText(const std::string& text, const std::string& section) {
     if (leftFirst) {
         std::size_t next = 0;
         for (std::size_t i = 0; i < items.size(); ++i) {
-            if (items[i].kind == Item::Literal) parts[i] = items[i].text;
-            else if (next < chars.size()) parts[i] = chars[next++];
-            else if (items[i].kind == Item::Zero) parts[i] = " ";
+            if (items[i].kind == Item::Literal)
+                parts[i] = items[i].text;
+            else if (next < chars.size())
+                parts[i] = chars[next++];
+            else if (items[i].kind == Item::Zero)
+                parts[i] = " ";
         }
     } else {
         std::size_t remaining = chars.size(), seen = 0;
@@ -493,7 +565,8 @@ bool isTextSection(const std::string& section) {
             if (i == std::string::npos) return false;
         } else if (section[i] == '\\') {
             ++i;
-        } else if (section[i] == '@' || section[i] == '&' || section[i] == '<' || section[i] == '>') {
+        } else if (section[i] == '@' || section[i] == '&' || section[i] == '<' ||
+                   section[i] == '>') {
             return true;
         }
     }
@@ -504,7 +577,8 @@ bool isTextSection(const std::string& section) {
 
 std::optional<std::string> namedNumber(double v, const std::string& upper) {
     if (upper == "GENERAL NUMBER") return numberText(v);
-    if (upper == "CURRENCY") return (v < 0 ? "-" : "") + std::string(kYen) + plainNumber(v, 0, true, true);
+    if (upper == "CURRENCY")
+        return (v < 0 ? "-" : "") + std::string(kYen) + plainNumber(v, 0, true, true);
     if (upper == "FIXED") return (v < 0 ? "-" : "") + plainNumber(v, 2, false, true);
     if (upper == "STANDARD") return (v < 0 ? "-" : "") + plainNumber(v, 2, true, true);
     if (upper == "PERCENT") return (v < 0 ? "-" : "") + plainNumber(v * 100, 2, false, true) + "%";
@@ -515,7 +589,8 @@ std::optional<std::string> namedNumber(double v, const std::string& upper) {
     return std::nullopt;
 }
 
-std::optional<std::string> formatValue(sqlite3_value* v, const std::string& pattern, ValueKind kind) {
+std::optional<std::string> formatValue(sqlite3_value* v, const std::string& pattern,
+                                       ValueKind kind) {
     const int type = sqlite3_value_type(v);
     const std::vector<std::string> parts = sections(pattern);
     if (type == SQLITE_NULL) {
@@ -527,8 +602,8 @@ std::optional<std::string> formatValue(sqlite3_value* v, const std::string& patt
     double number = 0;
     const bool numeric = toNumber(v, number) == Coercion::Number;
     double ole = 0;
-    const bool dateLike = kind == ValueKind::Date || (type == SQLITE_TEXT && !numeric &&
-                                                     parseDateLiteral(argText(v), ole));
+    const bool dateLike = kind == ValueKind::Date ||
+                          (type == SQLITE_TEXT && !numeric && parseDateLiteral(argText(v), ole));
     if (kind == ValueKind::Date) ole = number;
     if (pattern.empty()) {
         if (dateLike) return generalDateText(ole);
@@ -555,7 +630,8 @@ std::optional<std::string> formatValue(sqlite3_value* v, const std::string& patt
 
 void fnFormat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const std::string pattern = sqlite3_value_type(argv[1]) == SQLITE_NULL ? "" : argText(argv[1]);
-    const auto kind = argc > 2 ? static_cast<ValueKind>(sqlite3_value_int(argv[2])) : ValueKind::Other;
+    const auto kind =
+        argc > 2 ? static_cast<ValueKind>(sqlite3_value_int(argv[2])) : ValueKind::Other;
     const auto out = formatValue(argv[0], pattern, kind);
     if (!out) return sqlite3_result_null(ctx);
     resultText(ctx, *out);
@@ -572,19 +648,24 @@ bool tristate(sqlite3_value* v, bool fallback) {
 // (value, decimals, leading zero, parentheses for negatives, grouping).
 void formatFamily(sqlite3_context* ctx, sqlite3_value** argv, const char* name, const char* prefix,
                   const char* suffix, double scale, int defaultDecimals) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return resultCoercionError(ctx, Coercion::Null, name);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return resultCoercionError(ctx, Coercion::Null, name);
     double v = 0;
     const Coercion c = toNumber(argv[0], v);
     if (c != Coercion::Number) return resultCoercionError(ctx, c, name);
     int decimals = sqlite3_value_type(argv[1]) == SQLITE_NULL ? -1 : sqlite3_value_int(argv[1]);
     if (decimals == -1) decimals = defaultDecimals;
     if (decimals < 0 || decimals > 99) {
-        return sqlite3_result_error(ctx, (std::string("VXARG:") + name + " needs 0 to 99 decimal places").c_str(), -1);
+        return sqlite3_result_error(
+            ctx, (std::string("VXARG:") + name + " needs 0 to 99 decimal places").c_str(), -1);
     }
     v *= scale;
-    std::string body = std::string(prefix) + plainNumber(v, decimals, tristate(argv[4], true), tristate(argv[2], true)) + suffix;
+    std::string body = std::string(prefix) +
+                       plainNumber(v, decimals, tristate(argv[4], true), tristate(argv[2], true)) +
+                       suffix;
     const Fixed rounded = fixedDigits(v, decimals);
-    const bool negative = v < 0 && (rounded.whole + rounded.fraction).find_first_not_of('0') != std::string::npos;
+    const bool negative =
+        v < 0 && (rounded.whole + rounded.fraction).find_first_not_of('0') != std::string::npos;
     if (negative) body = tristate(argv[3], false) ? "(" + body + ")" : "-" + body;
     resultText(ctx, body);
 }
@@ -602,7 +683,8 @@ void fnFormatPercent(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // FormatDateTime(date, kind): 0 general, 1 long date, 2 short date, 3 long
 // time, 4 short time.
 void fnFormatDateTime(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return resultCoercionError(ctx, Coercion::Null, "FormatDateTime");
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return resultCoercionError(ctx, Coercion::Null, "FormatDateTime");
     double ole = 0;
     if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
         if (!parseDateLiteral(argText(argv[0]), ole)) {
@@ -611,7 +693,8 @@ void fnFormatDateTime(sqlite3_context* ctx, int, sqlite3_value** argv) {
     } else {
         ole = sqlite3_value_double(argv[0]);
     }
-    static const char* const names[] = {"GENERAL DATE", "LONG DATE", "SHORT DATE", "LONG TIME", "SHORT TIME"};
+    static const char* const names[] = {"GENERAL DATE", "LONG DATE", "SHORT DATE", "LONG TIME",
+                                        "SHORT TIME"};
     const int which = sqlite3_value_type(argv[1]) == SQLITE_NULL ? 0 : sqlite3_value_int(argv[1]);
     if (which < 0 || which > 4) {
         return sqlite3_result_error(ctx, "VXARG:FormatDateTime needs a named format of 0 to 4", -1);
@@ -632,6 +715,8 @@ const SqlFunction kFormatFunctions[] = {
 
 }  // namespace
 
-std::span<const SqlFunction> formatFunctions() { return kFormatFunctions; }
+std::span<const SqlFunction> formatFunctions() {
+    return kFormatFunctions;
+}
 
 }  // namespace engine::detail

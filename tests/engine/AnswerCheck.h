@@ -15,12 +15,15 @@ namespace enginetest {
 inline std::string answerText(const engine::Variant& v, bool seconds = false) {
     char buf[64];
     switch (v.vt()) {
-        case engine::VT_NULL: return "NULL";
-        case engine::VT_BSTR: return v.text();
+        case engine::VT_NULL:
+            return "NULL";
+        case engine::VT_BSTR:
+            return v.text();
         case engine::VT_DATE: {
             engine::DateParts p{};
             engine::OleDateToParts(v.doubleValue(), p);
-            std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d", p.year, p.month, p.day, p.hour, p.minute);
+            std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d", p.year, p.month, p.day,
+                          p.hour, p.minute);
             std::string text = buf;
             if (seconds) {
                 std::snprintf(buf, sizeof buf, ":%02d", p.second);

@@ -9,11 +9,13 @@ namespace {
 using enginetest::EngineFixture;
 
 class JetAnswersTest : public EngineFixture {
-protected:
+  protected:
     void SetUp() override {
         EngineFixture::SetUp();
         engine::SetNowForTesting(engine::OleDateFromParts(2020, 5, 24, 13, 7, 30));
-        exec("CREATE TABLE words (id LONG PRIMARY KEY, w TEXT(20), born DATETIME, ok YESNO, n DOUBLE)");
+        exec(
+            "CREATE TABLE words (id LONG PRIMARY KEY, w TEXT(20), born DATETIME, ok YESNO, n "
+            "DOUBLE)");
         exec("INSERT INTO words VALUES (1, 'apple', #2019/04/01#, True, 2.5)");
         exec("INSERT INTO words VALUES (2, 'APPLE', #2019/04/02 09:30#, False, 3.5)");
         exec("INSERT INTO words VALUES (3, 'Apple ', #2020/01/15#, True, -2.5)");
@@ -32,7 +34,9 @@ protected:
     void expectAnswers(std::initializer_list<AnswerCase> cases);
 };
 
-std::string textOf(const engine::Variant& v) { return enginetest::answerText(v, true); }
+std::string textOf(const engine::Variant& v) {
+    return enginetest::answerText(v, true);
+}
 
 void JetAnswersTest::expectAnswers(std::initializer_list<AnswerCase> cases) {
     enginetest::expectAnswers(cases, [this](const std::string& sql) { return textOf(value(sql)); });
@@ -57,14 +61,16 @@ TEST_F(JetAnswersTest, TextComparesWithoutRegardToCase) {
         {"SELECT COUNT(*) FROM (SELECT DISTINCT w FROM words) AS d", "4"},
         {"SELECT COUNT(*) FROM (SELECT DISTINCT Trim(w) AS t FROM words) AS d", "3"},
         {"SELECT COUNT(*) FROM (SELECT Trim(w) AS t FROM words GROUP BY Trim(w)) AS g", "3"},
-        {"SELECT MAX(c) FROM (SELECT Trim(w) AS t, COUNT(*) AS c FROM words GROUP BY Trim(w)) AS g", "3"},
+        {"SELECT MAX(c) FROM (SELECT Trim(w) AS t, COUNT(*) AS c FROM words GROUP BY Trim(w)) AS g",
+         "3"},
         // A derived table's computed column keeps comparing without case.
         {"SELECT COUNT(*) FROM (SELECT w & '' AS t FROM words) AS d WHERE t = 'APPLE'", "2"},
         // Access SQL reference: INNER JOIN operation, on text fields.
         {"SELECT n.label FROM words AS x INNER JOIN names AS n ON x.w = n.k", "fruit"},
         {"SELECT COUNT(*) FROM words AS x INNER JOIN names AS n ON UCase(x.w) = n.k & ''", "1"},
         // Access SQL reference: UNION operation drops rows equal without case.
-        {"SELECT COUNT(*) FROM (SELECT 'abc' AS t FROM names UNION SELECT 'ABC' FROM names) AS u", "1"},
+        {"SELECT COUNT(*) FROM (SELECT 'abc' AS t FROM names UNION SELECT 'ABC' FROM names) AS u",
+         "1"},
         // ORDER BY over an expression sorts without case.
         {"SELECT TOP 1 w & '' FROM words WHERE id IN (2, 4) ORDER BY w & '' DESC", "banana"},
         // Japanese text compares as stored: half-width and full-width kana,
@@ -118,7 +124,8 @@ TEST_F(JetAnswersTest, ConversionsGiveJetTextsAndRoundHalfToEven) {
         {"SELECT CStr(ok) FROM words WHERE id = 1", "True"},
         {"SELECT CStr(ok + 1) FROM words WHERE id = 1", "0"},
         {"SELECT CStr(x.born) FROM words AS x WHERE x.id = 1", "2019/04/01"},
-        {"SELECT (SELECT CStr(born) FROM words AS y WHERE y.id = 1) FROM names WHERE k = 'BANANA'", "2019/04/01"},
+        {"SELECT (SELECT CStr(born) FROM words AS y WHERE y.id = 1) FROM names WHERE k = 'BANANA'",
+         "2019/04/01"},
         {"SELECT w & ' ' & born & ' ' & ok FROM words WHERE id = 1", "apple 2019/04/01 True"},
         {"SELECT CStr(True)", "True"},
         {"SELECT CStr(1 = 2)", "False"},
@@ -217,7 +224,8 @@ TEST_F(JetAnswersTest, DatesBeforeTheEpochRoundToTheSecondForwards) {
     EXPECT_EQ(textOf(value("SELECT CDate(-1.9999999)")), "1899/12/30 00:00:00");
     EXPECT_EQ(textOf(value("SELECT CDate(1.9999999)")), "1900/01/01 00:00:00");
     EXPECT_EQ(textOf(value("SELECT CDate(-2.25)")), "1899/12/28 06:00:00");
-    EXPECT_EQ(textOf(value("SELECT Format(CDate(-1.9999999), 'yyyy/mm/dd hh:nn:ss')")), "1899/12/30 00:00:00");
+    EXPECT_EQ(textOf(value("SELECT Format(CDate(-1.9999999), 'yyyy/mm/dd hh:nn:ss')")),
+              "1899/12/30 00:00:00");
 }
 
 }  // namespace

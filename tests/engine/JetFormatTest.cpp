@@ -8,7 +8,7 @@ namespace {
 using enginetest::EngineFixture;
 
 class JetFormatTest : public EngineFixture {
-protected:
+  protected:
     void SetUp() override {
         EngineFixture::SetUp();
         exec("CREATE TABLE t (id LONG PRIMARY KEY, d DATETIME, x DOUBLE, s TEXT(20))");
@@ -17,8 +17,8 @@ protected:
     }
 
     struct FormatCase {
-        const char* sql;  // an expression, selected as SELECT <sql> FROM t WHERE id = <id>
-        const char* expected;    // "NULL" for Null
+        const char* sql;       // an expression, selected as SELECT <sql> FROM t WHERE id = <id>
+        const char* expected;  // "NULL" for Null
     };
 
     void expectFormats(std::initializer_list<FormatCase> cases, int id = 1) {
@@ -34,8 +34,12 @@ TEST_F(JetFormatTest, NamedNumberFormats) {
         // VBA reference: Format function, named numeric formats; the
         // currency of a Japanese Windows is the yen without decimals.
         {"Format(1234.5, 'General Number')", "1234.5"},
-        {"Format(x, 'Currency')", "\xC2\xA5" "1,235"},
-        {"Format(-x, 'Currency')", "-\xC2\xA5" "1,235"},
+        {"Format(x, 'Currency')",
+         "\xC2\xA5"
+         "1,235"},
+        {"Format(-x, 'Currency')",
+         "-\xC2\xA5"
+         "1,235"},
         {"Format(1234.5, 'Fixed')", "1234.50"},
         {"Format(0.5, 'fixed')", "0.50"},
         {"Format(-0.5, 'Fixed')", "-0.50"},
@@ -81,10 +85,12 @@ TEST_F(JetFormatTest, CustomNumberFormats) {
         {"Format(0, '0;(0);\"zero\"')", "zero"},
         {"Format(-5, '0;;\"zero\"')", "-5"},
     });
-    expectFormats({
-        {"Format(x, '0;(0);\"zero\";\"none\"')", "none"},
-        {"Format(x, '0.00')", "NULL"},
-    }, 2);
+    expectFormats(
+        {
+            {"Format(x, '0;(0);\"zero\";\"none\"')", "none"},
+            {"Format(x, '0.00')", "NULL"},
+        },
+        2);
 }
 
 TEST_F(JetFormatTest, NamedDateFormats) {
@@ -152,9 +158,11 @@ TEST_F(JetFormatTest, StringFormats) {
         {"Format('ｱｲｳ', '@@@@')", " ｱｲｳ"},
         {"Format('abc', '0.00')", "abc"},
     });
-    expectFormats({
-        {"Format(s, '@;\"empty\"')", "empty"},
-    }, 2);
+    expectFormats(
+        {
+            {"Format(s, '@;\"empty\"')", "empty"},
+        },
+        2);
 }
 
 TEST_F(JetFormatTest, FormatNumberCurrencyPercentDateTime) {
@@ -169,9 +177,15 @@ TEST_F(JetFormatTest, FormatNumberCurrencyPercentDateTime) {
         {"FormatNumber(1234, 0, -1, 0, 0)", "1234"},
         {"FormatNumber(-0.001, 2)", "0.00"},
         // VBA reference: FormatCurrency function.
-        {"FormatCurrency(x)", "\xC2\xA5" "1,235"},
-        {"FormatCurrency(-5, 2)", "-\xC2\xA5" "5.00"},
-        {"FormatCurrency(-5, 2, -1, -1)", "(\xC2\xA5" "5.00)"},
+        {"FormatCurrency(x)",
+         "\xC2\xA5"
+         "1,235"},
+        {"FormatCurrency(-5, 2)",
+         "-\xC2\xA5"
+         "5.00"},
+        {"FormatCurrency(-5, 2, -1, -1)",
+         "(\xC2\xA5"
+         "5.00)"},
         // VBA reference: FormatPercent function.
         {"FormatPercent(0.1234)", "12.34%"},
         {"FormatPercent(0.5, 0)", "50%"},
