@@ -5,32 +5,13 @@
 #include <string>
 
 #include "engine/Checks.h"
+#include "engine/FunctionArgs.h"
 #include "engine/Internal.h"
 #include "engine/JetValues.h"
 
 namespace engine::detail {
 
 namespace {
-
-bool argDate(sqlite3_value* v, double& ole) {
-    switch (sqlite3_value_type(v)) {
-        case SQLITE_INTEGER:
-        case SQLITE_FLOAT:
-            ole = sqlite3_value_double(v);
-            return true;
-        case SQLITE_TEXT: {
-            const char* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
-            return parseDateLiteral(text ? text : "", ole);
-        }
-        default:
-            return false;
-    }
-}
-
-std::string argText(sqlite3_value* v) {
-    const unsigned char* t = sqlite3_value_text(v);
-    return t ? reinterpret_cast<const char*>(t) : "";
-}
 
 void fnNow(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_double(ctx, OleDateNow()); }
 void fnDate(sqlite3_context* ctx, int, sqlite3_value**) {
@@ -61,34 +42,7 @@ void fnRight(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_text(ctx, out.c_str(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
 
-void fnDatePart(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    double ole;
-    if (!argDate(argv[1], ole)) return sqlite3_result_null(ctx);
-    DateParts p{};
-    if (!OleDateToParts(ole, p)) return sqlite3_result_null(ctx);
-    std::string interval = upperAscii(argText(argv[0]));
-    long long v = 0;
-    if (interval == "YYYY") v = p.year;
-    else if (interval == "M") v = p.month;
-    else if (interval == "D") v = p.day;
-    else if (interval == "H") v = p.hour;
-    else if (interval == "N") v = p.minute;
-    else if (interval == "S") v = p.second;
-    else if (interval == "W") {
-        long long days = static_cast<long long>(std::floor(ole));
-        v = ((days % 7) + 7 + 6) % 7 + 1;  // 1899-12-30 was a Saturday (7)
-    } else if (interval == "Q") v = (p.month - 1) / 3 + 1;
-    else return sqlite3_result_error(ctx, "VXARG:Unknown date interval", -1);
-    sqlite3_result_int64(ctx, v);
-}
 
-void fnDateSerial(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    for (int i = 0; i < 3; ++i) {
-        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    }
-    sqlite3_result_double(ctx, OleDateFromParts(sqlite3_value_int(argv[0]), sqlite3_value_int(argv[1]),
-                                                sqlite3_value_int(argv[2])));
-}
 
 void fnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     double ole;
@@ -119,22 +73,6 @@ void fnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_double(ctx, OleDateFromParts(q.year, q.month, std::min(day, len), p.hour, p.minute, p.second));
 }
 
-void fnDateDiff(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    double a, b;
-    if (!argDate(argv[1], a) || !argDate(argv[2], b)) return sqlite3_result_null(ctx);
-    std::string interval = upperAscii(argText(argv[0]));
-    DateParts pa{}, pb{};
-    if (!OleDateToParts(a, pa) || !OleDateToParts(b, pb)) return sqlite3_result_null(ctx);
-    long long v;
-    if (interval == "YYYY") v = pb.year - pa.year;
-    else if (interval == "M") v = (pb.year - pa.year) * 12LL + (pb.month - pa.month);
-    else if (interval == "D" || interval == "Y") v = static_cast<long long>(std::floor(b) - std::floor(a));
-    else if (interval == "H") v = std::llround((b - a) * 24);
-    else if (interval == "N") v = std::llround((b - a) * 1440);
-    else if (interval == "S") v = std::llround((b - a) * 86400);
-    else return sqlite3_result_error(ctx, "VXARG:Unknown date interval", -1);
-    sqlite3_result_int64(ctx, v);
-}
 
 void fnCDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
     double ole;
@@ -185,9 +123,7 @@ const int kClock = SQLITE_UTF8 | SQLITE_INNOCUOUS;
 const SqlFunction kCoreFunctions[] = {
     {"vx_now", 0, kClock, fnNow},           {"vx_date", 0, kClock, fnDate},
     {"vx_time", 0, kClock, fnTime},         {"vx_right", 2, kPure, fnRight},
-    {"vx_datepart", 2, kPure, fnDatePart},
-    {"vx_dateserial", 3, kPure, fnDateSerial}, {"vx_dateadd", 3, kPure, fnDateAdd},
-    {"vx_datediff", 3, kPure, fnDateDiff},  {"vx_cdate", 1, kPure, fnCDate},
+    {"vx_dateadd", 3, kPure, fnDateAdd},    {"vx_cdate", 1, kPure, fnCDate},
     {"vx_val", 1, kPure, fnVal},
     {"vx_first", 1, SQLITE_UTF8, nullptr, firstStep, heldFinal},
     {"vx_last", 1, SQLITE_UTF8, nullptr, lastStep, heldFinal},
@@ -201,7 +137,8 @@ std::span<const SqlFunction> coreFunctions() { return kCoreFunctions; }
 void registerFunctions(sqlite3* db) {
     registerTypeRuleFunctions(db);
     registerCheckFunctions(db);
-    const std::span<const SqlFunction> families[] = {coreFunctions(), conversionFunctions(), formatFunctions()};
+    const std::span<const SqlFunction> families[] = {coreFunctions(), textFunctions(), dateFunctions(), mathFunctions(),
+                                                     financeFunctions(), valueFunctions(), conversionFunctions(), formatFunctions()};
     for (const auto& family : families) {
         for (const auto& f : family) {
             sqlite3_create_function(db, f.name, f.args, f.flags, nullptr, f.scalar, f.step, f.final);

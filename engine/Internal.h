@@ -300,6 +300,11 @@ struct SqlFunction {
 };
 // The families registerFunctions registers, one file each.
 std::span<const SqlFunction> coreFunctions();
+std::span<const SqlFunction> textFunctions();     // FunctionsText.cpp
+std::span<const SqlFunction> dateFunctions();     // FunctionsDate.cpp
+std::span<const SqlFunction> mathFunctions();     // FunctionsMath.cpp
+std::span<const SqlFunction> financeFunctions();  // FunctionsFinance.cpp
+std::span<const SqlFunction> valueFunctions();    // FunctionsValues.cpp
 
 // Reads a Jet date literal body ("2020/05/24", "5/24/2020 13:07") into an
 // OLE date; false when it is not a date.

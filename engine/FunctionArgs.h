@@ -1,0 +1,49 @@
+// Reading the arguments of the VBA-style functions and answering with the
+// errors Jet's expression service raises. Not part of the public interface.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/JetValues.h"
+
+namespace engine::detail {
+
+inline bool isNull(sqlite3_value* v) {
+    return sqlite3_value_type(v) == SQLITE_NULL;
+}
+
+std::string argText(sqlite3_value* v);
+void resultText(sqlite3_context* ctx, const std::string& text);
+
+// Fails the call with error 5, "Invalid procedure call or argument".
+void resultInvalidCall(sqlite3_context* ctx, const std::string& why);
+
+// A numeric argument; on Null or a text that is no number the call has
+// already failed with error 94 or 13 and nullopt comes back.
+std::optional<double> numberArg(sqlite3_context* ctx, sqlite3_value* v, const char* function);
+// The same, rounded half to even as VBA passes a Double to an Integer or
+// Long parameter; a value outside [low, high] fails with error 6.
+std::optional<long long> wholeArg(sqlite3_context* ctx, sqlite3_value* v, const char* function,
+                                  long long low = -2147483648LL, long long high = 2147483647LL);
+// The compare argument of InStr, InStrRev, Replace and StrComp: true for a
+// binary (case-sensitive) compare. Jet's default and 1, 2 compare as text.
+std::optional<bool> binaryCompareArg(sqlite3_context* ctx, int argc, sqlite3_value** argv,
+                                     int index, const char* function);
+
+// Texts as code points, so that positions count characters as VBA's do.
+std::u32string decodeUtf8(std::string_view s);
+std::string encodeUtf8(std::u32string_view s);
+// Upper-cases a code point for comparison as text: ASCII, Latin-1, Latin
+// Extended-A, Greek, Cyrillic and the full-width Latin letters.
+char32_t foldCase(char32_t c);
+std::u32string foldCase(std::u32string s);
+
+// An argument read as a date: a number as the OLE date it is, a text as a
+// date literal reads.
+bool argDate(sqlite3_value* v, double& ole);
+
+}  // namespace engine::detail
