@@ -56,19 +56,8 @@ std::optional<std::string> FixedDatabaseRegistry::ReadString(const std::string& 
     return std::nullopt;
 }
 
-platform::MessageAnswer CountingMessageBoxes::Show(const platform::MessageBoxRequest& request) {
-    if (request.buttons == platform::MessageButtons::Ok &&
-        (request.icon == platform::MessageIcon::Stop || request.icon == platform::MessageIcon::Warning)) {
-        ++failures;
-    }
-    const platform::MessageAnswer answer = inner_.Show(request);
-    if (answer == platform::MessageAnswer::No) ++declined;
-    return answer;
-}
-
 struct AppServices::Parts {
     std::unique_ptr<platform::MessageBoxes> messageBoxes;
-    std::unique_ptr<CountingMessageBoxes> counting;
     platform::QtClipboard clipboard;
     platform::SystemClock clock;
     std::unique_ptr<platform::Shell> shell;
@@ -110,14 +99,11 @@ AppServices::AppServices(const ServiceOptions& options, std::string applicationT
     const char* display = std::getenv("DISPLAY");
     if (display && *display) p.hostWindows = std::make_unique<platform::X11HostWindows>(display);
     else p.hostWindows = std::make_unique<NoHostWindows>();
-    p.counting = std::make_unique<CountingMessageBoxes>(*p.messageBoxes);
     services_ = std::make_unique<platform::Services>(platform::Services{
-        *p.counting, p.clipboard, p.clock, *p.shell, *p.fileCopier, *p.registry, p.instanceLock,
+        *p.messageBoxes, p.clipboard, p.clock, *p.shell, *p.fileCopier, *p.registry, p.instanceLock,
         *p.hostWindows, *p.cursor, p.messagePump, p.programInfo});
 }
 
 AppServices::~AppServices() = default;
-
-const CountingMessageBoxes& AppServices::boxCounts() const { return *parts_->counting; }
 
 }  // namespace app

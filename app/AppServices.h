@@ -21,19 +21,6 @@ struct ServiceOptions {
     std::string password;
 };
 
-// Passes every box on, counting the ones that report a failure and the
-// questions answered No.
-class CountingMessageBoxes : public platform::MessageBoxes {
-public:
-    explicit CountingMessageBoxes(platform::MessageBoxes& inner) : inner_(inner) {}
-    platform::MessageAnswer Show(const platform::MessageBoxRequest& request) override;
-    int failures = 0;
-    int declined = 0;
-
-private:
-    platform::MessageBoxes& inner_;
-};
-
 class AppServices {
 public:
     AppServices(const ServiceOptions& options, std::string applicationTitle, std::ostream& out, std::ostream& err);
@@ -42,7 +29,6 @@ public:
     AppServices& operator=(const AppServices&) = delete;
 
     platform::Services& services() { return *services_; }
-    const CountingMessageBoxes& boxCounts() const;
 
 private:
     struct Parts;

@@ -7,9 +7,11 @@
 
 #include "app/JsonReport.h"
 #include "app/UpdateReport.h"
-#include "app/VantolyPatchDlg.h"
-#include "app/WindowCommands.h"
+#include "app/CommandWords.h"
 #include "backup/Backup.h"
+#include "backup/Restore.h"
+#include "update/UpdateDriver.h"
+#include "update/UpdateScriptRunner.h"
 
 namespace app {
 
@@ -24,38 +26,39 @@ bool Exists(const std::string& path) {
 }
 
 // The fields every report of the window's commands starts with.
-JsonReport StartReport(const char* command, const CVantolyPatchDlg& dialog) {
+JsonReport StartReport(const char* command, const HeadlessMainWindow& window) {
     JsonReport report(command);
-    report.Set("database", dialog.target.FilePath());
-    report.Set("versionBefore", VersionJson(dialog.target.VersionText));
+    report.Set("database", window.logic().target.FilePath());
+    report.Set("versionBefore", VersionJson(window.logic().target.VersionText));
     return report;
 }
 
 // Whether the database was open; when not, why, in the report.
-bool SetOpenError(JsonReport& report, const CVantolyPatchDlg& dialog) {
-    if (dialog.session.Connected()) {
+bool SetOpenError(JsonReport& report, const HeadlessMainWindow& window) {
+    if (window.logic().session.Connected()) {
         report.SetNull("error");
         return true;
     }
-    report.Set("error", NotOpenText(dialog));
+    report.Set("error", NotOpenText(window));
     return false;
 }
 
 }  // namespace
 
-int ReportStatus(CVantolyPatchDlg& dialog, std::ostream& out, std::ostream& err) {
-    JsonReport report = StartReport("status", dialog);
-    report.Set("folder", dialog.target.PathName);
-    report.Set("name", dialog.target.FileName);
-    report.Set("extension", dialog.target.Extension);
-    report.Set("title", dialog.windowTitle().toStdString());
-    report.Set("updateButton", dialog.updateButton()->isEnabled());
-    report.Set("restoreButton", dialog.restoreButton()->isEnabled());
-    const std::string backupPath = backup::BackupFilePath(dialog.target);
+int ReportStatus(HeadlessMainWindow& window, std::ostream& out, std::ostream& err) {
+    const host::TargetDatabase& target = window.logic().target;
+    JsonReport report = StartReport("status", window);
+    report.Set("folder", target.PathName);
+    report.Set("name", target.FileName);
+    report.Set("extension", target.Extension);
+    report.Set("title", window.Title());
+    report.Set("updateButton", window.UpdateButtonEnabled());
+    report.Set("restoreButton", window.RestoreButtonEnabled());
+    const std::string backupPath = backup::BackupFilePath(target);
     report.Set("backup", BackupJson(backupPath, Exists(backupPath)));
-    report.Set("versionAfter", VersionJson(dialog.target.VersionText));
-    const bool open = SetOpenError(report, dialog);
-    const QJsonValue version = VersionJson(dialog.target.VersionText);
+    report.Set("versionAfter", VersionJson(target.VersionText));
+    const bool open = SetOpenError(report, window);
+    const QJsonValue version = VersionJson(target.VersionText);
     auto versionIs = [&version](std::string_view text) {
         return version == QJsonValue(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     };
@@ -66,49 +69,49 @@ int ReportStatus(CVantolyPatchDlg& dialog, std::ostream& out, std::ostream& err)
     report.Set("outcome", outcome);
     report.Write(out);
     if (!open) {
-        err << "VantolyPatch: " << NotOpenText(dialog) << "\n";
+        err << "VantolyPatch: " << NotOpenText(window) << "\n";
         return cli::kExitFailed;
     }
     return cli::kExitOk;
 }
 
-int RunReportedCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, const CountingMessageBoxes& boxes,
-                       std::ostream& out, std::ostream& err) {
+int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out, std::ostream& err) {
+    MainWindowLogic& logic = window.logic();
     const bool update = line.command == cli::Command::kUpdate;
-    JsonReport report = StartReport(update ? "update" : "restore", dialog);
-    const std::string backupPath = backup::BackupFilePath(dialog.target);
+    JsonReport report = StartReport(update ? "update" : "restore", window);
+    const std::string backupPath = backup::BackupFilePath(logic.target);
     const bool backupExisted = Exists(backupPath);
-    const bool buttonEnabled = update ? dialog.updateButton()->isEnabled() : dialog.restoreButton()->isEnabled();
-    const int failuresBefore = boxes.failures;
-    const int declinedBefore = boxes.declined;
+    const bool buttonEnabled = update ? window.UpdateButtonEnabled() : window.RestoreButtonEnabled();
     UpdateStepRecorder steps;
-    dialog.updateRunner().SetRunListener(&steps);
+    logic.updateRunner().SetRunListener(&steps);
     std::ostringstream lines;  // the command's own lines; the JSON takes their place
-    const int status = RunWindowCommand(dialog, line, boxes, lines, err);
-    dialog.updateRunner().SetRunListener(nullptr);
+    const int status = RunCommandWord(window, line, lines, err);
+    logic.updateRunner().SetRunListener(nullptr);
 
-    report.Set("versionAfter", VersionJson(dialog.target.VersionText));
+    report.Set("versionAfter", VersionJson(logic.target.VersionText));
     if (update) {
         report.Set("dryRun", false);
-        const bool failed = boxes.failures != failuresBefore;
-        const char* outcome = buttonEnabled ? UpdateOutcomeWord(dialog.updateDriver(), dialog.updateRunner(), failed)
-                                            : kOutcomeFailed;
-        SetUpdateFields(report, outcome, dialog.updateRunner(), steps);
-        if (!buttonEnabled) report.Set("error", NotOpenText(dialog));
+        const bool backupFailed = logic.BackupCopyFailure().has_value();
+        const char* outcome = buttonEnabled
+                                  ? UpdateOutcomeWord(logic.updateDriver(), logic.updateRunner(), backupFailed)
+                                  : kOutcomeFailed;
+        SetUpdateFields(report, outcome, logic.updateRunner(), steps);
+        if (!buttonEnabled) report.Set("error", NotOpenText(window));
         QJsonObject backup = BackupJson(backupPath, backupExisted);
         const bool taken = !backupExisted && Exists(backupPath);
         backup.insert(QStringLiteral("taken"), taken);
         backup.insert(QStringLiteral("size"), taken ? FileSizeJson(backupPath) : QJsonValue(QJsonValue::Null));
         report.Set("backup", backup);
     } else {
-        const char* outcome = status == cli::kExitOk                  ? kOutcomeRestored
-                              : !buttonEnabled                        ? kOutcomeRefused
-                              : boxes.declined != declinedBefore      ? kOutcomeDeclined
-                                                                      : kOutcomeFailed;
+        const bool declined = logic.restore().LastOutcome() == backup::RestoreOutcome::Declined;
+        const char* outcome = status == cli::kExitOk ? kOutcomeRestored
+                              : !buttonEnabled       ? kOutcomeRefused
+                              : declined             ? kOutcomeDeclined
+                                                     : kOutcomeFailed;
         report.Set("outcome", outcome);
         report.Set("backup", BackupJson(backupPath, backupExisted));
-        if (!dialog.session.Connected() && status != cli::kExitOk) {
-            report.Set("error", NotOpenText(dialog));
+        if (!logic.session.Connected() && status != cli::kExitOk) {
+            report.Set("error", NotOpenText(window));
         } else {
             report.SetNull("error");
         }

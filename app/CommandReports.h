@@ -5,17 +5,14 @@
 
 #include <iosfwd>
 
-#include "app/AppServices.h"
 #include "app/CommandLine.h"
-
-class CVantolyPatchDlg;
+#include "app/HeadlessMainWindow.h"
 
 namespace app {
 
-int ReportStatus(CVantolyPatchDlg& dialog, std::ostream& out, std::ostream& err);
+int ReportStatus(HeadlessMainWindow& window, std::ostream& out, std::ostream& err);
 
 // update and restore with --json; the exit status is the command's own.
-int RunReportedCommand(CVantolyPatchDlg& dialog, const cli::CommandLine& line, const CountingMessageBoxes& boxes,
-                       std::ostream& out, std::ostream& err);
+int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out, std::ostream& err);
 
 }  // namespace app

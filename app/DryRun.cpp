@@ -11,10 +11,10 @@
 
 #include "app/JsonReport.h"
 #include "app/UpdateReport.h"
-#include "app/VantolyPatchDlg.h"
-#include "app/WindowCommands.h"
+#include "app/CommandWords.h"
 #include "backup/Backup.h"
 #include "db/PasswordMask.h"
+#include "update/VersionFacts.h"
 #include "platform/HeadlessMessageBoxes.h"
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
@@ -82,9 +82,7 @@ public:
     void WriteErrorLog(const std::string&, const std::string&, const std::string&) override {
         err_ << "VantolyPatch: dry run: the update would write an error log into DBErr/ here\n";
     }
-    void ShowUpdateErrorDialog(const std::string& reportText) override {
-        err_ << "--- 更新エラー内容 ---\n" << db::MaskPasswords(reportText) << "\n--- end ---\n";
-    }
+    void ShowUpdateErrorDialog(const std::string& reportText) override { PrintUpdateReport(err_, reportText); }
     void CopyTextToClipboard(const std::string&) override {}
 
     const std::string& VersionText() const { return versionText_; }
@@ -147,10 +145,11 @@ void PrintGate(std::ostream& out, const update::UpdateDriver& driver) {
 
 }  // namespace
 
-int RunDryRun(CVantolyPatchDlg& dialog, const cli::CommandLine& line, std::ostream& out, std::ostream& err) {
+int RunDryRun(HeadlessMainWindow& main, const cli::CommandLine& line, std::ostream& out, std::ostream& err) {
+    MainWindowLogic& logic = main.logic();
     JsonReport report("update");
     report.Set("dryRun", true);
-    const host::TargetDatabase& target = dialog.target;
+    const host::TargetDatabase& target = logic.target;
     report.Set("database", target.FilePath());
     report.Set("versionBefore", VersionJson(target.VersionText));
     const BackupPlan plan = PlanBackup(target);
@@ -167,7 +166,7 @@ int RunDryRun(CVantolyPatchDlg& dialog, const cli::CommandLine& line, std::ostre
         }
         return cli::kExitFailed;
     };
-    if (!dialog.session.Connected()) return fail(NotOpenText(dialog));
+    if (!logic.session.Connected()) return fail(NotOpenText(main));
 
     std::optional<PrivateFolder> folder;
     try {
@@ -177,8 +176,8 @@ int RunDryRun(CVantolyPatchDlg& dialog, const cli::CommandLine& line, std::ostre
     }
     host::TargetDatabase copy = target;
     copy.PathName = folder->Path();
-    if (auto problem = backup::CopyDatabaseUnderSharedLock(dialog.session.SessionConnection(),
-                                                           dialog.services().fileCopier, target.FilePath(),
+    if (auto problem = backup::CopyDatabaseUnderSharedLock(logic.session.SessionConnection(),
+                                                           logic.services().fileCopier, target.FilePath(),
                                                            copy.FilePath(), target.Password)) {
         return fail("dry run: cannot copy the database: " + *problem);
     }
@@ -187,22 +186,23 @@ int RunDryRun(CVantolyPatchDlg& dialog, const cli::CommandLine& line, std::ostre
 
     // Every question of the update is answered Yes: the dry run shows the
     // whole way the update takes once the operator agrees.
-    platform::HeadlessMessageBoxes boxes(dialog.applicationTitle(), platform::HeadlessMessageBoxes::Questions::AnswerYes,
+    platform::HeadlessMessageBoxes boxes(logic.applicationTitle(), platform::HeadlessMessageBoxes::Questions::AnswerYes,
                                          err);
     DryRunWindow window(err);
     UpdateStepRecorder steps;
     const char* outcome = kOutcomeFailed;
     {
-        db::DatabaseSession session(window, boxes, db::SessionTexts{dialog.applicationTitle(), kReleaseDateText});
+        const std::string releaseDate(update::kReleaseDate);
+        db::DatabaseSession session(window, boxes, db::SessionTexts{logic.applicationTitle(), releaseDate});
         session.SetPassword(copy.Password);
         session.OpenDatabase(copy.PathName, copy.FileName, copy.Extension);
         if (!session.Connected()) {
             return fail("dry run: the copy does not open: " + session.LastOpenErrorText().value_or("no reason given"));
         }
-        const update::UpdateTexts texts{dialog.applicationTitle(), kReleaseDateText};
+        const update::UpdateTexts texts{logic.applicationTitle(), releaseDate};
         update::UpdateScriptRunner runner(
             window, session, copy,
-            update::UpdateServices{boxes, dialog.services().cursor, dialog.services().messagePump}, texts);
+            update::UpdateServices{boxes, logic.services().cursor, logic.services().messagePump}, texts);
         update::UpdateDriver driver(window, session, runner, boxes, texts);
         runner.SetRunListener(&steps);
         driver.OnUpdateCommand();

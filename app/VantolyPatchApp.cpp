@@ -10,18 +10,21 @@ CVantolyPatchApp::~CVantolyPatchApp() { ExitInstance(); }
 
 int CVantolyPatchApp::Run(const std::function<void(CVantolyPatchDlg&)>& wire,
                           const std::function<int(CVantolyPatchDlg&)>& run) {
+    return RunLocked([&] {
+        CVantolyPatchDlg dialog(services_, applicationTitle_);
+        if (wire) wire(dialog);
+        dialog.OnInitDialog();
+        return run(dialog);
+    });  // the window is destroyed (and its session closed) before the lock goes
+}
+
+int CVantolyPatchApp::RunLocked(const std::function<int()>& body) {
     if (!host::EnsureSingleInstance(services_.instanceLock, services_.messageBoxes)) {
         ExitInstance();
         return 1;
     }
     locked_ = true;
-    int status = 0;
-    {
-        CVantolyPatchDlg dialog(services_, applicationTitle_);
-        if (wire) wire(dialog);
-        dialog.OnInitDialog();
-        status = run(dialog);
-    }  // the window is destroyed (and its session closed) before the lock goes
+    const int status = body();
     ExitInstance();
     return status;
 }

@@ -1,5 +1,5 @@
 // The application object: the single-instance lock around the main window's
-// modal run, for the desktop and for the command words alike.
+// modal run, and around a command word's run alike.
 #pragma once
 
 #include <functional>
@@ -18,6 +18,9 @@ public:
     // ends with 1), the main window built and initialised, `run` with it, and
     // its answer returned. Exit (the lock released) follows in every case.
     int Run(const std::function<void(CVantolyPatchDlg&)>& wire, const std::function<int(CVantolyPatchDlg&)>& run);
+    // The same order for a command word, which builds no window: the lock,
+    // `body` and its answer, the lock released.
+    int RunLocked(const std::function<int()>& body);
 
     const std::string& ApplicationTitle() const { return applicationTitle_; }
 

@@ -1,7 +1,5 @@
 #include "app/VantolyPatchDlg.h"
 
-#include <sys/stat.h>
-
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFrame>
@@ -19,14 +17,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "backup/Backup.h"
-#include "backup/Restore.h"
 #include "db/PasswordMask.h"
-#include "errors/ErrorLog.h"
 #include "errors/UpdateErrorDialog.h"
-#include "host/HostGuard.h"
-#include "update/UpdateDriver.h"
-#include "update/UpdateScriptRunner.h"
 #include "widgets/ButtonST.h"
 #include "widgets/DialogUnits.h"
 
@@ -34,35 +26,16 @@ namespace {
 
 const QColor kFieldColour(192, 255, 192);
 
-bool fileExists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-bool folderExists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 }  // namespace
 
 CVantolyPatchDlg::CVantolyPatchDlg(platform::Services& services, std::string applicationTitle, QWidget* parent)
     : QDialog(parent),
-      session(*this, services.messageBoxes, db::SessionTexts{applicationTitle, kReleaseDateText}),
-      services_(services),
-      applicationTitle_(std::move(applicationTitle)) {
+      logic_(*this, services, std::move(applicationTitle)),
+      target(logic_.target),
+      session(logic_.session),
+      UpdateContents(logic_.updateContents) {
     setWindowIcon(QIcon(QStringLiteral(":/icons/128.png")));
-    UpdateContents.assign(update::kUpdateContents.begin(), update::kUpdateContents.end());
     buildControls();
-    const update::UpdateTexts texts{applicationTitle_, kReleaseDateText};
-    runner_ = std::make_unique<update::UpdateScriptRunner>(
-        *this, session, target, update::UpdateServices{services_.messageBoxes, services_.cursor, services_.messagePump},
-        texts);
-    driver_ = std::make_unique<update::UpdateDriver>(*this, session, *runner_, services_.messageBoxes, texts);
-    restore_ = std::make_unique<backup::BackupRestore>(
-        *this, session, target,
-        backup::RestoreServices{services_.messageBoxes, services_.clock, services_.shell, services_.fileCopier},
-        kReleaseDateText);
 }
 
 CVantolyPatchDlg::~CVantolyPatchDlg() { session.CloseDatabase(); }
@@ -163,10 +136,8 @@ void CVantolyPatchDlg::OnInitDialog() {
     initialised_ = true;
     UpdateData();
 
-    if (!std::string(kAboutMenuText).empty()) {
-        aboutAction_ = menu_->addAction(QString::fromUtf8(kAboutMenuText));
-        aboutAction_->setData(kAboutId);
-    }
+    aboutAction_ = menu_->addAction(QString::fromUtf8(kAboutMenuText));
+    aboutAction_->setData(kAboutId);
     menu_->addSeparator();
     viewerAction_ = menu_->addAction(QStringLiteral("データベース表示"));
     viewerAction_->setData(kViewerId);
@@ -176,7 +147,6 @@ void CVantolyPatchDlg::OnInitDialog() {
     closeAction_ = menu_->addAction(QStringLiteral("閉じる(&C)"));
     closeAction_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     for (QAction* action : {aboutAction_, viewerAction_, consoleAction_}) {
-        if (!action) continue;
         const int id = action->data().toInt();
         connect(action, &QAction::triggered, this, [this, id] { OnSysCommand(id); });
     }
@@ -197,7 +167,7 @@ void CVantolyPatchDlg::OnInitDialog() {
 
     updateButton_->AssignIconTooltipAndFont(QStringLiteral(":/icons/130.png"), QStringLiteral("データベース更新"));
 
-    host::LoadTargetDatabaseLocation(target, services_.registry, session, *this);
+    logic_.LoadLocation();
     RefreshControlState(db::ControlState::Idle);
 }
 
@@ -226,8 +196,9 @@ void CVantolyPatchDlg::RefreshControlState(db::ControlState state) {
     busy_ = !idle;
     // Whatever path led back to idle, a wait cursor left over would make the
     // idle window look hung.
-    if (idle) services_.cursor.ShowArrow();
-    if (closeAction_) closeAction_->setEnabled(idle);
+    if (idle) services().cursor.ShowArrow();
+    const app::ControlStates controls = logic_.ControlsFor(state, true);
+    if (closeAction_) closeAction_->setEnabled(controls.idle);
     // The title bar's close button: the window manager greys it when the hint
     // goes. Set on the native window, so the shown window is not re-created
     // (and hidden) as a change of the widget's own flags would.
@@ -237,14 +208,11 @@ void CVantolyPatchDlg::RefreshControlState(db::ControlState state) {
         overrideWindowFlags(flags);
         if (QWindow* handle = windowHandle()) handle->setFlags(flags);
     }
-    const bool haveSession = idle && session.SessionConnection() != nullptr;
-    if (viewerAction_) viewerAction_->setEnabled(haveSession);
-    if (consoleAction_) consoleAction_->setEnabled(haveSession);
-    updateButton_->setEnabled(idle && session.Connected());
+    if (viewerAction_) viewerAction_->setEnabled(controls.tools);
+    if (consoleAction_) consoleAction_->setEnabled(controls.tools);
+    updateButton_->setEnabled(controls.update);
     updateButton_->repaint();
-    const std::string folder = backup::BackupFolderPath(target);
-    if (makeBackupFolder && !folderExists(folder)) ::mkdir(folder.c_str(), 0755);  // its absence shows in the restore button
-    restoreButton_->setEnabled(idle && fileExists(backup::BackupFilePath(target)));
+    restoreButton_->setEnabled(controls.restore);
     restoreButton_->repaint();
 }
 
@@ -278,20 +246,13 @@ void CVantolyPatchDlg::OnAbout() {
     about.exec();
 }
 
-void CVantolyPatchDlg::OnUpdateCommand() { driver_->OnUpdateCommand(); }
+void CVantolyPatchDlg::OnUpdateCommand() { logic_.OnUpdateCommand(); }
 
-void CVantolyPatchDlg::OnRestoreCommand() { restore_->OnRestoreCommand(); }
+void CVantolyPatchDlg::OnRestoreCommand() { logic_.OnRestoreCommand(); }
 
-bool CVantolyPatchDlg::AskToCloseHostApplication() {
-    return host::AskToCloseHostApplication(services_.hostWindows, services_.messageBoxes);
-}
+bool CVantolyPatchDlg::AskToCloseHostApplication() { return logic_.AskToCloseHostApplication(); }
 
-update::BackupOutcome CVantolyPatchDlg::TakePreUpdateBackup() {
-    const bool proceed = backup::TakePreUpdateBackup(
-        target, session.SessionConnection(),
-        backup::BackupServices{services_.messageBoxes, services_.shell, services_.fileCopier}, kReleaseDateText);
-    return proceed ? update::BackupOutcome::Proceed : update::BackupOutcome::Abandon;
-}
+update::BackupOutcome CVantolyPatchDlg::TakePreUpdateBackup() { return logic_.TakePreUpdateBackup(); }
 
 void CVantolyPatchDlg::SetProgressRange(int lower, int upper) { progress_->setRange(lower, upper); }
 void CVantolyPatchDlg::SetProgressPosition(int position) { progress_->setValue(position); }
@@ -301,8 +262,7 @@ void CVantolyPatchDlg::HideProgressBar() { progress_->hide(); }
 
 void CVantolyPatchDlg::WriteErrorLog(const std::string& functionName, const std::string& query,
                                      const std::string& errorText) {
-    errors::WriteErrorLog(target.PathName, functionName, query, errorText, services_.clock, services_.messageBoxes,
-                          applicationTitle_);
+    logic_.WriteErrorLog(functionName, query, errorText);
 }
 
 void CVantolyPatchDlg::ShowUpdateErrorDialog(const std::string& reportText) {
@@ -312,20 +272,12 @@ void CVantolyPatchDlg::ShowUpdateErrorDialog(const std::string& reportText) {
         updateReportPresenter(masked);
         return;
     }
-    CUpdateErrorMsgDlg dialog(this, services_.clipboard, services_.messageBoxes, applicationTitle_);
+    CUpdateErrorMsgDlg dialog(this, services().clipboard, services().messageBoxes, applicationTitle());
     dialog.ReportText = masked;
     dialog.exec();
 }
 
-void CVantolyPatchDlg::CopyTextToClipboard(const std::string& text) {
-    errors::CopyTextToClipboard(text, true, services_.clipboard, services_.messageBoxes, applicationTitle_);
-}
-
-platform::MessageAnswer CVantolyPatchDlg::ShowMessage(const std::string& text, const std::string& caption,
-                                                      platform::MessageButtons buttons, platform::MessageIcon icon) {
-    return services_.messageBoxes.Show(platform::ApplyMessageBoxDefaults(
-        {text, caption, buttons, icon, platform::MessageOwner::Window}, applicationTitle_));
-}
+void CVantolyPatchDlg::CopyTextToClipboard(const std::string& text) { logic_.CopyTextToClipboard(text); }
 
 void CVantolyPatchDlg::closeEvent(QCloseEvent* event) {
     // While an update runs the window cannot be closed, whatever asks.

@@ -9,12 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "app/MainWindowLogic.h"
 #include "db/DatabaseSession.h"
 #include "db/SessionWindow.h"
 #include "host/TargetDatabase.h"
-#include "host/TargetDatabaseLocation.h"
 #include "platform/Platform.h"
-#include "update/UpdateWindow.h"
 #include "update/VersionFacts.h"
 #include "widgets/ButtonST.h"
 
@@ -31,15 +30,10 @@ class QTreeWidget;
 inline constexpr const char* kReleaseDateText = update::kReleaseDate.data();
 inline constexpr const char* kAboutMenuText = "バージョン情報 VantolyPatch(&A)...";
 
-namespace update {
-class UpdateDriver;
-class UpdateScriptRunner;
-}  // namespace update
-namespace backup {
-class BackupRestore;
-}  // namespace backup
+class CVantolyPatchDlg : public QDialog, public app::MainWindowInterface {
+    // First, so that the references below it are bound to its members.
+    app::MainWindowLogic logic_;
 
-class CVantolyPatchDlg : public QDialog, public host::LocationWindow, public update::UpdateWindow {
 public:
     // System-menu command ids, as the window's own menu keeps them.
     enum MenuId { kAboutId = 16, kViewerId = 32, kConsoleId = 48 };
@@ -82,30 +76,25 @@ public:
     void OnUpdateCommand();
     void OnRestoreCommand();
 
-    // What the menu items do; installed by the front end. Without a
-    // display, the update's report goes to `updateReportPresenter` instead
-    // of the error dialog.
+    // What the menu items do; installed by the front end. When set, the
+    // update's report goes to `updateReportPresenter` instead of the error
+    // dialog.
     std::function<void(const std::string&)> updateReportPresenter;
     std::function<void()> viewerCommand;
     std::function<void()> consoleCommand;
-    // False for a run that must leave no file behind (a dry run): the idle
-    // state then does not create the backup folder.
-    bool makeBackupFolder = true;
     // The program's file name, which names the console's files; the
     // application title is this name without its extension.
     std::string programFileName = "VantolyPatch";
 
-    // State owned by the window.
-    host::TargetDatabase target;
-    db::DatabaseSession session;
-    std::vector<std::string> UpdateContents;
+    // State owned by the window, kept by its logic.
+    host::TargetDatabase& target;
+    db::DatabaseSession& session;
+    const std::vector<std::string>& UpdateContents;
 
-    platform::Services& services() { return services_; }
-    const std::string& applicationTitle() const { return applicationTitle_; }
+    app::MainWindowLogic& logic() { return logic_; }
+    platform::Services& services() { return logic_.services(); }
+    const std::string& applicationTitle() const { return logic_.applicationTitle(); }
     bool busy() const { return busy_; }
-    // The update command's parts, for the reports of how it ended.
-    update::UpdateDriver& updateDriver() { return *driver_; }
-    update::UpdateScriptRunner& updateRunner() { return *runner_; }
 
     // Controls, by id.
     QLineEdit* pathEdit() const { return edits_[0]; }
@@ -120,10 +109,6 @@ public:
     QAction* menuAction(int id) const;
     QAction* closeAction() const { return closeAction_; }
 
-    // Shows a message box owned by this window.
-    platform::MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
-                                        platform::MessageButtons buttons, platform::MessageIcon icon);
-
     // Escape: refused while busy.
     void reject() override;
 
@@ -135,11 +120,6 @@ private:
     void buildControls();
     void OnAbout();
 
-    platform::Services& services_;
-    std::string applicationTitle_;
-    std::unique_ptr<update::UpdateScriptRunner> runner_;
-    std::unique_ptr<update::UpdateDriver> driver_;
-    std::unique_ptr<backup::BackupRestore> restore_;
     bool busy_ = false;
     bool initialised_ = false;
 

@@ -1,14 +1,15 @@
 #include "app/WindowFrontEnd.h"
 
 #include <QApplication>
-#include <QPushButton>
 #include <clocale>
 #include <cstdlib>
 #include <ostream>
 
 #include "app/AppServices.h"
 #include "app/CommandReports.h"
+#include "app/CommandWords.h"
 #include "app/DryRun.h"
+#include "app/HeadlessMainWindow.h"
 #include "app/VantolyPatchApp.h"
 #include "app/VantolyPatchDlg.h"
 #include "app/WindowCommands.h"
@@ -19,26 +20,6 @@
 static void initResources() { Q_INIT_RESOURCE(resources); }
 
 namespace app {
-
-namespace {
-
-int printStatus(CVantolyPatchDlg& dialog, std::ostream& out, std::ostream& err) {
-    auto state = [](bool enabled) { return enabled ? "enabled" : "disabled"; };
-    out << "folder\t" << dialog.target.PathName << "\n"
-        << "name\t" << dialog.target.FileName << "\n"
-        << "extension\t" << dialog.target.Extension << "\n"
-        << "version\t" << dialog.target.VersionText << "\n"
-        << "title\t" << dialog.windowTitle().toStdString() << "\n"
-        << "update button\t" << state(dialog.updateButton()->isEnabled()) << "\n"
-        << "restore button\t" << state(dialog.restoreButton()->isEnabled()) << "\n";
-    if (!dialog.session.Connected()) {
-        err << "VantolyPatch: " << NotOpenText(dialog) << "\n";
-        return cli::kExitFailed;
-    }
-    return cli::kExitOk;
-}
-
-}  // namespace
 
 int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::ostream& out, std::ostream& err) {
     const bool headless = line.command != cli::Command::kNone;
@@ -67,29 +48,31 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
     AppServices services(options, title, out, err);
     CVantolyPatchApp app(services.services(), title);
 
-    return app.Run([&](CVantolyPatchDlg& dialog) {
-                       WireCommands(dialog, out, err);
-                       dialog.makeBackupFolder = !line.dryRun;
-                       dialog.programFileName = programFile;
-                   },
-                   [&](CVantolyPatchDlg& dialog) -> int {
-                       switch (line.command) {
-                           case cli::Command::kNone:
-                               dialog.show();
-                               OfferConversionInPlace(dialog, out, err);
-                               dialog.exec();
-                               return cli::kExitOk;
-                           case cli::Command::kStatus:
-                               return line.json ? ReportStatus(dialog, out, err) : printStatus(dialog, out, err);
-                           default:
-                               if (line.dryRun) return RunDryRun(dialog, line, out, err);
-                               // The import writes its own report.
-                               if (line.json && line.command != cli::Command::kImport) {
-                                   return RunReportedCommand(dialog, line, services.boxCounts(), out, err);
-                               }
-                               return RunWindowCommand(dialog, line, services.boxCounts(), out, err);
-                       }
-                   });
+    if (!headless) {
+        return app.Run(
+            [&](CVantolyPatchDlg& dialog) {
+                WireCommands(dialog);
+                dialog.programFileName = programFile;
+            },
+            [&](CVantolyPatchDlg& dialog) {
+                dialog.show();
+                OfferConversionInPlace(dialog, out, err);
+                dialog.exec();
+                return cli::kExitOk;
+            });
+    }
+    // A command word runs the window's logic without building the window.
+    return app.RunLocked([&] {
+        HeadlessMainWindow window(services.services(), title, err, !line.dryRun);
+        window.Initialise();
+        if (line.command == cli::Command::kStatus) {
+            return line.json ? ReportStatus(window, out, err) : PrintStatus(window, out, err);
+        }
+        if (line.dryRun) return RunDryRun(window, line, out, err);
+        // The import writes its own report.
+        if (line.json && line.command != cli::Command::kImport) return RunReportedCommand(window, line, out, err);
+        return RunCommandWord(window, line, out, err);
+    });
 }
 
 }  // namespace app

@@ -98,6 +98,11 @@ bool EnsureBackupFolder(const host::TargetDatabase& record) {
     return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool BackupFileExists(const host::TargetDatabase& record) {
+    struct stat info {};
+    return ::stat(BackupFilePath(record).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 std::optional<std::string> CopyDatabaseUnderSharedLock(
     const std::shared_ptr<engine::Connection>& sessionConnection, platform::FileCopier& fileCopier,
     const std::string& source, const std::string& destination, const std::string& password) {

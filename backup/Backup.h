@@ -33,6 +33,9 @@ std::string BackupFilePath(const host::TargetDatabase& record);
 // beside the database). Answers whether a folder is there afterwards.
 bool EnsureBackupFolder(const host::TargetDatabase& record);
 
+// Whether BackupFilePath names a regular file: the restore button's state.
+bool BackupFileExists(const host::TargetDatabase& record);
+
 struct BackupServices {
     platform::MessageBoxes& messageBoxes;
     platform::Shell& shell;

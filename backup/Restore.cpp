@@ -134,6 +134,7 @@ BackupRestore::BackupRestore(db::SessionWindow& window, db::DatabaseSession& ses
       operations_(std::move(operations)) {}
 
 void BackupRestore::ShowWarning(const std::string& text) {
+    lastOutcome_ = RestoreOutcome::Failed;  // every warning of the restore tells of a failure
     services_.messageBoxes.Show({.text = text,
                                  .caption = releaseDateText_,
                                  .buttons = platform::MessageButtons::Ok,
@@ -247,11 +248,13 @@ std::optional<std::string> BackupRestore::SettleInterruptedRestore(const std::st
 }
 
 void BackupRestore::OnRestoreCommand() {
+    lastOutcome_ = RestoreOutcome::NotRun;
     const std::string backupFile = BackupFilePath(target_);
     // A folder that cannot be created holds no backup file, which ends the
     // command below as an absent backup does.
     EnsureBackupFolder(target_);
     if (!IdentityOf(backupFile).Exists()) {
+        lastOutcome_ = RestoreOutcome::NoBackup;
         return;
     }
 
@@ -262,6 +265,7 @@ void BackupRestore::OnRestoreCommand() {
                                      .icon = platform::MessageIcon::Information,
                                      .owner = platform::MessageOwner::Window});
     if (answer != platform::MessageAnswer::Yes) {
+        lastOutcome_ = RestoreOutcome::Declined;
         window_.RefreshControlState(db::ControlState::Idle);
         return;
     }
@@ -321,6 +325,7 @@ void BackupRestore::Swap(const std::string& stagingCopy, const std::string& kept
         if (!placed.Succeeded()) return giveUp(placed.message);
         platform::SyncFolder(target_.PathName);
         Step("swapped");
+        lastOutcome_ = RestoreOutcome::Restored;
         ReopenSession();
         return;
     }
@@ -379,6 +384,7 @@ void BackupRestore::Swap(const std::string& stagingCopy, const std::string& kept
     ::unlink(recordPath.c_str());
     platform::SyncFolder(target_.PathName);
     Step("done");
+    lastOutcome_ = RestoreOutcome::Restored;
     ReopenSession();
     if (taken != keptFile) {
         services_.messageBoxes.Show({.text = platform::NameOf(keptFile) + " は既に存在するため、現在の作業ファイルは " +

@@ -47,6 +47,15 @@ std::string RestoreTimeStamp(const platform::LocalTime& time);
 // The record of a swap in progress, beside the working file.
 std::string RestoreRecordPath(const host::TargetDatabase& target);
 
+// How the last restore command ended.
+enum class RestoreOutcome {
+    NotRun,
+    NoBackup,  // no backup file: nothing happened
+    Declined,  // the operator answered No
+    Failed,    // refused or failed; its warning was shown
+    Restored,  // the backup is the working file
+};
+
 class BackupRestore {
   public:
     // Everything handed in must outlive the restore.
@@ -65,6 +74,8 @@ class BackupRestore {
     // folder and leaves the session closed. A missing working file is simply
     // replaced by the backup.
     void OnRestoreCommand();
+
+    RestoreOutcome LastOutcome() const { return lastOutcome_; }
 
   private:
     void ShowWarning(const std::string& text);
@@ -88,6 +99,7 @@ class BackupRestore {
     std::string releaseDateText_;
     SwapOperations operations_;
     std::optional<engine::DatabaseFileLock> lock_;  // on the working file from the confirmation to the swap
+    RestoreOutcome lastOutcome_ = RestoreOutcome::NotRun;
 };
 
 }  // namespace backup

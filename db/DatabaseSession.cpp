@@ -205,7 +205,7 @@ std::string DatabaseSession::ReadDatabaseVersion() {
     return version;
 }
 
-void DatabaseSession::ListUserTables(std::vector<std::string>& list) {
+bool DatabaseSession::ListUserTables(std::vector<std::string>& list) {
     list.clear();
     auto failure = FailureText(
         [&] {
@@ -222,11 +222,12 @@ void DatabaseSession::ListUserTables(std::vector<std::string>& list) {
     if (failure) {
         ShowErrorReport(*failure);
     }
+    return !failure;
 }
 
-int DatabaseSession::TableExists(const std::string& name) {
-    int answer = 0;
-    auto failure = FailureText(
+std::optional<std::string> DatabaseSession::FindTable(const std::string& name, int& answer) {
+    answer = 0;
+    return FailureText(
         [&] {
             if (!SessionIsOpen()) {
                 return;
@@ -238,7 +239,11 @@ int DatabaseSession::TableExists(const std::string& name) {
             });
         },
         kProbeUnknownErrorText);
-    if (failure) {
+}
+
+int DatabaseSession::TableExists(const std::string& name) {
+    int answer = 0;
+    if (auto failure = FindTable(name, answer)) {
         ShowErrorReport(*failure);
     }
     return answer;
@@ -261,10 +266,15 @@ int DatabaseSession::ColumnExists(const std::string& table, const std::string& c
     return std::find(fields.begin(), fields.end(), column) != fields.end() ? 1 : 0;
 }
 
-void DatabaseSession::ListFieldNames(const std::string& table, std::vector<std::string>& list) {
+bool DatabaseSession::ListFieldNames(const std::string& table, std::vector<std::string>& list) {
     list.clear();
-    if (TableExists(table) != 1) {
-        return;
+    int exists = 0;
+    if (auto failure = FindTable(table, exists)) {
+        ShowErrorReport(*failure);
+        return false;
+    }
+    if (exists != 1) {
+        return true;
     }
     auto failure = FailureText(
         [&] {
@@ -281,6 +291,7 @@ void DatabaseSession::ListFieldNames(const std::string& table, std::vector<std::
     if (failure) {
         ShowErrorReport(*failure);
     }
+    return !failure;
 }
 
 }  // namespace db

@@ -86,12 +86,13 @@ class DatabaseSession {
     std::shared_ptr<engine::Recordset> Execute(const std::string& statement) const;
 
     // The probes. None of them raises: each shows its failure in a message
-    // box and answers with what it had found so far.
+    // box and answers with what it had found so far. The two lists answer
+    // false when they showed a failure.
     std::string ReadDatabaseVersion();  // "%3.2f" of the highest DBVerCode, or ""
-    void ListUserTables(std::vector<std::string>& list);
+    bool ListUserTables(std::vector<std::string>& list);
     int TableExists(const std::string& name);
     int ColumnExists(const std::string& table, const std::string& column);
-    void ListFieldNames(const std::string& table, std::vector<std::string>& list);
+    bool ListFieldNames(const std::string& table, std::vector<std::string>& list);
 
     // The session's connection; none before the first open or when the
     // engine could not create one.
@@ -112,6 +113,8 @@ class DatabaseSession {
     // `SessionConnection`; the invalid-pointer error when there is none.
     engine::Connection& RequireConnection() const;
     bool SessionIsOpen() const;
+    // TableExists without its box: the failure text, or nothing.
+    std::optional<std::string> FindTable(const std::string& name, int& answer);
     void OpenTableRecordset(const std::string& table,
                             const std::function<void(const engine::Fields&)>& visit);
     void ShowVersionError(const std::string& text);

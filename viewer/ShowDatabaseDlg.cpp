@@ -13,102 +13,20 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
+#include <algorithm>
+#include <functional>
 #include <utility>
 
-#include "db/ComErrorText.h"
-#include "db/VariantToText.h"
 #include "errors/ErrorLog.h"
 #include "viewer/CatalogReader.h"
 #include "viewer/CreateTableQuery.h"
 #include "viewer/GridText.h"
+#include "viewer/TableReader.h"
 #include "viewer/WorkbookExport.h"
 #include "widgets/ButtonST.h"
 #include "widgets/DialogUnits.h"
 
-namespace viewer {
-
 namespace {
-constexpr std::size_t kBlockBytes = 1 << 20;
-}
-
-void GridModel::setHeadings(std::vector<std::string> headings) {
-    beginResetModel();
-    headings_ = std::move(headings);
-    blocks_.clear();
-    rowStarts_.clear();
-    cellsInRow_ = 0;
-    publishedRows_ = 0;
-    endResetModel();
-}
-
-void GridModel::clearRows() {
-    beginResetModel();
-    blocks_ = {};
-    rowStarts_ = {};
-    cellsInRow_ = 0;
-    publishedRows_ = 0;
-    endResetModel();
-}
-
-void GridModel::appendCell(std::string_view text) {
-    if (cellsInRow_ == 0) {
-        // A row never spans two blocks.
-        if (blocks_.empty() || blocks_.back().size() + 4096 > kBlockBytes) {
-            blocks_.emplace_back();
-            blocks_.back().reserve(kBlockBytes);
-        }
-        rowStarts_.push_back(static_cast<std::uint64_t>(blocks_.size() - 1) << 32 | blocks_.back().size());
-    }
-    blocks_.back().append(text);
-    blocks_.back().push_back('\0');
-    if (++cellsInRow_ == headings_.size()) cellsInRow_ = 0;
-}
-
-void GridModel::publishPendingRows() {
-    if (headings_.empty()) return;
-    const std::size_t complete = rowStarts_.size() - (cellsInRow_ != 0 ? 1 : 0);
-    if (complete == publishedRows_) return;
-    beginInsertRows(QModelIndex(), static_cast<int>(publishedRows_), static_cast<int>(complete - 1));
-    publishedRows_ = complete;
-    endInsertRows();
-}
-
-std::string_view GridModel::cell(std::size_t row, std::size_t column) const {
-    const std::uint64_t start = rowStarts_[row];
-    std::string_view text(blocks_[start >> 32]);
-    std::size_t at = start & 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < column; ++i) at = text.find('\0', at) + 1;
-    return text.substr(at, text.find('\0', at) - at);
-}
-
-int GridModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(publishedRows_);
-}
-
-int GridModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(headings_.size());
-}
-
-QVariant GridModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid()) return {};
-    const std::string_view text = cell(static_cast<std::size_t>(index.row()), static_cast<std::size_t>(index.column()));
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (role != Qt::DisplayRole) return {};
-    if (orientation == Qt::Horizontal && section >= 0 && section < static_cast<int>(headings_.size())) {
-        return QString::fromStdString(headings_[static_cast<std::size_t>(section)]);
-    }
-    if (orientation == Qt::Vertical) return section + 1;
-    return {};
-}
-
-}  // namespace viewer
-
-namespace {
-
-constexpr int kRowsPerPaint = 2048;  // rows loaded between two looks at the window's events
 
 // The export's progress on the viewer's two bars, keeping the window painting.
 class BarsProgress : public viewer::ExportProgress {
@@ -141,6 +59,33 @@ private:
     QProgressBar* tables_;
     QProgressBar* rows_;
     platform::MessagePump& pump_;
+};
+
+// The records into the grid, the load bar moving, the window painting
+// between batches; a newer load or a close stops this one.
+class GridSink : public viewer::RecordSink {
+public:
+    GridSink(viewer::GridModel& model, QProgressBar* bar, platform::MessagePump& pump,
+             std::function<bool()> stillCurrent)
+        : model_(model), bar_(bar), pump_(pump), stillCurrent_(std::move(stillCurrent)) {}
+    void BeginRows(long count) override {
+        bar_->setRange(0, static_cast<int>(std::min<long>(count, 2147483647)));
+        bar_->setValue(0);
+        bar_->show();
+    }
+    void AppendCell(std::string_view text) override { model_.appendCell(text); }
+    void RowsRead(int rows) override { bar_->setValue(bar_->value() + rows); }
+    bool KeepGoing() override {
+        model_.publishPendingRows();
+        pump_.PumpOne();  // the window paints; a click may stop us
+        return stillCurrent_();
+    }
+
+private:
+    viewer::GridModel& model_;
+    QProgressBar* bar_;
+    platform::MessagePump& pump_;
+    std::function<bool()> stillCurrent_;
 };
 
 }  // namespace
@@ -238,12 +183,6 @@ void CShowDatabaseDlg::OnInitDialog() {
     LoadGridRows();
 }
 
-platform::MessageAnswer CShowDatabaseDlg::showMessage(const std::string& text, platform::MessageIcon icon) {
-    return context_.services.messageBoxes.Show(platform::ApplyMessageBoxDefaults(
-        {text, std::string(viewer::kViewerCaption), platform::MessageButtons::Ok, icon, platform::MessageOwner::Window},
-        context_.applicationTitle));
-}
-
 void CShowDatabaseDlg::OnTableSelectionChange() {
     RebuildGridColumns();
     LoadGridRows();
@@ -282,10 +221,11 @@ void CShowDatabaseDlg::FillTableList() {
     context_.services.cursor.ShowWait();
     const QSignalBlocker block(list_);
     list_->clear();
-    std::vector<std::string> tables;
-    context_.session.ListUserTables(tables);
-    const auto grouping = group_->isChecked() ? viewer::TableGrouping::Grouped : viewer::TableGrouping::All;
-    for (const auto& line : viewer::TableListLines(tables, grouping)) list_->addItem(QString::fromStdString(line));
+    std::vector<std::string> lines;
+    // A failure has shown its box; the list shows what was read.
+    viewer::ReadTableList(context_.session, group_->isChecked() ? viewer::TableGrouping::Grouped : viewer::TableGrouping::All,
+                          lines);
+    for (const auto& line : lines) list_->addItem(QString::fromStdString(line));
     context_.services.cursor.ShowArrow();
 }
 
@@ -310,66 +250,12 @@ void CShowDatabaseDlg::LoadGridRows() {
     rowLimitText = rowLimit_->text().toStdString();
     model_.clearRows();
     const std::string table = selectedTable();
-    std::string statement;
     loading_ = true;
-    try {
-        if (!table.empty()) {
-            statement = viewer::CountQueryText(table);
-            long count = 0;
-            {
-                auto rs = context_.session.Execute(statement);
-                if (!rs->IsEOF()) {
-                    const engine::Variant value = rs->Collect(std::string(viewer::kCountField));
-                    if (!value.isNull()) count = viewer::IntegerValueOf(db::VariantToText(value));
-                }
-                rs->Close();
-            }
-            progress1_->setRange(0, static_cast<int>(std::min<long>(count, 2147483647)));
-            progress1_->setValue(0);
-            progress1_->show();
-
-            const std::vector<std::string> headings = model_.headings();
-            statement = viewer::RecordQueryText(table, headings, rowLimitText);
-            auto rs = context_.session.Execute(statement);
-            // Each heading names its field; found once, read by position.
-            std::vector<long> positions;
-            if (!rs->IsEOF()) {
-                const auto fields = rs->GetFields();
-                for (const auto& heading : headings) {
-                    long position = -1;
-                    for (long i = 0; i < fields->Count() && position < 0; ++i) {
-                        if (fields->Item(i).Name() == heading) position = i;
-                    }
-                    positions.push_back(position);
-                }
-            }
-            int sincePaint = 0;
-            int shown = 0;
-            while (!rs->IsEOF()) {
-                if (++shown == 64) {  // the bar moves in steps the eye can see
-                    progress1_->setValue(progress1_->value() + shown);
-                    shown = 0;
-                }
-                for (std::size_t c = 0; c < headings.size(); ++c) {
-                    const engine::Variant value = positions[c] >= 0 ? rs->Collect(positions[c]) : rs->Collect(headings[c]);
-                    model_.appendCell(value.isNull() ? std::string() : db::VariantToText(value));
-                }
-                rs->MoveNext();
-                if (++sincePaint == kRowsPerPaint) {
-                    sincePaint = 0;
-                    model_.publishPendingRows();
-                    context_.services.messagePump.PumpOne();  // the window paints; a click may stop us
-                    if (generation != loadGeneration_) break;
-                }
-            }
-            progress1_->setValue(progress1_->value() + shown);
-            if (rs->State() == engine::adStateOpen) rs->Close();
-        }
-    } catch (const engine::ComError& error) {
-        showMessage(db::ComErrorText(error), platform::MessageIcon::Stop);
-        showMessage(statement, platform::MessageIcon::Stop);
-    } catch (const std::exception&) {
-        showMessage("*** 処理されない例外 ***", platform::MessageIcon::Stop);
+    if (!table.empty()) {
+        GridSink sink(model_, progress1_, context_.services.messagePump,
+                      [this, generation] { return generation == loadGeneration_; });
+        viewer::LoadRecords({context_.session, context_.services.messageBoxes}, table, model_.headings(),
+                            rowLimitText, sink);
     }
     // An interrupting load or list refill has run to its end inside our pump,
     // so nothing else needs the bar or the wait cursor any more.

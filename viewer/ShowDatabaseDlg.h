@@ -3,7 +3,6 @@
 // table definition workbook (仕様書). It runs on the main window's session.
 #pragma once
 
-#include <QAbstractTableModel>
 #include <QDialog>
 #include <cstdint>
 #include <functional>
@@ -13,6 +12,7 @@
 #include "db/DatabaseSession.h"
 #include "host/TargetDatabase.h"
 #include "platform/Platform.h"
+#include "viewer/GridModel.h"
 #include "viewer/SchemaModel.h"
 
 class CButtonST;
@@ -22,39 +22,6 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTableView;
-
-namespace viewer {
-
-// The grid's rows, held compactly: each row's cells as one run of text
-// with a zero byte after every cell, in blocks of about a megabyte (no
-// doubling reallocation), and one 8-byte start per row. A million rows cost
-// little more than their text.
-class GridModel : public QAbstractTableModel {
-public:
-    void setHeadings(std::vector<std::string> headings);
-    const std::vector<std::string>& headings() const { return headings_; }
-    void clearRows();
-    // Cells are added in row order, headings().size() per row; a row is
-    // complete, and counted, when its last cell is added.
-    void appendCell(std::string_view text);
-    void publishPendingRows();  // shows the rows added since the last call
-    std::size_t rowCount() const { return publishedRows_; }
-    std::string_view cell(std::size_t row, std::size_t column) const;
-
-    int rowCount(const QModelIndex& parent) const override;
-    int columnCount(const QModelIndex& parent) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-
-private:
-    std::vector<std::string> headings_;
-    std::vector<std::string> blocks_;
-    std::vector<std::uint64_t> rowStarts_;  // block index << 32 | offset in the block
-    std::size_t cellsInRow_ = 0;            // cells of the row being added
-    std::size_t publishedRows_ = 0;
-};
-
-}  // namespace viewer
 
 // What the viewer takes from the main window.
 struct ViewerContext {
@@ -107,7 +74,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    platform::MessageAnswer showMessage(const std::string& text, platform::MessageIcon icon);
     std::string selectedTable() const;
     void OnTableSelectionChange();
     void finishClose();

@@ -1,0 +1,79 @@
+#include "app/MainWindowLogic.h"
+
+#include "backup/Backup.h"
+#include "backup/Restore.h"
+#include "errors/ErrorLog.h"
+#include "host/HostGuard.h"
+#include "update/UpdateDriver.h"
+#include "update/UpdateScriptRunner.h"
+#include "update/VersionFacts.h"
+
+namespace app {
+
+MainWindowLogic::MainWindowLogic(MainWindowInterface& window, platform::Services& services,
+                                 std::string applicationTitle)
+    : session(window, services.messageBoxes,
+              db::SessionTexts{applicationTitle, std::string(update::kReleaseDate)}),
+      updateContents(update::kUpdateContents.begin(), update::kUpdateContents.end()),
+      window_(window),
+      services_(services),
+      applicationTitle_(std::move(applicationTitle)) {
+    const update::UpdateTexts texts{applicationTitle_, std::string(update::kReleaseDate)};
+    runner_ = std::make_unique<update::UpdateScriptRunner>(
+        window_, session, target,
+        update::UpdateServices{services_.messageBoxes, services_.cursor, services_.messagePump}, texts);
+    driver_ = std::make_unique<update::UpdateDriver>(window_, session, *runner_, services_.messageBoxes, texts);
+    restore_ = std::make_unique<backup::BackupRestore>(
+        window_, session, target,
+        backup::RestoreServices{services_.messageBoxes, services_.clock, services_.shell, services_.fileCopier},
+        std::string(update::kReleaseDate));
+}
+
+MainWindowLogic::~MainWindowLogic() { session.CloseDatabase(); }
+
+void MainWindowLogic::LoadLocation() {
+    host::LoadTargetDatabaseLocation(target, services_.registry, session, window_);
+}
+
+ControlStates MainWindowLogic::ControlsFor(db::ControlState state, bool makeBackupFolder) const {
+    ControlStates controls;
+    controls.idle = state == db::ControlState::Idle;
+    controls.tools = controls.idle && session.SessionConnection() != nullptr;
+    controls.update = controls.idle && session.Connected();
+    // A folder that cannot be made shows as the restore button staying off;
+    // the backup itself reports why when the update needs the folder.
+    if (makeBackupFolder) backup::EnsureBackupFolder(target);
+    controls.restore = controls.idle && backup::BackupFileExists(target);
+    return controls;
+}
+
+void MainWindowLogic::OnUpdateCommand() { driver_->OnUpdateCommand(); }
+
+void MainWindowLogic::OnRestoreCommand() { restore_->OnRestoreCommand(); }
+
+bool MainWindowLogic::AskToCloseHostApplication() {
+    return host::AskToCloseHostApplication(services_.hostWindows, services_.messageBoxes);
+}
+
+update::BackupOutcome MainWindowLogic::TakePreUpdateBackup() {
+    std::string failure;
+    const bool proceed = backup::TakePreUpdateBackup(
+        target, session.SessionConnection(),
+        backup::BackupServices{services_.messageBoxes, services_.shell, services_.fileCopier},
+        std::string(update::kReleaseDate), &failure);
+    backupCopyFailure_.reset();
+    if (!failure.empty()) backupCopyFailure_ = failure;
+    return proceed ? update::BackupOutcome::Proceed : update::BackupOutcome::Abandon;
+}
+
+void MainWindowLogic::WriteErrorLog(const std::string& functionName, const std::string& query,
+                                    const std::string& errorText) {
+    errors::WriteErrorLog(target.PathName, functionName, query, errorText, services_.clock, services_.messageBoxes,
+                          applicationTitle_);
+}
+
+void MainWindowLogic::CopyTextToClipboard(const std::string& text) {
+    errors::CopyTextToClipboard(text, true, services_.clipboard, services_.messageBoxes, applicationTitle_);
+}
+
+}  // namespace app
