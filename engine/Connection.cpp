@@ -382,6 +382,7 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& statement, Var
     auto closed = Recordset::create();
     switch (st.kind) {
         case StatementKind::Select: {
+            if (st.crosstab) st.sqlite = crosstabSql(db, st);
             sqlite3_stmt* stmt = nullptr;
             int rc = sqlite3_prepare_v2(db, st.sqlite.c_str(), static_cast<int>(st.sqlite.size()), &stmt, nullptr);
             if (rc != SQLITE_OK) {
@@ -412,6 +413,18 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& statement, Var
             }
             sqlite3_finalize(stmt);
             if (recordsAffected) *recordsAffected = Variant::fromI4(sqlite3_changes(db));
+            return closed;
+        }
+        case StatementKind::SelectInto: {
+            Savepoint sp(db);
+            sqlite3_stmt* stmt = nullptr;
+            int rc = sqlite3_prepare_v2(db, st.sqlite.c_str(), static_cast<int>(st.sqlite.size()), &stmt, nullptr);
+            const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finalize(stmt, &sqlite3_finalize);
+            if (rc != SQLITE_OK) raiseSqlite(db, sqlite3_extended_errcode(db), "");
+            const std::vector<ResultColumn> columns = describeColumns(db, stmt, st, impl_->columnTypes);
+            const long rows = runSelectInto(db, st, stmt, columns);
+            sp.commit();
+            if (recordsAffected) *recordsAffected = Variant::fromI4(rows);
             return closed;
         }
         case StatementKind::AlterPassword: {

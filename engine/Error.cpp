@@ -70,6 +70,14 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
               "Numeric field overflow: the value is too large for field '" + after(message, "VXOVF:") +
                   "' (its type's range or the precision it was defined with).");
     }
+    if (startsWith(message, "VXCHECK:")) {
+        const std::string parts = after(message, "VXCHECK:");
+        const std::size_t split = parts.find(kCheckSeparator);
+        raise(hr::kIntegrity, 3317,
+              "One or more values are prohibited by the validation rule '" + parts.substr(0, split) + "' set for '" +
+                  (split == std::string::npos ? "" : parts.substr(split + 1)) +
+                  "'. Enter a value that the expression for this field can accept.");
+    }
     if (startsWith(message, "VXARG:")) {
         raise(hr::kSyntax, 5, "Invalid procedure call or argument: " + after(message, "VXARG:") + where + ".");
     }

@@ -82,7 +82,7 @@ struct ColumnDef {
     std::optional<std::string> defaultSqlite;  // translated expression
 };
 
-enum class ConstraintKind { PrimaryKey, Unique, ForeignKey };
+enum class ConstraintKind { PrimaryKey, Unique, ForeignKey, Check };
 
 struct ConstraintDef {
     ConstraintKind kind = ConstraintKind::PrimaryKey;
@@ -92,6 +92,8 @@ struct ConstraintDef {
     std::vector<std::string> refColumns;  // empty: the referenced primary key
     int updateRule = adRINone;
     int deleteRule = adRINone;
+    std::string checkJet;     // CHECK: the rule as written
+    std::string checkSqlite;  // CHECK: the rule translated
 };
 
 enum class ResultKind { Dynamic, ColumnOf, Count, Date, Currency, Long, Double, Text, Bool };
@@ -123,6 +125,26 @@ enum class StatementKind {
     AlterDropConstraint,
     AlterColumn,
     AlterPassword,
+    SelectInto,  // `table` is the new table, `sqlite` the SELECT that fills it
+};
+
+// Mark the start and end of each aggregate of a crosstab's value, where its
+// column's filter goes.
+constexpr char kCrosstabOpen = '\x02';
+constexpr char kCrosstabMark = '\x01';
+
+// A TRANSFORM ... PIVOT query, completed when it runs: its columns are the
+// row headings, then one per pivot value.
+struct CrosstabPlan {
+    std::string head;       // "SELECT <row headings>"
+    std::string value;      // the aggregate expression, each aggregate between the two marks
+    std::string pivot;      // the PIVOT expression
+    std::string body;       // " FROM ... GROUP BY ... HAVING ..."
+    std::string fromWhere;  // " FROM ... WHERE ..."
+    std::string order;      // " ORDER BY ..."
+    bool fixedHeadings = false;  // PIVOT ... IN (...)
+    std::vector<std::pair<std::string, std::string>> headings;  // IN list: value as SQL, heading
+    ResultHint valueHint;
 };
 
 struct Statement {
@@ -131,6 +153,7 @@ struct Statement {
     std::string table;         // target table of DML/DDL
     std::vector<ResultHint> hints;  // SELECT: one per result column
     std::vector<TableRef> sources;  // SELECT: the tables of the FROM clauses
+    std::optional<CrosstabPlan> crosstab;  // TRANSFORM: `sqlite` is made when it runs
 
     // DDL
     std::vector<ColumnDef> columns;
@@ -149,6 +172,15 @@ struct Statement {
 
 // Parses one Jet SQL statement. Raises a syntax error naming the place.
 Statement parseStatement(std::string_view text);
+struct ResultColumn;
+// The SQL of a crosstab on this database (its headings read from the data),
+// with one hint added to `st.hints` per pivot column.
+std::string crosstabSql(sqlite3* db, Statement& st);
+// Carries out SELECT ... INTO: the new table typed from `columns` (the
+// SELECT's result columns, `stmt` prepared from `st.sqlite`, left reset), its
+// catalog entries, and its rows. Returns the number of rows.
+long runSelectInto(sqlite3* db, const Statement& st, sqlite3_stmt* stmt, const std::vector<ResultColumn>& columns);
+
 // Translates a lone value such as a column default ("0", "now()", "'x'").
 std::string translateExpression(std::string_view text);
 
@@ -250,6 +282,26 @@ private:
 };
 
 std::string sqliteIndexName(const std::string& table, const std::string& index);
+
+// CHECK constraints (CheckConstraints.cpp): kept in their own catalog table,
+// enforced by triggers on their table.
+struct CheckConstraint {
+    std::string name;
+    std::string jet;     // as written
+    std::string sqlite;  // translated
+};
+// Parts the raised message "VXCHECK:<constraint><kCheckSeparator><table>".
+constexpr char kCheckSeparator = '\x1f';
+std::vector<CheckConstraint> checkConstraints(sqlite3* db, const std::string& table);
+// Refuses (3317) when rows already in the table break the rule; an empty
+// name is given one.
+void addCheckConstraint(sqlite3* db, const StoredTable& t, CheckConstraint check);
+bool dropCheckConstraint(sqlite3* db, const std::string& table, const std::string& name);  // false: none such
+void dropCheckConstraints(sqlite3* db, const std::string& table);
+// Makes the triggers again after the table was rebuilt; refuses (3280) when a
+// rule names a field the table no longer has.
+void restoreCheckTriggers(sqlite3* db, const StoredTable& t);
+
 
 // The triggers that hold a table's values to Jet's types (TypeRules.cpp):
 // overflow refused with 3349, currency, single, decimal and Yes/No stored as

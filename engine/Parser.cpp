@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 
 #include "engine/Internal.h"
@@ -327,6 +328,11 @@ public:
             dropStatement();
         } else if (w == "ALTER") {
             alterStatement();
+        } else if (w == "TABLE") {
+            st_.kind = StatementKind::Select;
+            st_.sqlite = selectStatement(true);
+        } else if (w == "TRANSFORM") {
+            transformStatement();
         } else if (first.kind == Tok::Symbol && first.text == "(") {
             st_.kind = StatementKind::Select;
             st_.sqlite = selectStatement(true);
@@ -424,9 +430,26 @@ private:
     // here; a limit keeps a hostile statement from exhausting the stack.
     Expr expr() {
         if (++nesting_ > kMaxNesting) fail(3075, "The expression is nested too deeply");
-        Expr e = orExpr();
+        Expr e = impExpr();
         --nesting_;
         return e;
+    }
+
+    // Imp and Eqv bind more loosely than Or and Xor. Both give -1, 0 or Null
+    // as Jet does: "Null Imp True" is True, "False Imp Null" is True.
+    Expr impExpr() {
+        OperatorChain chain(eqvExpr());
+        while (acceptWord("IMP")) {
+            chain.add("(-((NOT ((", ") <> 0)) OR ((", eqvExpr().sql, ") <> 0)))", {ResultKind::Bool, {}, {}});
+        }
+        return std::move(chain).finish();
+    }
+    Expr eqvExpr() {
+        OperatorChain chain(orExpr());
+        while (acceptWord("EQV")) {
+            chain.add("(-(((", ") <> 0) = ((", orExpr().sql, ") <> 0)))", {ResultKind::Bool, {}, {}});
+        }
+        return std::move(chain).finish();
     }
 
     Expr orExpr() {
@@ -464,6 +487,9 @@ private:
         static const char* ops[] = {"=", "<>", "<", ">", "<=", ">="};
         for (const char* op : ops) {
             if (acceptSym(op)) {
+                if ((isWord("ANY") || isWord("SOME") || isWord("ALL")) && isSym("(", 1) && isWord("SELECT", 2)) {
+                    return quantifiedComparison(caseBlind(left), op);
+                }
                 Expr right = concat();
                 // Text on both sides compares without regard to case; a
                 // column on either side brings its own collation.
@@ -510,6 +536,23 @@ private:
         if (negate) fail(3075, "Expected LIKE, BETWEEN or IN after NOT");
         return left;
     }
+    // "x > ANY (SELECT ...)", "x <= ALL (SELECT ...)". The subquery becomes a
+    // common table whose one column has a name of ours, so its own column
+    // name, whatever it is, never matters.
+    Expr quantifiedComparison(const std::string& left, const char* op) {
+        const bool all = isWord("ALL");
+        next();
+        expectSym("(");
+        std::string sub = selectStatement(false);
+        expectSym(")");
+        std::string test = "(" + left + " " + op + " vx_v)";
+        // ALL fails on the first row the comparison does not hold for, a row
+        // whose comparison is Null included: such a row is not known to pass.
+        std::string body = "WITH vx_q(vx_v) AS (" + sub + ") SELECT 1 FROM vx_q WHERE " +
+                           (all ? test + " IS NOT 1" : test);
+        return {all ? "(NOT EXISTS (" + body + "))" : "(EXISTS (" + body + "))", {}};
+    }
+
     Expr concat() {
         Expr head = additive();
         if (!isSym("&")) return head;
@@ -679,10 +722,17 @@ private:
     Expr power() {
         OperatorChain chain(primary());
         while (acceptSym("^")) {
-            chain.add("pow(", ", ", valueOf(primary()), ")", {ResultKind::Double, {}, {}});
+            chain.add("pow(", ", ", exponent(), ")", {ResultKind::Double, {}, {}});
         }
         return std::move(chain).finish();
     }
+    // The right side of ^ may carry its own sign: 2 ^ -1 is 0.5.
+    std::string exponent() {
+        if (acceptSym("-")) return "(-" + exponent() + ")";
+        if (acceptSym("+")) return exponent();
+        return valueOf(primary());
+    }
+
 
     Expr primary() {
         const Token& t = peek();
@@ -735,6 +785,10 @@ private:
             if (up == "FALSE") {
                 next();
                 return {"0", {ResultKind::Bool, {}, {}}};
+            }
+            if (up == "@@IDENTITY") {
+                next();
+                return {"last_insert_rowid()", {ResultKind::Long, {}, {}}};
             }
             if (up == "EXISTS") {
                 next();
@@ -791,7 +845,11 @@ private:
                 hint = args[0].hint;
             }
         }
-        return {applyTemplate(f->templ, texts, args.empty() ? "0" : kindOf(args[0])), hint};
+        std::string sql = applyTemplate(f->templ, texts, args.empty() ? "0" : kindOf(args[0]));
+        // In a TRANSFORM's value each aggregate is marked where the crosstab
+        // puts the filter of its column.
+        if (transformValue_ && isAggregate(up)) sql = kCrosstabOpen + sql + kCrosstabMark;
+        return {std::move(sql), hint};
     }
 
     Expr columnRef() {
@@ -806,54 +864,165 @@ private:
         return {quoteIdent(first), {ResultKind::ColumnOf, {}, first}};
     }
 
+    static bool isAggregate(const std::string& upperName) {
+        static const std::set<std::string> names = {"COUNT", "SUM",   "AVG",    "MIN", "MAX",
+                                                    "FIRST", "LAST",  "STDEV",  "STDEVP", "VAR", "VARP"};
+        return names.count(upperName) != 0;
+    }
+
+    // TRANSFORM value SELECT ... GROUP BY ... PIVOT expr [IN (v1, ...)]. The
+    // headings come from the data, so the statement is completed when it runs.
+    void transformStatement() {
+        next();
+        st_.kind = StatementKind::Select;
+        CrosstabPlan plan;
+        transformValue_ = true;
+        Expr value = expr();
+        transformValue_ = false;
+        if (value.sql.find(kCrosstabMark) == std::string::npos) {
+            fail(3122, "The TRANSFORM value needs an aggregate function (Sum, Count, Avg, ...)");
+        }
+        if (acceptWord("AS")) name("an alias");
+        if (!isWord("SELECT")) fail(3075, "Expected SELECT after the TRANSFORM value");
+        ++depth_;
+        CoreParts parts;
+        const std::string core = selectCore(true, parts);
+        if (parts.groupBy.empty()) fail(3122, "A crosstab query needs GROUP BY for its row headings");
+        const OrderBy order = orderBy();
+        --depth_;
+        if (!acceptWord("PIVOT")) fail(3075, "Expected PIVOT in the crosstab query");
+        plan.pivot = concat().sql;  // below comparisons: an IN after it is the column list
+        if (acceptWord("IN")) {
+            plan.fixedHeadings = true;
+            expectSym("(");
+            do {
+                const Token t = peek();
+                Expr v = unary();
+                std::string heading = t.kind == Tok::String ? t.text
+                                                            : std::string(sql_.substr(t.offset, peek().offset - t.offset));
+                while (!heading.empty() && heading.back() == ' ') heading.pop_back();
+                plan.headings.push_back({v.sql, heading});
+            } while (acceptSym(","));
+            expectSym(")");
+        }
+        plan.head = core.substr(0, core.size() - parts.body.size());
+        plan.body = parts.body;
+        plan.fromWhere = parts.fromWhere;
+        plan.order = order.text.empty() ? " ORDER BY " + parts.groupBy : order.text;
+        plan.value = value.sql;
+        plan.valueHint = value.hint;
+        st_.crosstab = std::move(plan);
+    }
+
     // ------------------------------------------------------------------ SELECT
+    // What a SELECT's caller needs beyond its text: TOP, and the clauses after
+    // the field list for the TOP's count and the crosstab.
+    struct CoreParts {
+        std::string topCount;  // empty: no TOP
+        bool topPercent = false;
+        bool distinct = false;
+        std::string body;       // " FROM ... HAVING ..."
+        std::string fromWhere;  // " FROM ... WHERE ..."
+        std::string groupBy;    // the GROUP BY expressions
+    };
+
+    struct OrderBy {
+        std::string text;  // " ORDER BY ..." or empty
+        std::string keys;  // the keys alone
+        bool ordinal = false;  // a key given by its position in the field list
+    };
     std::string selectStatement(bool top) {
         ++depth_;
         if (depth_ > kMaxNesting) fail(3075, "The statement nests its queries too deeply");
-        std::string limit;
-        std::string out = selectCore(top && depth_ == 1, limit);
+        CoreParts first;
+        std::string out = selectCore(top && depth_ == 1, first);
+        bool compound = false;
         while (isWord("UNION")) {
             next();
+            compound = true;
             bool all = acceptWord("ALL");
-            std::string ignored;
+            CoreParts ignored;
             bool paren = acceptSym("(");
             std::string core = selectCore(false, ignored);
             if (paren) expectSym(")");
             out += all ? " UNION ALL " : " UNION ";
             out += core;
         }
-        if (isWord("ORDER")) {
-            next();
-            expectWord("BY");
-            out += " ORDER BY ";
-            bool firstItem = true;
-            do {
-                if (!firstItem) out += ", ";
-                firstItem = false;
-                const bool ordinal = peek().kind == Tok::Number;
-                Expr key = expr();
-                out += ordinal ? key.sql : caseBlind(key);
-                if (acceptWord("DESC")) out += " DESC";
-                else acceptWord("ASC");
-            } while (acceptSym(","));
-        }
-        if (!limit.empty()) out += " LIMIT " + limit;
+        const std::string rows = out;
+        OrderBy order = orderBy();
+        out += order.text;
+        if (!first.topCount.empty()) out += " LIMIT " + topLimit(first, order, compound, rows);
         --depth_;
         return out;
     }
 
-    std::string selectCore(bool collectHints, std::string& limit) {
+    OrderBy orderBy() {
+        OrderBy order;
+        if (!isWord("ORDER")) return order;
+        next();
+        expectWord("BY");
+        bool firstItem = true;
+        do {
+            if (!firstItem) order.keys += ", ";
+            firstItem = false;
+            const bool ordinal = peek().kind == Tok::Number;
+            if (ordinal) order.ordinal = true;
+            Expr key = expr();
+            order.keys += ordinal ? key.sql : caseBlind(key);
+            if (acceptWord("DESC")) order.keys += " DESC";
+            else acceptWord("ASC");
+        } while (acceptSym(","));
+        order.text = " ORDER BY " + order.keys;
+        return order;
+    }
+
+    // The LIMIT of TOP n [PERCENT]. With an ORDER BY, Jet returns every row
+    // tied with the last one: the limit counts the rows ranked within the
+    // first n (rank() gives tied rows the rank of the first of them), and as
+    // ties sort together the first that many rows are exactly those. PERCENT
+    // takes n hundredths of the rows, rounded up.
+    std::string topLimit(const CoreParts& core, const OrderBy& order, bool compound, const std::string& rows) {
+        const std::string& n = core.topCount;
+        if (order.keys.empty() || order.ordinal || compound || core.distinct) {
+            // Without ties: the rows of a union or a DISTINCT are ranked only
+            // by their output, which the keys need not name.
+            if (!core.topPercent) return n;
+            return "(SELECT CAST(ceil(count(*) * " + n + " / 100.0) AS INTEGER) FROM (" + rows + "))";
+        }
+        const std::string last = core.topPercent ? "ceil(vx_n * " + n + " / 100.0)" : n;
+        return "(SELECT count(*) FROM (SELECT rank() OVER (ORDER BY " + order.keys +
+               ") AS vx_r, count(*) OVER () AS vx_n" + core.body + ") WHERE vx_r <= " + last + ")";
+    }
+
+    std::string selectCore(bool collectHints, CoreParts& parts) {
+        if (acceptWord("TABLE")) {
+            // TABLE x is SELECT * FROM x.
+            std::string table = tableName();
+            if (collectHints) {
+                starSeen_ = true;
+                st_.sources.push_back({table, ""});
+            }
+            parts.body = parts.fromWhere = " FROM " + quoteIdent(table);
+            return "SELECT *" + parts.body;
+        }
         expectWord("SELECT");
         std::string out = "SELECT ";
-        if (acceptWord("DISTINCT") || acceptWord("DISTINCTROW")) out += "DISTINCT ";
-        else acceptWord("ALL");
+        if (acceptWord("DISTINCT") || acceptWord("DISTINCTROW")) {
+            out += "DISTINCT ";
+            parts.distinct = true;
+        } else {
+            acceptWord("ALL");
+        }
         if (acceptWord("TOP")) {
             const Token& n = peek();
             if (n.kind != Tok::Number || n.text.find_first_of(".eE") != std::string::npos) {
                 fail(3075, "TOP needs a whole number");
             }
-            limit = next().text;
-            if (isWord("PERCENT")) fail(3075, "TOP n PERCENT is not supported; give a number of rows");
+            parts.topCount = next().text;
+            parts.topPercent = acceptWord("PERCENT");
+            if (parts.topPercent && std::strtod(parts.topCount.c_str(), nullptr) > 100) {
+                fail(3075, "TOP n PERCENT needs a number from 0 to 100");
+            }
         }
         int itemIndex = 0;
         bool firstItem = true;
@@ -890,7 +1059,17 @@ private:
             ++itemIndex;
         } while (acceptSym(","));
         if (collectHints && starSeen_) st_.hints.clear();  // a star: types come from the tables
+        if (collectHints && isWord("INTO")) {
+            // SELECT ... INTO new_table: a make-table query.
+            next();
+            st_.kind = StatementKind::SelectInto;
+            st_.table = tableName();
+            checkWritable(st_.table);
+            if (isWord("IN")) fail(3075, "SELECT ... INTO another database file is not supported");
+        }
+        const std::size_t bodyStart = out.size();
         if (acceptWord("FROM")) {
+
             out += " FROM ";
             bool firstSource = true;
             do {
@@ -900,18 +1079,20 @@ private:
             } while (acceptSym(","));
         }
         if (acceptWord("WHERE")) out += " WHERE " + expr().sql;
+        parts.fromWhere = out.substr(bodyStart);
         if (isWord("GROUP")) {
             next();
             expectWord("BY");
-            out += " GROUP BY ";
             bool firstGroup = true;
             do {
-                if (!firstGroup) out += ", ";
+                if (!firstGroup) parts.groupBy += ", ";
                 firstGroup = false;
-                out += caseBlind(expr());
+                parts.groupBy += caseBlind(expr());
             } while (acceptSym(","));
+            out += " GROUP BY " + parts.groupBy;
         }
         if (acceptWord("HAVING")) out += " HAVING " + expr().sql;
+        parts.body = out.substr(bodyStart);
         return out;
     }
 
@@ -941,9 +1122,10 @@ private:
     }
 
     std::string tablePrimary(bool collect) {
+        spliceLegacyDerivedTable();
         if (acceptSym("(")) {
             if (++nesting_ > kMaxNesting) fail(3075, "The FROM clause is nested too deeply");
-            if (isWord("SELECT")) {
+            if (isWord("SELECT") || isWord("TABLE")) {
                 std::string sub = selectStatement(false);
                 expectSym(")");
                 --nesting_;
@@ -966,6 +1148,27 @@ private:
         if (collect) st_.sources.push_back({table, alias});
         kindTables_.emplace_back(table, alias);
         return out;
+    }
+
+    // Access's old form of a derived table, "[SELECT ...]. AS x", is read as
+    // "(SELECT ...) AS x": the bracketed text's own tokens take the place of
+    // the bracket and its dot. Like Jet, the text cannot hold a "]".
+    void spliceLegacyDerivedTable() {
+        const Token& t = peek();
+        if (t.kind != Tok::Bracketed || !isSym(".", 1)) return;
+        std::size_t start = t.text.find_first_not_of(" \t\r\n");
+        if (start == std::string::npos || !equalsNoCase(t.text.substr(start, 6), "SELECT")) return;
+        const std::size_t base = t.offset + 1;
+        std::vector<Token> inner = tokenize(t.text);
+        inner.pop_back();  // its end
+        Token open{Tok::Symbol, "(", t.offset};
+        Token close{Tok::Symbol, ")", peek(1).offset};
+        for (auto& token : inner) token.offset += base;
+        inner.insert(inner.begin(), open);
+        inner.push_back(close);
+        const auto at = static_cast<std::ptrdiff_t>(pos_);
+        toks_.erase(toks_.begin() + at, toks_.begin() + at + 2);
+        toks_.insert(toks_.begin() + at, inner.begin(), inner.end());
     }
 
     // ------------------------------------------------------------- INSERT etc.
@@ -1007,9 +1210,83 @@ private:
         st_.sqlite = out;
     }
 
+    // A FROM list of joins and commas, as UPDATE and DELETE name their tables.
+    std::string fromList() {
+        std::string out = joinExpr(true);
+        while (acceptSym(",")) out += ", " + joinExpr(true);
+        return out;
+    }
+
+    // Reads the tables after UPDATE or DELETE ... FROM; true when they are
+    // more than one plain table without alias, else the position goes back
+    // to the table name for the one-table form.
+    bool joinedTables(std::string& from) {
+        const std::size_t start = pos_;
+        from = fromList();
+        if (st_.sources.size() > 1 || from.front() == '(' || !st_.sources.front().alias.empty()) return true;
+        pos_ = start;
+        st_.sources.clear();
+        return false;
+    }
+
+    // The table of a join that `qualifier` (alias or name) names, and how the
+    // statement refers to it.
+    std::pair<std::string, std::string> joinedTarget(const std::string& qualifier) const {
+        const TableRef* found = nullptr;
+        for (const auto& source : st_.sources) {
+            if (qualifier.empty() ? !source.name.empty()
+                                  : equalsNoCase(source.alias, qualifier) || equalsNoCase(source.name, qualifier)) {
+                found = &source;
+                break;
+            }
+        }
+        if (!found) {
+            raise(hr::kSyntax, 3075, "'" + qualifier + "' names no table of the statement's FROM clause.");
+        }
+        if (found->name.empty()) {
+            raise(hr::kUnspecified, 3073,
+                  "Operation must use an updatable query: '" + qualifier + "' is a subquery, not a table.");
+        }
+        checkWritable(found->name);
+        return {found->name, found->alias.empty() ? found->name : found->alias};
+    }
+
+    // UPDATE a INNER JOIN b ON ... SET a.x = b.y WHERE ...: each row of the
+    // one table set takes its values from a row of the join it is in.
+    void joinedUpdate(const std::string& from) {
+        if (!acceptWord("SET")) fail(3144, "Syntax error in UPDATE statement: expected SET");
+        std::string qualifier, columns, values;
+        do {
+            if (!columns.empty()) columns += ", ", values += ", ";
+            std::string column = name("a field name");
+            if (acceptSym(".") || acceptSym("!")) {
+                if (!qualifier.empty() && !equalsNoCase(qualifier, column)) {
+                    raise(hr::kUnspecified, 3073,
+                          "Operation must use an updatable query: this engine sets the fields of one table "
+                          "per UPDATE statement; '" + qualifier + "' and '" + column +
+                              "' are both set. Split it into one statement per table.");
+                }
+                qualifier = column;
+                column = name("a field name");
+            }
+            if (!acceptSym("=")) fail(3144, "Syntax error in UPDATE statement: expected '='");
+            columns += quoteIdent(column);
+            values += valueOf(expr());
+        } while (acceptSym(","));
+        const std::string where = acceptWord("WHERE") ? expr().sql : "";
+        const auto [table, ref] = joinedTarget(qualifier);
+        st_.table = table;
+        const std::string rowid = quoteIdent(ref) + ".rowid";
+        st_.sqlite = "UPDATE " + quoteIdent(table) + " AS vx_target SET (" + columns + ") = (SELECT " + values +
+                     " FROM " + from + " WHERE " + rowid + " = vx_target.rowid" +
+                     (where.empty() ? "" : " AND " + where) + " LIMIT 1) WHERE rowid IN (SELECT " + rowid +
+                     " FROM " + from + (where.empty() ? "" : " WHERE " + where) + ")";
+    }
+
     void updateStatement() {
         next();
         st_.kind = StatementKind::Update;
+        if (std::string from; joinedTables(from)) return joinedUpdate(from);
         st_.table = tableName();
         checkWritable(st_.table);
         if (isName() && !isWord("SET")) next();  // an alias is accepted and unused
@@ -1031,14 +1308,30 @@ private:
     void deleteStatement() {
         next();
         st_.kind = StatementKind::Delete;
+        acceptWord("DISTINCTROW");
+        std::string qualifier;
         if (acceptSym("*")) {
         } else if (isName() && (isSym(".", 1) || isSym("!", 1)) && isSym("*", 2)) {
-            next();
+            qualifier = next().text;
             next();
             next();
         }
         if (!acceptWord("FROM")) fail(3075, "Syntax error in DELETE statement: expected FROM");
+        if (std::string from; joinedTables(from)) {
+            // DELETE t.* FROM t INNER JOIN u ON ...: the rows of t the join holds.
+            if (qualifier.empty() && st_.sources.size() > 1) {
+                raise(hr::kUnspecified, 3128,
+                      "Specify the table containing the records you want to delete: write DELETE t.* FROM ...");
+            }
+            const std::string where = acceptWord("WHERE") ? " WHERE " + expr().sql : "";
+            const auto [table, ref] = joinedTarget(qualifier);
+            st_.table = table;
+            st_.sqlite = "DELETE FROM " + quoteIdent(table) + " WHERE rowid IN (SELECT " + quoteIdent(ref) +
+                         ".rowid FROM " + from + where + ")";
+            return;
+        }
         st_.table = tableName();
+
         checkWritable(st_.table);
         std::string out = "DELETE FROM " + quoteIdent(st_.table);
         if (acceptWord("WHERE")) out += " WHERE " + expr().sql;
@@ -1065,6 +1358,16 @@ private:
         const Token& t = peek();
         if (t.kind != Tok::Word) fail(3292, "Expected a data type");
         std::string up = upperAscii(next().text);
+        // The SQL-92 spellings: NATIONAL CHARACTER VARYING, CHAR VARYING,
+        // BINARY VARYING, DOUBLE PRECISION name the types of their last word.
+        if (up == "NATIONAL") {
+            if (!isWord("CHARACTER") && !isWord("CHAR") && !isWord("VARCHAR") && !isWord("TEXT")) {
+                fail(3292, "Expected CHARACTER, CHAR, VARCHAR or TEXT after NATIONAL");
+            }
+            up = upperAscii(next().text);
+        }
+        if (up == "CHARACTER" || up == "CHAR" || up == "BINARY") acceptWord("VARYING");
+        if (up == "DOUBLE") acceptWord("PRECISION");
         TypeInfo type;
         auto sized = [&](long fallback) -> long {
             if (!acceptSym("(")) return fallback;
@@ -1197,6 +1500,15 @@ private:
             referencesClause(def);
         } else if (column && isWord("REFERENCES")) {
             referencesClause(def);
+        } else if (acceptWord("CHECK")) {
+            // Jet 4's CHECK (rule): the rule may read other tables through subqueries.
+            def.kind = ConstraintKind::Check;
+            expectSym("(");
+            const std::size_t start = peek().offset;
+            def.checkSqlite = expr().sql;
+            def.checkJet = std::string(sql_.substr(start, peek().offset - start));
+            while (!def.checkJet.empty() && def.checkJet.back() == ' ') def.checkJet.pop_back();
+            expectSym(")");
         } else {
             fail(3291, "Syntax error in CONSTRAINT clause");
         }
@@ -1232,7 +1544,7 @@ private:
                 next();
                 if (!acceptWord("COMPRESSION") && !acceptWord("COMP")) fail(3292, "Expected COMPRESSION");
             } else if (isWord("CONSTRAINT") || isWord("PRIMARY") || isWord("UNIQUE") ||
-                       isWord("REFERENCES")) {
+                       isWord("REFERENCES") || isWord("CHECK")) {
                 ConstraintDef def = constraint(&col.name);
                 pendingConstraints_.push_back(def);
             } else {
@@ -1252,7 +1564,7 @@ private:
             expectSym("(");
             do {
                 if (isWord("CONSTRAINT") || isWord("PRIMARY") || isWord("UNIQUE") ||
-                    isWord("FOREIGN")) {
+                    isWord("FOREIGN") || isWord("CHECK")) {
                     st_.constraints.push_back(constraint(nullptr));
                 } else {
                     st_.columns.push_back(columnDef());
@@ -1332,7 +1644,8 @@ private:
         st_.table = tableName();
         checkWritable(st_.table);
         if (acceptWord("ADD")) {
-            if (isWord("CONSTRAINT") || isWord("PRIMARY") || isWord("UNIQUE") || isWord("FOREIGN")) {
+            if (isWord("CONSTRAINT") || isWord("PRIMARY") || isWord("UNIQUE") || isWord("FOREIGN") ||
+                isWord("CHECK")) {
                 st_.kind = StatementKind::AlterAddConstraint;
                 st_.constraints.push_back(constraint(nullptr));
                 return;
@@ -1376,6 +1689,7 @@ private:
     int nesting_ = 0;
     static constexpr int kMaxNesting = 200;
     bool starSeen_ = false;
+    bool transformValue_ = false;
     int errorNumber_ = 3075;
     std::vector<ConstraintDef> pendingConstraints_;
 };

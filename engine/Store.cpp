@@ -660,6 +660,7 @@ void Store::rebuildTable(StoredTable& t) {
     for (const auto& i : t.indexes) createSqliteIndex(t, i);
     for (const auto& k : t.keys) createKeyTriggers(t.name, k);
     for (const auto& [child, key] : referencing) createKeyTriggers(child, key);
+    restoreCheckTriggers(db_, t);
 }
 
 std::string Store::uniqueKeyName(const StoredTable& t, const std::string& base) const {
@@ -794,10 +795,10 @@ void Store::createTable(const Statement& st) {
         t.columns.push_back(toStored(def));
     }
     // Keys first, so the table is created with its primary key; foreign keys
-    // need the table itself and come after.
+    // and CHECK rules need the table itself and come after.
     std::vector<ConstraintDef> foreign;
     for (const auto& def : st.constraints) {
-        if (def.kind == ConstraintKind::ForeignKey) {
+        if (def.kind == ConstraintKind::ForeignKey || def.kind == ConstraintKind::Check) {
             foreign.push_back(def);
             continue;
         }
@@ -880,6 +881,7 @@ void Store::dropTable(const Statement& st) {
     }
     StoredTable t = loadTable(*stored);
     for (const auto& k : t.keys) dropKeyTriggers(t.name, k);
+    dropCheckConstraints(db_, t.name);
     exec("DROP TABLE " + quoteIdent(t.name));
     deleteCatalogRows(t.name);
     for (const auto& c : t.columns) {
@@ -1003,6 +1005,10 @@ void Store::addConstraint(const std::string& tableName, const ConstraintDef& def
                                          def.name + "'.");
         }
     }
+    if (def.kind == ConstraintKind::Check) {
+        addCheckConstraint(db_, t, {def.name, def.checkJet, def.checkSqlite});
+        return;
+    }
     if (def.kind == ConstraintKind::ForeignKey) {
         StoredKey key = resolveForeignKey(t.name, def, t);
         key.name = def.name.empty() ? uniqueKeyName(t, key.refTable + t.name) : def.name;
@@ -1071,6 +1077,7 @@ void Store::dropConstraint(const Statement& st) {
     auto key = std::find_if(t.keys.begin(), t.keys.end(),
                             [&](const StoredKey& k) { return equalsNoCase(k.name, st.constraintName); });
     if (key == t.keys.end()) {
+        if (dropCheckConstraint(db_, t.name, st.constraintName)) return;
         raise(hr::kSyntax, 3371, "Cannot find constraint '" + st.constraintName + "' on table '" + t.name + "'.");
     }
     if (key->type != adKeyForeign) {
