@@ -5,8 +5,7 @@
 // and ^ with a negative exponent. Each case runs on a fresh database.
 #include <sqlite3.h>
 
-#include <cstdio>
-
+#include "AnswerCheck.h"
 #include "EngineFixture.h"
 
 namespace {
@@ -53,28 +52,10 @@ class StatementFormsTest : public EngineFixture {
         out += ":";
         for (bool first = true; !rs->IsEOF(); rs->MoveNext(), first = false) {
             out += first ? " " : "; ";
-            for (long i = 0; i < count; ++i) out += (i ? "|" : "") + textOf(rs->Collect(i));
+            for (long i = 0; i < count; ++i)
+                out += (i ? "|" : "") + enginetest::answerText(rs->Collect(i));
         }
         return out;
-    }
-
-    static std::string textOf(const engine::Variant& v) {
-        char buf[64];
-        switch (v.vt()) {
-            case engine::VT_NULL:
-                return "Null";
-            case engine::VT_BSTR:
-                return v.text();
-            case engine::VT_DATE: {
-                engine::DateParts p{};
-                engine::OleDateToParts(v.doubleValue(), p);
-                std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", p.year, p.month, p.day);
-                return buf;
-            }
-            default:
-                std::snprintf(buf, sizeof buf, "%.10g", v.toDouble());
-                return buf;
-        }
     }
 };
 
@@ -95,7 +76,8 @@ TEST_F(StatementFormsTest, EveryFormGivesJetsAnswer) {
          "SELECT Name, Price FROM Cheap ORDER BY Name", "Name|Price: Pad|3; Pen|1.5", 0},
         // Fields typed from their source columns, the AutoNumber as a Long Integer, expressions
         // from their values.
-        {"SELECT ProductID, Name, Price, Name & '!' AS Shout, Stock * 2 INTO Copy FROM products",
+        {"SELECT ProductID, Name, Price, Name & '!' AS Shout, Stock * 2 INTO Copy FROM "
+         "products",
          "SELECT ColumnName, Type, DefinedSize, IsCounter FROM MSysColumns WHERE TableName = "
          "'Copy' ORDER BY Position",
          "ColumnName|Type|DefinedSize|IsCounter: ProductID|3|4|0; Name|202|30|0; Price|6|8|0; "
@@ -112,7 +94,8 @@ TEST_F(StatementFormsTest, EveryFormGivesJetsAnswer) {
          "WHERE orders.Region = 'North'",
          "SELECT ProductID, Stock FROM products WHERE Stock < 10 ORDER BY ProductID",
          "ProductID|Stock: 4|0; 5|1", 0},
-        {"UPDATE products AS p INNER JOIN orders AS o ON p.ProductID = o.ProductID SET p.Price = "
+        {"UPDATE products AS p INNER JOIN orders AS o ON p.ProductID = o.ProductID SET p.Price "
+         "= "
          "p.Price * 2 "
          "WHERE o.OrderDate >= #2024/03/01#",
          "SELECT Name, Price FROM products ORDER BY ProductID",
@@ -131,7 +114,8 @@ TEST_F(StatementFormsTest, EveryFormGivesJetsAnswer) {
          "orders.Qty = 0",
          nullptr, nullptr, 3073},
         // Access SQL reference: DELETE statement
-        {"DELETE orders.* FROM orders INNER JOIN products ON orders.ProductID = products.ProductID "
+        {"DELETE orders.* FROM orders INNER JOIN products ON orders.ProductID = "
+         "products.ProductID "
          "WHERE "
          "products.Category = 'Kitchen'",
          "SELECT Count(*) AS Orders, (SELECT Count(*) FROM products) AS Products FROM orders",
@@ -146,15 +130,17 @@ TEST_F(StatementFormsTest, EveryFormGivesJetsAnswer) {
          nullptr, nullptr, 3128},
         // Access SQL reference: TRANSFORM statement, PIVOT (headings from the data, sorted)
         {"", "TRANSFORM Sum(Qty) SELECT ProductID FROM orders GROUP BY ProductID PIVOT Region",
-         "ProductID|East|North|West: 1|10|Null|5; 2|7|Null|Null; 3|Null|Null|6; 5|Null|1|Null", 0},
-        // ... with a fixed column list: only those columns, in that order, empty cells Null even
+         "ProductID|East|North|West: 1|10|NULL|5; 2|7|NULL|NULL; 3|NULL|NULL|6; 5|NULL|1|NULL", 0},
+        // ... with a fixed column list: only those columns, in that order, empty cells Null
+        // even
         // for Count
         {"",
          "TRANSFORM Count(*) SELECT ProductID FROM orders GROUP BY ProductID PIVOT Region IN "
          "('West', 'South')",
-         "ProductID|West|South: 1|1|Null; 2|Null|Null; 3|2|Null; 5|Null|Null", 0},
+         "ProductID|West|South: 1|1|NULL; 2|NULL|NULL; 3|2|NULL; 5|NULL|NULL", 0},
         {"",
-         "TRANSFORM Nz(Sum(Qty), 0) AS Total SELECT Region, Sum(Qty) AS [All] FROM orders WHERE "
+         "TRANSFORM Nz(Sum(Qty), 0) AS Total SELECT Region, Sum(Qty) AS [All] FROM orders "
+         "WHERE "
          "Qty > 1 "
          "GROUP BY Region PIVOT Format(OrderDate, 'mm')",
          "Region|All|01|02|03: East|17|17|0|0; West|11|0|7|4", 0},
@@ -162,12 +148,14 @@ TEST_F(StatementFormsTest, EveryFormGivesJetsAnswer) {
          3122},
         {"", "TRANSFORM Sum(Qty) SELECT Region FROM orders PIVOT ProductID", nullptr, 3122},
         // Access SQL reference: UNION operation (TABLE x)
-        {"SELECT Region INTO r1 FROM orders WHERE Qty > 4\nSELECT Region INTO r2 FROM orders WHERE "
+        {"SELECT Region INTO r1 FROM orders WHERE Qty > 4\nSELECT Region INTO r2 FROM orders "
+         "WHERE "
          "Qty <= 4",
          "TABLE r1 UNION TABLE r2 ORDER BY Region", "Region: East; North; West", 0},
         {"SELECT Region INTO r1 FROM orders WHERE Qty > 4",
          "SELECT Count(*) FROM (TABLE r1 UNION ALL TABLE r1) AS u", "Expr1000: 6", 0},
-        // Access SQL reference: ALL, DISTINCT, DISTINCTROW, TOP predicates (ties with the last row
+        // Access SQL reference: ALL, DISTINCT, DISTINCTROW, TOP predicates (ties with the last
+        // row
         // come along)
         {"", "SELECT TOP 2 Price FROM products ORDER BY Price DESC", "Price: 9; 6; 6", 0},
         {"", "SELECT TOP 1 Category FROM products ORDER BY Category", "Category: Apparel", 0},
@@ -181,17 +169,20 @@ TEST_F(StatementFormsTest, EveryFormGivesJetsAnswer) {
          "DESC",
          "Region|Total: East|17", 0},
         {"",
-         "SELECT Name FROM products WHERE ProductID IN (SELECT TOP 1 ProductID FROM orders ORDER "
+         "SELECT Name FROM products WHERE ProductID IN (SELECT TOP 1 ProductID FROM orders "
+         "ORDER "
          "BY Qty) ",
          "Name: Cap", 0},
         {"", "SELECT TOP 101 PERCENT Name FROM products", nullptr, 3075},
         // Access SQL reference: SQL subqueries (ANY, SOME, ALL)
         {"",
-         "SELECT Name FROM products WHERE Price > ALL (SELECT Price FROM products WHERE Category = "
+         "SELECT Name FROM products WHERE Price > ALL (SELECT Price FROM products WHERE "
+         "Category = "
          "'Kitchen')",
          "Name: Cap", 0},
         {"",
-         "SELECT Name FROM products WHERE Price < ANY (SELECT Price FROM products WHERE Category = "
+         "SELECT Name FROM products WHERE Price < ANY (SELECT Price FROM products WHERE "
+         "Category = "
          "'Office')",
          "Name: Pen", 0},
         {"", "SELECT Count(*) FROM products WHERE ProductID = SOME (SELECT ProductID FROM orders)",
@@ -201,23 +192,27 @@ TEST_F(StatementFormsTest, EveryFormGivesJetsAnswer) {
          "Category = 'None')",
          "Expr1000: 5", 0},
         {"",
-         "SELECT Count(*) FROM products WHERE NOT ProductID = ANY (SELECT ProductID FROM orders)",
+         "SELECT Count(*) FROM products WHERE NOT ProductID = ANY (SELECT ProductID FROM "
+         "orders)",
          "Expr1000: 1", 0},
-        // VBA reference: Eqv operator, Imp operator (Null propagates where the result depends on
+        // VBA reference: Eqv operator, Imp operator (Null propagates where the result depends
+        // on
         // it)
         {"", "SELECT True Eqv True, True Eqv False, False Eqv False, Null Eqv True",
-         "Expr1000|Expr1001|Expr1002|Expr1003: -1|0|-1|Null", 0},
+         "Expr1000|Expr1001|Expr1002|Expr1003: -1|0|-1|NULL", 0},
         {"", "SELECT True Imp False, False Imp Null, Null Imp True, True Imp Null, Null Imp False",
-         "Expr1000|Expr1001|Expr1002|Expr1003|Expr1004: 0|-1|-1|Null|Null", 0},
+         "Expr1000|Expr1001|Expr1002|Expr1003|Expr1004: 0|-1|-1|NULL|NULL", 0},
         {"", "SELECT Count(*) FROM products WHERE Price > 5 Imp Stock > 10", "Expr1000: 3", 0},
         // VBA reference: operator precedence (Or before Eqv before Imp)
         {"", "SELECT True Or False Eqv False, False Imp False Eqv True", "Expr1000|Expr1001: 0|-1",
          0},
         // Access SQL reference: CONSTRAINT clause; Jet 4 CHECK constraints
-        {"CREATE TABLE acct (ID LONG, Balance CURRENCY, CONSTRAINT positive CHECK (Balance >= 0))\n"
+        {"CREATE TABLE acct (ID LONG, Balance CURRENCY, CONSTRAINT positive CHECK (Balance >= "
+         "0))\n"
          "INSERT INTO acct VALUES (1, 10)\nINSERT INTO acct VALUES (2, -5)",
          nullptr, nullptr, 3317},
-        {"CREATE TABLE acct (ID LONG, Balance CURRENCY, CONSTRAINT positive CHECK (Balance >= 0))\n"
+        {"CREATE TABLE acct (ID LONG, Balance CURRENCY, CONSTRAINT positive CHECK (Balance >= "
+         "0))\n"
          "INSERT INTO acct VALUES (1, 10)\nINSERT INTO acct VALUES (2, Null)\nUPDATE acct SET "
          "Balance = -1 WHERE ID = 1",
          nullptr, nullptr, 3317},
@@ -231,36 +226,44 @@ TEST_F(StatementFormsTest, EveryFormGivesJetsAnswer) {
         {"CREATE TABLE CreditLimit (CreditLimit DOUBLE)\nINSERT INTO CreditLimit VALUES (100)\n"
          "CREATE TABLE Customer (CustID LONG, CustLimit DOUBLE, CONSTRAINT LimitRule CHECK "
          "(CustLimit <= (SELECT "
-         "CreditLimit FROM CreditLimit)))\nINSERT INTO Customer VALUES (1, 50)\nUPDATE CreditLimit "
+         "CreditLimit FROM CreditLimit)))\nINSERT INTO Customer VALUES (1, 50)\nUPDATE "
+         "CreditLimit "
          "SET CreditLimit = 200\n"
          "INSERT INTO Customer VALUES (2, 150)",
          "SELECT CustID FROM Customer ORDER BY CustID", "CustID: 1; 2", 0},
-        {"ALTER TABLE products ADD CONSTRAINT stocked CHECK (Stock > 0 OR Category = 'Kitchen')\n"
-         "UPDATE products SET Stock = 0 WHERE Name = 'Mug'\nUPDATE products SET Stock = 0 WHERE "
+        {"ALTER TABLE products ADD CONSTRAINT stocked CHECK (Stock > 0 OR Category = "
+         "'Kitchen')\n"
+         "UPDATE products SET Stock = 0 WHERE Name = 'Mug'\nUPDATE products SET Stock = 0 "
+         "WHERE "
          "Name = 'Pen'",
          nullptr, nullptr, 3317},
         // ... existing rows that break the rule keep it from being added
         {"ALTER TABLE products ADD CONSTRAINT stocked CHECK (Stock > 0)", nullptr, nullptr, 3317},
-        {"ALTER TABLE products ADD CONSTRAINT cheap CHECK (Price < 100)\nALTER TABLE products DROP "
+        {"ALTER TABLE products ADD CONSTRAINT cheap CHECK (Price < 100)\nALTER TABLE products "
+         "DROP "
          "CONSTRAINT cheap\n"
          "UPDATE products SET Price = 500 WHERE ProductID = 1",
          "SELECT Price FROM products WHERE ProductID = 1", "Price: 500", 0},
         // ... the rule stays with its table through a change of its fields
-        {"ALTER TABLE products ADD CONSTRAINT cheap CHECK (Price < 100)\nALTER TABLE products ADD "
+        {"ALTER TABLE products ADD CONSTRAINT cheap CHECK (Price < 100)\nALTER TABLE products "
+         "ADD "
          "COLUMN Note TEXT(5)\n"
-         "ALTER TABLE products ALTER COLUMN Note TEXT(9)\nUPDATE products SET Price = 500 WHERE "
+         "ALTER TABLE products ALTER COLUMN Note TEXT(9)\nUPDATE products SET Price = 500 "
+         "WHERE "
          "ProductID = 1",
          nullptr, nullptr, 3317},
         // Jet OLE DB provider: SELECT @@IDENTITY after an insert
         {"INSERT INTO products (Name) VALUES ('Hat')", "SELECT @@IDENTITY", "Expr1000: 6", 0},
         // Access: the legacy derived table [SELECT ...]. AS alias
         {"",
-         "SELECT x.Region FROM [SELECT Region, Sum(Qty) AS T FROM orders GROUP BY Region]. AS x "
+         "SELECT x.Region FROM [SELECT Region, Sum(Qty) AS T FROM orders GROUP BY Region]. AS "
+         "x "
          "WHERE x.T > 10 "
          "ORDER BY x.Region",
          "Region: East; West", 0},
         {"",
-         "SELECT Count(*) FROM orders AS o INNER JOIN [SELECT ProductID FROM products WHERE Price "
+         "SELECT Count(*) FROM orders AS o INNER JOIN [SELECT ProductID FROM products WHERE "
+         "Price "
          "> 5]. AS p ON "
          "o.ProductID = p.ProductID",
          "Expr1000: 3", 0},
@@ -275,7 +278,8 @@ TEST_F(StatementFormsTest, EveryFormGivesJetsAnswer) {
          "VARYING(5), "
          "d BINARY VARYING(8), e DOUBLE PRECISION, f CHAR VARYING, g NATIONAL CHARACTER "
          "VARYING(7), h NATIONAL TEXT)",
-         "SELECT ColumnName, Type, DefinedSize FROM MSysColumns WHERE TableName = 'ty' ORDER BY "
+         "SELECT ColumnName, Type, DefinedSize FROM MSysColumns WHERE TableName = 'ty' ORDER "
+         "BY "
          "Position",
          "ColumnName|Type|DefinedSize: a|202|20; b|202|10; c|202|5; d|204|8; e|5|8; f|202|255; "
          "g|202|7; h|203|0",
@@ -330,7 +334,8 @@ TEST_F(StatementFormsTest, FormsReportTheRowsTheyChanged) {
          "products.Stock = 0 "
          "WHERE orders.Region = 'West'",
          2},
-        {"DELETE orders.* FROM orders INNER JOIN products ON orders.ProductID = products.ProductID "
+        {"DELETE orders.* FROM orders INNER JOIN products ON orders.ProductID = "
+         "products.ProductID "
          "WHERE "
          "products.Stock = 0",
          4},
