@@ -26,7 +26,7 @@
 #include "host/TargetDatabase.h"
 #include "viewer/CatalogReader.h"
 #include "viewer/GridText.h"
-#include "viewer/SpecWorkbook.h"
+#include "viewer/TableDefinitionWorkbook.h"
 
 namespace {
 
@@ -253,7 +253,7 @@ int main(int argc, char** argv) {
     const double readSeconds = SecondsSince(start);
     CountingProgress progress;
     const std::string path = target.PathName + std::string(viewer::kWorkbookFileName);
-    viewer::SpecWorkbookWriter(tableMap, tableList).Write(path, progress);
+    viewer::TableDefinitionWorkbookWriter(tableMap, tableList).Write(path, progress);
     const double totalSeconds = SecondsSince(start);
 
     long columns = 0, indexes = 0, foreignKeys = 0;

@@ -70,13 +70,13 @@ std::optional<std::string> ExportWorkbookToFolder(const std::string& folder,
     try {
         outputFolder += kOutputDataFolder;
         EnsureFolder(outputFolder);
-        outputFolder += kSpecOutputFolder;
+        outputFolder += kWorkbookOutputFolder;
         EnsureFolder(outputFolder);
         const std::string path = outputFolder + std::string(kWorkbookFileName);
         {
             const ShownBars bars(services.progress);
             services.readCatalog();
-            SpecWorkbookWriter(tableMap, tableList).Write(path, services.progress);
+            TableDefinitionWorkbookWriter(tableMap, tableList).Write(path, services.progress);
         }
         services.shell.Open(outputFolder);
         return path;

@@ -11,14 +11,14 @@
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
 #include "viewer/SchemaModel.h"
-#include "viewer/SpecWorkbook.h"
+#include "viewer/TableDefinitionWorkbook.h"
 
 namespace viewer {
 
 inline constexpr std::string_view kChooseFolderTitle = "フォルダを選択してください";
 inline constexpr std::string_view kNoFolderChosenText = "出力先フォルダを選択してください。";
 inline constexpr std::string_view kOutputDataFolder = "出力データ/";
-inline constexpr std::string_view kSpecOutputFolder = "仕様書出力/";
+inline constexpr std::string_view kWorkbookOutputFolder = "仕様書出力/";
 
 // The workbook progress plus showing and hiding the two bars.
 class ExportProgress : public WorkbookProgress {

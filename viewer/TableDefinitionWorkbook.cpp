@@ -1,27 +1,23 @@
-#include "viewer/SpecWorkbook.h"
+#include "viewer/TableDefinitionWorkbook.h"
 
-#include <cerrno>
-#include <compare>
-#include <cstdio>
 #include <cstring>
 #include <map>
-#include <memory>
 #include <optional>
 #include <span>
 
 #include "platform/AtomicFile.h"
 #include "viewer/GridText.h"
+#include "viewer/WorkbookGrid.h"
+#include "xlsx/CellReference.h"
 #include "xlsx/Workbook.h"
 
 namespace viewer {
 namespace {
 
-// ---------------------------------------------------------------------------
-// Cell styles
-// ---------------------------------------------------------------------------
+using xlsx::Cells;
+using xlsx::ColumnOf;
 
-using Color = std::uint32_t;  // 0xRRGGBB
-constexpr Color kAutomatic = 0xFFFFFFFF;
+// The workbook's colours.
 constexpr Color kLightGreen = 0xCCFFCC;
 constexpr Color kHeaderGreen = 0x339966;
 constexpr Color kWhite = 0xFFFFFF;
@@ -29,282 +25,7 @@ constexpr Color kBlue = 0x3366FF;
 constexpr Color kOrange = 0xFFCC00;
 constexpr Color kBlack = 0x000000;
 
-constexpr const char* kTableSheetFont = "ＭＳ 明朝";
-
-using xlsx::Align;
-using xlsx::Edge;
-using xlsx::StyleId;
-
-struct CellStyle {
-    bool tableSheetFont = false;  // the table sheets' font, with shrink-to-fit
-    double fontSize = 11;
-    bool bold = false;
-    bool italic = false;
-    Color fontColor = kAutomatic;
-    Color fillColor = kAutomatic;  // no fill when automatic
-    bool grayPattern = false;      // the fill as an 8 % grey pattern over fillColor
-    Align align = Align::General;
-    Edge left = Edge::None;
-    Edge top = Edge::None;
-    Edge right = Edge::None;
-    Edge bottom = Edge::None;
-
-    auto operator<=>(const CellStyle&) const = default;
-
-    void SetAllEdges(Edge edge) { left = top = right = bottom = edge; }
-};
-
-// One workbook style per distinct cell style.
-class FormatCache {
-  public:
-    explicit FormatCache(xlsx::Workbook& workbook) : workbook_(workbook) {}
-
-    StyleId Get(const CellStyle& style) {
-        const auto found = styles_.find(style);
-        if (found != styles_.end()) {
-            return found->second;
-        }
-        xlsx::Style look;
-        if (style.tableSheetFont) {
-            look.fontName = kTableSheetFont;
-            look.shrinkToFit = true;
-        }
-        look.fontSize = style.fontSize;
-        look.bold = style.bold;
-        look.italic = style.italic;
-        if (style.fontColor != kAutomatic) look.fontColor = style.fontColor;
-        if (style.fillColor != kAutomatic) {
-            look.fill = style.grayPattern ? xlsx::Fill::Gray0625 : xlsx::Fill::Solid;
-            look.fillColor = style.fillColor;
-        }
-        look.align = style.align;
-        look.left = style.left;
-        look.top = style.top;
-        look.right = style.right;
-        look.bottom = style.bottom;
-        const StyleId id = workbook_.AddStyle(look);
-        styles_.emplace(style, id);
-        return id;
-    }
-
-  private:
-    xlsx::Workbook& workbook_;
-    std::map<CellStyle, StyleId> styles_;
-};
-
-// ---------------------------------------------------------------------------
-// A rectangle of cells, laid out in memory and then written at a row
-// ---------------------------------------------------------------------------
-
-// Cells of a grid, rows counted from 1 and columns from 0 (A).
-struct Range {
-    int firstRow;
-    int firstColumn;
-    int lastRow;
-    int lastColumn;
-};
-
-// "A" -> 0, "AG" -> 32.
-constexpr int ColumnOf(std::string_view letters) {
-    int column = 0;
-    for (const char letter : letters) {
-        column = column * 26 + (letter - 'A' + 1);
-    }
-    return column - 1;
-}
-
-// "B2:E4", "A1" or a column span of one row, "B:E" (row given separately).
-constexpr Range Cells(std::string_view reference, int row = 1) {
-    auto split = [](std::string_view cell, int defaultRow) {
-        std::size_t digits = 0;
-        while (digits < cell.size() && cell[digits] >= 'A' && cell[digits] <= 'Z') {
-            ++digits;
-        }
-        int rowNumber = digits == cell.size() ? defaultRow : 0;
-        for (std::size_t at = digits; at < cell.size(); ++at) {
-            rowNumber = rowNumber * 10 + (cell[at] - '0');
-        }
-        return std::pair<int, int>(rowNumber, ColumnOf(cell.substr(0, digits)));
-    };
-    const std::size_t colon = reference.find(':');
-    const auto first = split(reference.substr(0, colon), row);
-    const auto last =
-        colon == std::string_view::npos ? first : split(reference.substr(colon + 1), row);
-    return {first.first, first.second, last.first, last.second};
-}
-
-struct Cell {
-    CellStyle style;
-    bool styled = false;
-    std::string text;
-    int textSlot = -1;  // >= 0: the text comes with each row written (WritePlan::Write)
-    std::optional<double> number;
-    std::string link;  // a location in the workbook ("'Sheet'!A1") for a hyperlink
-    std::string linkTip;
-};
-
-// One write of a laid-out grid: a merged range or a single cell.
-struct CellWrite {
-    Range range;  // in grid rows
-    bool merged = false;
-    std::string text;
-    int textSlot = -1;
-    std::optional<double> number;
-    std::string link;
-    std::string linkTip;
-    StyleId style = 0;  // 0: the cell keeps the column's look
-};
-
-class WritePlan {
-  public:
-    explicit WritePlan(std::vector<CellWrite> writes) : writes_(std::move(writes)) {}
-
-    // Writes with grid row 1 at the sheet's row `sheetRow` (from 1); a cell
-    // with a text slot takes texts[slot].
-    void Write(xlsx::Sheet& sheet, int sheetRow, std::span<const std::string> texts = {}) const {
-        const int offset = sheetRow - 2;  // grid row r -> sheet row r + offset, from 0
-        for (const CellWrite& write : writes_) {
-            const std::string& text =
-                write.textSlot >= 0 ? texts[static_cast<std::size_t>(write.textSlot)] : write.text;
-            const int row = write.range.firstRow + offset;
-            const int column = write.range.firstColumn;
-            if (write.merged) {
-                const int lastRow = write.range.lastRow + offset;
-                sheet.Merge(row, column, lastRow, write.range.lastColumn);
-                // Every cell of the range carries its look, so that its
-                // borders are drawn whole.
-                for (int covered = row; covered <= lastRow; ++covered) {
-                    for (int across = column; across <= write.range.lastColumn; ++across) {
-                        if (covered != row || across != column) {
-                            WriteBlank(sheet, covered, across, write.style);
-                        }
-                    }
-                }
-            }
-            WriteCell(sheet, row, column, write, text);
-        }
-    }
-
-  private:
-    // A blank cell without a look of its own is no cell at all.
-    static void WriteBlank(xlsx::Sheet& sheet, int row, int column, StyleId style) {
-        if (style != 0) sheet.WriteBlank(row, column, style);
-    }
-
-    static void WriteCell(xlsx::Sheet& sheet, int row, int column, const CellWrite& write,
-                          const std::string& text) {
-        if (!write.link.empty()) {
-            sheet.WriteString(row, column, text, write.style);
-            sheet.LinkToLocation(row, column, write.link, text, write.linkTip);
-        } else if (write.number) {
-            sheet.WriteNumber(row, column, *write.number, write.style);
-        } else if (!text.empty()) {
-            sheet.WriteString(row, column, text, write.style);
-        } else {
-            WriteBlank(sheet, row, column, write.style);
-        }
-    }
-
-    std::vector<CellWrite> writes_;
-};
-
-class Grid {
-  public:
-    Grid(int rowCount, int columnCount)
-        : rowCount_(rowCount),
-          columnCount_(columnCount),
-          cells_(static_cast<std::size_t>(rowCount * columnCount)) {}
-
-    Cell& At(int row, int column) {
-        return cells_[static_cast<std::size_t>((row - 1) * columnCount_ + column)];
-    }
-    const Cell& At(int row, int column) const {
-        return cells_[static_cast<std::size_t>((row - 1) * columnCount_ + column)];
-    }
-
-    template <typename Change>
-    void Style(const Range& range, Change change) {
-        for (int row = range.firstRow; row <= range.lastRow; ++row) {
-            for (int column = range.firstColumn; column <= range.lastColumn; ++column) {
-                Cell& cell = At(row, column);
-                change(cell.style);
-                cell.styled = true;
-            }
-        }
-    }
-
-    void Borders(const Range& range, Edge edge) {
-        Style(range, [edge](CellStyle& style) { style.SetAllEdges(edge); });
-    }
-
-    // Only the outer edges of the range, as a border drawn around it.
-    void Outline(const Range& range, Edge edge) {
-        Style({range.firstRow, range.firstColumn, range.firstRow, range.lastColumn},
-              [edge](CellStyle& style) { style.top = edge; });
-        Style({range.lastRow, range.firstColumn, range.lastRow, range.lastColumn},
-              [edge](CellStyle& style) { style.bottom = edge; });
-        Style({range.firstRow, range.firstColumn, range.lastRow, range.firstColumn},
-              [edge](CellStyle& style) { style.left = edge; });
-        Style({range.firstRow, range.lastColumn, range.lastRow, range.lastColumn},
-              [edge](CellStyle& style) { style.right = edge; });
-    }
-
-    void Merge(const Range& range, std::string text = {}) {
-        merges_.push_back(range);
-        At(range.firstRow, range.firstColumn).text = std::move(text);
-    }
-
-    void Text(int row, int column, std::string text) { At(row, column).text = std::move(text); }
-
-    // The writes that put the grid on a sheet, with every format resolved,
-    // so that a layout used on many rows or sheets is worked out once.
-    WritePlan Compile(FormatCache& formats) const {
-        std::vector<CellWrite> writes;
-        std::vector<bool> covered(cells_.size(), false);
-        for (const Range& merge : merges_) {
-            const Cell& first = At(merge.firstRow, merge.firstColumn);
-            // Every cell of a merged range carries the range's outer edges,
-            // so each reader draws the same frame whichever cell it consults.
-            CellStyle style = first.style;
-            style.right = At(merge.firstRow, merge.lastColumn).style.right;
-            style.bottom = At(merge.lastRow, merge.firstColumn).style.bottom;
-            writes.push_back(
-                WriteOf(first, merge, /*merged=*/true, first.styled ? formats.Get(style) : 0));
-            for (int row = merge.firstRow; row <= merge.lastRow; ++row) {
-                for (int column = merge.firstColumn; column <= merge.lastColumn; ++column) {
-                    covered[Position(row, column)] = true;
-                }
-            }
-        }
-        for (int row = 1; row <= rowCount_; ++row) {
-            for (int column = 0; column < columnCount_; ++column) {
-                const Cell& cell = At(row, column);
-                if (!covered[Position(row, column)] &&
-                    (cell.styled || !cell.text.empty() || cell.textSlot >= 0 || cell.number ||
-                     !cell.link.empty())) {
-                    writes.push_back(WriteOf(cell, {row, column, row, column}, /*merged=*/false,
-                                             cell.styled ? formats.Get(cell.style) : 0));
-                }
-            }
-        }
-        return WritePlan(std::move(writes));
-    }
-
-  private:
-    std::size_t Position(int row, int column) const {
-        return static_cast<std::size_t>((row - 1) * columnCount_ + column);
-    }
-
-    static CellWrite WriteOf(const Cell& cell, const Range& range, bool merged, StyleId style) {
-        return {range,       merged,    cell.text,    cell.textSlot,
-                cell.number, cell.link, cell.linkTip, style};
-    }
-
-    int rowCount_;
-    int columnCount_;
-    std::vector<Cell> cells_;
-    std::vector<Range> merges_;
-};
+constexpr std::string_view kTableSheetFont = "ＭＳ 明朝";
 
 // ---------------------------------------------------------------------------
 // Table sheets
@@ -314,7 +35,8 @@ constexpr int kTableSheetColumns = ColumnOf("AG") + 1;
 
 CellStyle TableSheetBase() {
     CellStyle style;
-    style.tableSheetFont = true;
+    style.fontName = kTableSheetFont;
+    style.shrinkToFit = true;
     return style;
 }
 
@@ -369,7 +91,7 @@ constexpr BlockColumn kForeignKeyColumns[] = {
     {"Z:AG", "説    明"},
 };
 
-const std::string kIndexSheetLink = "'" + std::string(kIndexSheetName) + "'!A1";
+const std::string kIndexSheetLink = xlsx::SheetLocation(std::string(kIndexSheetName));
 
 enum class BlockRow { Header, Data };
 
@@ -576,15 +298,6 @@ void WriteTableSheet(xlsx::Sheet& sheet, const CDataADOXTable& table, const Tabl
 // Index sheet
 // ---------------------------------------------------------------------------
 
-std::string InternalLinkTo(const std::string& sheetName) {
-    std::string quoted;
-    for (const char c : sheetName) {
-        quoted += c;
-        if (c == '\'') quoted += '\'';  // an apostrophe inside a quoted sheet name is doubled
-    }
-    return "'" + quoted + "'!A1";
-}
-
 void WriteIndexSheet(xlsx::Sheet& sheet, const std::vector<std::string>& tableList,
                      FormatCache& formats) {
     struct Width {
@@ -645,7 +358,7 @@ void WriteIndexSheet(xlsx::Sheet& sheet, const std::vector<std::string>& tableLi
         row.At(1, 0).number = static_cast<double>(at + 1);
         Cell& link = row.At(1, 1);
         link.text = tableList[at];
-        link.link = InternalLinkTo(SheetNameOf(tableList[at]));
+        link.link = xlsx::SheetLocation(SheetNameOf(tableList[at]));
         link.linkTip = tableList[at];
         row.Compile(formats).Write(sheet, sheetRow);
     }
@@ -719,11 +432,11 @@ std::string SheetNameOf(const std::string& tableName) {
     return std::string(Utf8Prefix(tableName, kSheetNameBytes));
 }
 
-SpecWorkbookWriter::SpecWorkbookWriter(const TableMap& tableMap,
-                                       const std::vector<std::string>& tableList)
+TableDefinitionWorkbookWriter::TableDefinitionWorkbookWriter(const TableMap& tableMap,
+                                                             const std::vector<std::string>& tableList)
     : tableMap_(tableMap), tableList_(tableList) {}
 
-void SpecWorkbookWriter::Write(const std::string& path, WorkbookProgress& progress) const {
+void TableDefinitionWorkbookWriter::Write(const std::string& path, WorkbookProgress& progress) const {
     const std::vector<std::optional<std::string>> sheetNames = PlanSheets(tableMap_, tableList_);
     std::vector<std::string> workbookSheets{std::string(kIndexSheetName)};
     for (const std::optional<std::string>& name : sheetNames) {

@@ -7,7 +7,7 @@
 #include "tests/support/TempFolder.h"
 #include "tests/viewer/ViewerFakes.h"
 #include "tests/viewer/WorkbookFacts.h"
-#include "viewer/SpecWorkbook.h"
+#include "viewer/TableDefinitionWorkbook.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ CDataColumn Column(std::string name, std::string type = "INTEGER", std::string s
 const std::string kLongName = "テーブル名が三十一バイトを超える";
 const std::string kLongSheetName = "テーブル名が三十一バ";  // its first 30 bytes
 
-class SpecWorkbookTest : public ::testing::Test {
+class TableDefinitionWorkbookTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         auto add = [](std::string name) -> CDataADOXTable& {
@@ -87,7 +87,7 @@ class SpecWorkbookTest : public ::testing::Test {
 
         folder_ = std::make_unique<testsupport::TempFolder>();
         path_ = folder_->Folder() + "仕様書EXCEL.xlsx";
-        viewer::SpecWorkbookWriter(model_, kList).Write(path_, progress_);
+        viewer::TableDefinitionWorkbookWriter(model_, kList).Write(path_, progress_);
         facts_ = viewertest::ReadWorkbookFacts(path_);
     }
     static void TearDownTestSuite() {
@@ -123,7 +123,7 @@ class SpecWorkbookTest : public ::testing::Test {
     static inline WorkbookFacts facts_;
 };
 
-TEST_F(SpecWorkbookTest, IndexSheetFirstThenOneSheetPerModelTableInListOrder) {
+TEST_F(TableDefinitionWorkbookTest, IndexSheetFirstThenOneSheetPerModelTableInListOrder) {
     EXPECT_EQ(Fact("sheets"), "テーブル一覧|with_indexes|fields_only|" + kLongSheetName +
                                   "|keys_only|both|no_columns");
     EXPECT_FALSE(std::filesystem::exists(folder_->Folder() + "[my table]"));
@@ -134,7 +134,7 @@ TEST_F(SpecWorkbookTest, IndexSheetFirstThenOneSheetPerModelTableInListOrder) {
 }
 
 // Every element of the template, on every table sheet.
-TEST_F(SpecWorkbookTest, EveryTableSheetCarriesTheTemplate) {
+TEST_F(TableDefinitionWorkbookTest, EveryTableSheetCarriesTheTemplate) {
     struct Expected {
         const char* key;
         std::string value;
@@ -232,7 +232,7 @@ TEST_F(SpecWorkbookTest, EveryTableSheetCarriesTheTemplate) {
 
 // Where each block starts: two empty rows before a block header, four when
 // the index block is missing before the foreign keys; nothing below the last.
-TEST_F(SpecWorkbookTest, BlocksStartWhereTheLayoutPutsThem) {
+TEST_F(TableDefinitionWorkbookTest, BlocksStartWhereTheLayoutPutsThem) {
     struct Case {
         std::string sheet;
         std::vector<int> headerRows;  // field header, then index and foreign-key headers
@@ -260,7 +260,7 @@ TEST_F(SpecWorkbookTest, BlocksStartWhereTheLayoutPutsThem) {
     EXPECT_EQ(Fact("both!B14.value"), "s:インデックス名");
 }
 
-TEST_F(SpecWorkbookTest, BlockRowsHoldTheModelsTexts) {
+TEST_F(TableDefinitionWorkbookTest, BlockRowsHoldTheModelsTexts) {
     struct Expected {
         std::string key;
         std::string value;
@@ -341,7 +341,7 @@ TEST_F(SpecWorkbookTest, BlockRowsHoldTheModelsTexts) {
                   " "));
 }
 
-TEST_F(SpecWorkbookTest, IndexSheetListsEveryEntryWithALink) {
+TEST_F(TableDefinitionWorkbookTest, IndexSheetListsEveryEntryWithALink) {
     const std::string index = "テーブル一覧!";
     EXPECT_EQ(Fact("default font"), "ＭＳ Ｐゴシック/11");  // a Japanese reader's own default
     EXPECT_EQ(Fact(index + "merges"), "A1:B1");
@@ -394,7 +394,7 @@ TEST_F(SpecWorkbookTest, IndexSheetListsEveryEntryWithALink) {
     EXPECT_EQ(Fact(index + "A11.value"), "(absent)");
 }
 
-TEST_F(SpecWorkbookTest, ProgressCountsEntriesAndDataRows) {
+TEST_F(TableDefinitionWorkbookTest, ProgressCountsEntriesAndDataRows) {
     std::vector<std::string> expected = {"tables 7"};
     for (const std::string& entry : kList) {
         expected.push_back("table");
@@ -425,7 +425,7 @@ TEST(SheetNames, CutAtThirtyOneBytesWithoutSplittingACharacter) {
 
 // Names that cannot become sheets stop the writer before it touches the
 // destination, naming the tables concerned.
-TEST(SpecWorkbookRefusal, CollidingOrInvalidSheetNamesLeaveTheDestinationAlone) {
+TEST(TableDefinitionWorkbookRefusal, CollidingOrInvalidSheetNamesLeaveTheDestinationAlone) {
     struct Case {
         std::vector<std::string> tables;
         std::string message;
@@ -465,7 +465,7 @@ TEST(SpecWorkbookRefusal, CollidingOrInvalidSheetNamesLeaveTheDestinationAlone) 
         }
         viewertest::RecordingProgress progress;
         try {
-            viewer::SpecWorkbookWriter(model, c.tables).Write(path, progress);
+            viewer::TableDefinitionWorkbookWriter(model, c.tables).Write(path, progress);
             ADD_FAILURE() << "no error";
         } catch (const viewer::WorkbookError& error) {
             EXPECT_EQ(std::string(error.what()), c.message);
@@ -480,7 +480,7 @@ TEST(SpecWorkbookRefusal, CollidingOrInvalidSheetNamesLeaveTheDestinationAlone) 
 
 // A workbook that cannot be put in place (here a folder occupies its name)
 // fails with a message and leaves no temporary file behind.
-TEST(SpecWorkbookRefusal, FailedRenameLeavesNoTemporaryFile) {
+TEST(TableDefinitionWorkbookRefusal, FailedRenameLeavesNoTemporaryFile) {
     testsupport::TempFolder folder;
     const std::string path = folder.Folder() + "仕様書EXCEL.xlsx";
     std::filesystem::create_directory(path);
@@ -489,7 +489,7 @@ TEST(SpecWorkbookRefusal, FailedRenameLeavesNoTemporaryFile) {
     model.emplace("t", std::make_unique<CDataADOXTable>("t"));
     viewertest::RecordingProgress progress;
     try {
-        viewer::SpecWorkbookWriter(model, {"t"}).Write(path, progress);
+        viewer::TableDefinitionWorkbookWriter(model, {"t"}).Write(path, progress);
         ADD_FAILURE() << "no error";
     } catch (const viewer::WorkbookError& error) {
         EXPECT_EQ(std::string(error.what()).rfind("仕様書を保存できませんでした：" + path, 0), 0u)
