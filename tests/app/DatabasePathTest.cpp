@@ -11,29 +11,29 @@
 #include <vector>
 
 #include "engine/Engine.h"
-#include "reliability/Process.h"
+#include "support/Process.h"
 #include "support/TempFolder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using reliability::ProcessResult;
+using testsupport::ProcessResult;
 
 constexpr char kBackupFolder[] = "データベース更新前データ";
 
 // Every run is killed after a minute, so a program that hangs fails the test
 // instead of stopping the suite.
-ProcessResult RunPatch(std::vector<std::string> arguments, const std::string& input = "") {
+testsupport::ProcessResult RunPatch(std::vector<std::string> arguments, const std::string& input = "") {
     arguments.insert(arguments.begin(), VANTOLY_PATCH_BINARY);
-    reliability::ProcessOptions options;
+    testsupport::ProcessOptions options;
     options.killAfter = std::chrono::seconds(60);
     options.input = input;
-    return reliability::RunProcess(arguments, options);
+    return testsupport::RunProcess(arguments, options);
 }
 
 // The sample host database at `path`, guarded by `password` when not empty.
 void MakeSample(const fs::path& path, const std::string& password) {
-    const ProcessResult built =
+    const testsupport::ProcessResult built =
         RunPatch({"--db", path.string(), "query", "--create", "-f", VANTOLY_SAMPLES_DIR "/host-1.25.sql"});
     ASSERT_EQ(built.exitStatus, 0) << built.err;
     if (password.empty()) return;
@@ -72,21 +72,21 @@ TEST_P(PunctuationInPaths, EveryCommandWorksOnTheNamedFile) {
         return more;
     };
 
-    const ProcessResult status = RunPatch(with({"status"}));
+    const testsupport::ProcessResult status = RunPatch(with({"status"}));
     EXPECT_EQ(status.exitStatus, 0) << status.out << status.err;
     EXPECT_EQ(Line(status.out, "version"), "ver.1.25");
-    const ProcessResult tables = RunPatch(with({"tables"}));
+    const testsupport::ProcessResult tables = RunPatch(with({"tables"}));
     EXPECT_EQ(tables.exitStatus, 0) << tables.err;
     EXPECT_NE(tables.out.find("t_db_ver"), std::string::npos) << tables.out;
-    const ProcessResult query = RunPatch(with({"query"}), "SELECT MAX(DBVerCode) AS v FROM t_db_ver;\n");
+    const testsupport::ProcessResult query = RunPatch(with({"query"}), "SELECT MAX(DBVerCode) AS v FROM t_db_ver;\n");
     EXPECT_EQ(query.exitStatus, 0) << query.err;
     EXPECT_EQ(query.out, "v\n1.25\n");
     if (!GetParam().password.empty()) {
-        const ProcessResult wrong = RunPatch({"--db", database.string(), "--password", "wrong", "status"});
+        const testsupport::ProcessResult wrong = RunPatch({"--db", database.string(), "--password", "wrong", "status"});
         EXPECT_EQ(wrong.exitStatus, 1) << wrong.out;
     }
 
-    const ProcessResult update = RunPatch(with({"--yes", "update"}));
+    const testsupport::ProcessResult update = RunPatch(with({"--yes", "update"}));
     EXPECT_EQ(update.exitStatus, 0) << update.out << update.err;
     EXPECT_EQ(Line(update.out, "version"), "ver.1.26") << update.err;
     EXPECT_EQ(Line(RunPatch(with({"status"})).out, "version"), "ver.1.26");
@@ -110,20 +110,20 @@ TEST(ExactDatabasePath, TheExtensionNamedIsTheOneOpened) {
     testsupport::TempFolder root;
     MakeSample(root.Path() / "t.mdb", "");
     MakeSample(root.Path() / "t.accdb", "");
-    const std::string mdbBefore = reliability::ReadFile(root.Path() / "t.mdb");
+    const std::string mdbBefore = testsupport::ReadFileBytes(root.Path() / "t.mdb");
 
-    const ProcessResult status = RunPatch({"--db", (root.Path() / "t.accdb").string(), "status"});
+    const testsupport::ProcessResult status = RunPatch({"--db", (root.Path() / "t.accdb").string(), "status"});
     EXPECT_EQ(Line(status.out, "extension"), ".accdb") << status.err;
-    const ProcessResult update = RunPatch({"--db", (root.Path() / "t.accdb").string(), "--yes", "update"});
+    const testsupport::ProcessResult update = RunPatch({"--db", (root.Path() / "t.accdb").string(), "--yes", "update"});
     EXPECT_EQ(update.exitStatus, 0) << update.err;
-    EXPECT_EQ(reliability::ReadFile(root.Path() / "t.mdb"), mdbBefore);
+    EXPECT_EQ(testsupport::ReadFileBytes(root.Path() / "t.mdb"), mdbBefore);
     EXPECT_EQ(Line(RunPatch({"--db", (root.Path() / "t.accdb").string(), "status"}).out, "version"), "ver.1.26");
 
     fs::remove(root.Path() / "t.accdb");
-    const ProcessResult missing = RunPatch({"--db", (root.Path() / "t.accdb").string(), "status"});
+    const testsupport::ProcessResult missing = RunPatch({"--db", (root.Path() / "t.accdb").string(), "status"});
     EXPECT_EQ(missing.exitStatus, 1);
     EXPECT_EQ(Line(missing.out, "title"), "データベースが選択されてません") << missing.out;
-    EXPECT_EQ(reliability::ReadFile(root.Path() / "t.mdb"), mdbBefore);
+    EXPECT_EQ(testsupport::ReadFileBytes(root.Path() / "t.mdb"), mdbBefore);
 }
 
 // A named pipe, a device or a folder where the database or the registry
@@ -145,7 +145,7 @@ TEST(SpecialFiles, AreRefusedAtOnceByEveryCommand) {
             std::vector<std::string> arguments = {"--db", c.path.string()};
             arguments.insert(arguments.end(), command.begin(), command.end());
             SCOPED_TRACE(c.path.string() + " " + command.back());
-            const ProcessResult run = RunPatch(arguments, "SELECT 1;\n");
+            const testsupport::ProcessResult run = RunPatch(arguments, "SELECT 1;\n");
             EXPECT_FALSE(run.Killed()) << "the program hung";
             EXPECT_EQ(run.exitStatus, 1) << run.out << run.err;
             EXPECT_NE(run.err.find(c.kind), std::string::npos) << run.err;
@@ -153,7 +153,7 @@ TEST(SpecialFiles, AreRefusedAtOnceByEveryCommand) {
     }
     const fs::path registryPipe = root.Path() / "registry.reg";
     ASSERT_EQ(::mkfifo(registryPipe.c_str(), 0600), 0);
-    const ProcessResult status = RunPatch({"--registry", registryPipe.string(), "status"});
+    const testsupport::ProcessResult status = RunPatch({"--registry", registryPipe.string(), "status"});
     EXPECT_FALSE(status.Killed()) << "the program hung on the registry pipe";
     EXPECT_EQ(status.exitStatus, 1);
 }
@@ -168,10 +168,10 @@ TEST(NonUtf8Folder, UpdateAndRestoreUseThePathsBytes) {
     const fs::path database = folder / "host.mdb";
     MakeSample(database, "");
 
-    const ProcessResult update = RunPatch({"--db", database.string(), "--yes", "update"});
+    const testsupport::ProcessResult update = RunPatch({"--db", database.string(), "--yes", "update"});
     EXPECT_EQ(update.exitStatus, 0) << update.out << update.err;
     EXPECT_TRUE(fs::exists(folder / kBackupFolder / "hostver_1_25backup.mdb"));
-    const ProcessResult restore = RunPatch({"--db", database.string(), "--yes", "restore"});
+    const testsupport::ProcessResult restore = RunPatch({"--db", database.string(), "--yes", "restore"});
     EXPECT_EQ(restore.exitStatus, 0) << restore.out << restore.err;
     EXPECT_EQ(Line(restore.out, "version"), "ver.1.25");
 
@@ -201,11 +201,11 @@ TEST(DamagedCatalog, NullsAreReportedAsADamagedDatabase) {
             "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, 'NOT NULL', '') "
             "WHERE name LIKE 'MSys%';";
         for (const std::string& statement : {loosen, std::string(damage)}) {
-            const ProcessResult sqlite = reliability::RunProcess({"/usr/bin/sqlite3", database.string(), statement});
+            const testsupport::ProcessResult sqlite = testsupport::RunProcess({"/usr/bin/sqlite3", database.string(), statement});
             ASSERT_EQ(sqlite.exitStatus, 0) << sqlite.err;
         }
         for (const char* command : {"status", "tables", "query"}) {
-            const ProcessResult run =
+            const testsupport::ProcessResult run =
                 RunPatch({"--db", database.string(), command}, "SELECT DBVerCode FROM t_db_ver;\n");
             EXPECT_EQ(run.signal, 0) << command << run.err;
             EXPECT_NE(run.err.find("the file is damaged"), std::string::npos) << command << run.err;

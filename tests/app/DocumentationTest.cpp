@@ -54,7 +54,7 @@ HelpWords ReadHelp() {
 
 // The manual page's source with its escaped dashes as the reader sees them.
 std::string ReadManPage() {
-    std::string text = ReadFile(kManPage);
+    std::string text = testsupport::ReadFileBytes(kManPage);
     EXPECT_FALSE(text.empty()) << kManPage;
     return std::regex_replace(text, std::regex(R"(\\-)"), "-");
 }
@@ -62,7 +62,7 @@ std::string ReadManPage() {
 // A word list of the completion script: `name="a b c"`.
 Words CompletionList(const std::string& name) {
     std::smatch list;
-    const std::string script = ReadFile(kCompletion);
+    const std::string script = testsupport::ReadFileBytes(kCompletion);
     if (!std::regex_search(script, list, std::regex("local " + name + "=\"([^\"]*)\""))) {
         ADD_FAILURE() << "no list " << name << " in " << kCompletion;
         return {};
@@ -118,8 +118,8 @@ std::string Complete(const std::string& line) {
 
 TEST(BashCompletion, OffersCommandWordsOptionsAndFiles) {
     testsupport::TempFolder folder;
-    WriteFile(folder.Path() / "host.mdb", "");
-    WriteFile(folder.Path() / "notes.txt", "");
+    testsupport::WriteFileBytes(folder.Path() / "host.mdb", "");
+    testsupport::WriteFileBytes(folder.Path() / "notes.txt", "");
     struct Case {
         std::string line, expected;
     } cases[] = {

@@ -66,11 +66,11 @@ protected:
     // Runs the dry run and checks it changed nothing: the file byte for byte,
     // no file beside it, nothing left in the temporary folder.
     QJsonObject DryRun(int expectedStatus) {
-        const std::string before = ReadFile(db_);
+        const std::string before = testsupport::ReadFileBytes(db_);
         const std::set<std::string> listing = Listing(dbFolder_.Path());
         const RunResult run = Run({"--json", "update", "--dry-run"});
         EXPECT_EQ(run.exitStatus, expectedStatus) << run.err;
-        EXPECT_TRUE(ReadFile(db_) == before) << "the dry run changed the database file";
+        EXPECT_TRUE(testsupport::ReadFileBytes(db_) == before) << "the dry run changed the database file";
         EXPECT_EQ(Listing(dbFolder_.Path()), listing) << "the dry run left a file behind";
         EXPECT_TRUE(fs::is_empty(tmp_.Path())) << "the private copy was not removed";
         const QJsonObject report = ParseReport(run);
@@ -213,8 +213,8 @@ TEST_F(DryRunTest, ForeignKeysLeftOutWhereTheRelationshipCountIsTooHigh) {
 
 TEST_F(DryRunTest, NoPlaceForTheCopyIsAFailureThatSaysSo) {
     const fs::path plainFile = tmp_.Path() / "plain";
-    WriteFile(plainFile, "not a folder");
-    const std::string before = ReadFile(db_);
+    testsupport::WriteFileBytes(plainFile, "not a folder");
+    const std::string before = testsupport::ReadFileBytes(db_);
     const RunResult run = RunPatch({"--db", db_, "--json", "update", "--dry-run"}, "",
                                    {"TMPDIR=" + (plainFile / "below").string()});
     EXPECT_EQ(run.exitStatus, 1);
@@ -222,7 +222,7 @@ TEST_F(DryRunTest, NoPlaceForTheCopyIsAFailureThatSaysSo) {
     EXPECT_EQ(Text(report, "outcome"), "failed");
     EXPECT_NE(Text(report, "error").find("cannot create a temporary folder"), std::string::npos) << run.out;
     EXPECT_NE(run.err.find("cannot create a temporary folder"), std::string::npos) << run.err;
-    EXPECT_TRUE(ReadFile(db_) == before);
+    EXPECT_TRUE(testsupport::ReadFileBytes(db_) == before);
 }
 
 // Every outcome of every command with a JSON report, parsed.

@@ -60,7 +60,7 @@ TEST(PasswordLeak, NoFileTheProgramWroteHoldsAPasswordGivenToIt) {
         return changed;
     };
     const std::string firstFile = (home.Path() / "config" / "first.txt").string();
-    WriteFile(firstFile, std::string(kFirst) + "\n");
+    testsupport::WriteFileBytes(firstFile, std::string(kFirst) + "\n");
     std::vector<RunResult> runs;
 
     runs.push_back(
@@ -111,7 +111,7 @@ TEST(PasswordLeak, NoFileTheProgramWroteHoldsAPasswordGivenToIt) {
         ++searched;
         errorLogs += entry.path().parent_path().filename() == "DBErr";
         backup = backup || entry.path().filename() == "hostver_1_25backup.mdb";
-        const std::string content = ReadFile(entry.path());
+        const std::string content = testsupport::ReadFileBytes(entry.path());
         for (const char* password : {kFirst, kSecond, kGuess}) {
             EXPECT_EQ(content.find(password), std::string::npos)
                 << password << " in " << entry.path();

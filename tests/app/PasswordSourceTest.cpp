@@ -28,7 +28,7 @@ class PasswordSourceTest : public testing::Test {
 
     std::string File(const std::string& name, const std::string& content) {
         const std::string path = folder_.Folder() + name;
-        WriteFile(path, content);
+        testsupport::WriteFileBytes(path, content);
         return path;
     }
 

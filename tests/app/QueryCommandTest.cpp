@@ -77,7 +77,7 @@ TEST_F(QueryCommandTest, SampleHoldsAVersion125HostDatabase) {
 TEST_F(QueryCommandTest, FailingStatementRollsBackEverythingAndNamesItsLine) {
     const std::string db = CopyOfSample();
     const fs::path script = folder_.Path() / "bad.sql";
-    WriteFile(script,
+    testsupport::WriteFileBytes(script,
               "UPDATE t_kumiai SET KumiaiName = 'changed';\n"
               "CREATE TABLE t_new (ID INTEGER);\n"
               "\n"
@@ -140,7 +140,7 @@ TEST_F(QueryCommandTest, StatementsThatRanGoToTheStatementLogInTheStateFolder) {
                                       "ALTER DATABASE PASSWORD secret NULL;\nSELECT * FROM t_missing;\n", environment);
     ASSERT_EQ(second.exitStatus, 1);
 
-    EXPECT_EQ(ReadFile(log), "UPDATE t_kumi SET KumiCode = KumiCode;\nALTER DATABASE PASSWORD *** NULL;\n");
+    EXPECT_EQ(testsupport::ReadFileBytes(log), "UPDATE t_kumi SET KumiCode = KumiCode;\nALTER DATABASE PASSWORD *** NULL;\n");
     EXPECT_EQ(fs::status(state).permissions() & fs::perms::mask, fs::perms::owner_all);
     EXPECT_EQ(fs::status(state + "/vantoly").permissions() & fs::perms::mask, fs::perms::owner_all);
     EXPECT_EQ(fs::status(log).permissions() & fs::perms::mask, fs::perms::owner_read | fs::perms::owner_write);
@@ -148,7 +148,7 @@ TEST_F(QueryCommandTest, StatementsThatRanGoToTheStatementLogInTheStateFolder) {
 
 TEST_F(QueryCommandTest, LogThatCannotBeWrittenIsSaidAndTheRunStillCommits) {
     const std::string db = CopyOfSample();
-    WriteFile(folder_.Path() / "state", "a plain file where the state folder belongs");
+    testsupport::WriteFileBytes(folder_.Path() / "state", "a plain file where the state folder belongs");
 
     const RunResult run = RunPatch({"--db", db, "query"}, "CREATE TABLE t_new (ID INTEGER);\n",
                                    {"XDG_STATE_HOME=" + folder_.Folder() + "state"});
@@ -170,7 +170,7 @@ TEST_F(QueryCommandTest, WithoutDbRunsOnTheRegistrysDatabase) {
     const RunResult locked = RunPatch({"--db", copy, "query"}, "ALTER DATABASE PASSWORD [pw] NULL;\n");
     ASSERT_EQ(locked.exitStatus, 0) << locked.err;
     const std::string registry = folder_.Folder() + "registry.reg";
-    WriteFile(registry, "Windows Registry Editor Version 5.00\n\n"
+    testsupport::WriteFileBytes(registry, "Windows Registry Editor Version 5.00\n\n"
                         "[HKEY_CURRENT_USER\\SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE]\n"
                         "\"FileName\"=\"host\"\n\"PathName\"=\"" + folder_.Folder() + "\"\n\"Password\"=\"pw\"\n");
     const RunResult run = RunPatch({"--registry", registry, "query"}, "SELECT MAX(DBVerCode) AS v FROM t_db_ver;\n");
@@ -178,7 +178,7 @@ TEST_F(QueryCommandTest, WithoutDbRunsOnTheRegistrysDatabase) {
     EXPECT_EQ(run.out, "v\n1.25\n");
 
     const std::string empty = folder_.Folder() + "empty.reg";
-    WriteFile(empty, "Windows Registry Editor Version 5.00\n");
+    testsupport::WriteFileBytes(empty, "Windows Registry Editor Version 5.00\n");
     const RunResult none = RunPatch({"--registry", empty, "query"}, "SELECT 1;\n");
     EXPECT_EQ(none.exitStatus, 1);
     EXPECT_NE(none.err.find("no database to run on: give --db PATH, or name one in the registry file " + empty),

@@ -11,18 +11,12 @@
 
 #include "console/ExecuteQueryDlg.h"
 #include "support/FakeServices.h"
+#include "support/FileContent.h"
 #include "support/TempFolder.h"
 
 namespace {
 
 using testsupport::FakeServices;
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class ConsoleTest : public testing::Test {
 protected:
@@ -105,7 +99,7 @@ TEST_F(ConsoleTest, SecondOfThreeFailingRollsBackTheFirstButLogsIt) {
     EXPECT_NE(texts[0].find("Code : 0x80004005"), std::string::npos) << texts[0];
     EXPECT_EQ(texts[1], "[ 3行目 ]\n INSERT INTO t_a VALUES (1, 0, 0, 'dup');");
     EXPECT_EQ(count("X = 9"), 0);
-    EXPECT_EQ(readFile(dialog_->LogFilePath()), "UPDATE t_a SET X = 9;\n");
+    EXPECT_EQ(testsupport::ReadFileBytes(dialog_->LogFilePath()), "UPDATE t_a SET X = 9;\n");
     EXPECT_FALSE(dialog_->runButton()->isEnabled());
 }
 
@@ -140,7 +134,7 @@ TEST_F(ConsoleTest, LogAndScratchFileLiveInTheStateFolderForTheUserAlone) {
     run("UPDATE t_a SET X = 1;");
     dialog_->OnOpenLogFile();
     EXPECT_EQ(fakes_.shell.Opened, std::vector<std::string>{log});
-    EXPECT_EQ(readFile(log), "UPDATE t_a SET X = 1;\n");
+    EXPECT_EQ(testsupport::ReadFileBytes(log), "UPDATE t_a SET X = 1;\n");
     dialog_->OnOpenScratchFile();
     EXPECT_TRUE(std::filesystem::is_regular_file(scratch));
     EXPECT_EQ(fakes_.shell.Opened.back(), scratch);

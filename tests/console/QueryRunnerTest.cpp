@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "console/QueryRunner.h"
+#include "support/FileContent.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -18,13 +19,6 @@ std::vector<QueryStatement> Statements(std::initializer_list<const char*> texts)
     int line = 1;
     for (const char* text : texts) statements.push_back({text, line++});
     return statements;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // Records what the runner shows an observer: each statement's index and, for
@@ -93,7 +87,7 @@ TEST_F(QueryRunnerTest, CommitsEveryStatementAndShowsRowsToTheObserver) {
     EXPECT_EQ(observer.firstColumn, (std::vector<std::int64_t>{1, 2}));
     EXPECT_EQ(SumOfX(), 32);
     EXPECT_EQ(RowCount("t_b"), 1);
-    EXPECT_EQ(ReadFile(logPath_),
+    EXPECT_EQ(testsupport::ReadFileBytes(logPath_),
               "UPDATE t_a SET X = X + 1;\nCREATE TABLE t_b (ID INTEGER);\n"
               "INSERT INTO t_b (ID) VALUES (7);\nSELECT ID FROM t_a ORDER BY ID;\n");
 }
@@ -124,7 +118,7 @@ TEST_F(QueryRunnerTest, FailureRollsBackEverythingButTheLogKeepsWhatRan) {
     EXPECT_EQ(SumOfX(), 30);
     EXPECT_EQ(RowCount("t_a"), 2);
     EXPECT_THROW(RowCount("t_c"), engine::ComError);
-    EXPECT_EQ(ReadFile(logPath_),
+    EXPECT_EQ(testsupport::ReadFileBytes(logPath_),
               "SELECT 1 FROM t_a;\nCREATE TABLE t_c (ID INTEGER);\nUPDATE t_a SET X = 0;\n");
 }
 
@@ -170,7 +164,7 @@ TEST_F(QueryRunnerTest, LogIsPrivateAndHoldsNoPassword) {
         struct stat info {};
         ASSERT_EQ(::stat(path.c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 0777, 0600u) << path;
-        const std::string text = ReadFile(path);
+        const std::string text = testsupport::ReadFileBytes(path);
         EXPECT_NE(
             text.find("alter database password *** NULL;\nALTER DATABASE PASSWORD *** ***;\n"),
             std::string::npos)
@@ -192,7 +186,7 @@ TEST_F(QueryRunnerTest, LinkInPlaceOfTheLogIsRefused) {
     console::QueryLog log(logPath_);
     EXPECT_FALSE(log.IsOpen());
     console::RunQueries(*connection_, Statements({"DELETE FROM t_a;"}), {nullptr, &log});
-    EXPECT_EQ(ReadFile(target), "kept\n");
+    EXPECT_EQ(testsupport::ReadFileBytes(target), "kept\n");
 }
 
 TEST_F(QueryRunnerTest, UnopenableLogDoesNotStopTheRun) {

@@ -11,6 +11,7 @@
 
 #include "console/QueryScript.h"
 #include "engine/Engine.h"
+#include "support/FileContent.h"
 #include "support/TempFolder.h"
 
 namespace enginetest {
@@ -54,11 +55,9 @@ protected:
 
     // Runs a script file split as the query console splits it.
     void runScript(const std::string& file) {
-        std::ifstream in(file);
-        ASSERT_TRUE(in) << file;
-        std::stringstream text;
-        text << in.rdbuf();
-        auto split = console::SplitQueries(console::SplitLines(text.str()));
+        const std::string text = testsupport::ReadFileBytes(file);
+        ASSERT_FALSE(text.empty()) << file;
+        auto split = console::SplitQueries(console::SplitLines(text));
         ASSERT_EQ(split.status, console::SplitStatus::kOk);
         conn_->BeginTrans();
         for (const auto& st : split.statements) {

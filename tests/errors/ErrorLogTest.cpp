@@ -18,19 +18,13 @@
 #include "errors/ErrorLog.h"
 #include "errors/UpdateErrorDialog.h"
 #include "support/FakeServices.h"
+#include "support/FileContent.h"
 #include "support/TempFolder.h"
 #include "widgets/DialogUnits.h"
 
 namespace {
 
 using testsupport::FakeServices;
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 TEST(ErrorLog, FileNameAndExactBytes) {
     testsupport::TempFolder folder;
@@ -52,7 +46,7 @@ TEST(ErrorLog, FileNameAndExactBytes) {
         const std::string expected = std::string("Time：\r\n2020/05/24 09:05:03:007\r\n\r\n") +
                                      "Function：\r\nCVantolyPatchDlg::OnUpdateTables\r\n\r\n" + c.queryBytes +
                                      "ErrorLog：\r\nMessage : m\r\nCode : 0x80004005\r\n\r\n";
-        EXPECT_EQ(readFile(result.path), expected);
+        EXPECT_EQ(testsupport::ReadFileBytes(result.path), expected);
     }
     ASSERT_EQ(fakes.messageBoxes.Shown().size(), 2u);
     const auto& box = fakes.messageBoxes.Shown()[0];
@@ -75,7 +69,7 @@ TEST(ErrorLog, PasswordsReachNeitherTheFileNorTheMessage) {
         fakes.clock, fakes.messageBoxes, "T");
     ASSERT_TRUE(result.written);
     ASSERT_EQ(fakes.messageBoxes.Shown().size(), 1u);
-    for (const std::string& text : {readFile(result.path), fakes.messageBoxes.Shown()[0].text}) {
+    for (const std::string& text : {testsupport::ReadFileBytes(result.path), fakes.messageBoxes.Shown()[0].text}) {
         EXPECT_NE(text.find("ALTER DATABASE PASSWORD *** ***;"), std::string::npos) << text;
         EXPECT_NE(text.find("Database Password=***;"), std::string::npos) << text;
         for (const char* secret : {"Neu", "Alt", "Dritt"}) {

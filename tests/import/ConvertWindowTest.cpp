@@ -10,7 +10,7 @@
 #include "app/VantolyPatchDlg.h"
 #include "app/WindowCommands.h"
 #include "host/TargetDatabaseLocation.h"
-#include "reliability/Process.h"
+#include "support/Process.h"
 #include "support/FakeServices.h"
 #include "support/TempFolder.h"
 
@@ -29,13 +29,13 @@ using platform::MessageAnswer;
 class ConvertWindowTest : public testing::Test {
   protected:
     void SetUp() override {
-        reliability::WriteFile(folder_.Path() / "host.mdb", genuine_);
+        testsupport::WriteFileBytes(folder_.Path() / "host.mdb", genuine_);
         fakes_.registry.SetValue(host::kDatabaseKey, "FileName", "host");
         fakes_.registry.SetValue(host::kDatabaseKey, "PathName", folder_.Folder());
         fakes_.registry.SetValue(host::kDatabaseKey, "Password", "");
     }
     const std::string genuine_ =
-        reliability::ReadFile(fs::path(VANTOLY_GENUINE_DIR) / "indexTestV2003.mdb");
+        testsupport::ReadFileBytes(fs::path(VANTOLY_GENUINE_DIR) / "indexTestV2003.mdb");
     testsupport::TempFolder folder_;
     testsupport::FakeServices fakes_;
     std::ostringstream out_, err_;
@@ -58,7 +58,7 @@ TEST_F(ConvertWindowTest, YesConvertsInPlaceAndOpensTheResult) {
         shown[1].text.find("kept unchanged as " + folder_.Folder() + "host.access-original.mdb"),
         std::string::npos)
         << shown[1].text;
-    EXPECT_EQ(reliability::ReadFile(folder_.Path() / "host.access-original.mdb"), genuine_);
+    EXPECT_EQ(testsupport::ReadFileBytes(folder_.Path() / "host.access-original.mdb"), genuine_);
     EXPECT_TRUE(dialog.session.Connected());
     EXPECT_FALSE(dialog.progressBar()->isVisibleTo(&dialog));
 }
@@ -72,7 +72,7 @@ TEST_F(ConvertWindowTest, NoLeavesTheGenuineFileAsItWas) {
     app::OfferConversionInPlace(dialog, out_, err_);
 
     EXPECT_EQ(fakes_.messageBoxes.Shown().size(), 1u);
-    EXPECT_EQ(reliability::ReadFile(folder_.Path() / "host.mdb"), genuine_);
+    EXPECT_EQ(testsupport::ReadFileBytes(folder_.Path() / "host.mdb"), genuine_);
     EXPECT_FALSE(fs::exists(folder_.Path() / "host.access-original.mdb"));
     EXPECT_FALSE(dialog.session.Connected());
 }

@@ -15,7 +15,6 @@
 namespace {
 
 using namespace importtest;
-using reliability::ReadFile;
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -231,13 +230,13 @@ class GenuineFileTest : public ::testing::TestWithParam<GenuineCase> {};
 TEST_P(GenuineFileTest, ImportsEveryTableColumnAndValueAsMdbtoolsReadsThem) {
     const GenuineCase& c = GetParam();
     const fs::path source = Genuine(c.file);
-    const std::string before = ReadFile(source);
+    const std::string before = testsupport::ReadFileBytes(source);
     testsupport::TempFolder folder;
     const fs::path dest = folder.Path() / "converted.mdb";
 
     const auto run = RunPatch({"import", source.string(), dest.string()});
     ASSERT_EQ(run.exitStatus, c.exitStatus) << run.out << run.err;
-    EXPECT_EQ(ReadFile(source), before) << "the source's bytes changed";
+    EXPECT_EQ(testsupport::ReadFileBytes(source), before) << "the source's bytes changed";
     ASSERT_TRUE(fs::exists(dest));
     EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"converted.mdb"})
         << "temporary files left";
@@ -444,7 +443,7 @@ TEST(GenuineImport, RelationshipsComeOverAndAct) {
 namespace {
 
 std::string Query(const fs::path& db, const std::string& statements) {
-    reliability::ProcessOptions options;
+    testsupport::ProcessOptions options;
     options.input = statements;
     const auto run = RunPatch({"--db", db.string(), "query"}, options);
     EXPECT_EQ(run.exitStatus, 0) << run.err;
@@ -460,7 +459,7 @@ TEST(GenuineImport, TheUpdateAndTheRestoreRunOnAConvertedDatabase) {
         "SELECT * FROM Table1 ORDER BY id; SELECT * FROM Table2 ORDER BY id; "
         "SELECT * FROM Table3 ORDER BY id;\n";
     const std::string before = Query(db, imported);
-    ASSERT_EQ(Query(db, ReadFile(fs::path(VANTOLY_SAMPLES_DIR) / "host-1.25.sql")).find("failed"),
+    ASSERT_EQ(Query(db, testsupport::ReadFileBytes(fs::path(VANTOLY_SAMPLES_DIR) / "host-1.25.sql")).find("failed"),
               std::string::npos);
 
     const auto update = RunPatch({"--db", db.string(), "--yes", "update"});

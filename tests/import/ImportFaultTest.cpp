@@ -9,15 +9,13 @@
 namespace {
 
 using namespace importtest;
-using reliability::ReadFile;
-using reliability::WriteFile;
 
 constexpr std::size_t kJet4Page = 4096;
 
 // A copy of a genuine file with one of Table1's data pages changed (page 18
 // of compIndexTestV2000.mdb holds 151 of its 512 rows).
 std::string WithPage18(const std::function<void(std::string&, std::size_t)>& change) {
-    std::string bytes = ReadFile(Genuine("compIndexTestV2000.mdb"));
+    std::string bytes = testsupport::ReadFileBytes(Genuine("compIndexTestV2000.mdb"));
     change(bytes, 18 * kJet4Page);
     return bytes;
 }
@@ -40,7 +38,7 @@ TEST_P(BadSourceTest, IsRefusedWithNoDestinationLeft) {
     testsupport::TempFolder destFolder;
     const fs::path source = sourceFolder.Path() / "source.mdb";
     const std::string bytes = c.sourceBytes();
-    WriteFile(source, bytes);
+    testsupport::WriteFileBytes(source, bytes);
     const fs::path dest = destFolder.Path() / "new.mdb";
 
     const auto run = RunPatch({"import", source.string(), dest.string()});
@@ -48,18 +46,18 @@ TEST_P(BadSourceTest, IsRefusedWithNoDestinationLeft) {
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     EXPECT_TRUE(FolderEntries(destFolder.Path()).empty())
         << "left behind: " << FolderEntries(destFolder.Path()).size();
-    EXPECT_EQ(ReadFile(source), bytes) << "the source's bytes changed";
+    EXPECT_EQ(testsupport::ReadFileBytes(source), bytes) << "the source's bytes changed";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, BadSourceTest,
     ::testing::Values(
         FaultCase{"CutMidPage",
-                  [] { return ReadFile(Genuine("testV2000.mdb")).substr(0, 1000000); },
+                  [] { return testsupport::ReadFileBytes(Genuine("testV2000.mdb")).substr(0, 1000000); },
                   "is cut short"},
         FaultCase{
             "CutAtAPageBoundary",
-            [] { return ReadFile(Genuine("compIndexTestV2000.mdb")).substr(0, 20 * kJet4Page); },
+            [] { return testsupport::ReadFileBytes(Genuine("compIndexTestV2000.mdb")).substr(0, 20 * kJet4Page); },
             "is damaged: table 'Table1' records 512 rows"},
         FaultCase{"DataPageZeroed",
                   [] {
@@ -82,12 +80,12 @@ INSTANTIATE_TEST_SUITE_P(
                   [] {
                       testsupport::TempFolder folder;
                       const fs::path made = folder.Path() / "own.mdb";
-                      reliability::ProcessOptions options;
+                      testsupport::ProcessOptions options;
                       options.input = "CREATE TABLE t (a LONG);\n";
                       const auto created =
                           RunPatch({"--db", made.string(), "query", "--create"}, options);
                       EXPECT_EQ(created.exitStatus, 0) << created.err;
-                      return ReadFile(made);
+                      return testsupport::ReadFileBytes(made);
                   },
                   "already a database of this program"}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
@@ -95,34 +93,34 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ImportDestination, AnExistingFileIsNeverReplaced) {
     testsupport::TempFolder folder;
     const fs::path dest = folder.Path() / "there.mdb";
-    WriteFile(dest, "the operator's file");
+    testsupport::WriteFileBytes(dest, "the operator's file");
     const auto run = RunPatch({"import", Genuine("testV2000.mdb").string(), dest.string()});
     EXPECT_EQ(run.exitStatus, 2);
     EXPECT_NE(run.err.find("already exists"), std::string::npos) << run.err;
-    EXPECT_EQ(ReadFile(dest), "the operator's file");
+    EXPECT_EQ(testsupport::ReadFileBytes(dest), "the operator's file");
     EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"there.mdb"});
 }
 
 TEST(ImportDestination, AFolderThatIsAPlainFileFailsCleanly) {
     testsupport::TempFolder folder;
-    WriteFile(folder.Path() / "plain", "not a folder");
+    testsupport::WriteFileBytes(folder.Path() / "plain", "not a folder");
     const fs::path dest = folder.Path() / "plain" / "new.mdb";
     const auto run = RunPatch({"import", Genuine("testV2000.mdb").string(), dest.string()});
     EXPECT_EQ(run.exitStatus, 1) << run.out;
     EXPECT_NE(run.err.find("cannot be written"), std::string::npos) << run.err;
     EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"plain"});
-    EXPECT_EQ(ReadFile(folder.Path() / "plain"), "not a folder");
+    EXPECT_EQ(testsupport::ReadFileBytes(folder.Path() / "plain"), "not a folder");
 }
 
 TEST(ImportDestination, AFullDiskAtAnyMomentLeavesNothing) {
     // Limits from the new file's very first page to past the rows of all 512:
     // the write fails in the catalog, the rows or the index that follows them.
     const fs::path source = Genuine("compIndexTestV2000.mdb");
-    const std::string before = ReadFile(source);
+    const std::string before = testsupport::ReadFileBytes(source);
     for (rlim_t limit : {rlim_t{2048}, rlim_t{16384}, rlim_t{40960}, rlim_t{65536}}) {
         SCOPED_TRACE(limit);
         testsupport::TempFolder folder;
-        reliability::ProcessOptions options;
+        testsupport::ProcessOptions options;
         options.fileSizeLimit = limit;
         const auto run =
             RunPatch({"import", source.string(), (folder.Path() / "new.mdb").string()}, options);
@@ -130,7 +128,7 @@ TEST(ImportDestination, AFullDiskAtAnyMomentLeavesNothing) {
         EXPECT_NE(run.err.find("Nothing was left there"), std::string::npos) << run.err;
         EXPECT_TRUE(FolderEntries(folder.Path()).empty());
     }
-    EXPECT_EQ(ReadFile(source), before);
+    EXPECT_EQ(testsupport::ReadFileBytes(source), before);
 }
 
 TEST(ImportArguments, OneOrThreePathsAreBadArguments) {

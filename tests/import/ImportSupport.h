@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "reliability/Process.h"
+#include "support/Process.h"
 #include "support/TempFolder.h"
 
 namespace importtest {
@@ -19,18 +19,13 @@ inline fs::path Genuine(const std::string& name) {
     return fs::path(VANTOLY_GENUINE_DIR) / name;
 }
 
-inline reliability::ProcessResult RunPatch(const std::vector<std::string>& arguments,
-                                           const reliability::ProcessOptions& options = {}) {
-    std::vector<std::string> argv{VANTOLY_PATCH_BINARY};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return reliability::RunProcess(argv, options);
-}
+using testsupport::RunPatch;
 
 // What an mdbtools program prints; the test fails when it fails.
 inline std::string MdbTool(const std::string& tool, const std::vector<std::string>& arguments) {
     std::vector<std::string> argv{"/usr/bin/" + tool};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    const reliability::ProcessResult result = reliability::RunProcess(argv);
+    const testsupport::ProcessResult result = testsupport::RunProcess(argv);
     EXPECT_EQ(result.exitStatus, 0) << tool << ": " << result.err;
     return result.out;
 }

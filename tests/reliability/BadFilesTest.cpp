@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "Process.h"
+#include "support/Process.h"
 #include "UpdateFixture.h"
 #include "platform/RegistryFile.h"
+
+namespace fs = std::filesystem;
 
 namespace reliability {
 namespace {
@@ -36,7 +38,7 @@ std::string RandomBytes(std::size_t count, unsigned seed) {
     return bytes;
 }
 
-std::string SampleBytes() { return ReadFile(updatetest::PristineSample()); }
+std::string SampleBytes() { return testsupport::ReadFileBytes(updatetest::PristineSample()); }
 
 // A file that only looks like a Jet/ACE database: the signature of the real
 // format's first page, then zeros.
@@ -55,15 +57,15 @@ struct BadDatabaseCase {
 
 std::vector<BadDatabaseCase> BadDatabaseCases() {
     auto bytes = [](std::function<std::string()> content) {
-        return [content](const fs::path& path) { WriteFile(path, content()); };
+        return [content](const fs::path& path) { testsupport::WriteFileBytes(path, content()); };
     };
     auto truncated = [](std::size_t size) {
-        return [size](const fs::path& path) { WriteFile(path, SampleBytes().substr(0, size)); };
+        return [size](const fs::path& path) { testsupport::WriteFileBytes(path, SampleBytes().substr(0, size)); };
     };
     auto truncatedBy = [](std::size_t cut) {
         return [cut](const fs::path& path) {
             const std::string sample = SampleBytes();
-            WriteFile(path, sample.substr(0, sample.size() - cut));
+            testsupport::WriteFileBytes(path, sample.substr(0, sample.size() - cut));
         };
     };
     return {
@@ -80,13 +82,13 @@ std::vector<BadDatabaseCase> BadDatabaseCases() {
         {"TruncatedTo64K", truncated(65536), ""},
         {"TruncatedToHalf", [](const fs::path& path) {
              const std::string sample = SampleBytes();
-             WriteFile(path, sample.substr(0, sample.size() / 2));
+             testsupport::WriteFileBytes(path, sample.substr(0, sample.size() / 2));
          }, ""},
         {"TruncatedByOnePage", truncatedBy(4096), ""},
         {"HeaderPageZeroed", [](const fs::path& path) {
              std::string sample = SampleBytes();
              std::fill(sample.begin(), sample.begin() + 4096, '\0');
-             WriteFile(path, sample);
+             testsupport::WriteFileBytes(path, sample);
          }, ""},
         {"Directory", [](const fs::path& path) { fs::create_directory(path); }, ""},
         // The location falls back to the other extension when the file is
@@ -103,7 +105,7 @@ std::vector<BadDatabaseCase> BadDatabaseCases() {
 std::string Snapshot(const fs::path& path) {
     if (fs::is_symlink(path)) return "link to " + fs::read_symlink(path).string();
     if (fs::symlink_status(path).type() == fs::file_type::directory) return "directory";
-    return ReadFile(path);
+    return testsupport::ReadFileBytes(path);
 }
 
 // Every file below `folder`, by relative path. The window makes the
@@ -133,7 +135,7 @@ TEST_P(BadDatabaseFiles, StatusAndUpdateReportTheFailureAndLeaveTheFileAlone) {
     const std::string before = Snapshot(path);
     const std::vector<std::string> filesBefore = FilesBelow(folder.Path());
 
-    const ProcessResult status = RunProcess({VANTOLY_PATCH_BINARY, "--db", path.string(), "status"});
+    const testsupport::ProcessResult status = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", path.string(), "status"});
     EXPECT_EQ(status.signal, 0) << status.err;
     EXPECT_EQ(status.exitStatus, 1) << status.out << status.err;
     const std::string expected = GetParam().expectedTitle.empty()
@@ -142,8 +144,8 @@ TEST_P(BadDatabaseFiles, StatusAndUpdateReportTheFailureAndLeaveTheFileAlone) {
     EXPECT_EQ(Line(status.out, "title"), expected) << status.err;
     EXPECT_EQ(Line(status.out, "update button"), "disabled");
 
-    const ProcessResult update =
-        RunProcess({VANTOLY_PATCH_BINARY, "--db", path.string(), "--yes", "update"});
+    const testsupport::ProcessResult update =
+        testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", path.string(), "--yes", "update"});
     EXPECT_EQ(update.signal, 0) << update.err;
     EXPECT_NE(update.exitStatus, 0) << update.out << update.err;
 
@@ -233,15 +235,15 @@ class MalformedRegistry : public ::testing::TestWithParam<RegistryCase> {};
 TEST_P(MalformedRegistry, StatusReadsWhatItCanAndNeverCrashes) {
     testsupport::TempFolder folder;
     fs::copy_file(updatetest::PristineSample(), folder.Path() / "host.mdb");
-    const std::string sampleBefore = ReadFile(folder.Path() / "host.mdb");
+    const std::string sampleBefore = testsupport::ReadFileBytes(folder.Path() / "host.mdb");
     const fs::path registry = folder.Path() / "registry.reg";
-    WriteFile(registry, Encode(WithFolder(GetParam().text, folder.Folder()), GetParam().encoding));
+    testsupport::WriteFileBytes(registry, Encode(WithFolder(GetParam().text, folder.Folder()), GetParam().encoding));
 
     // In process, the parser itself.
-    const auto parsed = platform::RegistryExport::Parse(ReadFile(registry));
+    const auto parsed = platform::RegistryExport::Parse(testsupport::ReadFileBytes(registry));
     (void)parsed.Find("HKEY_CURRENT_USER\\SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE\\", "FileName");
 
-    const ProcessResult status = RunProcess({VANTOLY_PATCH_BINARY, "--registry", registry.string(), "status"});
+    const testsupport::ProcessResult status = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--registry", registry.string(), "status"});
     EXPECT_EQ(status.signal, 0) << status.err;
     const std::string title = Line(status.out, "title");
     if (GetParam().opensTheSample) {
@@ -251,7 +253,7 @@ TEST_P(MalformedRegistry, StatusReadsWhatItCanAndNeverCrashes) {
         EXPECT_EQ(status.exitStatus, 1) << status.out << status.err;
         EXPECT_TRUE(title == kNoDatabaseTitle || title.starts_with(kFailureTitlePrefix)) << title;
     }
-    EXPECT_EQ(ReadFile(folder.Path() / "host.mdb"), sampleBefore);
+    EXPECT_EQ(testsupport::ReadFileBytes(folder.Path() / "host.mdb"), sampleBefore);
 }
 
 INSTANTIATE_TEST_SUITE_P(Registry, MalformedRegistry, ::testing::ValuesIn(RegistryCases()),
@@ -260,8 +262,8 @@ INSTANTIATE_TEST_SUITE_P(Registry, MalformedRegistry, ::testing::ValuesIn(Regist
 TEST(MalformedRegistry, FolderOrMissingFileInsteadOfTheExport) {
     testsupport::TempFolder folder;
     for (const fs::path& registry : {folder.Path(), folder.Path() / "missing.reg"}) {
-        const ProcessResult status =
-            RunProcess({VANTOLY_PATCH_BINARY, "--registry", registry.string(), "status"});
+        const testsupport::ProcessResult status =
+            testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--registry", registry.string(), "status"});
         EXPECT_EQ(status.signal, 0);
         EXPECT_EQ(status.exitStatus, 1);
         EXPECT_EQ(Line(status.out, "title"), kNoDatabaseTitle) << registry;

@@ -6,23 +6,25 @@
 #include <chrono>
 #include <string>
 
-#include "Process.h"
+#include "support/Process.h"
+
+namespace fs = std::filesystem;
 
 namespace reliability {
 namespace {
 
 const std::string kScript = "CREATE TABLE t (id LONG, name TEXT(20));\nINSERT INTO t (id, name) VALUES (1, 'a');\n";
 
-ProcessResult Query(const std::string& path, const std::string& script) {
-    ProcessOptions options;
+testsupport::ProcessResult Query(const std::string& path, const std::string& script) {
+    testsupport::ProcessOptions options;
     options.input = script;
-    return RunProcess({VANTOLY_PATCH_BINARY, "--db", path, "query"}, options);
+    return testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", path, "query"}, options);
 }
 
-ProcessResult Create(const std::string& path, const ProcessOptions& options = {}) {
-    ProcessOptions withScript = options;
+testsupport::ProcessResult Create(const std::string& path, const testsupport::ProcessOptions& options = {}) {
+    testsupport::ProcessOptions withScript = options;
     withScript.input = kScript;
-    return RunProcess({VANTOLY_PATCH_BINARY, "--db", path, "query", "--create"}, withScript);
+    return testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", path, "query", "--create"}, withScript);
 }
 
 TEST(CreateKilled, NameHoldsNothingOrAWholeDatabase) {
@@ -39,15 +41,15 @@ TEST(CreateKilled, NameHoldsNothingOrAWholeDatabase) {
         const std::string label = "killed after " + std::to_string(delay.count()) + " µs";
         testsupport::TempFolder folder;
         const std::string path = folder.Folder() + "new.mdb";
-        ProcessOptions options;
+        testsupport::ProcessOptions options;
         options.killAfter = delay;
         if (!Create(path, options).Killed()) continue;
         ++killed;
         if (fs::exists(path)) {
-            const ProcessResult read = Query(path, "SELECT COUNT(*) FROM MSysDatabase;\n");
+            const testsupport::ProcessResult read = Query(path, "SELECT COUNT(*) FROM MSysDatabase;\n");
             EXPECT_EQ(read.exitStatus, 0) << label << ": a half-made database under the name\n" << read.err;
         } else {
-            const ProcessResult again = Create(path);
+            const testsupport::ProcessResult again = Create(path);
             EXPECT_EQ(again.exitStatus, 0) << label << ": " << again.err;
             EXPECT_EQ(Query(path, "SELECT name FROM t;\n").out, "name\na\n") << label;
         }
@@ -60,12 +62,12 @@ TEST(CreateKilled, NameHoldsNothingOrAWholeDatabase) {
 TEST(CreateKilled, ExistingNameOrLinkIsNeverReplaced) {
     testsupport::TempFolder folder;
     const std::string victim = folder.Folder() + "victim.txt";
-    WriteFile(victim, "not a database");
+    testsupport::WriteFileBytes(victim, "not a database");
     const std::string link = folder.Folder() + "link.mdb";
     fs::create_symlink(victim, link);
-    const ProcessResult run = Create(link);
+    const testsupport::ProcessResult run = Create(link);
     EXPECT_NE(run.exitStatus, 0);
-    EXPECT_EQ(ReadFile(victim), "not a database");
+    EXPECT_EQ(testsupport::ReadFileBytes(victim), "not a database");
     EXPECT_TRUE(fs::is_symlink(link));
 }
 

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "Process.h"
+#include "support/Process.h"
 #include "UpdateFixture.h"
 #include "WriteLockHolder.h"
+
+namespace fs = std::filesystem;
 
 namespace reliability {
 namespace {
@@ -48,7 +50,7 @@ class FileCreationAudit : public ::testing::Test {
         database_ = folder_.Folder() + "host.mdb";
         fs::copy_file(updatetest::PristineSample(), database_);
         victim_ = (victimFolder_.Path() / "victim").string();
-        WriteFile(victim_, kVictimBytes);
+        testsupport::WriteFileBytes(victim_, kVictimBytes);
         environment_ = {"HOME=" + home_.Folder(), "XDG_STATE_HOME=" + home_.Folder() + "state",
                         "XDG_CONFIG_HOME=" + home_.Folder() + "config", "XDG_CACHE_HOME=" + home_.Folder() + "cache",
                         "TMPDIR=" + home_.Folder()};
@@ -59,16 +61,16 @@ class FileCreationAudit : public ::testing::Test {
         fs::create_symlink(victim_, at);
     }
 
-    ProcessResult Traced(const std::vector<std::string>& arguments) {
+    testsupport::ProcessResult Traced(const std::vector<std::string>& arguments) {
         const std::string trace = home_.Folder() + "trace-" + std::to_string(++runs_);
         std::vector<std::string> command = {kStrace, "-f", "-qq", "-e", "trace=open,openat,creat", "-o", trace,
                                             VANTOLY_PATCH_BINARY};
         command.insert(command.end(), arguments.begin(), arguments.end());
-        ProcessOptions options;
+        testsupport::ProcessOptions options;
         options.environment = environment_;
-        const ProcessResult run = RunProcess(command, options);
+        const testsupport::ProcessResult run = testsupport::RunProcess(command, options);
         int creations = 0;
-        for (const std::string& line : UnsafeCreations(ReadFile(trace), creations)) {
+        for (const std::string& line : UnsafeCreations(testsupport::ReadFileBytes(trace), creations)) {
             ADD_FAILURE() << "created without O_EXCL or O_NOFOLLOW: " << line;
         }
         // Every run takes the one-instance lock at least, a file it creates.
@@ -93,27 +95,27 @@ TEST_F(FileCreationAudit, EveryFileIsCreatedSafely) {
 
     {
         WriteLockHolder lock(database_);
-        const ProcessResult failed = Traced({"--db", database_, "--yes", "update"});
+        const testsupport::ProcessResult failed = Traced({"--db", database_, "--yes", "update"});
         EXPECT_EQ(failed.exitStatus, 1) << failed.err;
     }
     EXPECT_FALSE(fs::is_empty(folder / "DBErr"));
     // The staging name of the restore, now that the backup exists.
     PlantLink(folder / "hostver_1_25backup.mdb");
     for (int restore = 0; restore < 2; ++restore) {
-        const ProcessResult restored = Traced({"--db", database_, "--yes", "restore"});
+        const testsupport::ProcessResult restored = Traced({"--db", database_, "--yes", "restore"});
         EXPECT_EQ(restored.exitStatus, restore == 0 ? 1 : 0) << restored.err;
         if (restore == 0) {
             // The record name is taken by a link: refused, nothing changed.
             fs::remove(folder / ".host.mdb.restoring");
         }
     }
-    const ProcessResult exported = Traced({"--db", database_, "export-spec", out.string()});
+    const testsupport::ProcessResult exported = Traced({"--db", database_, "export-spec", out.string()});
     EXPECT_EQ(exported.exitStatus, 0) << exported.err;
     const std::string script = home_.Folder() + "create.sql";
-    WriteFile(script, "CREATE TABLE t (id LONG);\n");
-    const ProcessResult created = Traced({"--db", folder_.Folder() + "new.mdb", "query", "--create", "-f", script});
+    testsupport::WriteFileBytes(script, "CREATE TABLE t (id LONG);\n");
+    const testsupport::ProcessResult created = Traced({"--db", folder_.Folder() + "new.mdb", "query", "--create", "-f", script});
     EXPECT_EQ(created.exitStatus, 0) << created.err;
-    EXPECT_EQ(ReadFile(victim_), kVictimBytes);
+    EXPECT_EQ(testsupport::ReadFileBytes(victim_), kVictimBytes);
 }
 
 }  // namespace

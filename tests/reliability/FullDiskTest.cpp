@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "Process.h"
+#include "support/Process.h"
 #include "UpdateFixture.h"
 #include "console/QueryRunner.h"
+
+namespace fs = std::filesystem;
 
 namespace reliability {
 namespace {
@@ -26,13 +28,13 @@ std::map<std::string, std::string> Files(const fs::path& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         if (entry.is_regular_file())
-            files[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path());
+            files[fs::relative(entry.path(), folder).string()] = testsupport::ReadFileBytes(entry.path());
     }
     return files;
 }
 
 // The program ended by itself, with failure, after showing `message`.
-void ExpectFailure(const ProcessResult& run, const std::string& message) {
+void ExpectFailure(const testsupport::ProcessResult& run, const std::string& message) {
     EXPECT_EQ(run.signal, 0);
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
@@ -45,17 +47,17 @@ class FullDisk : public ::testing::Test {
         fs::copy_file(updatetest::PristineSample(), database_);
     }
 
-    ProcessResult RunLimited(rlim_t bytes, const std::vector<std::string>& arguments) {
+    testsupport::ProcessResult RunLimited(rlim_t bytes, const std::vector<std::string>& arguments) {
         std::vector<std::string> argv{VANTOLY_PATCH_BINARY, "--db", database_.string()};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        ProcessOptions options;
+        testsupport::ProcessOptions options;
         options.fileSizeLimit = bytes;
-        return RunProcess(argv, options);
+        return testsupport::RunProcess(argv, options);
     }
 
     void PlaceBackup(const std::string& bytes) {
         fs::create_directories(folder_.Path() / kBackupFolder);
-        WriteFile(folder_.Path() / kBackupFolder / kBackupName, bytes);
+        testsupport::WriteFileBytes(folder_.Path() / kBackupFolder / kBackupName, bytes);
     }
 
     testsupport::TempFolder folder_;
@@ -64,7 +66,7 @@ class FullDisk : public ::testing::Test {
 
 TEST_F(FullDisk, BackupCopyFailsAndTheUpdateDoesNotStart) {
     const auto before = Files(folder_.Path());
-    const ProcessResult run = RunLimited(100 * 1024, {"--yes", "update"});
+    const testsupport::ProcessResult run = RunLimited(100 * 1024, {"--yes", "update"});
     ExpectFailure(run, "コピーに失敗しました。");
     EXPECT_EQ(run.err.find("更新してもよろしいですか"), std::string::npos) << "the update went on";
     EXPECT_EQ(Files(folder_.Path()), before) << "a partial backup or a changed database";
@@ -72,10 +74,10 @@ TEST_F(FullDisk, BackupCopyFailsAndTheUpdateDoesNotStart) {
 
 TEST_F(FullDisk, RestoreStagingCopyFailsAndTheWorkingFileStays) {
     // A backup that differs from the working file, so a swap would show.
-    const std::string backup = ReadFile(database_) + std::string(4096, '\0');
+    const std::string backup = testsupport::ReadFileBytes(database_) + std::string(4096, '\0');
     PlaceBackup(backup);
     const auto before = Files(folder_.Path());
-    const ProcessResult run = RunLimited(100 * 1024, {"--yes", "restore"});
+    const testsupport::ProcessResult run = RunLimited(100 * 1024, {"--yes", "restore"});
     ExpectFailure(run, "バックアップファイルの復元に失敗しました。");
     EXPECT_EQ(Files(folder_.Path()), before);
 }
@@ -83,9 +85,9 @@ TEST_F(FullDisk, RestoreStagingCopyFailsAndTheWorkingFileStays) {
 // The update's first statement cannot write its journal, and the error log
 // written about it cannot be written either: the message says so.
 TEST_F(FullDisk, ErrorLogThatCannotBeWrittenIsSaidAndLeavesNoPartialFile) {
-    PlaceBackup(ReadFile(database_));  // no copy: the update goes straight on
+    PlaceBackup(testsupport::ReadFileBytes(database_));  // no copy: the update goes straight on
     const auto before = Files(folder_.Path());
-    const ProcessResult run = RunLimited(200, {"--yes", "update"});
+    const testsupport::ProcessResult run = RunLimited(200, {"--yes", "update"});
     ExpectFailure(run, "エラーの記録を書き込めませんでした");
     EXPECT_NE(run.err.find("Query :\nDROP TABLE"), std::string::npos) << "the statement is not named";
     EXPECT_EQ(Files(folder_.Path()), before) << "a partial log or a changed database";
@@ -94,10 +96,10 @@ TEST_F(FullDisk, ErrorLogThatCannotBeWrittenIsSaidAndLeavesNoPartialFile) {
 TEST_F(FullDisk, WorkbookThatCannotBeSavedLeavesTheEarlierOneInPlace) {
     const fs::path out = folder_.Path() / "out";
     fs::create_directory(out);
-    const ProcessResult good = RunLimited(RLIM_INFINITY, {"export-spec", out.string()});
+    const testsupport::ProcessResult good = RunLimited(RLIM_INFINITY, {"export-spec", out.string()});
     ASSERT_EQ(good.exitStatus, 0) << good.err;
     const auto before = Files(folder_.Path());
-    const ProcessResult run = RunLimited(20000, {"export-spec", out.string()});
+    const testsupport::ProcessResult run = RunLimited(20000, {"export-spec", out.string()});
     ExpectFailure(run, "仕様書EXCELを作成できませんでした");
     EXPECT_EQ(Files(folder_.Path()), before);
 }
@@ -107,7 +109,7 @@ TEST_F(FullDisk, WorkbookThatCannotBeSavedLeavesTheEarlierOneInPlace) {
 TEST_F(FullDisk, ConsoleLogKeepsItsEarlierLinesWhole) {
     const fs::path log = folder_.Path() / "VantolyPatch実行クエリ保存.txt";
     const std::string earlier = "UPDATE t_kumi SET KumiName = 'a';\n";
-    WriteFile(log, earlier);
+    testsupport::WriteFileBytes(log, earlier);
     const std::string statement = "UPDATE t_kumi SET KumiName = '" + std::string(200, 'x') + "';";
 
     const pid_t child = ::fork();
@@ -125,7 +127,7 @@ TEST_F(FullDisk, ConsoleLogKeepsItsEarlierLinesWhole) {
     int status = 0;
     ::waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failed write was not noticed";
-    EXPECT_EQ(ReadFile(log), earlier);
+    EXPECT_EQ(testsupport::ReadFileBytes(log), earlier);
 }
 
 }  // namespace

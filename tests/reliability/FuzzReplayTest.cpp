@@ -8,8 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "Process.h"
+#include "support/Process.h"
 #include "fuzz/FuzzEntries.h"
+
+namespace fs = std::filesystem;
 
 namespace reliability {
 namespace {
@@ -27,7 +29,7 @@ TEST_P(FuzzCorpusReplay, EveryFileRunsWithoutFault) {
     int files = 0;
     for (const auto& entry : fs::directory_iterator(folder)) {
         SCOPED_TRACE(entry.path().string());
-        const std::string bytes = ReadFile(entry.path());
+        const std::string bytes = testsupport::ReadFileBytes(entry.path());
         EXPECT_NO_THROW(GetParam().entry(bytes));
         ++files;
     }
@@ -70,9 +72,9 @@ TEST_P(FoundByFuzzing, QueryCommandRefusesTheStatement) {
     testsupport::TempFolder folder;
     const std::string database = folder.Folder() + "fuzz.mdb";
     const fs::path script = folder.Path() / "script.sql";
-    WriteFile(script, GetParam().script);
-    const ProcessResult run =
-        RunProcess({VANTOLY_PATCH_BINARY, "--db", database, "query", "--create", "-f", script.string()});
+    testsupport::WriteFileBytes(script, GetParam().script);
+    const testsupport::ProcessResult run =
+        testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", database, "query", "--create", "-f", script.string()});
     EXPECT_EQ(run.signal, 0) << "the program was ended by signal " << run.signal;
     EXPECT_EQ(run.exitStatus, 1) << run.err;
     EXPECT_NE(run.err.find("Description"), std::string::npos) << run.err;

@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "Process.h"
+#include "support/Process.h"
 #include "UpdateFixture.h"
+
+namespace fs = std::filesystem;
 
 namespace reliability {
 namespace {
@@ -53,18 +55,18 @@ class HostileNames : public ::testing::Test {
 
     // Runs a read-only command; it must end by itself, say why when it
     // fails, and leave the file as it was.
-    static ProcessResult ReadOnly(const std::vector<std::string>& arguments) {
-        const std::string before = ReadFile(*database_);
+    static testsupport::ProcessResult ReadOnly(const std::vector<std::string>& arguments) {
+        const std::string before = testsupport::ReadFileBytes(*database_);
         std::vector<std::string> argv{VANTOLY_PATCH_BINARY, "--db", *database_};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        const ProcessResult run = RunProcess(argv);
+        const testsupport::ProcessResult run = testsupport::RunProcess(argv);
         const std::string label = arguments.front() + " " + arguments.back();
         EXPECT_EQ(run.signal, 0) << label;
         EXPECT_TRUE(run.exitStatus == 0 || run.exitStatus == 1) << label << ": " << run.exitStatus;
         if (run.exitStatus != 0) {
             EXPECT_FALSE(run.err.empty()) << label << ": failed without a message";
         }
-        EXPECT_EQ(ReadFile(*database_), before) << label << " changed the database";
+        EXPECT_EQ(testsupport::ReadFileBytes(*database_), before) << label << " changed the database";
         return run;
     }
 
@@ -84,7 +86,7 @@ TEST_F(HostileNames, ViewerAndGeneratorCommandsAnswerEveryName) {
 }
 
 TEST_F(HostileNames, NonAsciiTableShowsItsRows) {
-    const ProcessResult shown = ReadOnly({"show", "日本語テーブル"});
+    const testsupport::ProcessResult shown = ReadOnly({"show", "日本語テーブル"});
     EXPECT_EQ(shown.exitStatus, 0) << shown.err;
     EXPECT_NE(shown.out.find("値"), std::string::npos) << shown.out;
 }
@@ -93,13 +95,13 @@ TEST_F(HostileNames, NonAsciiTableShowsItsRows) {
 // grid's query into another one: its grid shows its own (empty) rows, not
 // the version table's.
 TEST_F(HostileNames, TableNamedLikeAStatementDoesNotReadAnotherTable) {
-    const ProcessResult shown = ReadOnly({"show", "t_a UNION SELECT DBVerCode FROM t_db_ver"});
+    const testsupport::ProcessResult shown = ReadOnly({"show", "t_a UNION SELECT DBVerCode FROM t_db_ver"});
     EXPECT_EQ(shown.out.find("1.25"), std::string::npos) << shown.out;
 }
 
 TEST_F(HostileNames, WorkbookTakesEveryName) {
     testsupport::TempFolder out;
-    const ProcessResult exported = ReadOnly({"export-spec", out.Folder()});
+    const testsupport::ProcessResult exported = ReadOnly({"export-spec", out.Folder()});
     (void)exported;
 }
 

@@ -15,8 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "Process.h"
+#include "support/Process.h"
 #include "UpdateFixture.h"
+
+namespace fs = std::filesystem;
 
 namespace reliability {
 namespace {
@@ -42,7 +44,7 @@ std::string IntegrityCheck(const std::string& path) {
 
 // The version as the tool itself reports it, or why it could not.
 std::string StatusVersion(const std::string& path) {
-    const ProcessResult status = RunProcess({VANTOLY_PATCH_BINARY, "--db", path, "status"});
+    const testsupport::ProcessResult status = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", path, "status"});
     std::istringstream lines(status.out);
     for (std::string line; std::getline(lines, line);) {
         if (line.starts_with("version\t")) return line.substr(8);
@@ -58,7 +60,7 @@ struct Step {
 
 // The driver's listing of an undisturbed run.
 std::vector<Step> ListSteps(const std::string& path) {
-    const ProcessResult run = RunProcess({VANTOLY_KILL_DRIVER, path, "--list"});
+    const testsupport::ProcessResult run = testsupport::RunProcess({VANTOLY_KILL_DRIVER, path, "--list"});
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     std::vector<Step> steps;
     std::istringstream lines(run.out);
@@ -107,7 +109,7 @@ class KillDuringUpdate : public ::testing::Test {
             EXPECT_EQ(dump, *finalDump_) << label;
             return version == expectedVersion && verdict == "ok" && dump == *finalDump_;
         }
-        const ProcessResult rerun = RunProcess({VANTOLY_KILL_DRIVER, path});
+        const testsupport::ProcessResult rerun = testsupport::RunProcess({VANTOLY_KILL_DRIVER, path});
         EXPECT_EQ(rerun.exitStatus, 0) << label << ": the second run failed\n" << rerun.err;
         const std::string finished = updatetest::DumpDatabase(path);
         EXPECT_EQ(finished, *finalDump_) << label << ": the second run ends elsewhere";
@@ -126,8 +128,8 @@ class KillDuringUpdate : public ::testing::Test {
             testsupport::TempFolder folder;
             const std::string path = folder.Folder() + "host.mdb";
             fs::copy_file(updatetest::PristineSample(), path);
-            const ProcessResult run =
-                RunProcess({VANTOLY_KILL_DRIVER, path, "--kill-at", std::to_string(number)});
+            const testsupport::ProcessResult run =
+                testsupport::RunProcess({VANTOLY_KILL_DRIVER, path, "--kill-at", std::to_string(number)});
             EXPECT_TRUE(run.Killed()) << label << ": exit " << run.exitStatus << "\n" << run.err;
             auto& [tried, survived] = tally[step.phase];
             ++tried;
@@ -183,7 +185,7 @@ void KillProgramAfterDelays(int kills, const std::string& finalDump, const std::
     const std::string timed = timing.Folder() + "host.mdb";
     fs::copy_file(updatetest::PristineSample(), timed);
     const auto start = std::chrono::steady_clock::now();
-    const ProcessResult undisturbed = RunProcess({VANTOLY_PATCH_BINARY, "--db", timed, "--yes", "update"});
+    const testsupport::ProcessResult undisturbed = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", timed, "--yes", "update"});
     const auto span = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - start);
     ASSERT_EQ(undisturbed.exitStatus, 0) << undisturbed.err;
@@ -195,10 +197,10 @@ void KillProgramAfterDelays(int kills, const std::string& finalDump, const std::
         testsupport::TempFolder folder;
         const std::string path = folder.Folder() + "host.mdb";
         fs::copy_file(updatetest::PristineSample(), path);
-        ProcessOptions options;
+        testsupport::ProcessOptions options;
         options.killAfter = delay;
-        const ProcessResult run =
-            RunProcess({VANTOLY_PATCH_BINARY, "--db", path, "--yes", "update"}, options);
+        const testsupport::ProcessResult run =
+            testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", path, "--yes", "update"}, options);
         if (!run.Killed()) continue;  // ended before the kill: nothing to prove
         ++killed;
         const std::string version = StatusVersion(path);
@@ -210,8 +212,8 @@ void KillProgramAfterDelays(int kills, const std::string& finalDump, const std::
             EXPECT_EQ(updatetest::DumpDatabase(backup.string()), pristineDump) << label;
         }
         if (version == "ver.1.25") {
-            const ProcessResult rerun =
-                RunProcess({VANTOLY_PATCH_BINARY, "--db", path, "--yes", "update"});
+            const testsupport::ProcessResult rerun =
+                testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", path, "--yes", "update"});
             EXPECT_EQ(rerun.exitStatus, 0) << label << "\n" << rerun.err;
         }
         const bool same = updatetest::DumpDatabase(path) == finalDump;

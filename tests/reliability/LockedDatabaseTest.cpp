@@ -8,9 +8,11 @@
 #include <filesystem>
 #include <string>
 
-#include "Process.h"
+#include "support/Process.h"
 #include "WriteLockHolder.h"
 #include "UpdateFixture.h"
+
+namespace fs = std::filesystem;
 
 namespace reliability {
 namespace {
@@ -19,18 +21,18 @@ TEST(LockedDatabase, UpdateFailsOnItsFirstWriteAndNamesTheStatement) {
     testsupport::TempFolder folder;
     const fs::path database = folder.Path() / "host.mdb";
     fs::copy_file(updatetest::PristineSample(), database);
-    const std::string before = ReadFile(database);
+    const std::string before = testsupport::ReadFileBytes(database);
 
-    ProcessResult run;
+    testsupport::ProcessResult run;
     {
         WriteLockHolder lock(database.string());
-        run = RunProcess({VANTOLY_PATCH_BINARY, "--db", database.string(), "--yes", "update"});
+        run = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", database.string(), "--yes", "update"});
     }
     EXPECT_EQ(run.signal, 0);
     EXPECT_EQ(run.exitStatus, 1) << run.out << run.err;
     EXPECT_NE(run.err.find("更新に失敗しました"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("--- 更新エラー内容 ---"), std::string::npos) << run.err;
-    EXPECT_EQ(ReadFile(database), before) << "the locked database was written";
+    EXPECT_EQ(testsupport::ReadFileBytes(database), before) << "the locked database was written";
 
     // The error log beside the database names the refused statement.
     const fs::path logFolder = folder.Path() / "DBErr";
@@ -38,16 +40,16 @@ TEST(LockedDatabase, UpdateFailsOnItsFirstWriteAndNamesTheStatement) {
     int logs = 0;
     for (const auto& entry : fs::directory_iterator(logFolder)) {
         ++logs;
-        const std::string log = ReadFile(entry.path());
+        const std::string log = testsupport::ReadFileBytes(entry.path());
         EXPECT_NE(log.find("DROP TABLE "), std::string::npos) << log;
     }
     EXPECT_EQ(logs, 1);
     // The backup taken under the lock is a whole copy of the 1.25 file.
     const fs::path backup = folder.Path() / "データベース更新前データ" / "hostver_1_25backup.mdb";
     ASSERT_TRUE(fs::exists(backup));
-    EXPECT_EQ(ReadFile(backup), before);
+    EXPECT_EQ(testsupport::ReadFileBytes(backup), before);
     // Once the lock is gone the update completes.
-    const ProcessResult rerun = RunProcess({VANTOLY_PATCH_BINARY, "--db", database.string(), "--yes", "update"});
+    const testsupport::ProcessResult rerun = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", database.string(), "--yes", "update"});
     EXPECT_EQ(rerun.exitStatus, 0) << rerun.err;
 }
 

@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "Process.h"
+#include "support/Process.h"
 #include "UpdateFixture.h"
 #include "backup/Backup.h"
+
+namespace fs = std::filesystem;
 
 namespace reliability {
 namespace {
@@ -34,9 +36,9 @@ class RestoreKill : public ::testing::Test {
         connection->Open(updatetest::JetConnectionText(working_));
         connection->Execute("INSERT INTO t_db_ver (DBVerID,DBVerCode) VALUES (26,1.26);", nullptr, -1);
         connection->Close();
-        WriteFile(folder_.Path() / kEarlierKept, kEarlierKeptBytes);
-        workingBytes_ = ReadFile(working_);
-        backupBytes_ = ReadFile(backup_);
+        testsupport::WriteFileBytes(folder_.Path() / kEarlierKept, kEarlierKeptBytes);
+        workingBytes_ = testsupport::ReadFileBytes(working_);
+        backupBytes_ = testsupport::ReadFileBytes(backup_);
         ASSERT_NE(workingBytes_, backupBytes_);
     }
 
@@ -44,7 +46,7 @@ class RestoreKill : public ::testing::Test {
     std::vector<std::string> FilesHolding(const std::string& bytes) const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(folder_.Path())) {
-            if (entry.is_regular_file() && ReadFile(entry.path()) == bytes) {
+            if (entry.is_regular_file() && testsupport::ReadFileBytes(entry.path()) == bytes) {
                 names.push_back(entry.path().filename().string());
             }
         }
@@ -65,11 +67,11 @@ class RestoreKill : public ::testing::Test {
     // What must hold at every moment, interrupted or not.
     void ExpectNothingLost(const std::string& label) const {
         ASSERT_TRUE(fs::exists(working_)) << label << ": no working file";
-        const std::string now = ReadFile(working_);
+        const std::string now = testsupport::ReadFileBytes(working_);
         EXPECT_TRUE(now == workingBytes_ || now == backupBytes_) << label << ": a working file of other bytes";
         EXPECT_FALSE(FilesHolding(workingBytes_).empty()) << label << ": the old working file is gone";
-        EXPECT_EQ(ReadFile(folder_.Path() / kEarlierKept), kEarlierKeptBytes) << label;
-        EXPECT_TRUE(ReadFile(backup_) == backupBytes_) << label << ": the backup changed";
+        EXPECT_EQ(testsupport::ReadFileBytes(folder_.Path() / kEarlierKept), kEarlierKeptBytes) << label;
+        EXPECT_TRUE(testsupport::ReadFileBytes(backup_) == backupBytes_) << label << ": the backup changed";
     }
 
     // Where an undisturbed restore ends, also after repeated restores: the
@@ -77,7 +79,7 @@ class RestoreKill : public ::testing::Test {
     // the run left over.
     void ExpectRestored(const std::string& label) const {
         ExpectNothingLost(label);
-        EXPECT_TRUE(ReadFile(working_) == backupBytes_) << label << ": the backup is not in place";
+        EXPECT_TRUE(testsupport::ReadFileBytes(working_) == backupBytes_) << label << ": the backup is not in place";
         EXPECT_EQ(FilesHolding(workingBytes_).size(), 1u) << label;
         EXPECT_FALSE(fs::exists(folder_.Path() / "hostver_1_25backup.mdb")) << label << ": staging copy left";
         EXPECT_EQ(HiddenFiles(), std::vector<std::string>{}) << label;
@@ -89,7 +91,7 @@ class RestoreKill : public ::testing::Test {
 };
 
 std::vector<std::string> ListedSteps(const std::string& database) {
-    const ProcessResult run = RunProcess({VANTOLY_RESTORE_KILL_DRIVER, database, "--list"});
+    const testsupport::ProcessResult run = testsupport::RunProcess({VANTOLY_RESTORE_KILL_DRIVER, database, "--list"});
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     std::vector<std::string> steps;
     std::istringstream lines(run.out);
@@ -112,12 +114,12 @@ TEST_F(RestoreKill, KilledAtEveryStepThenRestoredAgain) {
         const std::string label = "killed after step " + std::to_string(step) + " (" + steps[step - 1] + ")";
         fs::remove_all(folder_.Path());
         fs::copy(pristine, folder_.Path(), fs::copy_options::recursive);
-        const ProcessResult killed =
-            RunProcess({VANTOLY_RESTORE_KILL_DRIVER, working_, "--kill-at", std::to_string(step)});
+        const testsupport::ProcessResult killed =
+            testsupport::RunProcess({VANTOLY_RESTORE_KILL_DRIVER, working_, "--kill-at", std::to_string(step)});
         ASSERT_TRUE(killed.Killed()) << label << ": " << killed.err;
         ExpectNothingLost(label);
 
-        const ProcessResult again = RunProcess({VANTOLY_RESTORE_KILL_DRIVER, working_});
+        const testsupport::ProcessResult again = testsupport::RunProcess({VANTOLY_RESTORE_KILL_DRIVER, working_});
         EXPECT_EQ(again.exitStatus, 0) << label << ": " << again.err;
         ExpectRestored(label);
     }
@@ -129,8 +131,8 @@ TEST_F(RestoreKill, ProgramKilledAtTimedMoments) {
     testsupport::TempFolder timing;
     fs::copy(folder_.Path(), timing.Path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     const auto start = std::chrono::steady_clock::now();
-    const ProcessResult undisturbed =
-        RunProcess({VANTOLY_PATCH_BINARY, "--db", (timing.Path() / "host.mdb").string(), "--yes", "restore"});
+    const testsupport::ProcessResult undisturbed =
+        testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", (timing.Path() / "host.mdb").string(), "--yes", "restore"});
     const auto span =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
     ASSERT_EQ(undisturbed.exitStatus, 0) << undisturbed.err;
@@ -144,13 +146,13 @@ TEST_F(RestoreKill, ProgramKilledAtTimedMoments) {
         const std::string label = "killed after " + std::to_string(delay.count()) + " µs";
         fs::remove_all(folder_.Path());
         fs::copy(pristine, folder_.Path(), fs::copy_options::recursive);
-        ProcessOptions options;
+        testsupport::ProcessOptions options;
         options.killAfter = delay;
-        const ProcessResult run = RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"}, options);
+        const testsupport::ProcessResult run = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"}, options);
         if (!run.Killed()) continue;
         ++killed;
         ExpectNothingLost(label);
-        const ProcessResult again = RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
+        const testsupport::ProcessResult again = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
         EXPECT_EQ(again.exitStatus, 0) << label << ": " << again.err;
         ExpectRestored(label);
     }
@@ -162,7 +164,7 @@ TEST_F(RestoreKill, ProgramKilledAtTimedMoments) {
 // each keeps the file it replaced, the first kept file is never replaced.
 TEST_F(RestoreKill, TwoRestoresInARowKeepBothFiles) {
     for (int run = 0; run < 2; ++run) {
-        const ProcessResult restored = RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
+        const testsupport::ProcessResult restored = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
         EXPECT_EQ(restored.exitStatus, 0) << restored.err;
     }
     ExpectRestored("two restores");
@@ -206,7 +208,7 @@ TEST_P(RestoreRefused, WhileAnotherProcessIsInsideTheDatabase) {
     char byte = 0;
     ASSERT_EQ(::read(ready[0], &byte, 1), 1) << "the other process did not get into the database";
 
-    const ProcessResult run = RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
+    const testsupport::ProcessResult run = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
     ::close(release[1]);
     int status = 0;
     ::waitpid(child, &status, 0);
@@ -215,11 +217,11 @@ TEST_P(RestoreRefused, WhileAnotherProcessIsInsideTheDatabase) {
     EXPECT_EQ(run.exitStatus, 1) << run.err;
     EXPECT_NE(run.err.find("バックアップファイルの復元に失敗しました。"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("使用中"), std::string::npos) << run.err;
-    EXPECT_TRUE(ReadFile(working_) == workingBytes_) << "the working file changed";
+    EXPECT_TRUE(testsupport::ReadFileBytes(working_) == workingBytes_) << "the working file changed";
     EXPECT_EQ(FilesHolding(backupBytes_), std::vector<std::string>{});  // no staging copy
     EXPECT_EQ(HiddenFiles(), std::vector<std::string>{});
     // After the other process has gone, the restore goes through.
-    const ProcessResult later = RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
+    const testsupport::ProcessResult later = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
     EXPECT_EQ(later.exitStatus, 0) << later.err;
     ExpectRestored(GetParam().name);
 }

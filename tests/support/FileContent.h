@@ -1,8 +1,10 @@
-// The whole content of a file, for comparing what a test wrote or copied.
+// The whole content of a file, read or written in one call: the one file
+// reader and writer of the tests.
 #pragma once
 
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace testsupport {
@@ -13,6 +15,13 @@ inline std::string ReadFileBytes(const std::string& path) {
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
+}
+
+// Makes `path` hold exactly `bytes`; raises when it cannot.
+inline void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 }  // namespace testsupport

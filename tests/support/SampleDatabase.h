@@ -2,13 +2,12 @@
 // VANTOLY_SAMPLES_DIR names the folder of the script.
 #pragma once
 
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 
 #include "console/QueryScript.h"
 #include "engine/Engine.h"
+#include "support/FileContent.h"
 #include "support/TestDatabase.h"
 
 namespace testsupport {
@@ -18,11 +17,9 @@ inline void BuildSampleDatabase(const std::string& path, const std::string& pass
     engine::CreateDatabase(path, password);
     auto connection = engine::Connection::create();
     connection->Open(testsupport::JetConnectionText(path, password));
-    std::ifstream in(std::string(VANTOLY_SAMPLES_DIR) + "/host-1.25.sql");
-    if (!in) throw std::runtime_error("the sample script is missing");
-    std::stringstream text;
-    text << in.rdbuf();
-    auto split = console::SplitQueries(console::SplitLines(text.str()));
+    const std::string text = ReadFileBytes(std::string(VANTOLY_SAMPLES_DIR) + "/host-1.25.sql");
+    if (text.empty()) throw std::runtime_error("the sample script is missing");
+    auto split = console::SplitQueries(console::SplitLines(text));
     if (split.status != console::SplitStatus::kOk)
         throw std::runtime_error("the sample script does not split");
     connection->BeginTrans();

@@ -6,6 +6,7 @@
 #include "support/FakeClock.h"
 #include "support/FakeFileCopier.h"
 #include "support/FakeShell.h"
+#include "support/FileContent.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,13 +17,6 @@ namespace updatetest {
 namespace {
 
 using platform::MessageAnswer;
-
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 const std::string kRestoreFailed = "バックアップファイルの復元に失敗しました。";
 
@@ -38,8 +32,8 @@ class RestoreTest : public UpdateFixture {
         ASSERT_TRUE(backup::EnsureBackupFolder(target_));
         std::filesystem::copy_file(target_.FilePath(), backup::BackupFilePath(target_));
         Exec("INSERT INTO t_db_ver (DBVerID,DBVerCode) VALUES (26,1.26);");
-        backupBytes_ = Bytes(backup::BackupFilePath(target_));
-        workingBytes_ = Bytes(target_.FilePath());
+        backupBytes_ = testsupport::ReadFileBytes(backup::BackupFilePath(target_));
+        workingBytes_ = testsupport::ReadFileBytes(target_.FilePath());
         ASSERT_NE(backupBytes_, workingBytes_);
         OpenSession();
     }
@@ -76,8 +70,8 @@ TEST_F(RestoreTest, RestoringTwiceKeepsBothWorkingFiles) {
               "現在の作業ファイルは、host+[実行時間] というファイル名に変更されます。");
     EXPECT_EQ(boxes_.Shown()[0].caption, kReleaseDate);
     EXPECT_EQ(boxes_.Shown()[0].icon, platform::MessageIcon::Information);
-    EXPECT_EQ(Bytes(Kept("20200524153012")), workingBytes_);
-    EXPECT_EQ(Bytes(target_.FilePath()), backupBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(Kept("20200524153012")), workingBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(target_.FilePath()), backupBytes_);
     EXPECT_FALSE(std::filesystem::exists(Staging()));
     EXPECT_TRUE(session_.Connected());
     EXPECT_EQ(window_.VersionText, "ver.1.25");
@@ -87,9 +81,9 @@ TEST_F(RestoreTest, RestoringTwiceKeepsBothWorkingFiles) {
     boxes_.ScriptAnswers({MessageAnswer::Yes});
     Restore();
     EXPECT_TRUE(std::filesystem::exists(Kept("20200524153012")));
-    EXPECT_EQ(Bytes(Kept("20200524153013")), backupBytes_);
-    EXPECT_EQ(Bytes(target_.FilePath()), backupBytes_);
-    EXPECT_EQ(Bytes(backup::BackupFilePath(target_)), backupBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(Kept("20200524153013")), backupBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(target_.FilePath()), backupBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(backup::BackupFilePath(target_)), backupBytes_);
     EXPECT_TRUE(session_.Connected());
 }
 
@@ -101,8 +95,8 @@ TEST_F(RestoreTest, AccdbDatabaseComesBackUnderItsOwnExtension) {
               "hostver_1_25backup.mdb");
     boxes_.ScriptAnswers({MessageAnswer::Yes});
     Restore();
-    EXPECT_EQ(Bytes(target_.PathName + "host.accdb"), backupBytes_);
-    EXPECT_EQ(Bytes(target_.PathName + "host20200524153012.accdb"), workingBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(target_.PathName + "host.accdb"), backupBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(target_.PathName + "host20200524153012.accdb"), workingBytes_);
     EXPECT_TRUE(session_.Connected());
 }
 
@@ -117,7 +111,7 @@ TEST_F(RestoreTest, WithoutBackupOrConsentNothingHappens) {
     Restore();
     EXPECT_EQ(window_.States, (std::vector<db::ControlState>{db::ControlState::Idle}));
     EXPECT_TRUE(session_.Connected());
-    EXPECT_EQ(Bytes(target_.FilePath()), workingBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(target_.FilePath()), workingBytes_);
     EXPECT_TRUE(copier_.Calls.empty());
 }
 
@@ -135,7 +129,7 @@ TEST_F(RestoreTest, FailedCopyLeavesTheSessionClosed) {
     EXPECT_EQ(shell_.Opened, (std::vector<std::string>{target_.PathName}));
     EXPECT_FALSE(session_.Connected());
     EXPECT_EQ(window_.States.back(), db::ControlState::Idle);
-    EXPECT_EQ(Bytes(target_.FilePath()), workingBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(target_.FilePath()), workingBytes_);
 }
 
 // A swap that fails before it happened leaves the working file where it was,
@@ -163,11 +157,11 @@ TEST_P(RestoreSwapFaultTest, WorkingFileSurvivesAFailedSwap) {
     Restore();
 
     EXPECT_EQ(boxes_.Shown().back().text.substr(0, kRestoreFailed.size()), kRestoreFailed);
-    EXPECT_EQ(Bytes(target_.FilePath()), workingBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(target_.FilePath()), workingBytes_);
     EXPECT_FALSE(std::filesystem::exists(Staging()));
     EXPECT_FALSE(std::filesystem::exists(Kept("20200524153012")));
     EXPECT_FALSE(std::filesystem::exists(backup::RestoreRecordPath(target_)));
-    EXPECT_EQ(Bytes(backup::BackupFilePath(target_)), backupBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(backup::BackupFilePath(target_)), backupBytes_);
     EXPECT_TRUE(session_.Connected());
     EXPECT_EQ(window_.States.back(), db::ControlState::Idle);
 }
@@ -187,8 +181,8 @@ TEST_F(RestoreTest, FileSystemWithoutSwapGetsTheSameResult) {
     boxes_.ScriptAnswers({MessageAnswer::Yes});
     Restore();
     EXPECT_EQ(boxes_.Shown().size(), 1u);
-    EXPECT_EQ(Bytes(target_.FilePath()), backupBytes_);
-    EXPECT_EQ(Bytes(Kept("20200524153012")), workingBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(target_.FilePath()), backupBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(Kept("20200524153012")), workingBytes_);
     EXPECT_FALSE(std::filesystem::exists(Staging()));
     EXPECT_FALSE(std::filesystem::exists(backup::RestoreRecordPath(target_)));
     EXPECT_TRUE(session_.Connected());
@@ -205,17 +199,17 @@ TEST_F(RestoreTest, OldWorkingFileThatCannotBeKeptWaitsForTheNextRestore) {
     boxes_.ScriptAnswers({MessageAnswer::Yes});
     Restore();
     EXPECT_NE(boxes_.Shown().back().text.find(Staging()), std::string::npos) << boxes_.Shown().back().text;
-    EXPECT_EQ(Bytes(target_.FilePath()), backupBytes_);
-    EXPECT_EQ(Bytes(Staging()), workingBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(target_.FilePath()), backupBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(Staging()), workingBytes_);
     EXPECT_TRUE(std::filesystem::exists(backup::RestoreRecordPath(target_)));
 
     operations_ = {};
     clock_.Time.second = 40;
     boxes_.ScriptAnswers({MessageAnswer::Yes});
     Restore();
-    EXPECT_EQ(Bytes(Kept("20200524153012")), workingBytes_);  // the first restore's name
-    EXPECT_EQ(Bytes(Kept("20200524153040")), backupBytes_);
-    EXPECT_EQ(Bytes(target_.FilePath()), backupBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(Kept("20200524153012")), workingBytes_);  // the first restore's name
+    EXPECT_EQ(testsupport::ReadFileBytes(Kept("20200524153040")), backupBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(target_.FilePath()), backupBytes_);
     EXPECT_FALSE(std::filesystem::exists(Staging()));
     EXPECT_FALSE(std::filesystem::exists(backup::RestoreRecordPath(target_)));
 }
@@ -229,10 +223,10 @@ TEST_F(RestoreTest, KeptFileIsNeverReplaced) {
         boxes_.ScriptAnswers({MessageAnswer::Yes});
         Restore();
     }
-    EXPECT_EQ(Bytes(Kept("20200524153012")), "an earlier kept file");
-    EXPECT_EQ(Bytes(Kept("20200524153012_2")), workingBytes_);
-    EXPECT_EQ(Bytes(Kept("20200524153012_3")), backupBytes_);
-    EXPECT_EQ(Bytes(target_.FilePath()), backupBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(Kept("20200524153012")), "an earlier kept file");
+    EXPECT_EQ(testsupport::ReadFileBytes(Kept("20200524153012_2")), workingBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(Kept("20200524153012_3")), backupBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(target_.FilePath()), backupBytes_);
     EXPECT_EQ(boxes_.Shown().back().text,
               "host20200524153012.mdb は既に存在するため、現在の作業ファイルは host20200524153012_3.mdb "
               "というファイル名に変更しました。");
@@ -247,8 +241,8 @@ TEST_F(RestoreTest, FolderInTheWayOfTheKeptNameIsPassedOver) {
     std::filesystem::create_directories(Kept("20200524153012") + "/inside");
     boxes_.ScriptAnswers({MessageAnswer::Yes});
     Restore();
-    EXPECT_EQ(Bytes(target_.FilePath()), backupBytes_);
-    EXPECT_EQ(Bytes(Kept("20200524153012_2")), workingBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(target_.FilePath()), backupBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(Kept("20200524153012_2")), workingBytes_);
     EXPECT_TRUE(std::filesystem::exists(Kept("20200524153012") + "/inside"));
     EXPECT_TRUE(session_.Connected());
 }
@@ -260,7 +254,7 @@ TEST_F(RestoreTest, MissingWorkingFileIsReplacedByTheBackup) {
     boxes_.ScriptAnswers({MessageAnswer::Yes});
     Restore();
     EXPECT_EQ(boxes_.Shown().size(), 1u);
-    EXPECT_EQ(Bytes(target_.FilePath()), backupBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(target_.FilePath()), backupBytes_);
     EXPECT_FALSE(std::filesystem::exists(Staging()));
     EXPECT_FALSE(std::filesystem::exists(Kept("20200524153012")));
     EXPECT_TRUE(session_.Connected());
@@ -287,7 +281,7 @@ TEST_F(RestoreTest, RestoredFileKeepsTheWorkingFilesOwnerAndMode) {
             EXPECT_EQ(info.st_gid, 4322u) << path;
         }
     }
-    EXPECT_EQ(Bytes(target_.FilePath()), backupBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(target_.FilePath()), backupBytes_);
 }
 
 TEST(RestoreTimeStampTest, FourteenDigits) {

@@ -53,7 +53,7 @@ TEST_F(CatalogReaderTest, ReadsColumnsKeysAndIndexesInPhysicalOrder) {
     });
     EXPECT_EQ(database_.Read(tableMap_), CatalogReadOutcome::Complete);
     EXPECT_TRUE(database_.Boxes().Shown().empty());
-    EXPECT_EQ(database_.Cursor().Calls, (Texts{"wait", "arrow"}));
+    EXPECT_EQ(database_.Cursor().Shown, (Texts{"wait", "arrow"}));
 
     Texts names;
     for (const auto& [name, table] : tableMap_) names.push_back(name);
@@ -139,7 +139,7 @@ TEST_F(CatalogReaderTest, FieldMismatchStopsTheReadAtThatTable) {
     EXPECT_EQ(box.caption, "データベース");
     EXPECT_EQ(box.icon, MessageIcon::Stop);
     EXPECT_EQ(box.owner, platform::MessageOwner::Window);
-    EXPECT_EQ(database_.Cursor().Calls, (Texts{"wait", "arrow"}));
+    EXPECT_EQ(database_.Cursor().Shown, (Texts{"wait", "arrow"}));
 
     ASSERT_EQ(tableMap_.size(), 2u);  // "stale" went with the earlier read
     EXPECT_EQ(tableMap_.at("alpha")->columns.size(), 2u);
@@ -161,7 +161,7 @@ TEST_F(CatalogReaderTest, UnopenableTargetShowsTheEngineError) {
     EXPECT_NE(database_.Boxes().Shown()[0].text.find("\nCode : 0x"), std::string::npos);
     EXPECT_EQ(database_.Boxes().Shown()[0].icon, MessageIcon::Stop);
     EXPECT_TRUE(tableMap_.empty());
-    EXPECT_EQ(database_.Cursor().Calls, (Texts{"wait", "arrow"}));
+    EXPECT_EQ(database_.Cursor().Shown, (Texts{"wait", "arrow"}));
 }
 
 TEST(CatalogReaderPassword, ReadsAProtectedDatabaseWithItsPassword) {

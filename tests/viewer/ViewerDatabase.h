@@ -8,10 +8,10 @@
 #include "db/DatabaseSession.h"
 #include "engine/Engine.h"
 #include "host/TargetDatabase.h"
+#include "tests/support/FakeCursor.h"
 #include "tests/support/FakeMessageBoxes.h"
 #include "tests/support/FakeSessionWindow.h"
 #include "tests/support/TempFolder.h"
-#include "tests/viewer/ViewerFakes.h"
 #include "viewer/CatalogReader.h"
 
 namespace viewertest {
@@ -48,7 +48,7 @@ class ViewerDatabase {
     host::TargetDatabase& Target() { return target_; }
     db::DatabaseSession& Session() { return session_; }
     testsupport::FakeMessageBoxes& Boxes() { return boxes_; }
-    FakeCursor& Cursor() { return cursor_; }
+    testsupport::FakeCursor& Cursor() { return cursor_; }
     const testsupport::TempFolder& Folder() const { return folder_; }
 
   private:
@@ -56,7 +56,7 @@ class ViewerDatabase {
     host::TargetDatabase target_;
     testsupport::FakeSessionWindow window_;
     testsupport::FakeMessageBoxes boxes_;
-    FakeCursor cursor_;
+    testsupport::FakeCursor cursor_;
     db::DatabaseSession session_{window_, boxes_, {"VantolyPatch", "2020/05/24"}};
 };
 

@@ -1,37 +1,13 @@
-// Stand-ins for the viewer window's services: a cursor, a shell and export
-// progress that record what they were asked to do.
+// Export progress for tests that records what it was told (the cursor, shell
+// and message boxes are the shared ones of tests/support/).
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/Platform.h"
 #include "viewer/WorkbookExport.h"
 
 namespace viewertest {
-
-class FakeCursor : public platform::Cursor {
-  public:
-    void ShowWait() override { Calls.push_back("wait"); }
-    void ShowArrow() override { Calls.push_back("arrow"); }
-    std::vector<std::string> Calls;
-};
-
-class FakeShell : public platform::Shell {
-  public:
-    bool Open(const std::string& path) override {
-        Opened.push_back(path);
-        return true;
-    }
-    std::optional<std::string> BrowseForFolder(const std::string& title) override {
-        BrowseTitles.push_back(title);
-        return ChosenFolder;
-    }
-    std::optional<std::string> ChosenFolder;  // nullopt: the operator cancels
-    std::vector<std::string> BrowseTitles;
-    std::vector<std::string> Opened;
-};
 
 // Records the calls in order, one word each: "show", "hide", "tables N",
 // "table", "rows N", "row".

@@ -4,7 +4,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/FakeShell.h"
+#include "tests/support/FileContent.h"
 #include "tests/viewer/ViewerDatabase.h"
+#include "tests/viewer/ViewerFakes.h"
 #include "tests/viewer/WorkbookFacts.h"
 #include "viewer/GridText.h"
 #include "viewer/WorkbookExport.h"
@@ -13,13 +16,6 @@ namespace {
 
 using platform::MessageIcon;
 using Texts = std::vector<std::string>;
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 // The viewer's output command on a database built with the engine: the
 // table list from the session, the model from ReadCatalog.
@@ -32,10 +28,12 @@ class WorkbookExportTest : public ::testing::Test {
             "CONSTRAINT fk_log_user FOREIGN KEY (UserID) REFERENCES m_user (UserID))",
             "CREATE TABLE t_log_200315 (LogID LONG PRIMARY KEY, Note MEMO)",
         });
-        shell_.ChosenFolder = output_.Path().string();  // without the trailing "/"
+        chosenFolder_ = output_.Path().string();  // without the trailing "/"
     }
 
+    // The operator picks `chosenFolder_` (nullopt: cancels the dialog).
     std::optional<std::string> Export() {
+        shell_.Folders = {chosenFolder_};
         std::vector<std::string> userTables;
         database_.Session().ListUserTables(userTables);
         tableList_ = viewer::TableListLines(userTables, viewer::TableGrouping::Grouped);
@@ -56,7 +54,8 @@ class WorkbookExportTest : public ::testing::Test {
 
     viewertest::ViewerDatabase database_;
     testsupport::TempFolder output_;
-    viewertest::FakeShell shell_;
+    std::optional<std::string> chosenFolder_;
+    testsupport::FakeShell shell_;
     viewertest::RecordingProgress progress_;
     viewer::TableMap tableMap_;
     std::vector<std::string> tableList_;
@@ -90,7 +89,7 @@ TEST_F(WorkbookExportTest, WritesTheWorkbookBelowTheChosenFolderAndOpensIt) {
 }
 
 TEST_F(WorkbookExportTest, CancelledFolderChoiceShowsItsMessageAndStops) {
-    shell_.ChosenFolder.reset();
+    chosenFolder_.reset();
     EXPECT_EQ(Export(), std::nullopt);
     ASSERT_EQ(database_.Boxes().Shown().size(), 1u);
     const platform::MessageBoxRequest& box = database_.Boxes().Shown()[0];
@@ -124,7 +123,7 @@ TEST_F(WorkbookExportTest, GoesOnWithThePartialModelAfterAReaderFailure) {
 // leaves the earlier workbook as it was.
 TEST_F(WorkbookExportTest, FailureKeepsTheEarlierWorkbook) {
     ASSERT_EQ(Export(), WorkbookPath());
-    const std::string earlier = ReadBytes(WorkbookPath());
+    const std::string earlier = testsupport::ReadFileBytes(WorkbookPath());
     shell_.Opened.clear();
     progress_.Calls.clear();
 
@@ -141,7 +140,7 @@ TEST_F(WorkbookExportTest, FailureKeepsTheEarlierWorkbook) {
     EXPECT_EQ(box.icon, MessageIcon::Warning);
     EXPECT_EQ(progress_.Calls, (Texts{"show", "hide"}));
     EXPECT_TRUE(shell_.Opened.empty());
-    EXPECT_EQ(ReadBytes(WorkbookPath()), earlier);
+    EXPECT_EQ(testsupport::ReadFileBytes(WorkbookPath()), earlier);
     EXPECT_EQ(FilesInOutputFolder(), 1u);
 }
 

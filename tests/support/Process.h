@@ -1,6 +1,8 @@
-// Runs a program as a separate process for the reliability tests, optionally
-// with a file size limit (the "disk full" of a real process: writes past it
-// fail with EFBIG, SIGXFSZ ignored) or killed with SIGKILL after a delay.
+// Runs a program as a separate process, as an administrator or a script
+// would, collecting its exit status and both outputs: the one way tests start
+// the built program and its helpers. Optionally with a file size limit (the
+// "disk full" of a real process: writes past it fail with EFBIG, SIGXFSZ
+// ignored) or killed with SIGKILL after a delay.
 #pragma once
 
 #include <errno.h>
@@ -14,32 +16,18 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/FileContent.h"
 #include "support/TempFolder.h"
 
-namespace reliability {
+extern char** environ;
 
-namespace fs = std::filesystem;
-
-inline std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-inline void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    if (!out) throw std::runtime_error("cannot write " + path.string());
-}
+namespace testsupport {
 
 struct ProcessOptions {
     std::optional<rlim_t> fileSizeLimit;            // RLIMIT_FSIZE in the child
@@ -62,7 +50,7 @@ inline ProcessResult RunProcess(const std::vector<std::string>& arguments,
                                 const ProcessOptions& options = {}) {
     testsupport::TempFolder io;
     const std::string inPath = (io.Path() / "in").string();
-    WriteFile(inPath, options.input);
+    WriteFileBytes(inPath, options.input);
 
     // Everything the child needs is made before fork: between fork and exec
     // only async-signal-safe calls are allowed.
@@ -71,9 +59,15 @@ inline ProcessResult RunProcess(const std::vector<std::string>& arguments,
     for (std::string& argument : argvStrings) argv.push_back(argument.data());
     argv.push_back(nullptr);
     // Each run has a runtime folder of its own, so the program's one-instance
-    // lock never makes tests that run side by side refuse each other.
+    // lock never makes tests that run side by side refuse each other; and a
+    // state folder of its own unless the test names one, so the statement
+    // log of a run never lands in the tester's home.
     std::vector<std::string> overrides = options.environment;
     overrides.push_back("XDG_RUNTIME_DIR=" + io.Path().string());
+    const bool stateGiven = std::any_of(overrides.begin(), overrides.end(), [](const std::string& entry) {
+        return entry.starts_with("XDG_STATE_HOME=");
+    });
+    if (!stateGiven) overrides.push_back("XDG_STATE_HOME=" + io.Path().string() + "/state");
     std::vector<std::string> envStrings;
     for (char** variable = environ; *variable != nullptr; ++variable) {
         const std::string entry = *variable;
@@ -150,4 +144,13 @@ inline ProcessResult RunProcess(const std::vector<std::string>& arguments,
     return result;
 }
 
-}  // namespace reliability
+#ifdef VANTOLY_PATCH_BINARY
+// The built program with `arguments`.
+inline ProcessResult RunPatch(const std::vector<std::string>& arguments, const ProcessOptions& options = {}) {
+    std::vector<std::string> argv{VANTOLY_PATCH_BINARY};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return RunProcess(argv, options);
+}
+#endif
+
+}  // namespace testsupport
