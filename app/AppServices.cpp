@@ -24,7 +24,7 @@ public:
     bool RequestClose(const std::string&) override { return false; }
 };
 
-bool equalsNoCase(const std::string& a, const std::string& b) {
+bool EqualsNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
@@ -46,13 +46,13 @@ FixedDatabaseRegistry::FixedDatabaseRegistry(const std::string& databasePath, st
 
 std::optional<std::string> FixedDatabaseRegistry::ExactExtension() { return extension_; }
 
-bool FixedDatabaseRegistry::KeyExists(const std::string& key) { return equalsNoCase(key, host::kDatabaseKey); }
+bool FixedDatabaseRegistry::KeyExists(const std::string& key) { return EqualsNoCase(key, host::kDatabaseKey); }
 
 std::optional<std::string> FixedDatabaseRegistry::ReadString(const std::string& key, const std::string& name) {
     if (!KeyExists(key)) return std::nullopt;
-    if (equalsNoCase(name, "FileName")) return name_;
-    if (equalsNoCase(name, "PathName")) return folder_;
-    if (equalsNoCase(name, "Password")) return password_;
+    if (EqualsNoCase(name, "FileName")) return name_;
+    if (EqualsNoCase(name, "PathName")) return folder_;
+    if (EqualsNoCase(name, "Password")) return password_;
     return std::nullopt;
 }
 

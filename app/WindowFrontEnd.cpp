@@ -17,7 +17,7 @@
 #include "platform/SystemServices.h"
 
 // Outside any namespace, as Qt requires.
-static void initResources() { Q_INIT_RESOURCE(resources); }
+static void InitResources() { Q_INIT_RESOURCE(resources); }
 
 namespace app {
 
@@ -30,7 +30,7 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
     std::setlocale(LC_ALL, "");
     db::KeepUserDecimalSeparator();
     std::setlocale(LC_NUMERIC, "C");
-    initResources();
+    InitResources();
 
     std::string programFile = "VantolyPatch";
     try {

@@ -40,7 +40,7 @@ std::string FormatInteger(std::int64_t value) {
 
 namespace {
 
-std::optional<std::string>& keptSeparator() {
+std::optional<std::string>& KeptSeparator() {
     static std::optional<std::string> kept;
     return kept;
 }
@@ -57,10 +57,10 @@ std::string CurrentDecimalSeparator() {
 }  // namespace
 
 std::string LocaleDecimalSeparator() {
-    return keptSeparator().value_or(CurrentDecimalSeparator());
+    return KeptSeparator().value_or(CurrentDecimalSeparator());
 }
 
-void KeepUserDecimalSeparator() { keptSeparator() = CurrentDecimalSeparator(); }
+void KeepUserDecimalSeparator() { KeptSeparator() = CurrentDecimalSeparator(); }
 
 namespace {
 
