@@ -5,6 +5,7 @@
 #include <set>
 
 #include "engine/Internal.h"
+#include "engine/PreparedStatement.h"
 
 namespace engine {
 
@@ -80,13 +81,10 @@ void loadUserTable(sqlite3* db, Table& table) {
 
 // The engine's own system tables are described from SQLite's view of them.
 void loadSystemTable(sqlite3* db, Table& table) {
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT name, type, \"notnull\", cid FROM pragma_table_info(?) ORDER BY name COLLATE NOCASE",
-                           -1, &stmt, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(stmt);
-        raiseSqlite(db, sqlite3_extended_errcode(db), "reading the catalog");
-    }
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finalize(stmt, &sqlite3_finalize);
+    const PreparedStatement owner =
+        prepare(db, "SELECT name, type, \"notnull\", cid FROM pragma_table_info(?) ORDER BY name COLLATE NOCASE",
+                "reading the catalog");
+    sqlite3_stmt* stmt = owner.get();
     std::string name = table.Name();
     sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
     while (sqlite3_step(stmt) == SQLITE_ROW) {

@@ -13,6 +13,7 @@
 
 #include "engine/Internal.h"
 #include "engine/Lexer.h"
+#include "engine/StatementCache.h"
 
 namespace engine {
 
@@ -132,12 +133,6 @@ void execRaw(sqlite3* db, const char* sql, const std::string& context) {
     if (rc != SQLITE_OK) raiseSqlite(db, sqlite3_extended_errcode(db), context);
 }
 
-std::string canonicalPath(const std::string& path) {
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved)) return resolved;
-    return path;
-}
-
 // Statement-level atomicity for the multi-step definition statements.
 class Savepoint {
 public:
@@ -161,14 +156,11 @@ private:
 // The file's schema version: it changes with every definition, whichever
 // connection makes it. -1 when it cannot be read.
 long long schemaVersion(sqlite3* db) {
-    long long version = -1;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, "PRAGMA schema_version", -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW) {
-        version = sqlite3_column_int64(stmt, 0);
+    PreparedStatement stmt;
+    if (tryPrepare(db, "PRAGMA schema_version", stmt) == SQLITE_OK && sqlite3_step(stmt.get()) == SQLITE_ROW) {
+        return sqlite3_column_int64(stmt.get(), 0);
     }
-    sqlite3_finalize(stmt);
-    return version;
+    return -1;
 }
 
 // Jet types of table columns, read from the catalog once per schema version.
@@ -202,10 +194,9 @@ private:
         if (it != tables_.end()) return it->second;
         Columns columns;
         auto read = [&](const char* sql, bool fromDecl) {
-            sqlite3_stmt* stmt = nullptr;
-            const int prepared = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
-            const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finalize(stmt, &sqlite3_finalize);
-            if (prepared == SQLITE_OK) {
+            PreparedStatement owner;
+            if (tryPrepare(db, sql, owner) == SQLITE_OK) {
+                sqlite3_stmt* stmt = owner.get();
                 sqlite3_bind_text(stmt, 1, table.c_str(), -1, SQLITE_TRANSIENT);
                 while (sqlite3_step(stmt) == SQLITE_ROW) {
                     std::string name = requiredText(stmt, 0);
@@ -292,6 +283,7 @@ struct Connection::Impl {
     ColumnTypes columnTypes;                           // Jet types of result columns
     long long schemaRowsVersion = -1;                  // schema version of schemaRows
     std::vector<std::vector<Variant>> schemaRows;      // the tables schema, asked for often
+    std::shared_ptr<StatementCache> statements;        // while open
 
     // A rolled-back definition takes the schema version back, and the next
     // one may reach the same number with another schema: so whatever this
@@ -310,6 +302,7 @@ Connection::Connection() : impl_(std::make_unique<Impl>()) {}
 
 Connection::~Connection() {
     if (impl_->db) {
+        impl_->statements.reset();
         if (impl_->inTransaction) sqlite3_exec(impl_->db, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close_v2(impl_->db);
     }
@@ -337,19 +330,13 @@ void Connection::Open(const std::string& connectionText, const std::string&, con
         }
         // Never WAL: with no transaction open the file alone is the whole database.
         execRaw(db, "PRAGMA journal_mode = DELETE", "opening the database");
-        Store store(db);
-        auto hash = store.property("PasswordHash");
-        if (hash) {
-            auto salt = store.property("PasswordSalt").value_or("");
-            if (!verifyPassword(canonicalPath(parts.dataSource), parts.password, salt, *hash)) {
-                raise(hr::kWrongPassword, 3031, "Not a valid password for database '" + parts.dataSource + "'.");
-            }
-        }
+        checkPassword(Store(db), parts.dataSource, parts.password);
     } catch (...) {
         sqlite3_close_v2(db);
         throw;
     }
     impl_->db = db;
+    impl_->statements = std::make_shared<StatementCache>(db);
     impl_->connectionText = connectionText;
     impl_->path = parts.dataSource;
     impl_->password = parts.password;
@@ -362,6 +349,7 @@ void Connection::Close() {
         if (auto rs = weak.lock(); rs && rs->State() == adStateOpen) rs->Close();
     }
     impl_->recordsets.clear();
+    impl_->statements.reset();
     if (impl_->inTransaction) sqlite3_exec(impl_->db, "ROLLBACK", nullptr, nullptr, nullptr);
     impl_->inTransaction = false;
     sqlite3_close_v2(impl_->db);
@@ -376,53 +364,38 @@ const std::string& Connection::DataSource() const { return impl_->path; }
 std::shared_ptr<Recordset> Connection::Execute(const std::string& statement, Variant* recordsAffected, long) {
     impl_->requireOpen();
     sqlite3* db = impl_->db;
-    Statement st = parseStatement(statement);
+    ReadyStatement ready = impl_->statements->prepare(statement);
+    Statement& st = *ready.statement;
     if (recordsAffected) *recordsAffected = Variant::fromI4(0);
     if (st.kind != StatementKind::Select) impl_->forgetSchema();
+    // Whatever the cache does not keep may change the catalog.
+    if (ready.key.empty() && st.kind != StatementKind::Select) impl_->statements->clear();
     auto closed = Recordset::create();
     switch (st.kind) {
         case StatementKind::Select: {
             if (st.crosstab) st.sqlite = crosstabSql(db, st);
-            sqlite3_stmt* stmt = nullptr;
-            int rc = sqlite3_prepare_v2(db, st.sqlite.c_str(), static_cast<int>(st.sqlite.size()), &stmt, nullptr);
-            if (rc != SQLITE_OK) {
-                sqlite3_finalize(stmt);
-                raiseSqlite(db, sqlite3_extended_errcode(db), "");
-            }
-            std::vector<ResultColumn> columns;
-            try {
-                columns = describeColumns(db, stmt, st, impl_->columnTypes);
-            } catch (...) {
-                sqlite3_finalize(stmt);
-                throw;
-            }
-            auto rs = makeStatementRecordset(shared_from_this(), stmt, std::move(columns));
+            if (!ready.prepared) ready.prepared = prepare(db, st.sqlite, "");
+            auto describe = [&](sqlite3_stmt* stmt) { return describeColumns(db, stmt, st, impl_->columnTypes); };
+            auto rs = makeStatementRecordset(shared_from_this(), std::move(ready.prepared), describe,
+                                             impl_->statements->returner(ready));
             trackRecordset(*this, rs);
             return rs;
         }
         case StatementKind::Insert:
         case StatementKind::Update:
         case StatementKind::Delete: {
-            sqlite3_stmt* stmt = nullptr;
-            int rc = sqlite3_prepare_v2(db, st.sqlite.c_str(), static_cast<int>(st.sqlite.size()), &stmt, nullptr);
-            if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
-            if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
-                int extended = sqlite3_extended_errcode(db);
-                sqlite3_finalize(stmt);
-                raiseSqlite(db, extended, "");
-            }
-            sqlite3_finalize(stmt);
+            if (!ready.prepared) ready.prepared = prepare(db, st.sqlite, "");
+            const int rc = sqlite3_step(ready.prepared.get());
+            if (rc != SQLITE_DONE && rc != SQLITE_ROW) raiseSqlite(db, sqlite3_extended_errcode(db), "");
             if (recordsAffected) *recordsAffected = Variant::fromI4(sqlite3_changes(db));
+            impl_->statements->giveBack(ready.key, ready.serial, std::move(ready.prepared));
             return closed;
         }
         case StatementKind::SelectInto: {
             Savepoint sp(db);
-            sqlite3_stmt* stmt = nullptr;
-            int rc = sqlite3_prepare_v2(db, st.sqlite.c_str(), static_cast<int>(st.sqlite.size()), &stmt, nullptr);
-            const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finalize(stmt, &sqlite3_finalize);
-            if (rc != SQLITE_OK) raiseSqlite(db, sqlite3_extended_errcode(db), "");
-            const std::vector<ResultColumn> columns = describeColumns(db, stmt, st, impl_->columnTypes);
-            const long rows = runSelectInto(db, st, stmt, columns);
+            PreparedStatement stmt = prepare(db, st.sqlite, "");
+            const std::vector<ResultColumn> columns = describeColumns(db, stmt.get(), st, impl_->columnTypes);
+            const long rows = runSelectInto(db, st, stmt.get(), columns);
             sp.commit();
             if (recordsAffected) *recordsAffected = Variant::fromI4(rows);
             return closed;
@@ -430,25 +403,8 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& statement, Var
         case StatementKind::AlterPassword: {
             Savepoint sp(db);
             Store store(db);
-            auto hash = store.property("PasswordHash");
-            std::string oldPassword = st.oldPassword.value_or("");
-            if (hash) {
-                auto salt = store.property("PasswordSalt").value_or("");
-                if (!verifyPassword(canonicalPath(impl_->path), oldPassword, salt, *hash)) {
-                    raise(hr::kWrongPassword, 3031, "Not a valid password: the old password given does not match.");
-                }
-            } else if (!oldPassword.empty()) {
-                raise(hr::kWrongPassword, 3031, "Not a valid password: the database has no password yet; give NULL as the old one.");
-            }
-            std::string newPassword = st.newPassword.value_or("");
-            if (newPassword.empty()) {
-                store.setProperty("PasswordHash", std::nullopt);
-                store.setProperty("PasswordSalt", std::nullopt);
-            } else {
-                std::string salt = newSalt();
-                store.setProperty("PasswordSalt", salt);
-                store.setProperty("PasswordHash", hashPassword(newPassword, salt));
-            }
+            const std::string newPassword = st.newPassword.value_or("");
+            changePassword(store, impl_->path, st.oldPassword.value_or(""), newPassword);
             sp.commit();
             impl_->password = newPassword;
             return closed;
@@ -516,6 +472,7 @@ void Connection::RollbackTrans() {
     if (!impl_->inTransaction) raise(hr::kTransaction, 3034, "You tried to roll back without beginning a transaction.");
     impl_->inTransaction = false;
     impl_->forgetSchema();
+    impl_->statements->clear();
     execRaw(impl_->db, "ROLLBACK", "rolling back the transaction");
 }
 
@@ -654,9 +611,7 @@ void CreateDatabase(const std::string& path, const std::string& password) {
         Store::initialise(db);
         if (!password.empty()) {
             Store store(db);
-            std::string salt = newSalt();
-            store.setProperty("PasswordSalt", salt);
-            store.setProperty("PasswordHash", hashPassword(password, salt));
+            setPassword(store, password);
         }
         execRaw(db, "COMMIT", "creating the database");
         sqlite3_close_v2(db);

@@ -26,6 +26,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace engine {
@@ -315,7 +316,7 @@ public:
     // The value of a column of the current row, by name (ASCII case ignored,
     // as ADO does) or position. ComError when there is no current row or no
     // such column.
-    Variant Collect(const std::string& columnName) const;
+    Variant Collect(std::string_view columnName) const;
     Variant Collect(long position) const;
 
     std::shared_ptr<Fields> GetFields() const;

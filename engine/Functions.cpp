@@ -6,6 +6,7 @@
 
 #include "engine/Checks.h"
 #include "engine/FunctionArgs.h"
+#include "engine/Checks.h"
 #include "engine/Internal.h"
 #include "engine/JetValues.h"
 
@@ -138,7 +139,8 @@ void registerFunctions(sqlite3* db) {
     registerTypeRuleFunctions(db);
     registerCheckFunctions(db);
     const std::span<const SqlFunction> families[] = {coreFunctions(), textFunctions(), dateFunctions(), mathFunctions(),
-                                                     financeFunctions(), valueFunctions(), conversionFunctions(), formatFunctions()};
+                                                     financeFunctions(), valueFunctions(), conversionFunctions(),
+                                                     formatFunctions()};
     for (const auto& family : families) {
         for (const auto& f : family) {
             sqlite3_create_function(db, f.name, f.args, f.flags, nullptr, f.scalar, f.step, f.final);

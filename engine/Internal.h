@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/Engine.h"
+#include "engine/PreparedStatement.h"
 
 namespace engine::detail {
 
@@ -24,6 +25,9 @@ constexpr const char* kSource = "VantolyEngine";
 [[noreturn]] void raiseSqlite(sqlite3* db, int rc, const std::string& context);
 // The damaged-database error; `where` is empty or " (what is damaged)".
 [[noreturn]] void raiseDamaged(const std::string& where);
+// Jet's 3078 for a table that does not exist; `role` (may be empty) follows
+// the name, as in " referenced by the relationship".
+[[noreturn]] void raiseNoTable(std::string_view name, std::string_view role = {});
 
 // Text of a result column with its bytes as stored; nullopt for NULL.
 std::optional<std::string> columnText(sqlite3_stmt* stmt, int column);
@@ -170,8 +174,21 @@ struct Statement {
     std::optional<std::string> oldPassword;
 };
 
-// Parses one Jet SQL statement. Raises a syntax error naming the place.
-Statement parseStatement(std::string_view text);
+// The literals of a statement parsed for the statement cache. A literal that
+// stands alone where a value is only used (VALUES, SET, the right side of a
+// comparison, BETWEEN, IN, LIKE) is written as the parameter ?N, N its place
+// among the statement's literal tokens counted from 1, and baked[N-1] holds
+// the SQLite text it stands for. Any other literal may have shaped the
+// translation (TOP n, ORDER BY 1, a format text): it stays written into the
+// text, and its baked entry stays empty.
+struct LiteralParameters {
+    std::vector<std::string> baked;
+};
+
+// Parses one Jet SQL statement. Raises a syntax error naming the place. With
+// `parameters`, the literals of SELECT, INSERT, UPDATE and DELETE become
+// parameters as described there.
+Statement parseStatement(std::string_view text, LiteralParameters* parameters = nullptr);
 struct ResultColumn;
 // The SQL of a crosstab on this database (its headings read from the data),
 // with one hint added to `st.hints` per pivot column.
@@ -236,6 +253,9 @@ public:
 
     std::vector<std::string> tableNames(bool includeSystem) const;
     std::optional<std::string> findTable(std::string_view name) const;  // stored spelling
+    // The stored spelling, or Jet's 3078 "cannot find table" with `role`
+    // (" referenced by ...", may be empty) after the name.
+    std::string requireTable(std::string_view name, std::string_view role = {}) const;
     StoredTable loadTable(const std::string& storedName) const;
     // Foreign keys of other tables that reference `storedName`.
     std::vector<std::pair<std::string, StoredKey>> referencingKeys(const std::string& storedName) const;
@@ -283,6 +303,15 @@ private:
 
 std::string sqliteIndexName(const std::string& table, const std::string& index);
 
+// The triggers that hold a table's values to Jet's types (TypeRules.cpp):
+// overflow refused with 3349, currency, single, decimal and Yes/No stored as
+// Jet stores them.
+std::vector<std::string> typeRuleTriggers(const StoredTable& t, const std::string& sqliteName);
+std::vector<std::string> dropTypeRuleTriggers(const std::string& sqliteName);
+// The catalog property keeping the furthest number an auto-number field that
+// is not the row's own number has handed out.
+std::string counterProperty(const std::string& table, const std::string& column);
+
 // CHECK constraints (CheckConstraints.cpp): kept in their own catalog table,
 // enforced by triggers on their table.
 struct CheckConstraint {
@@ -302,16 +331,6 @@ void dropCheckConstraints(sqlite3* db, const std::string& table);
 // rule names a field the table no longer has.
 void restoreCheckTriggers(sqlite3* db, const StoredTable& t);
 
-
-// The triggers that hold a table's values to Jet's types (TypeRules.cpp):
-// overflow refused with 3349, currency, single, decimal and Yes/No stored as
-// Jet stores them.
-std::vector<std::string> typeRuleTriggers(const StoredTable& t, const std::string& sqliteName);
-std::vector<std::string> dropTypeRuleTriggers(const std::string& sqliteName);
-// The catalog property keeping the furthest number an auto-number field that
-// is not the row's own number has handed out.
-std::string counterProperty(const std::string& table, const std::string& column);
-
 // ---------------------------------------------------------------------------
 // Recordsets and connections
 // ---------------------------------------------------------------------------
@@ -324,9 +343,15 @@ struct ResultColumn {
     bool typed = false;  // false: the tag follows each value
 };
 
-// A recordset over a prepared SELECT; takes ownership of `stmt`.
-std::shared_ptr<Recordset> makeStatementRecordset(const std::shared_ptr<Connection>& connection,
-                                                  sqlite3_stmt* stmt, std::vector<ResultColumn> columns);
+// A recordset over a prepared SELECT, stepped to its first row, its columns
+// then described by `describe`: SQLite prepares a statement again at its first
+// step when another connection changed the tables, and only then are the
+// columns known. `release` (may be empty) takes the statement back when the
+// recordset is done with it.
+std::shared_ptr<Recordset> makeStatementRecordset(
+    const std::shared_ptr<Connection>& connection, PreparedStatement stmt,
+    const std::function<std::vector<ResultColumn>(sqlite3_stmt*)>& describe,
+    std::function<void(PreparedStatement)> release = {});
 // A recordset over rows held in memory.
 std::shared_ptr<Recordset> makeMemoryRecordset(std::vector<ResultColumn> columns,
                                                std::vector<std::vector<Variant>> rows);
@@ -365,9 +390,16 @@ bool parseDateLiteral(std::string_view text, double& oleDate);
 // ---------------------------------------------------------------------------
 // Passwords
 // ---------------------------------------------------------------------------
-std::string hashPassword(const std::string& password, const std::string& saltHex);
-std::string newSalt();
-bool verifyPassword(const std::string& path, const std::string& password,
-                    const std::string& saltHex, const std::string& storedHash);
+// Kept as a salted PBKDF2 hash among the catalog's properties; a verified
+// password is remembered for the process, so many opens of one file stay cheap.
+// Raises 3031 unless `password` opens the database file at `path`; a database
+// without a password opens with any.
+void checkPassword(const Store& store, const std::string& path, const std::string& password);
+// Sets the password (empty: none) without asking for the old one.
+void setPassword(Store& store, const std::string& password);
+// ALTER DATABASE PASSWORD: raises 3031 unless `oldPassword` is the current one
+// (empty when there is none), then sets `newPassword`.
+void changePassword(Store& store, const std::string& path, const std::string& oldPassword,
+                    const std::string& newPassword);
 
 }  // namespace engine::detail

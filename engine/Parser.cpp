@@ -282,7 +282,19 @@ std::string formatDouble(double v) {
 
 class Parser {
 public:
-    explicit Parser(std::string_view sql) : sql_(sql), toks_(tokenize(sql)) {}
+    explicit Parser(std::string_view sql, LiteralParameters* parameters = nullptr)
+        : sql_(sql), toks_(tokenize(sql)), parameters_(parameters) {
+        if (parameters_) {
+            for (const Token& t : toks_) {
+                literalOrdinal_.push_back(isLiteral(t) ? static_cast<int>(parameters_->baked.size()) : -1);
+                if (isLiteral(t)) parameters_->baked.emplace_back();
+            }
+        }
+    }
+
+    static bool isLiteral(const Token& t) {
+        return t.kind == Tok::Number || t.kind == Tok::String || t.kind == Tok::Date;
+    }
 
     // A lone expression, as a column default is written.
     std::string standaloneExpression() {
@@ -313,6 +325,9 @@ public:
                       "' is refused: it is not Jet SQL. Expected SELECT, INSERT, UPDATE, DELETE, "
                       "CREATE, DROP or ALTER.");
         }
+        bindLiterals_ = parameters_ && (w == "SELECT" || w == "INSERT" || w == "UPDATE" ||
+                                        w == "DELETE" || w == "TABLE" ||
+                                        (first.kind == Tok::Symbol && first.text == "("));
         if (w == "SELECT") {
             st_.kind = StatementKind::Select;
             st_.sqlite = selectStatement(true);
@@ -349,8 +364,8 @@ public:
                       std::string(sql_.substr(peek().offset, 30)) +
                       "'. Run one statement at a time.");
         }
-        checkJetRefusals(toks_);
         fillKindSlots();
+        checkJetRefusals(toks_);
         return std::move(st_);
     }
 
@@ -490,11 +505,14 @@ private:
                 if ((isWord("ANY") || isWord("SOME") || isWord("ALL")) && isSym("(", 1) && isWord("SELECT", 2)) {
                     return quantifiedComparison(caseBlind(left), op);
                 }
+                const std::size_t rightStart = pos_;
                 Expr right = concat();
                 // Text on both sides compares without regard to case; a
                 // column on either side brings its own collation.
                 const std::string l = isBareColumn(right) ? valueOf(left) : caseBlind(left);
-                return {"(" + l + " " + op + " " + valueOf(right) + ")", {ResultKind::Bool, {}, {}}, true};
+                return {"(" + l + " " + op + " " + valueSlot(rightStart, valueOf(right)) + ")",
+                        {ResultKind::Bool, {}, {}},
+                        true};
             }
         }
         if (acceptWord("IS")) {
@@ -509,14 +527,19 @@ private:
         }
         const std::string notText = negate ? " NOT" : "";
         if (acceptWord("LIKE")) {
+            const std::size_t patternStart = pos_;
             Expr pattern = concat();
-            return {"(" + valueOf(left) + notText + " LIKE " + valueOf(pattern) + ")", {ResultKind::Bool, {}, {}}, true};
+            return {"(" + valueOf(left) + notText + " LIKE " + valueSlot(patternStart, valueOf(pattern)) + ")",
+                    {ResultKind::Bool, {}, {}},
+                    true};
         }
         if (acceptWord("BETWEEN")) {
-            Expr low = concat();
+            const std::size_t lowStart = pos_;
+            const std::string low = valueSlot(lowStart, valueOf(concat()));
             expectWord("AND");
-            Expr high = concat();
-            return {"(" + caseBlind(left) + notText + " BETWEEN " + valueOf(low) + " AND " + valueOf(high) + ")",
+            const std::size_t highStart = pos_;
+            const std::string high = valueSlot(highStart, valueOf(concat()));
+            return {"(" + caseBlind(left) + notText + " BETWEEN " + low + " AND " + high + ")",
                     {ResultKind::Bool, {}, {}}, true};
         }
         if (acceptWord("IN")) {
@@ -527,7 +550,8 @@ private:
             } else {
                 do {
                     if (!list.empty()) list += ", ";
-                    list += valueOf(expr());
+                    const std::size_t itemStart = pos_;
+                    list += valueSlot(itemStart, valueOf(expr()));
                 } while (acceptSym(","));
             }
             expectSym(")");
@@ -620,6 +644,12 @@ private:
         if (kindSlots_.empty()) return;
         if (!st_.table.empty()) kindTables_.emplace_back(st_.table, "");
         fillKindSlots(st_.sqlite);
+        if (st_.crosstab) {
+            for (std::string* part : {&st_.crosstab->head, &st_.crosstab->value, &st_.crosstab->pivot,
+                                      &st_.crosstab->body, &st_.crosstab->fromWhere, &st_.crosstab->order}) {
+                fillKindSlots(*part);
+            }
+        }
     }
     // Jet's + joins two texts (Null on either side gives Null, unlike &) and
     // adds anything else. A date plus or minus a number, or minus a time, is
@@ -733,23 +763,27 @@ private:
         return valueOf(primary());
     }
 
-
     Expr primary() {
         const Token& t = peek();
         switch (t.kind) {
             case Tok::Number: {
-                next();
                 bool integral = t.text.find_first_of(".eE") == std::string::npos;
-                return {t.text, {integral ? ResultKind::Long : ResultKind::Double, {}, {}}};
+                // A whole number beyond 64 bits is a real to SQLite, and one
+                // negated still a whole number: only its text says which.
+                std::int64_t whole = 0;
+                const bool fits = !integral || std::from_chars(t.text.data(), t.text.data() + t.text.size(), whole).ec ==
+                                                   std::errc();
+                return {literal(t.text, fits), {integral ? ResultKind::Long : ResultKind::Double, {}, {}}};
             }
             case Tok::String:
-                next();
-                return {quoteText(t.text), {ResultKind::Text, {}, {}}};
+                return {literal(quoteText(t.text), true), {ResultKind::Text, {}, {}}};
             case Tok::Date: {
                 double ole = 0;
                 if (!parseDateLiteral(t.text, ole)) fail(3075, "Invalid date '#" + t.text + "#'");
-                next();
-                return {formatDouble(ole), {ResultKind::Date, {}, {}}};
+                // A time of day stays written in: a date minus a time is a
+                // date, a date minus a date a number, and the result's type
+                // is fixed when the statement is translated.
+                return {literal(formatDouble(ole), !(ole >= 0 && ole < 1)), {ResultKind::Date, {}, {}}};
             }
             case Tok::Symbol:
                 if (t.text == "(") {
@@ -956,6 +990,36 @@ private:
         return out;
     }
 
+    // The literal at the current token, passed over: its SQLite text, noted
+    // for valueSlot when it may stand there as a parameter.
+    std::string literal(std::string sqlite, bool bindable) {
+        lastLiteral_ = {bindable ? pos_ : kNoToken, sqlite};
+        next();
+        return sqlite;
+    }
+
+    // The text of an expression begun at token `start` in a place where a
+    // value is only used, never read: an INSERT's VALUES, UPDATE's SET, the
+    // right side of a comparison, BETWEEN's bounds, IN's list, LIKE's pattern.
+    // An expression that is one literal (a number maybe negated) and came
+    // through unchanged becomes a parameter standing for it, for the
+    // statement cache (see LiteralParameters). Anywhere else the literal's
+    // value may have shaped the translation, and stays written into it.
+    std::string valueSlot(std::size_t start, std::string text) {
+        if (!bindLiterals_ || lastLiteral_.token == kNoToken) return text;
+        const std::size_t token = lastLiteral_.token;
+        const bool lone = token == start && pos_ == start + 1 && text == lastLiteral_.sql;
+        const bool negated = token == start + 1 && pos_ == start + 2 && toks_[start].kind == Tok::Symbol &&
+                             toks_[start].text == "-" && toks_[token].kind == Tok::Number &&
+                             text == "(-" + lastLiteral_.sql + ")";
+        // A literal of a spliced legacy derived table has no place in the shape.
+        if ((!lone && !negated) || literalOrdinal_[token] < 0) return text;
+        const auto ordinal = static_cast<std::size_t>(literalOrdinal_[token]);
+        parameters_->baked[ordinal] = lastLiteral_.sql;
+        const std::string parameter = "?" + std::to_string(ordinal + 1);
+        return negated ? "(-" + parameter + ")" : parameter;
+    }
+
     OrderBy orderBy() {
         OrderBy order;
         if (!isWord("ORDER")) return order;
@@ -1069,7 +1133,6 @@ private:
         }
         const std::size_t bodyStart = out.size();
         if (acceptWord("FROM")) {
-
             out += " FROM ";
             bool firstSource = true;
             do {
@@ -1083,7 +1146,7 @@ private:
         if (isWord("GROUP")) {
             next();
             expectWord("BY");
-            bool firstGroup = true;
+                bool firstGroup = true;
             do {
                 if (!firstGroup) parts.groupBy += ", ";
                 firstGroup = false;
@@ -1169,6 +1232,11 @@ private:
         const auto at = static_cast<std::ptrdiff_t>(pos_);
         toks_.erase(toks_.begin() + at, toks_.begin() + at + 2);
         toks_.insert(toks_.begin() + at, inner.begin(), inner.end());
+        if (!literalOrdinal_.empty()) {
+            // The statement's shape saw one bracketed name: what it held stays written in.
+            literalOrdinal_.erase(literalOrdinal_.begin() + at, literalOrdinal_.begin() + at + 2);
+            literalOrdinal_.insert(literalOrdinal_.begin() + at, inner.size(), -1);
+        }
     }
 
     // ------------------------------------------------------------- INSERT etc.
@@ -1198,7 +1266,8 @@ private:
             do {
                 if (!firstValue) out += ", ";
                 firstValue = false;
-                out += valueOf(expr());
+                const std::size_t valueStart = pos_;
+                out += valueSlot(valueStart, valueOf(expr()));
             } while (acceptSym(","));
             expectSym(")");
             out += ")";
@@ -1299,7 +1368,8 @@ private:
             std::string column = name("a field name");
             if (acceptSym(".") || acceptSym("!")) column = name("a field name");
             if (!acceptSym("=")) fail(3144, "Syntax error in UPDATE statement: expected '='");
-            out += quoteIdent(column) + " = " + valueOf(expr());
+            const std::size_t valueStart = pos_;
+            out += quoteIdent(column) + " = " + valueSlot(valueStart, valueOf(expr()));
         } while (acceptSym(","));
         if (acceptWord("WHERE")) out += " WHERE " + expr().sql;
         st_.sqlite = out;
@@ -1331,7 +1401,6 @@ private:
             return;
         }
         st_.table = tableName();
-
         checkWritable(st_.table);
         std::string out = "DELETE FROM " + quoteIdent(st_.table);
         if (acceptWord("WHERE")) out += " WHERE " + expr().sql;
@@ -1683,6 +1752,14 @@ private:
     std::vector<std::pair<std::string, std::string>> kindTables_;  // every table named, with its alias
     std::string_view sql_;
     std::vector<Token> toks_;
+    LiteralParameters* parameters_ = nullptr;
+    std::vector<int> literalOrdinal_;  // per token: its place among the literals, or -1
+    bool bindLiterals_ = false;
+    static constexpr std::size_t kNoToken = static_cast<std::size_t>(-1);
+    struct {
+        std::size_t token = kNoToken;  // a literal that may be a parameter, or kNoToken
+        std::string sql;
+    } lastLiteral_;
     std::size_t pos_ = 0;
     Statement st_;
     int depth_ = 0;
@@ -1696,7 +1773,9 @@ private:
 
 }  // namespace
 
-Statement parseStatement(std::string_view text) { return Parser(text).run(); }
+Statement parseStatement(std::string_view text, LiteralParameters* parameters) {
+    return Parser(text, parameters).run();
+}
 
 std::string translateExpression(std::string_view text) { return Parser(text).standaloneExpression(); }
 

@@ -1,6 +1,8 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
+#include <climits>
+#include <cstdlib>
 #include <mutex>
 #include <set>
 #include <tuple>
@@ -28,8 +30,6 @@ std::string toHex(const unsigned char* data, std::size_t size) {
 // catalog scan opens the same file hundreds of times in one run.
 std::mutex cacheMutex;
 std::set<std::tuple<std::string, std::string, std::string>> verified;
-
-}  // namespace
 
 std::string newSalt() {
     unsigned char salt[16];
@@ -61,6 +61,53 @@ bool verifyPassword(const std::string& path, const std::string& password, const 
     std::lock_guard lock(cacheMutex);
     verified.insert(std::move(key));
     return true;
+}
+
+// The remembered verifications are keyed by the file, whatever path named it.
+std::string canonicalPath(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved)) return resolved;
+    return path;
+}
+
+bool passwordMatches(const Store& store, const std::string& path, const std::string& password,
+                     const std::string& storedHash) {
+    const std::string salt = store.property("PasswordSalt").value_or("");
+    return verifyPassword(canonicalPath(path), password, salt, storedHash);
+}
+
+}  // namespace
+
+void checkPassword(const Store& store, const std::string& path, const std::string& password) {
+    const std::optional<std::string> hash = store.property("PasswordHash");
+    if (hash && !passwordMatches(store, path, password, *hash)) {
+        raise(hr::kWrongPassword, 3031, "Not a valid password for database '" + path + "'.");
+    }
+}
+
+void setPassword(Store& store, const std::string& password) {
+    if (password.empty()) {
+        store.setProperty("PasswordHash", std::nullopt);
+        store.setProperty("PasswordSalt", std::nullopt);
+        return;
+    }
+    const std::string salt = newSalt();
+    store.setProperty("PasswordSalt", salt);
+    store.setProperty("PasswordHash", hashPassword(password, salt));
+}
+
+void changePassword(Store& store, const std::string& path, const std::string& oldPassword,
+                    const std::string& newPassword) {
+    const std::optional<std::string> hash = store.property("PasswordHash");
+    if (hash) {
+        if (!passwordMatches(store, path, oldPassword, *hash)) {
+            raise(hr::kWrongPassword, 3031, "Not a valid password: the old password given does not match.");
+        }
+    } else if (!oldPassword.empty()) {
+        raise(hr::kWrongPassword, 3031,
+              "Not a valid password: the database has no password yet; give NULL as the old one.");
+    }
+    setPassword(store, newPassword);
 }
 
 }  // namespace engine::detail

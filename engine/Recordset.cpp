@@ -2,6 +2,7 @@
 #include <limits>
 
 #include "engine/Internal.h"
+#include "engine/PreparedStatement.h"
 
 namespace engine {
 
@@ -10,7 +11,9 @@ using namespace detail;
 struct Recordset::Impl {
     std::shared_ptr<Connection> connection;  // keeps the file open while rows are read
     sqlite3* db = nullptr;
-    sqlite3_stmt* stmt = nullptr;
+    PreparedStatement owner;
+    sqlite3_stmt* stmt = nullptr;  // owner's, looked at for every value
+    std::function<void(PreparedStatement)> release;  // where owner goes when done, if anywhere
     std::vector<ResultColumn> columns;
     std::vector<std::vector<Variant>> rows;  // memory recordsets
     bool memory = false;
@@ -20,7 +23,8 @@ struct Recordset::Impl {
     bool bof = true;
 
     void finalize() {
-        if (stmt) sqlite3_finalize(stmt);
+        if (release && owner) release(std::move(owner));
+        owner.reset();
         stmt = nullptr;
     }
 
@@ -58,12 +62,20 @@ struct Recordset::Impl {
         }
     }
 
+    // Fields are mostly read by name in their order, row after row: the one
+    // after the last found is tried first.
     int find(std::string_view name) const {
+        if (nextGuess < columns.size() && equalsNoCase(columns[nextGuess].name, name)) return found(nextGuess);
         for (std::size_t i = 0; i < columns.size(); ++i) {
-            if (equalsNoCase(columns[i].name, name)) return static_cast<int>(i);
+            if (equalsNoCase(columns[i].name, name)) return found(i);
         }
         return -1;
     }
+    int found(std::size_t i) const {
+        nextGuess = i + 1 < columns.size() ? i + 1 : 0;
+        return static_cast<int>(i);
+    }
+    mutable std::size_t nextGuess = 0;
 
     Variant value(int i) const {
         if (memory) return rows[rowPos][static_cast<std::size_t>(i)];
@@ -169,12 +181,13 @@ void Recordset::MoveNext() {
     impl_->step();
 }
 
-Variant Recordset::Collect(const std::string& columnName) const {
+Variant Recordset::Collect(std::string_view columnName) const {
     impl_->requireOpen();
     int i = impl_->find(columnName);
     if (i < 0) {
         raise(hr::kItemNotFound, 3265,
-              "Item cannot be found in the collection corresponding to the requested name: '" + columnName + "'.");
+              "Item cannot be found in the collection corresponding to the requested name: '" +
+                  std::string(columnName) + "'.");
     }
     impl_->requireRow();
     return impl_->value(i);
@@ -213,17 +226,21 @@ const Field& Fields::Item(long position) const {
 
 namespace detail {
 
-std::shared_ptr<Recordset> makeStatementRecordset(const std::shared_ptr<Connection>& connection,
-                                                  sqlite3_stmt* stmt, std::vector<ResultColumn> columns) {
+std::shared_ptr<Recordset> makeStatementRecordset(
+    const std::shared_ptr<Connection>& connection, PreparedStatement stmt,
+    const std::function<std::vector<ResultColumn>(sqlite3_stmt*)>& describe,
+    std::function<void(PreparedStatement)> release) {
     auto rs = Recordset::create();
     auto& impl = rs->impl();
     impl.connection = connection;
-    impl.db = sqlite3_db_handle(stmt);
-    impl.stmt = stmt;
-    impl.columns = std::move(columns);
+    impl.db = sqlite3_db_handle(stmt.get());
+    impl.stmt = stmt.get();
+    impl.owner = std::move(stmt);
+    impl.release = std::move(release);
     impl.open = true;
     impl.step();
     impl.bof = impl.eof;
+    impl.columns = describe(impl.stmt);
     return rs;
 }
 

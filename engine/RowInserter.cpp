@@ -1,4 +1,5 @@
 #include "engine/Internal.h"
+#include "engine/PreparedStatement.h"
 
 namespace engine {
 
@@ -6,6 +7,7 @@ using namespace detail;
 
 struct RowInserter::Impl {
     sqlite3* db = nullptr;
+    PreparedStatement owner;
     sqlite3_stmt* stmt = nullptr;
     std::string table;
     std::size_t columnCount = 0;
@@ -17,11 +19,10 @@ RowInserter::RowInserter(Connection& connection, const std::string& table,
     : impl_(std::make_unique<Impl>()) {
     sqlite3* db = connectionHandle(connection);
     Store store(db);
-    auto stored = store.findTable(table);
-    if (!stored || isSystemName(table)) {
-        raise(hr::kNoTable, 3078, "The engine cannot find the input table '" + table + "'.");
-    }
-    const StoredTable definition = store.loadTable(*stored);
+    // The catalog's own tables are no load target: to a row loader they do not exist.
+    if (isSystemName(table)) raiseNoTable(table);
+    const std::string stored = store.requireTable(table);
+    const StoredTable definition = store.loadTable(stored);
     std::string names, marks;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         bool known = false;
@@ -31,25 +32,21 @@ RowInserter::RowInserter(Connection& connection, const std::string& table,
         impl_->dateColumn.push_back(date);
         if (!known) {
             raise(hr::kInvalidArg, 3265,
-                  "Table '" + *stored + "' has no field '" + columns[i] + "' to insert into.");
+                  "Table '" + stored + "' has no field '" + columns[i] + "' to insert into.");
         }
         names += std::string(i ? ", " : "") + quoteIdent(columns[i]);
         marks += i ? ", ?" : "?";
     }
     const std::string sql =
-        "INSERT INTO " + quoteIdent(*stored) + " (" + names + ") VALUES (" + marks + ")";
-    int rc =
-        sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &impl_->stmt, nullptr);
-    if (rc != SQLITE_OK)
-        raiseSqlite(db, sqlite3_extended_errcode(db), "preparing rows for table '" + *stored + "'");
+        "INSERT INTO " + quoteIdent(stored) + " (" + names + ") VALUES (" + marks + ")";
+    impl_->owner = prepare(db, sql, "preparing rows for table '" + stored + "'");
+    impl_->stmt = impl_->owner.get();
     impl_->db = db;
-    impl_->table = *stored;
+    impl_->table = stored;
     impl_->columnCount = columns.size();
 }
 
-RowInserter::~RowInserter() {
-    sqlite3_finalize(impl_->stmt);
-}
+RowInserter::~RowInserter() = default;
 
 void RowInserter::Insert(const std::vector<Variant>& values) {
     if (values.size() != impl_->columnCount) {

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "engine/Internal.h"
+#include "engine/PreparedStatement.h"
 
 namespace engine::detail {
 
@@ -42,13 +43,8 @@ std::vector<std::string> splitList(const std::string& text) {
 // A prepared statement released on scope exit.
 class Stmt {
 public:
-    Stmt(sqlite3* db, const std::string& sql) : db_(db) {
-        int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr);
-        if (rc != SQLITE_OK) raiseSqlite(db, rc, "reading the catalog");
-    }
-    ~Stmt() { sqlite3_finalize(stmt_); }
-    Stmt(const Stmt&) = delete;
-    Stmt& operator=(const Stmt&) = delete;
+    Stmt(sqlite3* db, const std::string& sql)
+        : db_(db), owner_(prepare(db, sql, "reading the catalog")), stmt_(owner_.get()) {}
 
     Stmt& bind(int i, const std::string& v) {
         sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
@@ -81,7 +77,8 @@ public:
 
 private:
     sqlite3* db_;
-    sqlite3_stmt* stmt_ = nullptr;
+    PreparedStatement owner_;
+    sqlite3_stmt* stmt_;
 };
 
 bool isTextType(int adoType) { return adoType == adVarWChar || adoType == adLongVarWChar || adoType == adGUID; }
@@ -183,18 +180,16 @@ void Store::initialise(sqlite3* db) {
 }
 
 bool Store::isEngineFile(sqlite3* db) {
-    sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db, "SELECT Value FROM MSysDatabase WHERE Property = 'Format'", -1,
-                                &stmt, nullptr);
+    PreparedStatement owner;
+    int rc = tryPrepare(db, "SELECT Value FROM MSysDatabase WHERE Property = 'Format'", owner);
     if (rc != SQLITE_OK) {
-        sqlite3_finalize(stmt);
         if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED || (rc & 0xff) == SQLITE_NOTADB ||
             (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_IOERR) {
             raiseSqlite(db, rc, "opening the database");
         }
         return false;
     }
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finalize(stmt, &sqlite3_finalize);
+    sqlite3_stmt* stmt = owner.get();
     rc = sqlite3_step(stmt);
     if (rc == SQLITE_DONE) return false;
     if (rc != SQLITE_ROW) raiseSqlite(db, rc, "opening the database");
@@ -249,6 +244,16 @@ std::optional<std::string> Store::findTable(std::string_view name) const {
     s.bind(1, std::string(name));
     if (!s.step()) return std::nullopt;
     return s.text(0);
+}
+
+void raiseNoTable(std::string_view name, std::string_view role) {
+    raise(hr::kNoTable, 3078, "Cannot find table '" + std::string(name) + "'" + std::string(role) + ".");
+}
+
+std::string Store::requireTable(std::string_view name, std::string_view role) const {
+    std::optional<std::string> stored = findTable(name);
+    if (!stored) raiseNoTable(name, role);
+    return std::move(*stored);
 }
 
 StoredTable Store::loadTable(const std::string& storedName) const {
@@ -691,12 +696,7 @@ StoredKey Store::resolveForeignKey(const std::string& table, const ConstraintDef
     if (equalsNoCase(def.refTable, table)) {
         parent = self;
     } else {
-        auto stored = findTable(def.refTable);
-        if (!stored) {
-            raise(hr::kNoTable, 3078,
-                  "The referenced table '" + def.refTable + "' of the relationship does not exist.");
-        }
-        parent = loadTable(*stored);
+        parent = loadTable(requireTable(def.refTable, " referenced by the relationship"));
     }
     key.refTable = parent.name;
     key.refColumns = def.refColumns;
@@ -741,9 +741,8 @@ void Store::execute(const Statement& st) {
         case StatementKind::AlterAddColumn: return addColumn(st);
         case StatementKind::AlterDropColumn: return dropColumn(st);
         case StatementKind::AlterAddConstraint: {
-            auto stored = findTable(st.table);
-            if (!stored) raise(hr::kNoTable, 3078, "Table '" + st.table + "' does not exist.");
-            for (const auto& c : st.constraints) addConstraint(*stored, c);
+            const std::string stored = requireTable(st.table);
+            for (const auto& c : st.constraints) addConstraint(stored, c);
             return;
         }
         case StatementKind::AlterDropConstraint: return dropConstraint(st);
@@ -835,10 +834,9 @@ void Store::createTable(const Statement& st) {
 }
 
 void Store::createIndex(const Statement& st) {
-    auto stored = findTable(st.table);
-    if (!stored) raise(hr::kNoTable, 3078, "Cannot find table '" + st.table + "' for the index.");
+    const std::string stored = requireTable(st.table);
     checkName(st.indexName, "index");
-    StoredTable t = loadTable(*stored);
+    StoredTable t = loadTable(stored);
     requireColumns(t, st.indexColumns);
     if (uniqueKeyName(t, st.indexName) != st.indexName) {
         raise(hr::kSyntax, 3375, "Table '" + t.name + "' already has an index named '" + st.indexName + "'.");
@@ -890,9 +888,8 @@ void Store::dropTable(const Statement& st) {
 }
 
 void Store::dropIndex(const Statement& st) {
-    auto stored = findTable(st.table);
-    if (!stored) raise(hr::kNoTable, 3078, "Cannot find table '" + st.table + "'.");
-    StoredTable t = loadTable(*stored);
+    const std::string stored = requireTable(st.table);
+    StoredTable t = loadTable(stored);
     auto it = std::find_if(t.indexes.begin(), t.indexes.end(),
                            [&](const StoredIndex& i) { return equalsNoCase(i.name, st.indexName); });
     if (it == t.indexes.end()) {
@@ -917,9 +914,8 @@ void Store::dropIndex(const Statement& st) {
 }
 
 void Store::addColumn(const Statement& st) {
-    auto stored = findTable(st.table);
-    if (!stored) raise(hr::kNoTable, 3078, "Cannot find table '" + st.table + "'.");
-    StoredTable t = loadTable(*stored);
+    const std::string stored = requireTable(st.table);
+    StoredTable t = loadTable(stored);
     const ColumnDef& def = st.columns.at(0);
     checkName(def.name, "field");
     if (findColumn(t, def.name)) {
@@ -951,9 +947,8 @@ void Store::addColumn(const Statement& st) {
 }
 
 void Store::dropColumn(const Statement& st) {
-    auto stored = findTable(st.table);
-    if (!stored) raise(hr::kNoTable, 3078, "Cannot find table '" + st.table + "'.");
-    StoredTable t = loadTable(*stored);
+    const std::string stored = requireTable(st.table);
+    StoredTable t = loadTable(stored);
     const StoredColumn* c = findColumn(t, st.columnName);
     if (!c) raise(hr::kParamNotSet, 3265, "There is no field named '" + st.columnName + "' in table '" + t.name + "'.");
     for (const auto& k : t.keys) {
@@ -994,9 +989,8 @@ void Store::dropColumn(const Statement& st) {
 }
 
 void Store::addConstraint(const std::string& tableName, const ConstraintDef& def) {
-    auto stored = findTable(tableName);
-    if (!stored) raise(hr::kNoTable, 3078, "Cannot find table '" + tableName + "'.");
-    StoredTable t = loadTable(*stored);
+    const std::string stored = requireTable(tableName);
+    StoredTable t = loadTable(stored);
     requireColumns(t, def.columns);
     if (!def.name.empty()) {
         checkName(def.name, "constraint");
@@ -1071,9 +1065,8 @@ void Store::addConstraint(const std::string& tableName, const ConstraintDef& def
 }
 
 void Store::dropConstraint(const Statement& st) {
-    auto stored = findTable(st.table);
-    if (!stored) raise(hr::kNoTable, 3078, "Cannot find table '" + st.table + "'.");
-    StoredTable t = loadTable(*stored);
+    const std::string stored = requireTable(st.table);
+    StoredTable t = loadTable(stored);
     auto key = std::find_if(t.keys.begin(), t.keys.end(),
                             [&](const StoredKey& k) { return equalsNoCase(k.name, st.constraintName); });
     if (key == t.keys.end()) {
@@ -1102,9 +1095,8 @@ void Store::dropConstraint(const Statement& st) {
 }
 
 void Store::alterColumn(const Statement& st) {
-    auto stored = findTable(st.table);
-    if (!stored) raise(hr::kNoTable, 3078, "Cannot find table '" + st.table + "'.");
-    StoredTable t = loadTable(*stored);
+    const std::string stored = requireTable(st.table);
+    StoredTable t = loadTable(stored);
     const ColumnDef& def = st.columns.at(0);
     auto it = std::find_if(t.columns.begin(), t.columns.end(),
                            [&](const StoredColumn& c) { return equalsNoCase(c.name, def.name); });
