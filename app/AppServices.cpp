@@ -19,7 +19,7 @@ namespace {
 
 // Without an X display there is no host window to find.
 class NoHostWindows : public platform::HostWindows {
-public:
+  public:
     bool Find(const std::string&) override { return false; }
     bool RequestClose(const std::string&) override { return false; }
 };
@@ -27,7 +27,9 @@ public:
 bool EqualsNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
     }
     return true;
 }
@@ -44,11 +46,16 @@ FixedDatabaseRegistry::FixedDatabaseRegistry(const std::string& databasePath, st
     extension_ = dot == std::string::npos ? "" : file.substr(dot);
 }
 
-std::optional<std::string> FixedDatabaseRegistry::ExactExtension() { return extension_; }
+std::optional<std::string> FixedDatabaseRegistry::ExactExtension() {
+    return extension_;
+}
 
-bool FixedDatabaseRegistry::KeyExists(const std::string& key) { return EqualsNoCase(key, host::kDatabaseKey); }
+bool FixedDatabaseRegistry::KeyExists(const std::string& key) {
+    return EqualsNoCase(key, host::kDatabaseKey);
+}
 
-std::optional<std::string> FixedDatabaseRegistry::ReadString(const std::string& key, const std::string& name) {
+std::optional<std::string> FixedDatabaseRegistry::ReadString(const std::string& key,
+                                                             const std::string& name) {
     if (!KeyExists(key)) return std::nullopt;
     if (EqualsNoCase(name, "FileName")) return name_;
     if (EqualsNoCase(name, "PathName")) return folder_;
@@ -71,8 +78,8 @@ struct AppServices::Parts {
     platform::SystemProgramInfo programInfo;
 };
 
-AppServices::AppServices(const ServiceOptions& options, std::string applicationTitle, std::ostream& out,
-                         std::ostream& err)
+AppServices::AppServices(const ServiceOptions& options, std::string applicationTitle,
+                         std::ostream& out, std::ostream& err)
     : parts_(std::make_unique<Parts>()) {
     Parts& p = *parts_;
     if (options.headless) {
@@ -89,16 +96,21 @@ AppServices::AppServices(const ServiceOptions& options, std::string applicationT
         p.shell = std::make_unique<platform::QtShell>(out);
         p.cursor = std::make_unique<platform::QtCursor>();
         p.copyProgress = std::make_unique<platform::QtCopyProgress>();
-        p.fileCopier = std::make_unique<platform::PosixFileCopier>(*p.messageBoxes, p.copyProgress.get());
+        p.fileCopier =
+            std::make_unique<platform::PosixFileCopier>(*p.messageBoxes, p.copyProgress.get());
     }
     if (options.databasePath) {
-        p.registry = std::make_unique<FixedDatabaseRegistry>(*options.databasePath, options.password);
+        p.registry =
+            std::make_unique<FixedDatabaseRegistry>(*options.databasePath, options.password);
     } else {
-        p.registry = std::make_unique<platform::RegistryFile>(options.registryPath.value_or(platform::RegistryFilePath()));
+        p.registry = std::make_unique<platform::RegistryFile>(
+            options.registryPath.value_or(platform::RegistryFilePath()));
     }
     const char* display = std::getenv("DISPLAY");
-    if (display && *display) p.hostWindows = std::make_unique<platform::X11HostWindows>(display);
-    else p.hostWindows = std::make_unique<NoHostWindows>();
+    if (display && *display)
+        p.hostWindows = std::make_unique<platform::X11HostWindows>(display);
+    else
+        p.hostWindows = std::make_unique<NoHostWindows>();
     services_ = std::make_unique<platform::Services>(platform::Services{
         *p.messageBoxes, p.clipboard, p.clock, *p.shell, *p.fileCopier, *p.registry, p.instanceLock,
         *p.hostWindows, *p.cursor, p.messagePump, p.programInfo});

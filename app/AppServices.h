@@ -14,7 +14,7 @@ namespace app {
 
 struct ServiceOptions {
     bool headless = false;
-    bool answerYes = false;                  // headless: the answer to every question
+    bool answerYes = false;                   // headless: the answer to every question
     std::optional<std::string> registryPath;  // --registry, else VANTOLY_REGISTRY / XDG
     // --db PATH: the registry is replaced by these three values.
     std::optional<std::string> databasePath;
@@ -22,15 +22,16 @@ struct ServiceOptions {
 };
 
 class AppServices {
-public:
-    AppServices(const ServiceOptions& options, std::string applicationTitle, std::ostream& out, std::ostream& err);
+  public:
+    AppServices(const ServiceOptions& options, std::string applicationTitle, std::ostream& out,
+                std::ostream& err);
     ~AppServices();
     AppServices(const AppServices&) = delete;
     AppServices& operator=(const AppServices&) = delete;
 
     platform::Services& services() { return *services_; }
 
-private:
+  private:
     struct Parts;
     std::unique_ptr<Parts> parts_;
     std::unique_ptr<platform::Services> services_;
@@ -40,13 +41,13 @@ private:
 // folder, name and password of a database named on the command line, whose
 // extension is exact: --db x/t.accdb never opens x/t.mdb.
 class FixedDatabaseRegistry : public platform::Registry {
-public:
+  public:
     FixedDatabaseRegistry(const std::string& databasePath, std::string password);
     bool KeyExists(const std::string& key) override;
     std::optional<std::string> ReadString(const std::string& key, const std::string& name) override;
     std::optional<std::string> ExactExtension() override;
 
-private:
+  private:
     std::string folder_;
     std::string name_;
     std::string extension_;

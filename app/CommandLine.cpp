@@ -22,14 +22,21 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"--help", OptionKind::kFlag},       {"-h", OptionKind::kFlag},
-    {"--version", OptionKind::kFlag},    {"--yes", OptionKind::kFlag},
-    {"--no", OptionKind::kFlag},         {"--all", OptionKind::kFlag},
-    {"--db", OptionKind::kValue},        {"--password", OptionKind::kValue},
+    {"--help", OptionKind::kFlag},
+    {"-h", OptionKind::kFlag},
+    {"--version", OptionKind::kFlag},
+    {"--yes", OptionKind::kFlag},
+    {"--no", OptionKind::kFlag},
+    {"--all", OptionKind::kFlag},
+    {"--db", OptionKind::kValue},
+    {"--password", OptionKind::kValue},
     {"--password-file", OptionKind::kValue},
-    {"--registry", OptionKind::kValue},  {"--limit", OptionKind::kValue},
-    {"--create", OptionKind::kFlag},     {"-f", OptionKind::kValue},
-    {"--dry-run", OptionKind::kFlag},    {"--json", OptionKind::kFlag},
+    {"--registry", OptionKind::kValue},
+    {"--limit", OptionKind::kValue},
+    {"--create", OptionKind::kFlag},
+    {"-f", OptionKind::kValue},
+    {"--dry-run", OptionKind::kFlag},
+    {"--json", OptionKind::kFlag},
 };
 
 const OptionSpec* FindOption(const std::string& name) {
@@ -100,14 +107,22 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             if (inlineValue.has_value()) {
                 return Refuse("option " + name + " takes no value");
             }
-            if (name == "--create") line.create = true;
-            else if (name == "--version") line.version = true;
-            else if (name == "--yes") line.answerYes = true;
-            else if (name == "--no") line.answerNo = true;
-            else if (name == "--all") line.allTables = true;
-            else if (name == "--dry-run") line.dryRun = true;
-            else if (name == "--json") line.json = true;
-            else line.help = true;
+            if (name == "--create")
+                line.create = true;
+            else if (name == "--version")
+                line.version = true;
+            else if (name == "--yes")
+                line.answerYes = true;
+            else if (name == "--no")
+                line.answerNo = true;
+            else if (name == "--all")
+                line.allTables = true;
+            else if (name == "--dry-run")
+                line.dryRun = true;
+            else if (name == "--json")
+                line.json = true;
+            else
+                line.help = true;
             continue;
         }
 
@@ -119,12 +134,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         } else {
             return Refuse("option " + name + " needs a value");
         }
-        std::optional<std::string>& slot = name == "--db"         ? line.databasePath
-                                           : name == "--password" ? line.password
+        std::optional<std::string>& slot = name == "--db"              ? line.databasePath
+                                           : name == "--password"      ? line.password
                                            : name == "--password-file" ? line.passwordFile
-                                           : name == "--registry" ? line.registryPath
-                                           : name == "--limit"    ? line.limit
-                                                                  : line.scriptPath;
+                                           : name == "--registry"      ? line.registryPath
+                                           : name == "--limit"         ? line.limit
+                                                                       : line.scriptPath;
         if (!Store(slot, std::move(value))) {
             return Refuse("option " + name + " is given twice");
         }
@@ -163,7 +178,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     line.command = spec->command;
     if (static_cast<int>(line.operands.size()) > spec->operands) {
-        return Refuse("unexpected argument \"" + line.operands[static_cast<std::size_t>(spec->operands)] +
+        return Refuse("unexpected argument \"" +
+                      line.operands[static_cast<std::size_t>(spec->operands)] +
                       "\" after the command \"" + *commandWord + "\"");
     }
     // import without paths converts the window's own database in place.
@@ -171,15 +187,19 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (static_cast<int>(line.operands.size()) < spec->operands && !inPlace) {
         return Refuse(std::string("the command \"") + spec->word + "\" needs " +
                       (line.command == Command::kExportSpec ? "a folder"
-                       : line.command == Command::kImport   ? "the genuine file SOURCE and the new file DEST"
-                                                            : "a table name"));
+                       : line.command == Command::kImport
+                           ? "the genuine file SOURCE and the new file DEST"
+                           : "a table name"));
     }
     if ((line.create || line.scriptPath) && line.command != Command::kQuery) {
         return Refuse("--create and -f belong to the query command");
     }
-    if (line.allTables && line.command != Command::kTables) return Refuse("--all belongs to the tables command");
-    if (line.limit && line.command != Command::kShow) return Refuse("--limit belongs to the show command");
-    if (line.dryRun && line.command != Command::kUpdate) return Refuse("--dry-run belongs to the update command");
+    if (line.allTables && line.command != Command::kTables)
+        return Refuse("--all belongs to the tables command");
+    if (line.limit && line.command != Command::kShow)
+        return Refuse("--limit belongs to the show command");
+    if (line.dryRun && line.command != Command::kUpdate)
+        return Refuse("--dry-run belongs to the update command");
     if (line.json && !CommandReportsJson(line.command)) {
         return Refuse(std::string("the command \"") + spec->word + "\" has no JSON report");
     }
@@ -191,7 +211,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
 void PrintUsage(std::ostream& out, const std::string& programName) {
     out << "Usage: " << programName << " [OPTIONS]                 the main window\n"
-        << "       " << programName << " [OPTIONS] COMMAND [ARGS]  the same logic without showing it\n"
+        << "       " << programName
+        << " [OPTIONS] COMMAND [ARGS]  the same logic without showing it\n"
         << "\n"
         << "Commands:\n"
         << "  status             folder, name, extension, version, title and button states\n"
@@ -213,7 +234,8 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
         << "                     transaction. Lines beginning with \"#\" are comments, lines are\n"
         << "                     joined with a blank, and every \";\" ends a statement. Rows of\n"
         << "                     each SELECT are printed as tab-separated text (a tab, line break\n"
-        << "                     or backslash inside a value as \\t, \\n, \\r or \\\\; result sets\n"
+        << "                     or backslash inside a value as \\t, \\n, \\r or \\\\; result "
+           "sets\n"
         << "                     separated by an empty line).\n"
         << "\n"
         << "Options (before or after the command word):\n"
@@ -224,7 +246,8 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
         << "  --password TEXT    its database password as given (seen by every local user in\n"
         << "                     the process list: prefer the two above or VANTOLY_PASSWORD)\n"
         << "  --yes, --no        the answer to every Yes/No question (default: No)\n"
-        << "  --json             status, update, restore, import: one JSON object on standard output\n"
+        << "  --json             status, update, restore, import: one JSON object on standard "
+           "output\n"
         << "  --create           query: create an empty database first when PATH does not exist\n"
         << "  -f FILE            query: the statements to run\n"
         << "  --version          the program's version\n"
@@ -253,8 +276,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
         return kExitOk;
     }
     if (line.version) {
-        out << kProgramName << " " VANTOLY_VERSION " (database version " << update::kFromVersion << " to "
-            << update::kToVersion << ", release " << update::kReleaseDate << ")\n";
+        out << kProgramName << " " VANTOLY_VERSION " (database version " << update::kFromVersion
+            << " to " << update::kToVersion << ", release " << update::kReleaseDate << ")\n";
         return kExitOk;
     }
     if (line.databasePath.has_value() || line.command == Command::kImport) {
@@ -266,7 +289,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
         }
     }
     if (line.command == Command::kQuery) return RunQueryCommand(line, in, out, err);
-    if (line.command == Command::kImport && !line.operands.empty()) return RunImportCommand(line, out, err);
+    if (line.command == Command::kImport && !line.operands.empty())
+        return RunImportCommand(line, out, err);
     if (!runWindow) {
         err << kProgramName << ": this command needs the window front end\n";
         return kExitBadArguments;

@@ -39,10 +39,14 @@ struct CommandSpec {
     int operands;  // words after the command word: a table name or a folder
 };
 inline constexpr CommandSpec kCommands[] = {
-    {"query", Command::kQuery, 0},     {"status", Command::kStatus, 0},
-    {"update", Command::kUpdate, 0},   {"restore", Command::kRestore, 0},
-    {"tables", Command::kTables, 0},   {"show", Command::kShow, 1},
-    {"create-query", Command::kCreateQuery, 1}, {"export-spec", Command::kExportSpec, 1},
+    {"query", Command::kQuery, 0},
+    {"status", Command::kStatus, 0},
+    {"update", Command::kUpdate, 0},
+    {"restore", Command::kRestore, 0},
+    {"tables", Command::kTables, 0},
+    {"show", Command::kShow, 1},
+    {"create-query", Command::kCreateQuery, 1},
+    {"export-spec", Command::kExportSpec, 1},
     {"import", Command::kImport, 2},
 };
 

@@ -5,9 +5,9 @@
 #include <ostream>
 #include <sstream>
 
+#include "app/CommandWords.h"
 #include "app/JsonReport.h"
 #include "app/UpdateReport.h"
-#include "app/CommandWords.h"
 #include "backup/Backup.h"
 #include "backup/Restore.h"
 #include "update/UpdateDriver.h"
@@ -60,12 +60,13 @@ int ReportStatus(HeadlessMainWindow& window, std::ostream& out, std::ostream& er
     const bool open = SetOpenError(report, window);
     const QJsonValue version = VersionJson(target.VersionText);
     auto versionIs = [&version](std::string_view text) {
-        return version == QJsonValue(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        return version ==
+               QJsonValue(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     };
-    const char* outcome = !open                                        ? kOutcomeFailed
+    const char* outcome = !open                             ? kOutcomeFailed
                           : versionIs(update::kFromVersion) ? kOutcomeReady
                           : versionIs(update::kToVersion)   ? kOutcomeAlreadyCurrent
-                                                                          : kOutcomeRefused;
+                                                            : kOutcomeRefused;
     report.Set("outcome", outcome);
     report.Write(out);
     if (!open) {
@@ -75,13 +76,15 @@ int ReportStatus(HeadlessMainWindow& window, std::ostream& out, std::ostream& er
     return cli::kExitOk;
 }
 
-int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out, std::ostream& err) {
+int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+                       std::ostream& err) {
     MainWindowLogic& logic = window.logic();
     const bool update = line.command == cli::Command::kUpdate;
     JsonReport report = StartReport(update ? "update" : "restore", window);
     const std::string backupPath = backup::BackupFilePath(logic.target);
     const bool backupExisted = Exists(backupPath);
-    const bool buttonEnabled = update ? window.UpdateButtonEnabled() : window.RestoreButtonEnabled();
+    const bool buttonEnabled =
+        update ? window.UpdateButtonEnabled() : window.RestoreButtonEnabled();
     UpdateStepRecorder steps;
     logic.updateRunner().SetRunListener(&steps);
     std::ostringstream lines;  // the command's own lines; the JSON takes their place
@@ -92,15 +95,16 @@ int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line,
     if (update) {
         report.Set("dryRun", false);
         const bool backupFailed = logic.BackupCopyFailure().has_value();
-        const char* outcome = buttonEnabled
-                                  ? UpdateOutcomeWord(logic.updateDriver(), logic.updateRunner(), backupFailed)
-                                  : kOutcomeFailed;
+        const char* outcome = buttonEnabled ? UpdateOutcomeWord(logic.updateDriver(),
+                                                                logic.updateRunner(), backupFailed)
+                                            : kOutcomeFailed;
         SetUpdateFields(report, outcome, logic.updateRunner(), steps);
         if (!buttonEnabled) report.Set("error", NotOpenText(window));
         QJsonObject backup = BackupJson(backupPath, backupExisted);
         const bool taken = !backupExisted && Exists(backupPath);
         backup.insert(QStringLiteral("taken"), taken);
-        backup.insert(QStringLiteral("size"), taken ? FileSizeJson(backupPath) : QJsonValue(QJsonValue::Null));
+        backup.insert(QStringLiteral("size"),
+                      taken ? FileSizeJson(backupPath) : QJsonValue(QJsonValue::Null));
         report.Set("backup", backup);
     } else {
         const bool declined = logic.restore().LastOutcome() == backup::RestoreOutcome::Declined;

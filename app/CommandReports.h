@@ -13,6 +13,7 @@ namespace app {
 int ReportStatus(HeadlessMainWindow& window, std::ostream& out, std::ostream& err);
 
 // update and restore with --json; the exit status is the command's own.
-int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out, std::ostream& err);
+int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+                       std::ostream& err);
 
 }  // namespace app

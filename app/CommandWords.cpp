@@ -19,7 +19,7 @@ namespace {
 constexpr const char* kDefaultRowLimit = "500";  // the viewer's limit field as it opens
 
 class NoProgress : public viewer::ExportProgress {
-public:
+  public:
     void ShowBars() override {}
     void HideBars() override {}
     void BeginTables(int) override {}
@@ -38,7 +38,8 @@ int runUpdate(HeadlessMainWindow& window, std::ostream& out, std::ostream& err) 
     logic.OnUpdateCommand();
     out << "version\t" << logic.target.VersionText << "\n";
     const std::string updated = "ver." + std::string(update::kToVersion);
-    return logic.target.VersionText == updated && before != updated ? cli::kExitOk : cli::kExitFailed;
+    return logic.target.VersionText == updated && before != updated ? cli::kExitOk
+                                                                    : cli::kExitFailed;
 }
 
 int runRestore(HeadlessMainWindow& window, std::ostream& out, std::ostream& err) {
@@ -66,8 +67,9 @@ int runViewerCommand(HeadlessMainWindow& window, const cli::CommandLine& line, s
     viewer::TableMap tableMap;
     bool catalogRead = true;
     auto readCatalog = [&] {
-        catalogRead = viewer::ReadCatalog({logic.session, logic.target, services.messageBoxes, services.cursor},
-                                          tableMap) == viewer::CatalogReadOutcome::Complete;
+        catalogRead = viewer::ReadCatalog(
+                          {logic.session, logic.target, services.messageBoxes, services.cursor},
+                          tableMap) == viewer::CatalogReadOutcome::Complete;
     };
     if (line.command == cli::Command::kCreateQuery) {
         readCatalog();
@@ -84,7 +86,8 @@ int runViewerCommand(HeadlessMainWindow& window, const cli::CommandLine& line, s
     const bool grouped = line.command != cli::Command::kShow && !line.allTables;
     std::vector<std::string> tableList;
     const bool listRead = viewer::ReadTableList(
-        logic.session, grouped ? viewer::TableGrouping::Grouped : viewer::TableGrouping::All, tableList);
+        logic.session, grouped ? viewer::TableGrouping::Grouped : viewer::TableGrouping::All,
+        tableList);
     switch (line.command) {
         case cli::Command::kTables:
             for (const auto& name : tableList) out << name << "\n";
@@ -98,11 +101,12 @@ int runViewerCommand(HeadlessMainWindow& window, const cli::CommandLine& line, s
             std::vector<std::string> headings;
             const bool fieldsRead = logic.session.ListFieldNames(table, headings);
             viewer::KeptRows rows(headings.size());
-            const bool loaded = viewer::LoadRecords({logic.session, services.messageBoxes}, table, headings,
-                                                    line.limit.value_or(kDefaultRowLimit), rows);
-            out << viewer::GridCopyText(headings, rows.rows.CompleteRows(), [&](std::size_t row, std::size_t column) {
-                return rows.rows.Cell(row, column);
-            });
+            const bool loaded =
+                viewer::LoadRecords({logic.session, services.messageBoxes}, table, headings,
+                                    line.limit.value_or(kDefaultRowLimit), rows);
+            out << viewer::GridCopyText(
+                headings, rows.rows.CompleteRows(),
+                [&](std::size_t row, std::size_t column) { return rows.rows.Cell(row, column); });
             return listRead && fieldsRead && loaded ? cli::kExitOk : cli::kExitFailed;
         }
         case cli::Command::kExportSpec: {
@@ -110,8 +114,8 @@ int runViewerCommand(HeadlessMainWindow& window, const cli::CommandLine& line, s
             std::filesystem::create_directories(line.operands.at(0), ignored);
             NoProgress progress;
             const auto written = viewer::ExportWorkbookToFolder(
-                line.operands.at(0), {services.shell, services.messageBoxes, progress, readCatalog}, tableMap,
-                tableList);
+                line.operands.at(0), {services.shell, services.messageBoxes, progress, readCatalog},
+                tableMap, tableList);
             if (!written) return cli::kExitFailed;
             out << *written << "\n";
             return listRead && catalogRead ? cli::kExitOk : cli::kExitFailed;
@@ -146,7 +150,8 @@ int PrintStatus(const HeadlessMainWindow& window, std::ostream& out, std::ostrea
     return cli::kExitOk;
 }
 
-int RunCommandWord(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out, std::ostream& err) {
+int RunCommandWord(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+                   std::ostream& err) {
     switch (line.command) {
         case cli::Command::kUpdate:
             return runUpdate(window, out, err);

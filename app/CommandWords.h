@@ -20,6 +20,7 @@ std::string NotOpenText(const HeadlessMainWindow& window);
 int PrintStatus(const HeadlessMainWindow& window, std::ostream& out, std::ostream& err);
 
 // Every command word but status, query and the dry run.
-int RunCommandWord(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out, std::ostream& err);
+int RunCommandWord(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+                   std::ostream& err);
 
 }  // namespace app

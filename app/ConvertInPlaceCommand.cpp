@@ -11,7 +11,8 @@
 
 namespace app {
 
-int RunConvertInPlace(MainWindowLogic& logic, bool inWindow, std::ostream& out, std::ostream& err, bool json) {
+int RunConvertInPlace(MainWindowLogic& logic, bool inWindow, std::ostream& out, std::ostream& err,
+                      bool json) {
     app::JsonReport report("import");
     const std::string path = logic.target.FilePath();
     cli::ImportOutcome outcome;
@@ -21,7 +22,8 @@ int RunConvertInPlace(MainWindowLogic& logic, bool inWindow, std::ostream& out, 
     };
     std::ostream& text = json ? err : out;
     if (!genuine::IsGenuineAccessFile(path)) {
-        err << "VantolyPatch: import: " << path << " is not a genuine Access file; there is nothing to convert\n";
+        err << "VantolyPatch: import: " << path
+            << " is not a genuine Access file; there is nothing to convert\n";
         outcome.outcome = "refused";
         outcome.error = path + " is not a genuine Access file";
         return finish(cli::kExitFailed);
@@ -33,13 +35,15 @@ int RunConvertInPlace(MainWindowLogic& logic, bool inWindow, std::ostream& out, 
         box.icon = icon;
         boxes.Show(box);
     };
-    const std::string kept = path.substr(0, path.size() - logic.target.Extension.size()) + ".access-original" +
-                             logic.target.Extension;
+    const std::string kept = path.substr(0, path.size() - logic.target.Extension.size()) +
+                             ".access-original" + logic.target.Extension;
     platform::MessageBoxRequest question;
-    question.text = path + " is a genuine Access database, which this program cannot open as it is. Convert it into "
-                           "this program's format in place? The converted database takes its name; the genuine file "
-                           "is kept unchanged as " +
-                    kept + " (or the next free name, which the result states).";
+    question.text =
+        path +
+        " is a genuine Access database, which this program cannot open as it is. Convert it into "
+        "this program's format in place? The converted database takes its name; the genuine file "
+        "is kept unchanged as " +
+        kept + " (or the next free name, which the result states).";
     question.buttons = platform::MessageButtons::YesNo;
     question.icon = platform::MessageIcon::Question;
     if (boxes.Show(question) != platform::MessageAnswer::Yes) {
@@ -53,12 +57,16 @@ int RunConvertInPlace(MainWindowLogic& logic, bool inWindow, std::ostream& out, 
     constexpr int kSteps = 1000;
     options.progress = [&](const genuine::ImportProgress& p) {
         if (inWindow) {
-            const double done = p.rowsTotal ? static_cast<double>(p.rowsDone) / static_cast<double>(p.rowsTotal) : 1.0;
+            const double done =
+                p.rowsTotal ? static_cast<double>(p.rowsDone) / static_cast<double>(p.rowsTotal)
+                            : 1.0;
             logic.window().SetProgressPosition(static_cast<int>(
-                kSteps * (static_cast<double>(p.tableNumber - 1) + std::min(done, 1.0)) / static_cast<double>(p.tableCount)));
+                kSteps * (static_cast<double>(p.tableNumber - 1) + std::min(done, 1.0)) /
+                static_cast<double>(p.tableCount)));
             logic.services().messagePump.PumpOne();
         } else if (p.finished) {
-            text << "[" << p.tableNumber << "/" << p.tableCount << "] " << p.table << ": " << p.rowsDone << " rows\n";
+            text << "[" << p.tableNumber << "/" << p.tableCount << "] " << p.table << ": "
+                 << p.rowsDone << " rows\n";
         }
     };
     if (inWindow) {
@@ -74,19 +82,24 @@ int RunConvertInPlace(MainWindowLogic& logic, bool inWindow, std::ostream& out, 
         outcome.report = &report.import;
         outcome.keptOriginal = report.keptOriginal;
         outcome.outcome = report.import.Complete() ? "imported" : "incomplete";
-        std::string summary = "Converted " + path + " (" + std::to_string(report.import.tables.size()) + " tables, " +
-                              std::to_string(report.import.rows) + " rows); the genuine file is kept unchanged as " +
-                              report.keptOriginal + ".\n";
+        std::string summary =
+            "Converted " + path + " (" + std::to_string(report.import.tables.size()) + " tables, " +
+            std::to_string(report.import.rows) + " rows); the genuine file is kept unchanged as " +
+            report.keptOriginal + ".\n";
         if (!report.import.Complete()) {
             summary += "Left out (" + std::to_string(report.import.leftOut.size()) + "):\n" +
                        genuine::DescribeLeftOut(report.import.leftOut);
             status = cli::kExitFailed;
         }
-        if (inWindow) tell(summary, platform::MessageIcon::Information);
-        else text << summary;
+        if (inWindow)
+            tell(summary, platform::MessageIcon::Information);
+        else
+            text << summary;
     } catch (const genuine::ImportError& error) {
-        if (inWindow) tell(error.what(), platform::MessageIcon::Stop);
-        else err << "VantolyPatch: import: " << error.what() << "\n";
+        if (inWindow)
+            tell(error.what(), platform::MessageIcon::Stop);
+        else
+            err << "VantolyPatch: import: " << error.what() << "\n";
         outcome.outcome = "failed";
         outcome.error = error.what();
         status = cli::kExitFailed;

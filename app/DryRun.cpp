@@ -9,15 +9,15 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "app/CommandWords.h"
 #include "app/JsonReport.h"
 #include "app/UpdateReport.h"
-#include "app/CommandWords.h"
 #include "backup/Backup.h"
 #include "db/PasswordMask.h"
-#include "update/VersionFacts.h"
 #include "platform/HeadlessMessageBoxes.h"
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
+#include "update/VersionFacts.h"
 
 namespace app {
 
@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 
 // A folder only this process uses, removed with everything in it.
 class PrivateFolder {
-public:
+  public:
     PrivateFolder() {
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/vantoly-dry-run-XXXXXX";
@@ -54,7 +54,7 @@ public:
         return std::nullopt;
     }
 
-private:
+  private:
     std::string path_;
     bool removed_ = false;
 };
@@ -62,7 +62,7 @@ private:
 // The window the update sees in a dry run: nothing is asked, shown or
 // written; what the update would show is printed or kept.
 class DryRunWindow : public db::SessionWindow, public update::UpdateWindow {
-public:
+  public:
     explicit DryRunWindow(std::ostream& err) : err_(err) {}
 
     void SetWindowTitle(const std::string&) override {}
@@ -82,12 +82,14 @@ public:
     void WriteErrorLog(const std::string&, const std::string&, const std::string&) override {
         err_ << "VantolyPatch: dry run: the update would write an error log into DBErr/ here\n";
     }
-    void ShowUpdateErrorDialog(const std::string& reportText) override { PrintUpdateReport(err_, reportText); }
+    void ShowUpdateErrorDialog(const std::string& reportText) override {
+        PrintUpdateReport(err_, reportText);
+    }
     void CopyTextToClipboard(const std::string&) override {}
 
     const std::string& VersionText() const { return versionText_; }
 
-private:
+  private:
     std::ostream& err_;
     std::string versionText_;
     int progress_ = 0;
@@ -104,7 +106,8 @@ BackupPlan PlanBackup(const host::TargetDatabase& target) {
     plan.path = backup::BackupFilePath(target);
     struct stat info {};
     plan.exists = ::stat(plan.path.c_str(), &info) == 0;
-    if (::stat(target.FilePath().c_str(), &info) == 0) plan.size = static_cast<std::uintmax_t>(info.st_size);
+    if (::stat(target.FilePath().c_str(), &info) == 0)
+        plan.size = static_cast<std::uintmax_t>(info.st_size);
     return plan;
 }
 
@@ -113,7 +116,8 @@ void PrintBackupPlan(std::ostream& out, const BackupPlan& plan) {
     if (plan.exists) {
         out << " (exists already: the update would ask to go on without a new one)\n";
     } else {
-        out << " (would be taken: " << (plan.size ? std::to_string(*plan.size) : "?") << " bytes)\n";
+        out << " (would be taken: " << (plan.size ? std::to_string(*plan.size) : "?")
+            << " bytes)\n";
     }
 }
 
@@ -122,8 +126,9 @@ QJsonObject PlannedBackupJson(const BackupPlan& plan, bool gatePassed) {
     QJsonObject backup = BackupJson(plan.path, plan.exists);
     const bool taken = gatePassed && !plan.exists;
     backup.insert(QStringLiteral("taken"), taken);
-    backup.insert(QStringLiteral("size"), taken && plan.size ? QJsonValue(static_cast<double>(*plan.size))
-                                                             : QJsonValue(QJsonValue::Null));
+    backup.insert(QStringLiteral("size"), taken && plan.size
+                                              ? QJsonValue(static_cast<double>(*plan.size))
+                                              : QJsonValue(QJsonValue::Null));
     return backup;
 }
 
@@ -145,7 +150,8 @@ void PrintGate(std::ostream& out, const update::UpdateDriver& driver) {
 
 }  // namespace
 
-int RunDryRun(HeadlessMainWindow& main, const cli::CommandLine& line, std::ostream& out, std::ostream& err) {
+int RunDryRun(HeadlessMainWindow& main, const cli::CommandLine& line, std::ostream& out,
+              std::ostream& err) {
     MainWindowLogic& logic = main.logic();
     JsonReport report("update");
     report.Set("dryRun", true);
@@ -176,9 +182,9 @@ int RunDryRun(HeadlessMainWindow& main, const cli::CommandLine& line, std::ostre
     }
     host::TargetDatabase copy = target;
     copy.PathName = folder->Path();
-    if (auto problem = backup::CopyDatabaseUnderSharedLock(logic.session.SessionConnection(),
-                                                           logic.services().fileCopier, target.FilePath(),
-                                                           copy.FilePath(), target.Password)) {
+    if (auto problem = backup::CopyDatabaseUnderSharedLock(
+            logic.session.SessionConnection(), logic.services().fileCopier, target.FilePath(),
+            copy.FilePath(), target.Password)) {
         return fail("dry run: cannot copy the database: " + *problem);
     }
     report.SetTiming("copy", report.SecondsSinceStart());
@@ -186,41 +192,48 @@ int RunDryRun(HeadlessMainWindow& main, const cli::CommandLine& line, std::ostre
 
     // Every question of the update is answered Yes: the dry run shows the
     // whole way the update takes once the operator agrees.
-    platform::HeadlessMessageBoxes boxes(logic.applicationTitle(), platform::HeadlessMessageBoxes::Questions::AnswerYes,
-                                         err);
+    platform::HeadlessMessageBoxes boxes(logic.applicationTitle(),
+                                         platform::HeadlessMessageBoxes::Questions::AnswerYes, err);
     DryRunWindow window(err);
     UpdateStepRecorder steps;
     const char* outcome = kOutcomeFailed;
     {
         const std::string releaseDate(update::kReleaseDate);
-        db::DatabaseSession session(window, boxes, db::SessionTexts{logic.applicationTitle(), releaseDate});
+        db::DatabaseSession session(window, boxes,
+                                    db::SessionTexts{logic.applicationTitle(), releaseDate});
         session.SetPassword(copy.Password);
         session.OpenDatabase(copy.PathName, copy.FileName, copy.Extension);
         if (!session.Connected()) {
-            return fail("dry run: the copy does not open: " + session.LastOpenErrorText().value_or("no reason given"));
+            return fail("dry run: the copy does not open: " +
+                        session.LastOpenErrorText().value_or("no reason given"));
         }
         const update::UpdateTexts texts{logic.applicationTitle(), releaseDate};
         update::UpdateScriptRunner runner(
             window, session, copy,
-            update::UpdateServices{boxes, logic.services().cursor, logic.services().messagePump}, texts);
+            update::UpdateServices{boxes, logic.services().cursor, logic.services().messagePump},
+            texts);
         update::UpdateDriver driver(window, session, runner, boxes, texts);
         runner.SetRunListener(&steps);
         driver.OnUpdateCommand();
         session.CloseDatabase();
 
         outcome = UpdateOutcomeWord(driver, runner, false);
-        report.Set("backup", PlannedBackupJson(plan, driver.LastOutcome() == update::DriverOutcome::ScriptRan));
+        report.Set("backup", PlannedBackupJson(
+                                 plan, driver.LastOutcome() == update::DriverOutcome::ScriptRan));
         SetUpdateFields(report, outcome, runner, steps);
         const bool updated = std::string(outcome) == kOutcomeUpdated;
-        report.Set("versionAfter", VersionJson(updated ? window.VersionText() : target.VersionText));
+        report.Set("versionAfter",
+                   VersionJson(updated ? window.VersionText() : target.VersionText));
         if (!line.json) {
             out << "database\t" << target.FilePath() << "\n";
             PrintGate(out, driver);
-            if (driver.LastOutcome() == update::DriverOutcome::ScriptRan) PrintBackupPlan(out, plan);
+            if (driver.LastOutcome() == update::DriverOutcome::ScriptRan)
+                PrintBackupPlan(out, plan);
             steps.Print(out);
             if (updated) out << "version\t" << window.VersionText() << "\n";
             if (runner.LastOutcome() == update::RunOutcome::DatabaseError) {
-                out << "failing statement\t" << db::MaskPasswords(runner.CurrentStatement()) << "\n";
+                out << "failing statement\t" << db::MaskPasswords(runner.CurrentStatement())
+                    << "\n";
             }
             out << "outcome\t" << outcome << "\n";
         }

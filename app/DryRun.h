@@ -13,6 +13,7 @@ namespace app {
 
 // Prints what the update would do (the JSON report with --json) and answers
 // kExitOk when it would run to its end.
-int RunDryRun(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out, std::ostream& err);
+int RunDryRun(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+              std::ostream& err);
 
 }  // namespace app

@@ -11,16 +11,20 @@ void PrintUpdateReport(std::ostream& err, const std::string& reportText) {
     err << "--- 更新エラー内容 ---\n" << db::MaskPasswords(reportText) << "\n--- end ---\n";
 }
 
-HeadlessMainWindow::HeadlessMainWindow(platform::Services& services, std::string applicationTitle, std::ostream& err,
-                                       bool makeBackupFolder)
-    : logic_(*this, services, std::move(applicationTitle)), err_(err), makeBackupFolder_(makeBackupFolder) {}
+HeadlessMainWindow::HeadlessMainWindow(platform::Services& services, std::string applicationTitle,
+                                       std::ostream& err, bool makeBackupFolder)
+    : logic_(*this, services, std::move(applicationTitle)),
+      err_(err),
+      makeBackupFolder_(makeBackupFolder) {}
 
 void HeadlessMainWindow::Initialise() {
     logic_.LoadLocation();
     RefreshControlState(db::ControlState::Idle);
 }
 
-void HeadlessMainWindow::ShowVersionText(const std::string& versionText) { logic_.target.VersionText = versionText; }
+void HeadlessMainWindow::ShowVersionText(const std::string& versionText) {
+    logic_.target.VersionText = versionText;
+}
 
 void HeadlessMainWindow::RefreshControlState(db::ControlState state) {
     // Whatever path led back to idle, the cursor is the arrow again.
@@ -28,6 +32,8 @@ void HeadlessMainWindow::RefreshControlState(db::ControlState state) {
     controls_ = logic_.ControlsFor(state, makeBackupFolder_);
 }
 
-void HeadlessMainWindow::ShowUpdateErrorDialog(const std::string& reportText) { PrintUpdateReport(err_, reportText); }
+void HeadlessMainWindow::ShowUpdateErrorDialog(const std::string& reportText) {
+    PrintUpdateReport(err_, reportText);
+}
 
 }  // namespace app

@@ -15,11 +15,11 @@ namespace app {
 void PrintUpdateReport(std::ostream& err, const std::string& reportText);
 
 class HeadlessMainWindow : public MainWindowInterface {
-public:
+  public:
     // `makeBackupFolder` false: a run that must leave no file behind (a dry
     // run), whose idle state then does not create the backup folder.
-    HeadlessMainWindow(platform::Services& services, std::string applicationTitle, std::ostream& err,
-                       bool makeBackupFolder);
+    HeadlessMainWindow(platform::Services& services, std::string applicationTitle,
+                       std::ostream& err, bool makeBackupFolder);
 
     // As the window's initialisation: the location loaded, the controls idle.
     void Initialise();
@@ -52,7 +52,7 @@ public:
     void ShowUpdateErrorDialog(const std::string& reportText) override;
     void CopyTextToClipboard(const std::string& text) override { logic_.CopyTextToClipboard(text); }
 
-private:
+  private:
     MainWindowLogic logic_;
     std::ostream& err_;
     bool makeBackupFolder_;

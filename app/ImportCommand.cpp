@@ -5,7 +5,6 @@
 #include <optional>
 #include <ostream>
 
-
 namespace cli {
 
 void WriteImportJson(app::JsonReport& json, std::ostream& out, const std::string& source,
@@ -13,10 +12,14 @@ void WriteImportJson(app::JsonReport& json, std::ostream& out, const std::string
     json.Set("source", source);
     json.Set("database", database);
     json.Set("outcome", outcome.outcome);
-    if (outcome.error.empty()) json.SetNull("error");
-    else json.SetMasked("error", outcome.error);
-    if (outcome.keptOriginal.empty()) json.SetNull("keptOriginal");
-    else json.Set("keptOriginal", outcome.keptOriginal);
+    if (outcome.error.empty())
+        json.SetNull("error");
+    else
+        json.SetMasked("error", outcome.error);
+    if (outcome.keptOriginal.empty())
+        json.SetNull("keptOriginal");
+    else
+        json.Set("keptOriginal", outcome.keptOriginal);
     if (outcome.report != nullptr) {
         const genuine::ImportReport& report = *outcome.report;
         json.Set("generation", report.generation);

@@ -12,7 +12,9 @@ QJsonValue JsonText(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QJsonValue JsonMaskedText(const std::string& text) { return JsonText(db::MaskPasswords(text)); }
+QJsonValue JsonMaskedText(const std::string& text) {
+    return JsonText(db::MaskPasswords(text));
+}
 
 QJsonValue JsonOptionalText(const std::optional<std::string>& text) {
     return text ? JsonText(*text) : QJsonValue(QJsonValue::Null);
@@ -28,12 +30,15 @@ double JsonReport::SecondsSinceStart() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
 }
 
-void JsonReport::SetTiming(const char* name, double seconds) { timings_.insert(QLatin1String(name), seconds); }
+void JsonReport::SetTiming(const char* name, double seconds) {
+    timings_.insert(QLatin1String(name), seconds);
+}
 
 void JsonReport::Write(std::ostream& out) {
     SetTiming("seconds", SecondsSinceStart());
     Set("timings", timings_);
-    out << QJsonDocument(object_).toJson(QJsonDocument::Compact).toStdString() << "\n" << std::flush;
+    out << QJsonDocument(object_).toJson(QJsonDocument::Compact).toStdString() << "\n"
+        << std::flush;
 }
 
 }  // namespace app

@@ -35,11 +35,13 @@ QJsonValue JsonMaskedText(const std::string& text);
 QJsonValue JsonOptionalText(const std::optional<std::string>& text);
 
 class JsonReport {
-public:
+  public:
     // Starts the clock for "timings.seconds".
     explicit JsonReport(const std::string& command);
 
-    void Set(const char* field, const QJsonValue& value) { object_.insert(QLatin1String(field), value); }
+    void Set(const char* field, const QJsonValue& value) {
+        object_.insert(QLatin1String(field), value);
+    }
     void Set(const char* field, const std::string& text) { Set(field, JsonText(text)); }
     void Set(const char* field, const char* text) { Set(field, JsonText(text)); }
     void SetMasked(const char* field, const std::string& text) { Set(field, JsonMaskedText(text)); }
@@ -51,7 +53,7 @@ public:
     // The whole object on one line, "timings.seconds" stopped now.
     void Write(std::ostream& out);
 
-private:
+  private:
     QJsonObject object_;
     QJsonObject timings_;
     std::chrono::steady_clock::time_point started_;

@@ -21,15 +21,20 @@ MainWindowLogic::MainWindowLogic(MainWindowInterface& window, platform::Services
     const update::UpdateTexts texts{applicationTitle_, std::string(update::kReleaseDate)};
     runner_ = std::make_unique<update::UpdateScriptRunner>(
         window_, session, target,
-        update::UpdateServices{services_.messageBoxes, services_.cursor, services_.messagePump}, texts);
-    driver_ = std::make_unique<update::UpdateDriver>(window_, session, *runner_, services_.messageBoxes, texts);
+        update::UpdateServices{services_.messageBoxes, services_.cursor, services_.messagePump},
+        texts);
+    driver_ = std::make_unique<update::UpdateDriver>(window_, session, *runner_,
+                                                     services_.messageBoxes, texts);
     restore_ = std::make_unique<backup::BackupRestore>(
         window_, session, target,
-        backup::RestoreServices{services_.messageBoxes, services_.clock, services_.shell, services_.fileCopier},
+        backup::RestoreServices{services_.messageBoxes, services_.clock, services_.shell,
+                                services_.fileCopier},
         std::string(update::kReleaseDate));
 }
 
-MainWindowLogic::~MainWindowLogic() { session.CloseDatabase(); }
+MainWindowLogic::~MainWindowLogic() {
+    session.CloseDatabase();
+}
 
 void MainWindowLogic::LoadLocation() {
     host::LoadTargetDatabaseLocation(target, services_.registry, session, window_);
@@ -47,9 +52,13 @@ ControlStates MainWindowLogic::ControlsFor(db::ControlState state, bool makeBack
     return controls;
 }
 
-void MainWindowLogic::OnUpdateCommand() { driver_->OnUpdateCommand(); }
+void MainWindowLogic::OnUpdateCommand() {
+    driver_->OnUpdateCommand();
+}
 
-void MainWindowLogic::OnRestoreCommand() { restore_->OnRestoreCommand(); }
+void MainWindowLogic::OnRestoreCommand() {
+    restore_->OnRestoreCommand();
+}
 
 bool MainWindowLogic::AskToCloseHostApplication() {
     return host::AskToCloseHostApplication(services_.hostWindows, services_.messageBoxes);
@@ -68,12 +77,13 @@ update::BackupOutcome MainWindowLogic::TakePreUpdateBackup() {
 
 void MainWindowLogic::WriteErrorLog(const std::string& functionName, const std::string& query,
                                     const std::string& errorText) {
-    errors::WriteErrorLog(target.PathName, functionName, query, errorText, services_.clock, services_.messageBoxes,
-                          applicationTitle_);
+    errors::WriteErrorLog(target.PathName, functionName, query, errorText, services_.clock,
+                          services_.messageBoxes, applicationTitle_);
 }
 
 void MainWindowLogic::CopyTextToClipboard(const std::string& text) {
-    errors::CopyTextToClipboard(text, true, services_.clipboard, services_.messageBoxes, applicationTitle_);
+    errors::CopyTextToClipboard(text, true, services_.clipboard, services_.messageBoxes,
+                                applicationTitle_);
 }
 
 }  // namespace app

@@ -30,7 +30,7 @@ namespace app {
 // Everything the session, the location, the update and the restore ask of
 // the main window, in one interface.
 class MainWindowInterface : public host::LocationWindow, public update::UpdateWindow {
-public:
+  public:
     // One override serves both bases.
     void RefreshControlState(db::ControlState state) override = 0;
     void ShowVersionText(const std::string& versionText) override = 0;
@@ -38,17 +38,18 @@ public:
 
 // Which controls an idle or busy window enables.
 struct ControlStates {
-    bool idle = true;     // the close command
-    bool tools = false;   // the viewer and console menu items
-    bool update = false;  // button 1000
-    bool restore = false; // button 1014
+    bool idle = true;      // the close command
+    bool tools = false;    // the viewer and console menu items
+    bool update = false;   // button 1000
+    bool restore = false;  // button 1014
 };
 
 class MainWindowLogic {
-public:
+  public:
     // `window`, `services` must outlive the logic; nothing is called on the
     // window during construction.
-    MainWindowLogic(MainWindowInterface& window, platform::Services& services, std::string applicationTitle);
+    MainWindowLogic(MainWindowInterface& window, platform::Services& services,
+                    std::string applicationTitle);
     ~MainWindowLogic();  // closes the session
     MainWindowLogic(const MainWindowLogic&) = delete;
     MainWindowLogic& operator=(const MainWindowLogic&) = delete;
@@ -66,7 +67,8 @@ public:
     // The window's duties that show nothing of the window itself.
     bool AskToCloseHostApplication();
     update::BackupOutcome TakePreUpdateBackup();
-    void WriteErrorLog(const std::string& functionName, const std::string& query, const std::string& errorText);
+    void WriteErrorLog(const std::string& functionName, const std::string& query,
+                       const std::string& errorText);
     void CopyTextToClipboard(const std::string& text);
 
     // Why the last backup the update asked for could not be copied; nothing
@@ -85,7 +87,7 @@ public:
     // The lines the main window lists as the update's contents.
     std::vector<std::string> updateContents;
 
-private:
+  private:
     MainWindowInterface& window_;
     platform::Services& services_;
     std::string applicationTitle_;

@@ -198,15 +198,19 @@ namespace {
 
 // The database of the run: --db with the password options, else the one the
 // registry names with the registry's password, as every other command word.
-std::optional<std::pair<std::string, std::string>> DatabaseOfRun(const CommandLine& line, std::ostream& err) {
+std::optional<std::pair<std::string, std::string>> DatabaseOfRun(const CommandLine& line,
+                                                                 std::ostream& err) {
     if (line.databasePath) return std::make_pair(*line.databasePath, line.password.value_or(""));
     platform::RegistryFile registry(line.registryPath.value_or(platform::RegistryFilePath()));
     host::TargetDatabase record;
     if (!host::ReadTargetDatabaseLocation(record, registry)) {
-        err << "VantolyPatch: query: no database to run on: give --db PATH, or name one in the registry file "
+        err << "VantolyPatch: query: no database to run on: give --db PATH, or name one in the "
+               "registry file "
             << registry.Path() << " (";
-        if (!registry.LoadProblem().empty()) err << registry.LoadProblem();
-        else err << record.PathName << record.FileName << ".mdb or .accdb does not exist";
+        if (!registry.LoadProblem().empty())
+            err << registry.LoadProblem();
+        else
+            err << record.PathName << record.FileName << ".mdb or .accdb does not exist";
         err << ")\n";
         return std::nullopt;
     }

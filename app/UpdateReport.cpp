@@ -27,8 +27,10 @@ void UpdateStepRecorder::StatementRun(const std::string& reason, const std::stri
     steps_.push_back({reason, statement, std::nullopt});
 }
 
-void UpdateStepRecorder::FieldAdded(const std::string& reason, const std::string& table, const std::string& field) {
-    steps_.push_back({reason, std::nullopt, "field " + field + " added to " + table + " through the table definitions"});
+void UpdateStepRecorder::FieldAdded(const std::string& reason, const std::string& table,
+                                    const std::string& field) {
+    steps_.push_back({reason, std::nullopt,
+                      "field " + field + " added to " + table + " through the table definitions"});
 }
 
 std::vector<std::string> UpdateStepRecorder::Statements() const {
@@ -41,7 +43,8 @@ std::vector<std::string> UpdateStepRecorder::Statements() const {
 
 void UpdateStepRecorder::Print(std::ostream& out) const {
     for (const Step& step : steps_) {
-        out << step.probe << " → " << db::MaskPasswords(step.statement ? *step.statement : step.verdict.value_or(""))
+        out << step.probe << " → "
+            << db::MaskPasswords(step.statement ? *step.statement : step.verdict.value_or(""))
             << "\n";
     }
 }
@@ -51,20 +54,22 @@ QJsonArray UpdateStepRecorder::ToJson() const {
     for (const Step& step : steps_) {
         QJsonObject entry;
         entry.insert(QStringLiteral("probe"), JsonText(step.probe));
-        if (step.statement) entry.insert(QStringLiteral("statement"), JsonMaskedText(*step.statement));
+        if (step.statement)
+            entry.insert(QStringLiteral("statement"), JsonMaskedText(*step.statement));
         if (step.verdict) entry.insert(QStringLiteral("verdict"), JsonMaskedText(*step.verdict));
         steps.append(entry);
     }
     return steps;
 }
 
-const char* UpdateOutcomeWord(const update::UpdateDriver& driver, const update::UpdateScriptRunner& runner,
-                              bool backupCopyFailed) {
+const char* UpdateOutcomeWord(const update::UpdateDriver& driver,
+                              const update::UpdateScriptRunner& runner, bool backupCopyFailed) {
     switch (driver.LastOutcome()) {
         case update::DriverOutcome::HostGuardDeclined:
             return kOutcomeDeclined;
         case update::DriverOutcome::WrongVersion:
-            return driver.FoundVersion() == update::kToVersion ? kOutcomeAlreadyCurrent : kOutcomeRefused;
+            return driver.FoundVersion() == update::kToVersion ? kOutcomeAlreadyCurrent
+                                                               : kOutcomeRefused;
         case update::DriverOutcome::VersionUnreadable:
             return kOutcomeRefused;
         case update::DriverOutcome::BackupAbandoned:
@@ -98,8 +103,8 @@ QJsonValue FileSizeJson(const std::string& path) {
     return static_cast<double>(info.st_size);
 }
 
-void SetUpdateFields(JsonReport& report, const char* outcome, const update::UpdateScriptRunner& runner,
-                     const UpdateStepRecorder& steps) {
+void SetUpdateFields(JsonReport& report, const char* outcome,
+                     const update::UpdateScriptRunner& runner, const UpdateStepRecorder& steps) {
     report.Set("outcome", outcome);
     // A failure of the table-definition facility has no statement of its own.
     if (runner.LastOutcome() == update::RunOutcome::DatabaseError) {

@@ -16,7 +16,7 @@ namespace app {
 
 // Records the steps of the runs it listens to, in order.
 class UpdateStepRecorder : public update::UpdateRunListener {
-public:
+  public:
     struct Step {
         std::string probe;                     // the probe answer
         std::optional<std::string> statement;  // what ran because of it
@@ -25,7 +25,8 @@ public:
 
     void Decided(const std::string& answer, const std::string& verdict) override;
     void StatementRun(const std::string& reason, const std::string& statement) override;
-    void FieldAdded(const std::string& reason, const std::string& table, const std::string& field) override;
+    void FieldAdded(const std::string& reason, const std::string& table,
+                    const std::string& field) override;
 
     const std::vector<Step>& Steps() const { return steps_; }
     // The statements that ran, in order.
@@ -36,15 +37,15 @@ public:
     // [{"probe": ..., "statement": ...} or {"probe": ..., "verdict": ...}]
     QJsonArray ToJson() const;
 
-private:
+  private:
     std::vector<Step> steps_;
 };
 
 // The outcome word of an update command that ended where `driver` and
 // `runner` say; `backupCopyFailed` tells a failed backup copy from a
 // declined one.
-const char* UpdateOutcomeWord(const update::UpdateDriver& driver, const update::UpdateScriptRunner& runner,
-                              bool backupCopyFailed);
+const char* UpdateOutcomeWord(const update::UpdateDriver& driver,
+                              const update::UpdateScriptRunner& runner, bool backupCopyFailed);
 
 // "1.25" from the window's "ver.1.25"; null when nothing was read.
 QJsonValue VersionJson(const std::string& versionText);
@@ -57,7 +58,7 @@ QJsonValue FileSizeJson(const std::string& path);
 
 // The fields an update and its dry run share: outcome, the failing statement
 // and its error text (null unless the script failed), and the steps.
-void SetUpdateFields(JsonReport& report, const char* outcome, const update::UpdateScriptRunner& runner,
-                     const UpdateStepRecorder& steps);
+void SetUpdateFields(JsonReport& report, const char* outcome,
+                     const update::UpdateScriptRunner& runner, const UpdateStepRecorder& steps);
 
 }  // namespace app

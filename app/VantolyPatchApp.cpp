@@ -6,7 +6,9 @@
 CVantolyPatchApp::CVantolyPatchApp(platform::Services& services, std::string applicationTitle)
     : services_(services), applicationTitle_(std::move(applicationTitle)) {}
 
-CVantolyPatchApp::~CVantolyPatchApp() { ExitInstance(); }
+CVantolyPatchApp::~CVantolyPatchApp() {
+    ExitInstance();
+}
 
 int CVantolyPatchApp::Run(const std::function<void(CVantolyPatchDlg&)>& wire,
                           const std::function<int(CVantolyPatchDlg&)>& run) {

@@ -28,7 +28,8 @@ const QColor kFieldColour(192, 255, 192);
 
 }  // namespace
 
-CVantolyPatchDlg::CVantolyPatchDlg(platform::Services& services, std::string applicationTitle, QWidget* parent)
+CVantolyPatchDlg::CVantolyPatchDlg(platform::Services& services, std::string applicationTitle,
+                                   QWidget* parent)
     : QDialog(parent),
       logic_(*this, services, std::move(applicationTitle)),
       target(logic_.target),
@@ -38,12 +39,15 @@ CVantolyPatchDlg::CVantolyPatchDlg(platform::Services& services, std::string app
     buildControls();
 }
 
-CVantolyPatchDlg::~CVantolyPatchDlg() { session.CloseDatabase(); }
+CVantolyPatchDlg::~CVantolyPatchDlg() {
+    session.CloseDatabase();
+}
 
 void CVantolyPatchDlg::buildControls() {
     setFont(widgets::DialogFont(QStringLiteral("MS UI Gothic"), 11));
     setWindowTitle(QString());
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
     const widgets::DialogUnits du(font());
 
     // The window manager owns the title-bar menu here, so the system menu's
@@ -126,9 +130,8 @@ void CVantolyPatchDlg::buildControls() {
     connect(updateButton_, &QPushButton::clicked, this, [this] { OnUpdateCommand(); });
     connect(restoreButton_, &QPushButton::clicked, this, [this] { OnRestoreCommand(); });
     auto* systemMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
-    connect(systemMenuKey, &QShortcut::activated, this, [this] {
-        menu_->popup(mapToGlobal(QPoint(0, menuBar_->height())));
-    });
+    connect(systemMenuKey, &QShortcut::activated, this,
+            [this] { menu_->popup(mapToGlobal(QPoint(0, menuBar_->height()))); });
 }
 
 void CVantolyPatchDlg::OnInitDialog() {
@@ -152,7 +155,8 @@ void CVantolyPatchDlg::OnInitDialog() {
     }
     connect(closeAction_, &QAction::triggered, this, [this] { close(); });
 
-    restoreButton_->AssignIconTooltipAndFont(QStringLiteral(":/icons/132.png"), QStringLiteral("元に戻す"));
+    restoreButton_->AssignIconTooltipAndFont(QStringLiteral(":/icons/132.png"),
+                                             QStringLiteral("元に戻す"));
 
     list_->setColumnWidth(0, 400);
     const std::string heading = std::string("**** 更新内容 (") + kReleaseDateText + " 更新) ****";
@@ -165,14 +169,16 @@ void CVantolyPatchDlg::OnInitDialog() {
     }
     list_->header()->setStretchLastSection(true);
 
-    updateButton_->AssignIconTooltipAndFont(QStringLiteral(":/icons/130.png"), QStringLiteral("データベース更新"));
+    updateButton_->AssignIconTooltipAndFont(QStringLiteral(":/icons/130.png"),
+                                            QStringLiteral("データベース更新"));
 
     logic_.LoadLocation();
     RefreshControlState(db::ControlState::Idle);
 }
 
 void CVantolyPatchDlg::UpdateData() {
-    const std::string* fields[4] = {&target.PathName, &target.FileName, &target.Extension, &target.VersionText};
+    const std::string* fields[4] = {&target.PathName, &target.FileName, &target.Extension,
+                                    &target.VersionText};
     for (int i = 0; i < 4; ++i) edits_[i]->setText(QString::fromStdString(*fields[i]));
 }
 
@@ -182,9 +188,13 @@ void CVantolyPatchDlg::ShowLocationFields(const host::TargetDatabase& record) {
     edits_[2]->setText(QString::fromStdString(record.Extension));
 }
 
-void CVantolyPatchDlg::SetWindowTitle(const std::string& title) { setWindowTitle(QString::fromStdString(title)); }
+void CVantolyPatchDlg::SetWindowTitle(const std::string& title) {
+    setWindowTitle(QString::fromStdString(title));
+}
 
-void CVantolyPatchDlg::EnableUpdateButton() { updateButton_->setEnabled(true); }
+void CVantolyPatchDlg::EnableUpdateButton() {
+    updateButton_->setEnabled(true);
+}
 
 void CVantolyPatchDlg::ShowVersionText(const std::string& versionText) {
     target.VersionText = versionText;
@@ -218,10 +228,14 @@ void CVantolyPatchDlg::RefreshControlState(db::ControlState state) {
 
 QAction* CVantolyPatchDlg::menuAction(int id) const {
     switch (id) {
-        case kAboutId: return aboutAction_;
-        case kViewerId: return viewerAction_;
-        case kConsoleId: return consoleAction_;
-        default: return nullptr;
+        case kAboutId:
+            return aboutAction_;
+        case kViewerId:
+            return viewerAction_;
+        case kConsoleId:
+            return consoleAction_;
+        default:
+            return nullptr;
     }
 }
 
@@ -246,19 +260,37 @@ void CVantolyPatchDlg::OnAbout() {
     about.exec();
 }
 
-void CVantolyPatchDlg::OnUpdateCommand() { logic_.OnUpdateCommand(); }
+void CVantolyPatchDlg::OnUpdateCommand() {
+    logic_.OnUpdateCommand();
+}
 
-void CVantolyPatchDlg::OnRestoreCommand() { logic_.OnRestoreCommand(); }
+void CVantolyPatchDlg::OnRestoreCommand() {
+    logic_.OnRestoreCommand();
+}
 
-bool CVantolyPatchDlg::AskToCloseHostApplication() { return logic_.AskToCloseHostApplication(); }
+bool CVantolyPatchDlg::AskToCloseHostApplication() {
+    return logic_.AskToCloseHostApplication();
+}
 
-update::BackupOutcome CVantolyPatchDlg::TakePreUpdateBackup() { return logic_.TakePreUpdateBackup(); }
+update::BackupOutcome CVantolyPatchDlg::TakePreUpdateBackup() {
+    return logic_.TakePreUpdateBackup();
+}
 
-void CVantolyPatchDlg::SetProgressRange(int lower, int upper) { progress_->setRange(lower, upper); }
-void CVantolyPatchDlg::SetProgressPosition(int position) { progress_->setValue(position); }
-int CVantolyPatchDlg::ProgressPosition() const { return progress_->value(); }
-void CVantolyPatchDlg::ShowProgressBar() { progress_->show(); }
-void CVantolyPatchDlg::HideProgressBar() { progress_->hide(); }
+void CVantolyPatchDlg::SetProgressRange(int lower, int upper) {
+    progress_->setRange(lower, upper);
+}
+void CVantolyPatchDlg::SetProgressPosition(int position) {
+    progress_->setValue(position);
+}
+int CVantolyPatchDlg::ProgressPosition() const {
+    return progress_->value();
+}
+void CVantolyPatchDlg::ShowProgressBar() {
+    progress_->show();
+}
+void CVantolyPatchDlg::HideProgressBar() {
+    progress_->hide();
+}
 
 void CVantolyPatchDlg::WriteErrorLog(const std::string& functionName, const std::string& query,
                                      const std::string& errorText) {
@@ -272,12 +304,15 @@ void CVantolyPatchDlg::ShowUpdateErrorDialog(const std::string& reportText) {
         updateReportPresenter(masked);
         return;
     }
-    CUpdateErrorMsgDlg dialog(this, services().clipboard, services().messageBoxes, applicationTitle());
+    CUpdateErrorMsgDlg dialog(this, services().clipboard, services().messageBoxes,
+                              applicationTitle());
     dialog.ReportText = masked;
     dialog.exec();
 }
 
-void CVantolyPatchDlg::CopyTextToClipboard(const std::string& text) { logic_.CopyTextToClipboard(text); }
+void CVantolyPatchDlg::CopyTextToClipboard(const std::string& text) {
+    logic_.CopyTextToClipboard(text);
+}
 
 void CVantolyPatchDlg::closeEvent(QCloseEvent* event) {
     // While an update runs the window cannot be closed, whatever asks.
@@ -293,7 +328,9 @@ void CVantolyPatchDlg::reject() {
     QDialog::reject();
 }
 
-void CVantolyPatchDlg::contextMenuEvent(QContextMenuEvent* event) { menu_->popup(event->globalPos()); }
+void CVantolyPatchDlg::contextMenuEvent(QContextMenuEvent* event) {
+    menu_->popup(event->globalPos());
+}
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("バージョン情報 VantolyPatch"));

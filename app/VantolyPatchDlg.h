@@ -34,11 +34,12 @@ class CVantolyPatchDlg : public QDialog, public app::MainWindowInterface {
     // First, so that the references below it are bound to its members.
     app::MainWindowLogic logic_;
 
-public:
+  public:
     // System-menu command ids, as the window's own menu keeps them.
     enum MenuId { kAboutId = 16, kViewerId = 32, kConsoleId = 48 };
 
-    CVantolyPatchDlg(platform::Services& services, std::string applicationTitle, QWidget* parent = nullptr);
+    CVantolyPatchDlg(platform::Services& services, std::string applicationTitle,
+                     QWidget* parent = nullptr);
     ~CVantolyPatchDlg() override;
 
     // Runs the window's initialisation: menu, list, icons, the target
@@ -112,11 +113,11 @@ public:
     // Escape: refused while busy.
     void reject() override;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void OnAbout();
 
@@ -138,6 +139,6 @@ private:
 
 // The About box.
 class CAboutDlg : public QDialog {
-public:
+  public:
     explicit CAboutDlg(QWidget* parent);
 };

@@ -10,14 +10,15 @@ namespace app {
 
 void WireCommands(CVantolyPatchDlg& dialog) {
     dialog.viewerCommand = [&dialog] {
-        CShowDatabaseDlg viewerWindow(ViewerContext{dialog.session, dialog.target, dialog.services(),
-                                                    dialog.applicationTitle(), [&dialog] { dialog.showMaximized(); }});
+        CShowDatabaseDlg viewerWindow(ViewerContext{dialog.session, dialog.target,
+                                                    dialog.services(), dialog.applicationTitle(),
+                                                    [&dialog] { dialog.showMaximized(); }});
         viewerWindow.OnInitDialog();
         viewerWindow.exec();
     };
     dialog.consoleCommand = [&dialog] {
-        ConsoleContext context{[&dialog] { return dialog.session.SessionConnection(); }, dialog.services(),
-                               dialog.applicationTitle(),
+        ConsoleContext context{[&dialog] { return dialog.session.SessionConnection(); },
+                               dialog.services(), dialog.applicationTitle(),
                                dialog.services().programInfo.StateFolder(), dialog.programFileName};
         CExecuteQueryDlg console(std::move(context));
         console.exec();

@@ -17,11 +17,14 @@
 #include "platform/SystemServices.h"
 
 // Outside any namespace, as Qt requires.
-static void InitResources() { Q_INIT_RESOURCE(resources); }
+static void InitResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace app {
 
-int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::ostream& out, std::ostream& err) {
+int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::ostream& out,
+                      std::ostream& err) {
     const bool headless = line.command != cli::Command::kNone;
     if (headless && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
@@ -70,7 +73,8 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
         }
         if (line.dryRun) return RunDryRun(window, line, out, err);
         // The import writes its own report.
-        if (line.json && line.command != cli::Command::kImport) return RunReportedCommand(window, line, out, err);
+        if (line.json && line.command != cli::Command::kImport)
+            return RunReportedCommand(window, line, out, err);
         return RunCommandWord(window, line, out, err);
     });
 }

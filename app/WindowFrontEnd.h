@@ -8,6 +8,7 @@
 
 namespace app {
 
-int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::ostream& out, std::ostream& err);
+int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::ostream& out,
+                      std::ostream& err);
 
 }  // namespace app

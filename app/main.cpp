@@ -8,7 +8,8 @@
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    return cli::RunCommandLine(arguments, std::cin, std::cout, std::cerr, [&](const cli::CommandLine& line) {
-        return app::RunWindowFrontEnd(line, argc, argv, std::cout, std::cerr);
-    });
+    return cli::RunCommandLine(
+        arguments, std::cin, std::cout, std::cerr, [&](const cli::CommandLine& line) {
+            return app::RunWindowFrontEnd(line, argc, argv, std::cout, std::cerr);
+        });
 }

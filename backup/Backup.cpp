@@ -16,7 +16,9 @@ namespace {
 // a plain BEGIN does not; this table is in every database of the engine.
 constexpr char kLockingRead[] = "SELECT COUNT(*) FROM MSysDatabase";
 
-bool PathExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+bool PathExists(const std::string& path) {
+    return ::access(path.c_str(), F_OK) == 0;
+}
 
 // A read transaction on the session connection: writers of other
 // connections cannot commit until it ends; readers go on.
@@ -60,15 +62,18 @@ class ReadTransaction {
     bool ended_ = false;
 };
 
-std::optional<std::string> CheckOpensAsDatabase(const std::string& path, const std::string& password) {
+std::optional<std::string> CheckOpensAsDatabase(const std::string& path,
+                                                const std::string& password) {
     const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string folder =
+        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     const std::size_t dot = path.rfind('.');
     const std::size_t nameEnd = dot == std::string::npos || dot < folder.size() ? path.size() : dot;
     // The backup is named ….mdb whatever the working file is, so it opens as
     // an .mdb file does.
-    const auto connectionText = db::ConnectionText(folder, path.substr(folder.size(), nameEnd - folder.size()),
-                                                   path.substr(nameEnd), password);
+    const auto connectionText =
+        db::ConnectionText(folder, path.substr(folder.size(), nameEnd - folder.size()),
+                           path.substr(nameEnd), password);
     if (!connectionText) return "no connection text for " + path;
     try {
         auto check = engine::Connection::create();
@@ -163,8 +168,8 @@ bool TakePreUpdateBackup(const host::TargetDatabase& record,
         return false;
     }
 
-    const auto problem = CopyDatabaseUnderSharedLock(sessionConnection, services.fileCopier,
-                                                     record.FilePath(), backupFile, record.Password);
+    const auto problem = CopyDatabaseUnderSharedLock(
+        sessionConnection, services.fileCopier, record.FilePath(), backupFile, record.Password);
     if (!problem) return true;
     if (failureReason != nullptr) *failureReason = *problem;
     services.messageBoxes.Show(platform::MessageBoxRequest{

@@ -43,7 +43,8 @@ struct FileIdentity {
 FileIdentity IdentityOf(const std::string& path) {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0) return {};
-    return {static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino)};
+    return {static_cast<unsigned long long>(info.st_dev),
+            static_cast<unsigned long long>(info.st_ino)};
 }
 
 struct RestoreRecord {
@@ -64,9 +65,14 @@ std::optional<RestoreRecord> ReadRecord(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     RestoreRecord record;
     std::string word;
-    if (!(in >> word) || word != "working" || !(in >> record.working.device >> record.working.inode)) return {};
-    if (!(in >> word) || word != "staging" || !(in >> record.staging.device >> record.staging.inode)) return {};
-    if (!(in >> word) || word != "kept" || in.get() != ' ' || !std::getline(in, record.kept)) return {};
+    if (!(in >> word) || word != "working" ||
+        !(in >> record.working.device >> record.working.inode))
+        return {};
+    if (!(in >> word) || word != "staging" ||
+        !(in >> record.staging.device >> record.staging.inode))
+        return {};
+    if (!(in >> word) || word != "kept" || in.get() != ' ' || !std::getline(in, record.kept))
+        return {};
     return record;
 }
 
@@ -81,7 +87,8 @@ bool SameBytes(const std::string& first, const std::string& second) {
         a.read(left.data(), kBlock);
         b.read(right.data(), kBlock);
         if (a.gcount() != b.gcount()) return false;
-        if (std::memcmp(left.data(), right.data(), static_cast<std::size_t>(a.gcount())) != 0) return false;
+        if (std::memcmp(left.data(), right.data(), static_cast<std::size_t>(a.gcount())) != 0)
+            return false;
         if (a.gcount() == 0 || !a || !b) return !a && !b;
     }
 }
@@ -95,9 +102,11 @@ platform::FileStatus GiveAttributesOf(const std::string& model, const std::strin
     if (descriptor < 0) return platform::FileStatus::Failure(errno, "cannot open " + path);
     platform::FileStatus status;
     if (::fchown(descriptor, info.st_uid, info.st_gid) != 0 && errno != EPERM) {
-        status = platform::FileStatus::Failure(errno, "cannot give " + path + " the owner of " + model);
+        status =
+            platform::FileStatus::Failure(errno, "cannot give " + path + " the owner of " + model);
     } else if (::fchmod(descriptor, info.st_mode & 07777) != 0) {
-        status = platform::FileStatus::Failure(errno, "cannot give " + path + " the permissions of " + model);
+        status = platform::FileStatus::Failure(
+            errno, "cannot give " + path + " the permissions of " + model);
     }
     ::close(descriptor);
     return status;
@@ -152,7 +161,8 @@ std::optional<std::string> BackupRestore::LockWorkingFile() {
     const std::string workingFile = target_.FilePath();
     if (!IdentityOf(workingFile).Exists()) {
         std::string journal;
-        if (engine::HasJournalBeside(workingFile, &journal)) return "'" + journal + "' is left from an unfinished transaction.";
+        if (engine::HasJournalBeside(workingFile, &journal))
+            return "'" + journal + "' is left from an unfinished transaction.";
         return std::nullopt;
     }
     try {
@@ -181,17 +191,19 @@ void BackupRestore::RemoveLeftovers() const {
     const std::string stagingName = target_.FileName + std::string(kBackupFileSuffix);
     const std::string recordName = platform::NameOf(RestoreRecordPath(target_));
     const std::string backupFolder = BackupFolderPath(target_);
-    const std::pair<std::string, std::vector<std::pair<std::string, std::string_view>>> folders[] = {
-        {target_.PathName, {{stagingName, platform::kCopyTag}, {recordName, kRecordTag}}},
-        {backupFolder, {{stagingName, platform::kCopyTag}}},
-    };
+    const std::pair<std::string, std::vector<std::pair<std::string, std::string_view>>> folders[] =
+        {
+            {target_.PathName, {{stagingName, platform::kCopyTag}, {recordName, kRecordTag}}},
+            {backupFolder, {{stagingName, platform::kCopyTag}}},
+        };
     for (const auto& [folder, patterns] : folders) {
         DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
         if (directory == nullptr) continue;
         std::vector<std::string> leftovers;
         while (const dirent* entry = ::readdir(directory)) {
             for (const auto& [name, tag] : patterns) {
-                if (platform::IsLeftoverOf(entry->d_name, name, tag)) leftovers.emplace_back(entry->d_name);
+                if (platform::IsLeftoverOf(entry->d_name, name, tag))
+                    leftovers.emplace_back(entry->d_name);
             }
         }
         ::closedir(directory);
@@ -199,11 +211,13 @@ void BackupRestore::RemoveLeftovers() const {
     }
 }
 
-std::optional<std::string> BackupRestore::SettleInterruptedRestore(const std::string& keptFallback) {
+std::optional<std::string> BackupRestore::SettleInterruptedRestore(
+    const std::string& keptFallback) {
     RemoveLeftovers();
     const std::string recordPath = RestoreRecordPath(target_);
     const std::string workingFile = target_.FilePath();
-    const std::string stagingCopy = target_.PathName + target_.FileName + std::string(kBackupFileSuffix);
+    const std::string stagingCopy =
+        target_.PathName + target_.FileName + std::string(kBackupFileSuffix);
     const FileIdentity working = IdentityOf(workingFile);
     const FileIdentity staging = IdentityOf(stagingCopy);
 
@@ -225,7 +239,8 @@ std::optional<std::string> BackupRestore::SettleInterruptedRestore(const std::st
         // Swapped: the old working file may still wait under the staging name.
         if (staging.Exists() && staging == record->working) {
             std::string taken;
-            settled = MoveToKeptName(stagingCopy, record->kept.empty() ? keptFallback : record->kept, taken);
+            settled = MoveToKeptName(stagingCopy,
+                                     record->kept.empty() ? keptFallback : record->kept, taken);
         }
     } else if (working.Exists() && working == record->working) {
         // Not swapped yet: the copy goes, the working file stays as it was.
@@ -236,8 +251,8 @@ std::optional<std::string> BackupRestore::SettleInterruptedRestore(const std::st
         // Between the two renames of a file system that cannot swap.
         settled = operations_.renameNoReplace(stagingCopy, workingFile);
     } else {
-        return "前回中断された復元の後でファイルが変わったため、続きを判断できません。" + target_.PathName +
-               " のファイルを確認し、" + recordPath + " を削除して下さい。";
+        return "前回中断された復元の後でファイルが変わったため、続きを判断できません。" +
+               target_.PathName + " のファイルを確認し、" + recordPath + " を削除して下さい。";
     }
     if (!settled.Succeeded()) return "前回中断された復元を完了できません：" + settled.message;
     platform::SyncFolder(target_.PathName);
@@ -330,12 +345,13 @@ void BackupRestore::Swap(const std::string& stagingCopy, const std::string& kept
         return;
     }
 
-    if (const platform::FileStatus given = GiveAttributesOf(workingFile, stagingCopy); !given.Succeeded()) {
+    if (const platform::FileStatus given = GiveAttributesOf(workingFile, stagingCopy);
+        !given.Succeeded()) {
         return giveUp(given.message);
     }
     const RestoreRecord record{working, IdentityOf(stagingCopy), keptFile};
-    if (const platform::FileStatus written =
-            platform::WriteFileWhole(recordPath, RecordText(record), 0600, platform::NewFile::Replace::Never);
+    if (const platform::FileStatus written = platform::WriteFileWhole(
+            recordPath, RecordText(record), 0600, platform::NewFile::Replace::Never);
         !written.Succeeded()) {
         return giveUp(written.message);
     }
@@ -348,7 +364,8 @@ void BackupRestore::Swap(const std::string& stagingCopy, const std::string& kept
         // A file system that cannot swap names: the old working file goes
         // to its kept name first, then the copy takes the working name. The
         // record lets the next run finish a restore cut off between the two.
-        if (const platform::FileStatus kept = MoveToKeptName(workingFile, keptFile, taken); !kept.Succeeded()) {
+        if (const platform::FileStatus kept = MoveToKeptName(workingFile, keptFile, taken);
+            !kept.Succeeded()) {
             return giveUp(kept.message);
         }
         oldWorkingAt = taken;
@@ -357,8 +374,10 @@ void BackupRestore::Swap(const std::string& stagingCopy, const std::string& kept
         if (!swapped.Succeeded()) {
             // Put the working file back; the record stays for the next run
             // should even that fail.
-            if (operations_.renameNoReplace(taken, workingFile).Succeeded()) return giveUp(swapped.message);
-            ShowWarning(std::string(kRestoreFailedText) + "\n" + swapped.message + "\n元の作業ファイルは " + taken +
+            if (operations_.renameNoReplace(taken, workingFile).Succeeded())
+                return giveUp(swapped.message);
+            ShowWarning(std::string(kRestoreFailedText) + "\n" + swapped.message +
+                        "\n元の作業ファイルは " + taken +
                         " にあります。次回の復元がこの続きを行います。");
             ReopenSession();
             return;
@@ -370,7 +389,8 @@ void BackupRestore::Swap(const std::string& stagingCopy, const std::string& kept
     Step("swapped");
 
     if (oldWorkingAt == stagingCopy) {
-        if (const platform::FileStatus kept = MoveToKeptName(stagingCopy, keptFile, taken); !kept.Succeeded()) {
+        if (const platform::FileStatus kept = MoveToKeptName(stagingCopy, keptFile, taken);
+            !kept.Succeeded()) {
             // The backup is in place; the old working file is safe under the
             // staging name, and the record lets the next restore move it.
             ShowWarning(std::string(kRestoreFailedText) + "\n元の作業ファイルは " + stagingCopy +
@@ -387,12 +407,13 @@ void BackupRestore::Swap(const std::string& stagingCopy, const std::string& kept
     lastOutcome_ = RestoreOutcome::Restored;
     ReopenSession();
     if (taken != keptFile) {
-        services_.messageBoxes.Show({.text = platform::NameOf(keptFile) + " は既に存在するため、現在の作業ファイルは " +
-                                             platform::NameOf(taken) + " というファイル名に変更しました。",
-                                     .caption = releaseDateText_,
-                                     .buttons = platform::MessageButtons::Ok,
-                                     .icon = platform::MessageIcon::Information,
-                                     .owner = platform::MessageOwner::Window});
+        services_.messageBoxes.Show(
+            {.text = platform::NameOf(keptFile) + " は既に存在するため、現在の作業ファイルは " +
+                     platform::NameOf(taken) + " というファイル名に変更しました。",
+             .caption = releaseDateText_,
+             .buttons = platform::MessageButtons::Ok,
+             .icon = platform::MessageIcon::Information,
+             .owner = platform::MessageOwner::Window});
     }
 }
 

@@ -15,8 +15,8 @@
 #include <string_view>
 
 #include "db/DatabaseSession.h"
-#include "engine/FileLock.h"
 #include "db/SessionWindow.h"
+#include "engine/FileLock.h"
 #include "host/TargetDatabase.h"
 #include "platform/AtomicFile.h"
 #include "platform/Platform.h"
@@ -31,7 +31,8 @@ struct RestoreServices {
     platform::FileCopier& fileCopier;
 };
 
-using FileRename = std::function<platform::FileStatus(const std::string& from, const std::string& to)>;
+using FileRename =
+    std::function<platform::FileStatus(const std::string& from, const std::string& to)>;
 
 // The renames of the swap and a point after each step of it, so tests can
 // make a step fail or end the process there.
@@ -89,7 +90,8 @@ class BackupRestore {
     void RemoveLeftovers() const;
     // Moves the old working file from `from` to the kept name, or to the
     // next free one; the name it took.
-    platform::FileStatus MoveToKeptName(const std::string& from, const std::string& kept, std::string& taken);
+    platform::FileStatus MoveToKeptName(const std::string& from, const std::string& kept,
+                                        std::string& taken);
     void Swap(const std::string& staging, const std::string& kept);
 
     db::SessionWindow& window_;
@@ -98,7 +100,8 @@ class BackupRestore {
     RestoreServices services_;
     std::string releaseDateText_;
     SwapOperations operations_;
-    std::optional<engine::DatabaseFileLock> lock_;  // on the working file from the confirmation to the swap
+    std::optional<engine::DatabaseFileLock>
+        lock_;  // on the working file from the confirmation to the swap
     RestoreOutcome lastOutcome_ = RestoreOutcome::NotRun;
 };
 

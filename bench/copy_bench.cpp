@@ -44,7 +44,8 @@ void WriteSource(const std::string& path, std::size_t megabytes) {
     }
     std::vector<unsigned char> block(std::size_t{1} << 20);
     for (std::size_t mb = 0; mb < megabytes; ++mb) {
-        for (std::size_t i = 0; i < block.size(); i += 8) block[i] = static_cast<unsigned char>(mb * 31 + i);
+        for (std::size_t i = 0; i < block.size(); i += 8)
+            block[i] = static_cast<unsigned char>(mb * 31 + i);
         if (::write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size())) {
             std::perror("copy_bench: cannot write the source");
             std::exit(1);
@@ -74,7 +75,8 @@ int main(int argc, char** argv) {
         std::filesystem::remove(ours);
         std::filesystem::remove(theirs);
         ::sync();
-        oursSeconds.push_back(Seconds([&] { return platform::CopyFileAtomically(source, ours).Succeeded(); }));
+        oursSeconds.push_back(
+            Seconds([&] { return platform::CopyFileAtomically(source, ours).Succeeded(); }));
         ::sync();
         const std::string command = "cp '" + source + "' '" + theirs + "' && sync";
         cpSeconds.push_back(Seconds([&] { return std::system(command.c_str()) == 0; }));

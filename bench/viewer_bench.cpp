@@ -25,7 +25,7 @@
 namespace {
 
 class NoWindow : public db::SessionWindow {
-public:
+  public:
     void SetWindowTitle(const std::string&) override {}
     void EnableUpdateButton() override {}
     void ShowVersionText(const std::string&) override {}
@@ -33,7 +33,7 @@ public:
 };
 
 class PrintingBoxes : public platform::MessageBoxes {
-public:
+  public:
     platform::MessageAnswer Show(const platform::MessageBoxRequest& r) override {
         std::fprintf(stderr, "box: %s\n", r.text.c_str());
         return platform::MessageAnswer::Ok;
@@ -41,36 +41,40 @@ public:
 };
 
 class NoClipboard : public platform::Clipboard {
-public:
+  public:
     Result SetText(const std::string&) override { return Result::Ok; }
     std::string Text() const override { return {}; }
 };
 
 class NoCopier : public platform::FileCopier {
-public:
-    bool CopyFileWithShell(const std::string&, const std::string&, const std::string&) override { return false; }
+  public:
+    bool CopyFileWithShell(const std::string&, const std::string&, const std::string&) override {
+        return false;
+    }
 };
 
 class NoRegistry : public platform::Registry {
-public:
+  public:
     bool KeyExists(const std::string&) override { return false; }
-    std::optional<std::string> ReadString(const std::string&, const std::string&) override { return {}; }
+    std::optional<std::string> ReadString(const std::string&, const std::string&) override {
+        return {};
+    }
 };
 
 class NoLock : public platform::InstanceLock {
-public:
+  public:
     Result Acquire(const std::string&) override { return Result::Acquired; }
     void Release() override {}
 };
 
 class NoHosts : public platform::HostWindows {
-public:
+  public:
     bool Find(const std::string&) override { return false; }
     bool RequestClose(const std::string&) override { return false; }
 };
 
 class ProcessPump : public platform::MessagePump {
-public:
+  public:
     void PumpOne() override { QCoreApplication::processEvents(); }
 };
 
@@ -104,15 +108,21 @@ int main(int argc, char** argv) {
     session.OpenDatabase(target.PathName, target.FileName, target.Extension);
     {
         auto c = session.SessionConnection();
-        c->Execute("CREATE TABLE t_big (ID LONG PRIMARY KEY, Code TEXT(10), Name TEXT(50), Amount LONG, Rate DOUBLE, "
-                   "Price CURRENCY, Stamp DATETIME, Flag YESNO, Note TEXT(100), Small SHORT)");
+        c->Execute(
+            "CREATE TABLE t_big (ID LONG PRIMARY KEY, Code TEXT(10), Name TEXT(50), Amount LONG, "
+            "Rate DOUBLE, "
+            "Price CURRENCY, Stamp DATETIME, Flag YESNO, Note TEXT(100), Small SHORT)");
         c->BeginTrans();
-        c->Execute("INSERT INTO t_big VALUES (1, 'C0001', '名前テスト', 1000, 0.25, 12.5, #2020/05/24 10:00#, True, "
-                   "'note text here', 7)");
+        c->Execute(
+            "INSERT INTO t_big VALUES (1, 'C0001', '名前テスト', 1000, 0.25, 12.5, #2020/05/24 "
+            "10:00#, True, "
+            "'note text here', 7)");
         for (long have = 1; have < rows;) {
             const long add = std::min(have, rows - have);
-            c->Execute("INSERT INTO t_big SELECT TOP " + std::to_string(add) + " ID + " + std::to_string(have) +
-                       ", Code, Name, Amount + ID, Rate, Price, Stamp, Flag, Note, Small FROM t_big");
+            c->Execute(
+                "INSERT INTO t_big SELECT TOP " + std::to_string(add) + " ID + " +
+                std::to_string(have) +
+                ", Code, Name, Amount + ID, Rate, Price, Stamp, Flag, Note, Small FROM t_big");
             have += add;
         }
         c->CommitTrans();
@@ -122,7 +132,8 @@ int main(int argc, char** argv) {
     const std::string command = "sqlite3 -readonly -separator '\t' '" + target.FilePath() +
                                 "' 'SELECT * FROM t_big' > " + tsv;
     const double sqliteTime = seconds([&] {
-        if (std::system(command.c_str()) != 0) std::fprintf(stderr, "viewer_bench: sqlite3 failed\n");
+        if (std::system(command.c_str()) != 0)
+            std::fprintf(stderr, "viewer_bench: sqlite3 failed\n");
     });
     const auto textBytes = std::filesystem::file_size(tsv);
 
@@ -136,7 +147,8 @@ int main(int argc, char** argv) {
     NoHosts hosts;
     ProcessPump pump;
     platform::SystemProgramInfo program;
-    platform::Services services{boxes, clipboard, clock, shell, copier, registry, lock, hosts, cursor, pump, program};
+    platform::Services services{boxes, clipboard, clock,  shell, copier, registry,
+                                lock,  hosts,     cursor, pump,  program};
     const long before = peakKilobytes();
     CShowDatabaseDlg viewerWindow(ViewerContext{session, target, services, "viewer_bench", {}});
     viewerWindow.OnInitDialog();
@@ -144,11 +156,12 @@ int main(int argc, char** argv) {
     const double viewerTime = seconds([&] { viewerWindow.SelectTable("t_big"); });
     const long peak = peakKilobytes();
 
-    std::printf("rows loaded %zu of %ld, text %.1f MB\n", viewerWindow.gridModel().rowCount(), rows, textBytes / 1e6);
-    std::printf("viewer load %.2f s, sqlite3 to a file %.2f s, ratio %.2fx (target <= 2x)\n", viewerTime, sqliteTime,
-                viewerTime / sqliteTime);
-    std::printf("peak memory %.1f MB (before the load %.1f MB), %.2fx the text (target < 3x)\n", peak / 1024.0,
-                before / 1024.0, peak * 1024.0 / static_cast<double>(textBytes));
+    std::printf("rows loaded %zu of %ld, text %.1f MB\n", viewerWindow.gridModel().rowCount(), rows,
+                textBytes / 1e6);
+    std::printf("viewer load %.2f s, sqlite3 to a file %.2f s, ratio %.2fx (target <= 2x)\n",
+                viewerTime, sqliteTime, viewerTime / sqliteTime);
+    std::printf("peak memory %.1f MB (before the load %.1f MB), %.2fx the text (target < 3x)\n",
+                peak / 1024.0, before / 1024.0, peak * 1024.0 / static_cast<double>(textBytes));
     std::filesystem::remove_all(folder);
     return 0;
 }

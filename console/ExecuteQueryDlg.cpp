@@ -40,7 +40,8 @@ CExecuteQueryDlg::CExecuteQueryDlg(ConsoleContext context, QWidget* parent)
     edit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QFont editFont = widgets::DialogFont(QStringLiteral("ＭＳ Ｐゴシック"), 10);
     editFont.setWeight(QFont::Medium);
-    for (int pixels = 15; pixels > 6; --pixels) {  // height 15: the character cell, as Windows reads it
+    for (int pixels = 15; pixels > 6;
+         --pixels) {  // height 15: the character cell, as Windows reads it
         editFont.setPixelSize(pixels);
         if (QFontMetrics(editFont).height() <= 15) break;
     }
@@ -90,7 +91,8 @@ void CExecuteQueryDlg::ExecuteQueries() {
 
     std::vector<std::string> lines;
     if (!queryText.empty()) {
-        for (const QString& line : edit_->toPlainText().split(QLatin1Char('\n'))) lines.push_back(line.toStdString());
+        for (const QString& line : edit_->toPlainText().split(QLatin1Char('\n')))
+            lines.push_back(line.toStdString());
     }
     const console::SplitResult split = console::SplitQueries(lines);
     if (split.status == console::SplitStatus::kNoQuery) {
@@ -113,9 +115,11 @@ void CExecuteQueryDlg::ExecuteQueries() {
         }
         console::QueryRunOptions options;
         options.log = log.IsOpen() ? &log : nullptr;
-        const console::QueryRunResult result = console::RunQueries(*connection, split.statements, options);
+        const console::QueryRunResult result =
+            console::RunQueries(*connection, split.statements, options);
         if (!log.IsOpen() || log.WriteFailed()) {
-            show(std::string(console::kLogNotWrittenText) + LogFilePath(), "", platform::MessageIcon::Warning);
+            show(std::string(console::kLogNotWrittenText) + LogFilePath(), "",
+                 platform::MessageIcon::Warning);
         }
         if (result.Committed()) {
             show("クエリ発行終了", "", platform::MessageIcon::None);
@@ -127,12 +131,15 @@ void CExecuteQueryDlg::ExecuteQueries() {
         std::size_t index = failure.statementIndex.value_or(
             failure.stage == console::QueryRunStage::kCommit ? split.statements.size() - 1 : 0);
         // The error may quote part of the statement, a password with it.
-        show(db::MaskPasswordsOfStatement(db::ComErrorText(failure.error), split.statements[index].text), "",
+        show(db::MaskPasswordsOfStatement(db::ComErrorText(failure.error),
+                                          split.statements[index].text),
+             "", platform::MessageIcon::None);
+        show(console::StatementLocationText(split.statements[index]), "",
              platform::MessageIcon::None);
-        show(console::StatementLocationText(split.statements[index]), "", platform::MessageIcon::None);
     } catch (const engine::ComError& error) {
         show(db::ComErrorText(error), "", platform::MessageIcon::None);
-        show(console::StatementLocationText(split.statements.front()), "", platform::MessageIcon::None);
+        show(console::StatementLocationText(split.statements.front()), "",
+             platform::MessageIcon::None);
     } catch (const std::exception&) {
         show("*** 処理されない例外 ***", "", platform::MessageIcon::None);
     }
@@ -142,10 +149,12 @@ void CExecuteQueryDlg::OnOpenScratchFile() {
     const std::string path = ScratchFilePath();
     if (!fileExists(path)) {
         platform::FileStatus status = platform::CreatePrivateFolders(context_.stateFolder);
-        if (status.Succeeded()) status = platform::WriteFileWhole(path, "", 0600, platform::NewFile::Replace::Never);
+        if (status.Succeeded())
+            status = platform::WriteFileWhole(path, "", 0600, platform::NewFile::Replace::Never);
         // EEXIST: another run made it in the meantime, which is as good.
         if (!status.Succeeded() && status.error != EEXIST) {
-            show("ファイルを作成できませんでした：" + path + "\n" + status.message, "", platform::MessageIcon::Warning);
+            show("ファイルを作成できませんでした：" + path + "\n" + status.message, "",
+                 platform::MessageIcon::Warning);
             return;
         }
     }
@@ -159,11 +168,13 @@ void CExecuteQueryDlg::OnOpenLogFile() {
 
 void CExecuteQueryDlg::showTemplate(const std::string& text) {
     show(text, context_.applicationTitle, platform::MessageIcon::None);
-    errors::CopyTextToClipboard(text, true, context_.services.clipboard, context_.services.messageBoxes,
-                                context_.applicationTitle);
+    errors::CopyTextToClipboard(text, true, context_.services.clipboard,
+                                context_.services.messageBoxes, context_.applicationTitle);
 }
 
-void CExecuteQueryDlg::OnDropColumnTemplate() { showTemplate("ALTER TABLE [table_name] DROP COLUMN [column_name];"); }
+void CExecuteQueryDlg::OnDropColumnTemplate() {
+    showTemplate("ALTER TABLE [table_name] DROP COLUMN [column_name];");
+}
 
 void CExecuteQueryDlg::OnDropConstraintTemplate() {
     showTemplate("ALTER TABLE [table_name] DROP CONSTRAINT [fk_index_name];");

@@ -19,31 +19,36 @@ struct ConsoleContext {
     std::function<std::shared_ptr<engine::Connection>()> sessionConnection;  // may answer none
     platform::Services& services;
     std::string applicationTitle;
-    std::string stateFolder;  // of the statement log and the scratch file, ending with "/"
+    std::string stateFolder;      // of the statement log and the scratch file, ending with "/"
     std::string programFileName;  // extension and all: the two files are named after it
 };
 
 class CExecuteQueryDlg : public QDialog {
-public:
+  public:
     CExecuteQueryDlg(ConsoleContext context, QWidget* parent = nullptr);
 
     // Button 1: splits the text, runs every statement in one transaction.
     void ExecuteQueries();
-    void OnOpenScratchFile();   // 1027
-    void OnOpenLogFile();       // 1028
+    void OnOpenScratchFile();         // 1027
+    void OnOpenLogFile();             // 1028
     void OnDropColumnTemplate();      // 1015
     void OnDropConstraintTemplate();  // 1014
 
     // Named after the program's file, e.g. "VantolyPatch実行クエリ保存.txt" and
     // "VantolyPatchクエリ.txt", as the headless query command names its log.
-    std::string LogFilePath() const { return console::QueryLog::PathIn(context_.stateFolder, context_.programFileName); }
-    std::string ScratchFilePath() const { return context_.stateFolder + context_.programFileName + "クエリ.txt"; }
+    std::string LogFilePath() const {
+        return console::QueryLog::PathIn(context_.stateFolder, context_.programFileName);
+    }
+    std::string ScratchFilePath() const {
+        return context_.stateFolder + context_.programFileName + "クエリ.txt";
+    }
 
     QPlainTextEdit* queryEdit() const { return edit_; }
     QPushButton* runButton() const { return run_; }
 
-private:
-    platform::MessageAnswer show(const std::string& text, const std::string& caption, platform::MessageIcon icon);
+  private:
+    platform::MessageAnswer show(const std::string& text, const std::string& caption,
+                                 platform::MessageIcon icon);
     void showTemplate(const std::string& text);
 
     ConsoleContext context_;

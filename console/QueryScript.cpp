@@ -61,7 +61,8 @@ std::vector<std::string> SplitLines(std::string_view text) {
 }
 
 std::string StatementLocationText(const QueryStatement& statement) {
-    return "[ " + std::to_string(statement.lineNumber) + "行目 ]\n" + db::MaskPasswords(statement.text);
+    return "[ " + std::to_string(statement.lineNumber) + "行目 ]\n" +
+           db::MaskPasswords(statement.text);
 }
 
 SplitResult SplitQueries(const std::vector<std::string>& lines) {

@@ -60,7 +60,9 @@ std::string LocaleDecimalSeparator() {
     return KeptSeparator().value_or(CurrentDecimalSeparator());
 }
 
-void KeepUserDecimalSeparator() { KeptSeparator() = CurrentDecimalSeparator(); }
+void KeepUserDecimalSeparator() {
+    KeptSeparator() = CurrentDecimalSeparator();
+}
 
 namespace {
 

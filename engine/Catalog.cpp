@@ -18,7 +18,8 @@ std::shared_ptr<Column> makeColumn(const StoredColumn& c, bool inPrimaryKey) {
     col->name = c.name;
     col->type = c.type.adoType;
     col->definedSize = c.type.definedSize;
-    col->attributes = (c.type.fixed ? long{adColFixed} : 0L) | (c.notNull || inPrimaryKey ? 0L : long{adColNullable});
+    col->attributes = (c.type.fixed ? long{adColFixed} : 0L) |
+                      (c.notNull || inPrimaryKey ? 0L : long{adColNullable});
     col->autoIncrement = c.type.autoIncrement;
     col->seed = c.type.seed;
     col->increment = c.type.increment;
@@ -28,7 +29,9 @@ std::shared_ptr<Column> makeColumn(const StoredColumn& c, bool inPrimaryKey) {
     return col;
 }
 
-bool lessNoCase(const std::string& a, const std::string& b) { return upperAscii(a) < upperAscii(b); }
+bool lessNoCase(const std::string& a, const std::string& b) {
+    return upperAscii(a) < upperAscii(b);
+}
 
 void loadUserTable(sqlite3* db, Table& table) {
     StoredTable stored = Store(db).loadTable(table.Name());
@@ -45,8 +48,10 @@ void loadUserTable(sqlite3* db, Table& table) {
         return nullptr;
     };
     std::vector<StoredColumn> sorted = stored.columns;
-    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return lessNoCase(a.name, b.name); });
-    for (const auto& c : sorted) table.columns_.append(makeColumn(c, primary.count(upperAscii(c.name)) > 0));
+    std::sort(sorted.begin(), sorted.end(),
+              [](const auto& a, const auto& b) { return lessNoCase(a.name, b.name); });
+    for (const auto& c : sorted)
+        table.columns_.append(makeColumn(c, primary.count(upperAscii(c.name)) > 0));
     for (const auto& k : stored.keys) {
         auto key = std::make_shared<Key>();
         key->name = k.name;
@@ -56,7 +61,8 @@ void loadUserTable(sqlite3* db, Table& table) {
         key->deleteRule = k.deleteRule;
         for (std::size_t i = 0; i < k.columns.size(); ++i) {
             const StoredColumn* c = byName(k.columns[i]);
-            auto col = c ? makeColumn(*c, primary.count(upperAscii(c->name)) > 0) : std::make_shared<Column>();
+            auto col = c ? makeColumn(*c, primary.count(upperAscii(c->name)) > 0)
+                         : std::make_shared<Column>();
             if (!c) col->name = k.columns[i];
             if (i < k.refColumns.size()) col->relatedColumn = k.refColumns[i];
             key->columns.append(col);
@@ -71,7 +77,8 @@ void loadUserTable(sqlite3* db, Table& table) {
         index->ignoreNulls = i.ignoreNulls;
         for (const auto& name : i.columns) {
             const StoredColumn* c = byName(name);
-            auto col = c ? makeColumn(*c, primary.count(upperAscii(c->name)) > 0) : std::make_shared<Column>();
+            auto col = c ? makeColumn(*c, primary.count(upperAscii(c->name)) > 0)
+                         : std::make_shared<Column>();
             if (!c) col->name = name;
             index->columns.append(col);
         }
@@ -81,9 +88,10 @@ void loadUserTable(sqlite3* db, Table& table) {
 
 // The engine's own system tables are described from SQLite's view of them.
 void loadSystemTable(sqlite3* db, Table& table) {
-    const PreparedStatement owner =
-        prepare(db, "SELECT name, type, \"notnull\", cid FROM pragma_table_info(?) ORDER BY name COLLATE NOCASE",
-                "reading the catalog");
+    const PreparedStatement owner = prepare(db,
+                                            "SELECT name, type, \"notnull\", cid FROM "
+                                            "pragma_table_info(?) ORDER BY name COLLATE NOCASE",
+                                            "reading the catalog");
     sqlite3_stmt* stmt = owner.get();
     std::string name = table.Name();
     sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
@@ -95,7 +103,8 @@ void loadSystemTable(sqlite3* db, Table& table) {
         typeFromDecl(columnText(stmt, 1).value_or("").c_str(), ado, size);
         col->type = ado;
         col->definedSize = size;
-        col->attributes = (ado == adInteger ? long{adColFixed} : 0L) | (sqlite3_column_int(stmt, 2) ? 0L : long{adColNullable});
+        col->attributes = (ado == adInteger ? long{adColFixed} : 0L) |
+                          (sqlite3_column_int(stmt, 2) ? 0L : long{adColNullable});
         col->physicalPosition = sqlite3_column_int(stmt, 3) + 1;
         col->ordinalPosition = col->physicalPosition;
         table.columns_.append(col);
@@ -130,10 +139,12 @@ std::optional<std::string> storedPasswordHash(Connection& connection) {
 
 std::shared_ptr<Connection> catalogConnection(const std::string& connectionText) {
     std::lock_guard lock(keptMutex);
-    if (kept && kept->connectionText == connectionText && kept->connection->State() == adStateOpen &&
+    if (kept && kept->connectionText == connectionText &&
+        kept->connection->State() == adStateOpen &&
         sameFile(kept->connection->DataSource(), kept->device, kept->inode)) {
         try {
-            if (storedPasswordHash(*kept->connection) == kept->passwordHash) return kept->connection;
+            if (storedPasswordHash(*kept->connection) == kept->passwordHash)
+                return kept->connection;
         } catch (const ComError&) {
             // The kept connection no longer reads its file; open afresh below.
         }
@@ -143,14 +154,17 @@ std::shared_ptr<Connection> catalogConnection(const std::string& connectionText)
     connection->Open(connectionText);
     struct stat info {};
     if (::stat(connection->DataSource().c_str(), &info) == 0) {
-        kept = KeptConnection{connectionText, info.st_dev, info.st_ino, storedPasswordHash(*connection), connection};
+        kept = KeptConnection{connectionText, info.st_dev, info.st_ino,
+                              storedPasswordHash(*connection), connection};
     }
     return connection;
 }
 
 }  // namespace
 
-std::shared_ptr<Catalog> Catalog::create() { return std::shared_ptr<Catalog>(new Catalog()); }
+std::shared_ptr<Catalog> Catalog::create() {
+    return std::shared_ptr<Catalog>(new Catalog());
+}
 
 void Catalog::putActiveConnection(const std::string& connectionText) {
     auto connection = catalogConnection(connectionText);
@@ -162,8 +176,10 @@ void Catalog::putActiveConnection(const std::string& connectionText) {
         tables.append(std::make_shared<Table>(name, system ? "SYSTEM TABLE" : "TABLE",
                                               [connection, system](Table& t) {
                                                   sqlite3* handle = connectionHandle(*connection);
-                                                  if (system) loadSystemTable(handle, t);
-                                                  else loadUserTable(handle, t);
+                                                  if (system)
+                                                      loadSystemTable(handle, t);
+                                                  else
+                                                      loadUserTable(handle, t);
                                               }));
     }
     connection_ = connection;
@@ -172,7 +188,8 @@ void Catalog::putActiveConnection(const std::string& connectionText) {
 
 const Collection<Table>& Catalog::Tables() const {
     if (!tables_) {
-        raise(hr::kObjectClosed, 3704, "The catalog has no active connection: set ActiveConnection first.");
+        raise(hr::kObjectClosed, 3704,
+              "The catalog has no active connection: set ActiveConnection first.");
     }
     return *tables_;
 }

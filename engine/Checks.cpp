@@ -15,21 +15,25 @@ namespace {
 
 using Tokens = std::vector<Token>;
 
-bool isWordToken(const Token& t, const char* word) { return t.kind == Tok::Word && equalsNoCase(t.text, word); }
-bool isSymbolToken(const Token& t, const char* s) { return t.kind == Tok::Symbol && t.text == s; }
+bool isWordToken(const Token& t, const char* word) {
+    return t.kind == Tok::Word && equalsNoCase(t.text, word);
+}
+bool isSymbolToken(const Token& t, const char* s) {
+    return t.kind == Tok::Symbol && t.text == s;
+}
 
 bool isAggregateName(const std::string& word) {
-    static const std::set<std::string> names = {"COUNT", "SUM", "AVG", "MIN", "MAX", "FIRST",
-                                                "LAST", "STDEV", "STDEVP", "VAR", "VARP"};
+    static const std::set<std::string> names = {"COUNT", "SUM",   "AVG",    "MIN", "MAX", "FIRST",
+                                                "LAST",  "STDEV", "STDEVP", "VAR", "VARP"};
     return names.count(upperAscii(word)) != 0;
 }
 
 // Words inside an expression that are operators or constants, not fields.
 bool isExpressionWord(const std::string& word) {
-    static const std::set<std::string> words = {"AND", "OR", "NOT", "XOR", "EQV", "IMP", "IS", "NULL",
-                                                "LIKE", "BETWEEN", "IN", "TRUE", "FALSE", "MOD", "AS",
-                                                "ASC", "DESC", "EXISTS", "ANY", "SOME", "ALL", "YES", "NO",
-                                                "ON", "OFF"};
+    static const std::set<std::string> words = {
+        "AND",     "OR",   "NOT",  "XOR",   "EQV", "IMP", "IS",  "NULL", "LIKE",
+        "BETWEEN", "IN",   "TRUE", "FALSE", "MOD", "AS",  "ASC", "DESC", "EXISTS",
+        "ANY",     "SOME", "ALL",  "YES",   "NO",  "ON",  "OFF"};
     return words.count(upperAscii(word)) != 0;
 }
 
@@ -51,7 +55,7 @@ std::string spelled(const Tokens& toks, std::size_t from, std::size_t to) {
 }
 
 class Checker {
-public:
+  public:
     explicit Checker(const Tokens& toks) : toks_(toks), close_(toks.size(), toks.size()) {
         std::vector<std::size_t> open;
         for (std::size_t i = 0; i < toks.size(); ++i) {
@@ -72,23 +76,26 @@ public:
         }
     }
 
-private:
+  private:
     // Past a parenthesised group starting at `i`, or `i + 1`.
     std::size_t skip(std::size_t i) const {
         return isSymbolToken(toks_[i], "(") && close_[i] < toks_.size() ? close_[i] + 1 : i + 1;
     }
     bool opensSubquery(std::size_t i) const {
-        return isSymbolToken(toks_[i], "(") && i + 1 < toks_.size() && isWordToken(toks_[i + 1], "SELECT");
+        return isSymbolToken(toks_[i], "(") && i + 1 < toks_.size() &&
+               isWordToken(toks_[i + 1], "SELECT");
     }
 
     // VBA/Access SQL reference: SQL aggregate functions take one expression;
     // Jet reads DISTINCT inside one as a missing operator.
     void aggregateDistinct() const {
         for (std::size_t i = 0; i + 2 < toks_.size(); ++i) {
-            if (toks_[i].kind == Tok::Word && isAggregateName(toks_[i].text) && isSymbolToken(toks_[i + 1], "(") &&
-                isWordToken(toks_[i + 2], "DISTINCT")) {
-                refuse(3075, "Syntax error (missing operator) in query expression '" + toks_[i].text +
-                                 "(DISTINCT …)': Jet has no DISTINCT inside an aggregate. Count the rows of a "
+            if (toks_[i].kind == Tok::Word && isAggregateName(toks_[i].text) &&
+                isSymbolToken(toks_[i + 1], "(") && isWordToken(toks_[i + 2], "DISTINCT")) {
+                refuse(3075, "Syntax error (missing operator) in query expression '" +
+                                 toks_[i].text +
+                                 "(DISTINCT …)': Jet has no DISTINCT inside an aggregate. Count "
+                                 "the rows of a "
                                  "SELECT DISTINCT subquery instead.");
             }
         }
@@ -99,14 +106,19 @@ private:
     void joinsWithoutParentheses() const {
         std::vector<int> joins(1, 0);
         for (const auto& t : toks_) {
-            if (isSymbolToken(t, "(")) joins.push_back(0);
-            else if (isSymbolToken(t, ")") && joins.size() > 1) joins.pop_back();
-            else if (isWordToken(t, "FROM")) joins.back() = 0;
+            if (isSymbolToken(t, "("))
+                joins.push_back(0);
+            else if (isSymbolToken(t, ")") && joins.size() > 1)
+                joins.pop_back();
+            else if (isWordToken(t, "FROM"))
+                joins.back() = 0;
             else if (isWordToken(t, "JOIN") && ++joins.back() > 1) {
-                refuse(3075, "Syntax error (missing operator) in the joins at position " +
-                                 std::to_string(t.offset + 1) +
-                                 ": Jet needs each join but the last in parentheses, as in (a INNER JOIN b "
-                                 "ON …) INNER JOIN c ON ….");
+                refuse(
+                    3075,
+                    "Syntax error (missing operator) in the joins at position " +
+                        std::to_string(t.offset + 1) +
+                        ": Jet needs each join but the last in parentheses, as in (a INNER JOIN b "
+                        "ON …) INNER JOIN c ON ….");
             }
         }
     }
@@ -122,8 +134,10 @@ private:
             if (depth == 0 && isWordToken(t, "SET")) values = true;
             if (depth == 0 && isWordToken(t, "WHERE")) return;
             if (values && isWordToken(t, "SELECT")) {
-                refuse(3073, "Operation must use an updatable query: a new value of UPDATE cannot come from a "
-                             "subquery. Use a join, or set the value in a second statement.");
+                refuse(3073,
+                       "Operation must use an updatable query: a new value of UPDATE cannot come "
+                       "from a "
+                       "subquery. Use a join, or set the value in a second statement.");
             }
         }
     }
@@ -141,7 +155,8 @@ private:
     bool isNameToken(std::size_t i) const {
         const Token& t = toks_[i];
         if (t.kind == Tok::Bracketed) return true;
-        return t.kind == Tok::Word && !isExpressionWord(t.text) && !(i + 1 < toks_.size() && isSymbolToken(toks_[i + 1], "("));
+        return t.kind == Tok::Word && !isExpressionWord(t.text) &&
+               !(i + 1 < toks_.size() && isSymbolToken(toks_[i + 1], "("));
     }
 
     // The fields an expression names outside aggregates and subqueries.
@@ -149,7 +164,8 @@ private:
         std::vector<Ref> refs;
         for (std::size_t i = from; i < to;) {
             const Token& t = toks_[i];
-            if (t.kind == Tok::Word && isAggregateName(t.text) && i + 1 < to && isSymbolToken(toks_[i + 1], "(")) {
+            if (t.kind == Tok::Word && isAggregateName(t.text) && i + 1 < to &&
+                isSymbolToken(toks_[i + 1], "(")) {
                 aggregate = true;
                 i = skip(i + 1);
                 continue;
@@ -160,7 +176,8 @@ private:
             }
             if (isNameToken(i)) {
                 Ref r{"", upperAscii(t.text)};
-                if (i + 2 < to && (isSymbolToken(toks_[i + 1], ".") || isSymbolToken(toks_[i + 1], "!")) &&
+                if (i + 2 < to &&
+                    (isSymbolToken(toks_[i + 1], ".") || isSymbolToken(toks_[i + 1], "!")) &&
                     (toks_[i + 2].kind == Tok::Word || toks_[i + 2].kind == Tok::Bracketed)) {
                     r = {upperAscii(t.text), upperAscii(toks_[i + 2].text)};
                     i += 3;
@@ -191,8 +208,9 @@ private:
 
     bool endsValue(std::size_t i) const {
         const Token& t = toks_[i];
-        return t.kind == Tok::Bracketed || t.kind == Tok::Number || t.kind == Tok::String || t.kind == Tok::Date ||
-               isSymbolToken(t, ")") || (t.kind == Tok::Word && !isExpressionWord(t.text));
+        return t.kind == Tok::Bracketed || t.kind == Tok::Number || t.kind == Tok::String ||
+               t.kind == Tok::Date || isSymbolToken(t, ")") ||
+               (t.kind == Tok::Word && !isExpressionWord(t.text));
     }
 
     Item item(std::size_t from, std::size_t to) const {
@@ -221,9 +239,9 @@ private:
     void selectCore(std::size_t select) const {
         // The core ends where its level ends, or at a UNION or PIVOT.
         std::size_t end = select + 1;
-        while (end < toks_.size() && toks_[end].kind != Tok::End && !isSymbolToken(toks_[end], ")") &&
-               !isSymbolToken(toks_[end], ";") && !isWordToken(toks_[end], "UNION") &&
-               !isWordToken(toks_[end], "PIVOT")) {
+        while (end < toks_.size() && toks_[end].kind != Tok::End &&
+               !isSymbolToken(toks_[end], ")") && !isSymbolToken(toks_[end], ";") &&
+               !isWordToken(toks_[end], "UNION") && !isWordToken(toks_[end], "PIVOT")) {
             end = skip(end);
         }
         const bool compound = end < toks_.size() && isWordToken(toks_[end], "UNION");
@@ -232,7 +250,8 @@ private:
         if (at < end && isWordToken(toks_[at], "DISTINCT")) {
             distinct = true;
             ++at;
-        } else if (at < end && (isWordToken(toks_[at], "DISTINCTROW") || isWordToken(toks_[at], "ALL"))) {
+        } else if (at < end &&
+                   (isWordToken(toks_[at], "DISTINCTROW") || isWordToken(toks_[at], "ALL"))) {
             ++at;
         }
         if (at < end && isWordToken(toks_[at], "TOP")) {
@@ -242,13 +261,16 @@ private:
         const std::size_t order = clause(select, end, "ORDER");
         const std::size_t group = clause(select, end, "GROUP");
         const std::size_t having = clause(select, end, "HAVING");
-        std::size_t listEnd = std::min({clause(select, end, "FROM"), clause(select, end, "INTO"), order});
+        std::size_t listEnd =
+            std::min({clause(select, end, "FROM"), clause(select, end, "INTO"), order});
         std::vector<Item> items;
         for (const auto& [f, t] : list(at, listEnd)) items.push_back(item(f, t));
         std::vector<std::pair<std::size_t, std::size_t>> orderKeys;
         if (order < end) {
             for (auto [f, t] : list(std::min(order + 2, end), end)) {
-                if (t > f && (isWordToken(toks_[t - 1], "ASC") || isWordToken(toks_[t - 1], "DESC"))) --t;
+                if (t > f &&
+                    (isWordToken(toks_[t - 1], "ASC") || isWordToken(toks_[t - 1], "DESC")))
+                    --t;
                 orderKeys.emplace_back(f, t);
             }
         }
@@ -274,7 +296,8 @@ private:
     }
 
     static bool sameRef(const Ref& a, const Ref& b) {
-        return a.name == b.name && (a.qualifier.empty() || b.qualifier.empty() || a.qualifier == b.qualifier);
+        return a.name == b.name &&
+               (a.qualifier.empty() || b.qualifier.empty() || a.qualifier == b.qualifier);
     }
 
     // Access SQL reference: SELECT statement (DISTINCT) — an ORDER BY key of a
@@ -288,27 +311,30 @@ private:
             const auto keyRefs = bareRefs(f, t, ignored);
             for (const auto& it : items) {
                 if (sameText(f, t, it.from, it.to)) selected = true;
-                if (keyRefs.size() == 1 && t - f <= 3 && (keyRefs[0].name == it.alias)) selected = true;
+                if (keyRefs.size() == 1 && t - f <= 3 && (keyRefs[0].name == it.alias))
+                    selected = true;
                 bool unused = false;
                 const auto itemRefs = bareRefs(it.from, it.to, unused);
-                if (keyRefs.size() == 1 && t - f <= 3 && itemRefs.size() == 1 && it.to - it.from <= 3 &&
-                    sameRef(keyRefs[0], itemRefs[0])) {
+                if (keyRefs.size() == 1 && t - f <= 3 && itemRefs.size() == 1 &&
+                    it.to - it.from <= 3 && sameRef(keyRefs[0], itemRefs[0])) {
                     selected = true;
                 }
             }
             if (!selected) {
-                refuse(3093, "ORDER BY clause (" + spelled(toks_, f, t) +
-                                 ") conflicts with DISTINCT: a DISTINCT query can be ordered only by the "
-                                 "fields it returns.");
+                refuse(3093,
+                       "ORDER BY clause (" + spelled(toks_, f, t) +
+                           ") conflicts with DISTINCT: a DISTINCT query can be ordered only by the "
+                           "fields it returns.");
             }
         }
     }
 
     // Access SQL reference: GROUP BY clause — every field of the list that is
     // not inside an aggregate function must be a GROUP BY key.
-    void grouped(const std::vector<Item>& items, const std::vector<std::pair<std::size_t, std::size_t>>& groupKeys,
-                 const std::vector<std::pair<std::size_t, std::size_t>>& orderKeys, std::size_t havingFrom,
-                 std::size_t havingTo) const {
+    void grouped(const std::vector<Item>& items,
+                 const std::vector<std::pair<std::size_t, std::size_t>>& groupKeys,
+                 const std::vector<std::pair<std::size_t, std::size_t>>& orderKeys,
+                 std::size_t havingFrom, std::size_t havingTo) const {
         std::vector<Ref> keyRefs;
         for (const auto& [f, t] : groupKeys) {
             bool unused = false;
@@ -329,10 +355,13 @@ private:
                 for (const auto& k : keyRefs) ok = ok || sameRef(r, k);
                 for (const auto& a : aliases) ok = ok || (r.qualifier.empty() && r.name == a);
                 if (!ok) {
-                    refuse(3122, "You tried to execute a query that does not include the specified expression '" +
-                                     (r.qualifier.empty() ? "" : r.qualifier + ".") + r.name +
-                                     "' as part of an aggregate function. Add it to GROUP BY or put it inside "
-                                     "an aggregate (First, Max, …).");
+                    refuse(3122,
+                           "You tried to execute a query that does not include the specified "
+                           "expression '" +
+                               (r.qualifier.empty() ? "" : r.qualifier + ".") + r.name +
+                               "' as part of an aggregate function. Add it to GROUP BY or put it "
+                               "inside "
+                               "an aggregate (First, Max, …).");
                 }
             }
         };
@@ -344,8 +373,10 @@ private:
         if (havingFrom < havingTo) require(havingFrom, havingTo, aliases);
         for (const auto& [f, t] : orderKeys) {
             bool matchesItem = false;
-            for (const auto& it : items) matchesItem = matchesItem || sameText(f, t, it.from, it.to);
-            if (!matchesItem && !(t == f + 1 && toks_[f].kind == Tok::Number)) require(f, t, aliases);
+            for (const auto& it : items)
+                matchesItem = matchesItem || sameText(f, t, it.from, it.to);
+            if (!matchesItem && !(t == f + 1 && toks_[f].kind == Tok::Number))
+                require(f, t, aliases);
         }
     }
 
@@ -355,7 +386,9 @@ private:
 
 }  // namespace
 
-void checkJetRefusals(const std::vector<Token>& tokens) { Checker(tokens).run(); }
+void checkJetRefusals(const std::vector<Token>& tokens) {
+    Checker(tokens).run();
+}
 
 namespace {
 
@@ -372,7 +405,8 @@ void oneRowFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }  // namespace
 
 void registerCheckFunctions(sqlite3* db) {
-    sqlite3_create_function(db, "vx_one_row", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+    sqlite3_create_function(db, "vx_one_row", 2,
+                            SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
                             oneRowFunction, nullptr, nullptr);
 }
 

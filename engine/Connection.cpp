@@ -1,8 +1,7 @@
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <stdio.h>
 
 #include <cerrno>
 #include <climits>
@@ -39,9 +38,12 @@ struct ConnectionParts {
 ConnectionParts connectionParts(const std::string& text) {
     ConnectionParts parts;
     for (auto& [key, value] : parseConnectionText(text)) {
-        if (key == "PROVIDER") parts.provider = std::move(value);
-        else if (key == "DATA SOURCE") parts.dataSource = std::move(value);
-        else if (key == "JET OLEDB:DATABASE PASSWORD") parts.password = std::move(value);
+        if (key == "PROVIDER")
+            parts.provider = std::move(value);
+        else if (key == "DATA SOURCE")
+            parts.dataSource = std::move(value);
+        else if (key == "JET OLEDB:DATABASE PASSWORD")
+            parts.password = std::move(value);
     }
     return parts;
 }
@@ -87,30 +89,35 @@ void checkFileKind(const std::string& path) {
     ::close(fd);
     if (got >= 20 && std::memcmp(header + 4, "Standard Jet DB", 15) == 0) {
         raise(hr::kUnspecified, 3343,
-              "'" + path + "' is a genuine Microsoft Jet (Access .mdb) database file. This engine reads "
-                           "only its own database files; convert the data first.");
+              "'" + path +
+                  "' is a genuine Microsoft Jet (Access .mdb) database file. This engine reads "
+                  "only its own database files; convert the data first.");
     }
     if (got >= 20 && std::memcmp(header + 4, "Standard ACE DB", 15) == 0) {
         raise(hr::kUnspecified, 3343,
-              "'" + path + "' is a genuine Microsoft ACE (Access .accdb) database file. This engine reads "
-                           "only its own database files; convert the data first.");
+              "'" + path +
+                  "' is a genuine Microsoft ACE (Access .accdb) database file. This engine reads "
+                  "only its own database files; convert the data first.");
     }
     if (got < 16 || std::memcmp(header, "SQLite format 3", 16) != 0) {
         raise(hr::kUnspecified, 3343,
-              "Unrecognized database format '" + path + "': the file is empty, damaged or not a database.");
+              "Unrecognized database format '" + path +
+                  "': the file is empty, damaged or not a database.");
     }
 }
 
 sqlite3* openHandle(const std::string& path, int flags) {
     sqlite3* db = nullptr;
     // One thread uses a connection at a time, so SQLite need not lock it.
-    int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_EXRESCODE | SQLITE_OPEN_NOMUTEX, nullptr);
+    int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_EXRESCODE | SQLITE_OPEN_NOMUTEX,
+                             nullptr);
     if (rc != SQLITE_OK) {
         int extended = db ? sqlite3_extended_errcode(db) : rc;
         std::string message = db ? sqlite3_errmsg(db) : "";
         sqlite3_close_v2(db);
         if ((rc & 0xff) == SQLITE_CANTOPEN) {
-            raise(hr::kUnspecified, 3051, "The database file '" + path + "' cannot be opened (" + message + ").");
+            raise(hr::kUnspecified, 3051,
+                  "The database file '" + path + "' cannot be opened (" + message + ").");
         }
         raiseSqlite(nullptr, extended, "opening '" + path + "'");
     }
@@ -135,8 +142,10 @@ void execRaw(sqlite3* db, const char* sql, const std::string& context) {
 
 // Statement-level atomicity for the multi-step definition statements.
 class Savepoint {
-public:
-    explicit Savepoint(sqlite3* db) : db_(db) { execRaw(db_, "SAVEPOINT vx_statement", "starting the statement"); }
+  public:
+    explicit Savepoint(sqlite3* db) : db_(db) {
+        execRaw(db_, "SAVEPOINT vx_statement", "starting the statement");
+    }
     ~Savepoint() {
         if (!done_) {
             sqlite3_exec(db_, "ROLLBACK TO vx_statement", nullptr, nullptr, nullptr);
@@ -148,7 +157,7 @@ public:
         done_ = true;
     }
 
-private:
+  private:
     sqlite3* db_;
     bool done_ = false;
 };
@@ -157,7 +166,8 @@ private:
 // connection makes it. -1 when it cannot be read.
 long long schemaVersion(sqlite3* db) {
     PreparedStatement stmt;
-    if (tryPrepare(db, "PRAGMA schema_version", stmt) == SQLITE_OK && sqlite3_step(stmt.get()) == SQLITE_ROW) {
+    if (tryPrepare(db, "PRAGMA schema_version", stmt) == SQLITE_OK &&
+        sqlite3_step(stmt.get()) == SQLITE_ROW) {
         return sqlite3_column_int64(stmt.get(), 0);
     }
     return -1;
@@ -165,8 +175,9 @@ long long schemaVersion(sqlite3* db) {
 
 // Jet types of table columns, read from the catalog once per schema version.
 class ColumnTypes {
-public:
-    bool find(sqlite3* db, const std::string& table, const std::string& column, int& ado, long& size) {
+  public:
+    bool find(sqlite3* db, const std::string& table, const std::string& column, int& ado,
+              long& size) {
         auto& columns = load(db, table);
         auto it = columns.find(upperAscii(column));
         if (it == columns.end()) return false;
@@ -185,7 +196,7 @@ public:
         }
     }
 
-private:
+  private:
     using Columns = std::map<std::string, std::pair<int, long>>;
 
     Columns& load(sqlite3* db, const std::string& table) {
@@ -203,7 +214,8 @@ private:
                     int ado = 0;
                     long size = 0;
                     if (fromDecl) {
-                        if (!typeFromDecl(columnText(stmt, 1).value_or("").c_str(), ado, size)) continue;
+                        if (!typeFromDecl(columnText(stmt, 1).value_or("").c_str(), ado, size))
+                            continue;
                     } else {
                         ado = static_cast<int>(requiredInteger(stmt, 1));
                         size = static_cast<long>(requiredInteger(stmt, 2));
@@ -213,7 +225,8 @@ private:
             }
         };
         read("SELECT ColumnName, Type, DefinedSize FROM MSysColumns WHERE TableName = ?1", false);
-        if (columns.empty()) read("SELECT name, type FROM pragma_table_info(?1)", true);  // system tables
+        if (columns.empty())
+            read("SELECT name, type FROM pragma_table_info(?1)", true);  // system tables
         return tables_.emplace(key, std::move(columns)).first->second;
     }
 
@@ -221,7 +234,8 @@ private:
     std::map<std::string, Columns> tables_;
 };
 
-std::vector<ResultColumn> describeColumns(sqlite3* db, sqlite3_stmt* stmt, const Statement& st, ColumnTypes& types) {
+std::vector<ResultColumn> describeColumns(sqlite3* db, sqlite3_stmt* stmt, const Statement& st,
+                                          ColumnTypes& types) {
     const int count = sqlite3_column_count(stmt);
     std::vector<ResultColumn> columns(static_cast<std::size_t>(count));
     const bool useHints = static_cast<int>(st.hints.size()) == count;
@@ -252,13 +266,26 @@ std::vector<ResultColumn> describeColumns(sqlite3* db, sqlite3_stmt* stmt, const
                     if (hint.dateOnly && ado != adDate) typed = false;
                     break;
                 case ResultKind::Count:
-                case ResultKind::Long: ado = adInteger, size = 4, typed = true; break;
-                case ResultKind::Date: ado = adDate, size = 8, typed = true; break;
-                case ResultKind::Currency: ado = adCurrency, size = 8, typed = true; break;
-                case ResultKind::Double: ado = adDouble, size = 8, typed = true; break;
-                case ResultKind::Text: ado = adVarWChar, size = 255, typed = true; break;
-                case ResultKind::Bool: ado = adBoolean, size = 2, typed = true; break;
-                case ResultKind::Dynamic: break;
+                case ResultKind::Long:
+                    ado = adInteger, size = 4, typed = true;
+                    break;
+                case ResultKind::Date:
+                    ado = adDate, size = 8, typed = true;
+                    break;
+                case ResultKind::Currency:
+                    ado = adCurrency, size = 8, typed = true;
+                    break;
+                case ResultKind::Double:
+                    ado = adDouble, size = 8, typed = true;
+                    break;
+                case ResultKind::Text:
+                    ado = adVarWChar, size = 255, typed = true;
+                    break;
+                case ResultKind::Bool:
+                    ado = adBoolean, size = 2, typed = true;
+                    break;
+                case ResultKind::Dynamic:
+                    break;
             }
         }
         col.typed = typed;
@@ -294,7 +321,9 @@ struct Connection::Impl {
     }
 
     void requireOpen() const {
-        if (!db) raise(hr::kObjectClosed, 3704, "Operation is not allowed when the connection is closed.");
+        if (!db)
+            raise(hr::kObjectClosed, 3704,
+                  "Operation is not allowed when the connection is closed.");
     }
 };
 
@@ -308,17 +337,23 @@ Connection::~Connection() {
     }
 }
 
-std::shared_ptr<Connection> Connection::create() { return std::shared_ptr<Connection>(new Connection()); }
+std::shared_ptr<Connection> Connection::create() {
+    return std::shared_ptr<Connection>(new Connection());
+}
 
-void Connection::Open(const std::string& connectionText, const std::string&, const std::string&, long) {
-    if (impl_->db) raise(hr::kObjectOpen, 3705, "Operation is not allowed when the connection is open.");
+void Connection::Open(const std::string& connectionText, const std::string&, const std::string&,
+                      long) {
+    if (impl_->db)
+        raise(hr::kObjectOpen, 3705, "Operation is not allowed when the connection is open.");
     ConnectionParts parts = connectionParts(connectionText);
-    if (!equalsNoCase(parts.provider, kJetProvider) && !equalsNoCase(parts.provider, kAceProvider)) {
+    if (!equalsNoCase(parts.provider, kJetProvider) &&
+        !equalsNoCase(parts.provider, kAceProvider)) {
         raise(hr::kProviderNotFound, 0,
               "Provider cannot be found. It may not be properly installed: '" + parts.provider +
                   "' (known: " + kJetProvider + ", " + kAceProvider + ").");
     }
-    if (parts.dataSource.empty()) raise(hr::kUnspecified, 3024, "The connection text names no Data Source.");
+    if (parts.dataSource.empty())
+        raise(hr::kUnspecified, 3024, "The connection text names no Data Source.");
     checkFileKind(parts.dataSource);
     sqlite3* db = openHandle(parts.dataSource, SQLITE_OPEN_READWRITE);
     try {
@@ -356,12 +391,19 @@ void Connection::Close() {
     impl_->db = nullptr;
 }
 
-long Connection::State() const { return impl_->db ? adStateOpen : adStateClosed; }
+long Connection::State() const {
+    return impl_->db ? adStateOpen : adStateClosed;
+}
 
-const std::string& Connection::ConnectionString() const { return impl_->connectionText; }
-const std::string& Connection::DataSource() const { return impl_->path; }
+const std::string& Connection::ConnectionString() const {
+    return impl_->connectionText;
+}
+const std::string& Connection::DataSource() const {
+    return impl_->path;
+}
 
-std::shared_ptr<Recordset> Connection::Execute(const std::string& statement, Variant* recordsAffected, long) {
+std::shared_ptr<Recordset> Connection::Execute(const std::string& statement,
+                                               Variant* recordsAffected, long) {
     impl_->requireOpen();
     sqlite3* db = impl_->db;
     ReadyStatement ready = impl_->statements->prepare(statement);
@@ -375,9 +417,11 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& statement, Var
         case StatementKind::Select: {
             if (st.crosstab) st.sqlite = crosstabSql(db, st);
             if (!ready.prepared) ready.prepared = prepare(db, st.sqlite, "");
-            auto describe = [&](sqlite3_stmt* stmt) { return describeColumns(db, stmt, st, impl_->columnTypes); };
-            auto rs = makeStatementRecordset(shared_from_this(), std::move(ready.prepared), describe,
-                                             impl_->statements->returner(ready));
+            auto describe = [&](sqlite3_stmt* stmt) {
+                return describeColumns(db, stmt, st, impl_->columnTypes);
+            };
+            auto rs = makeStatementRecordset(shared_from_this(), std::move(ready.prepared),
+                                             describe, impl_->statements->returner(ready));
             trackRecordset(*this, rs);
             return rs;
         }
@@ -386,7 +430,8 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& statement, Var
         case StatementKind::Delete: {
             if (!ready.prepared) ready.prepared = prepare(db, st.sqlite, "");
             const int rc = sqlite3_step(ready.prepared.get());
-            if (rc != SQLITE_DONE && rc != SQLITE_ROW) raiseSqlite(db, sqlite3_extended_errcode(db), "");
+            if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+                raiseSqlite(db, sqlite3_extended_errcode(db), "");
             if (recordsAffected) *recordsAffected = Variant::fromI4(sqlite3_changes(db));
             impl_->statements->giveBack(ready.key, ready.serial, std::move(ready.prepared));
             return closed;
@@ -394,7 +439,8 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& statement, Var
         case StatementKind::SelectInto: {
             Savepoint sp(db);
             PreparedStatement stmt = prepare(db, st.sqlite, "");
-            const std::vector<ResultColumn> columns = describeColumns(db, stmt.get(), st, impl_->columnTypes);
+            const std::vector<ResultColumn> columns =
+                describeColumns(db, stmt.get(), st, impl_->columnTypes);
             const long rows = runSelectInto(db, st, stmt.get(), columns);
             sp.commit();
             if (recordsAffected) *recordsAffected = Variant::fromI4(rows);
@@ -446,8 +492,9 @@ std::shared_ptr<Recordset> Connection::OpenSchema(SchemaEnum schema) {
         c.typed = true;
         return c;
     };
-    return makeMemoryRecordset({text("TABLE_CATALOG"), text("TABLE_SCHEMA"), text("TABLE_NAME"), text("TABLE_TYPE")},
-                               impl_->schemaRows);
+    return makeMemoryRecordset(
+        {text("TABLE_CATALOG"), text("TABLE_SCHEMA"), text("TABLE_NAME"), text("TABLE_TYPE")},
+        impl_->schemaRows);
 }
 
 long Connection::BeginTrans() {
@@ -462,14 +509,16 @@ long Connection::BeginTrans() {
 
 void Connection::CommitTrans() {
     impl_->requireOpen();
-    if (!impl_->inTransaction) raise(hr::kTransaction, 3034, "You tried to commit without beginning a transaction.");
+    if (!impl_->inTransaction)
+        raise(hr::kTransaction, 3034, "You tried to commit without beginning a transaction.");
     execRaw(impl_->db, "COMMIT", "committing the transaction");
     impl_->inTransaction = false;
 }
 
 void Connection::RollbackTrans() {
     impl_->requireOpen();
-    if (!impl_->inTransaction) raise(hr::kTransaction, 3034, "You tried to roll back without beginning a transaction.");
+    if (!impl_->inTransaction)
+        raise(hr::kTransaction, 3034, "You tried to roll back without beginning a transaction.");
     impl_->inTransaction = false;
     impl_->forgetSchema();
     impl_->statements->clear();
@@ -506,10 +555,12 @@ std::vector<ConnectionPair> parseConnectionText(const std::string& text) {
         const std::size_t eq = text.find('=', pos);
         const std::size_t semi = text.find(';', pos);
         if (eq == std::string::npos || (semi != std::string::npos && semi < eq)) {
-            const std::string part = trim(text.substr(pos, semi == std::string::npos ? std::string::npos : semi - pos));
+            const std::string part =
+                trim(text.substr(pos, semi == std::string::npos ? std::string::npos : semi - pos));
             raise(hr::kInvalidArg, 0,
                   "The connection text part '" + part +
-                      "' is not of the form Key=Value; a value holding ';' must be enclosed in quotes.");
+                      "' is not of the form Key=Value; a value holding ';' must be enclosed in "
+                      "quotes.");
         }
         std::string key = upperAscii(trim(text.substr(pos, eq - pos)));
         pos = eq + 1;
@@ -518,18 +569,21 @@ std::vector<ConnectionPair> parseConnectionText(const std::string& text) {
         if (pos < n && (text[pos] == '\'' || text[pos] == '"')) {
             std::optional<std::string> quoted = readQuoted(text, pos);
             if (!quoted) {
-                raise(hr::kInvalidArg, 0, "The value of '" + key + "' in the connection text has no closing quote.");
+                raise(hr::kInvalidArg, 0,
+                      "The value of '" + key + "' in the connection text has no closing quote.");
             }
             value = std::move(*quoted);
             while (pos < n && isBlank(text[pos])) ++pos;
             if (pos < n && text[pos] != ';') {
                 raise(hr::kInvalidArg, 0,
-                      "The value of '" + key + "' in the connection text goes on after its closing quote; a " +
+                      "The value of '" + key +
+                          "' in the connection text goes on after its closing quote; a " +
                           "quote inside a quoted value is written twice.");
             }
         } else {
             const std::size_t end = text.find(';', pos);
-            value = trim(text.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
+            value =
+                trim(text.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
             pos = end == std::string::npos ? n : end;
         }
         pairs.push_back({std::move(key), std::move(value)});
@@ -543,13 +597,15 @@ namespace {
 bool needsQuotes(const std::string& value) {
     if (value.empty()) return false;
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    return blank(value.front()) || blank(value.back()) || value.find_first_of(";'\"") != std::string::npos;
+    return blank(value.front()) || blank(value.back()) ||
+           value.find_first_of(";'\"") != std::string::npos;
 }
 
 }  // namespace
 
 std::string QuotedConnectionTextValue(const std::string& value) {
-    const char quote = value.find('\'') != std::string::npos && value.find('"') == std::string::npos ? '"' : '\'';
+    const char quote =
+        value.find('\'') != std::string::npos && value.find('"') == std::string::npos ? '"' : '\'';
     std::string out(1, quote);
     for (char c : value) {
         out += c;
@@ -565,7 +621,8 @@ std::string ConnectionTextValue(const std::string& value) {
 
 std::string DatabaseConnectionText(const std::string& provider, const std::string& path,
                                    const std::string& password) {
-    return "Provider=" + ConnectionTextValue(provider) + "; Data Source=" + ConnectionTextValue(path) +
+    return "Provider=" + ConnectionTextValue(provider) +
+           "; Data Source=" + ConnectionTextValue(path) +
            ";Jet OLEDB:Database Password=" + QuotedConnectionTextValue(password) + ";";
 }
 
@@ -596,7 +653,8 @@ void CreateDatabase(const std::string& path, const std::string& password) {
     // creation cut off part-way leaves no half-made database under the name.
     const std::size_t slash = path.rfind('/');
     std::string temporary = path.substr(0, slash == std::string::npos ? 0 : slash + 1) + "." +
-                            path.substr(slash == std::string::npos ? 0 : slash + 1) + ".creating-XXXXXX";
+                            path.substr(slash == std::string::npos ? 0 : slash + 1) +
+                            ".creating-XXXXXX";
     const int descriptor = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (descriptor < 0) {
         raise(hr::kUnspecified, 3051,
@@ -616,7 +674,8 @@ void CreateDatabase(const std::string& path, const std::string& password) {
         execRaw(db, "COMMIT", "creating the database");
         sqlite3_close_v2(db);
         db = nullptr;
-        int placed = ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE);
+        int placed =
+            ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE);
         if (placed != 0 && (errno == EINVAL || errno == ENOSYS)) {
             // Without the flag a hard link refuses an existing name as well.
             placed = ::link(temporary.c_str(), path.c_str());
@@ -625,7 +684,8 @@ void CreateDatabase(const std::string& path, const std::string& password) {
         if (placed != 0) {
             if (errno == EEXIST) raiseExists(path);
             raise(hr::kUnspecified, 3051,
-                  "The database '" + path + "' cannot be put in place (" + std::strerror(errno) + ").");
+                  "The database '" + path + "' cannot be put in place (" + std::strerror(errno) +
+                      ").");
         }
     } catch (...) {
         if (db != nullptr) sqlite3_close_v2(db);

@@ -10,21 +10,34 @@ namespace {
 std::string typeWords(const DaoFieldInfo& info) {
     if (info.attributes & dbAutoIncrField) return "COUNTER";
     switch (info.type) {
-        case dbBoolean: return "YESNO";
-        case dbByte: return "BYTE";
-        case dbInteger: return "SHORT";
-        case dbLong: return "LONG";
-        case dbCurrency: return "CURRENCY";
-        case dbSingle: return "SINGLE";
-        case dbDouble: return "DOUBLE";
-        case dbDate: return "DATETIME";
-        case dbText: return "TEXT(" + std::to_string(info.size > 0 ? info.size : 255) + ")";
-        case dbLongBinary: return "LONGBINARY";
-        case dbMemo: return "MEMO";
-        case dbGUID: return "GUID";
+        case dbBoolean:
+            return "YESNO";
+        case dbByte:
+            return "BYTE";
+        case dbInteger:
+            return "SHORT";
+        case dbLong:
+            return "LONG";
+        case dbCurrency:
+            return "CURRENCY";
+        case dbSingle:
+            return "SINGLE";
+        case dbDouble:
+            return "DOUBLE";
+        case dbDate:
+            return "DATETIME";
+        case dbText:
+            return "TEXT(" + std::to_string(info.size > 0 ? info.size : 255) + ")";
+        case dbLongBinary:
+            return "LONGBINARY";
+        case dbMemo:
+            return "MEMO";
+        case dbGUID:
+            return "GUID";
         default:
-            raise(hr::kInvalidArg, 3259, "Invalid field data type " + std::to_string(info.type) + " for field '" +
-                                             info.name + "'.");
+            raise(hr::kInvalidArg, 3259,
+                  "Invalid field data type " + std::to_string(info.type) + " for field '" +
+                      info.name + "'.");
     }
 }
 
@@ -40,7 +53,9 @@ std::string bracketed(const std::string& name) {
 DaoDatabase::DaoDatabase() = default;
 DaoDatabase::~DaoDatabase() = default;
 
-std::shared_ptr<DaoDatabase> DaoDatabase::create() { return std::shared_ptr<DaoDatabase>(new DaoDatabase()); }
+std::shared_ptr<DaoDatabase> DaoDatabase::create() {
+    return std::shared_ptr<DaoDatabase>(new DaoDatabase());
+}
 
 void DaoDatabase::Open(const std::string& path, bool, bool readOnly, const std::string& connect) {
     if (readOnly) raise(hr::kInvalidArg, 3027, "Read-only opening is not provided by this engine.");
@@ -58,17 +73,22 @@ void DaoDatabase::Close() {
     connection_.reset();
 }
 
-bool DaoDatabase::IsOpen() const { return connection_ && connection_->State() == adStateOpen; }
+bool DaoDatabase::IsOpen() const {
+    return connection_ && connection_->State() == adStateOpen;
+}
 
 Connection& DaoDatabase::connection() {
-    if (!IsOpen()) raise(hr::kObjectClosed, 3420, "Object invalid or no longer set: the database is not open.");
+    if (!IsOpen())
+        raise(hr::kObjectClosed, 3420,
+              "Object invalid or no longer set: the database is not open.");
     return *connection_;
 }
 
 std::shared_ptr<DaoTableDef> DaoDatabase::OpenTableDef(const std::string& tableName) {
     sqlite3* db = connectionHandle(connection());
     if (!Store(db).findTable(tableName) || isSystemName(tableName)) {
-        raise(hr::kItemNotFound, 3265, "Item not found in this collection: there is no table '" + tableName + "'.");
+        raise(hr::kItemNotFound, 3265,
+              "Item not found in this collection: there is no table '" + tableName + "'.");
     }
     return std::make_shared<DaoTableDef>(shared_from_this(), tableName);
 }
@@ -77,9 +97,11 @@ DaoTableDef::DaoTableDef(std::shared_ptr<DaoDatabase> database, std::string tabl
     : database_(std::move(database)), tableName_(std::move(tableName)) {}
 
 void DaoTableDef::CreateField(const DaoFieldInfo& info) {
-    if (!open_) raise(hr::kObjectClosed, 3420, "Object invalid or no longer set: the table definition is closed.");
-    std::string sql = "ALTER TABLE " + bracketed(tableName_) + " ADD COLUMN " + bracketed(info.name) + " " +
-                      typeWords(info);
+    if (!open_)
+        raise(hr::kObjectClosed, 3420,
+              "Object invalid or no longer set: the table definition is closed.");
+    std::string sql = "ALTER TABLE " + bracketed(tableName_) + " ADD COLUMN " +
+                      bracketed(info.name) + " " + typeWords(info);
     if (info.required) sql += " NOT NULL";
     if (!info.defaultValue.empty()) {
         translateExpression(info.defaultValue);  // refuses a default that is not a plain value
@@ -95,7 +117,8 @@ void DaoTableDef::CreateField(const DaoFieldInfo& info) {
     try {
         connection.Execute(sql, nullptr, -1);
         Store store(connectionHandle(connection));
-        store.setOrdinalPosition(store.findTable(tableName_).value_or(tableName_), info.name, info.ordinalPosition);
+        store.setOrdinalPosition(store.findTable(tableName_).value_or(tableName_), info.name,
+                                 info.ordinalPosition);
         connection.CommitTrans();
     } catch (...) {
         connection.RollbackTrans();
@@ -103,6 +126,8 @@ void DaoTableDef::CreateField(const DaoFieldInfo& info) {
     }
 }
 
-void DaoTableDef::Close() { open_ = false; }
+void DaoTableDef::Close() {
+    open_ = false;
+}
 
 }  // namespace engine

@@ -47,7 +47,8 @@ double OleDateFromParts(int year, int month, int day, int hour, int minute, doub
         m += 12;
         --y;
     }
-    const long long days = daysFromCivil(y, static_cast<unsigned>(m + 1), 1) + (day - 1) - kOleEpoch;
+    const long long days =
+        daysFromCivil(y, static_cast<unsigned>(m + 1), 1) + (day - 1) - kOleEpoch;
     const double time = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
     // OLE dates before the epoch count the day backwards and the time forwards.
     if (days < 0) return static_cast<double>(days) - time;
@@ -70,7 +71,11 @@ bool OleDateToParts(double oleDate, DateParts& parts) {
     int y, m, d;
     civilFromDays(days + kOleEpoch, y, m, d);
     if (y < 100 || y > 9999) return false;
-    parts = DateParts{y, m, d, static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
+    parts = DateParts{y,
+                      m,
+                      d,
+                      static_cast<int>(seconds / 3600),
+                      static_cast<int>(seconds / 60 % 60),
                       static_cast<int>(seconds % 60)};
     return true;
 }
@@ -130,7 +135,8 @@ bool parseDateLiteral(std::string_view text, double& oleDate) {
     int year = 1899, month = 12, day = 30;
     bool haveDate = false;
     std::size_t start = pos;
-    if (readNumber(text, pos, a, 4) && pos < text.size() && (text[pos] == '/' || text[pos] == '-')) {
+    if (readNumber(text, pos, a, 4) && pos < text.size() &&
+        (text[pos] == '/' || text[pos] == '-')) {
         char sep = text[pos++];
         if (!readNumber(text, pos, b, 2) || pos >= text.size() || text[pos] != sep) return false;
         ++pos;
@@ -160,9 +166,12 @@ bool parseDateLiteral(std::string_view text, double& oleDate) {
         skipBlanks(text, pos);
         if (pos < text.size()) {
             std::string rest = upperAscii(text.substr(pos));
-            if (rest == "PM" && hour < 12) hour += 12;
-            else if (rest == "AM" && hour == 12) hour = 0;
-            else if (rest != "AM" && rest != "PM") return false;
+            if (rest == "PM" && hour < 12)
+                hour += 12;
+            else if (rest == "AM" && hour == 12)
+                hour = 0;
+            else if (rest != "AM" && rest != "PM")
+                return false;
             pos = text.size();
         }
         if (hour > 23 || minute > 59 || second > 59) return false;

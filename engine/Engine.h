@@ -70,7 +70,7 @@ enum VarType : std::uint16_t {
 // as OLE Automation dates (days since 1899-12-30); texts as UTF-8 bytes;
 // byte arrays (VT_ARRAY|VT_UI1) as bytes.
 class Variant {
-public:
+  public:
     Variant() = default;  // VT_EMPTY
 
     static Variant null();
@@ -94,11 +94,11 @@ public:
     bool isNull() const { return tag_ == VT_NULL; }
     bool isEmpty() const { return tag_ == VT_EMPTY; }
 
-    std::int64_t intValue() const { return int_; }       // integer tags, VT_BOOL, VT_CY
-    double doubleValue() const { return double_; }       // VT_R4, VT_R8, VT_DATE, VT_DECIMAL
-    const std::string& text() const { return text_; }    // VT_BSTR
+    std::int64_t intValue() const { return int_; }     // integer tags, VT_BOOL, VT_CY
+    double doubleValue() const { return double_; }     // VT_R4, VT_R8, VT_DATE, VT_DECIMAL
+    const std::string& text() const { return text_; }  // VT_BSTR
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }
-    std::int64_t currency() const { return int_; }       // VT_CY, ten-thousandths
+    std::int64_t currency() const { return int_; }  // VT_CY, ten-thousandths
 
     // The value as a double whatever its numeric tag (texts: 0).
     double toDouble() const;
@@ -108,7 +108,7 @@ public:
     // A copy holding a floating-point payload (for the double-valued tags).
     Variant withDouble(double value) const;
 
-private:
+  private:
     std::uint16_t tag_ = VT_EMPTY;
     std::int64_t int_ = 0;
     double double_ = 0.0;
@@ -125,23 +125,29 @@ namespace hr {
 constexpr std::int32_t kUnspecified = static_cast<std::int32_t>(0x80004005);     // E_FAIL
 constexpr std::int32_t kInvalidPointer = static_cast<std::int32_t>(0x80004003);  // E_POINTER
 constexpr std::int32_t kInvalidArg = static_cast<std::int32_t>(0x80070057);      // E_INVALIDARG
-constexpr std::int32_t kSyntax = static_cast<std::int32_t>(0x80040E14);          // DB_E_ERRORSINCOMMAND
-constexpr std::int32_t kNoTable = static_cast<std::int32_t>(0x80040E37);         // DB_E_NOTABLE
-constexpr std::int32_t kParamNotSet = static_cast<std::int32_t>(0x80040E10);     // DB_E_PARAMNOTOPTIONAL
-constexpr std::int32_t kWrongPassword = static_cast<std::int32_t>(0x80040E4D);   // DB_SEC_E_AUTH_FAILED
-constexpr std::int32_t kProviderNotFound = static_cast<std::int32_t>(0x800A0E7A);  // adErrProviderNotFound
-constexpr std::int32_t kObjectClosed = static_cast<std::int32_t>(0x800A0E78);      // adErrObjectClosed
-constexpr std::int32_t kObjectOpen = static_cast<std::int32_t>(0x800A0E79);        // adErrObjectOpen
-constexpr std::int32_t kNoCurrentRecord = static_cast<std::int32_t>(0x800A0BCD);   // adErrNoCurrentRecord
-constexpr std::int32_t kItemNotFound = static_cast<std::int32_t>(0x800A0CC1);      // adErrItemNotFound
-constexpr std::int32_t kDataOverflow = static_cast<std::int32_t>(0x80040E57);      // DB_E_DATAOVERFLOW
-constexpr std::int32_t kIntegrity = static_cast<std::int32_t>(0x80040E2F);         // DB_E_INTEGRITYVIOLATION
-constexpr std::int32_t kTransaction = static_cast<std::int32_t>(0x8004D00F);       // XACT_E_NOTRANSACTION
+constexpr std::int32_t kSyntax = static_cast<std::int32_t>(0x80040E14);   // DB_E_ERRORSINCOMMAND
+constexpr std::int32_t kNoTable = static_cast<std::int32_t>(0x80040E37);  // DB_E_NOTABLE
+constexpr std::int32_t kParamNotSet =
+    static_cast<std::int32_t>(0x80040E10);  // DB_E_PARAMNOTOPTIONAL
+constexpr std::int32_t kWrongPassword =
+    static_cast<std::int32_t>(0x80040E4D);  // DB_SEC_E_AUTH_FAILED
+constexpr std::int32_t kProviderNotFound =
+    static_cast<std::int32_t>(0x800A0E7A);  // adErrProviderNotFound
+constexpr std::int32_t kObjectClosed = static_cast<std::int32_t>(0x800A0E78);  // adErrObjectClosed
+constexpr std::int32_t kObjectOpen = static_cast<std::int32_t>(0x800A0E79);    // adErrObjectOpen
+constexpr std::int32_t kNoCurrentRecord =
+    static_cast<std::int32_t>(0x800A0BCD);  // adErrNoCurrentRecord
+constexpr std::int32_t kItemNotFound = static_cast<std::int32_t>(0x800A0CC1);  // adErrItemNotFound
+constexpr std::int32_t kDataOverflow = static_cast<std::int32_t>(0x80040E57);  // DB_E_DATAOVERFLOW
+constexpr std::int32_t kIntegrity =
+    static_cast<std::int32_t>(0x80040E2F);  // DB_E_INTEGRITYVIOLATION
+constexpr std::int32_t kTransaction =
+    static_cast<std::int32_t>(0x8004D00F);  // XACT_E_NOTRANSACTION
 }  // namespace hr
 
 // The error object every failing call raises.
 class ComError : public std::exception {
-public:
+  public:
     ComError(std::int32_t code, std::optional<std::string> source,
              std::optional<std::string> description, int jetError = 0);
 
@@ -153,7 +159,7 @@ public:
 
     const char* what() const noexcept override { return what_.c_str(); }
 
-private:
+  private:
     std::int32_t code_;
     std::optional<std::string> source_;
     std::optional<std::string> description_;
@@ -219,7 +225,7 @@ class Recordset;
 class Connection;
 
 class Connection : public std::enable_shared_from_this<Connection> {
-public:
+  public:
     static std::shared_ptr<Connection> create();
     ~Connection();
     Connection(const Connection&) = delete;
@@ -240,8 +246,8 @@ public:
     // Runs one statement. A final ";" is allowed; anything after it is refused.
     // recordsAffected (may be null) receives VT_I4 with the changed row count.
     // Always returns a recordset; for statements without rows it is closed.
-    std::shared_ptr<Recordset> Execute(const std::string& statement, Variant* recordsAffected = nullptr,
-                                       long options = -1);
+    std::shared_ptr<Recordset> Execute(const std::string& statement,
+                                       Variant* recordsAffected = nullptr, long options = -1);
 
     // The tables schema: one row per table, columns TABLE_CATALOG,
     // TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE ("TABLE" / "SYSTEM TABLE"),
@@ -259,24 +265,27 @@ public:
     struct Impl;
     Impl& impl() const { return *impl_; }
 
-private:
+  private:
     Connection();
     std::unique_ptr<Impl> impl_;
 };
 
 class Field {
-public:
+  public:
     std::string Name() const { return name_; }
-    int Type() const { return type_; }           // DataTypeEnum
+    int Type() const { return type_; }  // DataTypeEnum
     long DefinedSize() const { return size_; }
     Variant Value() const;
 
     Field(std::shared_ptr<const Recordset> owner, int position, std::string name, int type,
           long size)
-        : owner_(std::move(owner)), position_(position), name_(std::move(name)), type_(type),
+        : owner_(std::move(owner)),
+          position_(position),
+          name_(std::move(name)),
+          type_(type),
           size_(size) {}
 
-private:
+  private:
     std::shared_ptr<const Recordset> owner_;
     int position_;
     std::string name_;
@@ -285,17 +294,17 @@ private:
 };
 
 class Fields {
-public:
+  public:
     explicit Fields(std::vector<Field> fields) : fields_(std::move(fields)) {}
     long Count() const { return static_cast<long>(fields_.size()); }
     const Field& Item(long position) const;  // ComError (item not found) when out of range
 
-private:
+  private:
     std::vector<Field> fields_;
 };
 
 class Recordset : public std::enable_shared_from_this<Recordset> {
-public:
+  public:
     static std::shared_ptr<Recordset> create();
     ~Recordset();
     Recordset(const Recordset&) = delete;
@@ -324,7 +333,7 @@ public:
     struct Impl;
     Impl& impl() const { return *impl_; }
 
-private:
+  private:
     Recordset();
     std::unique_ptr<Impl> impl_;
 };
@@ -334,9 +343,10 @@ private:
 // such as an import. Every rule of the table (types, required fields, text
 // lengths, indexes, relationships) applies to each row as to an INSERT.
 class RowInserter {
-public:
+  public:
     // ComError when the table or one of the fields does not exist.
-    RowInserter(Connection& connection, const std::string& table, const std::vector<std::string>& columns);
+    RowInserter(Connection& connection, const std::string& table,
+                const std::vector<std::string>& columns);
     ~RowInserter();
     RowInserter(const RowInserter&) = delete;
     RowInserter& operator=(const RowInserter&) = delete;
@@ -344,7 +354,7 @@ public:
     // One value per field, in the order named; ComError as an INSERT raises it.
     void Insert(const std::vector<Variant>& values);
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
@@ -355,23 +365,23 @@ private:
 
 template <typename T>
 class Collection {
-public:
+  public:
     Collection() = default;
     explicit Collection(std::vector<std::shared_ptr<T>> items) : items_(std::move(items)) {}
     long Count() const { return static_cast<long>(items_.size()); }
     std::shared_ptr<T> Item(long position) const;  // ComError when out of range
     void append(std::shared_ptr<T> item) { items_.push_back(std::move(item)); }
 
-private:
+  private:
     std::vector<std::shared_ptr<T>> items_;
 };
 
 struct Column {
     std::string name;
-    int type = adInteger;          // DataTypeEnum
+    int type = adInteger;  // DataTypeEnum
     long definedSize = 0;
-    long attributes = 0;           // ColumnAttributesEnum flags
-    std::string relatedColumn;     // for a key column: the referenced column
+    long attributes = 0;        // ColumnAttributesEnum flags
+    std::string relatedColumn;  // for a key column: the referenced column
     bool autoIncrement = false;
     long seed = 1;
     long increment = 1;
@@ -416,22 +426,31 @@ struct Index {
 // A table of the catalog. Its columns, keys and indexes are read from the
 // file the first time one of them is asked for.
 class Table {
-public:
+  public:
     Table(std::string name, std::string type, std::function<void(Table&)> loader)
         : name_(std::move(name)), type_(std::move(type)), loader_(std::move(loader)) {}
 
     std::string Name() const { return name_; }
     std::string Type() const { return type_; }  // "TABLE" or "SYSTEM TABLE"
-    const Collection<Column>& Columns() const { load(); return columns_; }  // by name
-    const Collection<Key>& Keys() const { load(); return keys_; }           // by name
-    const Collection<Index>& Indexes() const { load(); return indexes_; }   // by name
+    const Collection<Column>& Columns() const {
+        load();
+        return columns_;
+    }  // by name
+    const Collection<Key>& Keys() const {
+        load();
+        return keys_;
+    }  // by name
+    const Collection<Index>& Indexes() const {
+        load();
+        return indexes_;
+    }  // by name
 
     // Filled by the loader.
     mutable Collection<Column> columns_;
     mutable Collection<Key> keys_;
     mutable Collection<Index> indexes_;
 
-private:
+  private:
     void load() const {
         if (loader_) {
             auto loader = std::move(loader_);
@@ -448,12 +467,12 @@ private:
 // snapshot of the catalog: tables by name (system tables included), each
 // with its columns, keys and indexes ordered by name.
 class Catalog {
-public:
+  public:
     static std::shared_ptr<Catalog> create();
     void putActiveConnection(const std::string& connectionText);
     const Collection<Table>& Tables() const;  // ComError (object closed) before a connection
 
-private:
+  private:
     Catalog() = default;
     std::shared_ptr<Connection> connection_;
     std::optional<Collection<Table>> tables_;
@@ -506,7 +525,7 @@ struct DaoFieldInfo {
 class DaoTableDef;
 
 class DaoDatabase : public std::enable_shared_from_this<DaoDatabase> {
-public:
+  public:
     static std::shared_ptr<DaoDatabase> create();
     ~DaoDatabase();
     // connect is ";PWD=password" (the password written by ConnectionTextValue) or empty.
@@ -518,19 +537,19 @@ public:
 
     Connection& connection();
 
-private:
+  private:
     DaoDatabase();
     std::shared_ptr<Connection> connection_;
 };
 
 class DaoTableDef {
-public:
+  public:
     DaoTableDef(std::shared_ptr<DaoDatabase> database, std::string tableName);
     // Adds the column to the table at once.
     void CreateField(const DaoFieldInfo& info);
     void Close();
 
-private:
+  private:
     std::shared_ptr<DaoDatabase> database_;
     std::string tableName_;
     bool open_ = true;

@@ -6,7 +6,9 @@ namespace engine {
 
 ComError::ComError(std::int32_t code, std::optional<std::string> source,
                    std::optional<std::string> description, int jetError)
-    : code_(code), source_(std::move(source)), description_(std::move(description)),
+    : code_(code),
+      source_(std::move(source)),
+      description_(std::move(description)),
       jetError_(jetError) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "0x%08x", static_cast<unsigned>(code_));
@@ -20,7 +22,8 @@ void raise(std::int32_t code, int jetError, const std::string& description) {
 }
 
 void raiseDamaged(const std::string& where) {
-    raise(hr::kUnspecified, 3343, "Unrecognized database format: the file is damaged" + where + ".");
+    raise(hr::kUnspecified, 3343,
+          "Unrecognized database format: the file is damaged" + where + ".");
 }
 
 namespace {
@@ -58,41 +61,49 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
     }
     if (startsWith(message, "VXNULL:")) {
         raise(hr::kUnspecified, 3058,
-              "Index or primary key cannot contain a Null value (index '" + after(message, "VXNULL:") + "').");
+              "Index or primary key cannot contain a Null value (index '" +
+                  after(message, "VXNULL:") + "').");
     }
     if (startsWith(message, "VXONE:")) {
         raise(hr::kUnspecified, 3354,
-              "At most one record can be returned by this subquery" + where + ". Narrow its WHERE clause, "
-              "or use First(), Max() or TOP 1 so that it returns one row.");
+              "At most one record can be returned by this subquery" + where +
+                  ". Narrow its WHERE clause, "
+                  "or use First(), Max() or TOP 1 so that it returns one row.");
     }
     if (startsWith(message, "VXOVF:")) {
         raise(hr::kDataOverflow, 3349,
-              "Numeric field overflow: the value is too large for field '" + after(message, "VXOVF:") +
+              "Numeric field overflow: the value is too large for field '" +
+                  after(message, "VXOVF:") +
                   "' (its type's range or the precision it was defined with).");
     }
     if (startsWith(message, "VXCHECK:")) {
         const std::string parts = after(message, "VXCHECK:");
         const std::size_t split = parts.find(kCheckSeparator);
         raise(hr::kIntegrity, 3317,
-              "One or more values are prohibited by the validation rule '" + parts.substr(0, split) + "' set for '" +
+              "One or more values are prohibited by the validation rule '" +
+                  parts.substr(0, split) + "' set for '" +
                   (split == std::string::npos ? "" : parts.substr(split + 1)) +
                   "'. Enter a value that the expression for this field can accept.");
     }
     if (startsWith(message, "VXARG:")) {
-        raise(hr::kSyntax, 5, "Invalid procedure call or argument: " + after(message, "VXARG:") + where + ".");
+        raise(hr::kSyntax, 5,
+              "Invalid procedure call or argument: " + after(message, "VXARG:") + where + ".");
     }
     // Conversions in an expression fail as Jet's expression service reports them.
     if (startsWith(message, "VXOVERFLOW:")) {
-        raise(hr::kDataOverflow, 6, "Overflow: the value does not fit the type " + after(message, "VXOVERFLOW:") +
-                                        " converts to" + where + ".");
+        raise(hr::kDataOverflow, 6,
+              "Overflow: the value does not fit the type " + after(message, "VXOVERFLOW:") +
+                  " converts to" + where + ".");
     }
     if (startsWith(message, "VXMISMATCH:")) {
-        raise(hr::kSyntax, 13, "Type mismatch: " + after(message, "VXMISMATCH:") +
-                                   " was given a value that does not read as a number" + where + ".");
+        raise(hr::kSyntax, 13,
+              "Type mismatch: " + after(message, "VXMISMATCH:") +
+                  " was given a value that does not read as a number" + where + ".");
     }
     if (startsWith(message, "VXINVALIDNULL:")) {
-        raise(hr::kSyntax, 94, "Invalid use of Null: " + after(message, "VXINVALIDNULL:") +
-                                   " was given Null; wrap the value in Nz() to give it a default" + where + ".");
+        raise(hr::kSyntax, 94,
+              "Invalid use of Null: " + after(message, "VXINVALIDNULL:") +
+                  " was given Null; wrap the value in Nz() to give it a default" + where + ".");
     }
     switch (primary) {
         case SQLITE_BUSY:
@@ -104,8 +115,8 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
             raise(hr::kUnspecified, 3183,
                   "There is not enough space on the disk to write the database" + where + ".");
         case SQLITE_IOERR:
-            raise(hr::kUnspecified, 3043, "A disk or network error occurred while accessing the database" +
-                                              where + ".");
+            raise(hr::kUnspecified, 3043,
+                  "A disk or network error occurred while accessing the database" + where + ".");
         case SQLITE_READONLY:
         case SQLITE_PERM:
         case SQLITE_CANTOPEN:
@@ -115,7 +126,8 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
         case SQLITE_NOTADB:
             raiseDamaged(where);
         case SQLITE_NOMEM:
-            raise(static_cast<std::int32_t>(0x8007000E), 3035, "System resource exceeded" + where + ".");
+            raise(static_cast<std::int32_t>(0x8007000E), 3035,
+                  "System resource exceeded" + where + ".");
         case SQLITE_TOOBIG:
             raise(hr::kDataOverflow, 3163, "A value is too large for the field" + where + ".");
         default:
@@ -135,14 +147,16 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
         if (rc == SQLITE_CONSTRAINT_DATATYPE) {
             std::string which = after(message, " column ");
             raise(hr::kUnspecified, 3464,
-                  "Data type mismatch: the value given for field '" + which + "' is not of the field's type.");
+                  "Data type mismatch: the value given for field '" + which +
+                      "' is not of the field's type.");
         }
         if (rc == SQLITE_CONSTRAINT_CHECK) {
             std::string which = after(message, "failed: ");
             if (startsWith(which, "vxlen:")) {
                 raise(hr::kDataOverflow, 3163,
-                      "The field '" + which.substr(6) + "' is too small to accept the amount of data "
-                                                        "you attempted to add.");
+                      "The field '" + which.substr(6) +
+                          "' is too small to accept the amount of data "
+                          "you attempted to add.");
             }
         }
         raise(hr::kUnspecified, 3022, "A constraint of the table refused the change" + where + ".");
@@ -151,10 +165,13 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
     // levels deep (each operator of a run counts one) and a parser stack of
     // a hundred or so open parentheses and function calls.
     if (startsWith(message, "Expression tree is too large") || message == "parser stack overflow") {
-        raise(hr::kSyntax, 3075,
-              "The expression is too complex: it may chain at most 1000 operators in a row and nest "
-              "parentheses and function calls about 100 deep (" + message + "). Split it into smaller "
-              "statements.");
+        raise(
+            hr::kSyntax, 3075,
+            "The expression is too complex: it may chain at most 1000 operators in a row and nest "
+            "parentheses and function calls about 100 deep (" +
+                message +
+                "). Split it into smaller "
+                "statements.");
     }
     if (startsWith(message, "no such table: ")) {
         std::string name = after(message, "no such table: ");
@@ -177,12 +194,13 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
               "Undefined function '" + after(message, "no such function: ") + "' in expression.");
     }
     if (message.find("aggregate") != std::string::npos) {
-        raise(hr::kSyntax, 3122,
-              "The statement mixes aggregate functions and plain fields in a way that cannot run: " +
-                  message + ".");
+        raise(
+            hr::kSyntax, 3122,
+            "The statement mixes aggregate functions and plain fields in a way that cannot run: " +
+                message + ".");
     }
-    raise(hr::kUnspecified, 3000, "The database engine could not carry out the operation" + where +
-                                      ": " + message + ".");
+    raise(hr::kUnspecified, 3000,
+          "The database engine could not carry out the operation" + where + ": " + message + ".");
 }
 
 }  // namespace detail

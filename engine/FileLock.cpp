@@ -39,7 +39,8 @@ bool IsLiveJournal(const std::string& journal) {
 // as a database is left alone; whoever locks it learns about it elsewhere.
 void SettleJournal(const std::string& path) {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) ==
+        SQLITE_OK) {
         sqlite3_exec(db, "SELECT COUNT(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     }
     sqlite3_close_v2(db);
@@ -60,15 +61,18 @@ bool HasJournalBeside(const std::string& path, std::string* found) {
 
 DatabaseFileLock::DatabaseFileLock(const std::string& path) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) raise(hr::kUnspecified, 3024, "Could not find file '" + path + "'.");
+    if (::stat(path.c_str(), &info) != 0)
+        raise(hr::kUnspecified, 3024, "Could not find file '" + path + "'.");
     if (!S_ISREG(info.st_mode)) {
-        raise(hr::kUnspecified, 3343, "'" + path + "' is not a database file (not a regular file).");
+        raise(hr::kUnspecified, 3343,
+              "'" + path + "' is not a database file (not a regular file).");
     }
     SettleJournal(path);
     descriptor_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (descriptor_ < 0) {
         raise(hr::kUnspecified, 3051,
-              "The database file '" + path + "' cannot be opened for writing (" + std::strerror(errno) + ").");
+              "The database file '" + path + "' cannot be opened for writing (" +
+                  std::strerror(errno) + ").");
     }
     struct flock lock {};
     lock.l_type = F_WRLCK;
@@ -82,10 +86,12 @@ DatabaseFileLock::DatabaseFileLock(const std::string& path) {
         if (error == EAGAIN || error == EACCES) {
             raise(hr::kUnspecified, 3045,
                   "The database file '" + path +
-                      "' is in use by another process and could not be locked. Close the other program and "
+                      "' is in use by another process and could not be locked. Close the other "
+                      "program and "
                       "try again.");
         }
-        raise(hr::kUnspecified, 3051, "The database file '" + path + "' cannot be locked (" + std::strerror(error) + ").");
+        raise(hr::kUnspecified, 3051,
+              "The database file '" + path + "' cannot be locked (" + std::strerror(error) + ").");
     }
     // Checked under the lock: no writer can start a journal now, so a live
     // one belongs to a transaction that was cut off and that SQLite could
@@ -96,7 +102,8 @@ DatabaseFileLock::DatabaseFileLock(const std::string& path) {
         descriptor_ = -1;
         raise(hr::kUnspecified, 3045,
               "The database file '" + path + "' has an unfinished transaction: '" + journal +
-                  "' is beside it. Open the database with the program that was using it so that it can finish, "
+                  "' is beside it. Open the database with the program that was using it so that it "
+                  "can finish, "
                   "then try again.");
     }
 }

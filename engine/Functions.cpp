@@ -6,7 +6,6 @@
 
 #include "engine/Checks.h"
 #include "engine/FunctionArgs.h"
-#include "engine/Checks.h"
 #include "engine/Internal.h"
 #include "engine/JetValues.h"
 
@@ -14,7 +13,9 @@ namespace engine::detail {
 
 namespace {
 
-void fnNow(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_double(ctx, OleDateNow()); }
+void fnNow(sqlite3_context* ctx, int, sqlite3_value**) {
+    sqlite3_result_double(ctx, OleDateNow());
+}
 void fnDate(sqlite3_context* ctx, int, sqlite3_value**) {
     sqlite3_result_double(ctx, std::floor(OleDateNow()));
 }
@@ -43,14 +44,13 @@ void fnRight(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_text(ctx, out.c_str(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
 
-
-
 void fnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     double ole;
     if (!argDate(argv[2], ole)) return sqlite3_result_null(ctx);
     std::string interval = upperAscii(argText(argv[0]));
     double n = sqlite3_value_double(argv[1]);
-    if (interval == "D" || interval == "Y" || interval == "W") return sqlite3_result_double(ctx, ole + n);
+    if (interval == "D" || interval == "Y" || interval == "W")
+        return sqlite3_result_double(ctx, ole + n);
     if (interval == "WW") return sqlite3_result_double(ctx, ole + 7 * n);
     if (interval == "H") return sqlite3_result_double(ctx, ole + n / 24);
     if (interval == "N") return sqlite3_result_double(ctx, ole + n / 1440);
@@ -71,14 +71,15 @@ void fnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     static const int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     int len = lengths[q.month - 1];
     if (q.month == 2 && ((q.year % 4 == 0 && q.year % 100 != 0) || q.year % 400 == 0)) len = 29;
-    sqlite3_result_double(ctx, OleDateFromParts(q.year, q.month, std::min(day, len), p.hour, p.minute, p.second));
+    sqlite3_result_double(
+        ctx, OleDateFromParts(q.year, q.month, std::min(day, len), p.hour, p.minute, p.second));
 }
-
 
 void fnCDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
     double ole;
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-    if (!argDate(argv[0], ole)) return sqlite3_result_error(ctx, "VXARG:The value is not a date", -1);
+    if (!argDate(argv[0], ole))
+        return sqlite3_result_error(ctx, "VXARG:The value is not a date", -1);
     sqlite3_result_double(ctx, ole);
 }
 
@@ -122,9 +123,12 @@ const int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
 const int kClock = SQLITE_UTF8 | SQLITE_INNOCUOUS;
 
 const SqlFunction kCoreFunctions[] = {
-    {"vx_now", 0, kClock, fnNow},           {"vx_date", 0, kClock, fnDate},
-    {"vx_time", 0, kClock, fnTime},         {"vx_right", 2, kPure, fnRight},
-    {"vx_dateadd", 3, kPure, fnDateAdd},    {"vx_cdate", 1, kPure, fnCDate},
+    {"vx_now", 0, kClock, fnNow},
+    {"vx_date", 0, kClock, fnDate},
+    {"vx_time", 0, kClock, fnTime},
+    {"vx_right", 2, kPure, fnRight},
+    {"vx_dateadd", 3, kPure, fnDateAdd},
+    {"vx_cdate", 1, kPure, fnCDate},
     {"vx_val", 1, kPure, fnVal},
     {"vx_first", 1, SQLITE_UTF8, nullptr, firstStep, heldFinal},
     {"vx_last", 1, SQLITE_UTF8, nullptr, lastStep, heldFinal},
@@ -132,18 +136,21 @@ const SqlFunction kCoreFunctions[] = {
 
 }  // namespace
 
-std::span<const SqlFunction> coreFunctions() { return kCoreFunctions; }
+std::span<const SqlFunction> coreFunctions() {
+    return kCoreFunctions;
+}
 
 // Every family of functions, each kept in the file named after it.
 void registerFunctions(sqlite3* db) {
     registerTypeRuleFunctions(db);
     registerCheckFunctions(db);
-    const std::span<const SqlFunction> families[] = {coreFunctions(), textFunctions(), dateFunctions(), mathFunctions(),
-                                                     financeFunctions(), valueFunctions(), conversionFunctions(),
-                                                     formatFunctions()};
+    const std::span<const SqlFunction> families[] = {
+        coreFunctions(),    textFunctions(),  dateFunctions(),       mathFunctions(),
+        financeFunctions(), valueFunctions(), conversionFunctions(), formatFunctions()};
     for (const auto& family : families) {
         for (const auto& f : family) {
-            sqlite3_create_function(db, f.name, f.args, f.flags, nullptr, f.scalar, f.step, f.final);
+            sqlite3_create_function(db, f.name, f.args, f.flags, nullptr, f.scalar, f.step,
+                                    f.final);
         }
     }
 }

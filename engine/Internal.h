@@ -36,12 +36,12 @@ std::optional<std::string> columnText(sqlite3_stmt* stmt, int column);
 std::string requiredText(sqlite3_stmt* stmt, int column);
 long long requiredInteger(sqlite3_stmt* stmt, int column);
 
-std::string quoteIdent(std::string_view name);    // "name" with quotes doubled
-std::string quoteText(std::string_view text);     // 'text' with quotes doubled
+std::string quoteIdent(std::string_view name);  // "name" with quotes doubled
+std::string quoteText(std::string_view text);   // 'text' with quotes doubled
 bool equalsNoCase(std::string_view a, std::string_view b);
 std::string upperAscii(std::string_view s);
 std::size_t utf8Length(std::string_view s);
-bool isSystemName(std::string_view tableName);    // MSys* (any case) or sqlite_*
+bool isSystemName(std::string_view tableName);  // MSys* (any case) or sqlite_*
 
 // The Key=Value pairs of a connection text, keys in capitals, values with
 // their quoting undone; raises ComError for a text that does not read so.
@@ -106,7 +106,8 @@ struct ResultHint {
     ResultKind kind = ResultKind::Dynamic;
     std::string table;   // for ColumnOf: qualifier as written (may be empty)
     std::string column;  // for ColumnOf
-    bool dateOnly = false;  // ColumnOf: the column's type only when it is a date (the column plus a number)
+    bool dateOnly =
+        false;  // ColumnOf: the column's type only when it is a date (the column plus a number)
 };
 
 struct TableRef {
@@ -140,12 +141,12 @@ constexpr char kCrosstabMark = '\x01';
 // A TRANSFORM ... PIVOT query, completed when it runs: its columns are the
 // row headings, then one per pivot value.
 struct CrosstabPlan {
-    std::string head;       // "SELECT <row headings>"
-    std::string value;      // the aggregate expression, each aggregate between the two marks
-    std::string pivot;      // the PIVOT expression
-    std::string body;       // " FROM ... GROUP BY ... HAVING ..."
-    std::string fromWhere;  // " FROM ... WHERE ..."
-    std::string order;      // " ORDER BY ..."
+    std::string head;            // "SELECT <row headings>"
+    std::string value;           // the aggregate expression, each aggregate between the two marks
+    std::string pivot;           // the PIVOT expression
+    std::string body;            // " FROM ... GROUP BY ... HAVING ..."
+    std::string fromWhere;       // " FROM ... WHERE ..."
+    std::string order;           // " ORDER BY ..."
     bool fixedHeadings = false;  // PIVOT ... IN (...)
     std::vector<std::pair<std::string, std::string>> headings;  // IN list: value as SQL, heading
     ResultHint valueHint;
@@ -153,10 +154,10 @@ struct CrosstabPlan {
 
 struct Statement {
     StatementKind kind = StatementKind::Select;
-    std::string sqlite;        // DML: the statement for SQLite
-    std::string table;         // target table of DML/DDL
-    std::vector<ResultHint> hints;  // SELECT: one per result column
-    std::vector<TableRef> sources;  // SELECT: the tables of the FROM clauses
+    std::string sqlite;                    // DML: the statement for SQLite
+    std::string table;                     // target table of DML/DDL
+    std::vector<ResultHint> hints;         // SELECT: one per result column
+    std::vector<TableRef> sources;         // SELECT: the tables of the FROM clauses
     std::optional<CrosstabPlan> crosstab;  // TRANSFORM: `sqlite` is made when it runs
 
     // DDL
@@ -168,7 +169,7 @@ struct Statement {
     bool disallowNull = false;
     bool ignoreNull = false;
     std::vector<std::string> indexColumns;
-    std::string columnName;    // DROP COLUMN / ALTER COLUMN
+    std::string columnName;  // DROP COLUMN / ALTER COLUMN
     std::string constraintName;
     std::optional<std::string> newPassword;
     std::optional<std::string> oldPassword;
@@ -196,7 +197,8 @@ std::string crosstabSql(sqlite3* db, Statement& st);
 // Carries out SELECT ... INTO: the new table typed from `columns` (the
 // SELECT's result columns, `stmt` prepared from `st.sqlite`, left reset), its
 // catalog entries, and its rows. Returns the number of rows.
-long runSelectInto(sqlite3* db, const Statement& st, sqlite3_stmt* stmt, const std::vector<ResultColumn>& columns);
+long runSelectInto(sqlite3* db, const Statement& st, sqlite3_stmt* stmt,
+                   const std::vector<ResultColumn>& columns);
 
 // Translates a lone value such as a column default ("0", "now()", "'x'").
 std::string translateExpression(std::string_view text);
@@ -245,7 +247,7 @@ struct StoredTable {
 };
 
 class Store {
-public:
+  public:
     explicit Store(sqlite3* db) : db_(db) {}
 
     static void initialise(sqlite3* db);  // writes the system tables into a new file
@@ -258,7 +260,8 @@ public:
     std::string requireTable(std::string_view name, std::string_view role = {}) const;
     StoredTable loadTable(const std::string& storedName) const;
     // Foreign keys of other tables that reference `storedName`.
-    std::vector<std::pair<std::string, StoredKey>> referencingKeys(const std::string& storedName) const;
+    std::vector<std::pair<std::string, StoredKey>> referencingKeys(
+        const std::string& storedName) const;
 
     void execute(const Statement& st);  // every DDL statement
 
@@ -269,7 +272,7 @@ public:
     // it; raises 3265 when the table has no such column.
     void setOrdinalPosition(const std::string& storedName, const std::string& column, int ordinal);
 
-private:
+  private:
     bool hasOrdinalTable() const;  // files written before ordinals were kept lack it
     void createTable(const Statement& st);
     void createIndex(const Statement& st);
@@ -281,15 +284,15 @@ private:
     void dropConstraint(const Statement& st);
     void alterColumn(const Statement& st);
 
-    void saveTable(const StoredTable& t);           // catalog rows of one table
+    void saveTable(const StoredTable& t);  // catalog rows of one table
     void deleteCatalogRows(const std::string& table);
     void createSqliteTable(const StoredTable& t, const std::string& sqliteName);
     void createSqliteIndex(const StoredTable& t, const StoredIndex& idx);
     void dropSqliteIndex(const std::string& table, const std::string& index);
-    void refreshTypeRules(const StoredTable& t);    // after a field is added or dropped in place
+    void refreshTypeRules(const StoredTable& t);  // after a field is added or dropped in place
     void createKeyTriggers(const std::string& table, const StoredKey& key);
     void dropKeyTriggers(const std::string& table, const StoredKey& key);
-    void rebuildTable(StoredTable& t);              // regenerates the SQLite table
+    void rebuildTable(StoredTable& t);  // regenerates the SQLite table
     void checkIndexLimit(const std::string& table, int adding);
     int indexUsage(const std::string& table) const;
     StoredKey resolveForeignKey(const std::string& table, const ConstraintDef& def,
@@ -325,7 +328,8 @@ std::vector<CheckConstraint> checkConstraints(sqlite3* db, const std::string& ta
 // Refuses (3317) when rows already in the table break the rule; an empty
 // name is given one.
 void addCheckConstraint(sqlite3* db, const StoredTable& t, CheckConstraint check);
-bool dropCheckConstraint(sqlite3* db, const std::string& table, const std::string& name);  // false: none such
+bool dropCheckConstraint(sqlite3* db, const std::string& table,
+                         const std::string& name);  // false: none such
 void dropCheckConstraints(sqlite3* db, const std::string& table);
 // Makes the triggers again after the table was rebuilt; refuses (3280) when a
 // rule names a field the table no longer has.

@@ -9,16 +9,23 @@ namespace {
 bool isWordStart(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
 }
-bool isWordChar(unsigned char c) { return isWordStart(c) || (c >= '0' && c <= '9') || c == '$'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isWordChar(unsigned char c) {
+    return isWordStart(c) || (c >= '0' && c <= '9') || c == '$';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 [[noreturn]] void syntaxAt(std::string_view sql, std::size_t offset, const std::string& what) {
     std::string near(sql.substr(offset, 20));
-    raise(hr::kSyntax, 3075, "Syntax error: " + what + " at position " + std::to_string(offset + 1) +
-                                 " near '" + near + "'.");
+    raise(hr::kSyntax, 3075,
+          "Syntax error: " + what + " at position " + std::to_string(offset + 1) + " near '" +
+              near + "'.");
 }
 
-bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool isHexDigit(char c) {
+    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
 
 // Reads "{guid {8-4-4-4-12}}" at `pos` into "{8-4-4-4-12}" with upper-case
 // digits, moving `pos` past it; nullopt when the text there is not one.
@@ -94,7 +101,8 @@ std::vector<Token> tokenize(std::string_view sql) {
             t.kind = Tok::Word;
             t.text = std::string(sql.substr(i, j - i));
             i = j;
-        } else if (c == '@' && i + 2 < n && sql[i + 1] == '@' && isWordStart(static_cast<unsigned char>(sql[i + 2]))) {
+        } else if (c == '@' && i + 2 < n && sql[i + 1] == '@' &&
+                   isWordStart(static_cast<unsigned char>(sql[i + 2]))) {
             // @@IDENTITY and its kind: a word the parser knows by its two signs.
             std::size_t j = i + 2;
             while (j < n && isWordChar(static_cast<unsigned char>(sql[j]))) ++j;
@@ -102,7 +110,8 @@ std::vector<Token> tokenize(std::string_view sql) {
             t.text = std::string(sql.substr(i, j - i));
             i = j;
         } else if (c == '{') {
-            // {guid {xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}}: the GUID as the text a GUID field holds.
+            // {guid {xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}}: the GUID as the text a GUID field
+            // holds.
             std::optional<std::string> guid = readGuidLiteral(sql, i);
             if (!guid) syntaxAt(sql, i, "malformed {guid {...}} literal");
             t.kind = Tok::String;
@@ -127,7 +136,8 @@ std::vector<Token> tokenize(std::string_view sql) {
             t.kind = Tok::Date;
             t.text = std::string(sql.substr(i + 1, close - i - 1));
             i = close + 1;
-        } else if (isDigit(static_cast<char>(c)) || (c == '.' && i + 1 < n && isDigit(sql[i + 1]))) {
+        } else if (isDigit(static_cast<char>(c)) ||
+                   (c == '.' && i + 1 < n && isDigit(sql[i + 1]))) {
             std::size_t j = i;
             while (j < n && isDigit(sql[j])) ++j;
             if (j < n && sql[j] == '.') {

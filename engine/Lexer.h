@@ -9,12 +9,12 @@
 namespace engine::detail {
 
 enum class Tok {
-    Word,        // identifier or keyword, as written
-    Bracketed,   // [name], text without the brackets
-    String,      // 'text' or "text", text with escapes resolved
-    Number,      // as written
-    Date,        // #...#, text between the signs
-    Symbol,      // punctuation and operators: ( ) , . ; * + - / \ & ^ = <> < > <= >=
+    Word,       // identifier or keyword, as written
+    Bracketed,  // [name], text without the brackets
+    String,     // 'text' or "text", text with escapes resolved
+    Number,     // as written
+    Date,       // #...#, text between the signs
+    Symbol,     // punctuation and operators: ( ) , . ; * + - / \ & ^ = <> < > <= >=
     End,
 };
 

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <set>
 
+#include "engine/Checks.h"
 #include "engine/Internal.h"
 #include "engine/Lexer.h"
-#include "engine/Checks.h"
 
 namespace engine::detail {
 
@@ -18,13 +18,13 @@ namespace {
 
 // Words that cannot stand as a bare name, upper case, sorted for the search.
 constexpr std::string_view kReserved[] = {
-    "ADD",      "ALL",     "ALTER",    "AND",      "AS",         "ASC",      "BETWEEN", "BY",
-    "COLUMN",   "CONSTRAINT", "CREATE", "DEFAULT", "DELETE",     "DESC",     "DISTINCT", "DISTINCTROW",
-    "DROP",     "EXISTS",  "FALSE",    "FOREIGN",  "FROM",       "GROUP",    "HAVING",  "IN",
-    "INDEX",    "INNER",   "INSERT",   "INTO",     "IS",         "JOIN",     "KEY",     "LEFT",
-    "LIKE",     "MOD",     "NOT",      "NULL",     "ON",         "OR",       "ORDER",   "OUTER",
-    "PERCENT",  "PRIMARY", "REFERENCES", "RIGHT",  "SELECT",     "SET",      "TABLE",   "TOP",
-    "TRUE",     "UNION",   "UNIQUE",   "UPDATE",   "VALUES",     "WHERE",    "WITH",    "XOR",
+    "ADD",     "ALL",        "ALTER",      "AND",     "AS",     "ASC",   "BETWEEN",  "BY",
+    "COLUMN",  "CONSTRAINT", "CREATE",     "DEFAULT", "DELETE", "DESC",  "DISTINCT", "DISTINCTROW",
+    "DROP",    "EXISTS",     "FALSE",      "FOREIGN", "FROM",   "GROUP", "HAVING",   "IN",
+    "INDEX",   "INNER",      "INSERT",     "INTO",    "IS",     "JOIN",  "KEY",      "LEFT",
+    "LIKE",    "MOD",        "NOT",        "NULL",    "ON",     "OR",    "ORDER",    "OUTER",
+    "PERCENT", "PRIMARY",    "REFERENCES", "RIGHT",   "SELECT", "SET",   "TABLE",    "TOP",
+    "TRUE",    "UNION",      "UNIQUE",     "UPDATE",  "VALUES", "WHERE", "WITH",     "XOR",
 };
 
 // Without allocating: this runs for every name of every statement.
@@ -48,7 +48,9 @@ struct Expr {
 // Jet's True is -1 where SQLite's comparisons give 1. A condition stays as
 // SQLite writes it, so that WHERE and ON keep their indexes; where it is
 // used as a value it is negated.
-std::string valueOf(const Expr& e) { return e.logical ? "(-" + e.sql + ")" : e.sql; }
+std::string valueOf(const Expr& e) {
+    return e.logical ? "(-" + e.sql + ")" : e.sql;
+}
 
 bool isBareColumn(const Expr& e) {
     return e.hint.kind == ResultKind::ColumnOf && !e.sql.empty() && e.sql.back() == '"' &&
@@ -69,7 +71,6 @@ bool isNumberKind(ResultKind k) {
            k == ResultKind::Count || k == ResultKind::Date || k == ResultKind::Bool;
 }
 
-
 // A run of operators of one precedence level, "a op b op c". SQLite reads
 // such a run left to right as Jet does, so where the translation of an
 // operator leaves its left side as it is the run stays flat, "(a op b op c)":
@@ -79,7 +80,7 @@ bool isNumberKind(ResultKind k) {
 // once, as wrapping the whole text again at each operator would copy it once
 // per operand, quadratic in a long chain.
 class OperatorChain {
-public:
+  public:
     // `conditions`: a chain of AND, OR or XOR, whose operands and result
     // stay conditions; any other operator takes its first operand as a value.
     explicit OperatorChain(Expr first, bool conditions = false)
@@ -112,7 +113,7 @@ public:
         return {std::move(sql), std::move(hint_)};
     }
 
-private:
+  private:
     Expr first_;
     bool conditions_;
     std::vector<const char*> opens_;  // literals of the parser
@@ -252,7 +253,8 @@ const FunctionDef* findFunction(const std::string& upper) {
 }
 
 // $K stands for the kind of the first argument (kindOf).
-std::string applyTemplate(const char* templ, const std::vector<std::string>& args, const std::string& kind = "0") {
+std::string applyTemplate(const char* templ, const std::vector<std::string>& args,
+                          const std::string& kind = "0") {
     std::string out;
     for (const char* c = templ; *c; ++c) {
         if (*c == '$' && c[1] == 'K') {
@@ -281,12 +283,13 @@ std::string formatDouble(double v) {
 }
 
 class Parser {
-public:
+  public:
     explicit Parser(std::string_view sql, LiteralParameters* parameters = nullptr)
         : sql_(sql), toks_(tokenize(sql)), parameters_(parameters) {
         if (parameters_) {
             for (const Token& t : toks_) {
-                literalOrdinal_.push_back(isLiteral(t) ? static_cast<int>(parameters_->baked.size()) : -1);
+                literalOrdinal_.push_back(isLiteral(t) ? static_cast<int>(parameters_->baked.size())
+                                                       : -1);
                 if (isLiteral(t)) parameters_->baked.emplace_back();
             }
         }
@@ -307,10 +310,9 @@ public:
         const Token& first = peek();
         if (first.kind == Tok::End) fail(3129, "The statement is empty");
         std::string w = first.kind == Tok::Word ? upperAscii(first.text) : "";
-        static const std::set<std::string> transactionWords = {"BEGIN", "COMMIT", "ROLLBACK",
-                                                               "SAVEPOINT", "RELEASE", "END",
-                                                               "TRANSACTION"};
-        static const std::set<std::string> aroundWords = {"PRAGMA", "ATTACH", "DETACH", "VACUUM",
+        static const std::set<std::string> transactionWords = {
+            "BEGIN", "COMMIT", "ROLLBACK", "SAVEPOINT", "RELEASE", "END", "TRANSACTION"};
+        static const std::set<std::string> aroundWords = {"PRAGMA",  "ATTACH",  "DETACH",  "VACUUM",
                                                           "REINDEX", "ANALYZE", "EXPLAIN", "WITH",
                                                           "REPLACE", "UPSERT"};
         if (transactionWords.count(w)) {
@@ -325,9 +327,9 @@ public:
                       "' is refused: it is not Jet SQL. Expected SELECT, INSERT, UPDATE, DELETE, "
                       "CREATE, DROP or ALTER.");
         }
-        bindLiterals_ = parameters_ && (w == "SELECT" || w == "INSERT" || w == "UPDATE" ||
-                                        w == "DELETE" || w == "TABLE" ||
-                                        (first.kind == Tok::Symbol && first.text == "("));
+        bindLiterals_ =
+            parameters_ && (w == "SELECT" || w == "INSERT" || w == "UPDATE" || w == "DELETE" ||
+                            w == "TABLE" || (first.kind == Tok::Symbol && first.text == "("));
         if (w == "SELECT") {
             st_.kind = StatementKind::Select;
             st_.sqlite = selectStatement(true);
@@ -354,7 +356,8 @@ public:
         } else {
             raise(hr::kSyntax, 3129,
                   "Invalid SQL statement at '" + first.text +
-                      "'; expected 'DELETE', 'INSERT', 'SELECT', 'UPDATE', 'CREATE', 'DROP' or 'ALTER'.");
+                      "'; expected 'DELETE', 'INSERT', 'SELECT', 'UPDATE', 'CREATE', 'DROP' or "
+                      "'ALTER'.");
         }
         acceptSym(";");
         if (peek().kind != Tok::End) {
@@ -369,7 +372,7 @@ public:
         return std::move(st_);
     }
 
-private:
+  private:
     // ------------------------------------------------------------------ tokens
     const Token& peek(std::size_t k = 0) const {
         return toks_[std::min(pos_ + k, toks_.size() - 1)];
@@ -435,8 +438,9 @@ private:
     void checkWritable(const std::string& table) const {
         if (isSystemName(table)) {
             raise(hr::kUnspecified, 3112,
-                  "The table '" + table + "' is a system table of the catalog and cannot be changed "
-                                          "by a statement.");
+                  "The table '" + table +
+                      "' is a system table of the catalog and cannot be changed "
+                      "by a statement.");
         }
     }
 
@@ -455,14 +459,16 @@ private:
     Expr impExpr() {
         OperatorChain chain(eqvExpr());
         while (acceptWord("IMP")) {
-            chain.add("(-((NOT ((", ") <> 0)) OR ((", eqvExpr().sql, ") <> 0)))", {ResultKind::Bool, {}, {}});
+            chain.add("(-((NOT ((", ") <> 0)) OR ((", eqvExpr().sql, ") <> 0)))",
+                      {ResultKind::Bool, {}, {}});
         }
         return std::move(chain).finish();
     }
     Expr eqvExpr() {
         OperatorChain chain(orExpr());
         while (acceptWord("EQV")) {
-            chain.add("(-(((", ") <> 0) = ((", orExpr().sql, ") <> 0)))", {ResultKind::Bool, {}, {}});
+            chain.add("(-(((", ") <> 0) = ((", orExpr().sql, ") <> 0)))",
+                      {ResultKind::Bool, {}, {}});
         }
         return std::move(chain).finish();
     }
@@ -502,7 +508,8 @@ private:
         static const char* ops[] = {"=", "<>", "<", ">", "<=", ">="};
         for (const char* op : ops) {
             if (acceptSym(op)) {
-                if ((isWord("ANY") || isWord("SOME") || isWord("ALL")) && isSym("(", 1) && isWord("SELECT", 2)) {
+                if ((isWord("ANY") || isWord("SOME") || isWord("ALL")) && isSym("(", 1) &&
+                    isWord("SELECT", 2)) {
                     return quantifiedComparison(caseBlind(left), op);
                 }
                 const std::size_t rightStart = pos_;
@@ -518,7 +525,9 @@ private:
         if (acceptWord("IS")) {
             bool negate = acceptWord("NOT");
             expectWord("NULL");
-            return {"(" + left.sql + (negate ? " IS NOT NULL)" : " IS NULL)"), {ResultKind::Bool, {}, {}}, true};
+            return {"(" + left.sql + (negate ? " IS NOT NULL)" : " IS NULL)"),
+                    {ResultKind::Bool, {}, {}},
+                    true};
         }
         bool negate = false;
         if (isWord("NOT") && (isWord("LIKE", 1) || isWord("BETWEEN", 1) || isWord("IN", 1))) {
@@ -529,7 +538,8 @@ private:
         if (acceptWord("LIKE")) {
             const std::size_t patternStart = pos_;
             Expr pattern = concat();
-            return {"(" + valueOf(left) + notText + " LIKE " + valueSlot(patternStart, valueOf(pattern)) + ")",
+            return {"(" + valueOf(left) + notText + " LIKE " +
+                        valueSlot(patternStart, valueOf(pattern)) + ")",
                     {ResultKind::Bool, {}, {}},
                     true};
         }
@@ -540,7 +550,8 @@ private:
             const std::size_t highStart = pos_;
             const std::string high = valueSlot(highStart, valueOf(concat()));
             return {"(" + caseBlind(left) + notText + " BETWEEN " + low + " AND " + high + ")",
-                    {ResultKind::Bool, {}, {}}, true};
+                    {ResultKind::Bool, {}, {}},
+                    true};
         }
         if (acceptWord("IN")) {
             expectSym("(");
@@ -555,7 +566,9 @@ private:
                 } while (acceptSym(","));
             }
             expectSym(")");
-            return {"(" + caseBlind(left) + notText + " IN (" + list + "))", {ResultKind::Bool, {}, {}}, true};
+            return {"(" + caseBlind(left) + notText + " IN (" + list + "))",
+                    {ResultKind::Bool, {}, {}},
+                    true};
         }
         if (negate) fail(3075, "Expected LIKE, BETWEEN or IN after NOT");
         return left;
@@ -587,8 +600,8 @@ private:
             // Null counts as an empty text; the left side is coalesced once, as
             // the first operand.
             const bool first = chain.empty();
-            chain.add(first ? "coalesce(" : "", first ? ", '') || coalesce(" : " || coalesce(", joinedText(additive()),
-                      ", '')", {ResultKind::Text, {}, {}});
+            chain.add(first ? "coalesce(" : "", first ? ", '') || coalesce(" : " || coalesce(",
+                      joinedText(additive()), ", '')", {ResultKind::Text, {}, {}});
         }
         return std::move(chain).finish();
     }
@@ -609,7 +622,8 @@ private:
         if (e.hint.kind == ResultKind::Date) return "1";
         if (e.hint.kind == ResultKind::Bool || e.logical) return "2";
         const bool columnSum = e.hint.kind == ResultKind::ColumnOf && e.hint.dateOnly;
-        if (!(isBareColumn(e) || columnSum) || sql_.find(kKindSlot) != std::string_view::npos) return "0";
+        if (!(isBareColumn(e) || columnSum) || sql_.find(kKindSlot) != std::string_view::npos)
+            return "0";
         kindSlots_.push_back(e.hint);
         return std::string(kKindSlot) + std::to_string(kindSlots_.size() - 1) + "*/0";
     }
@@ -622,7 +636,8 @@ private:
             const ResultHint& column = kindSlots_[n];
             std::string tables;
             for (const auto& [table, alias] : kindTables_) {
-                if (!column.table.empty() && !equalsNoCase(column.table, table) && !equalsNoCase(column.table, alias)) {
+                if (!column.table.empty() && !equalsNoCase(column.table, table) &&
+                    !equalsNoCase(column.table, alias)) {
                     continue;
                 }
                 tables += (tables.empty() ? "" : ", ") + quoteText(table);
@@ -630,12 +645,16 @@ private:
             if (tables.empty()) continue;
             // A column plus a number is a date when the column is one, and
             // a number when it is a Yes/No.
-            const std::string yesNo = column.dateOnly ? "" : " WHEN " + std::to_string(adBoolean) + " THEN 2";
-            const std::string lookup = "coalesce((SELECT max(CASE Type WHEN " + std::to_string(adDate) + " THEN 1" +
-                                       yesNo + " ELSE 0 END) FROM MSysColumns WHERE ColumnName = " +
-                                       quoteText(column.column) + " AND TableName IN (" + tables + ")), 0)";
+            const std::string yesNo =
+                column.dateOnly ? "" : " WHEN " + std::to_string(adBoolean) + " THEN 2";
+            const std::string lookup =
+                "coalesce((SELECT max(CASE Type WHEN " + std::to_string(adDate) + " THEN 1" +
+                yesNo +
+                " ELSE 0 END) FROM MSysColumns WHERE ColumnName = " + quoteText(column.column) +
+                " AND TableName IN (" + tables + ")), 0)";
             // A subquery may stand in the statement more than once.
-            for (auto at = sql.find(slot); at != std::string::npos; at = sql.find(slot, at + lookup.size())) {
+            for (auto at = sql.find(slot); at != std::string::npos;
+                 at = sql.find(slot, at + lookup.size())) {
                 sql.replace(at, slot.size(), lookup);
             }
         }
@@ -645,8 +664,9 @@ private:
         if (!st_.table.empty()) kindTables_.emplace_back(st_.table, "");
         fillKindSlots(st_.sqlite);
         if (st_.crosstab) {
-            for (std::string* part : {&st_.crosstab->head, &st_.crosstab->value, &st_.crosstab->pivot,
-                                      &st_.crosstab->body, &st_.crosstab->fromWhere, &st_.crosstab->order}) {
+            for (std::string* part :
+                 {&st_.crosstab->head, &st_.crosstab->value, &st_.crosstab->pivot,
+                  &st_.crosstab->body, &st_.crosstab->fromWhere, &st_.crosstab->order}) {
                 fillKindSlots(*part);
             }
         }
@@ -686,11 +706,14 @@ private:
     }
     static ResultHint sumHint(const ResultHint& left, const Expr& right, bool plus) {
         const ResultKind a = left.kind, b = right.hint.kind;
-        if (a == ResultKind::Text && b == ResultKind::Text && plus) return {ResultKind::Text, {}, {}};
-        if (a == ResultKind::Date && (plus || isTimeOfDay(right) || (b != ResultKind::Date && b != ResultKind::ColumnOf))) {
+        if (a == ResultKind::Text && b == ResultKind::Text && plus)
+            return {ResultKind::Text, {}, {}};
+        if (a == ResultKind::Date &&
+            (plus || isTimeOfDay(right) || (b != ResultKind::Date && b != ResultKind::ColumnOf))) {
             return {ResultKind::Date, {}, {}};
         }
-        if (a == ResultKind::Date || (b == ResultKind::Date && !plus)) return {ResultKind::Double, {}, {}};
+        if (a == ResultKind::Date || (b == ResultKind::Date && !plus))
+            return {ResultKind::Double, {}, {}};
         if (b == ResultKind::Date) return {ResultKind::Date, {}, {}};
         // A column plus or minus a number: a date when the column is one.
         if (a == ResultKind::ColumnOf && isNumberKind(b)) {
@@ -708,16 +731,16 @@ private:
     Expr modulo() {
         OperatorChain chain(intDivision());
         while (acceptWord("MOD")) {
-            chain.add("CAST(round(", ") AS INTEGER) % CAST(round(", valueOf(intDivision()), ") AS INTEGER)",
-                      {ResultKind::Long, {}, {}});
+            chain.add("CAST(round(", ") AS INTEGER) % CAST(round(", valueOf(intDivision()),
+                      ") AS INTEGER)", {ResultKind::Long, {}, {}});
         }
         return std::move(chain).finish();
     }
     Expr intDivision() {
         OperatorChain chain(multiplicative());
         while (acceptSym("\\")) {
-            chain.add("CAST(round(", ") AS INTEGER) / CAST(round(", valueOf(multiplicative()), ") AS INTEGER)",
-                      {ResultKind::Long, {}, {}});
+            chain.add("CAST(round(", ") AS INTEGER) / CAST(round(", valueOf(multiplicative()),
+                      ") AS INTEGER)", {ResultKind::Long, {}, {}});
         }
         return std::move(chain).finish();
     }
@@ -727,7 +750,8 @@ private:
             const bool divide = next().text == "/";
             if (divide) {
                 // Real division: a real divisor makes it so without wrapping the left side.
-                chain.add("", " / CAST(", valueOf(unary()), " AS REAL)", {ResultKind::Double, {}, {}});
+                chain.add("", " / CAST(", valueOf(unary()), " AS REAL)",
+                          {ResultKind::Double, {}, {}});
             } else {
                 chain.add("", " * ", valueOf(unary()), "", {});
             }
@@ -739,7 +763,8 @@ private:
             if (++nesting_ > kMaxNesting) fail(3075, "The expression is nested too deeply");
             Expr inner = unary();
             --nesting_;
-            return {"(-" + valueOf(inner) + ")", inner.hint.kind == ResultKind::ColumnOf ? ResultHint{} : inner.hint};
+            return {"(-" + valueOf(inner) + ")",
+                    inner.hint.kind == ResultKind::ColumnOf ? ResultHint{} : inner.hint};
         }
         if (acceptSym("+")) {
             if (++nesting_ > kMaxNesting) fail(3075, "The expression is nested too deeply");
@@ -771,9 +796,12 @@ private:
                 // A whole number beyond 64 bits is a real to SQLite, and one
                 // negated still a whole number: only its text says which.
                 std::int64_t whole = 0;
-                const bool fits = !integral || std::from_chars(t.text.data(), t.text.data() + t.text.size(), whole).ec ==
-                                                   std::errc();
-                return {literal(t.text, fits), {integral ? ResultKind::Long : ResultKind::Double, {}, {}}};
+                const bool fits =
+                    !integral ||
+                    std::from_chars(t.text.data(), t.text.data() + t.text.size(), whole).ec ==
+                        std::errc();
+                return {literal(t.text, fits),
+                        {integral ? ResultKind::Long : ResultKind::Double, {}, {}}};
             }
             case Tok::String:
                 return {literal(quoteText(t.text), true), {ResultKind::Text, {}, {}}};
@@ -783,7 +811,8 @@ private:
                 // A time of day stays written in: a date minus a time is a
                 // date, a date minus a date a number, and the result's type
                 // is fixed when the statement is translated.
-                return {literal(formatDouble(ole), !(ole >= 0 && ole < 1)), {ResultKind::Date, {}, {}}};
+                return {literal(formatDouble(ole), !(ole >= 0 && ole < 1)),
+                        {ResultKind::Date, {}, {}}};
             }
             case Tok::Symbol:
                 if (t.text == "(") {
@@ -792,7 +821,8 @@ private:
                         std::string sub = selectStatement(false);
                         expectSym(")");
                         // Jet refuses a value subquery that returns more than one row.
-                        return {"vx_one_row((SELECT count(*) FROM (" + sub + ")), (" + sub + "))", {}};
+                        return {"vx_one_row((SELECT count(*) FROM (" + sub + ")), (" + sub + "))",
+                                {}};
                     }
                     Expr inner = expr();
                     expectSym(")");
@@ -865,8 +895,8 @@ private:
         int count = static_cast<int>(args.size());
         if (count < f->minArgs || count > f->maxArgs) {
             raise(hr::kSyntax, 3075,
-                  "Wrong number of arguments used with function '" + nameTok.text + "' at position " +
-                      std::to_string(nameTok.offset + 1) + ".");
+                  "Wrong number of arguments used with function '" + nameTok.text +
+                      "' at position " + std::to_string(nameTok.offset + 1) + ".");
         }
         std::vector<std::string> texts;
         for (auto& a : args) texts.push_back(valueOf(a));
@@ -875,7 +905,8 @@ private:
         ResultHint hint{f->kind, {}, {}};
         if (f->kind == ResultKind::ColumnOf) {
             hint = args[0].hint.kind == ResultKind::ColumnOf ? args[0].hint : ResultHint{};
-            if (args[0].hint.kind != ResultKind::ColumnOf && args[0].hint.kind != ResultKind::Dynamic) {
+            if (args[0].hint.kind != ResultKind::ColumnOf &&
+                args[0].hint.kind != ResultKind::Dynamic) {
                 hint = args[0].hint;
             }
         }
@@ -899,8 +930,8 @@ private:
     }
 
     static bool isAggregate(const std::string& upperName) {
-        static const std::set<std::string> names = {"COUNT", "SUM",   "AVG",    "MIN", "MAX",
-                                                    "FIRST", "LAST",  "STDEV",  "STDEVP", "VAR", "VARP"};
+        static const std::set<std::string> names = {
+            "COUNT", "SUM", "AVG", "MIN", "MAX", "FIRST", "LAST", "STDEV", "STDEVP", "VAR", "VARP"};
         return names.count(upperName) != 0;
     }
 
@@ -921,7 +952,8 @@ private:
         ++depth_;
         CoreParts parts;
         const std::string core = selectCore(true, parts);
-        if (parts.groupBy.empty()) fail(3122, "A crosstab query needs GROUP BY for its row headings");
+        if (parts.groupBy.empty())
+            fail(3122, "A crosstab query needs GROUP BY for its row headings");
         const OrderBy order = orderBy();
         --depth_;
         if (!acceptWord("PIVOT")) fail(3075, "Expected PIVOT in the crosstab query");
@@ -932,8 +964,10 @@ private:
             do {
                 const Token t = peek();
                 Expr v = unary();
-                std::string heading = t.kind == Tok::String ? t.text
-                                                            : std::string(sql_.substr(t.offset, peek().offset - t.offset));
+                std::string heading =
+                    t.kind == Tok::String
+                        ? t.text
+                        : std::string(sql_.substr(t.offset, peek().offset - t.offset));
                 while (!heading.empty() && heading.back() == ' ') heading.pop_back();
                 plan.headings.push_back({v.sql, heading});
             } while (acceptSym(","));
@@ -961,8 +995,8 @@ private:
     };
 
     struct OrderBy {
-        std::string text;  // " ORDER BY ..." or empty
-        std::string keys;  // the keys alone
+        std::string text;      // " ORDER BY ..." or empty
+        std::string keys;      // the keys alone
         bool ordinal = false;  // a key given by its position in the field list
     };
     std::string selectStatement(bool top) {
@@ -1009,8 +1043,9 @@ private:
         if (!bindLiterals_ || lastLiteral_.token == kNoToken) return text;
         const std::size_t token = lastLiteral_.token;
         const bool lone = token == start && pos_ == start + 1 && text == lastLiteral_.sql;
-        const bool negated = token == start + 1 && pos_ == start + 2 && toks_[start].kind == Tok::Symbol &&
-                             toks_[start].text == "-" && toks_[token].kind == Tok::Number &&
+        const bool negated = token == start + 1 && pos_ == start + 2 &&
+                             toks_[start].kind == Tok::Symbol && toks_[start].text == "-" &&
+                             toks_[token].kind == Tok::Number &&
                              text == "(-" + lastLiteral_.sql + ")";
         // A literal of a spliced legacy derived table has no place in the shape.
         if ((!lone && !negated) || literalOrdinal_[token] < 0) return text;
@@ -1033,8 +1068,10 @@ private:
             if (ordinal) order.ordinal = true;
             Expr key = expr();
             order.keys += ordinal ? key.sql : caseBlind(key);
-            if (acceptWord("DESC")) order.keys += " DESC";
-            else acceptWord("ASC");
+            if (acceptWord("DESC"))
+                order.keys += " DESC";
+            else
+                acceptWord("ASC");
         } while (acceptSym(","));
         order.text = " ORDER BY " + order.keys;
         return order;
@@ -1045,13 +1082,15 @@ private:
     // first n (rank() gives tied rows the rank of the first of them), and as
     // ties sort together the first that many rows are exactly those. PERCENT
     // takes n hundredths of the rows, rounded up.
-    std::string topLimit(const CoreParts& core, const OrderBy& order, bool compound, const std::string& rows) {
+    std::string topLimit(const CoreParts& core, const OrderBy& order, bool compound,
+                         const std::string& rows) {
         const std::string& n = core.topCount;
         if (order.keys.empty() || order.ordinal || compound || core.distinct) {
             // Without ties: the rows of a union or a DISTINCT are ranked only
             // by their output, which the keys need not name.
             if (!core.topPercent) return n;
-            return "(SELECT CAST(ceil(count(*) * " + n + " / 100.0) AS INTEGER) FROM (" + rows + "))";
+            return "(SELECT CAST(ceil(count(*) * " + n + " / 100.0) AS INTEGER) FROM (" + rows +
+                   "))";
         }
         const std::string last = core.topPercent ? "ceil(vx_n * " + n + " / 100.0)" : n;
         return "(SELECT count(*) FROM (SELECT rank() OVER (ORDER BY " + order.keys +
@@ -1110,8 +1149,10 @@ private:
             std::string alias;
             if (acceptWord("AS")) {
                 const Token& a = peek();
-                if (a.kind == Tok::String) alias = next().text;
-                else alias = name("an alias");
+                if (a.kind == Tok::String)
+                    alias = next().text;
+                else
+                    alias = name("an alias");
             } else if (isName() && !isWord("FROM")) {
                 alias = next().text;
             }
@@ -1146,7 +1187,7 @@ private:
         if (isWord("GROUP")) {
             next();
             expectWord("BY");
-                bool firstGroup = true;
+            bool firstGroup = true;
             do {
                 if (!firstGroup) parts.groupBy += ", ";
                 firstGroup = false;
@@ -1205,8 +1246,10 @@ private:
         std::string table = tableName();
         std::string out = quoteIdent(table);
         std::string alias;
-        if (acceptWord("AS")) alias = name("an alias");
-        else if (isName()) alias = next().text;
+        if (acceptWord("AS"))
+            alias = name("an alias");
+        else if (isName())
+            alias = next().text;
         if (!alias.empty()) out += " AS " + quoteIdent(alias);
         if (collect) st_.sources.push_back({table, alias});
         kindTables_.emplace_back(table, alias);
@@ -1292,7 +1335,8 @@ private:
     bool joinedTables(std::string& from) {
         const std::size_t start = pos_;
         from = fromList();
-        if (st_.sources.size() > 1 || from.front() == '(' || !st_.sources.front().alias.empty()) return true;
+        if (st_.sources.size() > 1 || from.front() == '(' || !st_.sources.front().alias.empty())
+            return true;
         pos_ = start;
         st_.sources.clear();
         return false;
@@ -1304,17 +1348,20 @@ private:
         const TableRef* found = nullptr;
         for (const auto& source : st_.sources) {
             if (qualifier.empty() ? !source.name.empty()
-                                  : equalsNoCase(source.alias, qualifier) || equalsNoCase(source.name, qualifier)) {
+                                  : equalsNoCase(source.alias, qualifier) ||
+                                        equalsNoCase(source.name, qualifier)) {
                 found = &source;
                 break;
             }
         }
         if (!found) {
-            raise(hr::kSyntax, 3075, "'" + qualifier + "' names no table of the statement's FROM clause.");
+            raise(hr::kSyntax, 3075,
+                  "'" + qualifier + "' names no table of the statement's FROM clause.");
         }
         if (found->name.empty()) {
             raise(hr::kUnspecified, 3073,
-                  "Operation must use an updatable query: '" + qualifier + "' is a subquery, not a table.");
+                  "Operation must use an updatable query: '" + qualifier +
+                      "' is a subquery, not a table.");
         }
         checkWritable(found->name);
         return {found->name, found->alias.empty() ? found->name : found->alias};
@@ -1331,8 +1378,10 @@ private:
             if (acceptSym(".") || acceptSym("!")) {
                 if (!qualifier.empty() && !equalsNoCase(qualifier, column)) {
                     raise(hr::kUnspecified, 3073,
-                          "Operation must use an updatable query: this engine sets the fields of one table "
-                          "per UPDATE statement; '" + qualifier + "' and '" + column +
+                          "Operation must use an updatable query: this engine sets the fields of "
+                          "one table "
+                          "per UPDATE statement; '" +
+                              qualifier + "' and '" + column +
                               "' are both set. Split it into one statement per table.");
                 }
                 qualifier = column;
@@ -1346,10 +1395,11 @@ private:
         const auto [table, ref] = joinedTarget(qualifier);
         st_.table = table;
         const std::string rowid = quoteIdent(ref) + ".rowid";
-        st_.sqlite = "UPDATE " + quoteIdent(table) + " AS vx_target SET (" + columns + ") = (SELECT " + values +
-                     " FROM " + from + " WHERE " + rowid + " = vx_target.rowid" +
-                     (where.empty() ? "" : " AND " + where) + " LIMIT 1) WHERE rowid IN (SELECT " + rowid +
-                     " FROM " + from + (where.empty() ? "" : " WHERE " + where) + ")";
+        st_.sqlite = "UPDATE " + quoteIdent(table) + " AS vx_target SET (" + columns +
+                     ") = (SELECT " + values + " FROM " + from + " WHERE " + rowid +
+                     " = vx_target.rowid" + (where.empty() ? "" : " AND " + where) +
+                     " LIMIT 1) WHERE rowid IN (SELECT " + rowid + " FROM " + from +
+                     (where.empty() ? "" : " WHERE " + where) + ")";
     }
 
     void updateStatement() {
@@ -1391,13 +1441,14 @@ private:
             // DELETE t.* FROM t INNER JOIN u ON ...: the rows of t the join holds.
             if (qualifier.empty() && st_.sources.size() > 1) {
                 raise(hr::kUnspecified, 3128,
-                      "Specify the table containing the records you want to delete: write DELETE t.* FROM ...");
+                      "Specify the table containing the records you want to delete: write DELETE "
+                      "t.* FROM ...");
             }
             const std::string where = acceptWord("WHERE") ? " WHERE " + expr().sql : "";
             const auto [table, ref] = joinedTarget(qualifier);
             st_.table = table;
-            st_.sqlite = "DELETE FROM " + quoteIdent(table) + " WHERE rowid IN (SELECT " + quoteIdent(ref) +
-                         ".rowid FROM " + from + where + ")";
+            st_.sqlite = "DELETE FROM " + quoteIdent(table) + " WHERE rowid IN (SELECT " +
+                         quoteIdent(ref) + ".rowid FROM " + from + where + ")";
             return;
         }
         st_.table = tableName();
@@ -1502,7 +1553,8 @@ private:
             }
             if (type.precision < 1 || type.precision > 28 || type.scale < 0 ||
                 type.scale > type.precision) {
-                raise(hr::kSyntax, 3292, "DECIMAL needs a precision of 1 to 28 and a scale within it.");
+                raise(hr::kSyntax, 3292,
+                      "DECIMAL needs a precision of 1 to 28 and a scale within it.");
             }
             type.definedSize = type.precision;
         } else {
@@ -1544,9 +1596,12 @@ private:
         if (isSym("(")) def.refColumns = nameList();
         while (isWord("ON")) {
             next();
-            if (acceptWord("UPDATE")) def.updateRule = referentialRule();
-            else if (acceptWord("DELETE")) def.deleteRule = referentialRule();
-            else fail(3291, "Expected UPDATE or DELETE after ON");
+            if (acceptWord("UPDATE"))
+                def.updateRule = referentialRule();
+            else if (acceptWord("DELETE"))
+                def.deleteRule = referentialRule();
+            else
+                fail(3291, "Expected UPDATE or DELETE after ON");
         }
     }
 
@@ -1611,7 +1666,8 @@ private:
                 }
             } else if (isWord("WITH")) {
                 next();
-                if (!acceptWord("COMPRESSION") && !acceptWord("COMP")) fail(3292, "Expected COMPRESSION");
+                if (!acceptWord("COMPRESSION") && !acceptWord("COMP"))
+                    fail(3292, "Expected COMPRESSION");
             } else if (isWord("CONSTRAINT") || isWord("PRIMARY") || isWord("UNIQUE") ||
                        isWord("REFERENCES") || isWord("CHECK")) {
                 ConstraintDef def = constraint(&col.name);
@@ -1654,14 +1710,16 @@ private:
         st_.indexColumns = nameList();
         if (acceptWord("WITH")) {
             do {
-                if (acceptWord("PRIMARY")) st_.primaryIndex = true;
+                if (acceptWord("PRIMARY"))
+                    st_.primaryIndex = true;
                 else if (acceptWord("DISALLOW")) {
                     expectWord("NULL");
                     st_.disallowNull = true;
                 } else if (acceptWord("IGNORE")) {
                     expectWord("NULL");
                     st_.ignoreNull = true;
-                } else fail(3289, "Expected PRIMARY, DISALLOW NULL or IGNORE NULL");
+                } else
+                    fail(3289, "Expected PRIMARY, DISALLOW NULL or IGNORE NULL");
             } while (true && (isWord("PRIMARY") || isWord("DISALLOW") || isWord("IGNORE")));
         }
     }
@@ -1713,8 +1771,8 @@ private:
         st_.table = tableName();
         checkWritable(st_.table);
         if (acceptWord("ADD")) {
-            if (isWord("CONSTRAINT") || isWord("PRIMARY") || isWord("UNIQUE") || isWord("FOREIGN") ||
-                isWord("CHECK")) {
+            if (isWord("CONSTRAINT") || isWord("PRIMARY") || isWord("UNIQUE") ||
+                isWord("FOREIGN") || isWord("CHECK")) {
                 st_.kind = StatementKind::AlterAddConstraint;
                 st_.constraints.push_back(constraint(nullptr));
                 return;
@@ -1748,8 +1806,9 @@ private:
     }
 
     static constexpr std::string_view kKindSlot = "/*vx kind ";
-    std::vector<ResultHint> kindSlots_;                              // columns waiting for their kind
-    std::vector<std::pair<std::string, std::string>> kindTables_;  // every table named, with its alias
+    std::vector<ResultHint> kindSlots_;  // columns waiting for their kind
+    std::vector<std::pair<std::string, std::string>>
+        kindTables_;  // every table named, with its alias
     std::string_view sql_;
     std::vector<Token> toks_;
     LiteralParameters* parameters_ = nullptr;
@@ -1777,6 +1836,8 @@ Statement parseStatement(std::string_view text, LiteralParameters* parameters) {
     return Parser(text, parameters).run();
 }
 
-std::string translateExpression(std::string_view text) { return Parser(text).standaloneExpression(); }
+std::string translateExpression(std::string_view text) {
+    return Parser(text).standaloneExpression();
+}
 
 }  // namespace engine::detail

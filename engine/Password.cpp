@@ -34,7 +34,8 @@ std::set<std::tuple<std::string, std::string, std::string>> verified;
 std::string newSalt() {
     unsigned char salt[16];
     if (RAND_bytes(salt, sizeof salt) != 1) {
-        raise(hr::kUnspecified, 3000, "The system could not provide random bytes for the password salt.");
+        raise(hr::kUnspecified, 3000,
+              "The system could not provide random bytes for the password salt.");
     }
     return toHex(salt, sizeof salt);
 }
@@ -50,8 +51,8 @@ std::string hashPassword(const std::string& password, const std::string& saltHex
     return toHex(out, sizeof out);
 }
 
-bool verifyPassword(const std::string& path, const std::string& password, const std::string& saltHex,
-                    const std::string& storedHash) {
+bool verifyPassword(const std::string& path, const std::string& password,
+                    const std::string& saltHex, const std::string& storedHash) {
     auto key = std::make_tuple(path, password, storedHash);
     {
         std::lock_guard lock(cacheMutex);
@@ -101,7 +102,8 @@ void changePassword(Store& store, const std::string& path, const std::string& ol
     const std::optional<std::string> hash = store.property("PasswordHash");
     if (hash) {
         if (!passwordMatches(store, path, oldPassword, *hash)) {
-            raise(hr::kWrongPassword, 3031, "Not a valid password: the old password given does not match.");
+            raise(hr::kWrongPassword, 3031,
+                  "Not a valid password: the old password given does not match.");
         }
     } else if (!oldPassword.empty()) {
         raise(hr::kWrongPassword, 3031,

@@ -12,7 +12,7 @@ struct Recordset::Impl {
     std::shared_ptr<Connection> connection;  // keeps the file open while rows are read
     sqlite3* db = nullptr;
     PreparedStatement owner;
-    sqlite3_stmt* stmt = nullptr;  // owner's, looked at for every value
+    sqlite3_stmt* stmt = nullptr;                    // owner's, looked at for every value
     std::function<void(PreparedStatement)> release;  // where owner goes when done, if anywhere
     std::vector<ResultColumn> columns;
     std::vector<std::vector<Variant>> rows;  // memory recordsets
@@ -49,7 +49,8 @@ struct Recordset::Impl {
 
     void requireOpen() const {
         if (!open) {
-            raise(hr::kObjectClosed, 3704, "Operation is not allowed when the recordset is closed.");
+            raise(hr::kObjectClosed, 3704,
+                  "Operation is not allowed when the recordset is closed.");
         }
     }
 
@@ -65,7 +66,8 @@ struct Recordset::Impl {
     // Fields are mostly read by name in their order, row after row: the one
     // after the last found is tried first.
     int find(std::string_view name) const {
-        if (nextGuess < columns.size() && equalsNoCase(columns[nextGuess].name, name)) return found(nextGuess);
+        if (nextGuess < columns.size() && equalsNoCase(columns[nextGuess].name, name))
+            return found(nextGuess);
         for (std::size_t i = 0; i < columns.size(); ++i) {
             if (equalsNoCase(columns[i].name, name)) return found(i);
         }
@@ -92,23 +94,38 @@ struct Recordset::Impl {
                     }
                     return Variant::fromR8(static_cast<double>(v));
                 }
-                case SQLITE_FLOAT: return Variant::fromR8(sqlite3_column_double(stmt, i));
-                case SQLITE_BLOB: return blob(i);
-                default: return text(i);
+                case SQLITE_FLOAT:
+                    return Variant::fromR8(sqlite3_column_double(stmt, i));
+                case SQLITE_BLOB:
+                    return blob(i);
+                default:
+                    return text(i);
             }
         }
         switch (col.tag) {
-            case VT_I4: return Variant::fromI4(static_cast<std::int32_t>(integer(i, kind)));
-            case VT_I2: return Variant::fromI2(static_cast<std::int16_t>(integer(i, kind)));
-            case VT_UI1: return Variant::fromUI1(static_cast<std::uint8_t>(integer(i, kind)));
-            case VT_R4: return Variant::fromR4(static_cast<float>(sqlite3_column_double(stmt, i)));
-            case VT_R8: return Variant::fromR8(sqlite3_column_double(stmt, i));
-            case VT_DECIMAL: return Variant::fromDecimal(sqlite3_column_double(stmt, i));
-            case VT_DATE: return Variant::fromDate(sqlite3_column_double(stmt, i));
-            case VT_CY: return Variant::fromCurrency(std::llround(sqlite3_column_double(stmt, i) * 10000.0));
-            case VT_BOOL: return Variant::fromBool(sqlite3_column_double(stmt, i) != 0.0);
-            case VT_ARRAY | VT_UI1: return blob(i);
-            default: return text(i);
+            case VT_I4:
+                return Variant::fromI4(static_cast<std::int32_t>(integer(i, kind)));
+            case VT_I2:
+                return Variant::fromI2(static_cast<std::int16_t>(integer(i, kind)));
+            case VT_UI1:
+                return Variant::fromUI1(static_cast<std::uint8_t>(integer(i, kind)));
+            case VT_R4:
+                return Variant::fromR4(static_cast<float>(sqlite3_column_double(stmt, i)));
+            case VT_R8:
+                return Variant::fromR8(sqlite3_column_double(stmt, i));
+            case VT_DECIMAL:
+                return Variant::fromDecimal(sqlite3_column_double(stmt, i));
+            case VT_DATE:
+                return Variant::fromDate(sqlite3_column_double(stmt, i));
+            case VT_CY:
+                return Variant::fromCurrency(
+                    std::llround(sqlite3_column_double(stmt, i) * 10000.0));
+            case VT_BOOL:
+                return Variant::fromBool(sqlite3_column_double(stmt, i) != 0.0);
+            case VT_ARRAY | VT_UI1:
+                return blob(i);
+            default:
+                return text(i);
         }
     }
 
@@ -118,7 +135,8 @@ struct Recordset::Impl {
     }
     Variant text(int i) const {
         const char* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-        return Variant::fromText(std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
+        return Variant::fromText(
+            std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
     }
     Variant blob(int i) const {
         const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, i));
@@ -127,21 +145,28 @@ struct Recordset::Impl {
 };
 
 Recordset::Recordset() : impl_(std::make_unique<Impl>()) {}
-Recordset::~Recordset() { impl_->finalize(); }
+Recordset::~Recordset() {
+    impl_->finalize();
+}
 
-std::shared_ptr<Recordset> Recordset::create() { return std::shared_ptr<Recordset>(new Recordset()); }
+std::shared_ptr<Recordset> Recordset::create() {
+    return std::shared_ptr<Recordset>(new Recordset());
+}
 
-void Recordset::Open(const std::string& source, const std::shared_ptr<Connection>& connection, long, long,
-                     long options) {
-    if (impl_->open) raise(hr::kObjectOpen, 3705, "Operation is not allowed when the recordset is open.");
+void Recordset::Open(const std::string& source, const std::shared_ptr<Connection>& connection, long,
+                     long, long options) {
+    if (impl_->open)
+        raise(hr::kObjectOpen, 3705, "Operation is not allowed when the recordset is open.");
     if (!connection) raise(hr::kInvalidPointer, 0, "The recordset was given no connection.");
     std::string sql;
     if (options == adCmdTable) {
         std::string name = source;
-        if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
+        if (name.size() >= 2 && name.front() == '[' && name.back() == ']')
+            name = name.substr(1, name.size() - 2);
         sql = "SELECT * FROM [" + name + "]";
         if (name.find(']') != std::string::npos || name.empty()) {
-            raise(hr::kNoTable, 3078, "The database engine cannot find the input table '" + source + "'.");
+            raise(hr::kNoTable, 3078,
+                  "The database engine cannot find the input table '" + source + "'.");
         }
     } else {
         sql = source;
@@ -163,7 +188,9 @@ void Recordset::Close() {
     impl_->connection.reset();
 }
 
-long Recordset::State() const { return impl_->open ? adStateOpen : adStateClosed; }
+long Recordset::State() const {
+    return impl_->open ? adStateOpen : adStateClosed;
+}
 
 bool Recordset::IsBOF() const {
     impl_->requireOpen();
@@ -214,12 +241,15 @@ std::shared_ptr<Fields> Recordset::GetFields() const {
     return std::make_shared<Fields>(std::move(fields));
 }
 
-Variant Field::Value() const { return owner_->Collect(static_cast<long>(position_)); }
+Variant Field::Value() const {
+    return owner_->Collect(static_cast<long>(position_));
+}
 
 const Field& Fields::Item(long position) const {
     if (position < 0 || position >= Count()) {
         raise(hr::kItemNotFound, 3265,
-              "Item cannot be found in the collection: field position " + std::to_string(position) + ".");
+              "Item cannot be found in the collection: field position " + std::to_string(position) +
+                  ".");
     }
     return fields_[static_cast<std::size_t>(position)];
 }

@@ -11,7 +11,8 @@ struct RowInserter::Impl {
     sqlite3_stmt* stmt = nullptr;
     std::string table;
     std::size_t columnCount = 0;
-    std::vector<bool> dateColumn;  // by position: a text given for it is read as a date, as Jet reads it
+    std::vector<bool>
+        dateColumn;  // by position: a text given for it is read as a date, as Jet reads it
 };
 
 RowInserter::RowInserter(Connection& connection, const std::string& table,
@@ -28,7 +29,8 @@ RowInserter::RowInserter(Connection& connection, const std::string& table,
         bool known = false;
         for (const auto& c : definition.columns) known = known || equalsNoCase(c.name, columns[i]);
         bool date = false;
-        for (const auto& c : definition.columns) date = date || (equalsNoCase(c.name, columns[i]) && c.type.adoType == adDate);
+        for (const auto& c : definition.columns)
+            date = date || (equalsNoCase(c.name, columns[i]) && c.type.adoType == adDate);
         impl_->dateColumn.push_back(date);
         if (!known) {
             raise(hr::kInvalidArg, 3265,

@@ -42,7 +42,7 @@ std::vector<std::string> splitList(const std::string& text) {
 
 // A prepared statement released on scope exit.
 class Stmt {
-public:
+  public:
     Stmt(sqlite3* db, const std::string& sql)
         : db_(db), owner_(prepare(db, sql, "reading the catalog")), stmt_(owner_.get()) {}
 
@@ -75,13 +75,15 @@ public:
     std::optional<std::string> optText(int i) const { return columnText(stmt_, i); }
     long long integer(int i) const { return requiredInteger(stmt_, i); }
 
-private:
+  private:
     sqlite3* db_;
     PreparedStatement owner_;
     sqlite3_stmt* stmt_;
 };
 
-bool isTextType(int adoType) { return adoType == adVarWChar || adoType == adLongVarWChar || adoType == adGUID; }
+bool isTextType(int adoType) {
+    return adoType == adVarWChar || adoType == adLongVarWChar || adoType == adGUID;
+}
 
 const StoredColumn* findColumn(const StoredTable& t, const std::string& name) {
     for (const auto& c : t.columns) {
@@ -111,7 +113,8 @@ const StoredColumn* rowidColumn(const StoredTable& t) {
 void checkName(const std::string& name, const char* what) {
     if (name.empty() || utf8Length(name) > kMaxNameLength) {
         raise(hr::kSyntax, 3125,
-              std::string("'") + name + "' is not a valid " + what + " name: names have 1 to 64 characters.");
+              std::string("'") + name + "' is not a valid " + what +
+                  " name: names have 1 to 64 characters.");
     }
 }
 
@@ -121,7 +124,8 @@ std::optional<std::string> columnText(sqlite3_stmt* stmt, int column) {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
     if (!p) {
         if (sqlite3_column_type(stmt, column) == SQLITE_NULL) return std::nullopt;
-        raise(static_cast<std::int32_t>(0x8007000E), 3035, "System resource exceeded (reading a text).");
+        raise(static_cast<std::int32_t>(0x8007000E), 3035,
+              "System resource exceeded (reading a text).");
     }
     return std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
 }
@@ -183,8 +187,9 @@ bool Store::isEngineFile(sqlite3* db) {
     PreparedStatement owner;
     int rc = tryPrepare(db, "SELECT Value FROM MSysDatabase WHERE Property = 'Format'", owner);
     if (rc != SQLITE_OK) {
-        if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED || (rc & 0xff) == SQLITE_NOTADB ||
-            (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_IOERR) {
+        if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED ||
+            (rc & 0xff) == SQLITE_NOTADB || (rc & 0xff) == SQLITE_CORRUPT ||
+            (rc & 0xff) == SQLITE_IOERR) {
             raiseSqlite(db, rc, "opening the database");
         }
         return false;
@@ -247,7 +252,8 @@ std::optional<std::string> Store::findTable(std::string_view name) const {
 }
 
 void raiseNoTable(std::string_view name, std::string_view role) {
-    raise(hr::kNoTable, 3078, "Cannot find table '" + std::string(name) + "'" + std::string(role) + ".");
+    raise(hr::kNoTable, 3078,
+          "Cannot find table '" + std::string(name) + "'" + std::string(role) + ".");
 }
 
 std::string Store::requireTable(std::string_view name, std::string_view role) const {
@@ -284,12 +290,14 @@ StoredTable Store::loadTable(const std::string& storedName) const {
         }
     }
     if (hasOrdinalTable()) {
-        Stmt s(db_, "SELECT ColumnName, OrdinalPosition FROM MSysColumnOrdinals WHERE TableName = ?");
+        Stmt s(db_,
+               "SELECT ColumnName, OrdinalPosition FROM MSysColumnOrdinals WHERE TableName = ?");
         s.bind(1, storedName);
         while (s.step()) {
             const std::string column = s.text(0);
             for (auto& c : t.columns) {
-                if (equalsNoCase(c.name, column)) c.ordinalPosition = static_cast<int>(s.integer(1));
+                if (equalsNoCase(c.name, column))
+                    c.ordinalPosition = static_cast<int>(s.integer(1));
             }
         }
     }
@@ -313,7 +321,8 @@ StoredTable Store::loadTable(const std::string& storedName) const {
     {
         Stmt s(db_,
                "SELECT KeyName, KeyType, Columns, RelatedTable, RelatedColumns, UpdateRule, "
-               "DeleteRule FROM MSysRelationships WHERE TableName = ? ORDER BY KeyName COLLATE NOCASE");
+               "DeleteRule FROM MSysRelationships WHERE TableName = ? ORDER BY KeyName COLLATE "
+               "NOCASE");
         s.bind(1, storedName);
         while (s.step()) {
             StoredKey k;
@@ -330,11 +339,13 @@ StoredTable Store::loadTable(const std::string& storedName) const {
     return t;
 }
 
-std::vector<std::pair<std::string, StoredKey>> Store::referencingKeys(const std::string& storedName) const {
+std::vector<std::pair<std::string, StoredKey>> Store::referencingKeys(
+    const std::string& storedName) const {
     std::vector<std::pair<std::string, std::string>> names;
     {
         Stmt s(db_,
-               "SELECT TableName, KeyName FROM MSysRelationships WHERE KeyType = 2 AND RelatedTable = ?");
+               "SELECT TableName, KeyName FROM MSysRelationships WHERE KeyType = 2 AND "
+               "RelatedTable = ?");
         s.bind(1, storedName);
         while (s.step()) names.emplace_back(s.text(0), s.text(1));
     }
@@ -385,15 +396,21 @@ void Store::saveTable(const StoredTable& t) {
     }
     for (const auto& c : t.columns) {
         if (!c.ordinalPosition) continue;
-        exec("CREATE TABLE IF NOT EXISTS MSysColumnOrdinals (TableName TEXT NOT NULL COLLATE NOCASE, "
-             "ColumnName TEXT NOT NULL COLLATE NOCASE, OrdinalPosition INTEGER NOT NULL, PRIMARY KEY "
-             "(TableName, ColumnName))");
-        Stmt s(db_, "INSERT INTO MSysColumnOrdinals (TableName, ColumnName, OrdinalPosition) VALUES (?,?,?)");
+        exec(
+            "CREATE TABLE IF NOT EXISTS MSysColumnOrdinals (TableName TEXT NOT NULL COLLATE "
+            "NOCASE, "
+            "ColumnName TEXT NOT NULL COLLATE NOCASE, OrdinalPosition INTEGER NOT NULL, PRIMARY "
+            "KEY "
+            "(TableName, ColumnName))");
+        Stmt s(db_,
+               "INSERT INTO MSysColumnOrdinals (TableName, ColumnName, OrdinalPosition) VALUES "
+               "(?,?,?)");
         s.bind(1, t.name).bind(2, c.name).bind(3, *c.ordinalPosition).step();
     }
-    Stmt indexRow(db_,
-                  "INSERT INTO MSysIndexes (TableName, IndexName, IsUnique, IsPrimary, IgnoreNulls, "
-                  "DisallowNull, IsForeign, Columns) VALUES (?,?,?,?,?,?,?,?)");
+    Stmt indexRow(
+        db_,
+        "INSERT INTO MSysIndexes (TableName, IndexName, IsUnique, IsPrimary, IgnoreNulls, "
+        "DisallowNull, IsForeign, Columns) VALUES (?,?,?,?,?,?,?,?)");
     for (const auto& i : t.indexes) {
         Stmt& s = indexRow.reset();
         s.bind(1, t.name).bind(2, i.name).bind(3, i.unique ? 1 : 0).bind(4, i.primary ? 1 : 0);
@@ -401,9 +418,10 @@ void Store::saveTable(const StoredTable& t) {
         s.bind(8, joinList(i.columns));
         s.step();
     }
-    Stmt keyRow(db_,
-                "INSERT INTO MSysRelationships (TableName, KeyName, KeyType, Columns, RelatedTable, "
-                "RelatedColumns, UpdateRule, DeleteRule) VALUES (?,?,?,?,?,?,?,?)");
+    Stmt keyRow(
+        db_,
+        "INSERT INTO MSysRelationships (TableName, KeyName, KeyType, Columns, RelatedTable, "
+        "RelatedColumns, UpdateRule, DeleteRule) VALUES (?,?,?,?,?,?,?,?)");
     for (const auto& k : t.keys) {
         Stmt& s = keyRow.reset();
         s.bind(1, t.name).bind(2, k.name).bind(3, k.type).bind(4, joinList(k.columns));
@@ -420,7 +438,8 @@ void Store::deleteCatalogRows(const std::string& table) {
         Stmt s(db_, sql);
         s.bind(1, table).step();
     }
-    if (hasOrdinalTable()) Stmt(db_, "DELETE FROM MSysColumnOrdinals WHERE TableName = ?").bind(1, table).step();
+    if (hasOrdinalTable())
+        Stmt(db_, "DELETE FROM MSysColumnOrdinals WHERE TableName = ?").bind(1, table).step();
 }
 
 bool Store::hasOrdinalTable() const {
@@ -428,13 +447,15 @@ bool Store::hasOrdinalTable() const {
     return s.step();
 }
 
-void Store::setOrdinalPosition(const std::string& storedName, const std::string& column, int ordinal) {
+void Store::setOrdinalPosition(const std::string& storedName, const std::string& column,
+                               int ordinal) {
     StoredTable t = loadTable(storedName);
     auto it = std::find_if(t.columns.begin(), t.columns.end(),
                            [&](const StoredColumn& c) { return equalsNoCase(c.name, column); });
     if (it == t.columns.end()) {
         raise(hr::kItemNotFound, 3265,
-              "Item not found in this collection: table '" + storedName + "' has no field '" + column + "'.");
+              "Item not found in this collection: table '" + storedName + "' has no field '" +
+                  column + "'.");
     }
     it->ordinalPosition = ordinal;
     saveTable(t);
@@ -450,8 +471,8 @@ static std::string columnSql(const StoredColumn& c, bool notNull) {
     if (c.defaultSqlite) sql += " DEFAULT (" + *c.defaultSqlite + ")";
     if (isTextType(c.type.adoType)) sql += " COLLATE NOCASE";
     if (c.type.adoType == adVarWChar) {
-        sql += " CONSTRAINT " + quoteIdent("vxlen:" + c.name) + " CHECK (length(" + quoteIdent(c.name) +
-               ") <= " + std::to_string(c.type.definedSize) + ")";
+        sql += " CONSTRAINT " + quoteIdent("vxlen:" + c.name) + " CHECK (length(" +
+               quoteIdent(c.name) + ") <= " + std::to_string(c.type.definedSize) + ")";
     }
     return sql;
 }
@@ -488,13 +509,17 @@ void Store::createSqliteTable(const StoredTable& t, const std::string& sqliteNam
         const std::string before = std::to_string(c.type.seed - c.type.increment);
         const char* furthest = c.type.increment > 0 ? "max" : "min";
         const std::string kept = quoteText(counterProperty(t.name, c.name));
-        exec("CREATE TRIGGER " + quoteIdent("vxauto:" + sqliteName + ":" + c.name) + " AFTER INSERT ON " +
-             quoteIdent(sqliteName) + " FOR EACH ROW WHEN NEW." + col + " IS NULL BEGIN UPDATE " +
-             quoteIdent(sqliteName) + " SET " + col + " = (SELECT " + furthest + "(coalesce(" + furthest + "(" +
-             col + "), " + before + "), coalesce((SELECT CAST(Value AS INTEGER) FROM MSysDatabase WHERE "
-             "Property = " + kept + "), " + before + ")) + " + std::to_string(c.type.increment) + " FROM " +
-             quoteIdent(sqliteName) + ") WHERE rowid = NEW.rowid; INSERT OR REPLACE INTO MSysDatabase "
-             "(Property, Value) SELECT " + kept + ", " + col + " FROM " + quoteIdent(sqliteName) +
+        exec("CREATE TRIGGER " + quoteIdent("vxauto:" + sqliteName + ":" + c.name) +
+             " AFTER INSERT ON " + quoteIdent(sqliteName) + " FOR EACH ROW WHEN NEW." + col +
+             " IS NULL BEGIN UPDATE " + quoteIdent(sqliteName) + " SET " + col + " = (SELECT " +
+             furthest + "(coalesce(" + furthest + "(" + col + "), " + before +
+             "), coalesce((SELECT CAST(Value AS INTEGER) FROM MSysDatabase WHERE "
+             "Property = " +
+             kept + "), " + before + ")) + " + std::to_string(c.type.increment) + " FROM " +
+             quoteIdent(sqliteName) +
+             ") WHERE rowid = NEW.rowid; INSERT OR REPLACE INTO MSysDatabase "
+             "(Property, Value) SELECT " +
+             kept + ", " + col + " FROM " + quoteIdent(sqliteName) +
              " WHERE rowid = NEW.rowid; END");
     }
     for (const auto& trigger : typeRuleTriggers(t, sqliteName)) exec(trigger);
@@ -506,7 +531,8 @@ void Store::createSqliteIndex(const StoredTable& t, const StoredIndex& idx) {
         if (rowid && idx.columns.size() == 1 && equalsNoCase(idx.columns[0], rowid->name)) return;
     }
     std::string sql = std::string(idx.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
-                      quoteIdent(sqliteIndexName(t.name, idx.name)) + " ON " + quoteIdent(t.name) + " (";
+                      quoteIdent(sqliteIndexName(t.name, idx.name)) + " ON " + quoteIdent(t.name) +
+                      " (";
     for (std::size_t i = 0; i < idx.columns.size(); ++i) {
         if (i) sql += ", ";
         sql += quoteIdent(idx.columns[i]);
@@ -518,20 +544,23 @@ void Store::createSqliteIndex(const StoredTable& t, const StoredIndex& idx) {
         auto anyNull = [&](const std::string& row) {
             std::string any;
             for (std::size_t i = 0; i < idx.columns.size(); ++i) {
-                any += std::string(i ? " OR " : "") + row + "." + quoteIdent(idx.columns[i]) + " IS NULL";
+                any += std::string(i ? " OR " : "") + row + "." + quoteIdent(idx.columns[i]) +
+                       " IS NULL";
             }
             return any;
         };
-        Stmt existing(db_, "SELECT 1 FROM " + quoteIdent(t.name) + " AS n WHERE " + anyNull("n") + " LIMIT 1");
+        Stmt existing(db_, "SELECT 1 FROM " + quoteIdent(t.name) + " AS n WHERE " + anyNull("n") +
+                               " LIMIT 1");
         if (existing.step()) {
             raise(hr::kUnspecified, 3058,
                   "Index or primary key cannot contain a Null value: rows of table '" + t.name +
                       "' leave a field of index '" + idx.name + "' empty.");
         }
         for (const char* event : {"INSERT", "UPDATE"}) {
-            exec("CREATE TRIGGER " + quoteIdent("vxnn:" + t.name + ":" + idx.name + ":" + event) + " BEFORE " + event +
-                 " ON " + quoteIdent(t.name) + " FOR EACH ROW WHEN " + anyNull("NEW") + " BEGIN SELECT RAISE(ABORT, " +
-                 quoteText("VXNULL:" + idx.name) + "); END");
+            exec("CREATE TRIGGER " + quoteIdent("vxnn:" + t.name + ":" + idx.name + ":" + event) +
+                 " BEFORE " + event + " ON " + quoteIdent(t.name) + " FOR EACH ROW WHEN " +
+                 anyNull("NEW") + " BEGIN SELECT RAISE(ABORT, " + quoteText("VXNULL:" + idx.name) +
+                 "); END");
         }
     }
 }
@@ -565,8 +594,9 @@ void Store::createKeyTriggers(const std::string& table, const StoredKey& key) {
         setNew += std::string(i ? ", " : "") + c + " = NEW." + p;
         setNull += std::string(i ? ", " : "") + c + " = NULL";
     }
-    const std::string requireParent = "WHEN " + newNotNull + " AND NOT EXISTS (SELECT 1 FROM " + parent +
-                                      " WHERE " + matchNewInParent + ") BEGIN SELECT RAISE(ABORT, " +
+    const std::string requireParent = "WHEN " + newNotNull + " AND NOT EXISTS (SELECT 1 FROM " +
+                                      parent + " WHERE " + matchNewInParent +
+                                      ") BEGIN SELECT RAISE(ABORT, " +
                                       quoteText("VXFK:3201:" + key.refTable) + "); END";
     exec("CREATE TRIGGER " + quoteIdent(prefix + "ins") + " BEFORE INSERT ON " + child +
          " FOR EACH ROW " + requireParent);
@@ -574,18 +604,20 @@ void Store::createKeyTriggers(const std::string& table, const StoredKey& key) {
     for (std::size_t i = 0; i < key.columns.size(); ++i) {
         childCols += std::string(i ? ", " : "") + quoteIdent(key.columns[i]);
     }
-    exec("CREATE TRIGGER " + quoteIdent(prefix + "upd") + " BEFORE UPDATE OF " + childCols + " ON " +
-         child + " FOR EACH ROW " + requireParent);
+    exec("CREATE TRIGGER " + quoteIdent(prefix + "upd") + " BEFORE UPDATE OF " + childCols +
+         " ON " + child + " FOR EACH ROW " + requireParent);
 
-    const std::string refused = "BEGIN SELECT RAISE(ABORT, " + quoteText("VXFK:3200:" + table) + "); END";
-    const std::string childExists = "EXISTS (SELECT 1 FROM " + child + " WHERE " + matchOldInChild + ")";
+    const std::string refused =
+        "BEGIN SELECT RAISE(ABORT, " + quoteText("VXFK:3200:" + table) + "); END";
+    const std::string childExists =
+        "EXISTS (SELECT 1 FROM " + child + " WHERE " + matchOldInChild + ")";
     if (key.deleteRule == adRICascade) {
         exec("CREATE TRIGGER " + quoteIdent(prefix + "del") + " AFTER DELETE ON " + parent +
              " FOR EACH ROW BEGIN DELETE FROM " + child + " WHERE " + matchOldInChild + "; END");
     } else if (key.deleteRule == adRISetNull) {
         exec("CREATE TRIGGER " + quoteIdent(prefix + "del") + " AFTER DELETE ON " + parent +
-             " FOR EACH ROW BEGIN UPDATE " + child + " SET " + setNull + " WHERE " + matchOldInChild +
-             "; END");
+             " FOR EACH ROW BEGIN UPDATE " + child + " SET " + setNull + " WHERE " +
+             matchOldInChild + "; END");
     } else {
         exec("CREATE TRIGGER " + quoteIdent(prefix + "del") + " BEFORE DELETE ON " + parent +
              " FOR EACH ROW WHEN " + childExists + " " + refused);
@@ -594,24 +626,25 @@ void Store::createKeyTriggers(const std::string& table, const StoredKey& key) {
     for (std::size_t i = 0; i < key.refColumns.size(); ++i) {
         parentCols += std::string(i ? ", " : "") + quoteIdent(key.refColumns[i]);
     }
-    const std::string onParentUpdate = " UPDATE OF " + parentCols + " ON " + parent + " FOR EACH ROW WHEN (" +
-                                       changed + ")";
+    const std::string onParentUpdate =
+        " UPDATE OF " + parentCols + " ON " + parent + " FOR EACH ROW WHEN (" + changed + ")";
     if (key.updateRule == adRICascade) {
-        exec("CREATE TRIGGER " + quoteIdent(prefix + "pupd") + " AFTER" + onParentUpdate + " BEGIN UPDATE " +
-             child + " SET " + setNew + " WHERE " + matchOldInChild + "; END");
+        exec("CREATE TRIGGER " + quoteIdent(prefix + "pupd") + " AFTER" + onParentUpdate +
+             " BEGIN UPDATE " + child + " SET " + setNew + " WHERE " + matchOldInChild + "; END");
     } else if (key.updateRule == adRISetNull) {
-        exec("CREATE TRIGGER " + quoteIdent(prefix + "pupd") + " AFTER" + onParentUpdate + " BEGIN UPDATE " +
-             child + " SET " + setNull + " WHERE " + matchOldInChild + "; END");
+        exec("CREATE TRIGGER " + quoteIdent(prefix + "pupd") + " AFTER" + onParentUpdate +
+             " BEGIN UPDATE " + child + " SET " + setNull + " WHERE " + matchOldInChild + "; END");
     } else {
-        exec("CREATE TRIGGER " + quoteIdent(prefix + "pupd") + " BEFORE" + onParentUpdate + " AND " +
-             childExists + " " + refused);
+        exec("CREATE TRIGGER " + quoteIdent(prefix + "pupd") + " BEFORE" + onParentUpdate +
+             " AND " + childExists + " " + refused);
     }
 }
 
 void Store::dropKeyTriggers(const std::string& table, const StoredKey& key) {
     if (key.type != adKeyForeign) return;
     for (const char* suffix : {"ins", "upd", "del", "pupd"}) {
-        exec("DROP TRIGGER IF EXISTS " + quoteIdent("vxfk:" + table + ":" + key.name + ":" + suffix));
+        exec("DROP TRIGGER IF EXISTS " +
+             quoteIdent("vxfk:" + table + ":" + key.name + ":" + suffix));
     }
 }
 
@@ -649,17 +682,20 @@ void Store::rebuildTable(StoredTable& t) {
         values += quoteIdent(c.name);
     }
     if (!targets.empty()) {
-        exec("INSERT INTO " + quoteIdent(t.name) + " (" + targets + ") SELECT " + values + " FROM " +
-             quoteIdent(old));
+        exec("INSERT INTO " + quoteIdent(t.name) + " (" + targets + ") SELECT " + values +
+             " FROM " + quoteIdent(old));
     }
     if (rowidColumn(t)) {
         // The old table's furthest auto-number stays the furthest, also when
         // its rows were deleted.
-        exec("UPDATE sqlite_sequence SET seq = (SELECT max(seq) FROM sqlite_sequence WHERE name IN (" +
-             quoteText(t.name) + ", " + quoteText(old) + ")) WHERE name = " + quoteText(t.name));
+        exec(
+            "UPDATE sqlite_sequence SET seq = (SELECT max(seq) FROM sqlite_sequence WHERE name IN "
+            "(" +
+            quoteText(t.name) + ", " + quoteText(old) + ")) WHERE name = " + quoteText(t.name));
         exec("INSERT INTO sqlite_sequence (name, seq) SELECT " + quoteText(t.name) +
              ", seq FROM sqlite_sequence WHERE name = " + quoteText(old) +
-             " AND NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = " + quoteText(t.name) + ")");
+             " AND NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = " + quoteText(t.name) +
+             ")");
     }
     exec("DROP TABLE " + quoteIdent(old));
     for (const auto& i : t.indexes) createSqliteIndex(t, i);
@@ -707,7 +743,8 @@ StoredKey Store::resolveForeignKey(const std::string& table, const ConstraintDef
     }
     if (key.refColumns.size() != key.columns.size()) {
         raise(hr::kSyntax, 3374,
-              "The fields of the relationship do not match the primary key or a unique index of table '" +
+              "The fields of the relationship do not match the primary key or a unique index of "
+              "table '" +
                   parent.name + "'.");
     }
     bool indexed = false;
@@ -722,8 +759,12 @@ StoredKey Store::resolveForeignKey(const std::string& table, const ConstraintDef
     for (std::size_t i = 0; i < key.refColumns.size(); ++i) {
         const StoredColumn* rc = findColumn(parent, key.refColumns[i]);
         const StoredColumn* cc = findColumn(self, key.columns[i]);
-        if (!rc) raise(hr::kParamNotSet, 3381, "There is no field '" + key.refColumns[i] + "' in table '" + parent.name + "'.");
-        if (!cc) raise(hr::kParamNotSet, 3381, "There is no field '" + key.columns[i] + "' in table '" + table + "'.");
+        if (!rc)
+            raise(hr::kParamNotSet, 3381,
+                  "There is no field '" + key.refColumns[i] + "' in table '" + parent.name + "'.");
+        if (!cc)
+            raise(hr::kParamNotSet, 3381,
+                  "There is no field '" + key.columns[i] + "' in table '" + table + "'.");
         key.refColumns[i] = rc->name;
         key.columns[i] = cc->name;
     }
@@ -734,19 +775,27 @@ StoredKey Store::resolveForeignKey(const std::string& table, const ConstraintDef
 
 void Store::execute(const Statement& st) {
     switch (st.kind) {
-        case StatementKind::CreateTable: return createTable(st);
-        case StatementKind::CreateIndex: return createIndex(st);
-        case StatementKind::DropTable: return dropTable(st);
-        case StatementKind::DropIndex: return dropIndex(st);
-        case StatementKind::AlterAddColumn: return addColumn(st);
-        case StatementKind::AlterDropColumn: return dropColumn(st);
+        case StatementKind::CreateTable:
+            return createTable(st);
+        case StatementKind::CreateIndex:
+            return createIndex(st);
+        case StatementKind::DropTable:
+            return dropTable(st);
+        case StatementKind::DropIndex:
+            return dropIndex(st);
+        case StatementKind::AlterAddColumn:
+            return addColumn(st);
+        case StatementKind::AlterDropColumn:
+            return dropColumn(st);
         case StatementKind::AlterAddConstraint: {
             const std::string stored = requireTable(st.table);
             for (const auto& c : st.constraints) addConstraint(stored, c);
             return;
         }
-        case StatementKind::AlterDropConstraint: return dropConstraint(st);
-        case StatementKind::AlterColumn: return alterColumn(st);
+        case StatementKind::AlterDropConstraint:
+            return dropConstraint(st);
+        case StatementKind::AlterColumn:
+            return alterColumn(st);
         default:
             raise(hr::kUnspecified, 3000, "Internal error: not a definition statement.");
     }
@@ -767,7 +816,8 @@ StoredColumn toStored(const ColumnDef& def) {
 void requireColumns(const StoredTable& t, const std::vector<std::string>& names) {
     for (const auto& n : names) {
         if (!findColumn(t, n)) {
-            raise(hr::kParamNotSet, 3381, "There is no field named '" + n + "' in table '" + t.name + "'.");
+            raise(hr::kParamNotSet, 3381,
+                  "There is no field named '" + n + "' in table '" + t.name + "'.");
         }
     }
 }
@@ -788,8 +838,9 @@ void Store::createTable(const Statement& st) {
     for (const auto& def : st.columns) {
         checkName(def.name, "field");
         if (findColumn(t, def.name)) {
-            raise(hr::kSyntax, 3191, "Field '" + def.name + "' is defined more than once in table '" +
-                                         st.table + "'.");
+            raise(
+                hr::kSyntax, 3191,
+                "Field '" + def.name + "' is defined more than once in table '" + st.table + "'.");
         }
         t.columns.push_back(toStored(def));
     }
@@ -806,14 +857,19 @@ void Store::createTable(const Statement& st) {
         key.type = def.kind == ConstraintKind::PrimaryKey ? adKeyPrimary : adKeyUnique;
         if (key.type == adKeyPrimary) {
             for (const auto& k : t.keys) {
-                if (k.type == adKeyPrimary) raise(hr::kSyntax, 3283, "Primary key already exists in table '" + t.name + "'.");
+                if (k.type == adKeyPrimary)
+                    raise(hr::kSyntax, 3283,
+                          "Primary key already exists in table '" + t.name + "'.");
             }
         }
-        key.name = def.name.empty() ? uniqueKeyName(t, key.type == adKeyPrimary ? "PrimaryKey" : "Index_" + def.columns[0])
-                                    : def.name;
+        key.name = def.name.empty()
+                       ? uniqueKeyName(
+                             t, key.type == adKeyPrimary ? "PrimaryKey" : "Index_" + def.columns[0])
+                       : def.name;
         for (const auto& c : def.columns) key.columns.push_back(findColumn(t, c)->name);
         if (!def.name.empty() && uniqueKeyName(t, key.name) != key.name) {
-            raise(hr::kSyntax, 3375, "Table '" + t.name + "' already has an index named '" + key.name + "'.");
+            raise(hr::kSyntax, 3375,
+                  "Table '" + t.name + "' already has an index named '" + key.name + "'.");
         }
         StoredIndex idx;
         idx.name = key.name;
@@ -825,7 +881,8 @@ void Store::createTable(const Statement& st) {
     }
     if (t.indexes.size() > static_cast<std::size_t>(kMaxIndexes)) {
         raise(hr::kUnspecified, 3626,
-              "The operation failed. There are too many indexes on table '" + t.name + "' (at most 32).");
+              "The operation failed. There are too many indexes on table '" + t.name +
+                  "' (at most 32).");
     }
     createSqliteTable(t, t.name);
     for (const auto& idx : t.indexes) createSqliteIndex(t, idx);
@@ -839,7 +896,8 @@ void Store::createIndex(const Statement& st) {
     StoredTable t = loadTable(stored);
     requireColumns(t, st.indexColumns);
     if (uniqueKeyName(t, st.indexName) != st.indexName) {
-        raise(hr::kSyntax, 3375, "Table '" + t.name + "' already has an index named '" + st.indexName + "'.");
+        raise(hr::kSyntax, 3375,
+              "Table '" + t.name + "' already has an index named '" + st.indexName + "'.");
     }
     checkIndexLimit(t.name, 1);
     StoredIndex idx;
@@ -852,7 +910,8 @@ void Store::createIndex(const Statement& st) {
     t.indexes.push_back(idx);
     if (st.primaryIndex) {
         for (const auto& k : t.keys) {
-            if (k.type == adKeyPrimary) raise(hr::kSyntax, 3283, "Primary key already exists in table '" + t.name + "'.");
+            if (k.type == adKeyPrimary)
+                raise(hr::kSyntax, 3283, "Primary key already exists in table '" + t.name + "'.");
         }
         StoredKey key;
         key.name = idx.name;
@@ -873,8 +932,8 @@ void Store::dropTable(const Statement& st) {
     for (const auto& [child, key] : referencingKeys(*stored)) {
         if (!equalsNoCase(child, *stored)) {
             raise(hr::kUnspecified, 3281,
-                  "Cannot delete table '" + *stored + "': it is part of the relationship '" + key.name +
-                      "' with table '" + child + "'. Delete the relationship first.");
+                  "Cannot delete table '" + *stored + "': it is part of the relationship '" +
+                      key.name + "' with table '" + child + "'. Delete the relationship first.");
         }
     }
     StoredTable t = loadTable(*stored);
@@ -890,14 +949,17 @@ void Store::dropTable(const Statement& st) {
 void Store::dropIndex(const Statement& st) {
     const std::string stored = requireTable(st.table);
     StoredTable t = loadTable(stored);
-    auto it = std::find_if(t.indexes.begin(), t.indexes.end(),
-                           [&](const StoredIndex& i) { return equalsNoCase(i.name, st.indexName); });
+    auto it = std::find_if(t.indexes.begin(), t.indexes.end(), [&](const StoredIndex& i) {
+        return equalsNoCase(i.name, st.indexName);
+    });
     if (it == t.indexes.end()) {
-        raise(hr::kSyntax, 3371, "Cannot find index '" + st.indexName + "' on table '" + t.name + "'.");
+        raise(hr::kSyntax, 3371,
+              "Cannot find index '" + st.indexName + "' on table '" + t.name + "'.");
     }
     if (it->foreign) {
         raise(hr::kUnspecified, 3280,
-              "Index '" + it->name + "' belongs to the relationship of the same name; drop the constraint instead.");
+              "Index '" + it->name +
+                  "' belongs to the relationship of the same name; drop the constraint instead.");
     }
     auto key = std::find_if(t.keys.begin(), t.keys.end(),
                             [&](const StoredKey& k) { return equalsNoCase(k.name, it->name); });
@@ -919,10 +981,12 @@ void Store::addColumn(const Statement& st) {
     const ColumnDef& def = st.columns.at(0);
     checkName(def.name, "field");
     if (findColumn(t, def.name)) {
-        raise(hr::kSyntax, 3380, "Field '" + def.name + "' already exists in table '" + t.name + "'.");
+        raise(hr::kSyntax, 3380,
+              "Field '" + def.name + "' already exists in table '" + t.name + "'.");
     }
     if (t.columns.size() >= static_cast<std::size_t>(kMaxColumns)) {
-        raise(hr::kSyntax, 3190, "Too many fields defined: table '" + t.name + "' already has 255.");
+        raise(hr::kSyntax, 3190,
+              "Too many fields defined: table '" + t.name + "' already has 255.");
     }
     StoredColumn c = toStored(def);
     t.columns.push_back(c);
@@ -950,30 +1014,38 @@ void Store::dropColumn(const Statement& st) {
     const std::string stored = requireTable(st.table);
     StoredTable t = loadTable(stored);
     const StoredColumn* c = findColumn(t, st.columnName);
-    if (!c) raise(hr::kParamNotSet, 3265, "There is no field named '" + st.columnName + "' in table '" + t.name + "'.");
+    if (!c)
+        raise(hr::kParamNotSet, 3265,
+              "There is no field named '" + st.columnName + "' in table '" + t.name + "'.");
     for (const auto& k : t.keys) {
         for (const auto& kc : k.columns) {
             if (equalsNoCase(kc, c->name) && k.type == adKeyForeign) {
-                raise(hr::kUnspecified, 3303, "Cannot delete field '" + c->name + "': it is part of the relationship '" + k.name + "'.");
+                raise(hr::kUnspecified, 3303,
+                      "Cannot delete field '" + c->name + "': it is part of the relationship '" +
+                          k.name + "'.");
             }
         }
     }
     for (const auto& [child, key] : referencingKeys(t.name)) {
         for (const auto& rc : key.refColumns) {
             if (equalsNoCase(rc, c->name)) {
-                raise(hr::kUnspecified, 3303, "Cannot delete field '" + c->name + "': table '" + child +
-                                                  "' refers to it in the relationship '" + key.name + "'.");
+                raise(hr::kUnspecified, 3303,
+                      "Cannot delete field '" + c->name + "': table '" + child +
+                          "' refers to it in the relationship '" + key.name + "'.");
             }
         }
     }
     for (const auto& i : t.indexes) {
         for (const auto& ic : i.columns) {
             if (equalsNoCase(ic, c->name)) {
-                raise(hr::kUnspecified, 3280, "Cannot delete field '" + c->name + "': it is part of the index '" + i.name + "'. Drop the index first.");
+                raise(hr::kUnspecified, 3280,
+                      "Cannot delete field '" + c->name + "': it is part of the index '" + i.name +
+                          "'. Drop the index first.");
             }
         }
     }
-    if (t.columns.size() == 1) raise(hr::kUnspecified, 3280, "Cannot delete the only field of table '" + t.name + "'.");
+    if (t.columns.size() == 1)
+        raise(hr::kUnspecified, 3280, "Cannot delete the only field of table '" + t.name + "'.");
     std::string name = c->name;
     if (c->type.autoIncrement) {
         exec("DROP TRIGGER IF EXISTS " + quoteIdent("vxauto:" + t.name + ":" + name));
@@ -995,8 +1067,9 @@ void Store::addConstraint(const std::string& tableName, const ConstraintDef& def
     if (!def.name.empty()) {
         checkName(def.name, "constraint");
         if (uniqueKeyName(t, def.name) != def.name) {
-            raise(hr::kSyntax, 3375, "Table '" + t.name + "' already has an index or constraint named '" +
-                                         def.name + "'.");
+            raise(hr::kSyntax, 3375,
+                  "Table '" + t.name + "' already has an index or constraint named '" + def.name +
+                      "'.");
         }
     }
     if (def.kind == ConstraintKind::Check) {
@@ -1013,16 +1086,17 @@ void Store::addConstraint(const std::string& tableName, const ConstraintDef& def
         for (std::size_t i = 0; i < key.columns.size(); ++i) {
             const char* sep = i ? " AND " : "";
             notNull += std::string(sep) + "c." + quoteIdent(key.columns[i]) + " IS NOT NULL";
-            match += std::string(sep) + "p." + quoteIdent(key.refColumns[i]) + " = c." + quoteIdent(key.columns[i]);
+            match += std::string(sep) + "p." + quoteIdent(key.refColumns[i]) + " = c." +
+                     quoteIdent(key.columns[i]);
         }
         {
             Stmt check(db_, "SELECT 1 FROM " + quoteIdent(t.name) + " AS c WHERE " + notNull +
-                                " AND NOT EXISTS (SELECT 1 FROM " + quoteIdent(key.refTable) + " AS p WHERE " +
-                                match + ") LIMIT 1");
+                                " AND NOT EXISTS (SELECT 1 FROM " + quoteIdent(key.refTable) +
+                                " AS p WHERE " + match + ") LIMIT 1");
             if (check.step()) {
                 raise(hr::kUnspecified, 3201,
-                      "Cannot create the relationship '" + key.name + "': rows of table '" + t.name +
-                          "' have no related record in table '" + key.refTable + "'.");
+                      "Cannot create the relationship '" + key.name + "': rows of table '" +
+                          t.name + "' have no related record in table '" + key.refTable + "'.");
             }
         }
         StoredIndex idx;
@@ -1039,9 +1113,10 @@ void Store::addConstraint(const std::string& tableName, const ConstraintDef& def
     StoredKey key;
     key.type = def.kind == ConstraintKind::PrimaryKey ? adKeyPrimary : adKeyUnique;
     for (const auto& c : def.columns) key.columns.push_back(findColumn(t, c)->name);
-    key.name = def.name.empty()
-                   ? uniqueKeyName(t, key.type == adKeyPrimary ? "PrimaryKey" : "Index_" + key.columns[0])
-                   : def.name;
+    key.name =
+        def.name.empty()
+            ? uniqueKeyName(t, key.type == adKeyPrimary ? "PrimaryKey" : "Index_" + key.columns[0])
+            : def.name;
     checkIndexLimit(t.name, 1);
     StoredIndex idx;
     idx.name = key.name;
@@ -1067,25 +1142,29 @@ void Store::addConstraint(const std::string& tableName, const ConstraintDef& def
 void Store::dropConstraint(const Statement& st) {
     const std::string stored = requireTable(st.table);
     StoredTable t = loadTable(stored);
-    auto key = std::find_if(t.keys.begin(), t.keys.end(),
-                            [&](const StoredKey& k) { return equalsNoCase(k.name, st.constraintName); });
+    auto key = std::find_if(t.keys.begin(), t.keys.end(), [&](const StoredKey& k) {
+        return equalsNoCase(k.name, st.constraintName);
+    });
     if (key == t.keys.end()) {
         if (dropCheckConstraint(db_, t.name, st.constraintName)) return;
-        raise(hr::kSyntax, 3371, "Cannot find constraint '" + st.constraintName + "' on table '" + t.name + "'.");
+        raise(hr::kSyntax, 3371,
+              "Cannot find constraint '" + st.constraintName + "' on table '" + t.name + "'.");
     }
     if (key->type != adKeyForeign) {
         for (const auto& [child, ref] : referencingKeys(t.name)) {
             if (sameColumns(ref.refColumns, key->columns)) {
-                raise(hr::kUnspecified, 3281, "Cannot delete '" + key->name + "': table '" + child +
-                                                  "' refers to it in the relationship '" + ref.name + "'.");
+                raise(hr::kUnspecified, 3281,
+                      "Cannot delete '" + key->name + "': table '" + child +
+                          "' refers to it in the relationship '" + ref.name + "'.");
             }
         }
     }
     StoredKey removed = *key;
     t.keys.erase(key);
-    t.indexes.erase(std::remove_if(t.indexes.begin(), t.indexes.end(),
-                                   [&](const StoredIndex& i) { return equalsNoCase(i.name, removed.name); }),
-                    t.indexes.end());
+    t.indexes.erase(
+        std::remove_if(t.indexes.begin(), t.indexes.end(),
+                       [&](const StoredIndex& i) { return equalsNoCase(i.name, removed.name); }),
+        t.indexes.end());
     dropKeyTriggers(t.name, removed);
     dropSqliteIndex(t.name, removed.name);
     saveTable(t);
@@ -1101,20 +1180,24 @@ void Store::alterColumn(const Statement& st) {
     auto it = std::find_if(t.columns.begin(), t.columns.end(),
                            [&](const StoredColumn& c) { return equalsNoCase(c.name, def.name); });
     if (it == t.columns.end()) {
-        raise(hr::kParamNotSet, 3265, "There is no field named '" + def.name + "' in table '" + t.name + "'.");
+        raise(hr::kParamNotSet, 3265,
+              "There is no field named '" + def.name + "' in table '" + t.name + "'.");
     }
     auto inRelationship = [&](const std::string& col) {
         for (const auto& k : t.keys) {
             if (k.type != adKeyForeign) continue;
-            for (const auto& c : k.columns) if (equalsNoCase(c, col)) return true;
+            for (const auto& c : k.columns)
+                if (equalsNoCase(c, col)) return true;
         }
         for (const auto& [child, k] : referencingKeys(t.name)) {
-            for (const auto& c : k.refColumns) if (equalsNoCase(c, col)) return true;
+            for (const auto& c : k.refColumns)
+                if (equalsNoCase(c, col)) return true;
         }
         return false;
     };
     if (inRelationship(it->name)) {
-        raise(hr::kUnspecified, 3303, "Cannot change field '" + it->name + "': it is part of a relationship.");
+        raise(hr::kUnspecified, 3303,
+              "Cannot change field '" + it->name + "': it is part of a relationship.");
     }
     std::string name = it->name;
     *it = toStored(def);

@@ -26,14 +26,21 @@ struct Bounds {
 
 std::optional<Bounds> boundsOf(const TypeInfo& type) {
     switch (type.adoType) {
-        case adUnsignedTinyInt: return Bounds{"0", "255"};
-        case adSmallInt: return Bounds{"-32768", "32767"};
-        case adInteger: return Bounds{"-2147483648", "2147483647"};
-        case adSingle: return Bounds{"-3.4028234663852886e38", "3.4028234663852886e38"};
-        case adCurrency: return Bounds{"-922337203685477.5808", "922337203685477.5807"};
+        case adUnsignedTinyInt:
+            return Bounds{"0", "255"};
+        case adSmallInt:
+            return Bounds{"-32768", "32767"};
+        case adInteger:
+            return Bounds{"-2147483648", "2147483647"};
+        case adSingle:
+            return Bounds{"-3.4028234663852886e38", "3.4028234663852886e38"};
+        case adCurrency:
+            return Bounds{"-922337203685477.5808", "922337203685477.5807"};
         // Jet's dates run from the year 100 to the end of 9999.
-        case adDate: return Bounds{"-657434.0", "2958465.9999999"};
-        default: return std::nullopt;
+        case adDate:
+            return Bounds{"-657434.0", "2958465.9999999"};
+        default:
+            return std::nullopt;
     }
 }
 
@@ -56,11 +63,16 @@ std::string overflowCondition(const StoredColumn& c) {
 std::string storedValue(const StoredColumn& c) {
     const std::string v = "NEW." + quoteIdent(c.name);
     switch (c.type.adoType) {
-        case adCurrency: return "round(" + v + ", 4)";
-        case adSingle: return "vx_single(" + v + ")";
-        case adNumeric: return "round(" + v + ", " + std::to_string(c.type.scale) + ")";
-        case adBoolean: return "(CASE WHEN " + v + " IS NULL OR " + v + " = 0 THEN 0 ELSE -1 END)";
-        default: return {};
+        case adCurrency:
+            return "round(" + v + ", 4)";
+        case adSingle:
+            return "vx_single(" + v + ")";
+        case adNumeric:
+            return "round(" + v + ", " + std::to_string(c.type.scale) + ")";
+        case adBoolean:
+            return "(CASE WHEN " + v + " IS NULL OR " + v + " = 0 THEN 0 ELSE -1 END)";
+        default:
+            return {};
     }
 }
 
@@ -75,13 +87,15 @@ void singleFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
         sqlite3_result_value(ctx, argv[0]);
         return;
     }
-    sqlite3_result_double(ctx, static_cast<double>(static_cast<float>(sqlite3_value_double(argv[0]))));
+    sqlite3_result_double(ctx,
+                          static_cast<double>(static_cast<float>(sqlite3_value_double(argv[0]))));
 }
 
 }  // namespace
 
 void registerTypeRuleFunctions(sqlite3* db) {
-    sqlite3_create_function(db, "vx_single", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+    sqlite3_create_function(db, "vx_single", 1,
+                            SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
                             singleFunction, nullptr, nullptr);
 }
 
@@ -93,26 +107,33 @@ std::vector<std::string> typeRuleTriggers(const StoredTable& t, const std::strin
         const std::string name = quoteIdent(c.name);
         if (std::string cond = overflowCondition(c); !cond.empty()) {
             overflowWhen += (overflowWhen.empty() ? "(" : " OR (") + cond + ")";
-            overflowBody += "SELECT RAISE(ABORT, " + quoteText("VXOVF:" + c.name) + ") WHERE " + cond + "; ";
+            overflowBody +=
+                "SELECT RAISE(ABORT, " + quoteText("VXOVF:" + c.name) + ") WHERE " + cond + "; ";
             overflowColumns += (overflowColumns.empty() ? "" : ", ") + name;
         }
         if (std::string value = storedValue(c); !value.empty()) {
-            fixWhen += std::string(fixWhen.empty() ? "" : " OR ") + "NEW." + name + " IS NOT " + value;
+            fixWhen +=
+                std::string(fixWhen.empty() ? "" : " OR ") + "NEW." + name + " IS NOT " + value;
             fixSet += (fixSet.empty() ? "" : ", ") + name + " = " + value;
             fixColumns += (fixColumns.empty() ? "" : ", ") + name;
         }
     }
     std::vector<std::string> sql;
     if (!overflowWhen.empty()) {
-        const std::string rest = " ON " + table + " FOR EACH ROW WHEN " + overflowWhen + " BEGIN " + overflowBody + "END";
+        const std::string rest = " ON " + table + " FOR EACH ROW WHEN " + overflowWhen + " BEGIN " +
+                                 overflowBody + "END";
         sql.push_back("CREATE TRIGGER " + triggerName(sqliteName, "ins") + " BEFORE INSERT" + rest);
-        sql.push_back("CREATE TRIGGER " + triggerName(sqliteName, "upd") + " BEFORE UPDATE OF " + overflowColumns + rest);
+        sql.push_back("CREATE TRIGGER " + triggerName(sqliteName, "upd") + " BEFORE UPDATE OF " +
+                      overflowColumns + rest);
     }
     if (!fixWhen.empty()) {
-        const std::string rest = " ON " + table + " FOR EACH ROW WHEN " + fixWhen + " BEGIN UPDATE " + table + " SET " +
-                                 fixSet + " WHERE rowid = NEW.rowid; END";
-        sql.push_back("CREATE TRIGGER " + triggerName(sqliteName, "fixins") + " AFTER INSERT" + rest);
-        sql.push_back("CREATE TRIGGER " + triggerName(sqliteName, "fixupd") + " AFTER UPDATE OF " + fixColumns + rest);
+        const std::string rest = " ON " + table + " FOR EACH ROW WHEN " + fixWhen +
+                                 " BEGIN UPDATE " + table + " SET " + fixSet +
+                                 " WHERE rowid = NEW.rowid; END";
+        sql.push_back("CREATE TRIGGER " + triggerName(sqliteName, "fixins") + " AFTER INSERT" +
+                      rest);
+        sql.push_back("CREATE TRIGGER " + triggerName(sqliteName, "fixupd") + " AFTER UPDATE OF " +
+                      fixColumns + rest);
     }
     return sql;
 }

@@ -1,13 +1,13 @@
 #include "errors/ErrorLog.h"
 
-#include "db/PasswordMask.h"
-#include "platform/AtomicFile.h"
-
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "db/PasswordMask.h"
+#include "platform/AtomicFile.h"
 
 namespace errors {
 
@@ -42,8 +42,8 @@ std::string WithCrLf(const std::string& text) {
 
 std::string ErrorLogTimeText(const platform::LocalTime& t) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d:%03d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second, t.millisecond);
+    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d:%03d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second, t.millisecond);
     return buf;
 }
 
@@ -57,16 +57,17 @@ std::string ErrorLogFileName(const platform::LocalTime& time) {
 
 std::string ErrorLogContent(const std::string& timeText, const std::string& functionName,
                             const std::string& query, const std::string& errorText) {
-    return WithCrLf("Time：\n" + timeText + "\n" + "\n" + "Function：\n" + functionName + "\n" + "\n" +
-                    "Query：\n" + db::MaskPasswords(query) + "\n" + "\n" + "ErrorLog：\n" +
+    return WithCrLf("Time：\n" + timeText + "\n" + "\n" + "Function：\n" + functionName + "\n" +
+                    "\n" + "Query：\n" + db::MaskPasswords(query) + "\n" + "\n" + "ErrorLog：\n" +
                     db::MaskPasswords(errorText) + "\n");
 }
 
 std::string ErrorLogMessage(const std::string& functionName, const std::string& query,
                             const std::string& errorText) {
-    return "Function :\n" + functionName + "\n\nQuery :\n" + db::MaskPasswords(query) + "\n\nErrorLog :\n" +
-           db::MaskPasswords(errorText) +
-           "\n\nこのエラーの記録は、[メニュー] ⇒ [データベース] ⇒ [エラー履歴] で、確認することが出来ます。";
+    return "Function :\n" + functionName + "\n\nQuery :\n" + db::MaskPasswords(query) +
+           "\n\nErrorLog :\n" + db::MaskPasswords(errorText) +
+           "\n\nこのエラーの記録は、[メニュー] ⇒ [データベース] ⇒ [エラー履歴] "
+           "で、確認することが出来ます。";
 }
 
 ErrorLogResult WriteErrorLog(const std::string& pathName, const std::string& functionName,
@@ -79,11 +80,13 @@ ErrorLogResult WriteErrorLog(const std::string& pathName, const std::string& fun
     const platform::LocalTime now = clock.Now();
     ErrorLogResult result;
     result.path = folder + ErrorLogFileName(now);
-    result.failure = WriteWhole(result.path, ErrorLogContent(ErrorLogTimeText(now), functionName, query, errorText));
+    result.failure = WriteWhole(
+        result.path, ErrorLogContent(ErrorLogTimeText(now), functionName, query, errorText));
     result.written = result.failure.empty();
     std::string message = ErrorLogMessage(functionName, query, errorText);
     if (!result.written) {
-        message += "\n\n(エラーの記録を書き込めませんでした： " + result.path + " : " + result.failure + ")";
+        message += "\n\n(エラーの記録を書き込めませんでした： " + result.path + " : " +
+                   result.failure + ")";
     }
     ShowOk(boxes, message, applicationTitle);
     return result;

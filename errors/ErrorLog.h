@@ -27,7 +27,7 @@ std::string ErrorLogMessage(const std::string& functionName, const std::string& 
                             const std::string& errorText);
 
 struct ErrorLogResult {
-    std::string path;   // the file the log went to
+    std::string path;  // the file the log went to
     bool written = false;
     std::string failure;  // why it was not written, for the operator
 };

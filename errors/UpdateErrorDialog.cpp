@@ -21,7 +21,10 @@ std::string toCrLf(const QString& text) {
 
 CUpdateErrorMsgDlg::CUpdateErrorMsgDlg(QWidget* parent, platform::Clipboard& clipboard,
                                        platform::MessageBoxes& boxes, std::string applicationTitle)
-    : QDialog(parent), clipboard_(clipboard), boxes_(boxes), applicationTitle_(std::move(applicationTitle)) {
+    : QDialog(parent),
+      clipboard_(clipboard),
+      boxes_(boxes),
+      applicationTitle_(std::move(applicationTitle)) {
     setWindowTitle(QStringLiteral("更新エラー内容"));
     setFont(widgets::DialogFont(QStringLiteral("MS UI Gothic"), 11));
     const widgets::DialogUnits du(font());
@@ -62,7 +65,9 @@ void CUpdateErrorMsgDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-void CUpdateErrorMsgDlg::controlsToMembers() { ReportText = toCrLf(report_->toPlainText()); }
+void CUpdateErrorMsgDlg::controlsToMembers() {
+    ReportText = toCrLf(report_->toPlainText());
+}
 
 void CUpdateErrorMsgDlg::done(int result) {
     if (result == QDialog::Accepted) controlsToMembers();

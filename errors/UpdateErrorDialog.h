@@ -12,9 +12,9 @@ class QPlainTextEdit;
 class QPushButton;
 
 class CUpdateErrorMsgDlg : public QDialog {
-public:
-    CUpdateErrorMsgDlg(QWidget* parent, platform::Clipboard& clipboard, platform::MessageBoxes& boxes,
-                       std::string applicationTitle);
+  public:
+    CUpdateErrorMsgDlg(QWidget* parent, platform::Clipboard& clipboard,
+                       platform::MessageBoxes& boxes, std::string applicationTitle);
 
     // Set before showing; CR LF line ends. After the dialog closes (or a
     // copy) it holds the edited text.
@@ -29,7 +29,7 @@ public:
     // The dialog units the window is laid out in, its captions fitted.
     const widgets::DialogUnits& units() const { return units_; }
 
-private:
+  private:
     void controlsToMembers();
 
     platform::Clipboard& clipboard_;

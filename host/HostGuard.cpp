@@ -16,7 +16,9 @@ bool EnsureSingleInstance(platform::InstanceLock& lock, platform::MessageBoxes& 
     return false;
 }
 
-void ReleaseSingleInstance(platform::InstanceLock& lock) { lock.Release(); }
+void ReleaseSingleInstance(platform::InstanceLock& lock) {
+    lock.Release();
+}
 
 bool AskToCloseHostApplication(platform::HostWindows& hostWindows,
                                platform::MessageBoxes& messageBoxes) {

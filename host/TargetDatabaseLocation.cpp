@@ -6,7 +6,9 @@ namespace host {
 
 namespace {
 
-bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+bool FileExists(const std::string& path) {
+    return ::access(path.c_str(), F_OK) == 0;
+}
 
 }  // namespace
 

@@ -548,7 +548,7 @@ class Importer {
     const ImportOptions& options_;
     ImportReport& report_;
     std::vector<bool> created_;
-    std::vector<bool> primaryDeclared_;             // in the table's definition
+    std::vector<bool> primaryDeclared_;              // in the table's definition
     std::vector<std::string> createWithoutPrimary_;  // for a source whose rows break it
     std::vector<std::vector<std::size_t>> columns_;  // per table: the source columns kept
 };

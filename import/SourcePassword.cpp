@@ -94,7 +94,8 @@ std::vector<std::string> StoredPasswordSpellings(const std::string& path) {
     const auto days = static_cast<std::uint32_t>(static_cast<std::int64_t>(created));
     std::string utf16;
     for (std::size_t i = 0; i < 40; i += 2) {
-        const std::uint8_t low = page[kPasswordOffset + i] ^ static_cast<std::uint8_t>(days >> (8 * (i % 4)));
+        const std::uint8_t low =
+            page[kPasswordOffset + i] ^ static_cast<std::uint8_t>(days >> (8 * (i % 4)));
         const std::uint8_t high =
             page[kPasswordOffset + i + 1] ^ static_cast<std::uint8_t>(days >> (8 * ((i + 1) % 4)));
         if (low == 0 && high == 0) break;
@@ -103,7 +104,8 @@ std::vector<std::string> StoredPasswordSpellings(const std::string& path) {
     }
     if (utf16.empty()) return {};
     std::string text = ToUtf8(utf16, "UTF-16LE");
-    if (text.empty()) throw SourceError("The source " + path + " is damaged: its password field does not read.");
+    if (text.empty())
+        throw SourceError("The source " + path + " is damaged: its password field does not read.");
     return {text};
 }
 

@@ -70,11 +70,13 @@ FileStatus RenameNoReplace(const std::string& from, const std::string& to) {
     // just as atomically; only where links are missing too is the check
     // separate from the rename.
     if (::link(from.c_str(), to.c_str()) == 0) {
-        if (::unlink(from.c_str()) != 0) return FileStatus::Failure(errno, "cannot remove the old name " + from);
+        if (::unlink(from.c_str()) != 0)
+            return FileStatus::Failure(errno, "cannot remove the old name " + from);
         return {};
     }
     if (errno == EEXIST) return FileStatus::Failure(EEXIST, "cannot rename " + from + " to " + to);
-    if (::access(to.c_str(), F_OK) == 0) return FileStatus::Failure(EEXIST, "cannot rename " + from + " to " + to);
+    if (::access(to.c_str(), F_OK) == 0)
+        return FileStatus::Failure(EEXIST, "cannot rename " + from + " to " + to);
     if (::rename(from.c_str(), to.c_str()) != 0) {
         return FileStatus::Failure(errno, "cannot rename " + from + " to " + to);
     }
@@ -89,24 +91,28 @@ FileStatus ExchangeFiles(const std::string& first, const std::string& second) {
 }
 
 std::string TemporaryNameBeside(const std::string& destination, std::string_view tag) {
-    return FolderOf(destination) + "." + NameOf(destination) + "." + std::string(tag) + "-" + RandomSuffix();
+    return FolderOf(destination) + "." + NameOf(destination) + "." + std::string(tag) + "-" +
+           RandomSuffix();
 }
 
 NewFile::NewFile(std::string destination, mode_t mode, std::string_view tag)
     : destination_(std::move(destination)) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string candidate = TemporaryNameBeside(destination_, tag);
-        descriptor_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        descriptor_ =
+            ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (descriptor_ >= 0) {
             temporary_ = std::move(candidate);
             return;
         }
         if (errno != EEXIST) {
-            status_ = FileStatus::Failure(errno, "cannot create a file in the folder of " + destination_);
+            status_ =
+                FileStatus::Failure(errno, "cannot create a file in the folder of " + destination_);
             return;
         }
     }
-    status_ = FileStatus::Failure(EEXIST, "cannot find a free temporary name beside " + destination_);
+    status_ =
+        FileStatus::Failure(EEXIST, "cannot find a free temporary name beside " + destination_);
 }
 
 NewFile::~NewFile() {
@@ -138,12 +144,14 @@ FileStatus NewFile::Commit(Replace replace) {
         ::close(descriptor);
         return status_ = FileStatus::Failure(error, "cannot flush " + destination_);
     }
-    if (::close(descriptor) != 0) return status_ = FileStatus::Failure(errno, "cannot flush " + destination_);
+    if (::close(descriptor) != 0)
+        return status_ = FileStatus::Failure(errno, "cannot flush " + destination_);
     if (replace == Replace::Never) {
         FileStatus renamed = RenameNoReplace(temporary_, destination_);
         if (!renamed.Succeeded()) return status_ = renamed;
     } else if (::rename(temporary_.c_str(), destination_.c_str()) != 0) {
-        return status_ = FileStatus::Failure(errno, "cannot put the new file in place as " + destination_);
+        return status_ = FileStatus::Failure(errno,
+                                             "cannot put the new file in place as " + destination_);
     }
     committed_ = true;
     // The file is complete and in place; a folder that cannot be flushed
@@ -159,9 +167,11 @@ FileStatus WriteFileWhole(const std::string& path, std::string_view bytes, mode_
     return file.Commit(replace);
 }
 
-bool IsLeftoverOf(const std::string& name, const std::string& destinationName, std::string_view tag) {
+bool IsLeftoverOf(const std::string& name, const std::string& destinationName,
+                  std::string_view tag) {
     const std::string stem = "." + destinationName + "." + std::string(tag) + "-";
-    if (name.size() != stem.size() + kRandomLength || name.compare(0, stem.size(), stem) != 0) return false;
+    if (name.size() != stem.size() + kRandomLength || name.compare(0, stem.size(), stem) != 0)
+        return false;
     for (std::size_t i = stem.size(); i < name.size(); ++i) {
         if (kNameCharacters.find(name[i]) == std::string_view::npos) return false;
     }

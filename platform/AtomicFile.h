@@ -82,6 +82,7 @@ std::string TemporaryNameBeside(const std::string& destination, std::string_view
 
 // True when `name` (a bare file name) is a temporary name NewFile gave for a
 // destination named `destinationName` with `tag`: what a killed run leaves.
-bool IsLeftoverOf(const std::string& name, const std::string& destinationName, std::string_view tag);
+bool IsLeftoverOf(const std::string& name, const std::string& destinationName,
+                  std::string_view tag);
 
 }  // namespace platform

@@ -1,7 +1,5 @@
 #include "platform/FileCopy.h"
 
-#include "platform/AtomicFile.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +8,8 @@
 #include <cstring>
 #include <functional>
 #include <vector>
+
+#include "platform/AtomicFile.h"
 
 namespace platform {
 
@@ -60,7 +60,8 @@ int CopyByBuffer(int in, int out, std::uint64_t& copied, bool& writeFailed,
         if (got == 0) return 0;
         std::size_t written = 0;
         while (written < static_cast<std::size_t>(got)) {
-            const ssize_t put = ::write(out, buffer.data() + written, static_cast<std::size_t>(got) - written);
+            const ssize_t put =
+                ::write(out, buffer.data() + written, static_cast<std::size_t>(got) - written);
             if (put < 0) {
                 if (errno == EINTR) continue;
                 writeFailed = true;
@@ -117,7 +118,8 @@ CopyResult CopyFileAtomically(const std::string& source, const std::string& dest
         }
     } progressEnd{progress};
 
-    if (!advance()) return CopyResult{CopyFailure::Cancelled, "the copy of " + source + " was cancelled"};
+    if (!advance())
+        return CopyResult{CopyFailure::Cancelled, "the copy of " + source + " was cancelled"};
     int error = 0;
     bool writeFailed = false;
     bool inKernel = true;
@@ -133,8 +135,8 @@ CopyResult CopyFileAtomically(const std::string& source, const std::string& dest
             break;
         } else if (errno == EINTR) {
             continue;
-        } else if (copied == 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP ||
-                                   errno == EINVAL)) {
+        } else if (copied == 0 &&
+                   (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
             inKernel = false;
             error = CopyByBuffer(in.Get(), out, copied, writeFailed, advance);
         } else {
@@ -144,9 +146,11 @@ CopyResult CopyFileAtomically(const std::string& source, const std::string& dest
             break;
         }
     }
-    if (error == ECANCELED) return CopyResult{CopyFailure::Cancelled, "the copy of " + source + " was cancelled"};
+    if (error == ECANCELED)
+        return CopyResult{CopyFailure::Cancelled, "the copy of " + source + " was cancelled"};
     if (error != 0) {
-        return writeFailed ? Failure(CopyFailure::WriteFailed, "cannot write the copy " + destination, error)
+        return writeFailed ? Failure(CopyFailure::WriteFailed,
+                                     "cannot write the copy " + destination, error)
                            : Failure(CopyFailure::ReadFailed, "cannot read " + source, error);
     }
 
@@ -154,7 +158,8 @@ CopyResult CopyFileAtomically(const std::string& source, const std::string& dest
     // stamp; it keeps its owner too where this process may give it one, so
     // a copy made by an administrator still belongs to the database's owner.
     if (::fchown(out, sourceInfo.st_uid, sourceInfo.st_gid) != 0 && errno != EPERM) {
-        return Failure(CopyFailure::WriteFailed, "cannot give the copy " + destination + " its owner", errno);
+        return Failure(CopyFailure::WriteFailed,
+                       "cannot give the copy " + destination + " its owner", errno);
     }
     ::fchmod(out, sourceInfo.st_mode & 07777);
     const timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};

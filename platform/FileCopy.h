@@ -21,9 +21,9 @@ enum class CopyFailure {
     ReplaceDeclined,      // the operator would not replace the existing file
     TemporaryFileFailed,  // the destination's folder cannot take a new file
     ReadFailed,
-    WriteFailed,          // e.g. the disk is full or the file size limit is reached
+    WriteFailed,  // e.g. the disk is full or the file size limit is reached
     Cancelled,
-    CommitFailed,         // the finished copy could not be flushed or renamed into place
+    CommitFailed,  // the finished copy could not be flushed or renamed into place
 };
 
 struct CopyResult {

@@ -37,7 +37,9 @@ std::string DefaultLockFolder(const EnvironmentLookup& environment) {
 
 FlockInstanceLock::FlockInstanceLock(std::string folder) : folder_(WithSlash(std::move(folder))) {}
 
-FlockInstanceLock::~FlockInstanceLock() { Release(); }
+FlockInstanceLock::~FlockInstanceLock() {
+    Release();
+}
 
 std::string FlockInstanceLock::LockFilePath(const std::string& name) const {
     if (!IsSharedFolder(folder_)) return folder_ + name + ".lock";

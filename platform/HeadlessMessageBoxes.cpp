@@ -6,20 +6,28 @@ namespace platform {
 
 const char* IconName(MessageIcon icon) {
     switch (icon) {
-        case MessageIcon::Warning: return "warning";
-        case MessageIcon::Question: return "question";
-        case MessageIcon::Stop: return "stop";
-        case MessageIcon::Information: return "information";
-        case MessageIcon::None: break;
+        case MessageIcon::Warning:
+            return "warning";
+        case MessageIcon::Question:
+            return "question";
+        case MessageIcon::Stop:
+            return "stop";
+        case MessageIcon::Information:
+            return "information";
+        case MessageIcon::None:
+            break;
     }
     return "no icon";
 }
 
 const char* AnswerName(MessageAnswer answer) {
     switch (answer) {
-        case MessageAnswer::Yes: return "Yes";
-        case MessageAnswer::No: return "No";
-        case MessageAnswer::Ok: break;
+        case MessageAnswer::Yes:
+            return "Yes";
+        case MessageAnswer::No:
+            return "No";
+        case MessageAnswer::Ok:
+            break;
     }
     return "Ok";
 }

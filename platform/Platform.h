@@ -16,7 +16,7 @@ namespace platform {
 
 // The clipboard, holding UTF-8 text on this platform.
 class Clipboard {
-public:
+  public:
     virtual ~Clipboard() = default;
     enum class Result { Ok, OpenFailed, EmptyFailed, SetFailed };
     // Replaces the clipboard's content with `text`.
@@ -30,14 +30,14 @@ struct LocalTime {
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual LocalTime Now() const = 0;
 };
 
 // The shell's "open" verb and the folder-browse dialog.
 class Shell {
-public:
+  public:
     virtual ~Shell() = default;
     // Opens a file or folder with the desktop's opener; false when it could not.
     virtual bool Open(const std::string& path) = 0;
@@ -50,7 +50,7 @@ public:
 // partial file. It asks (through the message boxes) before replacing an
 // existing destination; a No is a failed copy.
 class FileCopier {
-public:
+  public:
     virtual ~FileCopier() = default;
     // false for an empty source or destination and for every failure.
     virtual bool CopyFileWithShell(const std::string& source, const std::string& destination,
@@ -61,13 +61,14 @@ public:
 
 // Read-only access to the host application's registry values.
 class Registry {
-public:
+  public:
     virtual ~Registry() = default;
     // true when `key` exists under the current user and can be read.
     virtual bool KeyExists(const std::string& key) = 0;
     // The text value `name` of `key` (e.g. "SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE\\")
     // under the current user; nothing when the key or value is absent or unreadable.
-    virtual std::optional<std::string> ReadString(const std::string& key, const std::string& name) = 0;
+    virtual std::optional<std::string> ReadString(const std::string& key,
+                                                  const std::string& name) = 0;
     // The extension of the one database file this registry stands for when
     // the operator named that file exactly (--db PATH): taken as it is, never
     // searched for. Nothing for a real registry.
@@ -76,7 +77,7 @@ public:
 
 // The single-instance lock.
 class InstanceLock {
-public:
+  public:
     virtual ~InstanceLock() = default;
     enum class Result {
         Acquired,       // this process now holds the lock
@@ -90,7 +91,7 @@ public:
 
 // The host application's top-level window.
 class HostWindows {
-public:
+  public:
     virtual ~HostWindows() = default;
     // true when a top-level window of that class exists.
     virtual bool Find(const std::string& windowClass) = 0;
@@ -101,7 +102,7 @@ public:
 
 // The wait and arrow cursors.
 class Cursor {
-public:
+  public:
     virtual ~Cursor() = default;
     virtual void ShowWait() = 0;
     virtual void ShowArrow() = 0;
@@ -109,26 +110,26 @@ public:
 
 // The wait cursor for one scope: the arrow comes back however the scope ends.
 class WaitCursor {
-public:
+  public:
     explicit WaitCursor(Cursor& cursor) : cursor_(cursor) { cursor_.ShowWait(); }
     ~WaitCursor() { cursor_.ShowArrow(); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 
-private:
+  private:
     Cursor& cursor_;
 };
 
 // "Take one pending message and dispatch it", so a long loop keeps the window painting.
 class MessagePump {
-public:
+  public:
     virtual ~MessagePump() = default;
     virtual void PumpOne() = 0;
 };
 
 // Where the running program keeps the user's files.
 class ProgramInfo {
-public:
+  public:
     virtual ~ProgramInfo() = default;
     // The folder of the statement log and the scratch file, ending with "/";
     // it may not exist yet (platform::CreatePrivateFolders makes it).

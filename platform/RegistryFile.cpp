@@ -128,7 +128,8 @@ std::optional<std::pair<std::string, std::string_view>> TakeQuoted(std::string_v
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && LowerAscii(text.substr(0, prefix.size())) == LowerAscii(prefix);
+    return text.size() >= prefix.size() &&
+           LowerAscii(text.substr(0, prefix.size())) == LowerAscii(prefix);
 }
 
 }  // namespace
@@ -258,7 +259,8 @@ const RegistryValue* RegistryExport::Find(std::string_view key, std::string_view
 }
 
 std::string RegistryFilePath(const EnvironmentLookup& environment) {
-    if (auto explicitPath = environment("VANTOLY_REGISTRY"); explicitPath && !explicitPath->empty()) {
+    if (auto explicitPath = environment("VANTOLY_REGISTRY");
+        explicitPath && !explicitPath->empty()) {
         return *explicitPath;
     }
     return XdgBaseFolder(environment, "XDG_CONFIG_HOME", ".config") + "/vantoly/registry.reg";
@@ -286,7 +288,8 @@ const RegistryExport& RegistryFile::Load() {
                 } else if (got == 0) {
                     break;
                 } else if (errno != EINTR) {
-                    loadProblem_ = "cannot read the registry file " + path_ + ": " + std::strerror(errno);
+                    loadProblem_ =
+                        "cannot read the registry file " + path_ + ": " + std::strerror(errno);
                     bytes.clear();
                     break;
                 }
@@ -310,7 +313,8 @@ bool RegistryFile::KeyExists(const std::string& key) {
     return Load().HasKey(std::string(kCurrentUser) + key);
 }
 
-std::optional<std::string> RegistryFile::ReadString(const std::string& key, const std::string& name) {
+std::optional<std::string> RegistryFile::ReadString(const std::string& key,
+                                                    const std::string& name) {
     const RegistryValue* value = Load().Find(std::string(kCurrentUser) + key, name);
     if (value == nullptr || value->kind != RegistryValue::Kind::Text) return std::nullopt;
     return value->text.substr(0, value->text.find('\0'));

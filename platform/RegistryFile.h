@@ -69,8 +69,7 @@ class RegistryFile : public Registry {
     bool KeyExists(const std::string& key) override;
     // The text up to its first zero byte; nothing for an absent key or value,
     // a value of another type and a value that cannot be read.
-    std::optional<std::string> ReadString(const std::string& key,
-                                          const std::string& name) override;
+    std::optional<std::string> ReadString(const std::string& key, const std::string& name) override;
 
     const std::string& Path() const { return path_; }
     // Why the file gave no keys; empty when it was read.

@@ -21,8 +21,9 @@ std::string ExecutablePath() {
     for (;;) {
         const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
         if (length < 0) {
-            throw std::runtime_error(std::string("cannot read the program's path from /proc/self/exe: ") +
-                                     std::strerror(errno));
+            throw std::runtime_error(
+                std::string("cannot read the program's path from /proc/self/exe: ") +
+                std::strerror(errno));
         }
         if (static_cast<std::size_t>(length) < buffer.size()) {
             return std::string(buffer.data(), static_cast<std::size_t>(length));
@@ -34,15 +35,22 @@ std::string ExecutablePath() {
 }  // namespace
 
 LocalTime SystemClock::Now() const {
-    timespec now {};
+    timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    tm parts {};
+    tm parts{};
     ::localtime_r(&now.tv_sec, &parts);
-    return LocalTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
-                     parts.tm_min, parts.tm_sec, static_cast<int>(now.tv_nsec / 1000000)};
+    return LocalTime{parts.tm_year + 1900,
+                     parts.tm_mon + 1,
+                     parts.tm_mday,
+                     parts.tm_hour,
+                     parts.tm_min,
+                     parts.tm_sec,
+                     static_cast<int>(now.tv_nsec / 1000000)};
 }
 
-std::string SystemProgramInfo::StateFolder() const { return UserStateFolder(); }
+std::string SystemProgramInfo::StateFolder() const {
+    return UserStateFolder();
+}
 
 std::string SystemProgramInfo::ProgramName() const {
     const std::string path = ExecutablePath();
@@ -51,7 +59,8 @@ std::string SystemProgramInfo::ProgramName() const {
 
 std::string ApplicationTitleOf(const std::string& programFileName) {
     const std::size_t dot = programFileName.rfind('.');
-    if (dot == std::string::npos || dot == 0 || programFileName.find(' ', dot) != std::string::npos) {
+    if (dot == std::string::npos || dot == 0 ||
+        programFileName.find(' ', dot) != std::string::npos) {
         return programFileName;
     }
     return programFileName.substr(0, dot);

@@ -16,8 +16,10 @@ int main(int argc, char** argv) {
     int status = 1;
     QTimer::singleShot(delay, [&] {
         QScreen* screen = QGuiApplication::primaryScreen();
-        if (screen && screen->grabWindow(0).save(QString::fromLocal8Bit(argv[1]))) status = 0;
-        else std::fprintf(stderr, "vantoly_screenshot: could not grab or save the screen\n");
+        if (screen && screen->grabWindow(0).save(QString::fromLocal8Bit(argv[1])))
+            status = 0;
+        else
+            std::fprintf(stderr, "vantoly_screenshot: could not grab or save the screen\n");
         QGuiApplication::quit();
     });
     app.exec();

@@ -88,7 +88,8 @@ bool UpdateScriptRunner::OnUpdateTables() {
     counts_ = {};
     statementsRun_ = 0;
     const std::string tableDefinitionConnect =
-        target_.Password.empty() ? std::string() : ";PWD=" + engine::ConnectionTextValue(target_.Password);
+        target_.Password.empty() ? std::string()
+                                 : ";PWD=" + engine::ConnectionTextValue(target_.Password);
     try {
         RunDropPhase();
         RunRelationshipCountScan();
@@ -177,9 +178,9 @@ void UpdateScriptRunner::RunRelationshipCountScan() {
         return std::string(ForeignKeyAllowed(count) ? "foreign keys to " : "no foreign keys to ") +
                std::string(table);
     };
-    Decided("relationship counts over " + std::to_string(tableCount) + " user tables: " +
-                std::string(kKumiTable) + " " + std::to_string(counts_.kumi) + ", " +
-                std::string(kSofuTable) + " " + std::to_string(counts_.sofu) + ", " +
+    Decided("relationship counts over " + std::to_string(tableCount) +
+                " user tables: " + std::string(kKumiTable) + " " + std::to_string(counts_.kumi) +
+                ", " + std::string(kSofuTable) + " " + std::to_string(counts_.sofu) + ", " +
                 std::string(kCprtCardTable) + " " + std::to_string(counts_.cprtCard),
             verdict(kKumiTable, counts_.kumi) + ", " + verdict(kSofuTable, counts_.sofu));
 }
@@ -328,8 +329,8 @@ void UpdateScriptRunner::ReportDatabaseFailure(const engine::ComError& error) {
     ShowOk(std::string(kFailedText), texts_.applicationTitle, platform::MessageIcon::None,
            platform::MessageOwner::Window);
     window_.WriteErrorLog(std::string(kFunctionName), currentStatement_, db::ComErrorText(error));
-    const std::string report = errors::WithCrLf(db::ComErrorText(error)) + "\r\n\r\n" + currentStatement_ +
-                               UpdateStepsText(updateSteps_) + "\r\n";
+    const std::string report = errors::WithCrLf(db::ComErrorText(error)) + "\r\n\r\n" +
+                               currentStatement_ + UpdateStepsText(updateSteps_) + "\r\n";
     window_.ShowUpdateErrorDialog(report);
 }
 

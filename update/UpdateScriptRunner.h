@@ -34,8 +34,8 @@ struct UpdateServices {
 
 // Texts the main window owns and the update shows or records.
 struct UpdateTexts {
-    std::string applicationTitle;             // `ApplicationTitle`
-    std::string releaseDateText;  // `ReleaseDateText`, update::kReleaseDate
+    std::string applicationTitle;  // `ApplicationTitle`
+    std::string releaseDateText;   // `ReleaseDateText`, update::kReleaseDate
 };
 
 // A failure of the engine's table-definition facility. It is not an error of

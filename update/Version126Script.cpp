@@ -36,10 +36,10 @@ std::vector<Block> ReadBlocks(std::string_view text) {
         const std::string_view line = text.substr(0, end);
         text.remove_prefix(std::min(end + 1, text.size()));
         if (line.starts_with(kHeadingStart) && line.ends_with(kHeadingEnd)) {
-            blocks.push_back({std::string(line.substr(kHeadingStart.size(), line.size() -
-                                                                                kHeadingStart.size() -
-                                                                                kHeadingEnd.size())),
-                              {}});
+            blocks.push_back(
+                {std::string(line.substr(kHeadingStart.size(),
+                                         line.size() - kHeadingStart.size() - kHeadingEnd.size())),
+                 {}});
         } else if (line.empty() || line.starts_with("--")) {
             continue;
         } else if (line.find('\r') != std::string_view::npos) {
@@ -89,7 +89,8 @@ std::vector<DropStatement> ReadDropStatements() {
         if (!text.starts_with(kDropPrefix) || !text.ends_with(";")) {
             Malformed("not a DROP TABLE statement in [drop]: " + text);
         }
-        drops.push_back({text.substr(kDropPrefix.size(), text.size() - kDropPrefix.size() - 1), text});
+        drops.push_back(
+            {text.substr(kDropPrefix.size(), text.size() - kDropPrefix.size() - 1), text});
     }
     return drops;
 }

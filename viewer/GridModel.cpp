@@ -21,7 +21,8 @@ void GridModel::publishPendingRows() {
     if (headings_.empty()) return;
     const std::size_t complete = rows_.CompleteRows();
     if (complete == publishedRows_) return;
-    beginInsertRows(QModelIndex(), static_cast<int>(publishedRows_), static_cast<int>(complete - 1));
+    beginInsertRows(QModelIndex(), static_cast<int>(publishedRows_),
+                    static_cast<int>(complete - 1));
     publishedRows_ = complete;
     endInsertRows();
 }
@@ -36,13 +37,15 @@ int GridModel::columnCount(const QModelIndex& parent) const {
 
 QVariant GridModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid()) return {};
-    const std::string_view text = cell(static_cast<std::size_t>(index.row()), static_cast<std::size_t>(index.column()));
+    const std::string_view text =
+        cell(static_cast<std::size_t>(index.row()), static_cast<std::size_t>(index.column()));
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole) return {};
-    if (orientation == Qt::Horizontal && section >= 0 && section < static_cast<int>(headings_.size())) {
+    if (orientation == Qt::Horizontal && section >= 0 &&
+        section < static_cast<int>(headings_.size())) {
         return QString::fromStdString(headings_[static_cast<std::size_t>(section)]);
     }
     if (orientation == Qt::Vertical) return section + 1;

@@ -14,7 +14,7 @@
 namespace viewer {
 
 class GridModel : public QAbstractTableModel {
-public:
+  public:
     void setHeadings(std::vector<std::string> headings);
     const std::vector<std::string>& headings() const { return headings_; }
     void clearRows();
@@ -23,14 +23,16 @@ public:
     void appendCell(std::string_view text) { rows_.AppendCell(text); }
     void publishPendingRows();  // shows the rows added since the last call
     std::size_t rowCount() const { return publishedRows_; }
-    std::string_view cell(std::size_t row, std::size_t column) const { return rows_.Cell(row, column); }
+    std::string_view cell(std::size_t row, std::size_t column) const {
+        return rows_.Cell(row, column);
+    }
 
     int rowCount(const QModelIndex& parent) const override;
     int columnCount(const QModelIndex& parent) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-private:
+  private:
     std::vector<std::string> headings_;
     GridRows rows_;
     std::size_t publishedRows_ = 0;

@@ -30,7 +30,7 @@ namespace {
 
 // The export's progress on the viewer's two bars, keeping the window painting.
 class BarsProgress : public viewer::ExportProgress {
-public:
+  public:
     BarsProgress(QProgressBar* tables, QProgressBar* rows, platform::MessagePump& pump)
         : tables_(tables), rows_(rows), pump_(pump) {}
     void ShowBars() override {
@@ -55,7 +55,7 @@ public:
     }
     void NextRow() override { rows_->setValue(rows_->value() + 1); }
 
-private:
+  private:
     QProgressBar* tables_;
     QProgressBar* rows_;
     platform::MessagePump& pump_;
@@ -64,7 +64,7 @@ private:
 // The records into the grid, the load bar moving, the window painting
 // between batches; a newer load or a close stops this one.
 class GridSink : public viewer::RecordSink {
-public:
+  public:
     GridSink(viewer::GridModel& model, QProgressBar* bar, platform::MessagePump& pump,
              std::function<bool()> stillCurrent)
         : model_(model), bar_(bar), pump_(pump), stillCurrent_(std::move(stillCurrent)) {}
@@ -81,7 +81,7 @@ public:
         return stillCurrent_();
     }
 
-private:
+  private:
     viewer::GridModel& model_;
     QProgressBar* bar_;
     platform::MessagePump& pump_;
@@ -169,12 +169,16 @@ CShowDatabaseDlg::CShowDatabaseDlg(ViewerContext context, QWidget* parent)
         menu.addSeparator();
         QAction* create = menu.addAction(QStringLiteral("テーブル作成クエリ"));
         QAction* chosen = menu.exec(grid_->viewport()->mapToGlobal(at));
-        if (chosen == copy) OnGridCommand(kCopyGrid);
-        else if (chosen == create) OnGridCommand(kCreateTableQuery);
+        if (chosen == copy)
+            OnGridCommand(kCopyGrid);
+        else if (chosen == create)
+            OnGridCommand(kCreateTableQuery);
     });
 }
 
-CShowDatabaseDlg::~CShowDatabaseDlg() { viewer::ClearCatalog(tableMap); }
+CShowDatabaseDlg::~CShowDatabaseDlg() {
+    viewer::ClearCatalog(tableMap);
+}
 
 void CShowDatabaseDlg::OnInitDialog() {
     group_->setChecked(true);
@@ -192,8 +196,8 @@ bool CShowDatabaseDlg::eventFilter(QObject* watched, QEvent* event) {
     if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress) {
         const auto* press = static_cast<QMouseEvent*>(event);
         QListWidgetItem* item = list_->itemAt(press->position().toPoint());
-        reclicking_ = press->button() == Qt::LeftButton && item != nullptr && item == list_->currentItem() &&
-                      item->isSelected();
+        reclicking_ = press->button() == Qt::LeftButton && item != nullptr &&
+                      item == list_->currentItem() && item->isSelected();
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -223,8 +227,9 @@ void CShowDatabaseDlg::FillTableList() {
     list_->clear();
     std::vector<std::string> lines;
     // A failure has shown its box; the list shows what was read.
-    viewer::ReadTableList(context_.session, group_->isChecked() ? viewer::TableGrouping::Grouped : viewer::TableGrouping::All,
-                          lines);
+    viewer::ReadTableList(
+        context_.session,
+        group_->isChecked() ? viewer::TableGrouping::Grouped : viewer::TableGrouping::All, lines);
     for (const auto& line : lines) list_->addItem(QString::fromStdString(line));
     context_.services.cursor.ShowArrow();
 }
@@ -254,8 +259,8 @@ void CShowDatabaseDlg::LoadGridRows() {
     if (!table.empty()) {
         GridSink sink(model_, progress1_, context_.services.messagePump,
                       [this, generation] { return generation == loadGeneration_; });
-        viewer::LoadRecords({context_.session, context_.services.messageBoxes}, table, model_.headings(),
-                            rowLimitText, sink);
+        viewer::LoadRecords({context_.session, context_.services.messageBoxes}, table,
+                            model_.headings(), rowLimitText, sink);
     }
     // An interrupting load or list refill has run to its end inside our pump,
     // so nothing else needs the bar or the wait cursor any more.
@@ -267,25 +272,28 @@ void CShowDatabaseDlg::LoadGridRows() {
 }
 
 std::string CShowDatabaseDlg::GridText() const {
-    return viewer::GridCopyText(model_.headings(), model_.rowCount(),
-                                [this](std::size_t row, std::size_t column) { return model_.cell(row, column); });
+    return viewer::GridCopyText(
+        model_.headings(), model_.rowCount(),
+        [this](std::size_t row, std::size_t column) { return model_.cell(row, column); });
 }
 
 void CShowDatabaseDlg::ReadCatalog() {
-    viewer::ReadCatalog({context_.session, context_.target, context_.services.messageBoxes, context_.services.cursor},
+    viewer::ReadCatalog({context_.session, context_.target, context_.services.messageBoxes,
+                         context_.services.cursor},
                         tableMap);
 }
 
 void CShowDatabaseDlg::OnGridCommand(int command) {
     auto copy = [this](const std::string& text) {
-        errors::CopyTextToClipboard(text, true, context_.services.clipboard, context_.services.messageBoxes,
-                                    context_.applicationTitle);
+        errors::CopyTextToClipboard(text, true, context_.services.clipboard,
+                                    context_.services.messageBoxes, context_.applicationTitle);
     };
     if (command == kCopyGrid) {
         copy(GridText());
     } else if (command == kCreateTableQuery) {
-        viewer::ShowCreateTableQuery(selectedTable(), [this] { ReadCatalog(); }, tableMap, copy,
-                                     context_.services.messageBoxes);
+        viewer::ShowCreateTableQuery(
+            selectedTable(), [this] { ReadCatalog(); }, tableMap, copy,
+            context_.services.messageBoxes);
     }
 }
 
@@ -293,7 +301,8 @@ void CShowDatabaseDlg::OnExport() {
     QWidget* controls[] = {group_, reload_, export_, close_};
     for (QWidget* w : controls) w->setEnabled(false);
     BarsProgress progress(progress1_, progress2_, context_.services.messagePump);
-    viewer::ExportWorkbook({context_.services.shell, context_.services.messageBoxes, progress, [this] { ReadCatalog(); }},
+    viewer::ExportWorkbook({context_.services.shell, context_.services.messageBoxes, progress,
+                            [this] { ReadCatalog(); }},
                            tableMap, TableList());
     for (QWidget* w : controls) w->setEnabled(true);
 }

@@ -33,7 +33,7 @@ struct ViewerContext {
 };
 
 class CShowDatabaseDlg : public QDialog {
-public:
+  public:
     enum GridCommand { kCopyGrid = 1025, kCreateTableQuery = 1026 };
 
     explicit CShowDatabaseDlg(ViewerContext context, QWidget* parent = nullptr);
@@ -68,12 +68,12 @@ public:
 
     void reject() override;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     std::string selectedTable() const;
     void OnTableSelectionChange();
     void finishClose();

@@ -432,11 +432,12 @@ std::string SheetNameOf(const std::string& tableName) {
     return std::string(Utf8Prefix(tableName, kSheetNameBytes));
 }
 
-TableDefinitionWorkbookWriter::TableDefinitionWorkbookWriter(const TableMap& tableMap,
-                                                             const std::vector<std::string>& tableList)
+TableDefinitionWorkbookWriter::TableDefinitionWorkbookWriter(
+    const TableMap& tableMap, const std::vector<std::string>& tableList)
     : tableMap_(tableMap), tableList_(tableList) {}
 
-void TableDefinitionWorkbookWriter::Write(const std::string& path, WorkbookProgress& progress) const {
+void TableDefinitionWorkbookWriter::Write(const std::string& path,
+                                          WorkbookProgress& progress) const {
     const std::vector<std::optional<std::string>> sheetNames = PlanSheets(tableMap_, tableList_);
     std::vector<std::string> workbookSheets{std::string(kIndexSheetName)};
     for (const std::optional<std::string>& name : sheetNames) {

@@ -42,7 +42,8 @@ class TableDefinitionWorkbookWriter {
   public:
     // Both must outlive the writer. `tableList` is the viewer's table list in
     // its order; entries the model lacks get an index row but no sheet.
-    TableDefinitionWorkbookWriter(const TableMap& tableMap, const std::vector<std::string>& tableList);
+    TableDefinitionWorkbookWriter(const TableMap& tableMap,
+                                  const std::vector<std::string>& tableList);
 
     // Writes the workbook into a new file beside `path` and renames it over
     // `path` once complete, so an existing workbook is replaced whole or not

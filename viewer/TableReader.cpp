@@ -29,7 +29,8 @@ long CountRows(const db::DatabaseSession& session, const std::string& statement)
 
 }  // namespace
 
-bool ReadTableList(db::DatabaseSession& session, TableGrouping grouping, std::vector<std::string>& lines) {
+bool ReadTableList(db::DatabaseSession& session, TableGrouping grouping,
+                   std::vector<std::string>& lines) {
     std::vector<std::string> tables;
     const bool read = session.ListUserTables(tables);
     lines = TableListLines(tables, grouping);

@@ -17,7 +17,8 @@ namespace viewer {
 
 // The table list's lines (TableListLines) from the session's user tables.
 // False when the session showed a failure; `lines` then holds what it read.
-bool ReadTableList(db::DatabaseSession& session, TableGrouping grouping, std::vector<std::string>& lines);
+bool ReadTableList(db::DatabaseSession& session, TableGrouping grouping,
+                   std::vector<std::string>& lines);
 
 // Where the records go as they are read.
 class RecordSink {

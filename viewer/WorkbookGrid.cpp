@@ -58,7 +58,7 @@ void WritePlan::WriteBlank(xlsx::Sheet& sheet, int row, int column, StyleId styl
 }
 
 void WritePlan::WriteCell(xlsx::Sheet& sheet, int row, int column, const CellWrite& write,
-                      const std::string& text) {
+                          const std::string& text) {
     if (!write.link.empty()) {
         sheet.WriteString(row, column, text, write.style);
         sheet.LinkToLocation(row, column, write.link, text, write.linkTip);

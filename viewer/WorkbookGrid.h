@@ -146,7 +146,7 @@ class Grid {
 
     // The writes that put the grid on a sheet, with every format resolved,
     // so that a layout used on many rows or sheets is worked out once.
-        WritePlan Compile(FormatCache& formats) const;
+    WritePlan Compile(FormatCache& formats) const;
 
   private:
     std::size_t Position(int row, int column) const {

@@ -1,7 +1,5 @@
 #include "widgets/ButtonST.h"
 
-#include "widgets/DialogUnits.h"
-
 #include <QApplication>
 #include <QEnterEvent>
 #include <QFontMetrics>
@@ -14,10 +12,12 @@
 #include <QStyleOption>
 #include <QToolTip>
 
+#include "widgets/DialogUnits.h"
+
 namespace {
 
-constexpr int kImageOrigin = 3;     // pixels from the left edge
-constexpr int kPressedOffset = 1;   // icon and caption move right and down while pressed
+constexpr int kImageOrigin = 3;    // pixels from the left edge
+constexpr int kPressedOffset = 1;  // icon and caption move right and down while pressed
 constexpr int kMaxTipWidth = 400;
 
 }  // namespace
@@ -38,7 +38,8 @@ QPixmap CButtonST::GreyIcon(const QPixmap& icon) {
             const QRgb pixel = line[x];
             const int r = qRed(pixel), g = qGreen(pixel), b = qBlue(pixel);
             if (r == 0 && g == 0 && b == 0) continue;  // black stays black
-            const int grey = std::clamp(static_cast<int>(0.299 * r + 0.587 * g + 0.114 * b), 0, 255);
+            const int grey =
+                std::clamp(static_cast<int>(0.299 * r + 0.587 * g + 0.114 * b), 0, 255);
             line[x] = qRgba(grey, grey, grey, qAlpha(pixel));  // the mask is kept
         }
     }
@@ -47,7 +48,8 @@ QPixmap CButtonST::GreyIcon(const QPixmap& icon) {
 
 QFont CButtonST::OwnFont() {
     QFont font;
-    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("VL PGothic"), QStringLiteral("VL Gothic")});
+    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("VL PGothic"),
+                      QStringLiteral("VL Gothic")});
     font.setWeight(QFont::Medium);  // 500
     // A font height of 14 names the character cell (ascent plus descent), as
     // Windows reads a positive height, so the letters themselves are smaller.
@@ -99,7 +101,8 @@ void CButtonST::setMouseOver(bool over) {
 
 void CButtonST::enterEvent(QEnterEvent* event) {
     // Nothing while the left button is held and the pointer was not over us.
-    if (isEnabled() && !(QApplication::mouseButtons() & Qt::LeftButton && !mouseOver_)) setMouseOver(true);
+    if (isEnabled() && !(QApplication::mouseButtons() & Qt::LeftButton && !mouseOver_))
+        setMouseOver(true);
     QPushButton::enterEvent(event);
 }
 
@@ -110,15 +113,18 @@ void CButtonST::leaveEvent(QEvent* event) {
 
 void CButtonST::mouseMoveEvent(QMouseEvent* event) {
     const bool inside = rect().contains(event->position().toPoint());
-    if (!inside) setMouseOver(false);
-    else if (isEnabled() && !(event->buttons() & Qt::LeftButton && !mouseOver_)) setMouseOver(true);
+    if (!inside)
+        setMouseOver(false);
+    else if (isEnabled() && !(event->buttons() & Qt::LeftButton && !mouseOver_))
+        setMouseOver(true);
     QPushButton::mouseMoveEvent(event);
 }
 
 void CButtonST::mouseDoubleClickEvent(QMouseEvent* event) {
     // A double click is a second press, so quick repeated clicks each count.
     QMouseEvent press(QEvent::MouseButtonPress, event->position(), event->scenePosition(),
-                      event->globalPosition(), event->button(), event->buttons(), event->modifiers());
+                      event->globalPosition(), event->button(), event->buttons(),
+                      event->modifiers());
     QPushButton::mousePressEvent(&press);
 }
 
@@ -165,7 +171,8 @@ bool CButtonST::event(QEvent* event) {
 
 QRect CButtonST::CaptionArea() const {
     QRect area = rect();
-    if (!hover_.isNull()) area.setLeft(hover_.deviceIndependentSize().toSize().width() + kImageOrigin);
+    if (!hover_.isNull())
+        area.setLeft(hover_.deviceIndependentSize().toSize().width() + kImageOrigin);
     return area;
 }
 
@@ -188,8 +195,10 @@ void CButtonST::paintEvent(QPaintEvent*) {
         painter.drawLine(r.bottomLeft(), r.bottomRight());
         painter.drawLine(r.topRight(), r.bottomRight());
     };
-    if (pressed) edge(shadow, light);
-    else if (over) edge(light, shadow);
+    if (pressed)
+        edge(shadow, light);
+    else if (over)
+        edge(light, shadow);
 
     const int offset = pressed ? kPressedOffset : 0;
     const QRect captionArea = CaptionArea();

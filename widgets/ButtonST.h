@@ -8,7 +8,7 @@
 #include <QString>
 
 class CButtonST : public QPushButton {
-public:
+  public:
     explicit CButtonST(QWidget* parent = nullptr);
 
     // The hover icon, and the rest icon: none, another icon, or the hover
@@ -42,7 +42,7 @@ public:
     // The default-button flag: Enter in the dialog presses this button.
     void setDefaultButton(bool on) { setDefault(on); }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
@@ -53,7 +53,7 @@ protected:
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
 
-private:
+  private:
     void setMouseOver(bool over);
 
     QPixmap hover_;

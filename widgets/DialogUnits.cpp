@@ -36,7 +36,8 @@ namespace {
 
 int widestLine(const QFontMetrics& metrics, const QString& text) {
     int widest = 0;
-    for (const QString& line : text.split(QLatin1Char('\n'))) widest = std::max(widest, metrics.horizontalAdvance(line));
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
     return widest;
 }
 
@@ -56,15 +57,18 @@ int CaptionWidth(const QWidget* control) {
     option.initFrom(button);
     if (qobject_cast<const QCheckBox*>(control) != nullptr) {
         return button->style()->pixelMetric(QStyle::PM_IndicatorWidth, &option, button) +
-               button->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &option, button) + text + 1;
+               button->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &option, button) +
+               text + 1;
     }
     if (qobject_cast<const QRadioButton*>(control) != nullptr) {
         return button->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, &option, button) +
-               button->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, &option, button) + text + 1;
+               button->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, &option, button) +
+               text + 1;
     }
     if (qobject_cast<const QPushButton*>(control) != nullptr) {
         const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, &option, button);
-        const int frame = button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, button);
+        const int frame =
+            button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, button);
         return text + 2 * (margin + frame);
     }
     return 0;
@@ -81,10 +85,13 @@ DialogUnits FitCaptions(QWidget* container, const DialogUnits& units) {
         baseX = std::max(baseX, (needed * units.baseX() + width - 1) / width);
     }
     if (baseX == units.baseX()) return units;
-    const auto scaled = [&](int pixels) { return (pixels * baseX + units.baseX() / 2) / units.baseX(); };
+    const auto scaled = [&](int pixels) {
+        return (pixels * baseX + units.baseX() / 2) / units.baseX();
+    };
     for (QWidget* child : children) {
         const QRect r = child->geometry();
-        child->setGeometry(QRect(QPoint(scaled(r.left()), r.top()), QPoint(scaled(r.right() + 1) - 1, r.bottom())));
+        child->setGeometry(QRect(QPoint(scaled(r.left()), r.top()),
+                                 QPoint(scaled(r.right() + 1) - 1, r.bottom())));
     }
     const bool fixed = container->minimumSize() == container->maximumSize();
     const QSize size(scaled(container->width()), container->height());

@@ -15,7 +15,7 @@ namespace widgets {
 QFont DialogFont(const QString& family, int pointSize);
 
 class DialogUnits {
-public:
+  public:
     explicit DialogUnits(const QFont& font);
     DialogUnits(int baseX, int baseY) : baseX_(baseX), baseY_(baseY) {}
 
@@ -29,7 +29,7 @@ public:
     }
     QSize size(int width, int height) const { return QSize(x(width), y(height)); }
 
-private:
+  private:
     int baseX_ = 0;
     int baseY_ = 0;
 };

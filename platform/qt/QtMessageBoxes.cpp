@@ -10,11 +10,16 @@ namespace {
 
 QMessageBox::Icon QtIcon(MessageIcon icon) {
     switch (icon) {
-        case MessageIcon::Warning: return QMessageBox::Warning;
-        case MessageIcon::Question: return QMessageBox::Question;
-        case MessageIcon::Stop: return QMessageBox::Critical;
-        case MessageIcon::Information: return QMessageBox::Information;
-        case MessageIcon::None: break;
+        case MessageIcon::Warning:
+            return QMessageBox::Warning;
+        case MessageIcon::Question:
+            return QMessageBox::Question;
+        case MessageIcon::Stop:
+            return QMessageBox::Critical;
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }
@@ -49,7 +54,7 @@ MessageAnswer QtMessageBoxes::Show(const MessageBoxRequest& request) {
     dialog.setEscapeButton(QMessageBox::No);
     dialog.exec();
     return dialog.clickedButton() == dialog.button(QMessageBox::Yes) ? MessageAnswer::Yes
-                                                                    : MessageAnswer::No;
+                                                                     : MessageAnswer::No;
 }
 
 }  // namespace platform

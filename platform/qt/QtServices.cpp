@@ -47,11 +47,12 @@ bool QtShell::Open(const std::string& path) {
 
 std::optional<std::string> QtShell::BrowseForFolder(const std::string& title) {
     if (WithoutDesktop()) {
-        headlessOut_ << "browse for folder: " << title << " (no desktop; cancelled)\n" << std::flush;
+        headlessOut_ << "browse for folder: " << title << " (no desktop; cancelled)\n"
+                     << std::flush;
         return std::nullopt;
     }
-    const QString folder =
-        QFileDialog::getExistingDirectory(QApplication::activeWindow(), QString::fromStdString(title));
+    const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(),
+                                                             QString::fromStdString(title));
     if (folder.isEmpty()) return std::nullopt;
     std::string chosen = folder.toStdString();
     if (chosen.back() != '/') chosen += '/';
@@ -87,8 +88,10 @@ bool QtCopyProgress::Advance(const std::string& title, std::uint64_t copiedBytes
         started_->start();
     }
     if (!dialog_ && started_->elapsed() >= showAfter_.count() && copiedBytes < totalBytes) {
-        const QString label = title.empty() ? QStringLiteral("コピーしています...") : QString::fromStdString(title);
-        dialog_ = std::make_unique<QProgressDialog>(label, QStringLiteral("キャンセル"), 0, kSteps, parent_);
+        const QString label =
+            title.empty() ? QStringLiteral("コピーしています...") : QString::fromStdString(title);
+        dialog_ = std::make_unique<QProgressDialog>(label, QStringLiteral("キャンセル"), 0, kSteps,
+                                                    parent_);
         dialog_->setWindowModality(Qt::ApplicationModal);
         dialog_->setMinimumDuration(0);
         dialog_->setAutoClose(false);

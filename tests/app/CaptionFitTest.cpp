@@ -24,7 +24,9 @@
 #include "viewer/ShowDatabaseDlg.h"
 #include "widgets/ButtonST.h"
 
-static void initCaptionResources() { Q_INIT_RESOURCE(resources); }
+static void initCaptionResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace {
 
@@ -33,18 +35,21 @@ namespace {
 // What does not fit in `window`, one line per control.
 std::string CaptionsThatDoNotFit(QWidget* window) {
     std::string problems;
-    auto complain = [&](QWidget* control, const QString& text, const QSize& needed, const QSize& room) {
+    auto complain = [&](QWidget* control, const QString& text, const QSize& needed,
+                        const QSize& room) {
         problems += window->windowTitle().toStdString() + ": \"" + text.toStdString() + "\" (" +
-                    control->metaObject()->className() + " " + control->objectName().toStdString() + ") needs " +
-                    std::to_string(needed.width()) + "x" + std::to_string(needed.height()) + ", has " +
-                    std::to_string(room.width()) + "x" + std::to_string(room.height()) + "\n";
+                    control->metaObject()->className() + " " + control->objectName().toStdString() +
+                    ") needs " + std::to_string(needed.width()) + "x" +
+                    std::to_string(needed.height()) + ", has " + std::to_string(room.width()) +
+                    "x" + std::to_string(room.height()) + "\n";
     };
     for (QWidget* control : window->findChildren<QWidget*>()) {
         if (!control->isVisibleTo(window)) continue;
         const QFontMetrics metrics(control->font());
         if (auto* label = qobject_cast<QLabel*>(control)) {
             if (label->text().isEmpty() || !label->pixmap().isNull()) continue;
-            const QRect needed = metrics.boundingRect(QRect(0, 0, 100000, 100000), 0, label->text());
+            const QRect needed =
+                metrics.boundingRect(QRect(0, 0, 100000, 100000), 0, label->text());
             const QRect room = label->contentsRect();
             if (needed.width() > room.width() || needed.height() > room.height()) {
                 complain(label, label->text(), needed.size(), room.size());
@@ -63,7 +68,8 @@ std::string CaptionsThatDoNotFit(QWidget* window) {
             option.initFrom(button);
             const bool check = qobject_cast<QCheckBox*>(button) != nullptr;
             const QRect room = button->style()->subElementRect(
-                check ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents, &option, button);
+                check ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents, &option,
+                button);
             // A push button's text keeps a little air to its edges.
             const int air = check ? 0 : 2 * metrics.averageCharWidth() / 2;
             const QSize needed(metrics.horizontalAdvance(button->text()) + air, metrics.height());
@@ -77,8 +83,10 @@ std::string CaptionsThatDoNotFit(QWidget* window) {
 
 TEST(CaptionFit, EveryLabelButtonAndCheckBoxOfEveryWindowShowsItsWholeText) {
     // The Japanese font that stands in for the Windows ones must be the one drawn.
-    const QString family = QFontInfo(widgets::DialogFont(QStringLiteral("MS UI Gothic"), 11)).family();
-    ASSERT_TRUE(family.startsWith(QStringLiteral("VL"))) << family.toStdString() << ": install fonts-vlgothic";
+    const QString family =
+        QFontInfo(widgets::DialogFont(QStringLiteral("MS UI Gothic"), 11)).family();
+    ASSERT_TRUE(family.startsWith(QStringLiteral("VL")))
+        << family.toStdString() << ": install fonts-vlgothic";
 
     testsupport::TempFolder folder;
     testsupport::MakeVersionDatabase(folder.Folder() + "db.mdb");
@@ -98,12 +106,13 @@ TEST(CaptionFit, EveryLabelButtonAndCheckBoxOfEveryWindowShowsItsWholeText) {
             return viewer;
         },
         [&] {
-            return std::make_unique<CExecuteQueryDlg>(ConsoleContext{
-                [&] { return main.session.SessionConnection(); }, fakes.services, "VantolyPatch", folder.Folder(),
-                "VantolyPatch"});
+            return std::make_unique<CExecuteQueryDlg>(
+                ConsoleContext{[&] { return main.session.SessionConnection(); }, fakes.services,
+                               "VantolyPatch", folder.Folder(), "VantolyPatch"});
         },
         [&] {
-            return std::make_unique<CUpdateErrorMsgDlg>(nullptr, fakes.clipboard, fakes.messageBoxes, "VantolyPatch");
+            return std::make_unique<CUpdateErrorMsgDlg>(nullptr, fakes.clipboard,
+                                                        fakes.messageBoxes, "VantolyPatch");
         },
     };
     main.show();
@@ -117,7 +126,8 @@ TEST(CaptionFit, EveryLabelButtonAndCheckBoxOfEveryWindowShowsItsWholeText) {
         // Fitting widens; it never leaves a control outside its window.
         for (QWidget* control : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             EXPECT_TRUE(window->rect().contains(control->geometry()))
-                << window->windowTitle().toStdString() << " " << control->objectName().toStdString();
+                << window->windowTitle().toStdString() << " "
+                << control->objectName().toStdString();
         }
     }
     EXPECT_TRUE(fakes.messageBoxes.Shown().empty());

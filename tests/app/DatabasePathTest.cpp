@@ -23,7 +23,8 @@ constexpr char kBackupFolder[] = "データベース更新前データ";
 
 // Every run is killed after a minute, so a program that hangs fails the test
 // instead of stopping the suite.
-testsupport::ProcessResult RunPatch(std::vector<std::string> arguments, const std::string& input = "") {
+testsupport::ProcessResult RunPatch(std::vector<std::string> arguments,
+                                    const std::string& input = "") {
     arguments.insert(arguments.begin(), VANTOLY_PATCH_BINARY);
     testsupport::ProcessOptions options;
     options.killAfter = std::chrono::seconds(60);
@@ -33,8 +34,8 @@ testsupport::ProcessResult RunPatch(std::vector<std::string> arguments, const st
 
 // The sample host database at `path`, guarded by `password` when not empty.
 void MakeSample(const fs::path& path, const std::string& password) {
-    const testsupport::ProcessResult built =
-        RunPatch({"--db", path.string(), "query", "--create", "-f", VANTOLY_SAMPLES_DIR "/host-1.25.sql"});
+    const testsupport::ProcessResult built = RunPatch(
+        {"--db", path.string(), "query", "--create", "-f", VANTOLY_SAMPLES_DIR "/host-1.25.sql"});
     ASSERT_EQ(built.exitStatus, 0) << built.err;
     if (password.empty()) return;
     auto connection = engine::Connection::create();
@@ -66,7 +67,8 @@ TEST_P(PunctuationInPaths, EveryCommandWorksOnTheNamedFile) {
     fs::create_directories(folder);
     const fs::path database = folder / "h;x=y.mdb";
     MakeSample(database, GetParam().password);
-    const std::vector<std::string> target = {"--db", database.string(), "--password", GetParam().password};
+    const std::vector<std::string> target = {"--db", database.string(), "--password",
+                                             GetParam().password};
     auto with = [&](std::vector<std::string> more) {
         more.insert(more.begin(), target.begin(), target.end());
         return more;
@@ -78,11 +80,13 @@ TEST_P(PunctuationInPaths, EveryCommandWorksOnTheNamedFile) {
     const testsupport::ProcessResult tables = RunPatch(with({"tables"}));
     EXPECT_EQ(tables.exitStatus, 0) << tables.err;
     EXPECT_NE(tables.out.find("t_db_ver"), std::string::npos) << tables.out;
-    const testsupport::ProcessResult query = RunPatch(with({"query"}), "SELECT MAX(DBVerCode) AS v FROM t_db_ver;\n");
+    const testsupport::ProcessResult query =
+        RunPatch(with({"query"}), "SELECT MAX(DBVerCode) AS v FROM t_db_ver;\n");
     EXPECT_EQ(query.exitStatus, 0) << query.err;
     EXPECT_EQ(query.out, "v\n1.25\n");
     if (!GetParam().password.empty()) {
-        const testsupport::ProcessResult wrong = RunPatch({"--db", database.string(), "--password", "wrong", "status"});
+        const testsupport::ProcessResult wrong =
+            RunPatch({"--db", database.string(), "--password", "wrong", "status"});
         EXPECT_EQ(wrong.exitStatus, 1) << wrong.out;
     }
 
@@ -95,13 +99,12 @@ TEST_P(PunctuationInPaths, EveryCommandWorksOnTheNamedFile) {
     EXPECT_FALSE(fs::exists(folder.parent_path() / "h"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Database, PunctuationInPaths,
-    ::testing::Values(PunctuationCase{"SemicolonAndEquals", "a;b=c", "p;w=d"},
-                      PunctuationCase{"Quotes", "it's \"q\"", "it's \"q\""},
-                      PunctuationCase{"Blanks", " lead and trail ", " pw "},
-                      PunctuationCase{"NoPassword", "x;y", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Database, PunctuationInPaths,
+                         ::testing::Values(PunctuationCase{"SemicolonAndEquals", "a;b=c", "p;w=d"},
+                                           PunctuationCase{"Quotes", "it's \"q\"", "it's \"q\""},
+                                           PunctuationCase{"Blanks", " lead and trail ", " pw "},
+                                           PunctuationCase{"NoPassword", "x;y", ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // --db names one file: a .accdb beside a .mdb of the same name is the one
 // opened and updated, and a named extension that is not there is not
@@ -112,15 +115,19 @@ TEST(ExactDatabasePath, TheExtensionNamedIsTheOneOpened) {
     MakeSample(root.Path() / "t.accdb", "");
     const std::string mdbBefore = testsupport::ReadFileBytes(root.Path() / "t.mdb");
 
-    const testsupport::ProcessResult status = RunPatch({"--db", (root.Path() / "t.accdb").string(), "status"});
+    const testsupport::ProcessResult status =
+        RunPatch({"--db", (root.Path() / "t.accdb").string(), "status"});
     EXPECT_EQ(Line(status.out, "extension"), ".accdb") << status.err;
-    const testsupport::ProcessResult update = RunPatch({"--db", (root.Path() / "t.accdb").string(), "--yes", "update"});
+    const testsupport::ProcessResult update =
+        RunPatch({"--db", (root.Path() / "t.accdb").string(), "--yes", "update"});
     EXPECT_EQ(update.exitStatus, 0) << update.err;
     EXPECT_EQ(testsupport::ReadFileBytes(root.Path() / "t.mdb"), mdbBefore);
-    EXPECT_EQ(Line(RunPatch({"--db", (root.Path() / "t.accdb").string(), "status"}).out, "version"), "ver.1.26");
+    EXPECT_EQ(Line(RunPatch({"--db", (root.Path() / "t.accdb").string(), "status"}).out, "version"),
+              "ver.1.26");
 
     fs::remove(root.Path() / "t.accdb");
-    const testsupport::ProcessResult missing = RunPatch({"--db", (root.Path() / "t.accdb").string(), "status"});
+    const testsupport::ProcessResult missing =
+        RunPatch({"--db", (root.Path() / "t.accdb").string(), "status"});
     EXPECT_EQ(missing.exitStatus, 1);
     EXPECT_EQ(Line(missing.out, "title"), "データベースが選択されてません") << missing.out;
     EXPECT_EQ(testsupport::ReadFileBytes(root.Path() / "t.mdb"), mdbBefore);
@@ -137,7 +144,8 @@ TEST(SpecialFiles, AreRefusedAtOnceByEveryCommand) {
     const struct {
         fs::path path;
         const char* kind;
-    } cases[] = {{pipe, "a named pipe"}, {root.Path() / "device.mdb", "a character device"},
+    } cases[] = {{pipe, "a named pipe"},
+                 {root.Path() / "device.mdb", "a character device"},
                  {root.Path() / "folder.mdb", "a folder"}};
     for (const auto& c : cases) {
         for (const std::vector<std::string>& command :
@@ -153,7 +161,8 @@ TEST(SpecialFiles, AreRefusedAtOnceByEveryCommand) {
     }
     const fs::path registryPipe = root.Path() / "registry.reg";
     ASSERT_EQ(::mkfifo(registryPipe.c_str(), 0600), 0);
-    const testsupport::ProcessResult status = RunPatch({"--registry", registryPipe.string(), "status"});
+    const testsupport::ProcessResult status =
+        RunPatch({"--registry", registryPipe.string(), "status"});
     EXPECT_FALSE(status.Killed()) << "the program hung on the registry pipe";
     EXPECT_EQ(status.exitStatus, 1);
 }
@@ -168,19 +177,24 @@ TEST(NonUtf8Folder, UpdateAndRestoreUseThePathsBytes) {
     const fs::path database = folder / "host.mdb";
     MakeSample(database, "");
 
-    const testsupport::ProcessResult update = RunPatch({"--db", database.string(), "--yes", "update"});
+    const testsupport::ProcessResult update =
+        RunPatch({"--db", database.string(), "--yes", "update"});
     EXPECT_EQ(update.exitStatus, 0) << update.out << update.err;
     EXPECT_TRUE(fs::exists(folder / kBackupFolder / "hostver_1_25backup.mdb"));
-    const testsupport::ProcessResult restore = RunPatch({"--db", database.string(), "--yes", "restore"});
+    const testsupport::ProcessResult restore =
+        RunPatch({"--db", database.string(), "--yes", "restore"});
     EXPECT_EQ(restore.exitStatus, 0) << restore.out << restore.err;
     EXPECT_EQ(Line(restore.out, "version"), "ver.1.25");
 
     std::vector<std::string> kept;
-    for (const auto& entry : fs::directory_iterator(folder)) kept.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder))
+        kept.push_back(entry.path().filename().string());
     EXPECT_EQ(kept.size(), 3u) << "host.mdb, the kept updated file and the backup folder";
     std::vector<std::string> rootEntries;
-    for (const auto& entry : fs::directory_iterator(root.Path())) rootEntries.push_back(entry.path().filename());
-    EXPECT_EQ(rootEntries, std::vector<std::string>{"\xff\xfe"}) << "nothing made under another name";
+    for (const auto& entry : fs::directory_iterator(root.Path()))
+        rootEntries.push_back(entry.path().filename());
+    EXPECT_EQ(rootEntries, std::vector<std::string>{"\xff\xfe"})
+        << "nothing made under another name";
 }
 
 // NULLs written into the catalog by the sqlite3 command (its NOT NULL
@@ -198,10 +212,12 @@ TEST(DamagedCatalog, NullsAreReportedAsADamagedDatabase) {
         const fs::path database = root.Path() / "host.mdb";
         MakeSample(database, "");
         const std::string loosen =
-            "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, 'NOT NULL', '') "
+            "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, 'NOT NULL', "
+            "'') "
             "WHERE name LIKE 'MSys%';";
         for (const std::string& statement : {loosen, std::string(damage)}) {
-            const testsupport::ProcessResult sqlite = testsupport::RunProcess({"/usr/bin/sqlite3", database.string(), statement});
+            const testsupport::ProcessResult sqlite =
+                testsupport::RunProcess({"/usr/bin/sqlite3", database.string(), statement});
             ASSERT_EQ(sqlite.exitStatus, 0) << sqlite.err;
         }
         for (const char* command : {"status", "tables", "query"}) {

@@ -18,11 +18,13 @@ using namespace apptest;
 using Words = std::set<std::string>;
 
 const std::string kManPage = std::string(VANTOLY_PACKAGING_DIR) + "/VantolyPatch.1.in";
-const std::string kCompletion = std::string(VANTOLY_PACKAGING_DIR) + "/VantolyPatch.bash-completion";
+const std::string kCompletion =
+    std::string(VANTOLY_PACKAGING_DIR) + "/VantolyPatch.bash-completion";
 
 Words Matches(const std::string& text, const std::regex& pattern, int group = 1) {
     Words words;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern);
+         it != std::sregex_iterator(); ++it) {
         words.insert((*it)[group].str());
     }
     return words;
@@ -43,9 +45,12 @@ HelpWords ReadHelp() {
     std::istringstream lines(help.out);
     bool inCommands = false;
     for (std::string line; std::getline(lines, line);) {
-        if (line == "Commands:") inCommands = true;
-        else if (line.empty()) inCommands = false;
-        else if (std::smatch word; inCommands && std::regex_search(line, word, std::regex(R"(^  ([a-z][a-z-]*))"))) {
+        if (line == "Commands:")
+            inCommands = true;
+        else if (line.empty())
+            inCommands = false;
+        else if (std::smatch word;
+                 inCommands && std::regex_search(line, word, std::regex(R"(^  ([a-z][a-z-]*))"))) {
             words.commands.insert(word[1]);
         }
     }
@@ -80,32 +85,37 @@ TEST(DocumentationAgreesWithHelp, ParserHelpManualAndCompletionNameTheSameComman
     const std::string man = ReadManPage();
     const std::size_t from = man.find(".SH COMMANDS"), to = man.find(".SH", from + 1);
     ASSERT_NE(from, std::string::npos);
-    EXPECT_EQ(Matches(man.substr(from, to - from), std::regex(R"(\.TP\n(?:\.B |\\fB)([a-z][a-z-]*))")),
-              help.commands);
+    EXPECT_EQ(
+        Matches(man.substr(from, to - from), std::regex(R"(\.TP\n(?:\.B |\\fB)([a-z][a-z-]*))")),
+        help.commands);
     EXPECT_EQ(CompletionList("commands"), help.commands);
 }
 
 TEST(DocumentationAgreesWithHelp, HelpManualAndCompletionNameTheSameOptions) {
     const HelpWords help = ReadHelp();
-    ASSERT_TRUE(help.options.contains("--db") && help.options.contains("-f")) << "the help text was not read";
+    ASSERT_TRUE(help.options.contains("--db") && help.options.contains("-f"))
+        << "the help text was not read";
     // In the manual every option is set in bold, and only options begin a
     // bold run with a dash.
     const std::string man = ReadManPage();
     EXPECT_EQ(Matches(man, std::regex(R"((?:\\fB|\n\.B )(--?[a-z][a-z-]*))")), help.options);
     EXPECT_EQ(CompletionList("options"), help.options);
     for (const std::string& variable : help.variables) {
-        EXPECT_NE(man.find(".B " + variable + "\n"), std::string::npos) << variable << " is not under ENVIRONMENT";
+        EXPECT_NE(man.find(".B " + variable + "\n"), std::string::npos)
+            << variable << " is not under ENVIRONMENT";
     }
 }
 
 // Runs the completion in bash as the shell does on Tab, after `line`.
 std::string Complete(const std::string& line) {
-    const std::string script = "source /usr/share/bash-completion/bash_completion; source '" + kCompletion +
-                               "'; COMP_LINE='" + line + "'; COMP_POINT=${#COMP_LINE}; " +
-                               "read -ra COMP_WORDS <<< \"$COMP_LINE\"; " +
-                               "[[ $COMP_LINE == *' ' ]] && COMP_WORDS+=(''); " +
-                               "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _VantolyPatch; echo \"${COMPREPLY[*]}\"";
-    const std::string command = "bash -c '" + std::regex_replace(script, std::regex("'"), "'\\''") + "'";
+    const std::string script =
+        "source /usr/share/bash-completion/bash_completion; source '" + kCompletion +
+        "'; COMP_LINE='" + line + "'; COMP_POINT=${#COMP_LINE}; " +
+        "read -ra COMP_WORDS <<< \"$COMP_LINE\"; " +
+        "[[ $COMP_LINE == *' ' ]] && COMP_WORDS+=(''); " +
+        "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _VantolyPatch; echo \"${COMPREPLY[*]}\"";
+    const std::string command =
+        "bash -c '" + std::regex_replace(script, std::regex("'"), "'\\''") + "'";
     std::string output;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char buffer[512];

@@ -16,7 +16,8 @@ namespace {
 
 using namespace apptest;
 
-const std::string kVersionRow26 = "INSERT INTO t_db_ver (DBVerID,DBVerCode,DBPatchDate,UpdateDateTime ) VALUES (26,";
+const std::string kVersionRow26 =
+    "INSERT INTO t_db_ver (DBVerID,DBVerCode,DBPatchDate,UpdateDateTime ) VALUES (26,";
 const std::string kBackupFolder = "データベース更新前データ";
 
 // Parses the single JSON object a --json run prints; fails the test on
@@ -25,7 +26,8 @@ QJsonObject ParseReport(const RunResult& run) {
     QJsonParseError error{};
     const QByteArray text = QByteArray::fromStdString(run.out);
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n" << run.out;
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n"
+                                                     << run.out;
     EXPECT_TRUE(document.isObject()) << run.out;
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << "one line: " << run.out;
     const QJsonObject report = document.object();
@@ -40,19 +42,21 @@ std::string Text(const QJsonObject& object, const char* field) {
 
 std::set<std::string> Listing(const fs::path& folder) {
     std::set<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) names.insert(entry.path().string());
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        names.insert(entry.path().string());
     return names;
 }
 
 class DryRunTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override { MakeSample(); }
     // A fresh sample database in a folder of its own.
     void MakeSample() {
         fs::remove_all(dbFolder_.Path() / "db");
         fs::create_directory(dbFolder_.Path() / "db");
         db_ = (dbFolder_.Path() / "db" / "host.mdb").string();
-        const RunResult built = RunPatch({"--db", db_, "query", "--create", "-f", VANTOLY_SAMPLES_DIR "/host-1.25.sql"});
+        const RunResult built = RunPatch(
+            {"--db", db_, "query", "--create", "-f", VANTOLY_SAMPLES_DIR "/host-1.25.sql"});
         ASSERT_EQ(built.exitStatus, 0) << built.err;
     }
     RunResult Run(std::vector<std::string> arguments) {
@@ -70,7 +74,8 @@ protected:
         const std::set<std::string> listing = Listing(dbFolder_.Path());
         const RunResult run = Run({"--json", "update", "--dry-run"});
         EXPECT_EQ(run.exitStatus, expectedStatus) << run.err;
-        EXPECT_TRUE(testsupport::ReadFileBytes(db_) == before) << "the dry run changed the database file";
+        EXPECT_TRUE(testsupport::ReadFileBytes(db_) == before)
+            << "the dry run changed the database file";
         EXPECT_EQ(Listing(dbFolder_.Path()), listing) << "the dry run left a file behind";
         EXPECT_TRUE(fs::is_empty(tmp_.Path())) << "the private copy was not removed";
         const QJsonObject report = ParseReport(run);
@@ -86,15 +91,17 @@ protected:
     }
     // The dry run's record against what the real run then did on the same file.
     void ExpectSameRun(const QJsonObject& dry, const QJsonObject& real) {
-        for (const char* field : {"outcome", "versionBefore", "versionAfter", "failingStatement", "error"}) {
+        for (const char* field :
+             {"outcome", "versionBefore", "versionAfter", "failingStatement", "error"}) {
             EXPECT_EQ(dry.value(QLatin1String(field)), real.value(QLatin1String(field))) << field;
         }
         const QJsonArray drySteps = dry.value("steps").toArray();
         const QJsonArray realSteps = real.value("steps").toArray();
         ASSERT_EQ(drySteps.size(), realSteps.size());
         for (qsizetype i = 0; i < drySteps.size(); ++i) {
-            ASSERT_EQ(drySteps[i], realSteps[i]) << "step " << i << ": "
-                                                 << QJsonDocument(drySteps[i].toObject()).toJson().toStdString();
+            ASSERT_EQ(drySteps[i], realSteps[i])
+                << "step " << i << ": "
+                << QJsonDocument(drySteps[i].toObject()).toJson().toStdString();
         }
     }
 
@@ -103,7 +110,8 @@ protected:
     std::string db_;
 };
 
-bool HasStep(const QJsonObject& report, const std::string& probe, const std::string& statementStart) {
+bool HasStep(const QJsonObject& report, const std::string& probe,
+             const std::string& statementStart) {
     for (const QJsonValue& step : report.value("steps").toArray()) {
         const QJsonObject entry = step.toObject();
         const std::string said = Text(entry, "statement") + Text(entry, "verdict");
@@ -118,21 +126,27 @@ TEST_F(DryRunTest, SampleDatabaseRecordsWhatTheRealUpdateThenRuns) {
     EXPECT_EQ(Text(dry, "versionBefore"), "1.25");
     EXPECT_EQ(Text(dry, "versionAfter"), "1.26");
     const QJsonObject backup = dry.value("backup").toObject();
-    EXPECT_EQ(Text(backup, "path"), (dbFolder_.Path() / "db" / kBackupFolder / "hostver_1_25backup.mdb").string());
+    EXPECT_EQ(Text(backup, "path"),
+              (dbFolder_.Path() / "db" / kBackupFolder / "hostver_1_25backup.mdb").string());
     EXPECT_TRUE(backup.value("taken").toBool());
     EXPECT_FALSE(backup.value("existed").toBool());
     EXPECT_EQ(backup.value("size").toDouble(), static_cast<double>(fs::file_size(db_)));
     EXPECT_TRUE(HasStep(dry, "t_adjustment_kingaku exists", "DROP TABLE t_adjustment_kingaku;"));
-    EXPECT_TRUE(HasStep(dry, "column MlgCardName of t_kumiai absent", "ALTER TABLE t_kumiai ADD COLUMN MlgCardName"));
-    EXPECT_TRUE(HasStep(dry, "relationship count of t_kumi 6", "ALTER TABLE t_mlg_card ADD CONSTRAINT fk_mlgcard_001"));
+    EXPECT_TRUE(HasStep(dry, "column MlgCardName of t_kumiai absent",
+                        "ALTER TABLE t_kumiai ADD COLUMN MlgCardName"));
+    EXPECT_TRUE(HasStep(dry, "relationship count of t_kumi 6",
+                        "ALTER TABLE t_mlg_card ADD CONSTRAINT fk_mlgcard_001"));
     EXPECT_TRUE(HasStep(dry, "version stamp", kVersionRow26));
 
     // The text report: gate, backup, then each probe answer with its statement.
     const RunResult text = Run({"update", "--dry-run"});
     EXPECT_EQ(text.exitStatus, 0) << text.err;
-    EXPECT_NE(text.out.find("version gate\tpassed (1.25)\nbackup\t"), std::string::npos) << text.out;
-    EXPECT_NE(text.out.find("\nt_adjustment_kingaku exists → DROP TABLE t_adjustment_kingaku;\n"), std::string::npos);
-    EXPECT_NE(text.out.find("\nversion\tver.1.26\noutcome\tupdated\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("version gate\tpassed (1.25)\nbackup\t"), std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("\nt_adjustment_kingaku exists → DROP TABLE t_adjustment_kingaku;\n"),
+              std::string::npos);
+    EXPECT_NE(text.out.find("\nversion\tver.1.26\noutcome\tupdated\n"), std::string::npos)
+        << text.out;
     EXPECT_EQ(text.err.find("DBErr"), std::string::npos);
 
     ExpectSameRun(dry, RealUpdate(0));
@@ -144,18 +158,21 @@ TEST_F(DryRunTest, StopsWhereTheRealRunFailsAndThenShowsThePartWayDatabase) {
     Query("INSERT INTO t_db_ver (DBVerID,DBVerCode) VALUES (26,1.25);");
     const QJsonObject dry = DryRun(1);
     EXPECT_EQ(Text(dry, "outcome"), "failed");
-    EXPECT_EQ(Text(dry, "failingStatement").rfind(kVersionRow26, 0), 0u) << Text(dry, "failingStatement");
+    EXPECT_EQ(Text(dry, "failingStatement").rfind(kVersionRow26, 0), 0u)
+        << Text(dry, "failingStatement");
     EXPECT_FALSE(Text(dry, "error").empty());
     EXPECT_EQ(Text(dry, "versionAfter"), "1.25");
     ExpectSameRun(dry, RealUpdate(1));
-    EXPECT_TRUE(fs::exists(dbFolder_.Path() / "db" / "DBErr")) << "the real run writes its error log";
+    EXPECT_TRUE(fs::exists(dbFolder_.Path() / "db" / "DBErr"))
+        << "the real run writes its error log";
 
     // The file the failure left: columns there, blocks there, stamp missing.
     Query("DELETE FROM t_db_ver WHERE DBVerID = 26;");
     const QJsonObject partWay = DryRun(0);
     EXPECT_EQ(Text(partWay, "outcome"), "updated");
     EXPECT_TRUE(HasStep(partWay, "column MlgCardName of t_kumiai present", "skipped"));
-    EXPECT_TRUE(HasStep(partWay, "column MlgCardSeikyuKingaku of t_seikyu_data present", "skipped"));
+    EXPECT_TRUE(
+        HasStep(partWay, "column MlgCardSeikyuKingaku of t_seikyu_data present", "skipped"));
     EXPECT_TRUE(HasStep(partWay, "t_mlg_card exists", "DROP TABLE t_mlg_card;"));
     EXPECT_TRUE(HasStep(partWay, "t_mlg_card absent", "CREATE TABLE t_mlg_card"));
     EXPECT_TRUE(partWay.value("backup").toObject().value("existed").toBool());
@@ -171,8 +188,10 @@ TEST_F(DryRunTest, RefusedBeforeAnyStatement) {
         const char* versionBefore;  // null: no version read
     };
     const Case cases[] = {
-        {"at 1.26", "INSERT INTO t_db_ver (DBVerID,DBVerCode) VALUES (26,1.26);", "already-current", "1.26"},
-        {"at 1.24", "UPDATE t_db_ver SET DBVerCode = 1.24 WHERE DBVerCode = 1.25;", "refused", "1.24"},
+        {"at 1.26", "INSERT INTO t_db_ver (DBVerID,DBVerCode) VALUES (26,1.26);", "already-current",
+         "1.26"},
+        {"at 1.24", "UPDATE t_db_ver SET DBVerCode = 1.24 WHERE DBVerCode = 1.25;", "refused",
+         "1.24"},
         {"no t_db_ver", "DROP TABLE t_db_ver_comment; DROP TABLE t_db_ver;", "refused", nullptr},
     };
     for (const Case& c : cases) {
@@ -199,15 +218,17 @@ TEST_F(DryRunTest, ForeignKeysLeftOutWhereTheRelationshipCountIsTooHigh) {
     std::string statements;
     for (int i = 0; i < 23; ++i) {
         const std::string n = std::to_string(i);
-        statements += "CREATE TABLE x_ref" + n + " (ID INTEGER, KumiID INTEGER CONSTRAINT fk_x" + n +
-                      " REFERENCES t_kumi (KumiID));\n";
+        statements += "CREATE TABLE x_ref" + n + " (ID INTEGER, KumiID INTEGER CONSTRAINT fk_x" +
+                      n + " REFERENCES t_kumi (KumiID));\n";
     }
     Query(statements);
     const QJsonObject dry = DryRun(0);
-    EXPECT_TRUE(HasStep(dry, "relationship count of t_kumi 29",
-                        "foreign key left out: ALTER TABLE t_mlg_card ADD CONSTRAINT fk_mlgcard_001"));
+    EXPECT_TRUE(
+        HasStep(dry, "relationship count of t_kumi 29",
+                "foreign key left out: ALTER TABLE t_mlg_card ADD CONSTRAINT fk_mlgcard_001"));
     EXPECT_TRUE(HasStep(dry, "t_mlg_card absent", "CREATE INDEX idx_mlgcard_001"));
-    EXPECT_TRUE(HasStep(dry, "relationship count of t_sofu 4", "ALTER TABLE t_mlg_card ADD CONSTRAINT fk_mlgcard_002"));
+    EXPECT_TRUE(HasStep(dry, "relationship count of t_sofu 4",
+                        "ALTER TABLE t_mlg_card ADD CONSTRAINT fk_mlgcard_002"));
     ExpectSameRun(dry, RealUpdate(0));
 }
 
@@ -220,15 +241,18 @@ TEST_F(DryRunTest, NoPlaceForTheCopyIsAFailureThatSaysSo) {
     EXPECT_EQ(run.exitStatus, 1);
     const QJsonObject report = ParseReport(run);
     EXPECT_EQ(Text(report, "outcome"), "failed");
-    EXPECT_NE(Text(report, "error").find("cannot create a temporary folder"), std::string::npos) << run.out;
+    EXPECT_NE(Text(report, "error").find("cannot create a temporary folder"), std::string::npos)
+        << run.out;
     EXPECT_NE(run.err.find("cannot create a temporary folder"), std::string::npos) << run.err;
     EXPECT_TRUE(testsupport::ReadFileBytes(db_) == before);
 }
 
 // Every outcome of every command with a JSON report, parsed.
 TEST_F(DryRunTest, JsonReportsOfEveryOutcome) {
-    const std::string backupPath = (dbFolder_.Path() / "db" / kBackupFolder / "hostver_1_25backup.mdb").string();
-    auto expect = [&](std::vector<std::string> arguments, int status, const char* command, const char* outcome) {
+    const std::string backupPath =
+        (dbFolder_.Path() / "db" / kBackupFolder / "hostver_1_25backup.mdb").string();
+    auto expect = [&](std::vector<std::string> arguments, int status, const char* command,
+                      const char* outcome) {
         const RunResult run = Run(arguments);
         EXPECT_EQ(run.exitStatus, status) << run.err;
         const QJsonObject report = ParseReport(run);
@@ -243,7 +267,8 @@ TEST_F(DryRunTest, JsonReportsOfEveryOutcome) {
     expect({"--json", "restore"}, 1, "restore", "refused");
     const RunResult declined = Run({"--json", "update"});
     EXPECT_EQ(Text(ParseReport(declined), "outcome"), "declined");
-    EXPECT_NE(declined.err.find("--- answer: No ---"), std::string::npos) << "the questions still go to standard error";
+    EXPECT_NE(declined.err.find("--- answer: No ---"), std::string::npos)
+        << "the questions still go to standard error";
     QJsonObject updated = expect({"--json", "--yes", "update"}, 0, "update", "updated");
     EXPECT_EQ(Text(updated.value("backup").toObject(), "path"), backupPath);
     EXPECT_TRUE(updated.value("backup").toObject().value("taken").toBool());

@@ -14,10 +14,11 @@ namespace {
 using namespace apptest;
 
 class HeadlessTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         db_ = folder_.Folder() + "host.mdb";
-        const RunResult built = RunPatch({"--db", db_, "query", "--create", "-f", VANTOLY_SAMPLES_DIR "/host-1.25.sql"});
+        const RunResult built = RunPatch(
+            {"--db", db_, "query", "--create", "-f", VANTOLY_SAMPLES_DIR "/host-1.25.sql"});
         ASSERT_EQ(built.exitStatus, 0) << built.err;
     }
     RunResult run(std::vector<std::string> arguments) {
@@ -45,7 +46,8 @@ TEST_F(HeadlessTest, StatusUpdateAgainRestore) {
     EXPECT_EQ(updated.exitStatus, 0) << updated.err;
     EXPECT_NE(updated.out.find("version\tver.1.26"), std::string::npos);
     EXPECT_NE(updated.err.find("更新終了致しました"), std::string::npos) << updated.err;
-    EXPECT_TRUE(std::filesystem::exists(folder_.Folder() + "データベース更新前データ/hostver_1_25backup.mdb"));
+    EXPECT_TRUE(std::filesystem::exists(folder_.Folder() +
+                                        "データベース更新前データ/hostver_1_25backup.mdb"));
 
     RunResult again = run({"--yes", "update"});
     EXPECT_EQ(again.exitStatus, 1);
@@ -57,7 +59,9 @@ TEST_F(HeadlessTest, StatusUpdateAgainRestore) {
     int kept = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder_.Folder())) {
         const std::string name = entry.path().filename().string();
-        if (name.size() == std::string("host20200524090503.mdb").size() && name.rfind("host", 0) == 0) ++kept;
+        if (name.size() == std::string("host20200524090503.mdb").size() &&
+            name.rfind("host", 0) == 0)
+            ++kept;
     }
     EXPECT_EQ(kept, 1);  // the updated file, kept under a time-stamped name
 }
@@ -67,26 +71,27 @@ TEST_F(HeadlessTest, StatusUpdateAgainRestore) {
 // same, and the whole update (whose statements hold numbers) goes through.
 TEST_F(HeadlessTest, TheUpdateUnderACommaLocale) {
     const std::vector<std::string> german = {"LC_ALL=de_DE.UTF-8", "LANG=de_DE.UTF-8"};
-    const locale_t installed = newlocale(LC_ALL_MASK, "de_DE.UTF-8", static_cast<locale_t>(nullptr));
-    ASSERT_NE(installed, static_cast<locale_t>(nullptr)) << "de_DE.UTF-8 is missing (scripts/install-deps makes it)";
+    const locale_t installed =
+        newlocale(LC_ALL_MASK, "de_DE.UTF-8", static_cast<locale_t>(nullptr));
+    ASSERT_NE(installed, static_cast<locale_t>(nullptr))
+        << "de_DE.UTF-8 is missing (scripts/install-deps makes it)";
     freelocale(installed);
     struct Step {
         std::vector<std::string> arguments;
         const char* expected;  // a part of the standard output
     } steps[] = {
-        {{"show", "t_db_ver"}, "\t1,25\t"},
-        {{"status"}, "version\tver.1.25\ntitle"},
-        {{"status"}, "update button\tenabled\n"},
-        {{"--yes", "update"}, ""},
-        {{"status"}, "version\tver.1.26\ntitle"},
-        {{"show", "t_db_ver"}, "\t1,26\t"},
+        {{"show", "t_db_ver"}, "\t1,25\t"},       {{"status"}, "version\tver.1.25\ntitle"},
+        {{"status"}, "update button\tenabled\n"}, {{"--yes", "update"}, ""},
+        {{"status"}, "version\tver.1.26\ntitle"}, {{"show", "t_db_ver"}, "\t1,26\t"},
     };
     for (const Step& step : steps) {
         std::vector<std::string> arguments = {"--db", db_};
         arguments.insert(arguments.end(), step.arguments.begin(), step.arguments.end());
         const RunResult result = RunPatch(arguments, "", german);
         EXPECT_EQ(result.exitStatus, 0) << step.arguments.back() << "\n" << result.err;
-        EXPECT_NE(result.out.find(step.expected), std::string::npos) << step.arguments.back() << "\n" << result.out;
+        EXPECT_NE(result.out.find(step.expected), std::string::npos)
+            << step.arguments.back() << "\n"
+            << result.out;
     }
 }
 
@@ -98,8 +103,8 @@ TEST_F(HeadlessTest, TheTitleIsTheProgramNameWithoutItsExtension) {
     const std::string state = folder_.Folder() + "state";
     const std::vector<std::string> environment = {"XDG_STATE_HOME=" + state};
     const std::string bare = folder_.Folder() + "bare.mdb";
-    const RunResult made = RunProgram(program, {"--db", bare, "query", "--create"}, "CREATE TABLE x (a LONG);\n",
-                                      environment);
+    const RunResult made = RunProgram(program, {"--db", bare, "query", "--create"},
+                                      "CREATE TABLE x (a LONG);\n", environment);
     ASSERT_EQ(made.exitStatus, 0) << made.err;
     EXPECT_TRUE(std::filesystem::exists(state + "/vantoly/Tool.EXE実行クエリ保存.txt"));
     const RunResult update = RunProgram(program, {"--db", bare, "update"}, "", environment);
@@ -115,7 +120,8 @@ TEST_F(HeadlessTest, ViewerCommands) {
 
     RunResult show = run({"show", "t_db_ver", "--limit", "2"});
     EXPECT_EQ(show.exitStatus, 0) << show.err;
-    EXPECT_EQ(show.out.rfind("DBVerID\tDBVerCode\tDBPatchDate\tUpdateDateTime\t\n", 0), 0u) << show.out;
+    EXPECT_EQ(show.out.rfind("DBVerID\tDBVerCode\tDBPatchDate\tUpdateDateTime\t\n", 0), 0u)
+        << show.out;
     EXPECT_EQ(std::count(show.out.begin(), show.out.end(), '\n'), 3);
 
     RunResult query = run({"create-query", "t_db_ver"});
@@ -137,7 +143,8 @@ TEST(HeadlessNoDatabase, StatusSaysSoAndFails) {
     std::ofstream(registry) << "Windows Registry Editor Version 5.00\n";
     RunResult status = RunPatch({"--registry", registry, "status"});
     EXPECT_EQ(status.exitStatus, 1);
-    EXPECT_NE(status.out.find("title\tデータベースが選択されてません"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find("title\tデータベースが選択されてません"), std::string::npos)
+        << status.out;
     RunResult update = RunPatch({"--registry", registry, "--yes", "update"});
     EXPECT_EQ(update.exitStatus, 1);
     EXPECT_NE(update.err.find("the update button is disabled"), std::string::npos) << update.err;

@@ -6,9 +6,9 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QMenuBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -27,7 +27,9 @@
 #include "support/TempFolder.h"
 
 // The window's icons live in a static library's resources.
-static void initResources() { Q_INIT_RESOURCE(resources); }
+static void initResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace {
 
@@ -37,7 +39,7 @@ using testsupport::FakeServices;
 using testsupport::TempFolder;
 
 class MainWindowTest : public testing::Test {
-protected:
+  protected:
     // A registry entry naming `name` in the temporary folder.
     void pointRegistryAt(const std::string& name, const std::string& password = "") {
         fakes_.registry.SetValue(host::kDatabaseKey, "FileName", name);
@@ -68,9 +70,14 @@ TEST_F(MainWindowTest, ListShowsTheSixRowsWithoutAHeader) {
     auto dialog = openWindow();
     QTreeWidget* list = dialog->contentList();
     ASSERT_EQ(list->topLevelItemCount(), 6);
-    const char* rows[] = {"", "**** 更新内容 (2020/05/24 更新) ****",
-                          "------------------------------------------------", "", "１．マイレージデータ追加", ""};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(list->topLevelItem(i)->text(0).toStdString(), rows[i]) << i;
+    const char* rows[] = {"",
+                          "**** 更新内容 (2020/05/24 更新) ****",
+                          "------------------------------------------------",
+                          "",
+                          "１．マイレージデータ追加",
+                          ""};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(list->topLevelItem(i)->text(0).toStdString(), rows[i]) << i;
     EXPECT_TRUE(list->isHeaderHidden());
     EXPECT_EQ(list->columnWidth(0), 400);
     EXPECT_FALSE(dialog->progressBar()->isVisibleTo(dialog.get()));
@@ -82,7 +89,7 @@ TEST_F(MainWindowTest, ListShowsTheSixRowsWithoutAHeader) {
 // Each row: what the registry names, the title, and the enabled states.
 struct StartCase {
     const char* name;
-    const char* file;     // created in the folder: "" none, "*.mdb" a database, "*.bad" garbage
+    const char* file;  // created in the folder: "" none, "*.mdb" a database, "*.bad" garbage
     const char* title;
     bool update;
     bool tools;  // menu items 32 and 48
@@ -117,12 +124,13 @@ TEST_P(StartStates, TitleAndControls) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StartStates,
-    testing::Values(StartCase{"no_registry_entry", "", "データベースが選択されてません", false, false, ""},
-                    StartCase{"failed_open", "bad.mdb",
-                              "データベース接続に失敗しました - 対象DB名 ･･･ bad.mdb", false, true, ""},
-                    StartCase{"good_open", "db.mdb", "データベース更新(2020/05/24)", true, true, "ver.1.25"},
-                    StartCase{"good_open_accdb", "db.accdb", "データベース更新(2020/05/24)", true, true,
-                              "ver.1.25"}),
+    testing::Values(
+        StartCase{"no_registry_entry", "", "データベースが選択されてません", false, false, ""},
+        StartCase{"failed_open", "bad.mdb", "データベース接続に失敗しました - 対象DB名 ･･･ bad.mdb",
+                  false, true, ""},
+        StartCase{"good_open", "db.mdb", "データベース更新(2020/05/24)", true, true, "ver.1.25"},
+        StartCase{"good_open_accdb", "db.accdb", "データベース更新(2020/05/24)", true, true,
+                  "ver.1.25"}),
     [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MainWindowTest, BackupFolderIsMadeAndTheRestoreButtonFollowsTheBackupFile) {
@@ -167,14 +175,16 @@ TEST_F(MainWindowTest, BusyWindowRefusesEveryWayOfClosing) {
 // pointer over the idle window afterwards: the real Qt cursor is read back.
 struct PointerCase {
     const char* name;
-    const char* database;  // "sample" (1.25 host), "bare" (only t_db_ver 1.25), "v126", "no_version"
+    const char*
+        database;  // "sample" (1.25 host), "bare" (only t_db_ver 1.25), "v126", "no_version"
     bool hostRunning;
     std::vector<platform::MessageAnswer> answers;
-    bool pumpThrows;  // an error no step expects, from inside the update
+    bool pumpThrows;      // an error no step expects, from inside the update
     const char* lastBox;  // a part of the last box's text
 };
 
-class PointerAfterEveryPath : public MainWindowTest, public testing::WithParamInterface<PointerCase> {};
+class PointerAfterEveryPath : public MainWindowTest,
+                              public testing::WithParamInterface<PointerCase> {};
 
 TEST_P(PointerAfterEveryPath, IsTheArrowOverTheIdleWindow) {
     using enum platform::MessageAnswer;
@@ -182,7 +192,8 @@ TEST_P(PointerAfterEveryPath, IsTheArrowOverTheIdleWindow) {
     const std::string database = c.database;
     if (database == "sample") {
         static testsupport::TempFolder built;
-        static const bool ready = (testsupport::BuildSampleDatabase(built.Folder() + "host.mdb"), true);
+        static const bool ready =
+            (testsupport::BuildSampleDatabase(built.Folder() + "host.mdb"), true);
         ASSERT_TRUE(ready);
         std::filesystem::copy_file(built.Folder() + "host.mdb", folder_.Folder() + "db.mdb");
     } else {
@@ -231,20 +242,44 @@ TEST_P(PointerAfterEveryPath, IsTheArrowOverTheIdleWindow) {
 INSTANTIATE_TEST_SUITE_P(
     Paths, PointerAfterEveryPath,
     testing::Values(
-        PointerCase{"host_kept_open", "bare", true, {platform::MessageAnswer::No}, false,
-                    "終了しますか？"},
-        PointerCase{"backup_declined", "bare", false, {platform::MessageAnswer::No}, false,
+        PointerCase{
+            "host_kept_open", "bare", true, {platform::MessageAnswer::No}, false, "終了しますか？"},
+        PointerCase{"backup_declined",
+                    "bare",
+                    false,
+                    {platform::MessageAnswer::No},
+                    false,
                     "バックアップファイルを作成してもよろしいですか？"},
-        PointerCase{"update_declined", "bare", false, {platform::MessageAnswer::Yes, platform::MessageAnswer::No},
-                    false, "更新してもよろしいですか？"},
+        PointerCase{"update_declined",
+                    "bare",
+                    false,
+                    {platform::MessageAnswer::Yes, platform::MessageAnswer::No},
+                    false,
+                    "更新してもよろしいですか？"},
         PointerCase{"other_version", "v126", false, {}, false, "「 1.26 」です。"},
-        PointerCase{"version_unreadable", "no_version", false, {}, false,
+        PointerCase{"version_unreadable",
+                    "no_version",
+                    false,
+                    {},
+                    false,
                     "SELECT MAX(DBVerCode) AS MaxDBVerCode FROM t_db_ver;"},
-        PointerCase{"statement_fails", "bare", false, {platform::MessageAnswer::Yes, platform::MessageAnswer::Yes},
-                    false, "Cannot find table 't_kumiai'."},
-        PointerCase{"unexpected_error", "sample", false, {platform::MessageAnswer::Yes, platform::MessageAnswer::Yes},
-                    true, "更新に失敗しました"},
-        PointerCase{"success", "sample", false, {platform::MessageAnswer::Yes, platform::MessageAnswer::Yes}, false,
+        PointerCase{"statement_fails",
+                    "bare",
+                    false,
+                    {platform::MessageAnswer::Yes, platform::MessageAnswer::Yes},
+                    false,
+                    "Cannot find table 't_kumiai'."},
+        PointerCase{"unexpected_error",
+                    "sample",
+                    false,
+                    {platform::MessageAnswer::Yes, platform::MessageAnswer::Yes},
+                    true,
+                    "更新に失敗しました"},
+        PointerCase{"success",
+                    "sample",
+                    false,
+                    {platform::MessageAnswer::Yes, platform::MessageAnswer::Yes},
+                    false,
                     "更新終了致しました"}),
     [](const testing::TestParamInfo<PointerCase>& info) { return std::string(info.param.name); });
 
@@ -265,7 +300,10 @@ TEST_F(MainWindowTest, MenuByMouseByKeysAndByRightClick) {
     ASSERT_NE(bar, nullptr);
 
     const std::function<void()> openings[] = {
-        [&] { QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(dialog->systemMenu()->menuAction()).center()); },
+        [&] {
+            QTest::mouseClick(bar, Qt::LeftButton, {},
+                              bar->actionGeometry(dialog->systemMenu()->menuAction()).center());
+        },
         [&] { QTest::keyClick(dialog->windowHandle(), Qt::Key_M, Qt::AltModifier); },
         [&] { QTest::keyClick(dialog->windowHandle(), Qt::Key_Space, Qt::AltModifier); },
         [&] {
@@ -274,7 +312,8 @@ TEST_F(MainWindowTest, MenuByMouseByKeysAndByRightClick) {
         },
     };
     auto chooseByKeys = [](QMenu* menu, QAction* target) {
-        for (int i = 0; i < 10 && menu->activeAction() != target; ++i) QTest::keyClick(menu, Qt::Key_Down);
+        for (int i = 0; i < 10 && menu->activeAction() != target; ++i)
+            QTest::keyClick(menu, Qt::Key_Down);
         QTest::keyClick(menu, Qt::Key_Return);
     };
     auto chooseByMouse = [](QMenu* menu, QAction* target) {
@@ -292,13 +331,15 @@ TEST_F(MainWindowTest, MenuByMouseByKeysAndByRightClick) {
                 ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
                 open();
                 auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-                ASSERT_EQ(menu, dialog->systemMenu()) << "the menu did not open, way " << opening << ", entry " << id;
+                ASSERT_EQ(menu, dialog->systemMenu())
+                    << "the menu did not open, way " << opening << ", entry " << id;
                 if (id == CVantolyPatchDlg::kAboutId) {
                     QTimer::singleShot(0, [&] {
                         auto* box = dynamic_cast<CAboutDlg*>(QApplication::activeModalWidget());
                         ASSERT_NE(box, nullptr);
                         ++about;
-                        QTest::mouseClick(box->findChild<QPushButton*>(QStringLiteral("1")), Qt::LeftButton);
+                        QTest::mouseClick(box->findChild<QPushButton*>(QStringLiteral("1")),
+                                          Qt::LeftButton);
                     });
                 }
                 choose(menu, dialog->menuAction(id));
@@ -331,10 +372,11 @@ TEST_F(MainWindowTest, SecondCopyIsRefusedWithItsMessage) {
     fakes_.instanceLock.NextResult = platform::InstanceLock::Result::HeldElsewhere;
     CVantolyPatchApp app(fakes_.services, "VantolyPatch");
     bool ran = false;
-    EXPECT_EQ(app.Run({}, [&](CVantolyPatchDlg&) {
-                  ran = true;
-                  return 0;
-              }),
+    EXPECT_EQ(app.Run({},
+                      [&](CVantolyPatchDlg&) {
+                          ran = true;
+                          return 0;
+                      }),
               1);
     EXPECT_FALSE(ran);
     ASSERT_EQ(fakes_.messageBoxes.Shown().size(), 1u);
@@ -366,12 +408,14 @@ TEST_F(MainWindowTest, RendersGreenFieldsAndTheListRows) {
         }
         return green * 100 / (r.width() * r.height());
     };
-    for (QLineEdit* e : {dialog->pathEdit(), dialog->fileEdit(), dialog->extensionEdit(), dialog->versionEdit()}) {
+    for (QLineEdit* e :
+         {dialog->pathEdit(), dialog->fileEdit(), dialog->extensionEdit(), dialog->versionEdit()}) {
         EXPECT_GT(greenPixels(e), 40) << e->objectName().toStdString();
     }
     // The heading row is drawn: dark pixels in the list's second row.
     QTreeWidget* list = dialog->contentList();
-    const QRect row = list->visualItemRect(list->topLevelItem(1)).translated(list->viewport()->mapTo(dialog.get(), QPoint(0, 0)));
+    const QRect row = list->visualItemRect(list->topLevelItem(1))
+                          .translated(list->viewport()->mapTo(dialog.get(), QPoint(0, 0)));
     int dark = 0;
     for (int y = row.top(); y <= row.bottom(); ++y) {
         for (int x = row.left(); x < row.left() + 200; ++x) {

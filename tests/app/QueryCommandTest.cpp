@@ -78,11 +78,11 @@ TEST_F(QueryCommandTest, FailingStatementRollsBackEverythingAndNamesItsLine) {
     const std::string db = CopyOfSample();
     const fs::path script = folder_.Path() / "bad.sql";
     testsupport::WriteFileBytes(script,
-              "UPDATE t_kumiai SET KumiaiName = 'changed';\n"
-              "CREATE TABLE t_new (ID INTEGER);\n"
-              "\n"
-              "INSERT INTO t_no_such_table (ID)\n"
-              "  VALUES (1);\n");
+                                "UPDATE t_kumiai SET KumiaiName = 'changed';\n"
+                                "CREATE TABLE t_new (ID INTEGER);\n"
+                                "\n"
+                                "INSERT INTO t_no_such_table (ID)\n"
+                                "  VALUES (1);\n");
 
     const RunResult run = RunPatch({"--db", db, "query", "-f", script.string()});
 
@@ -133,22 +133,27 @@ TEST_F(QueryCommandTest, StatementsThatRanGoToTheStatementLogInTheStateFolder) {
     const std::string log = state + "/vantoly/VantolyPatch実行クエリ保存.txt";
     const std::vector<std::string> environment{"XDG_STATE_HOME=" + state};
 
-    const RunResult first = RunPatch({"--db", db, "query"}, "UPDATE t_kumi SET KumiCode = KumiCode;\n", environment);
+    const RunResult first =
+        RunPatch({"--db", db, "query"}, "UPDATE t_kumi SET KumiCode = KumiCode;\n", environment);
     ASSERT_EQ(first.exitStatus, 0) << first.err;
     // Failed runs keep what ran before the failure (rolled back, but it ran).
-    const RunResult second = RunPatch({"--db", db, "query"},
-                                      "ALTER DATABASE PASSWORD secret NULL;\nSELECT * FROM t_missing;\n", environment);
+    const RunResult second =
+        RunPatch({"--db", db, "query"},
+                 "ALTER DATABASE PASSWORD secret NULL;\nSELECT * FROM t_missing;\n", environment);
     ASSERT_EQ(second.exitStatus, 1);
 
-    EXPECT_EQ(testsupport::ReadFileBytes(log), "UPDATE t_kumi SET KumiCode = KumiCode;\nALTER DATABASE PASSWORD *** NULL;\n");
+    EXPECT_EQ(testsupport::ReadFileBytes(log),
+              "UPDATE t_kumi SET KumiCode = KumiCode;\nALTER DATABASE PASSWORD *** NULL;\n");
     EXPECT_EQ(fs::status(state).permissions() & fs::perms::mask, fs::perms::owner_all);
     EXPECT_EQ(fs::status(state + "/vantoly").permissions() & fs::perms::mask, fs::perms::owner_all);
-    EXPECT_EQ(fs::status(log).permissions() & fs::perms::mask, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(log).permissions() & fs::perms::mask,
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(QueryCommandTest, LogThatCannotBeWrittenIsSaidAndTheRunStillCommits) {
     const std::string db = CopyOfSample();
-    testsupport::WriteFileBytes(folder_.Path() / "state", "a plain file where the state folder belongs");
+    testsupport::WriteFileBytes(folder_.Path() / "state",
+                                "a plain file where the state folder belongs");
 
     const RunResult run = RunPatch({"--db", db, "query"}, "CREATE TABLE t_new (ID INTEGER);\n",
                                    {"XDG_STATE_HOME=" + folder_.Folder() + "state"});
@@ -167,13 +172,17 @@ TEST_F(QueryCommandTest, LogThatCannotBeWrittenIsSaidAndTheRunStillCommits) {
 // says where it looked.
 TEST_F(QueryCommandTest, WithoutDbRunsOnTheRegistrysDatabase) {
     const std::string copy = CopyOfSample();
-    const RunResult locked = RunPatch({"--db", copy, "query"}, "ALTER DATABASE PASSWORD [pw] NULL;\n");
+    const RunResult locked =
+        RunPatch({"--db", copy, "query"}, "ALTER DATABASE PASSWORD [pw] NULL;\n");
     ASSERT_EQ(locked.exitStatus, 0) << locked.err;
     const std::string registry = folder_.Folder() + "registry.reg";
-    testsupport::WriteFileBytes(registry, "Windows Registry Editor Version 5.00\n\n"
-                        "[HKEY_CURRENT_USER\\SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE]\n"
-                        "\"FileName\"=\"host\"\n\"PathName\"=\"" + folder_.Folder() + "\"\n\"Password\"=\"pw\"\n");
-    const RunResult run = RunPatch({"--registry", registry, "query"}, "SELECT MAX(DBVerCode) AS v FROM t_db_ver;\n");
+    testsupport::WriteFileBytes(registry,
+                                "Windows Registry Editor Version 5.00\n\n"
+                                "[HKEY_CURRENT_USER\\SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE]\n"
+                                "\"FileName\"=\"host\"\n\"PathName\"=\"" +
+                                    folder_.Folder() + "\"\n\"Password\"=\"pw\"\n");
+    const RunResult run =
+        RunPatch({"--registry", registry, "query"}, "SELECT MAX(DBVerCode) AS v FROM t_db_ver;\n");
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.out, "v\n1.25\n");
 
@@ -181,16 +190,17 @@ TEST_F(QueryCommandTest, WithoutDbRunsOnTheRegistrysDatabase) {
     testsupport::WriteFileBytes(empty, "Windows Registry Editor Version 5.00\n");
     const RunResult none = RunPatch({"--registry", empty, "query"}, "SELECT 1;\n");
     EXPECT_EQ(none.exitStatus, 1);
-    EXPECT_NE(none.err.find("no database to run on: give --db PATH, or name one in the registry file " + empty),
-              std::string::npos)
+    EXPECT_NE(
+        none.err.find("no database to run on: give --db PATH, or name one in the registry file " +
+                      empty),
+        std::string::npos)
         << none.err;
 }
 
 TEST_F(QueryCommandTest, HelpPrintsUsage) {
     const RunResult run = RunPatch({"--help"});
     EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_TRUE(run.out.starts_with("Usage: VantolyPatch [OPTIONS]"))
-        << run.out;
+    EXPECT_TRUE(run.out.starts_with("Usage: VantolyPatch [OPTIONS]")) << run.out;
 }
 
 struct BadArguments {

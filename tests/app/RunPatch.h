@@ -19,7 +19,8 @@ using RunResult = testsupport::ProcessResult;
 // `arguments`, `input` on its standard input and `environment` ("NAME=value")
 // over its own.
 inline RunResult RunProgram(const std::string& binary, const std::vector<std::string>& arguments,
-                            const std::string& input = "", const std::vector<std::string>& environment = {}) {
+                            const std::string& input = "",
+                            const std::vector<std::string>& environment = {}) {
     std::vector<std::string> argv{binary};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     testsupport::ProcessOptions options;

@@ -32,10 +32,14 @@ TEST(BackupNamesTest, AreJoinedByPlainConcatenation) {
         std::string folder, file;
     };
     const Case cases[] = {
-        {{"/data/", "Toll", ".accdb", "", ""}, "/data/データベース更新前データ/",
+        {{"/data/", "Toll", ".accdb", "", ""},
+         "/data/データベース更新前データ/",
          "/data/データベース更新前データ/Tollver_1_25backup.mdb"},
-        {{"", "Toll", ".mdb", "", ""}, "データベース更新前データ/", "データベース更新前データ/Tollver_1_25backup.mdb"},
-        {{"/data/", "", ".mdb", "", ""}, "/data/データベース更新前データ/",
+        {{"", "Toll", ".mdb", "", ""},
+         "データベース更新前データ/",
+         "データベース更新前データ/Tollver_1_25backup.mdb"},
+        {{"/data/", "", ".mdb", "", ""},
+         "/data/データベース更新前データ/",
          "/data/データベース更新前データ/ver_1_25backup.mdb"},
     };
     for (const Case& c : cases) {
@@ -48,8 +52,8 @@ class BackupTest : public ::testing::Test {
   protected:
     void SetUp() override { Prepare(folder_.Folder(), ".mdb", ""); }
 
-    void Prepare(const std::string& pathName, const std::string& extension, const std::string& password,
-                 int fillerRows = 20) {
+    void Prepare(const std::string& pathName, const std::string& extension,
+                 const std::string& password, int fillerRows = 20) {
         record_ = host::TargetDatabase{pathName, "Toll", extension, password, ""};
         if (!std::filesystem::exists(record_.FilePath())) {
             testsupport::MakeVersionDatabase(record_.FilePath(), password, fillerRows);
@@ -65,8 +69,8 @@ class BackupTest : public ::testing::Test {
     }
 
     bool TakeBackup(platform::FileCopier& copier, std::string* reason = nullptr) {
-        return backup::TakePreUpdateBackup(record_, OpenSession(), {boxes_, shell_, copier}, kReleaseDate,
-                                           reason);
+        return backup::TakePreUpdateBackup(record_, OpenSession(), {boxes_, shell_, copier},
+                                           kReleaseDate, reason);
     }
 
     bool TakeBackup() { return TakeBackup(copier_); }
@@ -89,7 +93,8 @@ class BackupTest : public ::testing::Test {
     // The names in the backup folder; a partial or temporary copy shows here.
     std::vector<std::string> BackupFolderContent() const {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(backup::BackupFolderPath(record_))) {
+        for (const auto& entry :
+             std::filesystem::directory_iterator(backup::BackupFolderPath(record_))) {
             names.push_back(entry.path().filename().string());
         }
         return names;
@@ -107,8 +112,10 @@ TEST_F(BackupTest, FirstNoAbandonsAndTouchesNothing) {
     EXPECT_FALSE(TakeBackup());
     ASSERT_EQ(boxes_.Shown().size(), 1u);
     ExpectQuestion(0,
-                   "データベース更新前にバックアップファイルを作成します。\n\nバックアップファイルは、\\データベース更新前データ\\"
-                   "[データベース名]ver_1_25backup.mdb となります。\n\n\nバックアップファイルを作成してもよろしいですか？");
+                   "データベース更新前にバックアップファイルを作成します。\n\nバックアップファイル"
+                   "は、\\データベース更新前データ\\"
+                   "[データベース名]ver_1_25backup.mdb "
+                   "となります。\n\n\nバックアップファイルを作成してもよろしいですか？");
     EXPECT_FALSE(std::filesystem::exists(backup::BackupFolderPath(record_)));
     EXPECT_TRUE(shell_.Opened.empty());
 }
@@ -135,7 +142,8 @@ TEST_P(BackupCopies, YesCopiesTheWorkingFileByteForByte) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backup, BackupCopies,
-                         ::testing::Values(CopyCase{"mdb", ".mdb", ""}, CopyCase{"accdb", ".accdb", ""},
+                         ::testing::Values(CopyCase{"mdb", ".mdb", ""},
+                                           CopyCase{"accdb", ".accdb", ""},
                                            CopyCase{"withPassword", ".mdb", "pw'x"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -146,14 +154,17 @@ TEST_F(BackupTest, CopyIsAskedForWithTheWorkingAndBackupPaths) {
     EXPECT_TRUE(TakeBackup(copier));
     ASSERT_EQ(copier.Calls.size(), 1u);
     EXPECT_EQ(copier.Calls[0].source, folder_.Folder() + "Toll.mdb");
-    EXPECT_EQ(copier.Calls[0].destination, folder_.Folder() + "データベース更新前データ/Tollver_1_25backup.mdb");
+    EXPECT_EQ(copier.Calls[0].destination,
+              folder_.Folder() + "データベース更新前データ/Tollver_1_25backup.mdb");
     EXPECT_EQ(copier.Calls[0].title, "");
 }
 
 TEST_F(BackupTest, ExistingBackupIsNeverReplaced) {
     const std::string kExistsText =
-        "すでにバックアップファイルが存在します。今回はバックアップを取らずに更新してもよろしいですか？\n\n"
-        "今回もバックアップをとる場合にはバックアップファイルのファイル名を変更してから再度更新作業をして下さい";
+        "すでにバックアップファイルが存在します。今回はバックアップを取らずに更新してもよろしいです"
+        "か？\n\n"
+        "今回もバックアップをとる場合にはバックアップファイルのファイル名を変更してから再度更新作業"
+        "をして下さい";
     std::filesystem::create_directory(backup::BackupFolderPath(record_));
     const std::string backupFile = backup::BackupFilePath(record_);
     std::ofstream(backupFile) << "the old backup";
@@ -179,7 +190,8 @@ TEST_F(BackupTest, BackupFolderThatIsAPlainFileFailsTheCopy) {
     std::string reason;
     EXPECT_FALSE(TakeBackup(copier_, &reason));
     ASSERT_EQ(boxes_.Shown().size(), 2u);
-    ExpectBox(1, "コピーに失敗しました。", platform::MessageButtons::Ok, platform::MessageIcon::Warning);
+    ExpectBox(1, "コピーに失敗しました。", platform::MessageButtons::Ok,
+              platform::MessageIcon::Warning);
     EXPECT_EQ(shell_.Opened, std::vector<std::string>{backup::BackupFolderPath(record_)});
     EXPECT_NE(reason.find("Tollver_1_25backup.mdb"), std::string::npos) << reason;
     EXPECT_EQ(ReadFileBytes(folder_.Folder() + "データベース更新前データ"), "in the way");
@@ -204,7 +216,8 @@ TEST_F(BackupTest, FullDiskFailsTheCopyAndLeavesNothing) {
         } catch (const std::exception&) {
             ::_exit(3);
         }
-        const bool failureShown = boxes_.Shown().size() == 2 && boxes_.Shown()[1].text == "コピーに失敗しました。";
+        const bool failureShown =
+            boxes_.Shown().size() == 2 && boxes_.Shown()[1].text == "コピーに失敗しました。";
         ::_exit(tookBackup ? 1 : failureShown ? 0 : 2);
     }
     int status = 0;
@@ -219,7 +232,8 @@ TEST_F(BackupTest, FullDiskFailsTheCopyAndLeavesNothing) {
 TEST_F(BackupTest, CopyThatIsNoDatabaseFailsAndIsRemoved) {
     class GarbageCopier : public platform::FileCopier {
       public:
-        bool CopyFileWithShell(const std::string&, const std::string& destination, const std::string&) override {
+        bool CopyFileWithShell(const std::string&, const std::string& destination,
+                               const std::string&) override {
             std::ofstream(destination) << "SQLite format 3 but torn";
             return true;
         }
@@ -227,7 +241,8 @@ TEST_F(BackupTest, CopyThatIsNoDatabaseFailsAndIsRemoved) {
     boxes_.ScriptAnswers({MessageAnswer::Yes});
     std::string reason;
     EXPECT_FALSE(TakeBackup(garbage, &reason));
-    ExpectBox(1, "コピーに失敗しました。", platform::MessageButtons::Ok, platform::MessageIcon::Warning);
+    ExpectBox(1, "コピーに失敗しました。", platform::MessageButtons::Ok,
+              platform::MessageIcon::Warning);
     EXPECT_NE(reason.find("does not open as a database"), std::string::npos) << reason;
     EXPECT_TRUE(BackupFolderContent().empty());
 }
@@ -239,8 +254,11 @@ TEST_F(BackupTest, CopyIsTakenWhileOtherWritersWait) {
         const pid_t child = ::fork();
         if (child == 0) {
             sqlite3* database = nullptr;
-            int rc = sqlite3_open_v2(record_.FilePath().c_str(), &database, SQLITE_OPEN_READWRITE, nullptr);
-            if (rc == SQLITE_OK) rc = sqlite3_exec(database, "CREATE TABLE host_write (x)", nullptr, nullptr, nullptr);
+            int rc = sqlite3_open_v2(record_.FilePath().c_str(), &database, SQLITE_OPEN_READWRITE,
+                                     nullptr);
+            if (rc == SQLITE_OK)
+                rc = sqlite3_exec(database, "CREATE TABLE host_write (x)", nullptr, nullptr,
+                                  nullptr);
             ::_exit(rc);
         }
         int status = 0;
@@ -249,7 +267,8 @@ TEST_F(BackupTest, CopyIsTakenWhileOtherWritersWait) {
     };
     class WatchingCopier : public platform::FileCopier {
       public:
-        WatchingCopier(platform::FileCopier& inner, std::function<int()> probe) : inner_(inner), probe_(probe) {}
+        WatchingCopier(platform::FileCopier& inner, std::function<int()> probe)
+            : inner_(inner), probe_(probe) {}
         bool CopyFileWithShell(const std::string& source, const std::string& destination,
                                const std::string& title) override {
             WriteDuringCopy = probe_();
@@ -275,7 +294,8 @@ TEST_F(BackupTest, EmptyPathNameMakesTheFolderInTheWorkingFolder) {
     const bool tookBackup = TakeBackup();
     std::filesystem::current_path(previous);
     EXPECT_TRUE(tookBackup);
-    EXPECT_TRUE(std::filesystem::is_regular_file(folder_.Folder() + "データベース更新前データ/Tollver_1_25backup.mdb"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(
+        folder_.Folder() + "データベース更新前データ/Tollver_1_25backup.mdb"));
 }
 
 }  // namespace

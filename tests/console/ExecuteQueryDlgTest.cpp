@@ -19,18 +19,19 @@ namespace {
 using testsupport::FakeServices;
 
 class ConsoleTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const std::string path = folder_.Folder() + "db.mdb";
         engine::CreateDatabase(path);
         connection_ = engine::Connection::create();
-        connection_->Open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + path + ";Jet OLEDB:Database Password='';");
+        connection_->Open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + path +
+                          ";Jet OLEDB:Database Password='';");
         connection_->Execute("CREATE TABLE t_a (ID LONG PRIMARY KEY, X LONG, Y LONG, S TEXT(20))");
         connection_->Execute("INSERT INTO t_a VALUES (1, 0, 0, 'a')");
         connection_->Execute("INSERT INTO t_a VALUES (2, 0, 0, 'b')");
-        dialog_ = std::make_unique<CExecuteQueryDlg>(
-            ConsoleContext{[this] { return connection_; }, fakes_.services, "VantolyPatch", stateFolder(),
-                           "VantolyPatch"});
+        dialog_ = std::make_unique<CExecuteQueryDlg>(ConsoleContext{[this] { return connection_; },
+                                                                    fakes_.services, "VantolyPatch",
+                                                                    stateFolder(), "VantolyPatch"});
     }
 
     // Not there yet: the console makes it when it first writes a file.
@@ -85,10 +86,26 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ConsoleRuns,
     testing::Values(
         RunCase{"two_lines_one_statement", "DELETE FROM t_a\nWHERE ID = 1;", {kDone}, "ID = 1", 0},
-        RunCase{"two_statements_one_line", "UPDATE t_a SET X = 1; UPDATE t_a SET Y = 2;", {kDone}, "X = 1 AND Y = 2", 2},
-        RunCase{"no_semicolon", "UPDATE t_a SET X = 5", {"クエリの最後に「；」がありません"}, "X = 5", 0},
-        RunCase{"trailing_blanks", "UPDATE t_a SET X = 6;\n   ", {"クエリの最後に「；」がありません"}, "X = 6", 0},
-        RunCase{"comment_with_semicolon", "# UPDATE t_a SET X = 7; nothing\nUPDATE t_a SET Y = 3;", {kDone}, "X = 7 OR Y <> 3", 0},
+        RunCase{"two_statements_one_line",
+                "UPDATE t_a SET X = 1; UPDATE t_a SET Y = 2;",
+                {kDone},
+                "X = 1 AND Y = 2",
+                2},
+        RunCase{"no_semicolon",
+                "UPDATE t_a SET X = 5",
+                {"クエリの最後に「；」がありません"},
+                "X = 5",
+                0},
+        RunCase{"trailing_blanks",
+                "UPDATE t_a SET X = 6;\n   ",
+                {"クエリの最後に「；」がありません"},
+                "X = 6",
+                0},
+        RunCase{"comment_with_semicolon",
+                "# UPDATE t_a SET X = 7; nothing\nUPDATE t_a SET Y = 3;",
+                {kDone},
+                "X = 7 OR Y <> 3",
+                0},
         RunCase{"nothing", "\n\n", {"クエリを入力して下さい。"}, "ID > 0", 2}),
     [](const testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
 
@@ -149,7 +166,8 @@ TEST_F(ConsoleTest, ScratchFileThatCannotBeMadeIsSaidWithTheReason) {
     std::ofstream(folder_.Folder() + "state") << "a plain file where the state folder belongs";
     dialog_->OnOpenScratchFile();
     ASSERT_EQ(shownTexts().size(), 1u);
-    EXPECT_NE(shownTexts()[0].find("ファイルを作成できませんでした：" + stateFolder() + "VantolyPatchクエリ.txt"),
+    EXPECT_NE(shownTexts()[0].find("ファイルを作成できませんでした：" + stateFolder() +
+                                   "VantolyPatchクエリ.txt"),
               std::string::npos)
         << shownTexts()[0];
     EXPECT_NE(shownTexts()[0].find("Not a directory"), std::string::npos) << shownTexts()[0];
@@ -159,7 +177,8 @@ TEST_F(ConsoleTest, ScratchFileThatCannotBeMadeIsSaidWithTheReason) {
 TEST_F(ConsoleTest, TemplatesAreShownThenCopied) {
     dialog_->OnDropConstraintTemplate();
     ASSERT_EQ(fakes_.messageBoxes.Shown().size(), 1u);
-    EXPECT_EQ(fakes_.messageBoxes.Shown()[0].text, "ALTER TABLE [table_name] DROP CONSTRAINT [fk_index_name];");
+    EXPECT_EQ(fakes_.messageBoxes.Shown()[0].text,
+              "ALTER TABLE [table_name] DROP CONSTRAINT [fk_index_name];");
     EXPECT_EQ(fakes_.messageBoxes.Shown()[0].icon, platform::MessageIcon::None);
     EXPECT_EQ(fakes_.clipboard.Text(), "ALTER TABLE [table_name] DROP CONSTRAINT [fk_index_name];");
     dialog_->OnDropColumnTemplate();
@@ -182,7 +201,9 @@ TEST_F(ConsoleTest, TypedStatementsClicksAndKeys) {
     dialog_->QDialog::show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
     QPlainTextEdit* edit = dialog_->queryEdit();
-    auto button = [&](const char* id) { return dialog_->findChild<QPushButton*>(QString::fromUtf8(id)); };
+    auto button = [&](const char* id) {
+        return dialog_->findChild<QPushButton*>(QString::fromUtf8(id));
+    };
     EXPECT_FALSE(dialog_->runButton()->isEnabled());
     edit->setFocus();
     QTest::keyClicks(edit, QStringLiteral("UPDATE t_a SET X = 5"));

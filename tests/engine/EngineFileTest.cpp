@@ -1,7 +1,7 @@
 // Opening files: connection texts, passwords, and every kind of file that is
 // not a database of ours.
-#include <sqlite3.h>
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,7 +41,8 @@ class FileTest : public EngineFixture {};
 TEST_F(FileTest, ConnectionTextsOfBothProvidersOpen) {
     for (const char* provider : {"Microsoft.Jet.OLEDB.4.0", "Microsoft.ACE.OLEDB.12.0"}) {
         auto c = engine::Connection::create();
-        c->Open(std::string("Provider=") + provider + "; Data Source=" + path_ + ";Jet OLEDB:Database Password='';");
+        c->Open(std::string("Provider=") + provider + "; Data Source=" + path_ +
+                ";Jet OLEDB:Database Password='';");
         EXPECT_EQ(c->State(), engine::adStateOpen);
         c->Close();
         EXPECT_EQ(c->State(), engine::adStateClosed);
@@ -52,8 +53,8 @@ TEST_F(FileTest, ConnectionTextsOfBothProvidersOpen) {
 // the file exactly: the database opens under its own path, the password
 // guards it, and the table-definition facility opens it too.
 TEST_F(FileTest, ConnectionTextsCarryAnyPathAndPassword) {
-    const std::string names[] = {"a;b.mdb", "a=b.mdb", "it's.mdb", "say \"hi\".mdb", " blank .mdb",
-                                 "both'\"; x.mdb", "plain.mdb"};
+    const std::string names[] = {"a;b.mdb",     "a=b.mdb",        "it's.mdb", "say \"hi\".mdb",
+                                 " blank .mdb", "both'\"; x.mdb", "plain.mdb"};
     const std::string passwords[] = {"p;w", "p=w", "it's", "say \"hi\"", " pw ", "'\";='", ""};
     for (std::size_t i = 0; i < std::size(names); ++i) {
         const std::string path = folder_.Folder() + names[i];
@@ -64,8 +65,11 @@ TEST_F(FileTest, ConnectionTextsCarryAnyPathAndPassword) {
         EXPECT_EQ(c->DataSource(), path);
         c->Close();
         if (!passwords[i].empty()) {
-            EXPECT_EQ(openError(engine::DatabaseConnectionText(engine::kJetProvider, path, "")).jetError(), 3031);
-            EXPECT_THROW(engine::DaoDatabase::create()->Open(path, false, false, ";PWD=x"), engine::ComError);
+            EXPECT_EQ(openError(engine::DatabaseConnectionText(engine::kJetProvider, path, ""))
+                          .jetError(),
+                      3031);
+            EXPECT_THROW(engine::DaoDatabase::create()->Open(path, false, false, ";PWD=x"),
+                         engine::ComError);
         }
         auto dao = engine::DaoDatabase::create();
         dao->Open(path, false, false, ";PWD=" + engine::ConnectionTextValue(passwords[i]));
@@ -83,8 +87,10 @@ TEST_F(FileTest, ConnectionTextsAreReadByTheQuotingRule) {
     const std::string source = "Data Source=" + path_ + ";";
     const std::string opening[] = {
         "Provider=Microsoft.Jet.OLEDB.4.0; " + source + "Jet OLEDB:Database Password='it''s';",
-        "provider = Microsoft.ACE.OLEDB.12.0 ;data source = \"" + path_ + "\" ;jet oledb:database password=\"it's\"",
-        ";;Provider='Microsoft.Jet.OLEDB.4.0';" + source + "Jet OLEDB:Database Password = 'it''s' ;",
+        "provider = Microsoft.ACE.OLEDB.12.0 ;data source = \"" + path_ +
+            "\" ;jet oledb:database password=\"it's\"",
+        ";;Provider='Microsoft.Jet.OLEDB.4.0';" + source +
+            "Jet OLEDB:Database Password = 'it''s' ;",
     };
     for (const std::string& text : opening) {
         SCOPED_TRACE(text);
@@ -96,9 +102,12 @@ TEST_F(FileTest, ConnectionTextsAreReadByTheQuotingRule) {
         std::string text;
         const char* mention;
     } refusedTexts[] = {
-        {"Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + folder_.Folder() + "a;b.mdb;", "'b.mdb' is not of the form"},
-        {"Provider=Microsoft.Jet.OLEDB.4.0; " + source + "Jet OLEDB:Database Password='it's';", "after its closing quote"},
-        {"Provider=Microsoft.Jet.OLEDB.4.0; " + source + "Jet OLEDB:Database Password='it", "no closing quote"},
+        {"Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + folder_.Folder() + "a;b.mdb;",
+         "'b.mdb' is not of the form"},
+        {"Provider=Microsoft.Jet.OLEDB.4.0; " + source + "Jet OLEDB:Database Password='it's';",
+         "after its closing quote"},
+        {"Provider=Microsoft.Jet.OLEDB.4.0; " + source + "Jet OLEDB:Database Password='it",
+         "no closing quote"},
         {"Provider=Microsoft.Jet.OLEDB.4.0; Data Source=\"" + path_ + ";", "no closing quote"},
     };
     for (const auto& c : refusedTexts) {
@@ -125,13 +134,16 @@ TEST_F(FileTest, SpecialFilesAreRefusedByTheirKind) {
     std::filesystem::create_directory(folder_.Folder() + "folder.mdb");
     std::atomic<bool> done = false;
     std::thread watchdog([&] {
-        for (int i = 0; i < 200 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        for (int i = 0; i < 200 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
         if (!done) ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
     });
     const struct {
         std::string path;
         const char* kind;
-    } cases[] = {{fifo, "a named pipe"}, {device, "a character device"}, {folder_.Folder() + "folder.mdb", "a folder"}};
+    } cases[] = {{fifo, "a named pipe"},
+                 {device, "a character device"},
+                 {folder_.Folder() + "folder.mdb", "a folder"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         const engine::ComError e = openError(jetText(c.path));
@@ -158,12 +170,15 @@ TEST_F(FileTest, NullsInTheCatalogAreReportedAsDamage) {
         sqlite3* db = nullptr;
         sqlite3_open(copy.c_str(), &db);
         const std::string loosen =
-            "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, 'NOT NULL', '') "
+            "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, 'NOT NULL', "
+            "'') "
             "WHERE name LIKE 'MSys%'; PRAGMA writable_schema = OFF;";
-        EXPECT_EQ(sqlite3_exec(db, loosen.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        EXPECT_EQ(sqlite3_exec(db, loosen.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+            << sqlite3_errmsg(db);
         sqlite3_close(db);
         sqlite3_open(copy.c_str(), &db);
-        EXPECT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        EXPECT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+            << sqlite3_errmsg(db);
         sqlite3_close(db);
         return copy;
     };
@@ -184,9 +199,12 @@ TEST_F(FileTest, NullsInTheCatalogAreReportedAsDamage) {
         const char* damage;
         const char* mention;
     } cases[] = {
-        {"UPDATE MSysDatabase SET Value = NULL WHERE Property = 'Format'", "MSysDatabase has no Value"},
-        {"UPDATE MSysDatabase SET Value = NULL WHERE Property = 'PasswordHash'", "MSysDatabase has no Value"},
-        {"UPDATE MSysColumns SET ColumnName = NULL WHERE ColumnName = 'b'", "MSysColumns has no ColumnName"},
+        {"UPDATE MSysDatabase SET Value = NULL WHERE Property = 'Format'",
+         "MSysDatabase has no Value"},
+        {"UPDATE MSysDatabase SET Value = NULL WHERE Property = 'PasswordHash'",
+         "MSysDatabase has no Value"},
+        {"UPDATE MSysColumns SET ColumnName = NULL WHERE ColumnName = 'b'",
+         "MSysColumns has no ColumnName"},
         {"UPDATE MSysColumns SET Type = NULL WHERE ColumnName = 'b'", "MSysColumns has no Type"},
         {"UPDATE MSysColumns SET DefinedSize = NULL", "MSysColumns has no DefinedSize"},
         {"UPDATE MSysIndexes SET Columns = NULL", "MSysIndexes has no Columns"},
@@ -244,12 +262,14 @@ TEST_F(FileTest, BadFilesFailWithTheirOwnErrors) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        if (c.path.find("shared/testdata") != std::string::npos && !std::filesystem::exists(c.path)) continue;
+        if (c.path.find("shared/testdata") != std::string::npos && !std::filesystem::exists(c.path))
+            continue;
         engine::ComError e = openError(jetText(c.path));
         EXPECT_EQ(e.jetError(), c.jet) << e.what();
         EXPECT_NE(e.description().value_or("").find(c.mention), std::string::npos) << e.what();
     }
-    EXPECT_EQ(static_cast<std::uint32_t>(openError("Provider=SQLOLEDB; Data Source=" + path_ + ";").code()),
+    EXPECT_EQ(static_cast<std::uint32_t>(
+                  openError("Provider=SQLOLEDB; Data Source=" + path_ + ";").code()),
               0x800A0E7Au);
 }
 
@@ -417,10 +437,12 @@ TEST(JournalBesideTest, OnlyAJournalSQLiteWouldPlayBackCounts) {
         {"-shm", "shared memory", false},
     };
     for (const Case& c : cases) {
-        for (const char* suffix : {"-journal", "-wal", "-shm"}) std::filesystem::remove(database + suffix);
+        for (const char* suffix : {"-journal", "-wal", "-shm"})
+            std::filesystem::remove(database + suffix);
         if (c.suffix != nullptr) std::ofstream(database + c.suffix, std::ios::binary) << c.bytes;
         std::string found;
-        EXPECT_EQ(engine::HasJournalBeside(database, &found), c.live) << (c.suffix ? c.suffix : "none") << " " << c.bytes.size();
+        EXPECT_EQ(engine::HasJournalBeside(database, &found), c.live)
+            << (c.suffix ? c.suffix : "none") << " " << c.bytes.size();
         if (c.live) {
             EXPECT_EQ(found, database + c.suffix);
         }

@@ -21,7 +21,7 @@ inline std::string jetText(const std::string& path, const std::string& password 
 }
 
 class EngineFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path_ = folder_.Folder() + "test.mdb";
         engine::CreateDatabase(path_);

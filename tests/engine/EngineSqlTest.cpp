@@ -10,19 +10,29 @@ namespace {
 using enginetest::EngineFixture;
 
 class SqlTest : public EngineFixture {
-protected:
+  protected:
     void SetUp() override {
         EngineFixture::SetUp();
         engine::SetNowForTesting(engine::OleDateFromParts(2020, 5, 24, 13, 7, 30));
-        exec("CREATE TABLE dept (DeptID COUNTER PRIMARY KEY, DeptName TEXT(20) NOT NULL, Budget CURRENCY)");
-        exec("CREATE TABLE emp (EmpID AUTOINCREMENT(1, 1) PRIMARY KEY, DeptID LONG, [Full Name] VARCHAR(30), "
-             "Salary DOUBLE DEFAULT 0.0, Hired DATETIME, Active YESNO, Grade BYTE, Note MEMO, "
-             "CONSTRAINT fk_emp_dept FOREIGN KEY (DeptID) REFERENCES dept (DeptID))");
+        exec(
+            "CREATE TABLE dept (DeptID COUNTER PRIMARY KEY, DeptName TEXT(20) NOT NULL, Budget "
+            "CURRENCY)");
+        exec(
+            "CREATE TABLE emp (EmpID AUTOINCREMENT(1, 1) PRIMARY KEY, DeptID LONG, [Full Name] "
+            "VARCHAR(30), "
+            "Salary DOUBLE DEFAULT 0.0, Hired DATETIME, Active YESNO, Grade BYTE, Note MEMO, "
+            "CONSTRAINT fk_emp_dept FOREIGN KEY (DeptID) REFERENCES dept (DeptID))");
         exec("INSERT INTO dept (DeptName, Budget) VALUES ('Sales', 1000.5)");
         exec("INSERT INTO dept (DeptName, Budget) VALUES ('Ops', 250)");
-        exec("INSERT INTO emp (DeptID, [Full Name], Salary, Hired, Active, Grade) VALUES (1, 'Aoki Ken', 300.25, #2019/04/01#, True, 3)");
-        exec("INSERT INTO emp (DeptID, [Full Name], Salary, Hired, Active, Grade) VALUES (1, 'Baba O''Neil', 200, #4/2/2019 09:30#, False, 1)");
-        exec("INSERT INTO emp (DeptID, [Full Name], Salary, Hired, Active) VALUES (2, 'Chiba', 100, #2020-01-15#, -1)");
+        exec(
+            "INSERT INTO emp (DeptID, [Full Name], Salary, Hired, Active, Grade) VALUES (1, 'Aoki "
+            "Ken', 300.25, #2019/04/01#, True, 3)");
+        exec(
+            "INSERT INTO emp (DeptID, [Full Name], Salary, Hired, Active, Grade) VALUES (1, 'Baba "
+            "O''Neil', 200, #4/2/2019 09:30#, False, 1)");
+        exec(
+            "INSERT INTO emp (DeptID, [Full Name], Salary, Hired, Active) VALUES (2, 'Chiba', 100, "
+            "#2020-01-15#, -1)");
     }
     void TearDown() override { engine::SetNowForTesting(std::nullopt); }
 };
@@ -34,36 +44,52 @@ struct QueryCase {
     const char* expected;
 };
 
-std::string textOf(const engine::Variant& v) { return enginetest::answerText(v); }
+std::string textOf(const engine::Variant& v) {
+    return enginetest::answerText(v);
+}
 
 TEST_F(SqlTest, OperatorQueriesGiveJetAnswers) {
     const QueryCase cases[] = {
         {"SELECT COUNT(*) AS DataCount FROM emp ;", "3"},
         {"SELECT TOP 1 [Full Name] FROM emp ORDER BY Salary DESC;", "Aoki Ken"},
         {"SELECT DISTINCT DeptID FROM emp WHERE DeptID = 2", "2"},
-        {"SELECT d.DeptName FROM dept AS d INNER JOIN emp AS e ON e.DeptID = d.DeptID WHERE e.[Full Name] LIKE 'Chi%'", "Ops"},
-        {"SELECT d.DeptName, e.EmpID FROM dept d LEFT JOIN emp e ON e.DeptID = d.DeptID AND e.Salary > 1000", "Sales"},
-        {"SELECT DeptID, SUM(Salary) AS Total FROM emp GROUP BY DeptID HAVING SUM(Salary) > 400", "1"},
+        {"SELECT d.DeptName FROM dept AS d INNER JOIN emp AS e ON e.DeptID = d.DeptID WHERE "
+         "e.[Full Name] LIKE 'Chi%'",
+         "Ops"},
+        {"SELECT d.DeptName, e.EmpID FROM dept d LEFT JOIN emp e ON e.DeptID = d.DeptID AND "
+         "e.Salary > 1000",
+         "Sales"},
+        {"SELECT DeptID, SUM(Salary) AS Total FROM emp GROUP BY DeptID HAVING SUM(Salary) > 400",
+         "1"},
         {"SELECT [Full Name] FROM emp WHERE [Full Name] = 'baba o''neil'", "Baba O'Neil"},
         {"SELECT [Full Name] & ' (' & DeptID & ')' FROM emp WHERE EmpID = 3", "Chiba (2)"},
         {"SELECT IIf(Salary > 250, 'high', 'low') FROM emp WHERE EmpID = 1", "high"},
         {"SELECT Nz(Note, 'none') FROM emp WHERE EmpID = 1", "none"},
         {"SELECT Len([Full Name]) FROM emp WHERE EmpID = 1", "8"},
-        {"SELECT Left([Full Name], 4) & Right([Full Name], 3) & Mid([Full Name], 2, 2) FROM emp WHERE EmpID = 1", "AokiKenok"},
+        {"SELECT Left([Full Name], 4) & Right([Full Name], 3) & Mid([Full Name], 2, 2) FROM emp "
+         "WHERE EmpID = 1",
+         "AokiKenok"},
         {"SELECT UCase('abc') & LCase('DEF') & Trim('  x  ') & '|'", "ABCdefx|"},
-        {"SELECT Year(Hired) * 10000 + Month(Hired) * 100 + Day(Hired) FROM emp WHERE EmpID = 2", "20190402"},
+        {"SELECT Year(Hired) * 10000 + Month(Hired) * 100 + Day(Hired) FROM emp WHERE EmpID = 2",
+         "20190402"},
         {"SELECT Format(Hired, 'yyyy/mm/dd hh:nn') FROM emp WHERE EmpID = 2", "2019/04/02 09:30"},
         {"SELECT Hired FROM emp WHERE EmpID = 3", "2020/01/15 00:00"},
         {"SELECT now()", "2020/05/24 13:07"},
         {"SELECT Date()", "2020/05/24 00:00"},
         {"SELECT COUNT(*) FROM emp WHERE Active = True", "2"},
         {"SELECT COUNT(*) FROM emp WHERE Hired BETWEEN #2019/01/01# AND #2019/12/31#", "2"},
-        {"SELECT COUNT(*) FROM emp WHERE DeptID IN (SELECT DeptID FROM dept WHERE DeptName = 'Sales')", "2"},
-        {"SELECT COUNT(*) FROM emp WHERE NOT EXISTS (SELECT 1 FROM dept WHERE dept.DeptID = emp.DeptID)", "0"},
+        {"SELECT COUNT(*) FROM emp WHERE DeptID IN (SELECT DeptID FROM dept WHERE DeptName = "
+         "'Sales')",
+         "2"},
+        {"SELECT COUNT(*) FROM emp WHERE NOT EXISTS (SELECT 1 FROM dept WHERE dept.DeptID = "
+         "emp.DeptID)",
+         "0"},
         {"SELECT COUNT(*) FROM emp WHERE Note IS NULL AND Grade IS NOT NULL", "2"},
         {"SELECT 7 \\ 2 + 7 MOD 2 + 2 ^ 3", "12"},
         {"SELECT MAX(Budget) FROM dept", "1000.5"},
-        {"SELECT [Full Name] FROM emp WHERE EmpID = 1 UNION SELECT DeptName FROM dept WHERE DeptID = 2 ORDER BY 1 DESC", "Ops"},
+        {"SELECT [Full Name] FROM emp WHERE EmpID = 1 UNION SELECT DeptName FROM dept WHERE DeptID "
+         "= 2 ORDER BY 1 DESC",
+         "Ops"},
         {"SELECT x.n FROM (SELECT COUNT(*) AS n FROM emp) AS x", "3"},
         {"SELECT (SELECT MAX(EmpID) FROM emp) + 1", "4"},
         {"SELECT DateSerial(2020, 13, 1)", "2021/01/01 00:00"},
@@ -99,7 +125,8 @@ TEST_F(SqlTest, ResultColumnsCarryJetTypes) {
 }
 
 TEST_F(SqlTest, FieldsAndNamesFollowJet) {
-    auto rs = conn_->Execute("SELECT EmpID, Salary * 2, [Full Name] AS [Who Is], Salary + 1 FROM emp", nullptr, -1);
+    auto rs = conn_->Execute(
+        "SELECT EmpID, Salary * 2, [Full Name] AS [Who Is], Salary + 1 FROM emp", nullptr, -1);
     auto fields = rs->GetFields();
     ASSERT_EQ(fields->Count(), 4);
     EXPECT_EQ(fields->Item(0).Name(), "EmpID");
@@ -159,7 +186,8 @@ TEST_F(SqlTest, MegabyteOperatorRunIsRefusedAtOnce) {
         const engine::ComError e = refused(sql);
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
         EXPECT_EQ(e.jetError(), 3075) << e.what();
-        EXPECT_NE(e.description().value_or("").find("at most 1000 operators"), std::string::npos) << e.what();
+        EXPECT_NE(e.description().value_or("").find("at most 1000 operators"), std::string::npos)
+            << e.what();
     }
 }
 
@@ -201,7 +229,8 @@ TEST_F(SqlTest, RefusalsCarryJetErrors) {
         {"DROP TABLE dept", 0x80004005, 3281},
         {"ALTER TABLE emp ADD COLUMN Grade LONG", 0x80040E14, 3380},
         {"ALTER TABLE emp DROP COLUMN DeptID", 0x80004005, 3303},
-        {"ALTER TABLE emp ADD CONSTRAINT fk2 FOREIGN KEY (Grade) REFERENCES emp (Salary)", 0x80040E14, 3374},
+        {"ALTER TABLE emp ADD CONSTRAINT fk2 FOREIGN KEY (Grade) REFERENCES emp (Salary)",
+         0x80040E14, 3374},
         {"INSERT INTO dept (DeptID, DeptName) VALUES (1, 'Dup')", 0x80004005, 3022},
         {"INSERT INTO dept (DeptName) VALUES (NULL)", 0x80004005, 3314},
         {"INSERT INTO dept (DeptName) VALUES ('a name longer than twenty')", 0x80040E57, 3163},
@@ -226,7 +255,9 @@ TEST_F(SqlTest, RefusalsCarryJetErrors) {
 
 TEST_F(SqlTest, CascadeAndSetNullRules) {
     exec("CREATE TABLE parent (P LONG CONSTRAINT pk_parent PRIMARY KEY)");
-    exec("CREATE TABLE kid (K COUNTER PRIMARY KEY, P LONG, CONSTRAINT fk_kid FOREIGN KEY (P) REFERENCES parent ON UPDATE CASCADE ON DELETE SET NULL)");
+    exec(
+        "CREATE TABLE kid (K COUNTER PRIMARY KEY, P LONG, CONSTRAINT fk_kid FOREIGN KEY (P) "
+        "REFERENCES parent ON UPDATE CASCADE ON DELETE SET NULL)");
     exec("INSERT INTO parent VALUES (1)");
     exec("INSERT INTO kid (P) VALUES (1)");
     exec("UPDATE parent SET P = 2");
@@ -267,7 +298,8 @@ TEST_F(SqlTest, SchemaListingFollowsRolledBackDefinitions) {
     auto names = [&] {
         std::vector<std::string> out;
         for (auto rs = conn_->OpenSchema(engine::adSchemaTables); !rs->IsEOF(); rs->MoveNext()) {
-            if (rs->Collect("TABLE_TYPE").text() == "TABLE") out.push_back(rs->Collect("TABLE_NAME").text());
+            if (rs->Collect("TABLE_TYPE").text() == "TABLE")
+                out.push_back(rs->Collect("TABLE_NAME").text());
         }
         return out;
     };
@@ -299,7 +331,8 @@ TEST_F(SqlTest, AlterTableKeepsRowsAndRelationships) {
 }
 
 TEST_F(SqlTest, IndexOptions) {
-    EXPECT_EQ(refused("CREATE UNIQUE INDEX uq_code ON emp (Grade) WITH DISALLOW NULL").jetError(), 3058);
+    EXPECT_EQ(refused("CREATE UNIQUE INDEX uq_code ON emp (Grade) WITH DISALLOW NULL").jetError(),
+              3058);
     exec("UPDATE emp SET Grade = 9 WHERE Grade IS NULL");
     exec("CREATE UNIQUE INDEX uq_code ON emp (Grade) WITH DISALLOW NULL");
     EXPECT_EQ(refused("INSERT INTO emp (DeptID) VALUES (1)").jetError(), 3058);

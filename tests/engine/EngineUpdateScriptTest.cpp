@@ -21,7 +21,9 @@ std::vector<std::string> ScriptStatements() {
     return statements;
 }
 
-bool IsDrop(const std::string& statement) { return statement.starts_with("DROP TABLE "); }
+bool IsDrop(const std::string& statement) {
+    return statement.starts_with("DROP TABLE ");
+}
 
 // "DROP TABLE t;" -> "t"
 std::string DroppedTable(const std::string& statement) {
@@ -29,7 +31,7 @@ std::string DroppedTable(const std::string& statement) {
 }
 
 class UpdateScriptTest : public EngineFixture {
-protected:
+  protected:
     void SetUp() override {
         EngineFixture::SetUp();
         runScript(std::string(VANTOLY_SAMPLES_DIR) + "/host-1.25.sql");
@@ -72,7 +74,9 @@ protected:
         for (const std::string& statement : ScriptStatements()) {
             ++count;
             if (IsDrop(statement) && !tableExists(DroppedTable(statement))) continue;
-            if (statement.starts_with("CREATE TABLE t_db_ver_comment") && tableExists("t_db_ver_comment")) continue;
+            if (statement.starts_with("CREATE TABLE t_db_ver_comment") &&
+                tableExists("t_db_ver_comment"))
+                continue;
             try {
                 conn_->Execute(statement, nullptr, -1);
             } catch (const engine::ComError& e) {
@@ -117,8 +121,9 @@ TEST_F(UpdateScriptTest, EveryStatementRunsAndTheCatalogDescribesTheResult) {
     EXPECT_EQ(value("SELECT COUNT(*) FROM t_db_ver_comment WHERE DBVerID = 26").intValue(), 1);
 
     const std::map<std::string, long> rows = {
-        {"t_mlg_kodan", 10}, {"t_mlg_rate_type", 21}, {"t_mlg_step_rate", 32}, {"t_mlg_calc_taisyo", 3},
-        {"t_mlg_asayu_return", 2}, {"t_mlg_kangen_return", 2}, {"t_mlg_calc_method", 2},
+        {"t_mlg_kodan", 10},      {"t_mlg_rate_type", 21},   {"t_mlg_step_rate", 32},
+        {"t_mlg_calc_taisyo", 3}, {"t_mlg_asayu_return", 2}, {"t_mlg_kangen_return", 2},
+        {"t_mlg_calc_method", 2},
     };
     for (const auto& [table, count] : rows) {
         EXPECT_EQ(value("SELECT COUNT(*) FROM " + table).intValue(), count) << table;
@@ -126,10 +131,20 @@ TEST_F(UpdateScriptTest, EveryStatementRunsAndTheCatalogDescribesTheResult) {
     engine::Variant abbr = value("SELECT MlgKodanAbbrName FROM t_mlg_kodan WHERE MlgKodanID = -1");
     EXPECT_EQ(abbr.vt(), engine::VT_BSTR);
     EXPECT_EQ(abbr.text(), "");
-    EXPECT_DOUBLE_EQ(value("SELECT MlgDiscountRate FROM t_mlg_step_rate WHERE MlgStepRateID = 30").doubleValue(), 6.9);
-    EXPECT_DOUBLE_EQ(value("SELECT MlgDiscountRate FROM t_mlg_step_rate WHERE MlgStepRateID = 31").doubleValue(), 13.8);
-    EXPECT_EQ(value("SELECT COUNT(*) FROM t_kumiai WHERE MlgCardName <> 'ＥＴＣ法人カード' OR MlgCardName IS NULL").intValue(), 0);
-    EXPECT_EQ(value("SELECT COUNT(*) FROM t_seikyu_data WHERE MlgCardSeikyuKingaku <> 0 OR MlgCardSavingKingaku <> 0").intValue(), 0);
+    EXPECT_DOUBLE_EQ(
+        value("SELECT MlgDiscountRate FROM t_mlg_step_rate WHERE MlgStepRateID = 30").doubleValue(),
+        6.9);
+    EXPECT_DOUBLE_EQ(
+        value("SELECT MlgDiscountRate FROM t_mlg_step_rate WHERE MlgStepRateID = 31").doubleValue(),
+        13.8);
+    EXPECT_EQ(value("SELECT COUNT(*) FROM t_kumiai WHERE MlgCardName <> 'ＥＴＣ法人カード' OR "
+                    "MlgCardName IS NULL")
+                  .intValue(),
+              0);
+    EXPECT_EQ(value("SELECT COUNT(*) FROM t_seikyu_data WHERE MlgCardSeikyuKingaku <> 0 OR "
+                    "MlgCardSavingKingaku <> 0")
+                  .intValue(),
+              0);
     auto fields = conn_->Execute("SELECT * FROM t_seikyu_data", nullptr, -1)->GetFields();
     ASSERT_EQ(fields->Count(), 89);
     EXPECT_EQ(fields->Item(87).Name(), "MlgCardSeikyuKingaku");
@@ -147,7 +162,8 @@ TEST_F(UpdateScriptTest, EveryStatementRunsAndTheCatalogDescribesTheResult) {
         {"t_mlg_card", "SyaryoID", engine::adInteger, 4, engine::adColFixed},
         {"t_mlg_card", "MlgCardNo", engine::adVarWChar, 21, 0},
         {"t_mlg_card", "MlgCardBikou", engine::adLongVarWChar, 0, engine::adColNullable},
-        {"t_mlg_card", "UpdateDateTime", engine::adDate, 8, engine::adColFixed | engine::adColNullable},
+        {"t_mlg_card", "UpdateDateTime", engine::adDate, 8,
+         engine::adColFixed | engine::adColNullable},
         {"t_mlg_step_rate", "MlgFeeRate", engine::adDouble, 8, engine::adColFixed},
         {"t_mlg_toll", "MlgCardNo", engine::adVarWChar, 16, 0},
         {"t_mlg_card_total", "MlgKodanCode", engine::adVarWChar, 2, engine::adColNullable},
@@ -180,7 +196,8 @@ TEST_F(UpdateScriptTest, EveryStatementRunsAndTheCatalogDescribesTheResult) {
         auto k = card->Keys().Item(i);
         std::string text = k->Name() + ":" + std::to_string(k->Type()) + ":" + k->RelatedTable();
         for (long c = 0; c < k->Columns().Count(); ++c) {
-            text += ":" + k->Columns().Item(c)->Name() + ">" + k->Columns().Item(c)->RelatedColumn();
+            text +=
+                ":" + k->Columns().Item(c)->Name() + ">" + k->Columns().Item(c)->RelatedColumn();
         }
         keys.push_back(text);
     }
@@ -192,15 +209,18 @@ TEST_F(UpdateScriptTest, EveryStatementRunsAndTheCatalogDescribesTheResult) {
         auto x = card->Indexes().Item(i);
         indexes.push_back(x->Name() + (x->Unique() ? " U" : "") + (x->PrimaryKey() ? " P" : ""));
     }
-    EXPECT_EQ(indexes, (std::vector<std::string>{"fk_mlgcard_001", "fk_mlgcard_002", "idx_mlgcard_001",
-                                                 "idx_mlgcard_002", "idx_mlgcard_003", "idx_mlgcard_004",
-                                                 "PrimaryKey U P", "unq_mlgcard_001 U"}));
+    EXPECT_EQ(indexes,
+              (std::vector<std::string>{"fk_mlgcard_001", "fk_mlgcard_002", "idx_mlgcard_001",
+                                        "idx_mlgcard_002", "idx_mlgcard_003", "idx_mlgcard_004",
+                                        "PrimaryKey U P", "unq_mlgcard_001 U"}));
     auto comment = catalogTable("t_db_ver_comment");
     ASSERT_TRUE(comment);
     bool fk = false;
     for (long i = 0; i < comment->Keys().Count(); ++i) {
         auto k = comment->Keys().Item(i);
-        if (k->Name() == "FK_VERCOMMENT_DBVERID" && k->Type() == engine::adKeyForeign && k->RelatedTable() == "t_db_ver") fk = true;
+        if (k->Name() == "FK_VERCOMMENT_DBVERID" && k->Type() == engine::adKeyForeign &&
+            k->RelatedTable() == "t_db_ver")
+            fk = true;
     }
     EXPECT_TRUE(fk);
     auto method = catalogTable("t_kumi_mlg_calc_method");
@@ -209,8 +229,11 @@ TEST_F(UpdateScriptTest, EveryStatementRunsAndTheCatalogDescribesTheResult) {
     EXPECT_TRUE(method->Indexes().Item(0)->Unique());
 
     // The new relationships hold.
-    EXPECT_EQ(refused("INSERT INTO t_mlg_rate (KumiID, MlgKodanID, MlgRateTypeID, MlgCalcTaisyoID, CreateDateTime) "
-                      "VALUES (-5, 1, 1, 1, now())").jetError(), 3201);
+    EXPECT_EQ(refused("INSERT INTO t_mlg_rate (KumiID, MlgKodanID, MlgRateTypeID, MlgCalcTaisyoID, "
+                      "CreateDateTime) "
+                      "VALUES (-5, 1, 1, 1, now())")
+                  .jetError(),
+              3201);
     // A referenced table cannot be dropped any more.
     EXPECT_EQ(refused("DROP TABLE t_kumi;").jetError(), 3281);
 }

@@ -9,11 +9,13 @@ namespace {
 using enginetest::EngineFixture;
 
 class JetErrorsTest : public EngineFixture {
-protected:
+  protected:
     void SetUp() override {
         EngineFixture::SetUp();
         exec("CREATE TABLE dept (DeptID COUNTER PRIMARY KEY, DeptName TEXT(20))");
-        exec("CREATE TABLE emp (EmpID COUNTER PRIMARY KEY, DeptID LONG, Name TEXT(30), Salary CURRENCY)");
+        exec(
+            "CREATE TABLE emp (EmpID COUNTER PRIMARY KEY, DeptID LONG, Name TEXT(30), Salary "
+            "CURRENCY)");
         exec("CREATE TABLE proj (ProjID COUNTER PRIMARY KEY, EmpID LONG, Title TEXT(20))");
         exec("INSERT INTO dept (DeptName) VALUES ('Sales')");
         exec("INSERT INTO dept (DeptName) VALUES ('Ops')");
@@ -49,13 +51,15 @@ TEST_F(JetErrorsTest, JetRefusesWhatItRefuses) {
         {"SELECT DeptID, Sum(Salary) FROM emp GROUP BY DeptID HAVING Name > 'A'", 3122, nullptr},
         {"SELECT Max(Salary) - Min(Salary) + DeptID FROM emp", 3122, nullptr},
         {"SELECT DeptID, Sum(Salary) AS Total FROM emp GROUP BY DeptID HAVING Max(Name) > 'B' "
-         "ORDER BY Sum(Salary) DESC", 0, "1"},
+         "ORDER BY Sum(Salary) DESC",
+         0, "1"},
         {"SELECT e.DeptID, Count(*) FROM emp AS e GROUP BY DeptID ORDER BY e.DeptID DESC", 0, "2"},
         {"SELECT DeptID * 10 + 1, Count(*) FROM emp GROUP BY DeptID ORDER BY 1", 0, "11"},
         {"SELECT Max(Salary) - Min(Salary) FROM emp", 0, "200"},
         {"SELECT Count(*), 'all' FROM emp WHERE Name <> 'x'", 0, "3"},
         {"SELECT DeptName, (SELECT Count(*) FROM emp WHERE emp.DeptID = dept.DeptID) FROM dept "
-         "ORDER BY DeptName", 0, "Ops"},
+         "ORDER BY DeptName",
+         0, "Ops"},
 
         // Access SQL reference: ORDER BY clause / ALL, DISTINCT, DISTINCTROW
         // predicates (a DISTINCT query is ordered by fields it returns).
@@ -67,20 +71,30 @@ TEST_F(JetErrorsTest, JetRefusesWhatItRefuses) {
 
         // Access SQL reference: INNER JOIN operation (joins are nested in
         // parentheses: (t1 INNER JOIN t2 ON …) INNER JOIN t3 ON …).
-        {"SELECT e.Name FROM emp e INNER JOIN dept d ON e.DeptID = d.DeptID INNER JOIN proj p ON p.EmpID = "
-         "e.EmpID", 3075, nullptr},
-        {"SELECT e.Name FROM emp e LEFT JOIN dept d ON e.DeptID = d.DeptID LEFT JOIN proj p ON p.EmpID = "
-         "e.EmpID", 3075, nullptr},
-        {"SELECT e.Name FROM (emp e INNER JOIN dept d ON e.DeptID = d.DeptID) INNER JOIN proj p ON p.EmpID = "
-         "e.EmpID ORDER BY e.Name DESC", 0, "Chiba"},
-        {"SELECT Count(*) FROM emp e INNER JOIN dept d ON e.DeptID = d.DeptID WHERE e.EmpID IN (SELECT p.EmpID "
-         "FROM proj p INNER JOIN emp x ON x.EmpID = p.EmpID)", 0, "2"},
+        {"SELECT e.Name FROM emp e INNER JOIN dept d ON e.DeptID = d.DeptID INNER JOIN proj p ON "
+         "p.EmpID = "
+         "e.EmpID",
+         3075, nullptr},
+        {"SELECT e.Name FROM emp e LEFT JOIN dept d ON e.DeptID = d.DeptID LEFT JOIN proj p ON "
+         "p.EmpID = "
+         "e.EmpID",
+         3075, nullptr},
+        {"SELECT e.Name FROM (emp e INNER JOIN dept d ON e.DeptID = d.DeptID) INNER JOIN proj p ON "
+         "p.EmpID = "
+         "e.EmpID ORDER BY e.Name DESC",
+         0, "Chiba"},
+        {"SELECT Count(*) FROM emp e INNER JOIN dept d ON e.DeptID = d.DeptID WHERE e.EmpID IN "
+         "(SELECT p.EmpID "
+         "FROM proj p INNER JOIN emp x ON x.EmpID = p.EmpID)",
+         0, "2"},
 
         // Access SQL reference: UPDATE statement (Jet calls an UPDATE whose
         // new value is a subquery a query that cannot be updated).
         {"UPDATE emp SET Salary = (SELECT Max(Salary) FROM emp)", 3073, nullptr},
-        {"UPDATE emp SET Salary = 1 + (SELECT Max(Salary) FROM emp) WHERE EmpID = 1", 3073, nullptr},
-        {"UPDATE emp SET Salary = Salary + 1 WHERE DeptID IN (SELECT DeptID FROM dept WHERE DeptName = 'Ops')",
+        {"UPDATE emp SET Salary = 1 + (SELECT Max(Salary) FROM emp) WHERE EmpID = 1", 3073,
+         nullptr},
+        {"UPDATE emp SET Salary = Salary + 1 WHERE DeptID IN (SELECT DeptID FROM dept WHERE "
+         "DeptName = 'Ops')",
          0, "1"},
 
         // Access SQL reference: SQL subqueries (a subquery standing for a
@@ -90,8 +104,9 @@ TEST_F(JetErrorsTest, JetRefusesWhatItRefuses) {
         {"SELECT (SELECT Name FROM emp WHERE DeptID = 2) FROM dept WHERE DeptID = 1", 0, "Chiba"},
         {"SELECT (SELECT TOP 1 Name FROM emp ORDER BY Name DESC)", 0, "Chiba"},
         {"SELECT IIf((SELECT Name FROM emp WHERE DeptID = 9) IS NULL, 'none', 'some')", 0, "none"},
-        {"SELECT Count(*) FROM dept WHERE (SELECT Name FROM emp WHERE emp.EmpID = dept.DeptID) IS NOT NULL", 0,
-         "2"},
+        {"SELECT Count(*) FROM dept WHERE (SELECT Name FROM emp WHERE emp.EmpID = dept.DeptID) IS "
+         "NOT NULL",
+         0, "2"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sql);
@@ -119,12 +134,15 @@ TEST_F(JetErrorsTest, JetRefusesWhatItRefuses) {
 // A refused subquery leaves no trace: the statement that carried it changed
 // nothing, and the connection goes on.
 TEST_F(JetErrorsTest, ARefusedRowLeavesTheTableAsItWas) {
-    EXPECT_EQ(refused("INSERT INTO proj (EmpID, Title) SELECT (SELECT EmpID FROM emp WHERE DeptID = 1), 'Z' "
-                      "FROM dept")
-                  .jetError(),
-              3354);
+    EXPECT_EQ(
+        refused(
+            "INSERT INTO proj (EmpID, Title) SELECT (SELECT EmpID FROM emp WHERE DeptID = 1), 'Z' "
+            "FROM dept")
+            .jetError(),
+        3354);
     EXPECT_EQ(value("SELECT Count(*) FROM proj").intValue(), 2);
-    EXPECT_EQ(exec("INSERT INTO proj (EmpID, Title) SELECT (SELECT EmpID FROM emp WHERE Name = 'Baba'), 'Z' "
+    EXPECT_EQ(exec("INSERT INTO proj (EmpID, Title) SELECT (SELECT EmpID FROM emp WHERE Name = "
+                   "'Baba'), 'Z' "
                    "FROM dept WHERE DeptID = 2"),
               1);
     EXPECT_EQ(value("SELECT EmpID FROM proj WHERE Title = 'Z'").intValue(), 2);

@@ -27,11 +27,13 @@ std::string sqliteAnswer(const std::string& path, const std::string& query) {
 }
 
 class JetTypesTest : public EngineFixture {
-protected:
+  protected:
     void SetUp() override {
         EngineFixture::SetUp();
-        exec("CREATE TABLE v (ID COUNTER PRIMARY KEY, b BYTE, s SMALLINT, i INTEGER, l LONG, c CURRENCY, "
-             "f SINGLE, n DECIMAL(5, 2), d DATETIME, y YESNO, t TEXT(10))");
+        exec(
+            "CREATE TABLE v (ID COUNTER PRIMARY KEY, b BYTE, s SMALLINT, i INTEGER, l LONG, c "
+            "CURRENCY, "
+            "f SINGLE, n DECIMAL(5, 2), d DATETIME, y YESNO, t TEXT(10))");
     }
 
     long count(const std::string& where = "") {
@@ -44,8 +46,8 @@ protected:
 struct StoreCase {
     const char* field;
     const char* value;
-    int jetError;         // 0: stored
-    const char* stored;   // what the field then holds
+    int jetError;        // 0: stored
+    const char* stored;  // what the field then holds
 };
 
 TEST_F(JetTypesTest, EachFieldHoldsWhatItsJetTypeHolds) {
@@ -60,7 +62,8 @@ TEST_F(JetTypesTest, EachFieldHoldsWhatItsJetTypeHolds) {
         {"s", "-32768", 0, "-32768"},
         {"s", "32768", 3349, nullptr},
         {"s", "-32769", 3349, nullptr},
-        // Access SQL reference: SQL data types (INTEGER is the long integer, -2,147,483,648 to 2,147,483,647).
+        // Access SQL reference: SQL data types (INTEGER is the long integer, -2,147,483,648 to
+        // 2,147,483,647).
         {"i", "2147483647", 0, "2147483647"},
         {"i", "2147483648", 3349, nullptr},
         {"l", "-2147483648", 0, "-2147483648"},
@@ -94,16 +97,20 @@ TEST_F(JetTypesTest, EachFieldHoldsWhatItsJetTypeHolds) {
     };
     for (const auto& k : cases) {
         for (const bool update : {false, true}) {
-            SCOPED_TRACE(std::string(k.field) + " = " + k.value + (update ? " (UPDATE)" : " (INSERT)"));
+            SCOPED_TRACE(std::string(k.field) + " = " + k.value +
+                         (update ? " (UPDATE)" : " (INSERT)"));
             exec("DELETE FROM v");
-            std::string sql = std::string("INSERT INTO v (") + k.field + ") VALUES (" + k.value + ")";
+            std::string sql =
+                std::string("INSERT INTO v (") + k.field + ") VALUES (" + k.value + ")";
             if (update) {
                 exec("INSERT INTO v (t) VALUES ('row')");
                 sql = std::string("UPDATE v SET ") + k.field + " = " + k.value;
             }
             if (k.jetError) {
                 EXPECT_EQ(refused(sql).jetError(), k.jetError);
-                EXPECT_EQ(count(std::string(" WHERE ") + k.field + " IS NOT NULL AND " + k.field + " <> 0"), 0)
+                EXPECT_EQ(count(std::string(" WHERE ") + k.field + " IS NOT NULL AND " + k.field +
+                                " <> 0"),
+                          0)
                     << "the refused value reached the table";
                 continue;
             }
@@ -126,7 +133,8 @@ TEST_F(JetTypesTest, AnOverflowingRowRefusesTheWholeStatement) {
     EXPECT_EQ(refused("UPDATE v SET b = b * 2").jetError(), 3349);
     EXPECT_EQ(value("SELECT SUM(b) FROM v").intValue(), 210);
     const auto error = refused("UPDATE v SET b = 256 WHERE t = 'a'");
-    EXPECT_NE(error.description().value_or("").find("'b'"), std::string::npos) << "the message names the field";
+    EXPECT_NE(error.description().value_or("").find("'b'"), std::string::npos)
+        << "the message names the field";
 }
 
 // A Yes/No field declared NOT NULL still takes Null as False, as Jet does,
@@ -144,18 +152,20 @@ TEST_F(JetTypesTest, RequiredYesNoTakesNullAsFalse) {
 TEST_F(JetTypesTest, BulkLoadMeetsTheSameRulesOnDisk) {
     {
         engine::RowInserter rows(*conn_, "v", {"b", "c", "f", "n", "y"});
-        rows.Insert({engine::Variant::fromI4(7), engine::Variant::fromR8(2.71828), engine::Variant::fromR8(0.1),
-                     engine::Variant::fromR8(2.999), engine::Variant::fromI4(3)});
-        rows.Insert({engine::Variant(), engine::Variant(), engine::Variant(), engine::Variant(), engine::Variant()});
+        rows.Insert({engine::Variant::fromI4(7), engine::Variant::fromR8(2.71828),
+                     engine::Variant::fromR8(0.1), engine::Variant::fromR8(2.999),
+                     engine::Variant::fromI4(3)});
+        rows.Insert({engine::Variant(), engine::Variant(), engine::Variant(), engine::Variant(),
+                     engine::Variant()});
         try {
-            rows.Insert({engine::Variant::fromI4(300), engine::Variant(), engine::Variant(), engine::Variant(),
-                         engine::Variant()});
+            rows.Insert({engine::Variant::fromI4(300), engine::Variant(), engine::Variant(),
+                         engine::Variant(), engine::Variant()});
             ADD_FAILURE() << "300 was loaded into a Byte field";
         } catch (const engine::ComError& e) {
             EXPECT_EQ(e.jetError(), 3349);
         }
-        rows.Insert({engine::Variant::fromI4(8), engine::Variant(), engine::Variant(), engine::Variant(),
-                     engine::Variant::fromI4(0)});
+        rows.Insert({engine::Variant::fromI4(8), engine::Variant(), engine::Variant(),
+                     engine::Variant(), engine::Variant::fromI4(0)});
     }
     conn_->Close();
     EXPECT_EQ(sqliteAnswer(path_, "SELECT b, c, round(f, 12), n, y FROM v ORDER BY ID"),
@@ -178,7 +188,8 @@ TEST_F(JetTypesTest, BulkLoadReadsDateTextsIntoDateFields) {
         } catch (const engine::ComError& e) {
             EXPECT_EQ(e.jetError(), 3464);
         }
-        rows.Insert({engine::Variant(), engine::Variant::fromText("2024-03-01")});  // a text field keeps it
+        rows.Insert(
+            {engine::Variant(), engine::Variant::fromText("2024-03-01")});  // a text field keeps it
     }
     conn_->Close();
     EXPECT_EQ(sqliteAnswer(path_, "SELECT typeof(d), round(d, 6), t FROM v ORDER BY ID"),
@@ -220,7 +231,8 @@ TEST_F(JetTypesTest, AutoNumbersAreNeverHandedOutAgain) {
 // rows as before, and its next definition change gives it the rules.
 TEST_F(JetTypesTest, EarlierFilesKeepWorkingAndGainTheRules) {
     conn_->Close();
-    EXPECT_EQ(sqliteAnswer(path_, "SELECT count(*) FROM sqlite_schema WHERE name LIKE 'vxtype:%'"), "4");
+    EXPECT_EQ(sqliteAnswer(path_, "SELECT count(*) FROM sqlite_schema WHERE name LIKE 'vxtype:%'"),
+              "4");
     const std::string strip = "sqlite3 '" + path_ +
                               "' \"DROP TRIGGER [vxtype:v:ins]; DROP TRIGGER [vxtype:v:upd]; "
                               "DROP TRIGGER [vxtype:v:fixins]; DROP TRIGGER [vxtype:v:fixupd];\"";

@@ -38,20 +38,24 @@ TEST(ErrorLog, FileNameAndExactBytes) {
         {"DROP TABLE t;\r\nX", "Query：\r\nDROP TABLE t;\r\r\nX\r\n\r\n"},
     };
     for (const auto& c : cases) {
-        auto result = errors::WriteErrorLog(folder.Folder(), "CVantolyPatchDlg::OnUpdateTables", c.query,
-                                            "Message : m\nCode : 0x80004005\n", fakes.clock, fakes.messageBoxes,
-                                            "VantolyPatch");
+        auto result = errors::WriteErrorLog(folder.Folder(), "CVantolyPatchDlg::OnUpdateTables",
+                                            c.query, "Message : m\nCode : 0x80004005\n",
+                                            fakes.clock, fakes.messageBoxes, "VantolyPatch");
         EXPECT_TRUE(result.written);
         EXPECT_EQ(result.path, folder.Folder() + "DBErr/DBErr20200524090503007.txt");
         const std::string expected = std::string("Time：\r\n2020/05/24 09:05:03:007\r\n\r\n") +
-                                     "Function：\r\nCVantolyPatchDlg::OnUpdateTables\r\n\r\n" + c.queryBytes +
+                                     "Function：\r\nCVantolyPatchDlg::OnUpdateTables\r\n\r\n" +
+                                     c.queryBytes +
                                      "ErrorLog：\r\nMessage : m\r\nCode : 0x80004005\r\n\r\n";
         EXPECT_EQ(testsupport::ReadFileBytes(result.path), expected);
     }
     ASSERT_EQ(fakes.messageBoxes.Shown().size(), 2u);
     const auto& box = fakes.messageBoxes.Shown()[0];
-    EXPECT_EQ(box.text, "Function :\nCVantolyPatchDlg::OnUpdateTables\n\nQuery :\n\n\nErrorLog :\nMessage : m\nCode : "
-                        "0x80004005\n\n\nこのエラーの記録は、[メニュー] ⇒ [データベース] ⇒ [エラー履歴] で、確認することが出来ます。");
+    EXPECT_EQ(box.text,
+              "Function :\nCVantolyPatchDlg::OnUpdateTables\n\nQuery :\n\n\nErrorLog :\nMessage : "
+              "m\nCode : "
+              "0x80004005\n\n\nこのエラーの記録は、[メニュー] ⇒ [データベース] ⇒ [エラー履歴] "
+              "で、確認することが出来ます。");
     EXPECT_EQ(box.caption, "VantolyPatch");
     EXPECT_EQ(box.icon, platform::MessageIcon::Warning);
     // Nothing but the log itself is left in the folder.
@@ -63,13 +67,15 @@ TEST(ErrorLog, FileNameAndExactBytes) {
 TEST(ErrorLog, PasswordsReachNeitherTheFileNorTheMessage) {
     testsupport::TempFolder folder;
     FakeServices fakes;
-    auto result = errors::WriteErrorLog(
-        folder.Folder(), "f", "ALTER DATABASE PASSWORD [Neu Pw] 'Alt''Pw';",
-        "Description : cannot open Provider=Microsoft.ACE.OLEDB.12.0;Jet OLEDB:Database Password='Dritt';\n",
-        fakes.clock, fakes.messageBoxes, "T");
+    auto result =
+        errors::WriteErrorLog(folder.Folder(), "f", "ALTER DATABASE PASSWORD [Neu Pw] 'Alt''Pw';",
+                              "Description : cannot open Provider=Microsoft.ACE.OLEDB.12.0;Jet "
+                              "OLEDB:Database Password='Dritt';\n",
+                              fakes.clock, fakes.messageBoxes, "T");
     ASSERT_TRUE(result.written);
     ASSERT_EQ(fakes.messageBoxes.Shown().size(), 1u);
-    for (const std::string& text : {testsupport::ReadFileBytes(result.path), fakes.messageBoxes.Shown()[0].text}) {
+    for (const std::string& text :
+         {testsupport::ReadFileBytes(result.path), fakes.messageBoxes.Shown()[0].text}) {
         EXPECT_NE(text.find("ALTER DATABASE PASSWORD *** ***;"), std::string::npos) << text;
         EXPECT_NE(text.find("Database Password=***;"), std::string::npos) << text;
         for (const char* secret : {"Neu", "Alt", "Dritt"}) {
@@ -82,10 +88,12 @@ TEST(ErrorLog, UnwritableFolderStillShowsTheMessageAndSaysSo) {
     testsupport::TempFolder folder;
     std::ofstream(folder.Folder() + "DBErr") << "a plain file where the folder should be";
     FakeServices fakes;
-    auto result = errors::WriteErrorLog(folder.Folder(), "f", "q", "e\n", fakes.clock, fakes.messageBoxes, "T");
+    auto result = errors::WriteErrorLog(folder.Folder(), "f", "q", "e\n", fakes.clock,
+                                        fakes.messageBoxes, "T");
     EXPECT_FALSE(result.written);
     ASSERT_EQ(fakes.messageBoxes.Shown().size(), 1u);
-    EXPECT_NE(fakes.messageBoxes.Shown()[0].text.find("エラーの記録を書き込めませんでした"), std::string::npos);
+    EXPECT_NE(fakes.messageBoxes.Shown()[0].text.find("エラーの記録を書き込めませんでした"),
+              std::string::npos);
 }
 
 TEST(ErrorLog, FullDiskLeavesNoPartialFileAndIsReported) {
@@ -96,10 +104,11 @@ TEST(ErrorLog, FullDiskLeavesNoPartialFileAndIsReported) {
         rlimit limit{64, 64};
         setrlimit(RLIMIT_FSIZE, &limit);
         FakeServices fakes;
-        auto result = errors::WriteErrorLog(folder.Folder(), "f", std::string(1000, 'q'), "e\n", fakes.clock,
-                                            fakes.messageBoxes, "T");
-        bool reported = fakes.messageBoxes.Shown().size() == 1 &&
-                        fakes.messageBoxes.Shown()[0].text.find("書き込めませんでした") != std::string::npos;
+        auto result = errors::WriteErrorLog(folder.Folder(), "f", std::string(1000, 'q'), "e\n",
+                                            fakes.clock, fakes.messageBoxes, "T");
+        bool reported =
+            fakes.messageBoxes.Shown().size() == 1 &&
+            fakes.messageBoxes.Shown()[0].text.find("書き込めませんでした") != std::string::npos;
         _exit(!result.written && reported ? 0 : 1);
     }
     int status = 0;
@@ -123,7 +132,8 @@ TEST(Clipboard, EachFailureShowsItsMessage) {
     for (const auto& c : cases) {
         FakeServices fakes;
         fakes.clipboard.NextResult = c.result;
-        errors::CopyTextToClipboard("text", c.owner, fakes.clipboard, fakes.messageBoxes, "VantolyPatch");
+        errors::CopyTextToClipboard("text", c.owner, fakes.clipboard, fakes.messageBoxes,
+                                    "VantolyPatch");
         if (*c.message) {
             ASSERT_EQ(fakes.messageBoxes.Shown().size(), 1u);
             EXPECT_EQ(fakes.messageBoxes.Shown()[0].text, c.message);

@@ -41,8 +41,8 @@ void MakeDatabase(const std::string& path, const std::string& password = "") {
 // test's folder.
 struct LocationCase {
     const char* name;
-    std::vector<std::string> databases;    // files made as real databases
-    std::vector<std::string> otherFiles;   // files that are not databases
+    std::vector<std::string> databases;   // files made as real databases
+    std::vector<std::string> otherFiles;  // files that are not databases
     bool keyPresent;
     std::optional<std::string> fileName, pathName, password;
     std::string expectedTitle;
@@ -58,26 +58,116 @@ const char kConnectedTitle[] = "データベース更新(2020/05/24)";
 std::vector<LocationCase> Cases() {
     using std::nullopt;
     return {
-        {"mdbFoundAndOpened", {"Toll.mdb"}, {}, true, "Toll", "<dir>", "", kConnectedTitle,
-         "<dir>|Toll|.mdb", ".mdb", true},
-        {"accdbWhenNoMdb", {"Toll.accdb"}, {}, true, "Toll", "<dir>", "", kConnectedTitle,
-         "<dir>|Toll|.accdb", ".accdb", true},
-        {"mdbChosenWhenBothExist", {"Toll.mdb", "Toll.accdb"}, {}, true, "Toll", "<dir>", "",
-         kConnectedTitle, "<dir>|Toll|.mdb", ".mdb", true},
-        {"neitherFile", {"Other.mdb"}, {}, true, "Toll", "<dir>", "", host::kNoDatabaseTitle, nullopt,
-         ".accdb", false},
-        {"pathWithoutTrailingSlash", {"Toll.mdb"}, {}, true, "Toll", "<dir-no-slash>", "",
-         host::kNoDatabaseTitle, nullopt, ".accdb", false},
-        {"missingFileNameLooksForDotMdb", {".mdb"}, {}, true, nullopt, "<dir>", nullopt, kConnectedTitle,
-         "<dir>||.mdb", ".mdb", true},
-        {"fileThatIsNoDatabase", {}, {"Toll.mdb"}, true, "Toll", "<dir>", "",
-         "データベース接続に失敗しました - 対象DB名 ･･･ Toll.mdb", "<dir>|Toll|.mdb", ".mdb", false},
-        {"wrongPassword", {"Toll.mdb:secret"}, {}, true, "Toll", "<dir>", "guess",
-         "データベース接続に失敗しました - 対象DB名 ･･･ Toll.mdb", "<dir>|Toll|.mdb", ".mdb", false},
-        {"rightPassword", {"Toll.mdb:it's"}, {}, true, "Toll", "<dir>", "it's", kConnectedTitle,
-         "<dir>|Toll|.mdb", ".mdb", true},
-        {"noKey", {"Toll.mdb"}, {}, false, nullopt, nullopt, nullopt, host::kNoDatabaseTitle, nullopt,
-         ".accdb", false},
+        {"mdbFoundAndOpened",
+         {"Toll.mdb"},
+         {},
+         true,
+         "Toll",
+         "<dir>",
+         "",
+         kConnectedTitle,
+         "<dir>|Toll|.mdb",
+         ".mdb",
+         true},
+        {"accdbWhenNoMdb",
+         {"Toll.accdb"},
+         {},
+         true,
+         "Toll",
+         "<dir>",
+         "",
+         kConnectedTitle,
+         "<dir>|Toll|.accdb",
+         ".accdb",
+         true},
+        {"mdbChosenWhenBothExist",
+         {"Toll.mdb", "Toll.accdb"},
+         {},
+         true,
+         "Toll",
+         "<dir>",
+         "",
+         kConnectedTitle,
+         "<dir>|Toll|.mdb",
+         ".mdb",
+         true},
+        {"neitherFile",
+         {"Other.mdb"},
+         {},
+         true,
+         "Toll",
+         "<dir>",
+         "",
+         host::kNoDatabaseTitle,
+         nullopt,
+         ".accdb",
+         false},
+        {"pathWithoutTrailingSlash",
+         {"Toll.mdb"},
+         {},
+         true,
+         "Toll",
+         "<dir-no-slash>",
+         "",
+         host::kNoDatabaseTitle,
+         nullopt,
+         ".accdb",
+         false},
+        {"missingFileNameLooksForDotMdb",
+         {".mdb"},
+         {},
+         true,
+         nullopt,
+         "<dir>",
+         nullopt,
+         kConnectedTitle,
+         "<dir>||.mdb",
+         ".mdb",
+         true},
+        {"fileThatIsNoDatabase",
+         {},
+         {"Toll.mdb"},
+         true,
+         "Toll",
+         "<dir>",
+         "",
+         "データベース接続に失敗しました - 対象DB名 ･･･ Toll.mdb",
+         "<dir>|Toll|.mdb",
+         ".mdb",
+         false},
+        {"wrongPassword",
+         {"Toll.mdb:secret"},
+         {},
+         true,
+         "Toll",
+         "<dir>",
+         "guess",
+         "データベース接続に失敗しました - 対象DB名 ･･･ Toll.mdb",
+         "<dir>|Toll|.mdb",
+         ".mdb",
+         false},
+        {"rightPassword",
+         {"Toll.mdb:it's"},
+         {},
+         true,
+         "Toll",
+         "<dir>",
+         "it's",
+         kConnectedTitle,
+         "<dir>|Toll|.mdb",
+         ".mdb",
+         true},
+        {"noKey",
+         {"Toll.mdb"},
+         {},
+         false,
+         nullopt,
+         nullopt,
+         nullopt,
+         host::kNoDatabaseTitle,
+         nullopt,
+         ".accdb",
+         false},
     };
 }
 
@@ -104,7 +194,8 @@ TEST_P(LocationCases, ShowsWhatWasFound) {
         MakeDatabase(folder_.Folder() + spec.substr(0, colon),
                      colon == std::string::npos ? "" : spec.substr(colon + 1));
     }
-    for (const std::string& name : c.otherFiles) std::ofstream(folder_.Folder() + name) << "not a database";
+    for (const std::string& name : c.otherFiles)
+        std::ofstream(folder_.Folder() + name) << "not a database";
 
     testsupport::FakeRegistry registry;
     if (c.keyPresent) registry.Keys.insert(kDatabaseKey);
@@ -119,11 +210,13 @@ TEST_P(LocationCases, ShowsWhatWasFound) {
     host::LoadTargetDatabaseLocation(record, registry, session, window);
 
     EXPECT_EQ(window.Title, c.expectedTitle);
-    EXPECT_EQ(window.ShownFields, c.expectedFields ? std::optional(Expand(*c.expectedFields)) : std::nullopt);
+    EXPECT_EQ(window.ShownFields,
+              c.expectedFields ? std::optional(Expand(*c.expectedFields)) : std::nullopt);
     EXPECT_EQ(record.Extension, c.expectedExtension);
     EXPECT_EQ(session.Connected(), c.connected);
     EXPECT_EQ(window.UpdateButtonEnabled, c.connected);
-    EXPECT_EQ(window.VersionText, c.connected ? std::optional<std::string>("ver.1.25") : std::nullopt);
+    EXPECT_EQ(window.VersionText,
+              c.connected ? std::optional<std::string>("ver.1.25") : std::nullopt);
     EXPECT_TRUE(boxes.Shown().empty()) << boxes.Shown().front().text;
     if (!c.connected) {
         EXPECT_EQ(window.StatesRefreshed, std::vector{db::ControlState::Idle});

@@ -47,12 +47,14 @@ TEST(GenuineImport, RowsThatBreakTheirPrimaryKeyAreKeptAndNamed) {
     EXPECT_EQ(twice->Collect("N").intValue(), 2);
     // No primary key in the catalog: the rows would break it.
     auto catalog = engine::Catalog::create();
-    catalog->putActiveConnection(engine::DatabaseConnectionText(engine::kJetProvider, dest.string(), ""));
+    catalog->putActiveConnection(
+        engine::DatabaseConnectionText(engine::kJetProvider, dest.string(), ""));
     bool primary = false;
     for (long i = 0; i < catalog->Tables().Count(); ++i) {
         auto table = catalog->Tables().Item(i);
         if (table->Name() != "Table1") continue;
-        for (long k = 0; k < table->Indexes().Count(); ++k) primary |= table->Indexes().Item(k)->PrimaryKey();
+        for (long k = 0; k < table->Indexes().Count(); ++k)
+            primary |= table->Indexes().Item(k)->PrimaryKey();
     }
     EXPECT_FALSE(primary);
 }

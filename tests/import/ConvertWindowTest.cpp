@@ -10,8 +10,8 @@
 #include "app/VantolyPatchDlg.h"
 #include "app/WindowCommands.h"
 #include "host/TargetDatabaseLocation.h"
-#include "support/Process.h"
 #include "support/FakeServices.h"
+#include "support/Process.h"
 #include "support/TempFolder.h"
 
 // The window's icons live in a static library's resources.

@@ -459,7 +459,8 @@ TEST(GenuineImport, TheUpdateAndTheRestoreRunOnAConvertedDatabase) {
         "SELECT * FROM Table1 ORDER BY id; SELECT * FROM Table2 ORDER BY id; "
         "SELECT * FROM Table3 ORDER BY id;\n";
     const std::string before = Query(db, imported);
-    ASSERT_EQ(Query(db, testsupport::ReadFileBytes(fs::path(VANTOLY_SAMPLES_DIR) / "host-1.25.sql")).find("failed"),
+    ASSERT_EQ(Query(db, testsupport::ReadFileBytes(fs::path(VANTOLY_SAMPLES_DIR) / "host-1.25.sql"))
+                  .find("failed"),
               std::string::npos);
 
     const auto update = RunPatch({"--db", db.string(), "--yes", "update"});

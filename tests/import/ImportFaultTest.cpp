@@ -52,13 +52,16 @@ TEST_P(BadSourceTest, IsRefusedWithNoDestinationLeft) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, BadSourceTest,
     ::testing::Values(
-        FaultCase{"CutMidPage",
-                  [] { return testsupport::ReadFileBytes(Genuine("testV2000.mdb")).substr(0, 1000000); },
-                  "is cut short"},
         FaultCase{
-            "CutAtAPageBoundary",
-            [] { return testsupport::ReadFileBytes(Genuine("compIndexTestV2000.mdb")).substr(0, 20 * kJet4Page); },
-            "is damaged: table 'Table1' records 512 rows"},
+            "CutMidPage",
+            [] { return testsupport::ReadFileBytes(Genuine("testV2000.mdb")).substr(0, 1000000); },
+            "is cut short"},
+        FaultCase{"CutAtAPageBoundary",
+                  [] {
+                      return testsupport::ReadFileBytes(Genuine("compIndexTestV2000.mdb"))
+                          .substr(0, 20 * kJet4Page);
+                  },
+                  "is damaged: table 'Table1' records 512 rows"},
         FaultCase{"DataPageZeroed",
                   [] {
                       return WithPage18([](std::string& b, std::size_t at) {

@@ -19,10 +19,10 @@ class InPlaceTest : public ::testing::Test {
         testsupport::WriteFileBytes(folder.Path() / "host.mdb", genuine);
         ::chmod((folder.Path() / "host.mdb").c_str(), 0640);
         testsupport::WriteFileBytes(registry,
-                  "Windows Registry Editor Version 5.00\r\n\r\n"
-                  "[HKEY_CURRENT_USER\\SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE]\r\n"
-                  "\"FileName\"=\"host\"\r\n\"PathName\"=\"" +
-                      folder.Folder() + "\"\r\n\"Password\"=\"\"\r\n");
+                                    "Windows Registry Editor Version 5.00\r\n\r\n"
+                                    "[HKEY_CURRENT_USER\\SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE]\r\n"
+                                    "\"FileName\"=\"host\"\r\n\"PathName\"=\"" +
+                                        folder.Folder() + "\"\r\n\"Password\"=\"\"\r\n");
     }
     testsupport::ProcessResult Run(const std::vector<std::string>& arguments) {
         testsupport::ProcessOptions options;
@@ -70,10 +70,12 @@ TEST_F(InPlaceTest, ConvertsAfterYesAndKeepsTheGenuineFile) {
 }
 
 TEST_F(InPlaceTest, AnEarlierKeptOriginalIsNeverOverwritten) {
-    testsupport::WriteFileBytes(folder.Path() / "host.access-original.mdb", "kept from an earlier run");
+    testsupport::WriteFileBytes(folder.Path() / "host.access-original.mdb",
+                                "kept from an earlier run");
     const auto converted = Run({"--yes", "import"});
     ASSERT_EQ(converted.exitStatus, 0) << converted.out << converted.err;
-    EXPECT_EQ(testsupport::ReadFileBytes(folder.Path() / "host.access-original.mdb"), "kept from an earlier run");
+    EXPECT_EQ(testsupport::ReadFileBytes(folder.Path() / "host.access-original.mdb"),
+              "kept from an earlier run");
     EXPECT_EQ(testsupport::ReadFileBytes(folder.Path() / "host.access-original-2.mdb"), genuine);
     EXPECT_NE(converted.out.find("host.access-original-2.mdb"), std::string::npos) << converted.out;
 }
@@ -103,7 +105,9 @@ TEST_F(InPlaceTest, JsonReportsEveryOutcome) {
         int exitStatus;
         const char* outcome;
     } cases[] = {
-        {{"--json", "import", Genuine("indexTestV2003.mdb").string(), dest.string()}, 0, "imported"},
+        {{"--json", "import", Genuine("indexTestV2003.mdb").string(), dest.string()},
+         0,
+         "imported"},
         {{"--json", "import", Genuine("indexTestV2003.mdb").string(), dest.string()}, 2, "refused"},
         {{"--json", "import", text.string(), (folder.Path() / "other.mdb").string()}, 1, "failed"},
         {{"--json", "import"}, 1, "declined"},
@@ -115,13 +119,15 @@ TEST_F(InPlaceTest, JsonReportsEveryOutcome) {
         const std::string label = c.outcome + std::string(" ") + std::to_string(c.exitStatus);
         EXPECT_EQ(run.exitStatus, c.exitStatus) << label << "\n" << run.err;
         QJsonParseError error;
-        const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error);
+        const QJsonDocument document =
+            QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error);
         ASSERT_EQ(error.error, QJsonParseError::NoError) << label << ": " << run.out;
         const QJsonObject report = document.object();
         EXPECT_EQ(report.value("version").toInt(), 1) << label;
         EXPECT_EQ(report.value("command").toString(), "import") << label;
         EXPECT_EQ(report.value("outcome").toString().toStdString(), c.outcome) << label;
-        const bool failed = std::string(c.outcome) == "refused" || std::string(c.outcome) == "failed";
+        const bool failed =
+            std::string(c.outcome) == "refused" || std::string(c.outcome) == "failed";
         EXPECT_EQ(report.value("error").isNull(), !failed) << label;
         if (c.exitStatus == 0) {
             EXPECT_EQ(report.value("tables").toArray().size(), 3) << label;

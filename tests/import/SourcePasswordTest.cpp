@@ -6,7 +6,6 @@
 // real program then imports them only with that password, and mdbtools still
 // reads them (the rest of the file is untouched).
 #include <QString>
-
 #include <cstring>
 
 #include "engine/Engine.h"
@@ -33,7 +32,8 @@ std::string WithPassword(const std::string& name, const std::string& password) {
         const std::u16string text = QString::fromStdString(password).toStdU16String();
         std::memset(field, 0, 40);
         std::memcpy(field, text.data(), text.size() * 2);
-        for (std::size_t i = 0; i < 40; ++i) field[i] ^= static_cast<std::uint8_t>(days >> (8 * (i % 4)));
+        for (std::size_t i = 0; i < 40; ++i)
+            field[i] ^= static_cast<std::uint8_t>(days >> (8 * (i % 4)));
     }
     genuine::ScrambleHeaderPage(page);
     return bytes;
@@ -45,7 +45,8 @@ TEST(SourcePassword, GenuineFilesWithoutOneReadAsHavingNone) {
         const std::string extension = entry.path().extension().string();
         if (extension != ".mdb" && extension != ".accdb") continue;
         ++files;
-        EXPECT_EQ(genuine::StoredPasswordSpellings(entry.path().string()), std::vector<std::string>{})
+        EXPECT_EQ(genuine::StoredPasswordSpellings(entry.path().string()),
+                  std::vector<std::string>{})
             << entry.path();
     }
     EXPECT_GE(files, 3u);  // the three generations at least
@@ -65,7 +66,8 @@ TEST(SourcePassword, AProtectedFileImportsOnlyWithItsPassword) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         testsupport::TempFolder folder;
-        const fs::path source = folder.Path() / (std::string("protected") + fs::path(c.file).extension().string());
+        const fs::path source =
+            folder.Path() / (std::string("protected") + fs::path(c.file).extension().string());
         const std::string bytes = WithPassword(c.file, c.password);
         testsupport::WriteFileBytes(source, bytes);
         EXPECT_FALSE(MdbTool("mdb-tables", {"-1", source.string()}).empty());
@@ -74,19 +76,24 @@ TEST(SourcePassword, AProtectedFileImportsOnlyWithItsPassword) {
         const fs::path dest = folder.Path() / "new.mdb";
         const auto none = RunPatch({"import", source.string(), dest.string()});
         EXPECT_EQ(none.exitStatus, 2) << none.err;
-        EXPECT_NE(none.err.find("has a database password and none was given"), std::string::npos) << none.err;
-        const auto wrong = RunPatch({"--password", c.wrongCase, "import", source.string(), dest.string()});
+        EXPECT_NE(none.err.find("has a database password and none was given"), std::string::npos)
+            << none.err;
+        const auto wrong =
+            RunPatch({"--password", c.wrongCase, "import", source.string(), dest.string()});
         EXPECT_EQ(wrong.exitStatus, 2) << wrong.err;
         EXPECT_NE(wrong.err.find("does not open the source"), std::string::npos) << wrong.err;
         EXPECT_EQ(wrong.err.find(c.wrongCase), std::string::npos) << "the password was printed";
         EXPECT_FALSE(fs::exists(dest));
 
-        const auto right = RunPatch({"--password", c.password, "import", source.string(), dest.string()});
+        const auto right =
+            RunPatch({"--password", c.password, "import", source.string(), dest.string()});
         ASSERT_EQ(right.exitStatus, c.exitStatus) << right.err;
         auto connection = engine::Connection::create();
-        EXPECT_THROW(connection->Open(engine::DatabaseConnectionText(engine::kJetProvider, dest.string(), "")),
+        EXPECT_THROW(connection->Open(
+                         engine::DatabaseConnectionText(engine::kJetProvider, dest.string(), "")),
                      engine::ComError);
-        connection->Open(engine::DatabaseConnectionText(engine::kJetProvider, dest.string(), c.password));
+        connection->Open(
+            engine::DatabaseConnectionText(engine::kJetProvider, dest.string(), c.password));
         EXPECT_EQ(testsupport::ReadFileBytes(source), bytes) << "the source's bytes changed";
     }
 }

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -25,7 +25,8 @@ using testsupport::ReadFileBytes;
 // Bytes that differ at every position, so a shifted or partial copy shows.
 std::string Pattern(std::size_t size) {
     std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7919 + i / 4096) & 0xFF);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7919 + i / 4096) & 0xFF);
     return bytes;
 }
 
@@ -81,7 +82,9 @@ TEST_P(FileCopyFailures, LeaveNothingBehind) {
     const FailureCase& c = GetParam();
     std::ofstream(folder_.Folder() + "plain") << "a file, not a folder";
     std::filesystem::create_directory(folder_.Folder() + "folder");
-    const auto inFolder = [&](const std::string& name) { return name.empty() ? name : folder_.Folder() + name; };
+    const auto inFolder = [&](const std::string& name) {
+        return name.empty() ? name : folder_.Folder() + name;
+    };
     PosixFileCopier copier(boxes_);
     EXPECT_FALSE(copier.CopyFileWithShell(inFolder(c.source), inFolder(c.destination), ""));
     EXPECT_EQ(copier.LastResult().failure, c.failure) << copier.LastFailure();
@@ -94,15 +97,17 @@ TEST_P(FileCopyFailures, LeaveNothingBehind) {
 
 INSTANTIATE_TEST_SUITE_P(
     Copy, FileCopyFailures,
-    ::testing::Values(FailureCase{"emptySource", "", "copy.mdb", CopyFailure::EmptyPath},
-                      FailureCase{"emptyDestination", "Toll.mdb", "", CopyFailure::EmptyPath},
-                      FailureCase{"missingSource", "none.mdb", "copy.mdb", CopyFailure::SourceUnreadable},
-                      FailureCase{"sourceIsFolder", "folder", "copy.mdb", CopyFailure::SourceUnreadable},
-                      FailureCase{"destinationFolderIsAPlainFile", "Toll.mdb", "plain/copy.mdb",
-                                  CopyFailure::TemporaryFileFailed},
-                      FailureCase{"destinationFolderMissing", "Toll.mdb", "missing/copy.mdb",
-                                  CopyFailure::TemporaryFileFailed},
-                      FailureCase{"destinationIsAFolder", "Toll.mdb", "folder", CopyFailure::DestinationIsFolder}),
+    ::testing::Values(
+        FailureCase{"emptySource", "", "copy.mdb", CopyFailure::EmptyPath},
+        FailureCase{"emptyDestination", "Toll.mdb", "", CopyFailure::EmptyPath},
+        FailureCase{"missingSource", "none.mdb", "copy.mdb", CopyFailure::SourceUnreadable},
+        FailureCase{"sourceIsFolder", "folder", "copy.mdb", CopyFailure::SourceUnreadable},
+        FailureCase{"destinationFolderIsAPlainFile", "Toll.mdb", "plain/copy.mdb",
+                    CopyFailure::TemporaryFileFailed},
+        FailureCase{"destinationFolderMissing", "Toll.mdb", "missing/copy.mdb",
+                    CopyFailure::TemporaryFileFailed},
+        FailureCase{"destinationIsAFolder", "Toll.mdb", "folder",
+                    CopyFailure::DestinationIsFolder}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FileCopyTest, AsksBeforeReplacingAndKeepsTheFileOnNo) {
@@ -112,12 +117,14 @@ TEST_F(FileCopyTest, AsksBeforeReplacingAndKeepsTheFileOnNo) {
         boxes_.Clear();
         boxes_.ScriptAnswers({answer});
         PosixFileCopier copier(boxes_);
-        EXPECT_EQ(copier.CopyFileWithShell(source_, destination, "復元"), answer == MessageAnswer::Yes);
+        EXPECT_EQ(copier.CopyFileWithShell(source_, destination, "復元"),
+                  answer == MessageAnswer::Yes);
         ASSERT_EQ(boxes_.Shown().size(), 1u);
         EXPECT_EQ(boxes_.Shown()[0].text, platform::ReplaceQuestionText(destination));
         EXPECT_EQ(boxes_.Shown()[0].caption, "復元");
         EXPECT_EQ(boxes_.Shown()[0].buttons, platform::MessageButtons::YesNo);
-        EXPECT_EQ(ReadFileBytes(destination), answer == MessageAnswer::Yes ? ReadFileBytes(source_) : "old");
+        EXPECT_EQ(ReadFileBytes(destination),
+                  answer == MessageAnswer::Yes ? ReadFileBytes(source_) : "old");
         EXPECT_EQ(OtherFiles(folder_.Folder()), std::vector<std::string>{"copy.mdb"});
     }
 }
@@ -134,7 +141,8 @@ TEST_F(FileCopyTest, FullDiskLeavesNeitherCopyNorTemporaryFile) {
         const rlimit limit{1024 * 1024, 1024 * 1024};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         const auto result = platform::CopyFileAtomically(source_, destination);
-        ::_exit(result.failure == CopyFailure::WriteFailed ? 0 : 10 + static_cast<int>(result.failure));
+        ::_exit(result.failure == CopyFailure::WriteFailed ? 0
+                                                           : 10 + static_cast<int>(result.failure));
     }
     int status = 0;
     ::waitpid(child, &status, 0);

@@ -72,9 +72,12 @@ TEST(DefaultLockFolderTest, PrefersTheRuntimeFolder) {
             return found->second;
         };
     };
-    EXPECT_EQ(platform::DefaultLockFolder(environment({{"XDG_RUNTIME_DIR", "/run/user/1"}, {"TMPDIR", "/t"}})),
+    EXPECT_EQ(platform::DefaultLockFolder(
+                  environment({{"XDG_RUNTIME_DIR", "/run/user/1"}, {"TMPDIR", "/t"}})),
               "/run/user/1/");
-    EXPECT_EQ(platform::DefaultLockFolder(environment({{"XDG_RUNTIME_DIR", ""}, {"TMPDIR", "/t/"}})), "/t/");
+    EXPECT_EQ(
+        platform::DefaultLockFolder(environment({{"XDG_RUNTIME_DIR", ""}, {"TMPDIR", "/t/"}})),
+        "/t/");
     EXPECT_EQ(platform::DefaultLockFolder(environment({})), "/tmp/");
 }
 

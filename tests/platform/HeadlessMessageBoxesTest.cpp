@@ -17,7 +17,8 @@ TEST(HeadlessMessageBoxesTest, PrintsEachBoxWithItsDefaultsAndAnswer) {
     };
     const Case cases[] = {
         {HeadlessMessageBoxes::Questions::AnswerNo,
-         {"すでに起動されています", "", MessageButtons::Ok, MessageIcon::None, MessageOwner::Application},
+         {"すでに起動されています", "", MessageButtons::Ok, MessageIcon::None,
+          MessageOwner::Application},
          MessageAnswer::Ok,
          "--- VantolyPatch [warning] ---\nすでに起動されています\n--- answer: Ok ---\n"},
         {HeadlessMessageBoxes::Questions::AnswerNo,
@@ -27,7 +28,8 @@ TEST(HeadlessMessageBoxesTest, PrintsEachBoxWithItsDefaultsAndAnswer) {
          "--- 2020/05/24 [information] ---\n一行目\n\n二行目\\\n--- answer: No ---\n"},
         {HeadlessMessageBoxes::Questions::AnswerYes,
          {"閉じますか？", "", MessageButtons::YesNo, MessageIcon::None, MessageOwner::Window},
-         MessageAnswer::Yes, "--- VantolyPatch [no icon] ---\n閉じますか？\n--- answer: Yes ---\n"},
+         MessageAnswer::Yes,
+         "--- VantolyPatch [no icon] ---\n閉じますか？\n--- answer: Yes ---\n"},
     };
     for (const Case& c : cases) {
         std::ostringstream out;

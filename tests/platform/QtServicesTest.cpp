@@ -19,7 +19,8 @@ using namespace platform;
 
 // Looks at the box that opens next, then presses `button` (or closes it when
 // `button` is NoButton).
-void WhenTheBoxOpens(QMessageBox::StandardButton button, std::function<void(QMessageBox&)> inspect) {
+void WhenTheBoxOpens(QMessageBox::StandardButton button,
+                     std::function<void(QMessageBox&)> inspect) {
     auto* timer = new QTimer;
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [timer, button, inspect] {
@@ -47,16 +48,32 @@ TEST(QtMessageBoxesTest, ShowsCaptionIconButtonsAndAnswers) {
         QMessageBox::StandardButtons buttons;
     };
     const Case cases[] = {
-        {{"すでに起動されています", "無視", MessageButtons::Ok, MessageIcon::None, MessageOwner::Application},
-         QMessageBox::Ok, MessageAnswer::Ok, "VantolyPatch", QMessageBox::Warning, QMessageBox::Ok},
+        {{"すでに起動されています", "無視", MessageButtons::Ok, MessageIcon::None,
+          MessageOwner::Application},
+         QMessageBox::Ok,
+         MessageAnswer::Ok,
+         "VantolyPatch",
+         QMessageBox::Warning,
+         QMessageBox::Ok},
         {{"続けますか？", "", MessageButtons::YesNo, MessageIcon::None, MessageOwner::Application},
-         QMessageBox::Yes, MessageAnswer::Yes, "VantolyPatch", QMessageBox::Question,
+         QMessageBox::Yes,
+         MessageAnswer::Yes,
+         "VantolyPatch",
+         QMessageBox::Question,
          QMessageBox::Yes | QMessageBox::No},
         {{"Vantoly計算ソフトを終了しますか？", "ＤＢ更新", MessageButtons::YesNo, MessageIcon::Stop,
           MessageOwner::Window},
-         QMessageBox::No, MessageAnswer::No, "ＤＢ更新", QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No},
-        {{"<b>閉じる</b>", "", MessageButtons::YesNo, MessageIcon::Information, MessageOwner::SystemModal},
-         QMessageBox::NoButton, MessageAnswer::No, "VantolyPatch", QMessageBox::Information,
+         QMessageBox::No,
+         MessageAnswer::No,
+         "ＤＢ更新",
+         QMessageBox::Critical,
+         QMessageBox::Yes | QMessageBox::No},
+        {{"<b>閉じる</b>", "", MessageButtons::YesNo, MessageIcon::Information,
+          MessageOwner::SystemModal},
+         QMessageBox::NoButton,
+         MessageAnswer::No,
+         "VantolyPatch",
+         QMessageBox::Information,
          QMessageBox::Yes | QMessageBox::No},
     };
     QtMessageBoxes boxes("VantolyPatch");
@@ -88,7 +105,8 @@ TEST(QtServicesTest, ClipboardShellAndCursor) {
     EXPECT_TRUE(shell.Open("/data/データベース更新前データ/"));
     EXPECT_EQ(shell.BrowseForFolder("出力先"), std::nullopt);
     EXPECT_EQ(printed.str(),
-              "open: /data/データベース更新前データ/\nbrowse for folder: 出力先 (no desktop; cancelled)\n");
+              "open: /data/データベース更新前データ/\nbrowse for folder: 出力先 (no desktop; "
+              "cancelled)\n");
 
     QtCursor cursor;
     cursor.ShowWait();

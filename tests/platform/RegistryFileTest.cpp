@@ -22,9 +22,12 @@ std::string Utf16Le(const std::string& ascii8) {
         const auto lead = static_cast<unsigned char>(ascii8[i]);
         char32_t code = lead;
         std::size_t length = 1;
-        if (lead >= 0xF0) code = lead & 0x07, length = 4;
-        else if (lead >= 0xE0) code = lead & 0x0F, length = 3;
-        else if (lead >= 0xC0) code = lead & 0x1F, length = 2;
+        if (lead >= 0xF0)
+            code = lead & 0x07, length = 4;
+        else if (lead >= 0xE0)
+            code = lead & 0x0F, length = 3;
+        else if (lead >= 0xC0)
+            code = lead & 0x1F, length = 2;
         for (std::size_t k = 1; k < length; ++k) code = (code << 6) | (ascii8[i + k] & 0x3F);
         i += length;
         auto put = [&](char16_t unit) {
@@ -47,7 +50,9 @@ std::string Bytes(const char (&literal)[N]) {
     return std::string(literal, N - 1);
 }
 
-std::string Standard(const std::string& values) { return std::string(kHeader) + kSection + values; }
+std::string Standard(const std::string& values) {
+    return std::string(kHeader) + kSection + values;
+}
 
 struct RegistryCase {
     const char* name;
@@ -62,25 +67,30 @@ const std::string kLongPath = "/" + std::string(600, 'd') + "/";
 
 std::vector<RegistryCase> Cases() {
     using std::nullopt;
-    const std::string good = "\"FileName\"=\"Toll\"\r\n\"PathName\"=\"/data/\"\r\n\"Password\"=\"pw\"\r\n";
+    const std::string good =
+        "\"FileName\"=\"Toll\"\r\n\"PathName\"=\"/data/\"\r\n\"Password\"=\"pw\"\r\n";
     return {
         {"version5Utf8", Standard(good), true, "Toll", "/data/", "pw"},
-        {"regedit4", "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE]\n"
-                     "\"FileName\"=\"Toll\"\n\"PathName\"=\"/data/\"\n\"Password\"=\"\"\n",
+        {"regedit4",
+         "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE]\n"
+         "\"FileName\"=\"Toll\"\n\"PathName\"=\"/data/\"\n\"Password\"=\"\"\n",
          true, "Toll", "/data/", ""},
         {"utf16WithByteOrderMark",
-         Utf16Le(Standard("\"FileName\"=\"料金𠀋\"\r\n\"PathName\"=\"/データ/\"\r\n\"Password\"=\"秘密\"\r\n")),
+         Utf16Le(Standard(
+             "\"FileName\"=\"料金𠀋\"\r\n\"PathName\"=\"/データ/\"\r\n\"Password\"=\"秘密\"\r\n")),
          true, "料金𠀋", "/データ/", "秘密"},
         {"utf8ByteOrderMark", "\xEF\xBB\xBF" + Standard(good), true, "Toll", "/data/", "pw"},
         {"escapes",
-         Standard("\"FileName\"=\"a\\\"b\\\"\"\n\"PathName\"=\"C:\\\\data\\\\\"\n\"Password\"=\"x\\ny\"\n"),
+         Standard("\"FileName\"=\"a\\\"b\\\"\"\n\"PathName\"=\"C:\\\\data\\\\\"\n\"Password\"="
+                  "\"x\\ny\"\n"),
          true, "a\"b\"", "C:\\data\\", "x\\ny"},
         {"keyAndValueNamesIgnoreCase",
          std::string(kHeader) + "[hkey_current_user\\Software\\Vantoly\\vantoly\\Database]\n"
                                 "\"FILENAME\"=\"Toll\"\n\"pathname\"=\"/data/\"\n",
          true, "Toll", "/data/", nullopt},
         {"trailingBackslashOnKey",
-         std::string(kHeader) + "[HKEY_CURRENT_USER\\SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE\\]\n\"FileName\"=\"T\"\n",
+         std::string(kHeader) +
+             "[HKEY_CURRENT_USER\\SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE\\]\n\"FileName\"=\"T\"\n",
          true, "T", nullopt, nullopt},
         {"otherValueTypesAndContinuedHex",
          Standard("\"FileName\"=dword:00000001\n\"PathName\"=hex:2f,64,\\\n  61,74,\\\n  61,2f\n"
@@ -89,37 +99,46 @@ std::vector<RegistryCase> Cases() {
         {"valueLongerThan511BytesReadWhole", Standard("\"PathName\"=\"" + kLongPath + "\"\n"), true,
          nullopt, kLongPath, nullopt},
         {"keyWithoutValues", std::string(kHeader) + kSection, true, nullopt, nullopt, nullopt},
-        {"otherKeyOnly", std::string(kHeader) + "[HKEY_CURRENT_USER\\SOFTWARE\\OTHER]\n\"FileName\"=\"x\"\n",
-         false, nullopt, nullopt, nullopt},
+        {"otherKeyOnly",
+         std::string(kHeader) + "[HKEY_CURRENT_USER\\SOFTWARE\\OTHER]\n\"FileName\"=\"x\"\n", false,
+         nullopt, nullopt, nullopt},
         {"valuesOfTheLocalMachineDoNotCount",
-         std::string(kHeader) + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE]\n\"FileName\"=\"x\"\n",
+         std::string(kHeader) +
+             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE]\n\"FileName\"=\"x\"\n",
          false, nullopt, nullopt, nullopt},
         {"laterLinesWin", Standard(good + "\"Password\"=\"new\"\n\"FileName\"=-\n"), true, nullopt,
          "/data/", "new"},
-        {"deletedParentKey", Standard(good) + "[-HKEY_CURRENT_USER\\SOFTWARE\\VANTOLY]\n", false, nullopt,
-         nullopt, nullopt},
+        {"deletedParentKey", Standard(good) + "[-HKEY_CURRENT_USER\\SOFTWARE\\VANTOLY]\n", false,
+         nullopt, nullopt, nullopt},
         {"junkLinesPassedOver",
-         Standard("garbage here\n\"FileName\"=\"Toll\"\n\"Broken=\"x\"\n\"PathName\" \"nokey\"\n; comment\n"
+         Standard("garbage here\n\"FileName\"=\"Toll\"\n\"Broken=\"x\"\n\"PathName\" \"nokey\"\n; "
+                  "comment\n"
                   "\"Password\"=\"pw\"\n"),
          true, "Toll", nullopt, "pw"},
-        {"unterminatedValue", Standard("\"FileName\"=\"Toll\"\n\"Password\"=\"pw"), true, "Toll", nullopt,
-         nullopt},
-        {"textAfterClosingQuote", Standard("\"FileName\"=\"Toll\" trailing\n"), true, nullopt, nullopt,
-         nullopt},
-        {"shiftJisBytesAreUnreadable", Standard("\"FileName\"=\"\x97\xbf\x8b\xe0\"\n\"PathName\"=\"/d/\"\n"),
-         true, nullopt, "/d/", nullopt},
+        {"unterminatedValue", Standard("\"FileName\"=\"Toll\"\n\"Password\"=\"pw"), true, "Toll",
+         nullopt, nullopt},
+        {"textAfterClosingQuote", Standard("\"FileName\"=\"Toll\" trailing\n"), true, nullopt,
+         nullopt, nullopt},
+        {"shiftJisBytesAreUnreadable",
+         Standard("\"FileName\"=\"\x97\xbf\x8b\xe0\"\n\"PathName\"=\"/d/\"\n"), true, nullopt,
+         "/d/", nullopt},
         {"zeroByteEndsTheText", Standard(Bytes("\"FileName\"=\"To\0ll\"\n")), true, "To", nullopt,
          nullopt},
         {"utf16TruncatedMidCharacter",
          [] {
-             std::string bytes = Utf16Le(Standard("\"FileName\"=\"Toll\"\r\n\"PathName\"=\"/data/\"\r\n"));
+             std::string bytes =
+                 Utf16Le(Standard("\"FileName\"=\"Toll\"\r\n\"PathName\"=\"/data/\"\r\n"));
              return bytes.substr(0, bytes.size() - 7);
          }(),
          true, "Toll", nullopt, nullopt},
-        {"noHeader", std::string(kSection) + "\"FileName\"=\"Toll\"\n", false, nullopt, nullopt, nullopt},
-        {"utf16WithoutByteOrderMark", Utf16Le(Standard(good)).substr(2), false, nullopt, nullopt, nullopt},
-        {"binary", Bytes("\x7f" "ELF\x02\x01\x01\0\0\0\0[\"\\\xff\xfe"), false, nullopt, nullopt,
+        {"noHeader", std::string(kSection) + "\"FileName\"=\"Toll\"\n", false, nullopt, nullopt,
          nullopt},
+        {"utf16WithoutByteOrderMark", Utf16Le(Standard(good)).substr(2), false, nullopt, nullopt,
+         nullopt},
+        {"binary",
+         Bytes("\x7f"
+               "ELF\x02\x01\x01\0\0\0\0[\"\\\xff\xfe"),
+         false, nullopt, nullopt, nullopt},
         {"empty", "", false, nullopt, nullopt, nullopt},
     };
 }
@@ -173,7 +192,8 @@ TEST(RegistryFileTest, MutatedFilesNeverCrashTheParser) {
         "\"FileName\"=\"Toll\"\n\"PathName\"=\"C:\\\\d\\\\\"\n\"Password\"=hex:00,\\\n 01\n"
         "[-HKEY_CURRENT_USER\\X]\n@=\"d\"\n");
     const std::string seeds[] = {seed, Utf16Le(seed)};
-    const char interesting[] = {'"', '\\', '\n', '[', ']', '=', '@', '-', '\0', '\xff', '\xfe', '\xd8'};
+    const char interesting[] = {'"', '\\', '\n', '[',    ']',    '=',
+                                '@', '-',  '\0', '\xff', '\xfe', '\xd8'};
     std::mt19937 random(20200524);
     for (const std::string& start : seeds) {
         for (int round = 0; round < 3000; ++round) {
@@ -182,14 +202,23 @@ TEST(RegistryFileTest, MutatedFilesNeverCrashTheParser) {
             for (int e = 0; e < edits && !bytes.empty(); ++e) {
                 const std::size_t at = random() % bytes.size();
                 switch (random() % 4) {
-                    case 0: bytes[at] = interesting[random() % sizeof interesting]; break;
-                    case 1: bytes.insert(at, 1, interesting[random() % sizeof interesting]); break;
-                    case 2: bytes.erase(at, 1 + random() % 16); break;
-                    default: bytes.resize(at); break;
+                    case 0:
+                        bytes[at] = interesting[random() % sizeof interesting];
+                        break;
+                    case 1:
+                        bytes.insert(at, 1, interesting[random() % sizeof interesting]);
+                        break;
+                    case 2:
+                        bytes.erase(at, 1 + random() % 16);
+                        break;
+                    default:
+                        bytes.resize(at);
+                        break;
                 }
             }
             const auto parsed = platform::RegistryExport::Parse(bytes);
-            if (const auto* value = parsed.Find("HKEY_CURRENT_USER\\" + std::string(kKey), "FileName");
+            if (const auto* value =
+                    parsed.Find("HKEY_CURRENT_USER\\" + std::string(kKey), "FileName");
                 value != nullptr && value->kind == platform::RegistryValue::Kind::Text) {
                 EXPECT_LE(value->text.size(), bytes.size());
             }

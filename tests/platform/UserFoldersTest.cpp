@@ -110,10 +110,12 @@ TEST(CreatePrivateFolders, NamesThePartThatIsInTheWay) {
 // extension: from the last full stop that no blank follows.
 TEST(ApplicationTitleOf, DropsTheExtensionOnly) {
     const std::pair<const char*, const char*> cases[] = {
-        {"VantolyPatch", "VantolyPatch"},   {"VantolyPatch.EXE", "VantolyPatch"}, {"tool.v2.bin", "tool.v2"},
-        {".hidden", ".hidden"},             {"my tool.v 2", "my tool.v 2"},       {"trailing.", "trailing"},
+        {"VantolyPatch", "VantolyPatch"}, {"VantolyPatch.EXE", "VantolyPatch"},
+        {"tool.v2.bin", "tool.v2"},       {".hidden", ".hidden"},
+        {"my tool.v 2", "my tool.v 2"},   {"trailing.", "trailing"},
     };
-    for (const auto& [file, title] : cases) EXPECT_EQ(platform::ApplicationTitleOf(file), title) << file;
+    for (const auto& [file, title] : cases)
+        EXPECT_EQ(platform::ApplicationTitleOf(file), title) << file;
 }
 
 }  // namespace

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "support/Process.h"
 #include "UpdateFixture.h"
 #include "platform/RegistryFile.h"
+#include "support/Process.h"
 
 namespace fs = std::filesystem;
 
@@ -38,7 +38,9 @@ std::string RandomBytes(std::size_t count, unsigned seed) {
     return bytes;
 }
 
-std::string SampleBytes() { return testsupport::ReadFileBytes(updatetest::PristineSample()); }
+std::string SampleBytes() {
+    return testsupport::ReadFileBytes(updatetest::PristineSample());
+}
 
 // A file that only looks like a Jet/ACE database: the signature of the real
 // format's first page, then zeros.
@@ -60,7 +62,9 @@ std::vector<BadDatabaseCase> BadDatabaseCases() {
         return [content](const fs::path& path) { testsupport::WriteFileBytes(path, content()); };
     };
     auto truncated = [](std::size_t size) {
-        return [size](const fs::path& path) { testsupport::WriteFileBytes(path, SampleBytes().substr(0, size)); };
+        return [size](const fs::path& path) {
+            testsupport::WriteFileBytes(path, SampleBytes().substr(0, size));
+        };
     };
     auto truncatedBy = [](std::size_t cut) {
         return [cut](const fs::path& path) {
@@ -80,21 +84,27 @@ std::vector<BadDatabaseCase> BadDatabaseCases() {
         {"TruncatedToFirstPage", truncated(4096), ""},
         {"TruncatedToTwoPages", truncated(8192), ""},
         {"TruncatedTo64K", truncated(65536), ""},
-        {"TruncatedToHalf", [](const fs::path& path) {
+        {"TruncatedToHalf",
+         [](const fs::path& path) {
              const std::string sample = SampleBytes();
              testsupport::WriteFileBytes(path, sample.substr(0, sample.size() / 2));
-         }, ""},
+         },
+         ""},
         {"TruncatedByOnePage", truncatedBy(4096), ""},
-        {"HeaderPageZeroed", [](const fs::path& path) {
+        {"HeaderPageZeroed",
+         [](const fs::path& path) {
              std::string sample = SampleBytes();
              std::fill(sample.begin(), sample.begin() + 4096, '\0');
              testsupport::WriteFileBytes(path, sample);
-         }, ""},
+         },
+         ""},
         {"Directory", [](const fs::path& path) { fs::create_directory(path); }, ""},
         // The location falls back to the other extension when the file is
         // not there, as it does for a missing file.
         {"DanglingSymbolicLink",
-         [](const fs::path& path) { fs::create_symlink(path.parent_path() / "gone" / "x.mdb", path); },
+         [](const fs::path& path) {
+             fs::create_symlink(path.parent_path() / "gone" / "x.mdb", path);
+         },
          kNoDatabaseTitle},
         {"SymbolicLinkLoop", [](const fs::path& path) { fs::create_symlink(path, path); },
          kNoDatabaseTitle},
@@ -135,7 +145,8 @@ TEST_P(BadDatabaseFiles, StatusAndUpdateReportTheFailureAndLeaveTheFileAlone) {
     const std::string before = Snapshot(path);
     const std::vector<std::string> filesBefore = FilesBelow(folder.Path());
 
-    const testsupport::ProcessResult status = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", path.string(), "status"});
+    const testsupport::ProcessResult status =
+        testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", path.string(), "status"});
     EXPECT_EQ(status.signal, 0) << status.err;
     EXPECT_EQ(status.exitStatus, 1) << status.out << status.err;
     const std::string expected = GetParam().expectedTitle.empty()
@@ -175,10 +186,14 @@ std::string Encode(const std::string& text, Encoding encoding) {
     std::string bytes = "\xFF\xFE";
     for (char c : text) bytes += std::string{c, '\0'};  // the cases' texts are ASCII
     switch (encoding) {
-        case Encoding::Utf16WithoutByteOrderMark: return bytes.substr(2);
-        case Encoding::Utf16OddLength: return bytes + "\x41";
-        case Encoding::Utf16Truncated: return bytes.substr(0, 80);
-        default: return bytes;
+        case Encoding::Utf16WithoutByteOrderMark:
+            return bytes.substr(2);
+        case Encoding::Utf16OddLength:
+            return bytes + "\x41";
+        case Encoding::Utf16Truncated:
+            return bytes.substr(0, 80);
+        default:
+            return bytes;
     }
 }
 
@@ -187,7 +202,8 @@ std::vector<RegistryCase> RegistryCases() {
     const std::string values = "\r\n\"FileName\"=\"host\"\r\n\"PathName\"=\"@FOLDER@\"\r\n";
     const std::string good = header + kKey + values;
     std::string thousandKeys = header;
-    for (int i = 0; i < 1000; ++i) thousandKeys += "[HKEY_CURRENT_USER\\K" + std::to_string(i) + "]\r\n";
+    for (int i = 0; i < 1000; ++i)
+        thousandKeys += "[HKEY_CURRENT_USER\\K" + std::to_string(i) + "]\r\n";
     thousandKeys += kKey + values;
     const auto utf8 = Encoding::Utf8;
     return {
@@ -209,17 +225,21 @@ std::vector<RegistryCase> RegistryCases() {
          header + kKey + "\r\nFileName=\"host\"\r\n\"PathName\"=\"@FOLDER@\"\r\n", utf8, false},
         {"BackslashAtEndOfValue", header + kKey + "\r\n\"FileName\"=\"host\\\"\r\n", utf8, false},
         {"NulByteInValue",
-         header + kKey + "\r\n\"FileName\"=\"ho" + std::string(1, '\0') + "st\"\r\n\"PathName\"=\"@FOLDER@\"\r\n",
+         header + kKey + "\r\n\"FileName\"=\"ho" + std::string(1, '\0') +
+             "st\"\r\n\"PathName\"=\"@FOLDER@\"\r\n",
          utf8, false},
-        {"ValueOfAnotherType", header + kKey + "\r\n\"FileName\"=hex(2):68,00,6f,00\r\n", utf8, false},
+        {"ValueOfAnotherType", header + kKey + "\r\n\"FileName\"=hex(2):68,00,6f,00\r\n", utf8,
+         false},
         {"ContinuationAtEndOfFile", header + kKey + "\r\n\"FileName\"=hex:00,\\", utf8, false},
-        {"MegabyteLine", header + kKey + "\r\n\"FileName\"=\"" + std::string(1 << 20, 'a') + "\"\r\n",
-         utf8, false},
+        {"MegabyteLine",
+         header + kKey + "\r\n\"FileName\"=\"" + std::string(1 << 20, 'a') + "\"\r\n", utf8, false},
         {"ThousandKeys", thousandKeys, utf8, true},
         {"PathNameNotAFolder",
-         header + kKey + "\r\n\"FileName\"=\"host\"\r\n\"PathName\"=\"/nonexistent\"\r\n", utf8, false},
+         header + kKey + "\r\n\"FileName\"=\"host\"\r\n\"PathName\"=\"/nonexistent\"\r\n", utf8,
+         false},
         {"FileNameClimbingOut",
-         header + kKey + "\r\n\"FileName\"=\"../../../../etc/passwd\"\r\n\"PathName\"=\"@FOLDER@\"\r\n",
+         header + kKey +
+             "\r\n\"FileName\"=\"../../../../etc/passwd\"\r\n\"PathName\"=\"@FOLDER@\"\r\n",
          utf8, false},
     };
 }
@@ -237,13 +257,15 @@ TEST_P(MalformedRegistry, StatusReadsWhatItCanAndNeverCrashes) {
     fs::copy_file(updatetest::PristineSample(), folder.Path() / "host.mdb");
     const std::string sampleBefore = testsupport::ReadFileBytes(folder.Path() / "host.mdb");
     const fs::path registry = folder.Path() / "registry.reg";
-    testsupport::WriteFileBytes(registry, Encode(WithFolder(GetParam().text, folder.Folder()), GetParam().encoding));
+    testsupport::WriteFileBytes(
+        registry, Encode(WithFolder(GetParam().text, folder.Folder()), GetParam().encoding));
 
     // In process, the parser itself.
     const auto parsed = platform::RegistryExport::Parse(testsupport::ReadFileBytes(registry));
     (void)parsed.Find("HKEY_CURRENT_USER\\SOFTWARE\\VANTOLY\\VANTOLY\\DATABASE\\", "FileName");
 
-    const testsupport::ProcessResult status = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--registry", registry.string(), "status"});
+    const testsupport::ProcessResult status =
+        testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--registry", registry.string(), "status"});
     EXPECT_EQ(status.signal, 0) << status.err;
     const std::string title = Line(status.out, "title");
     if (GetParam().opensTheSample) {
@@ -262,8 +284,8 @@ INSTANTIATE_TEST_SUITE_P(Registry, MalformedRegistry, ::testing::ValuesIn(Regist
 TEST(MalformedRegistry, FolderOrMissingFileInsteadOfTheExport) {
     testsupport::TempFolder folder;
     for (const fs::path& registry : {folder.Path(), folder.Path() / "missing.reg"}) {
-        const testsupport::ProcessResult status =
-            testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--registry", registry.string(), "status"});
+        const testsupport::ProcessResult status = testsupport::RunProcess(
+            {VANTOLY_PATCH_BINARY, "--registry", registry.string(), "status"});
         EXPECT_EQ(status.signal, 0);
         EXPECT_EQ(status.exitStatus, 1);
         EXPECT_EQ(Line(status.out, "title"), kNoDatabaseTitle) << registry;

@@ -23,8 +23,8 @@ TEST(ConsoleLogWindow, LogThatCannotBeOpenedIsReported) {
     connection->Execute("INSERT INTO t_a VALUES (1, 0)");
 
     testsupport::FakeServices fakes;
-    CExecuteQueryDlg dialog(ConsoleContext{[&] { return connection; }, fakes.services, "VantolyPatch",
-                                           folder.Folder(), "VantolyPatch"});
+    CExecuteQueryDlg dialog(ConsoleContext{[&] { return connection; }, fakes.services,
+                                           "VantolyPatch", folder.Folder(), "VantolyPatch"});
     // A folder where the log file belongs.
     std::filesystem::create_directory(dialog.LogFilePath());
 
@@ -34,7 +34,8 @@ TEST(ConsoleLogWindow, LogThatCannotBeOpenedIsReported) {
     std::vector<std::string> texts;
     for (const auto& box : fakes.messageBoxes.Shown()) texts.push_back(box.text);
     EXPECT_EQ(texts, (std::vector<std::string>{
-                         std::string(console::kLogNotWrittenText) + dialog.LogFilePath(), "クエリ発行終了"}));
+                         std::string(console::kLogNotWrittenText) + dialog.LogFilePath(),
+                         "クエリ発行終了"}));
     EXPECT_EQ(connection->Execute("SELECT X FROM t_a")->Collect(0L).intValue(), 5);
 }
 

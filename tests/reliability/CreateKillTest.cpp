@@ -13,7 +13,8 @@ namespace fs = std::filesystem;
 namespace reliability {
 namespace {
 
-const std::string kScript = "CREATE TABLE t (id LONG, name TEXT(20));\nINSERT INTO t (id, name) VALUES (1, 'a');\n";
+const std::string kScript =
+    "CREATE TABLE t (id LONG, name TEXT(20));\nINSERT INTO t (id, name) VALUES (1, 'a');\n";
 
 testsupport::ProcessResult Query(const std::string& path, const std::string& script) {
     testsupport::ProcessOptions options;
@@ -21,18 +22,20 @@ testsupport::ProcessResult Query(const std::string& path, const std::string& scr
     return testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", path, "query"}, options);
 }
 
-testsupport::ProcessResult Create(const std::string& path, const testsupport::ProcessOptions& options = {}) {
+testsupport::ProcessResult Create(const std::string& path,
+                                  const testsupport::ProcessOptions& options = {}) {
     testsupport::ProcessOptions withScript = options;
     withScript.input = kScript;
-    return testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", path, "query", "--create"}, withScript);
+    return testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", path, "query", "--create"},
+                                   withScript);
 }
 
 TEST(CreateKilled, NameHoldsNothingOrAWholeDatabase) {
     testsupport::TempFolder timing;
     const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(Create(timing.Folder() + "timed.mdb").exitStatus, 0);
-    const auto span =
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    const auto span = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - start);
 
     constexpr int kKills = 20;
     int killed = 0;
@@ -46,8 +49,10 @@ TEST(CreateKilled, NameHoldsNothingOrAWholeDatabase) {
         if (!Create(path, options).Killed()) continue;
         ++killed;
         if (fs::exists(path)) {
-            const testsupport::ProcessResult read = Query(path, "SELECT COUNT(*) FROM MSysDatabase;\n");
-            EXPECT_EQ(read.exitStatus, 0) << label << ": a half-made database under the name\n" << read.err;
+            const testsupport::ProcessResult read =
+                Query(path, "SELECT COUNT(*) FROM MSysDatabase;\n");
+            EXPECT_EQ(read.exitStatus, 0) << label << ": a half-made database under the name\n"
+                                          << read.err;
         } else {
             const testsupport::ProcessResult again = Create(path);
             EXPECT_EQ(again.exitStatus, 0) << label << ": " << again.err;

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "support/Process.h"
 #include "UpdateFixture.h"
 #include "WriteLockHolder.h"
+#include "support/Process.h"
 
 namespace fs = std::filesystem;
 
@@ -37,7 +37,9 @@ std::vector<std::string> UnsafeCreations(const std::string& trace, int& creation
         }
         if (!std::regex_search(line, creating)) continue;
         ++creations;
-        if (line.find("O_EXCL") != std::string::npos || line.find("O_NOFOLLOW") != std::string::npos) continue;
+        if (line.find("O_EXCL") != std::string::npos ||
+            line.find("O_NOFOLLOW") != std::string::npos)
+            continue;
         unsafe.push_back(line);
     }
     return unsafe;
@@ -52,8 +54,8 @@ class FileCreationAudit : public ::testing::Test {
         victim_ = (victimFolder_.Path() / "victim").string();
         testsupport::WriteFileBytes(victim_, kVictimBytes);
         environment_ = {"HOME=" + home_.Folder(), "XDG_STATE_HOME=" + home_.Folder() + "state",
-                        "XDG_CONFIG_HOME=" + home_.Folder() + "config", "XDG_CACHE_HOME=" + home_.Folder() + "cache",
-                        "TMPDIR=" + home_.Folder()};
+                        "XDG_CONFIG_HOME=" + home_.Folder() + "config",
+                        "XDG_CACHE_HOME=" + home_.Folder() + "cache", "TMPDIR=" + home_.Folder()};
     }
 
     void PlantLink(const fs::path& at) {
@@ -63,18 +65,26 @@ class FileCreationAudit : public ::testing::Test {
 
     testsupport::ProcessResult Traced(const std::vector<std::string>& arguments) {
         const std::string trace = home_.Folder() + "trace-" + std::to_string(++runs_);
-        std::vector<std::string> command = {kStrace, "-f", "-qq", "-e", "trace=open,openat,creat", "-o", trace,
+        std::vector<std::string> command = {kStrace,
+                                            "-f",
+                                            "-qq",
+                                            "-e",
+                                            "trace=open,openat,creat",
+                                            "-o",
+                                            trace,
                                             VANTOLY_PATCH_BINARY};
         command.insert(command.end(), arguments.begin(), arguments.end());
         testsupport::ProcessOptions options;
         options.environment = environment_;
         const testsupport::ProcessResult run = testsupport::RunProcess(command, options);
         int creations = 0;
-        for (const std::string& line : UnsafeCreations(testsupport::ReadFileBytes(trace), creations)) {
+        for (const std::string& line :
+             UnsafeCreations(testsupport::ReadFileBytes(trace), creations)) {
             ADD_FAILURE() << "created without O_EXCL or O_NOFOLLOW: " << line;
         }
         // Every run takes the one-instance lock at least, a file it creates.
-        EXPECT_GT(creations, 0) << "strace saw no file created by " << arguments.back() << ": " << run.err;
+        EXPECT_GT(creations, 0) << "strace saw no file created by " << arguments.back() << ": "
+                                << run.err;
         return run;
     }
 
@@ -109,11 +119,13 @@ TEST_F(FileCreationAudit, EveryFileIsCreatedSafely) {
             fs::remove(folder / ".host.mdb.restoring");
         }
     }
-    const testsupport::ProcessResult exported = Traced({"--db", database_, "export-spec", out.string()});
+    const testsupport::ProcessResult exported =
+        Traced({"--db", database_, "export-spec", out.string()});
     EXPECT_EQ(exported.exitStatus, 0) << exported.err;
     const std::string script = home_.Folder() + "create.sql";
     testsupport::WriteFileBytes(script, "CREATE TABLE t (id LONG);\n");
-    const testsupport::ProcessResult created = Traced({"--db", folder_.Folder() + "new.mdb", "query", "--create", "-f", script});
+    const testsupport::ProcessResult created =
+        Traced({"--db", folder_.Folder() + "new.mdb", "query", "--create", "-f", script});
     EXPECT_EQ(created.exitStatus, 0) << created.err;
     EXPECT_EQ(testsupport::ReadFileBytes(victim_), kVictimBytes);
 }

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "support/Process.h"
 #include "UpdateFixture.h"
 #include "console/QueryRunner.h"
+#include "support/Process.h"
 
 namespace fs = std::filesystem;
 
@@ -28,7 +28,8 @@ std::map<std::string, std::string> Files(const fs::path& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         if (entry.is_regular_file())
-            files[fs::relative(entry.path(), folder).string()] = testsupport::ReadFileBytes(entry.path());
+            files[fs::relative(entry.path(), folder).string()] =
+                testsupport::ReadFileBytes(entry.path());
     }
     return files;
 }
@@ -89,14 +90,16 @@ TEST_F(FullDisk, ErrorLogThatCannotBeWrittenIsSaidAndLeavesNoPartialFile) {
     const auto before = Files(folder_.Path());
     const testsupport::ProcessResult run = RunLimited(200, {"--yes", "update"});
     ExpectFailure(run, "エラーの記録を書き込めませんでした");
-    EXPECT_NE(run.err.find("Query :\nDROP TABLE"), std::string::npos) << "the statement is not named";
+    EXPECT_NE(run.err.find("Query :\nDROP TABLE"), std::string::npos)
+        << "the statement is not named";
     EXPECT_EQ(Files(folder_.Path()), before) << "a partial log or a changed database";
 }
 
 TEST_F(FullDisk, WorkbookThatCannotBeSavedLeavesTheEarlierOneInPlace) {
     const fs::path out = folder_.Path() / "out";
     fs::create_directory(out);
-    const testsupport::ProcessResult good = RunLimited(RLIM_INFINITY, {"export-spec", out.string()});
+    const testsupport::ProcessResult good =
+        RunLimited(RLIM_INFINITY, {"export-spec", out.string()});
     ASSERT_EQ(good.exitStatus, 0) << good.err;
     const auto before = Files(folder_.Path());
     const testsupport::ProcessResult run = RunLimited(20000, {"export-spec", out.string()});
@@ -126,7 +129,8 @@ TEST_F(FullDisk, ConsoleLogKeepsItsEarlierLinesWhole) {
     }
     int status = 0;
     ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failed write was not noticed";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the failed write was not noticed";
     EXPECT_EQ(testsupport::ReadFileBytes(log), earlier);
 }
 

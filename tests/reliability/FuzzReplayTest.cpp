@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "support/Process.h"
 #include "fuzz/FuzzEntries.h"
+#include "support/Process.h"
 
 namespace fs = std::filesystem;
 
@@ -62,7 +62,8 @@ struct FatalStatementCase {
 // A statement split into lines the console takes whole (it cuts longer ones).
 std::string InShortLines(const std::string& statement) {
     std::string script;
-    for (std::size_t at = 0; at < statement.size(); at += 400) script += statement.substr(at, 400) + "\n";
+    for (std::size_t at = 0; at < statement.size(); at += 400)
+        script += statement.substr(at, 400) + "\n";
     return script;
 }
 
@@ -73,8 +74,8 @@ TEST_P(FoundByFuzzing, QueryCommandRefusesTheStatement) {
     const std::string database = folder.Folder() + "fuzz.mdb";
     const fs::path script = folder.Path() / "script.sql";
     testsupport::WriteFileBytes(script, GetParam().script);
-    const testsupport::ProcessResult run =
-        testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", database, "query", "--create", "-f", script.string()});
+    const testsupport::ProcessResult run = testsupport::RunProcess(
+        {VANTOLY_PATCH_BINARY, "--db", database, "query", "--create", "-f", script.string()});
     EXPECT_EQ(run.signal, 0) << "the program was ended by signal " << run.signal;
     EXPECT_EQ(run.exitStatus, 1) << run.err;
     EXPECT_NE(run.err.find("Description"), std::string::npos) << run.err;
@@ -82,12 +83,14 @@ TEST_P(FoundByFuzzing, QueryCommandRefusesTheStatement) {
 
 INSTANTIATE_TEST_SUITE_P(
     Engine, FoundByFuzzing,
-    ::testing::Values(
-        FatalStatementCase{"TypeSizeBeyondLong", "CREATE TABLE t (a VARCHAR(99999999999999999999));\n"},
-        FatalStatementCase{"AutoIncrementSeedBeyondLong",
-                           "CREATE TABLE t (a AUTOINCREMENT(99999999999999999999, 1));\n"},
-        FatalStatementCase{"DeeplyNestedParentheses",
-                           InShortLines("SELECT " + std::string(5000, '(') + "1" + std::string(5000, ')') + ";")}),
+    ::testing::Values(FatalStatementCase{"TypeSizeBeyondLong",
+                                         "CREATE TABLE t (a VARCHAR(99999999999999999999));\n"},
+                      FatalStatementCase{
+                          "AutoIncrementSeedBeyondLong",
+                          "CREATE TABLE t (a AUTOINCREMENT(99999999999999999999, 1));\n"},
+                      FatalStatementCase{"DeeplyNestedParentheses",
+                                         InShortLines("SELECT " + std::string(5000, '(') + "1" +
+                                                      std::string(5000, ')') + ";")}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

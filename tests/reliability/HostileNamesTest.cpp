@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "support/Process.h"
 #include "UpdateFixture.h"
+#include "support/Process.h"
 
 namespace fs = std::filesystem;
 
@@ -31,10 +31,18 @@ const std::vector<std::string> kHostileTables = {
 };
 
 const std::vector<std::string> kNamesAsked = {
-    "t blank", "t'quote", "t\"dq", "t;semi", "t(paren)", "日本語テーブル",
+    "t blank",
+    "t'quote",
+    "t\"dq",
+    "t;semi",
+    "t(paren)",
+    "日本語テーブル",
     "t_a UNION SELECT DBVerCode FROM t_db_ver",
     // Names no table has: refused by the table list before any statement.
-    "t_db_ver]; DROP TABLE [t_db_ver", "t_db_ver; DELETE FROM t_db_ver", "[t_db_ver]", "",
+    "t_db_ver]; DROP TABLE [t_db_ver",
+    "t_db_ver; DELETE FROM t_db_ver",
+    "[t_db_ver]",
+    "",
 };
 
 class HostileNames : public ::testing::Test {
@@ -45,7 +53,8 @@ class HostileNames : public ::testing::Test {
         fs::copy_file(updatetest::PristineSample(), *database_);
         auto connection = engine::Connection::create();
         connection->Open(updatetest::JetConnectionText(*database_));
-        for (const std::string& statement : kHostileTables) connection->Execute(statement, nullptr, -1);
+        for (const std::string& statement : kHostileTables)
+            connection->Execute(statement, nullptr, -1);
         connection->Close();
     }
     static void TearDownTestSuite() {
@@ -66,7 +75,8 @@ class HostileNames : public ::testing::Test {
         if (run.exitStatus != 0) {
             EXPECT_FALSE(run.err.empty()) << label << ": failed without a message";
         }
-        EXPECT_EQ(testsupport::ReadFileBytes(*database_), before) << label << " changed the database";
+        EXPECT_EQ(testsupport::ReadFileBytes(*database_), before)
+            << label << " changed the database";
         return run;
     }
 
@@ -95,7 +105,8 @@ TEST_F(HostileNames, NonAsciiTableShowsItsRows) {
 // grid's query into another one: its grid shows its own (empty) rows, not
 // the version table's.
 TEST_F(HostileNames, TableNamedLikeAStatementDoesNotReadAnotherTable) {
-    const testsupport::ProcessResult shown = ReadOnly({"show", "t_a UNION SELECT DBVerCode FROM t_db_ver"});
+    const testsupport::ProcessResult shown =
+        ReadOnly({"show", "t_a UNION SELECT DBVerCode FROM t_db_ver"});
     EXPECT_EQ(shown.out.find("1.25"), std::string::npos) << shown.out;
 }
 
@@ -115,15 +126,17 @@ TEST_F(HostileNames, EngineRunsNoSecondStatement) {
     connection->Open(updatetest::JetConnectionText(path));
     const std::string count = "SELECT COUNT(*) FROM t_db_ver";
     const auto rowsBefore = connection->Execute(count, nullptr, -1)->Collect(0L).intValue();
-    for (const char* text :
-         {"SELECT * FROM t_db_ver; DELETE FROM t_db_ver", "DELETE FROM t_db_ver WHERE 1=0; DELETE FROM t_db_ver",
-          "SELECT * FROM [t_db_ver]; DROP TABLE t_db_ver;", "UPDATE t_db_ver SET DBVerCode = 9 WHERE 1=0;;"}) {
+    for (const char* text : {"SELECT * FROM t_db_ver; DELETE FROM t_db_ver",
+                             "DELETE FROM t_db_ver WHERE 1=0; DELETE FROM t_db_ver",
+                             "SELECT * FROM [t_db_ver]; DROP TABLE t_db_ver;",
+                             "UPDATE t_db_ver SET DBVerCode = 9 WHERE 1=0;;"}) {
         try {
             connection->Execute(text, nullptr, -1);
         } catch (const engine::ComError&) {
             // Refusing the text is as good as running only its first statement.
         }
-        EXPECT_EQ(connection->Execute(count, nullptr, -1)->Collect(0L).intValue(), rowsBefore) << text;
+        EXPECT_EQ(connection->Execute(count, nullptr, -1)->Collect(0L).intValue(), rowsBefore)
+            << text;
     }
 }
 

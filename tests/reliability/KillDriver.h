@@ -35,7 +35,8 @@ struct StepCounter {
 
 // The database named on the command line and the counter its options ask
 // for; nothing after printing the usage.
-inline std::optional<host::TargetDatabase> ParseCommandLine(int argc, char** argv, const char* program,
+inline std::optional<host::TargetDatabase> ParseCommandLine(int argc, char** argv,
+                                                            const char* program,
                                                             StepCounter& counter) {
     if (argc < 2) {
         std::cerr << "usage: " << program << " DATABASE [--list | --kill-at N]\n";
@@ -43,8 +44,10 @@ inline std::optional<host::TargetDatabase> ParseCommandLine(int argc, char** arg
     }
     for (int i = 2; i < argc; ++i) {
         const std::string option = argv[i];
-        if (option == "--list") counter.list = true;
-        else if (option == "--kill-at" && i + 1 < argc) counter.killAt = std::atol(argv[++i]);
+        if (option == "--list")
+            counter.list = true;
+        else if (option == "--kill-at" && i + 1 < argc)
+            counter.killAt = std::atol(argv[++i]);
         else {
             std::cerr << "unknown option " << option << "\n";
             return std::nullopt;

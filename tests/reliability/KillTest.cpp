@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "support/Process.h"
 #include "UpdateFixture.h"
+#include "support/Process.h"
 
 namespace fs = std::filesystem;
 
@@ -44,7 +44,8 @@ std::string IntegrityCheck(const std::string& path) {
 
 // The version as the tool itself reports it, or why it could not.
 std::string StatusVersion(const std::string& path) {
-    const testsupport::ProcessResult status = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", path, "status"});
+    const testsupport::ProcessResult status =
+        testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", path, "status"});
     std::istringstream lines(status.out);
     for (std::string line; std::getline(lines, line);) {
         if (line.starts_with("version\t")) return line.substr(8);
@@ -60,7 +61,8 @@ struct Step {
 
 // The driver's listing of an undisturbed run.
 std::vector<Step> ListSteps(const std::string& path) {
-    const testsupport::ProcessResult run = testsupport::RunProcess({VANTOLY_KILL_DRIVER, path, "--list"});
+    const testsupport::ProcessResult run =
+        testsupport::RunProcess({VANTOLY_KILL_DRIVER, path, "--list"});
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     std::vector<Step> steps;
     std::istringstream lines(run.out);
@@ -109,7 +111,8 @@ class KillDuringUpdate : public ::testing::Test {
             EXPECT_EQ(dump, *finalDump_) << label;
             return version == expectedVersion && verdict == "ok" && dump == *finalDump_;
         }
-        const testsupport::ProcessResult rerun = testsupport::RunProcess({VANTOLY_KILL_DRIVER, path});
+        const testsupport::ProcessResult rerun =
+            testsupport::RunProcess({VANTOLY_KILL_DRIVER, path});
         EXPECT_EQ(rerun.exitStatus, 0) << label << ": the second run failed\n" << rerun.err;
         const std::string finished = updatetest::DumpDatabase(path);
         EXPECT_EQ(finished, *finalDump_) << label << ": the second run ends elsewhere";
@@ -123,13 +126,13 @@ class KillDuringUpdate : public ::testing::Test {
         std::map<std::string, std::pair<int, int>> tally;  // phase: tried, survived
         for (long number : numbers) {
             const Step& step = (*steps_)[static_cast<std::size_t>(number - 1)];
-            const std::string label =
-                "kill at step " + std::to_string(number) + " (" + step.phase + ": " + step.text + ")";
+            const std::string label = "kill at step " + std::to_string(number) + " (" + step.phase +
+                                      ": " + step.text + ")";
             testsupport::TempFolder folder;
             const std::string path = folder.Folder() + "host.mdb";
             fs::copy_file(updatetest::PristineSample(), path);
-            const testsupport::ProcessResult run =
-                testsupport::RunProcess({VANTOLY_KILL_DRIVER, path, "--kill-at", std::to_string(number)});
+            const testsupport::ProcessResult run = testsupport::RunProcess(
+                {VANTOLY_KILL_DRIVER, path, "--kill-at", std::to_string(number)});
             EXPECT_TRUE(run.Killed()) << label << ": exit " << run.exitStatus << "\n" << run.err;
             auto& [tried, survived] = tally[step.phase];
             ++tried;
@@ -180,12 +183,14 @@ TEST_F(KillDuringUpdate, LongSurvivesKillAtEveryStep) {
 // The real program, killed after a delay spread over one undisturbed run,
 // catches moments no step marks: inside a statement, a commit, the backup
 // copy. The backup, when there is one, is a whole copy of the 1.25 file.
-void KillProgramAfterDelays(int kills, const std::string& finalDump, const std::string& pristineDump) {
+void KillProgramAfterDelays(int kills, const std::string& finalDump,
+                            const std::string& pristineDump) {
     testsupport::TempFolder timing;
     const std::string timed = timing.Folder() + "host.mdb";
     fs::copy_file(updatetest::PristineSample(), timed);
     const auto start = std::chrono::steady_clock::now();
-    const testsupport::ProcessResult undisturbed = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", timed, "--yes", "update"});
+    const testsupport::ProcessResult undisturbed =
+        testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", timed, "--yes", "update"});
     const auto span = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - start);
     ASSERT_EQ(undisturbed.exitStatus, 0) << undisturbed.err;
@@ -199,15 +204,16 @@ void KillProgramAfterDelays(int kills, const std::string& finalDump, const std::
         fs::copy_file(updatetest::PristineSample(), path);
         testsupport::ProcessOptions options;
         options.killAfter = delay;
-        const testsupport::ProcessResult run =
-            testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", path, "--yes", "update"}, options);
+        const testsupport::ProcessResult run = testsupport::RunProcess(
+            {VANTOLY_PATCH_BINARY, "--db", path, "--yes", "update"}, options);
         if (!run.Killed()) continue;  // ended before the kill: nothing to prove
         ++killed;
         const std::string version = StatusVersion(path);
         const bool good = IntegrityCheck(path) == "ok";
         EXPECT_TRUE(good) << label;
         EXPECT_TRUE(version == "ver.1.25" || version == "ver.1.26") << label << ": " << version;
-        const fs::path backup = folder.Path() / "データベース更新前データ" / "hostver_1_25backup.mdb";
+        const fs::path backup =
+            folder.Path() / "データベース更新前データ" / "hostver_1_25backup.mdb";
         if (fs::exists(backup)) {
             EXPECT_EQ(updatetest::DumpDatabase(backup.string()), pristineDump) << label;
         }

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <string>
 
-#include "support/Process.h"
-#include "WriteLockHolder.h"
 #include "UpdateFixture.h"
+#include "WriteLockHolder.h"
+#include "support/Process.h"
 
 namespace fs = std::filesystem;
 
@@ -26,7 +26,8 @@ TEST(LockedDatabase, UpdateFailsOnItsFirstWriteAndNamesTheStatement) {
     testsupport::ProcessResult run;
     {
         WriteLockHolder lock(database.string());
-        run = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", database.string(), "--yes", "update"});
+        run = testsupport::RunProcess(
+            {VANTOLY_PATCH_BINARY, "--db", database.string(), "--yes", "update"});
     }
     EXPECT_EQ(run.signal, 0);
     EXPECT_EQ(run.exitStatus, 1) << run.out << run.err;
@@ -49,7 +50,8 @@ TEST(LockedDatabase, UpdateFailsOnItsFirstWriteAndNamesTheStatement) {
     ASSERT_TRUE(fs::exists(backup));
     EXPECT_EQ(testsupport::ReadFileBytes(backup), before);
     // Once the lock is gone the update completes.
-    const testsupport::ProcessResult rerun = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", database.string(), "--yes", "update"});
+    const testsupport::ProcessResult rerun = testsupport::RunProcess(
+        {VANTOLY_PATCH_BINARY, "--db", database.string(), "--yes", "update"});
     EXPECT_EQ(rerun.exitStatus, 0) << rerun.err;
 }
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "support/Process.h"
 #include "UpdateFixture.h"
 #include "backup/Backup.h"
+#include "support/Process.h"
 
 namespace fs = std::filesystem;
 
@@ -34,7 +34,8 @@ class RestoreKill : public ::testing::Test {
         fs::copy_file(updatetest::PristineSample(), working_);
         auto connection = engine::Connection::create();
         connection->Open(updatetest::JetConnectionText(working_));
-        connection->Execute("INSERT INTO t_db_ver (DBVerID,DBVerCode) VALUES (26,1.26);", nullptr, -1);
+        connection->Execute("INSERT INTO t_db_ver (DBVerID,DBVerCode) VALUES (26,1.26);", nullptr,
+                            -1);
         connection->Close();
         testsupport::WriteFileBytes(folder_.Path() / kEarlierKept, kEarlierKeptBytes);
         workingBytes_ = testsupport::ReadFileBytes(working_);
@@ -68,10 +69,14 @@ class RestoreKill : public ::testing::Test {
     void ExpectNothingLost(const std::string& label) const {
         ASSERT_TRUE(fs::exists(working_)) << label << ": no working file";
         const std::string now = testsupport::ReadFileBytes(working_);
-        EXPECT_TRUE(now == workingBytes_ || now == backupBytes_) << label << ": a working file of other bytes";
-        EXPECT_FALSE(FilesHolding(workingBytes_).empty()) << label << ": the old working file is gone";
-        EXPECT_EQ(testsupport::ReadFileBytes(folder_.Path() / kEarlierKept), kEarlierKeptBytes) << label;
-        EXPECT_TRUE(testsupport::ReadFileBytes(backup_) == backupBytes_) << label << ": the backup changed";
+        EXPECT_TRUE(now == workingBytes_ || now == backupBytes_)
+            << label << ": a working file of other bytes";
+        EXPECT_FALSE(FilesHolding(workingBytes_).empty())
+            << label << ": the old working file is gone";
+        EXPECT_EQ(testsupport::ReadFileBytes(folder_.Path() / kEarlierKept), kEarlierKeptBytes)
+            << label;
+        EXPECT_TRUE(testsupport::ReadFileBytes(backup_) == backupBytes_)
+            << label << ": the backup changed";
     }
 
     // Where an undisturbed restore ends, also after repeated restores: the
@@ -79,9 +84,11 @@ class RestoreKill : public ::testing::Test {
     // the run left over.
     void ExpectRestored(const std::string& label) const {
         ExpectNothingLost(label);
-        EXPECT_TRUE(testsupport::ReadFileBytes(working_) == backupBytes_) << label << ": the backup is not in place";
+        EXPECT_TRUE(testsupport::ReadFileBytes(working_) == backupBytes_)
+            << label << ": the backup is not in place";
         EXPECT_EQ(FilesHolding(workingBytes_).size(), 1u) << label;
-        EXPECT_FALSE(fs::exists(folder_.Path() / "hostver_1_25backup.mdb")) << label << ": staging copy left";
+        EXPECT_FALSE(fs::exists(folder_.Path() / "hostver_1_25backup.mdb"))
+            << label << ": staging copy left";
         EXPECT_EQ(HiddenFiles(), std::vector<std::string>{}) << label;
     }
 
@@ -91,35 +98,40 @@ class RestoreKill : public ::testing::Test {
 };
 
 std::vector<std::string> ListedSteps(const std::string& database) {
-    const testsupport::ProcessResult run = testsupport::RunProcess({VANTOLY_RESTORE_KILL_DRIVER, database, "--list"});
+    const testsupport::ProcessResult run =
+        testsupport::RunProcess({VANTOLY_RESTORE_KILL_DRIVER, database, "--list"});
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     std::vector<std::string> steps;
     std::istringstream lines(run.out);
-    for (std::string line; std::getline(lines, line);) steps.push_back(line.substr(line.find('\t') + 1));
+    for (std::string line; std::getline(lines, line);)
+        steps.push_back(line.substr(line.find('\t') + 1));
     return steps;
 }
 
 TEST_F(RestoreKill, KilledAtEveryStepThenRestoredAgain) {
     // An undisturbed run in a copy of this folder names the steps.
     testsupport::TempFolder listing;
-    fs::copy(folder_.Path(), listing.Path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    fs::copy(folder_.Path(), listing.Path(),
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     const std::vector<std::string> steps = ListedSteps((listing.Path() / "host.mdb").string());
-    const std::vector<std::string> expected = {"locked", "copy started", "copy piece", "copied",
-                                               "recorded", "swapped", "kept", "done"};
+    const std::vector<std::string> expected = {"locked",   "copy started", "copy piece", "copied",
+                                               "recorded", "swapped",      "kept",       "done"};
     ASSERT_EQ(steps, expected);
 
     const std::string pristine = (fs::path(folder_.Folder()).parent_path().string()) + "-pristine";
     fs::copy(folder_.Path(), pristine, fs::copy_options::recursive);
     for (std::size_t step = 1; step <= steps.size(); ++step) {
-        const std::string label = "killed after step " + std::to_string(step) + " (" + steps[step - 1] + ")";
+        const std::string label =
+            "killed after step " + std::to_string(step) + " (" + steps[step - 1] + ")";
         fs::remove_all(folder_.Path());
         fs::copy(pristine, folder_.Path(), fs::copy_options::recursive);
-        const testsupport::ProcessResult killed =
-            testsupport::RunProcess({VANTOLY_RESTORE_KILL_DRIVER, working_, "--kill-at", std::to_string(step)});
+        const testsupport::ProcessResult killed = testsupport::RunProcess(
+            {VANTOLY_RESTORE_KILL_DRIVER, working_, "--kill-at", std::to_string(step)});
         ASSERT_TRUE(killed.Killed()) << label << ": " << killed.err;
         ExpectNothingLost(label);
 
-        const testsupport::ProcessResult again = testsupport::RunProcess({VANTOLY_RESTORE_KILL_DRIVER, working_});
+        const testsupport::ProcessResult again =
+            testsupport::RunProcess({VANTOLY_RESTORE_KILL_DRIVER, working_});
         EXPECT_EQ(again.exitStatus, 0) << label << ": " << again.err;
         ExpectRestored(label);
     }
@@ -129,12 +141,13 @@ TEST_F(RestoreKill, KilledAtEveryStepThenRestoredAgain) {
 // The real program, killed at moments spread over an undisturbed restore.
 TEST_F(RestoreKill, ProgramKilledAtTimedMoments) {
     testsupport::TempFolder timing;
-    fs::copy(folder_.Path(), timing.Path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    fs::copy(folder_.Path(), timing.Path(),
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     const auto start = std::chrono::steady_clock::now();
-    const testsupport::ProcessResult undisturbed =
-        testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", (timing.Path() / "host.mdb").string(), "--yes", "restore"});
-    const auto span =
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    const testsupport::ProcessResult undisturbed = testsupport::RunProcess(
+        {VANTOLY_PATCH_BINARY, "--db", (timing.Path() / "host.mdb").string(), "--yes", "restore"});
+    const auto span = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - start);
     ASSERT_EQ(undisturbed.exitStatus, 0) << undisturbed.err;
 
     const std::string pristine = (fs::path(folder_.Folder()).parent_path().string()) + "-pristine";
@@ -148,11 +161,13 @@ TEST_F(RestoreKill, ProgramKilledAtTimedMoments) {
         fs::copy(pristine, folder_.Path(), fs::copy_options::recursive);
         testsupport::ProcessOptions options;
         options.killAfter = delay;
-        const testsupport::ProcessResult run = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"}, options);
+        const testsupport::ProcessResult run = testsupport::RunProcess(
+            {VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"}, options);
         if (!run.Killed()) continue;
         ++killed;
         ExpectNothingLost(label);
-        const testsupport::ProcessResult again = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
+        const testsupport::ProcessResult again =
+            testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
         EXPECT_EQ(again.exitStatus, 0) << label << ": " << again.err;
         ExpectRestored(label);
     }
@@ -164,7 +179,8 @@ TEST_F(RestoreKill, ProgramKilledAtTimedMoments) {
 // each keeps the file it replaced, the first kept file is never replaced.
 TEST_F(RestoreKill, TwoRestoresInARowKeepBothFiles) {
     for (int run = 0; run < 2; ++run) {
-        const testsupport::ProcessResult restored = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
+        const testsupport::ProcessResult restored =
+            testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
         EXPECT_EQ(restored.exitStatus, 0) << restored.err;
     }
     ExpectRestored("two restores");
@@ -196,32 +212,38 @@ TEST_P(RestoreRefused, WhileAnotherProcessIsInsideTheDatabase) {
         ::close(ready[0]);
         ::close(release[1]);
         sqlite3* handle = nullptr;
-        if (sqlite3_open_v2(working_.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) ::_exit(3);
-        if (sqlite3_exec(handle, GetParam().statements, nullptr, nullptr, nullptr) != SQLITE_OK) ::_exit(4);
+        if (sqlite3_open_v2(working_.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            ::_exit(3);
+        if (sqlite3_exec(handle, GetParam().statements, nullptr, nullptr, nullptr) != SQLITE_OK)
+            ::_exit(4);
         char byte = 'r';
         if (::write(ready[1], &byte, 1) != 1) ::_exit(5);
         if (::read(release[0], &byte, 1) < 0) ::_exit(6);  // waits until the parent closes its end
-        ::_exit(0);                          // without a commit
+        ::_exit(0);                                        // without a commit
     }
     ::close(ready[1]);
     ::close(release[0]);
     char byte = 0;
     ASSERT_EQ(::read(ready[0], &byte, 1), 1) << "the other process did not get into the database";
 
-    const testsupport::ProcessResult run = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
+    const testsupport::ProcessResult run =
+        testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
     ::close(release[1]);
     int status = 0;
     ::waitpid(child, &status, 0);
     ::close(ready[0]);
 
     EXPECT_EQ(run.exitStatus, 1) << run.err;
-    EXPECT_NE(run.err.find("バックアップファイルの復元に失敗しました。"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("バックアップファイルの復元に失敗しました。"), std::string::npos)
+        << run.err;
     EXPECT_NE(run.err.find("使用中"), std::string::npos) << run.err;
-    EXPECT_TRUE(testsupport::ReadFileBytes(working_) == workingBytes_) << "the working file changed";
+    EXPECT_TRUE(testsupport::ReadFileBytes(working_) == workingBytes_)
+        << "the working file changed";
     EXPECT_EQ(FilesHolding(backupBytes_), std::vector<std::string>{});  // no staging copy
     EXPECT_EQ(HiddenFiles(), std::vector<std::string>{});
     // After the other process has gone, the restore goes through.
-    const testsupport::ProcessResult later = testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
+    const testsupport::ProcessResult later =
+        testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
     EXPECT_EQ(later.exitStatus, 0) << later.err;
     ExpectRestored(GetParam().name);
 }

@@ -44,7 +44,8 @@ class CountingProgress : public platform::CopyProgress {
 
 int main(int argc, char** argv) {
     killdriver::StepCounter counter;
-    const std::optional<host::TargetDatabase> parsed = killdriver::ParseCommandLine(argc, argv, "restore_kill_driver", counter);
+    const std::optional<host::TargetDatabase> parsed =
+        killdriver::ParseCommandLine(argc, argv, "restore_kill_driver", counter);
     if (!parsed) return 2;
     const host::TargetDatabase target = *parsed;
 
@@ -62,8 +63,8 @@ int main(int argc, char** argv) {
 
     backup::SwapOperations operations;
     operations.stepDone = [&](std::string_view step) { counter.Step(step); };
-    backup::BackupRestore restore(window, session, target, {boxes, clock, shell, copier}, releaseDate,
-                                  operations);
+    backup::BackupRestore restore(window, session, target, {boxes, clock, shell, copier},
+                                  releaseDate, operations);
     try {
         restore.OnRestoreCommand();
     } catch (const std::exception& error) {

@@ -66,7 +66,8 @@ class CountingWindow : public updatetest::FakeMainWindow {
 
 int main(int argc, char** argv) {
     killdriver::StepCounter counter;
-    const std::optional<host::TargetDatabase> parsed = killdriver::ParseCommandLine(argc, argv, "update_kill_driver", counter);
+    const std::optional<host::TargetDatabase> parsed =
+        killdriver::ParseCommandLine(argc, argv, "update_kill_driver", counter);
     if (!parsed) return 2;
     const host::TargetDatabase target = *parsed;
 

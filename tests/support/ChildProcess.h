@@ -61,7 +61,8 @@ class ChildProcess {
 
     // The next line of the child's output without its line end; nothing when
     // the child ends or stays silent for `timeout`.
-    std::optional<std::string> ReadLine(std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    std::optional<std::string> ReadLine(
+        std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         for (;;) {
             const auto end = pending_.find('\n');

@@ -20,7 +20,8 @@ class FakeRegistry : public platform::Registry {
     }
 
     bool KeyExists(const std::string& key) override { return Keys.contains(key); }
-    std::optional<std::string> ReadString(const std::string& key, const std::string& name) override {
+    std::optional<std::string> ReadString(const std::string& key,
+                                          const std::string& name) override {
         Reads.emplace_back(key, name);
         const auto found = Values.find({key, name});
         if (found == Values.end()) return std::nullopt;

@@ -29,15 +29,17 @@ struct FakeServices {
     FakeMessagePump messagePump;
     FakeProgramInfo programInfo;
 
-    platform::Services services{messageBoxes, clipboard, clock,     shell,       fileCopier, registry,
-                                instanceLock, hostWindows, cursor, messagePump, programInfo};
+    platform::Services services{messageBoxes, clipboard,   clock,        shell,
+                                fileCopier,   registry,    instanceLock, hostWindows,
+                                cursor,       messagePump, programInfo};
 };
 
 // The same fakes with another cursor in place of the fake one: the real Qt
 // cursor, for a test that reads the pointer back from the application.
 inline platform::Services WithCursor(FakeServices& f, platform::Cursor& cursor) {
-    return platform::Services{f.messageBoxes, f.clipboard,   f.clock,  f.shell,         f.fileCopier, f.registry,
-                              f.instanceLock, f.hostWindows, cursor,   f.messagePump,   f.programInfo};
+    return platform::Services{f.messageBoxes, f.clipboard,   f.clock,        f.shell,
+                              f.fileCopier,   f.registry,    f.instanceLock, f.hostWindows,
+                              cursor,         f.messagePump, f.programInfo};
 }
 
 }  // namespace testsupport

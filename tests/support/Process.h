@@ -30,10 +30,10 @@ extern char** environ;
 namespace testsupport {
 
 struct ProcessOptions {
-    std::optional<rlim_t> fileSizeLimit;            // RLIMIT_FSIZE in the child
+    std::optional<rlim_t> fileSizeLimit;                 // RLIMIT_FSIZE in the child
     std::optional<std::chrono::microseconds> killAfter;  // SIGKILL once this has passed
-    std::string input;                              // standard input
-    std::vector<std::string> environment;           // "NAME=value" set in the child's
+    std::string input;                                   // standard input
+    std::vector<std::string> environment;                // "NAME=value" set in the child's
 };
 
 struct ProcessResult {
@@ -64,16 +64,17 @@ inline ProcessResult RunProcess(const std::vector<std::string>& arguments,
     // log of a run never lands in the tester's home.
     std::vector<std::string> overrides = options.environment;
     overrides.push_back("XDG_RUNTIME_DIR=" + io.Path().string());
-    const bool stateGiven = std::any_of(overrides.begin(), overrides.end(), [](const std::string& entry) {
-        return entry.starts_with("XDG_STATE_HOME=");
-    });
+    const bool stateGiven =
+        std::any_of(overrides.begin(), overrides.end(),
+                    [](const std::string& entry) { return entry.starts_with("XDG_STATE_HOME="); });
     if (!stateGiven) overrides.push_back("XDG_STATE_HOME=" + io.Path().string() + "/state");
     std::vector<std::string> envStrings;
     for (char** variable = environ; *variable != nullptr; ++variable) {
         const std::string entry = *variable;
         const std::string name = entry.substr(0, entry.find('=') + 1);
-        const bool overridden = std::any_of(overrides.begin(), overrides.end(),
-                                            [&](const std::string& o) { return o.starts_with(name); });
+        const bool overridden =
+            std::any_of(overrides.begin(), overrides.end(),
+                        [&](const std::string& o) { return o.starts_with(name); });
         if (!overridden) envStrings.push_back(entry);
     }
     envStrings.insert(envStrings.end(), overrides.begin(), overrides.end());
@@ -146,7 +147,8 @@ inline ProcessResult RunProcess(const std::vector<std::string>& arguments,
 
 #ifdef VANTOLY_PATCH_BINARY
 // The built program with `arguments`.
-inline ProcessResult RunPatch(const std::vector<std::string>& arguments, const ProcessOptions& options = {}) {
+inline ProcessResult RunPatch(const std::vector<std::string>& arguments,
+                              const ProcessOptions& options = {}) {
     std::vector<std::string> argv{VANTOLY_PATCH_BINARY};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     return RunProcess(argv, options);

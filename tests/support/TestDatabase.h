@@ -24,8 +24,8 @@ inline void MakeVersionDatabase(const std::string& path, const std::string& pass
         connection->Execute("CREATE TABLE filler (id INTEGER, body TEXT(255))");
         connection->BeginTrans();
         for (int row = 0; row < fillerRows; ++row) {
-            connection->Execute("INSERT INTO filler (id, body) VALUES (" + std::to_string(row) + ", '" +
-                                std::string(200, static_cast<char>('a' + row % 26)) + "')");
+            connection->Execute("INSERT INTO filler (id, body) VALUES (" + std::to_string(row) +
+                                ", '" + std::string(200, static_cast<char>('a' + row % 26)) + "')");
         }
         connection->CommitTrans();
     }

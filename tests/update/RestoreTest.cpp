@@ -1,5 +1,10 @@
 // Putting the pre-update backup back: the kept working file, the restored
 // copy, the reopened session, and the failures of the copy and the renames.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "UpdateFixture.h"
 #include "backup/Backup.h"
 #include "backup/Restore.h"
@@ -7,11 +12,6 @@
 #include "support/FakeFileCopier.h"
 #include "support/FakeShell.h"
 #include "support/FileContent.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 namespace updatetest {
 namespace {
@@ -96,7 +96,8 @@ TEST_F(RestoreTest, AccdbDatabaseComesBackUnderItsOwnExtension) {
     boxes_.ScriptAnswers({MessageAnswer::Yes});
     Restore();
     EXPECT_EQ(testsupport::ReadFileBytes(target_.PathName + "host.accdb"), backupBytes_);
-    EXPECT_EQ(testsupport::ReadFileBytes(target_.PathName + "host20200524153012.accdb"), workingBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(target_.PathName + "host20200524153012.accdb"),
+              workingBytes_);
     EXPECT_TRUE(session_.Connected());
 }
 
@@ -146,11 +147,13 @@ TEST_P(RestoreSwapFaultTest, WorkingFileSurvivesAFailedSwap) {
     PrepareBackupAndChangedWorkingFile();
     const SwapFault fault = GetParam();
     operations_.exchange = [&](const std::string&, const std::string&) {
-        if (std::string(fault.failingStep) == "exchange") return platform::FileStatus::Failure(fault.error, "exchange");
+        if (std::string(fault.failingStep) == "exchange")
+            return platform::FileStatus::Failure(fault.error, "exchange");
         return platform::FileStatus::Failure(EINVAL, "this file system cannot swap");
     };
     operations_.renameNoReplace = [&](const std::string& from, const std::string& to) {
-        if (std::string(fault.failingStep) == "rename") return platform::FileStatus::Failure(fault.error, "rename");
+        if (std::string(fault.failingStep) == "rename")
+            return platform::FileStatus::Failure(fault.error, "rename");
         return platform::RenameNoReplace(from, to);
     };
     boxes_.ScriptAnswers({MessageAnswer::Yes});
@@ -198,7 +201,8 @@ TEST_F(RestoreTest, OldWorkingFileThatCannotBeKeptWaitsForTheNextRestore) {
     };
     boxes_.ScriptAnswers({MessageAnswer::Yes});
     Restore();
-    EXPECT_NE(boxes_.Shown().back().text.find(Staging()), std::string::npos) << boxes_.Shown().back().text;
+    EXPECT_NE(boxes_.Shown().back().text.find(Staging()), std::string::npos)
+        << boxes_.Shown().back().text;
     EXPECT_EQ(testsupport::ReadFileBytes(target_.FilePath()), backupBytes_);
     EXPECT_EQ(testsupport::ReadFileBytes(Staging()), workingBytes_);
     EXPECT_TRUE(std::filesystem::exists(backup::RestoreRecordPath(target_)));
@@ -207,7 +211,8 @@ TEST_F(RestoreTest, OldWorkingFileThatCannotBeKeptWaitsForTheNextRestore) {
     clock_.Time.second = 40;
     boxes_.ScriptAnswers({MessageAnswer::Yes});
     Restore();
-    EXPECT_EQ(testsupport::ReadFileBytes(Kept("20200524153012")), workingBytes_);  // the first restore's name
+    EXPECT_EQ(testsupport::ReadFileBytes(Kept("20200524153012")),
+              workingBytes_);  // the first restore's name
     EXPECT_EQ(testsupport::ReadFileBytes(Kept("20200524153040")), backupBytes_);
     EXPECT_EQ(testsupport::ReadFileBytes(target_.FilePath()), backupBytes_);
     EXPECT_FALSE(std::filesystem::exists(Staging()));
@@ -227,9 +232,10 @@ TEST_F(RestoreTest, KeptFileIsNeverReplaced) {
     EXPECT_EQ(testsupport::ReadFileBytes(Kept("20200524153012_2")), workingBytes_);
     EXPECT_EQ(testsupport::ReadFileBytes(Kept("20200524153012_3")), backupBytes_);
     EXPECT_EQ(testsupport::ReadFileBytes(target_.FilePath()), backupBytes_);
-    EXPECT_EQ(boxes_.Shown().back().text,
-              "host20200524153012.mdb は既に存在するため、現在の作業ファイルは host20200524153012_3.mdb "
-              "というファイル名に変更しました。");
+    EXPECT_EQ(
+        boxes_.Shown().back().text,
+        "host20200524153012.mdb は既に存在するため、現在の作業ファイルは host20200524153012_3.mdb "
+        "というファイル名に変更しました。");
     EXPECT_EQ(boxes_.Shown().back().icon, platform::MessageIcon::Information);
     EXPECT_TRUE(session_.Connected());
 }

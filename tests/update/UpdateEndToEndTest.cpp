@@ -190,7 +190,8 @@ std::vector<std::string> ExpectedStatementsAfterDrops() {
         statements.insert(statements.end(), filling.begin(), filling.end());
     }
     for (const CreationBlock& block : CreationBlocks()) {
-        for (const ScriptStatement& statement : block.statements) statements.push_back(statement.text);
+        for (const ScriptStatement& statement : block.statements)
+            statements.push_back(statement.text);
     }
     for (const std::string& statement : VersionStampStatements()) {
         if (!CreatesVersionCommentTable(statement)) statements.push_back(statement);
@@ -226,8 +227,9 @@ TEST_F(UpdateEndToEndTest, SampleIsUpdatedToVersion126) {
     const auto& drops = update::DropStatements();
     const int tableCount =
         static_cast<int>(std::count_if(userTables.begin(), userTables.end(), [&](const auto& name) {
-            return std::none_of(drops.begin(), drops.end(),
-                                [&](const update::DropStatement& drop) { return drop.table == name; });
+            return std::none_of(drops.begin(), drops.end(), [&](const update::DropStatement& drop) {
+                return drop.table == name;
+            });
         }));
 
     PressUpdate();
@@ -445,7 +447,8 @@ TEST_F(UpdateEndToEndTest, EarlierObjectsAreDroppedKeptOrSkipped) {
     // The kodan table was dropped with its relationships and made afresh.
     EXPECT_EQ(Value("SELECT COUNT(*) FROM t_mlg_kodan"), "10");
     // The comment table, absent before, is made with its relationship.
-    EXPECT_TRUE(std::any_of(statements.begin(), statements.end(), update::CreatesVersionCommentTable));
+    EXPECT_TRUE(
+        std::any_of(statements.begin(), statements.end(), update::CreatesVersionCommentTable));
     EXPECT_EQ(Value("SELECT COUNT(*) FROM t_db_ver_comment"), "1");
     CatalogView catalog(target_.FilePath());
     EXPECT_EQ(catalog.ForeignKeys(*catalog.Table("t_db_ver_comment")),

@@ -150,9 +150,7 @@ class UpdateFixture : public ::testing::Test {
         return texts;
     }
 
-    static update::UpdateTexts Texts() {
-        return {kApplicationTitle, kReleaseDate};
-    }
+    static update::UpdateTexts Texts() { return {kApplicationTitle, kReleaseDate}; }
 
     testsupport::TempFolder folder_;
     host::TargetDatabase target_;

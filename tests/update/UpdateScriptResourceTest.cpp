@@ -23,9 +23,11 @@ TEST(UpdateScriptResourceTest, BlocksReadAsTheRunnerRunsThem) {
     EXPECT_EQ(update::ColumnStatements(update::kKumiaiTable, update::kMlgCardNameColumn),
               (std::vector<std::string>{"ALTER TABLE t_kumiai ADD COLUMN MlgCardName VARCHAR(050);",
                                         "UPDATE t_kumiai SET MlgCardName ='ＥＴＣ法人カード';"}));
-    EXPECT_EQ(update::ColumnStatements(update::kSeikyuDataTable, update::kMlgCardSavingKingakuColumn),
-              (std::vector<std::string>{"UPDATE t_seikyu_data SET MlgCardSavingKingaku = 0;"}));
-    EXPECT_THROW(update::ColumnStatements(update::kSeikyuDataTable, "NoSuchColumn"), std::logic_error);
+    EXPECT_EQ(
+        update::ColumnStatements(update::kSeikyuDataTable, update::kMlgCardSavingKingakuColumn),
+        (std::vector<std::string>{"UPDATE t_seikyu_data SET MlgCardSavingKingaku = 0;"}));
+    EXPECT_THROW(update::ColumnStatements(update::kSeikyuDataTable, "NoSuchColumn"),
+                 std::logic_error);
 
     const auto& blocks = update::CreationBlocks();
     ASSERT_EQ(blocks.size(), 20u);
@@ -39,7 +41,8 @@ TEST(UpdateScriptResourceTest, BlocksReadAsTheRunnerRunsThem) {
     }
     EXPECT_EQ(statements, 136u);
     // Tabs reach the engine as written.
-    EXPECT_NE(blocks.front().statements.front().text.find("MlgKodanID\t\t\tautoincrement"), std::string::npos);
+    EXPECT_NE(blocks.front().statements.front().text.find("MlgKodanID\t\t\tautoincrement"),
+              std::string::npos);
 }
 
 TEST(UpdateScriptResourceTest, OnlyForeignKeysToWatchedTablesWaitForTheirCount) {
@@ -50,20 +53,21 @@ TEST(UpdateScriptResourceTest, OnlyForeignKeysToWatchedTablesWaitForTheirCount) 
             if (statement.gate != Gate::Always) gated.emplace(statement.text, statement.gate);
         }
     }
-    EXPECT_EQ(gated, (std::map<std::string, Gate>{
-                         {"ALTER TABLE t_mlg_card ADD CONSTRAINT fk_mlgcard_001 FOREIGN KEY (KumiID) "
-                          "REFERENCES t_kumi (KumiID);",
-                          Gate::KumiRelationshipsAllow},
-                         {"ALTER TABLE t_mlg_card ADD CONSTRAINT fk_mlgcard_002 FOREIGN KEY (SofuID) "
-                          "REFERENCES t_sofu (SofuID);",
-                          Gate::SofuRelationshipsAllow},
-                         {"ALTER TABLE t_mlg_rate ADD CONSTRAINT fk_mlgrate_001 FOREIGN KEY (KumiID) "
-                          "REFERENCES t_kumi (KumiID);",
-                          Gate::KumiRelationshipsAllow},
-                         {"ALTER TABLE t_mlg_sofu_seikyu ADD CONSTRAINT fk_mlgsofuseikyu_001 FOREIGN KEY "
-                          "(SofuID) REFERENCES t_sofu (SofuID);",
-                          Gate::SofuRelationshipsAllow},
-                     }));
+    EXPECT_EQ(gated,
+              (std::map<std::string, Gate>{
+                  {"ALTER TABLE t_mlg_card ADD CONSTRAINT fk_mlgcard_001 FOREIGN KEY (KumiID) "
+                   "REFERENCES t_kumi (KumiID);",
+                   Gate::KumiRelationshipsAllow},
+                  {"ALTER TABLE t_mlg_card ADD CONSTRAINT fk_mlgcard_002 FOREIGN KEY (SofuID) "
+                   "REFERENCES t_sofu (SofuID);",
+                   Gate::SofuRelationshipsAllow},
+                  {"ALTER TABLE t_mlg_rate ADD CONSTRAINT fk_mlgrate_001 FOREIGN KEY (KumiID) "
+                   "REFERENCES t_kumi (KumiID);",
+                   Gate::KumiRelationshipsAllow},
+                  {"ALTER TABLE t_mlg_sofu_seikyu ADD CONSTRAINT fk_mlgsofuseikyu_001 FOREIGN KEY "
+                   "(SofuID) REFERENCES t_sofu (SofuID);",
+                   Gate::SofuRelationshipsAllow},
+              }));
 }
 
 // The next release changes the facts and the resource together; a stamp left
@@ -72,13 +76,15 @@ TEST(UpdateScriptResourceTest, StampAgreesWithTheVersionFacts) {
     const auto& stamp = update::VersionStampStatements();
     ASSERT_EQ(stamp.size(), 2 + update::kUpdateContents.size());
     const std::string id = std::to_string(update::kToVersionId);
-    EXPECT_EQ(stamp[0], "INSERT INTO t_db_ver (DBVerID,DBVerCode,DBPatchDate,UpdateDateTime ) VALUES (" + id +
-                            "," + std::string(update::kToVersion) + ",#" + std::string(update::kReleaseDate) +
-                            "#,now() );");
+    EXPECT_EQ(stamp[0],
+              "INSERT INTO t_db_ver (DBVerID,DBVerCode,DBPatchDate,UpdateDateTime ) VALUES (" + id +
+                  "," + std::string(update::kToVersion) + ",#" + std::string(update::kReleaseDate) +
+                  "#,now() );");
     EXPECT_TRUE(update::CreatesVersionCommentTable(stamp[1]));
     for (std::size_t line = 0; line < update::kUpdateContents.size(); ++line) {
-        EXPECT_EQ(stamp[2 + line], "INSERT INTO t_db_ver_comment (DBVerID,DBVerComment,UpdateDateTime ) VALUES (" +
-                                       id + ",'" + std::string(update::kUpdateContents[line]) + "',now() );");
+        EXPECT_EQ(stamp[2 + line],
+                  "INSERT INTO t_db_ver_comment (DBVerID,DBVerComment,UpdateDateTime ) VALUES (" +
+                      id + ",'" + std::string(update::kUpdateContents[line]) + "',now() );");
     }
 }
 

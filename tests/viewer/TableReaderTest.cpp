@@ -19,7 +19,8 @@ using viewertest::ViewerDatabase;
 // Keeps the rows and stops once it has been asked `pausesAllowed` times.
 class StoppingRows : public viewer::KeptRows {
   public:
-    StoppingRows(std::size_t columns, int pausesAllowed) : KeptRows(columns), pausesAllowed_(pausesAllowed) {}
+    StoppingRows(std::size_t columns, int pausesAllowed)
+        : KeptRows(columns), pausesAllowed_(pausesAllowed) {}
     void BeginRows(long count) override { counted = count; }
     void RowsRead(int n) override { rowsReported += n; }
     bool KeepGoing() override { return ++pauses <= pausesAllowed_; }
@@ -73,20 +74,24 @@ TEST(TableReader, AStoppedLoadKeepsWholeRowsUpToThePause) {
     ViewerDatabase db;
     db.Run({"CREATE TABLE t_many (ID LONG, Name TEXT(20))"});
     auto connection = engine::Connection::create();
-    connection->Open(*db::ConnectionText(db.Target().PathName, db.Target().FileName, db.Target().Extension, ""));
+    connection->Open(
+        *db::ConnectionText(db.Target().PathName, db.Target().FileName, db.Target().Extension, ""));
     connection->BeginTrans();
     const int total = viewer::kRowsPerPause * 2 + 10;
     for (int i = 0; i < total; ++i) {
-        connection->Execute("INSERT INTO t_many (ID, Name) VALUES (" + std::to_string(i) + ", 'row')");
+        connection->Execute("INSERT INTO t_many (ID, Name) VALUES (" + std::to_string(i) +
+                            ", 'row')");
     }
     connection->CommitTrans();
     connection->Close();
 
     StoppingRows stopped(2, 1);  // goes on at the first pause, stops at the second
-    EXPECT_TRUE(viewer::LoadRecords({db.Session(), db.Boxes()}, "t_many", {"ID", "Name"}, "", stopped));
+    EXPECT_TRUE(
+        viewer::LoadRecords({db.Session(), db.Boxes()}, "t_many", {"ID", "Name"}, "", stopped));
     EXPECT_EQ(stopped.pauses, 2);
     EXPECT_EQ(stopped.rows.CompleteRows(), static_cast<std::size_t>(viewer::kRowsPerPause * 2));
-    EXPECT_EQ(stopped.rows.Cell(viewer::kRowsPerPause * 2 - 1, 0), std::to_string(viewer::kRowsPerPause * 2 - 1));
+    EXPECT_EQ(stopped.rows.Cell(viewer::kRowsPerPause * 2 - 1, 0),
+              std::to_string(viewer::kRowsPerPause * 2 - 1));
     EXPECT_EQ(stopped.counted, total);
 }
 
@@ -95,9 +100,11 @@ TEST(TableReader, AFailedLoadShowsTheEngineErrorThenTheStatement) {
     db.Run({"CREATE TABLE t_a (ID LONG)"});
     viewer::KeptRows rows(1);
     // A heading that names no field: the record query is refused.
-    EXPECT_FALSE(viewer::LoadRecords({db.Session(), db.Boxes()}, "t_a", {"NoSuchField"}, "500", rows));
+    EXPECT_FALSE(
+        viewer::LoadRecords({db.Session(), db.Boxes()}, "t_a", {"NoSuchField"}, "500", rows));
     ASSERT_EQ(db.Boxes().Shown().size(), 2u);
-    EXPECT_NE(db.Boxes().Shown()[0].text.find("Code : 0x"), std::string::npos) << db.Boxes().Shown()[0].text;
+    EXPECT_NE(db.Boxes().Shown()[0].text.find("Code : 0x"), std::string::npos)
+        << db.Boxes().Shown()[0].text;
     EXPECT_EQ(db.Boxes().Shown()[1].text, "SELECT TOP 500 NoSuchField FROM t_a ;");
     for (const auto& box : db.Boxes().Shown()) {
         EXPECT_EQ(box.caption, viewer::kViewerCaption);
@@ -107,7 +114,8 @@ TEST(TableReader, AFailedLoadShowsTheEngineErrorThenTheStatement) {
 
 TEST(TableReader, TheTableListIsGroupedOrWholeAndSaysWhenItFailed) {
     ViewerDatabase db;
-    db.Run({"CREATE TABLE t_log_202001 (a LONG)", "CREATE TABLE t_log_202003 (a LONG)", "CREATE TABLE t_b (a LONG)"});
+    db.Run({"CREATE TABLE t_log_202001 (a LONG)", "CREATE TABLE t_log_202003 (a LONG)",
+            "CREATE TABLE t_b (a LONG)"});
     std::vector<std::string> grouped, all;
     EXPECT_TRUE(viewer::ReadTableList(db.Session(), viewer::TableGrouping::Grouped, grouped));
     EXPECT_TRUE(viewer::ReadTableList(db.Session(), viewer::TableGrouping::All, all));
@@ -132,7 +140,8 @@ TEST(GridRows, CellsReadBackAcrossBlocks) {
     rows.Reset(3);
     const int count = 3000;  // about 1.5 MB of cells
     auto cellText = [](int row, int column) {
-        return std::string(static_cast<std::size_t>((row * 7 + column * 13) % 500), static_cast<char>('a' + column)) +
+        return std::string(static_cast<std::size_t>((row * 7 + column * 13) % 500),
+                           static_cast<char>('a' + column)) +
                std::to_string(row);
     };
     for (int r = 0; r < count; ++r) {

@@ -6,9 +6,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QProgressBar>
 #include <QSignalSpy>
-#include <QMenu>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -25,7 +25,7 @@ namespace {
 using testsupport::FakeServices;
 
 class ViewerTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         target_.PathName = folder_.Folder();
         target_.FileName = "db";
@@ -39,8 +39,8 @@ protected:
     void exec(const std::string& sql) { session_.Execute(sql); }
 
     std::unique_ptr<CShowDatabaseDlg> openViewer() {
-        auto viewer = std::make_unique<CShowDatabaseDlg>(
-            ViewerContext{session_, target_, fakes_.services, "VantolyPatch", [this] { ++mainShown_; }});
+        auto viewer = std::make_unique<CShowDatabaseDlg>(ViewerContext{
+            session_, target_, fakes_.services, "VantolyPatch", [this] { ++mainShown_; }});
         viewer->OnInitDialog();
         return viewer;
     }
@@ -55,25 +55,29 @@ protected:
     FakeServices fakes_;
     testsupport::FakeSessionWindow window_;
     host::TargetDatabase target_;
-    db::DatabaseSession session_{window_, fakes_.messageBoxes, db::SessionTexts{"VantolyPatch", "2020/05/24"}};
+    db::DatabaseSession session_{window_, fakes_.messageBoxes,
+                                 db::SessionTexts{"VantolyPatch", "2020/05/24"}};
     int mainShown_ = 0;
 };
 
 TEST_F(ViewerTest, GroupingListsTheNewestDatedTableAndHidesSystemTables) {
-    for (const char* t : {"t_log_200101", "t_log_200315", "t_log_190101", "t_log_2001AB", "t_other"}) {
+    for (const char* t :
+         {"t_log_200101", "t_log_200315", "t_log_190101", "t_log_2001AB", "t_other"}) {
         exec(std::string("CREATE TABLE ") + t + " (ID LONG)");
     }
     auto viewer = openViewer();
     EXPECT_EQ(viewer->TableList(), (std::vector<std::string>{"t_log_200315", "t_other"}));
     viewer->groupCheck()->click();
-    EXPECT_EQ(viewer->TableList(), (std::vector<std::string>{"t_log_190101", "t_log_200101", "t_log_2001AB",
-                                                              "t_log_200315", "t_other"}));
+    EXPECT_EQ(viewer->TableList(),
+              (std::vector<std::string>{"t_log_190101", "t_log_200101", "t_log_2001AB",
+                                        "t_log_200315", "t_other"}));
 }
 
 TEST_F(ViewerTest, RowLimitAndProgress) {
     exec("CREATE TABLE t_rows (ID LONG PRIMARY KEY, Name TEXT(10))");
     session_.SessionConnection()->BeginTrans();
-    for (int i = 1; i <= 600; ++i) exec("INSERT INTO t_rows VALUES (" + std::to_string(i) + ", 'n" + std::to_string(i) + "')");
+    for (int i = 1; i <= 600; ++i)
+        exec("INSERT INTO t_rows VALUES (" + std::to_string(i) + ", 'n" + std::to_string(i) + "')");
     session_.SessionConnection()->CommitTrans();
     auto viewer = openViewer();
     int maximum = -1, last = -1;
@@ -167,7 +171,8 @@ TEST_F(ViewerTest, ClicksAndKeysInTheTableListLoadTheChosenTable) {
     for (int t = 1; t <= 4; ++t) {
         const std::string n = std::to_string(t);
         exec("CREATE TABLE t_" + n + " (c_" + n + " LONG, other LONG)");
-        for (int r = 0; r < t; ++r) exec("INSERT INTO t_" + n + " VALUES (" + std::to_string(r) + ", 0)");
+        for (int r = 0; r < t; ++r)
+            exec("INSERT INTO t_" + n + " VALUES (" + std::to_string(r) + ", 0)");
     }
     platform::QtCursor pointer;
     platform::Services services = testsupport::WithCursor(fakes_, pointer);
@@ -179,7 +184,8 @@ TEST_F(ViewerTest, ClicksAndKeysInTheTableListLoadTheChosenTable) {
     EXPECT_EQ(viewer.gridModel().headings().size(), 0u);  // nothing chosen yet
     auto click = [&](int row) {
         QListWidgetItem* item = list->item(row);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(item).center());
     };
     struct Step {
         const char* what;
@@ -192,10 +198,12 @@ TEST_F(ViewerTest, ClicksAndKeysInTheTableListLoadTheChosenTable) {
         {"end", [&] { QTest::keyClick(list, Qt::Key_End); }, 4},
         {"up arrow", [&] { QTest::keyClick(list, Qt::Key_Up); }, 3},
         {"home", [&] { QTest::keyClick(list, Qt::Key_Home); }, 1},
-        {"a new row, then a click on the selected table", [&] {
+        {"a new row, then a click on the selected table",
+         [&] {
              exec("INSERT INTO t_1 VALUES (9, 9)");
              click(0);
-         }, 1},
+         },
+         1},
     };
     int extraRows = 0;
     for (const Step& step : steps) {
@@ -205,8 +213,10 @@ TEST_F(ViewerTest, ClicksAndKeysInTheTableListLoadTheChosenTable) {
         const std::string column = "c_" + std::to_string(step.table);
         ASSERT_FALSE(viewer.gridModel().headings().empty()) << step.what;
         EXPECT_EQ(viewer.gridModel().headings().front(), column) << step.what;
-        EXPECT_EQ(viewer.gridModel().rowCount(), static_cast<std::size_t>(step.table + extraRows)) << step.what;
-        EXPECT_EQ(viewer.grid()->model()->headerData(0, Qt::Horizontal).toString().toStdString(), column);
+        EXPECT_EQ(viewer.gridModel().rowCount(), static_cast<std::size_t>(step.table + extraRows))
+            << step.what;
+        EXPECT_EQ(viewer.grid()->model()->headerData(0, Qt::Horizontal).toString().toStdString(),
+                  column);
         EXPECT_EQ(boxTexts(), std::vector<std::string>{}) << step.what;
         EXPECT_EQ(QApplication::overrideCursor(), nullptr) << step.what;
     }
@@ -246,14 +256,17 @@ TEST_F(ViewerTest, AnInterruptedLoadLeavesNoBarAndNoWaitCursor) {
     viewer.rowLimitEdit()->setText(QString());
     QListWidget* list = viewer.tableList();
     auto rectOf = [&](const char* table) {
-        return list->visualItemRect(list->findItems(QString::fromUtf8(table), Qt::MatchExactly).front()).center();
+        return list
+            ->visualItemRect(list->findItems(QString::fromUtf8(table), Qt::MatchExactly).front())
+            .center();
     };
     struct Case {
         const char* interruption;
         std::function<void()> act;
     } cases[] = {
         {"the grouping check box", [&] { QTest::mouseClick(viewer.groupCheck(), Qt::LeftButton); }},
-        {"another table", [&] { QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rectOf("t_small")); }},
+        {"another table",
+         [&] { QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rectOf("t_small")); }},
     };
     for (const Case& c : cases) {
         bool interrupted = false;
@@ -270,7 +283,8 @@ TEST_F(ViewerTest, AnInterruptedLoadLeavesNoBarAndNoWaitCursor) {
         EXPECT_FALSE(viewer.loadProgress()->isVisible()) << c.interruption;
         EXPECT_EQ(QApplication::overrideCursor(), nullptr) << c.interruption;
         fakes_.messagePump.OnPump = nullptr;
-        if (!viewer.groupCheck()->isChecked()) QTest::mouseClick(viewer.groupCheck(), Qt::LeftButton);
+        if (!viewer.groupCheck()->isChecked())
+            QTest::mouseClick(viewer.groupCheck(), Qt::LeftButton);
     }
     EXPECT_EQ(boxTexts(), std::vector<std::string>{});
 }
@@ -284,7 +298,8 @@ TEST_F(ViewerTest, GridMenuByRightClickAndKeys) {
     viewer->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer.get()));
     QListWidget* list = viewer->tableList();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(0)).center());
     ASSERT_EQ(viewer->gridModel().rowCount(), 1u);
     struct Case {
         int downs;  // key presses down from the menu's first entry

@@ -19,7 +19,8 @@ QPixmap testIcon() {
     QImage image(8, 8, QImage::Format_ARGB32);
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) {
-            QColor c = y < 4 ? (x < 4 ? QColor(255, 0, 0) : QColor(0, 200, 0)) : (x < 4 ? QColor(0, 0, 255) : QColor(255, 255, 255));
+            QColor c = y < 4 ? (x < 4 ? QColor(255, 0, 0) : QColor(0, 200, 0))
+                             : (x < 4 ? QColor(0, 0, 255) : QColor(255, 255, 255));
             image.setPixelColor(x, y, c);
         }
     }
@@ -28,10 +29,13 @@ QPixmap testIcon() {
     return QPixmap::fromImage(image);
 }
 
-int greyOf(int r, int g, int b) { return static_cast<int>(0.299 * r + 0.587 * g + 0.114 * b); }
+int greyOf(int r, int g, int b) {
+    return static_cast<int>(0.299 * r + 0.587 * g + 0.114 * b);
+}
 
 TEST(ButtonST, GreyIconFollowsTheFormulaKeepsBlackAndTheMask) {
-    const QImage grey = CButtonST::GreyIcon(testIcon()).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage grey =
+        CButtonST::GreyIcon(testIcon()).toImage().convertToFormat(QImage::Format_ARGB32);
     struct Case {
         int x, y;
         QColor expected;
@@ -42,12 +46,13 @@ TEST(ButtonST, GreyIconFollowsTheFormulaKeepsBlackAndTheMask) {
         {5, 5, QColor(255, 255, 255)},
         {0, 0, QColor(0, 0, 0)},
     };
-    for (const auto& c : cases) EXPECT_EQ(grey.pixelColor(c.x, c.y), c.expected) << c.x << "," << c.y;
+    for (const auto& c : cases)
+        EXPECT_EQ(grey.pixelColor(c.x, c.y), c.expected) << c.x << "," << c.y;
     EXPECT_EQ(grey.pixelColor(7, 7).alpha(), 0);
 }
 
 class ButtonRender : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         window_.resize(200, 100);
         button_ = new CButtonST(&window_);
@@ -66,7 +71,9 @@ protected:
         QApplication::sendEvent(button_, &leaveEvent);
     }
     // The icon's red quarter: left edge at 3 px with a caption, vertically centred.
-    QColor iconPixel(const QImage& image, int dx = 0) { return image.pixelColor(3 + 2 + dx, (40 - 8) / 2 + 2 + dx); }
+    QColor iconPixel(const QImage& image, int dx = 0) {
+        return image.pixelColor(3 + 2 + dx, (40 - 8) / 2 + 2 + dx);
+    }
 
     QDialog window_;
     CButtonST* button_ = nullptr;
@@ -76,7 +83,8 @@ TEST_F(ButtonRender, HoverShowsColourAndRaisedEdgeLeavingRestoresThem) {
     button_->setText(QStringLiteral("更新"));
     QImage rest = render();
     EXPECT_EQ(iconPixel(rest), QColor(greyOf(255, 0, 0), greyOf(255, 0, 0), greyOf(255, 0, 0)));
-    EXPECT_EQ(rest.pixelColor(0, 0).rgb(), button_->palette().color(QPalette::Button).rgb());  // no edge
+    EXPECT_EQ(rest.pixelColor(0, 0).rgb(),
+              button_->palette().color(QPalette::Button).rgb());  // no edge
     hover();
     EXPECT_TRUE(button_->isMouseOver());
     QImage over = render();

@@ -11,11 +11,9 @@ TEST(CellReferenceTest, ReferencesReadAsRowsFromOneAndColumnsFromZero) {
         int row;  // for a column span
         int firstRow, firstColumn, lastRow, lastColumn;
     } cases[] = {
-        {"A1", 1, 1, 0, 1, 0},
-        {"B2:E4", 1, 2, 1, 4, 4},
+        {"A1", 1, 1, 0, 1, 0},       {"B2:E4", 1, 2, 1, 4, 4},
         {"A:AG", 10, 10, 0, 10, 32},  // a column span takes the row given
-        {"AA7", 1, 7, 26, 7, 26},
-        {"Z100:AB120", 1, 100, 25, 120, 27},
+        {"AA7", 1, 7, 26, 7, 26},    {"Z100:AB120", 1, 100, 25, 120, 27},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reference);
@@ -25,7 +23,8 @@ TEST(CellReferenceTest, ReferencesReadAsRowsFromOneAndColumnsFromZero) {
         EXPECT_EQ(range.lastRow, c.lastRow);
         EXPECT_EQ(range.lastColumn, c.lastColumn);
     }
-    static_assert(xlsx::ColumnOf("AG") == 32, "the table sheets' last column is usable at compile time");
+    static_assert(xlsx::ColumnOf("AG") == 32,
+                  "the table sheets' last column is usable at compile time");
 }
 
 TEST(CellReferenceTest, SheetLocationQuotesTheNameAndDoublesItsApostrophes) {

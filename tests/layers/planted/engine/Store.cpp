@@ -1,3 +1,4 @@
 // Planted for the layer check: the bottom folder reaching up, in angle brackets.
 #include <db/Probe.h>
+
 #include <string>
