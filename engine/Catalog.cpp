@@ -188,7 +188,7 @@ void Catalog::putActiveConnection(const std::string& connectionText) {
 
 const Collection<Table>& Catalog::Tables() const {
     if (!tables_) {
-        raise(hr::kObjectClosed, 3704,
+        raise(hr::kObjectClosed, jet::kObjectClosed,
               "The catalog has no active connection: set ActiveConnection first.");
     }
     return *tables_;

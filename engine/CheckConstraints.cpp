@@ -96,7 +96,7 @@ void addCheckConstraint(sqlite3* db, const StoredTable& t, CheckConstraint check
             check.name = "Check" + std::to_string(n);
         }
     } else if (taken(check.name)) {
-        raise(hr::kSyntax, 3375,
+        raise(hr::kSyntax, jet::kIndexExists,
               "Table '" + t.name + "' already has a constraint named '" + check.name + "'.");
     }
     // The rows already there must keep the rule, as every later one will.
@@ -104,7 +104,7 @@ void addCheckConstraint(sqlite3* db, const StoredTable& t, CheckConstraint check
     run(db, "SELECT 1 FROM " + quoteIdent(t.name) + " WHERE " + breaks(check.sqlite) + " LIMIT 1",
         [&](int, char**) { broken = true; });
     if (broken) {
-        raise(hr::kIntegrity, 3317,
+        raise(hr::kIntegrity, jet::kValidationRule,
               "One or more values are prohibited by the validation rule '" + check.name +
                   "' set for '" + t.name + "': rows already in the table break it (" + check.jet +
                   "). Correct them first.");
@@ -148,7 +148,7 @@ void restoreCheckTriggers(sqlite3* db, const StoredTable& t) {
             sqlite3_prepare_v2(db, probe.c_str(), static_cast<int>(probe.size()), &stmt, nullptr);
         sqlite3_finalize(stmt);
         if (rc != SQLITE_OK) {
-            raise(hr::kUnspecified, 3280,
+            raise(hr::kUnspecified, jet::kFieldInIndex,
                   "Cannot change table '" + t.name + "': its validation rule '" + check.name +
                       "' (" + check.jet +
                       ") needs a field it would no longer have. Drop the constraint first.");

@@ -92,11 +92,11 @@ class Checker {
         for (std::size_t i = 0; i + 2 < toks_.size(); ++i) {
             if (toks_[i].kind == Tok::Word && isAggregateName(toks_[i].text) &&
                 isSymbolToken(toks_[i + 1], "(") && isWordToken(toks_[i + 2], "DISTINCT")) {
-                refuse(3075, "Syntax error (missing operator) in query expression '" +
-                                 toks_[i].text +
-                                 "(DISTINCT …)': Jet has no DISTINCT inside an aggregate. Count "
-                                 "the rows of a "
-                                 "SELECT DISTINCT subquery instead.");
+                refuse(jet::kSyntaxInExpression,
+                       "Syntax error (missing operator) in query expression '" + toks_[i].text +
+                           "(DISTINCT …)': Jet has no DISTINCT inside an aggregate. Count "
+                           "the rows of a "
+                           "SELECT DISTINCT subquery instead.");
             }
         }
     }
@@ -114,7 +114,7 @@ class Checker {
                 joins.back() = 0;
             else if (isWordToken(t, "JOIN") && ++joins.back() > 1) {
                 refuse(
-                    3075,
+                    jet::kSyntaxInExpression,
                     "Syntax error (missing operator) in the joins at position " +
                         std::to_string(t.offset + 1) +
                         ": Jet needs each join but the last in parentheses, as in (a INNER JOIN b "
@@ -134,7 +134,7 @@ class Checker {
             if (depth == 0 && isWordToken(t, "SET")) values = true;
             if (depth == 0 && isWordToken(t, "WHERE")) return;
             if (values && isWordToken(t, "SELECT")) {
-                refuse(3073,
+                refuse(jet::kNotUpdatable,
                        "Operation must use an updatable query: a new value of UPDATE cannot come "
                        "from a "
                        "subquery. Use a join, or set the value in a second statement.");
@@ -321,7 +321,7 @@ class Checker {
                 }
             }
             if (!selected) {
-                refuse(3093,
+                refuse(jet::kOrderByConflictsWithDistinct,
                        "ORDER BY clause (" + spelled(toks_, f, t) +
                            ") conflicts with DISTINCT: a DISTINCT query can be ordered only by the "
                            "fields it returns.");
@@ -355,7 +355,7 @@ class Checker {
                 for (const auto& k : keyRefs) ok = ok || sameRef(r, k);
                 for (const auto& a : aliases) ok = ok || (r.qualifier.empty() && r.name == a);
                 if (!ok) {
-                    refuse(3122,
+                    refuse(jet::kNotPartOfAggregate,
                            "You tried to execute a query that does not include the specified "
                            "expression '" +
                                (r.qualifier.empty() ? "" : r.qualifier + ".") + r.name +

@@ -66,16 +66,16 @@ const char* specialFileKind(mode_t mode) {
 void checkFileKind(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        raise(hr::kUnspecified, 3024, "Could not find file '" + path + "'.");
+        raise(hr::kUnspecified, jet::kFileNotFound, "Could not find file '" + path + "'.");
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        raise(hr::kUnspecified, 3051,
+        raise(hr::kUnspecified, jet::kCannotOpen,
               "The database file '" + path + "' cannot be read (" + std::strerror(errno) + ").");
     }
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        raise(hr::kUnspecified, 3343,
+        raise(hr::kUnspecified, jet::kUnrecognizedFormat,
               "'" + path + "' is " + specialFileKind(info.st_mode) + ", not a database file.");
     }
     char header[32] = {};
@@ -88,19 +88,19 @@ void checkFileKind(const std::string& path) {
     }
     ::close(fd);
     if (got >= 20 && std::memcmp(header + 4, "Standard Jet DB", 15) == 0) {
-        raise(hr::kUnspecified, 3343,
+        raise(hr::kUnspecified, jet::kUnrecognizedFormat,
               "'" + path +
                   "' is a genuine Microsoft Jet (Access .mdb) database file. This engine reads "
                   "only its own database files; convert the data first.");
     }
     if (got >= 20 && std::memcmp(header + 4, "Standard ACE DB", 15) == 0) {
-        raise(hr::kUnspecified, 3343,
+        raise(hr::kUnspecified, jet::kUnrecognizedFormat,
               "'" + path +
                   "' is a genuine Microsoft ACE (Access .accdb) database file. This engine reads "
                   "only its own database files; convert the data first.");
     }
     if (got < 16 || std::memcmp(header, "SQLite format 3", 16) != 0) {
-        raise(hr::kUnspecified, 3343,
+        raise(hr::kUnspecified, jet::kUnrecognizedFormat,
               "Unrecognized database format '" + path +
                   "': the file is empty, damaged or not a database.");
     }
@@ -116,7 +116,7 @@ sqlite3* openHandle(const std::string& path, int flags) {
         std::string message = db ? sqlite3_errmsg(db) : "";
         sqlite3_close_v2(db);
         if ((rc & 0xff) == SQLITE_CANTOPEN) {
-            raise(hr::kUnspecified, 3051,
+            raise(hr::kUnspecified, jet::kCannotOpen,
                   "The database file '" + path + "' cannot be opened (" + message + ").");
         }
         raiseSqlite(nullptr, extended, "opening '" + path + "'");
@@ -322,7 +322,7 @@ struct Connection::Impl {
 
     void requireOpen() const {
         if (!db)
-            raise(hr::kObjectClosed, 3704,
+            raise(hr::kObjectClosed, jet::kObjectClosed,
                   "Operation is not allowed when the connection is closed.");
     }
 };
@@ -344,22 +344,23 @@ std::shared_ptr<Connection> Connection::create() {
 void Connection::Open(const std::string& connectionText, const std::string&, const std::string&,
                       long) {
     if (impl_->db)
-        raise(hr::kObjectOpen, 3705, "Operation is not allowed when the connection is open.");
+        raise(hr::kObjectOpen, jet::kObjectOpen,
+              "Operation is not allowed when the connection is open.");
     ConnectionParts parts = connectionParts(connectionText);
     if (!equalsNoCase(parts.provider, kJetProvider) &&
         !equalsNoCase(parts.provider, kAceProvider)) {
-        raise(hr::kProviderNotFound, 0,
+        raise(hr::kProviderNotFound, jet::kNone,
               "Provider cannot be found. It may not be properly installed: '" + parts.provider +
                   "' (known: " + kJetProvider + ", " + kAceProvider + ").");
     }
     if (parts.dataSource.empty())
-        raise(hr::kUnspecified, 3024, "The connection text names no Data Source.");
+        raise(hr::kUnspecified, jet::kFileNotFound, "The connection text names no Data Source.");
     checkFileKind(parts.dataSource);
     sqlite3* db = openHandle(parts.dataSource, SQLITE_OPEN_READWRITE);
     try {
         execRaw(db, "PRAGMA synchronous = FULL", "opening the database");
         if (!Store::isEngineFile(db)) {
-            raise(hr::kUnspecified, 3343,
+            raise(hr::kUnspecified, jet::kUnrecognizedFormat,
                   "Unrecognized database format '" + parts.dataSource +
                       "': it is an SQLite file but holds no catalog of this engine.");
         }
@@ -467,7 +468,8 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& statement,
 std::shared_ptr<Recordset> Connection::OpenSchema(SchemaEnum schema) {
     impl_->requireOpen();
     if (schema != adSchemaTables) {
-        raise(hr::kUnspecified, 0, "Only the tables schema (20) is provided by this engine.");
+        raise(hr::kUnspecified, jet::kNone,
+              "Only the tables schema (20) is provided by this engine.");
     }
     const long long version = schemaVersion(impl_->db);
     if (version < 0 || version != impl_->schemaRowsVersion) {
@@ -500,7 +502,8 @@ std::shared_ptr<Recordset> Connection::OpenSchema(SchemaEnum schema) {
 long Connection::BeginTrans() {
     impl_->requireOpen();
     if (impl_->inTransaction) {
-        raise(hr::kTransaction, 3003, "A transaction is already running on this connection.");
+        raise(hr::kTransaction, jet::kTooManyTransactions,
+              "A transaction is already running on this connection.");
     }
     execRaw(impl_->db, "BEGIN", "beginning a transaction");
     impl_->inTransaction = true;
@@ -510,7 +513,8 @@ long Connection::BeginTrans() {
 void Connection::CommitTrans() {
     impl_->requireOpen();
     if (!impl_->inTransaction)
-        raise(hr::kTransaction, 3034, "You tried to commit without beginning a transaction.");
+        raise(hr::kTransaction, jet::kNoTransaction,
+              "You tried to commit without beginning a transaction.");
     execRaw(impl_->db, "COMMIT", "committing the transaction");
     impl_->inTransaction = false;
 }
@@ -518,7 +522,8 @@ void Connection::CommitTrans() {
 void Connection::RollbackTrans() {
     impl_->requireOpen();
     if (!impl_->inTransaction)
-        raise(hr::kTransaction, 3034, "You tried to roll back without beginning a transaction.");
+        raise(hr::kTransaction, jet::kNoTransaction,
+              "You tried to roll back without beginning a transaction.");
     impl_->inTransaction = false;
     impl_->forgetSchema();
     impl_->statements->clear();
@@ -557,7 +562,7 @@ std::vector<ConnectionPair> parseConnectionText(const std::string& text) {
         if (eq == std::string::npos || (semi != std::string::npos && semi < eq)) {
             const std::string part =
                 trim(text.substr(pos, semi == std::string::npos ? std::string::npos : semi - pos));
-            raise(hr::kInvalidArg, 0,
+            raise(hr::kInvalidArg, jet::kNone,
                   "The connection text part '" + part +
                       "' is not of the form Key=Value; a value holding ';' must be enclosed in "
                       "quotes.");
@@ -569,13 +574,13 @@ std::vector<ConnectionPair> parseConnectionText(const std::string& text) {
         if (pos < n && (text[pos] == '\'' || text[pos] == '"')) {
             std::optional<std::string> quoted = readQuoted(text, pos);
             if (!quoted) {
-                raise(hr::kInvalidArg, 0,
+                raise(hr::kInvalidArg, jet::kNone,
                       "The value of '" + key + "' in the connection text has no closing quote.");
             }
             value = std::move(*quoted);
             while (pos < n && isBlank(text[pos])) ++pos;
             if (pos < n && text[pos] != ';') {
-                raise(hr::kInvalidArg, 0,
+                raise(hr::kInvalidArg, jet::kNone,
                       "The value of '" + key +
                           "' in the connection text goes on after its closing quote; a " +
                           "quote inside a quoted value is written twice.");
@@ -629,7 +634,7 @@ std::string DatabaseConnectionText(const std::string& provider, const std::strin
 namespace {
 
 [[noreturn]] void raiseExists(const std::string& path) {
-    raise(hr::kUnspecified, 3204, "Database '" + path + "' already exists.");
+    raise(hr::kUnspecified, jet::kDatabaseExists, "Database '" + path + "' already exists.");
 }
 
 // Flushes the folder's entries, so a new name survives a power cut.
@@ -657,7 +662,7 @@ void CreateDatabase(const std::string& path, const std::string& password) {
                             ".creating-XXXXXX";
     const int descriptor = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (descriptor < 0) {
-        raise(hr::kUnspecified, 3051,
+        raise(hr::kUnspecified, jet::kCannotOpen,
               "The database '" + path + "' cannot be created (" + std::strerror(errno) + ").");
     }
     ::close(descriptor);
@@ -683,7 +688,7 @@ void CreateDatabase(const std::string& path, const std::string& password) {
         }
         if (placed != 0) {
             if (errno == EEXIST) raiseExists(path);
-            raise(hr::kUnspecified, 3051,
+            raise(hr::kUnspecified, jet::kCannotOpen,
                   "The database '" + path + "' cannot be put in place (" + std::strerror(errno) +
                       ").");
         }

@@ -39,7 +39,7 @@ std::string crosstabSql(sqlite3* db, Statement& st) {
         }
     }
     if (headings.size() > kMaxColumns) {
-        raise(hr::kUnspecified, 3190,
+        raise(hr::kUnspecified, jet::kTooManyFields,
               "Too many fields defined: the crosstab would have " +
                   std::to_string(headings.size()) +
                   " columns of pivot values; at most 255. Narrow the PIVOT with an IN list or a "

@@ -35,7 +35,7 @@ std::string typeWords(const DaoFieldInfo& info) {
         case dbGUID:
             return "GUID";
         default:
-            raise(hr::kInvalidArg, 3259,
+            raise(hr::kInvalidArg, jet::kInvalidFieldType,
                   "Invalid field data type " + std::to_string(info.type) + " for field '" +
                       info.name + "'.");
     }
@@ -43,7 +43,7 @@ std::string typeWords(const DaoFieldInfo& info) {
 
 std::string bracketed(const std::string& name) {
     if (name.find(']') != std::string::npos || name.empty()) {
-        raise(hr::kInvalidArg, 3125, "'" + name + "' is not a valid name.");
+        raise(hr::kInvalidArg, jet::kInvalidName, "'" + name + "' is not a valid name.");
     }
     return "[" + name + "]";
 }
@@ -58,7 +58,8 @@ std::shared_ptr<DaoDatabase> DaoDatabase::create() {
 }
 
 void DaoDatabase::Open(const std::string& path, bool, bool readOnly, const std::string& connect) {
-    if (readOnly) raise(hr::kInvalidArg, 3027, "Read-only opening is not provided by this engine.");
+    if (readOnly)
+        raise(hr::kInvalidArg, jet::kReadOnly, "Read-only opening is not provided by this engine.");
     std::string password;
     for (auto& [key, value] : parseConnectionText(connect)) {
         if (key == "PWD") password = std::move(value);
@@ -79,7 +80,7 @@ bool DaoDatabase::IsOpen() const {
 
 Connection& DaoDatabase::connection() {
     if (!IsOpen())
-        raise(hr::kObjectClosed, 3420,
+        raise(hr::kObjectClosed, jet::kObjectInvalid,
               "Object invalid or no longer set: the database is not open.");
     return *connection_;
 }
@@ -87,7 +88,7 @@ Connection& DaoDatabase::connection() {
 std::shared_ptr<DaoTableDef> DaoDatabase::OpenTableDef(const std::string& tableName) {
     sqlite3* db = connectionHandle(connection());
     if (!Store(db).findTable(tableName) || isSystemName(tableName)) {
-        raise(hr::kItemNotFound, 3265,
+        raise(hr::kItemNotFound, jet::kItemNotFound,
               "Item not found in this collection: there is no table '" + tableName + "'.");
     }
     return std::make_shared<DaoTableDef>(shared_from_this(), tableName);
@@ -98,7 +99,7 @@ DaoTableDef::DaoTableDef(std::shared_ptr<DaoDatabase> database, std::string tabl
 
 void DaoTableDef::CreateField(const DaoFieldInfo& info) {
     if (!open_)
-        raise(hr::kObjectClosed, 3420,
+        raise(hr::kObjectClosed, jet::kObjectInvalid,
               "Object invalid or no longer set: the table definition is closed.");
     std::string sql = "ALTER TABLE " + bracketed(tableName_) + " ADD COLUMN " +
                       bracketed(info.name) + " " + typeWords(info);

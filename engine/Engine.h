@@ -145,6 +145,83 @@ constexpr std::int32_t kTransaction =
     static_cast<std::int32_t>(0x8004D00F);  // XACT_E_NOTRANSACTION
 }  // namespace hr
 
+// Jet's error numbers (ComError::jetError), named after Jet's own messages;
+// callers test them, so they are part of the interface.
+namespace jet {
+constexpr int kNone = 0;                  // not one of Jet's errors
+constexpr int kInvalidProcedureCall = 5;  // invalid procedure call or argument
+constexpr int kOverflow = 6;              // overflow in an expression
+constexpr int kTypeMismatch = 13;         // type mismatch in an expression
+constexpr int kInvalidUseOfNull = 94;
+constexpr int kReserved = 3000;  // reserved error: the engine itself failed
+constexpr int kTooManyTransactions = 3003;
+constexpr int kTableExists = 3010;
+constexpr int kNoCurrentRecord = 3021;
+constexpr int kDuplicateValue = 3022;  // duplicate values in an index or key
+constexpr int kFileNotFound = 3024;
+constexpr int kReadOnly = 3027;
+constexpr int kNotValidPassword = 3031;
+constexpr int kNoTransaction = 3034;  // commit or rollback without BeginTrans
+constexpr int kDiskOrNetworkError = 3043;
+constexpr int kFileInUse = 3045;
+constexpr int kCannotOpen = 3051;
+constexpr int kOutOfMemory = 3035;  // system resource exceeded
+constexpr int kNullInIndex = 3058;
+constexpr int kTooFewParameters = 3061;
+constexpr int kNotARowSource = 3065;
+constexpr int kNotUpdatable = 3073;  // operation must use an updatable query
+constexpr int kSyntaxInExpression = 3075;
+constexpr int kInputTableNotFound = 3078;
+constexpr int kAmbiguousField = 3079;
+constexpr int kUndefinedFunction = 3085;
+constexpr int kOrderByConflictsWithDistinct = 3093;
+constexpr int kSystemTable = 3112;  // records cannot be changed: a system table
+constexpr int kNotPartOfAggregate = 3122;
+constexpr int kInvalidName = 3125;
+constexpr int kSpecifyDeleteTable = 3128;
+constexpr int kInvalidStatement = 3129;
+constexpr int kSyntaxInFrom = 3131;
+constexpr int kSyntaxInInsert = 3134;
+constexpr int kCharactersAfterEnd = 3142;
+constexpr int kSyntaxInUpdate = 3144;
+constexpr int kFieldTooSmall = 3163;
+constexpr int kDiskFull = 3183;
+constexpr int kTooManyFields = 3190;
+constexpr int kFieldDefinedTwice = 3191;
+constexpr int kRecordHasRelated = 3200;
+constexpr int kRelatedRecordRequired = 3201;
+constexpr int kDatabaseExists = 3204;
+constexpr int kInvalidFieldType = 3259;
+constexpr int kItemNotFound = 3265;
+constexpr int kFieldInIndex = 3280;
+constexpr int kPartOfRelationship = 3281;
+constexpr int kPrimaryKeyExists = 3283;
+constexpr int kSyntaxInIndexOptions = 3289;  // CREATE INDEX ... WITH
+constexpr int kSyntaxInCreateTable = 3290;
+constexpr int kSyntaxInConstraint = 3291;
+constexpr int kSyntaxInFieldDefinition = 3292;
+constexpr int kSyntaxInAlterTable = 3293;
+constexpr int kSyntaxInDrop = 3295;
+constexpr int kFieldInRelationship = 3303;
+constexpr int kValueRequired = 3314;
+constexpr int kValidationRule = 3317;
+constexpr int kUnrecognizedFormat = 3343;
+constexpr int kValueCountMismatch = 3346;
+constexpr int kNumericOverflow = 3349;
+constexpr int kSubqueryRows = 3354;  // at most one record from this subquery
+constexpr int kIndexNotFound = 3371;
+constexpr int kNoUniqueIndex = 3374;
+constexpr int kIndexExists = 3375;
+constexpr int kTableNotFound = 3376;
+constexpr int kFieldExists = 3380;
+constexpr int kFieldNotFound = 3381;
+constexpr int kObjectInvalid = 3420;
+constexpr int kDataTypeMismatch = 3464;
+constexpr int kTooManyIndexes = 3626;
+constexpr int kObjectClosed = 3704;  // ADO: not allowed while closed
+constexpr int kObjectOpen = 3705;    // ADO: not allowed while open
+}  // namespace jet
+
 // The error object every failing call raises.
 class ComError : public std::exception {
   public:
@@ -484,7 +561,7 @@ std::shared_ptr<T> Collection<T>::Item(long position) const {
         throw ComError(hr::kItemNotFound, std::string("VantolyEngine"),
                        std::string("Item cannot be found in the collection: position ") +
                            std::to_string(position) + " of " + std::to_string(Count()) + ".",
-                       3265);
+                       jet::kItemNotFound);
     }
     return items_[static_cast<std::size_t>(position)];
 }

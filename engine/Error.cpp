@@ -22,7 +22,7 @@ void raise(std::int32_t code, int jetError, const std::string& description) {
 }
 
 void raiseDamaged(const std::string& where) {
-    raise(hr::kUnspecified, 3343,
+    raise(hr::kUnspecified, jet::kUnrecognizedFormat,
           "Unrecognized database format: the file is damaged" + where + ".");
 }
 
@@ -50,28 +50,28 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
     const std::string where = context.empty() ? "" : " (" + context + ")";
 
     if (startsWith(message, "VXFK:3201:")) {
-        raise(hr::kUnspecified, 3201,
+        raise(hr::kUnspecified, jet::kRelatedRecordRequired,
               "You cannot add or change a record because a related record is required in table '" +
                   after(message, "VXFK:3201:") + "'.");
     }
     if (startsWith(message, "VXFK:3200:")) {
-        raise(hr::kUnspecified, 3200,
+        raise(hr::kUnspecified, jet::kRecordHasRelated,
               "The record cannot be deleted or changed because table '" +
                   after(message, "VXFK:3200:") + "' includes related records.");
     }
     if (startsWith(message, "VXNULL:")) {
-        raise(hr::kUnspecified, 3058,
+        raise(hr::kUnspecified, jet::kNullInIndex,
               "Index or primary key cannot contain a Null value (index '" +
                   after(message, "VXNULL:") + "').");
     }
     if (startsWith(message, "VXONE:")) {
-        raise(hr::kUnspecified, 3354,
+        raise(hr::kUnspecified, jet::kSubqueryRows,
               "At most one record can be returned by this subquery" + where +
                   ". Narrow its WHERE clause, "
                   "or use First(), Max() or TOP 1 so that it returns one row.");
     }
     if (startsWith(message, "VXOVF:")) {
-        raise(hr::kDataOverflow, 3349,
+        raise(hr::kDataOverflow, jet::kNumericOverflow,
               "Numeric field overflow: the value is too large for field '" +
                   after(message, "VXOVF:") +
                   "' (its type's range or the precision it was defined with).");
@@ -79,94 +79,96 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
     if (startsWith(message, "VXCHECK:")) {
         const std::string parts = after(message, "VXCHECK:");
         const std::size_t split = parts.find(kCheckSeparator);
-        raise(hr::kIntegrity, 3317,
+        raise(hr::kIntegrity, jet::kValidationRule,
               "One or more values are prohibited by the validation rule '" +
                   parts.substr(0, split) + "' set for '" +
                   (split == std::string::npos ? "" : parts.substr(split + 1)) +
                   "'. Enter a value that the expression for this field can accept.");
     }
     if (startsWith(message, "VXARG:")) {
-        raise(hr::kSyntax, 5,
+        raise(hr::kSyntax, jet::kInvalidProcedureCall,
               "Invalid procedure call or argument: " + after(message, "VXARG:") + where + ".");
     }
     // Conversions in an expression fail as Jet's expression service reports them.
     if (startsWith(message, "VXOVERFLOW:")) {
-        raise(hr::kDataOverflow, 6,
+        raise(hr::kDataOverflow, jet::kOverflow,
               "Overflow: the value does not fit the type " + after(message, "VXOVERFLOW:") +
                   " converts to" + where + ".");
     }
     if (startsWith(message, "VXMISMATCH:")) {
-        raise(hr::kSyntax, 13,
+        raise(hr::kSyntax, jet::kTypeMismatch,
               "Type mismatch: " + after(message, "VXMISMATCH:") +
                   " was given a value that does not read as a number" + where + ".");
     }
     if (startsWith(message, "VXINVALIDNULL:")) {
-        raise(hr::kSyntax, 94,
+        raise(hr::kSyntax, jet::kInvalidUseOfNull,
               "Invalid use of Null: " + after(message, "VXINVALIDNULL:") +
                   " was given Null; wrap the value in Nz() to give it a default" + where + ".");
     }
     switch (primary) {
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            raise(hr::kUnspecified, 3045,
+            raise(hr::kUnspecified, jet::kFileInUse,
                   "The database file is in use by another process and could not be locked" + where +
                       ". Close the other program and try again.");
         case SQLITE_FULL:
-            raise(hr::kUnspecified, 3183,
+            raise(hr::kUnspecified, jet::kDiskFull,
                   "There is not enough space on the disk to write the database" + where + ".");
         case SQLITE_IOERR:
-            raise(hr::kUnspecified, 3043,
+            raise(hr::kUnspecified, jet::kDiskOrNetworkError,
                   "A disk or network error occurred while accessing the database" + where + ".");
         case SQLITE_READONLY:
         case SQLITE_PERM:
         case SQLITE_CANTOPEN:
-            raise(hr::kUnspecified, 3051,
+            raise(hr::kUnspecified, jet::kCannotOpen,
                   "The database file cannot be opened for writing" + where + ".");
         case SQLITE_CORRUPT:
         case SQLITE_NOTADB:
             raiseDamaged(where);
         case SQLITE_NOMEM:
-            raise(static_cast<std::int32_t>(0x8007000E), 3035,
+            raise(static_cast<std::int32_t>(0x8007000E), jet::kOutOfMemory,
                   "System resource exceeded" + where + ".");
         case SQLITE_TOOBIG:
-            raise(hr::kDataOverflow, 3163, "A value is too large for the field" + where + ".");
+            raise(hr::kDataOverflow, jet::kFieldTooSmall,
+                  "A value is too large for the field" + where + ".");
         default:
             break;
     }
     if (primary == SQLITE_CONSTRAINT) {
         if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY) {
-            raise(hr::kUnspecified, 3022,
+            raise(hr::kUnspecified, jet::kDuplicateValue,
                   "The changes you requested to the table were not successful because they would "
                   "create duplicate values in the index, primary key, or relationship (" +
                       after(message, "failed: ") + ").");
         }
         if (rc == SQLITE_CONSTRAINT_NOTNULL) {
-            raise(hr::kUnspecified, 3314,
+            raise(hr::kUnspecified, jet::kValueRequired,
                   "You must enter a value in the '" + after(message, "failed: ") + "' field.");
         }
         if (rc == SQLITE_CONSTRAINT_DATATYPE) {
             std::string which = after(message, " column ");
-            raise(hr::kUnspecified, 3464,
+            raise(hr::kUnspecified, jet::kDataTypeMismatch,
                   "Data type mismatch: the value given for field '" + which +
                       "' is not of the field's type.");
         }
         if (rc == SQLITE_CONSTRAINT_CHECK) {
             std::string which = after(message, "failed: ");
             if (startsWith(which, "vxlen:")) {
-                raise(hr::kDataOverflow, 3163,
+                raise(hr::kDataOverflow, jet::kFieldTooSmall,
                       "The field '" + which.substr(6) +
                           "' is too small to accept the amount of data "
                           "you attempted to add.");
             }
         }
-        raise(hr::kUnspecified, 3022, "A constraint of the table refused the change" + where + ".");
+        raise(hr::kUnspecified, jet::kDuplicateValue,
+              "A constraint of the table refused the change" + where + ".");
     }
     // SQLite's own bounds on a statement's shape: expressions at most 1000
     // levels deep (each operator of a run counts one) and a parser stack of
     // a hundred or so open parentheses and function calls.
     if (startsWith(message, "Expression tree is too large") || message == "parser stack overflow") {
         raise(
-            hr::kSyntax, 3075,
+            hr::kSyntax, jet::kSyntaxInExpression,
             "The expression is too complex: it may chain at most 1000 operators in a row and nest "
             "parentheses and function calls about 100 deep (" +
                 message +
@@ -175,31 +177,31 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
     }
     if (startsWith(message, "no such table: ")) {
         std::string name = after(message, "no such table: ");
-        raise(hr::kNoTable, 3078,
+        raise(hr::kNoTable, jet::kInputTableNotFound,
               "The database engine cannot find the input table or query '" + name +
                   "'. Make sure it exists and that its name is spelled correctly.");
     }
     if (startsWith(message, "no such column: ")) {
-        raise(hr::kParamNotSet, 3061,
+        raise(hr::kParamNotSet, jet::kTooFewParameters,
               "No value given for one or more required parameters: '" +
                   after(message, "no such column: ") + "' is not a field of the tables named.");
     }
     if (startsWith(message, "ambiguous column name: ")) {
-        raise(hr::kSyntax, 3079,
+        raise(hr::kSyntax, jet::kAmbiguousField,
               "The specified field '" + after(message, "ambiguous column name: ") +
                   "' could refer to more than one table listed in the FROM clause.");
     }
     if (startsWith(message, "no such function: ")) {
-        raise(hr::kSyntax, 3085,
+        raise(hr::kSyntax, jet::kUndefinedFunction,
               "Undefined function '" + after(message, "no such function: ") + "' in expression.");
     }
     if (message.find("aggregate") != std::string::npos) {
         raise(
-            hr::kSyntax, 3122,
+            hr::kSyntax, jet::kNotPartOfAggregate,
             "The statement mixes aggregate functions and plain fields in a way that cannot run: " +
                 message + ".");
     }
-    raise(hr::kUnspecified, 3000,
+    raise(hr::kUnspecified, jet::kReserved,
           "The database engine could not carry out the operation" + where + ": " + message + ".");
 }
 

@@ -62,15 +62,15 @@ bool HasJournalBeside(const std::string& path, std::string* found) {
 DatabaseFileLock::DatabaseFileLock(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0)
-        raise(hr::kUnspecified, 3024, "Could not find file '" + path + "'.");
+        raise(hr::kUnspecified, jet::kFileNotFound, "Could not find file '" + path + "'.");
     if (!S_ISREG(info.st_mode)) {
-        raise(hr::kUnspecified, 3343,
+        raise(hr::kUnspecified, jet::kUnrecognizedFormat,
               "'" + path + "' is not a database file (not a regular file).");
     }
     SettleJournal(path);
     descriptor_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (descriptor_ < 0) {
-        raise(hr::kUnspecified, 3051,
+        raise(hr::kUnspecified, jet::kCannotOpen,
               "The database file '" + path + "' cannot be opened for writing (" +
                   std::strerror(errno) + ").");
     }
@@ -84,13 +84,13 @@ DatabaseFileLock::DatabaseFileLock(const std::string& path) {
         ::close(descriptor_);
         descriptor_ = -1;
         if (error == EAGAIN || error == EACCES) {
-            raise(hr::kUnspecified, 3045,
+            raise(hr::kUnspecified, jet::kFileInUse,
                   "The database file '" + path +
                       "' is in use by another process and could not be locked. Close the other "
                       "program and "
                       "try again.");
         }
-        raise(hr::kUnspecified, 3051,
+        raise(hr::kUnspecified, jet::kCannotOpen,
               "The database file '" + path + "' cannot be locked (" + std::strerror(error) + ").");
     }
     // Checked under the lock: no writer can start a journal now, so a live
@@ -100,7 +100,7 @@ DatabaseFileLock::DatabaseFileLock(const std::string& path) {
     if (HasJournalBeside(path, &journal)) {
         ::close(descriptor_);
         descriptor_ = -1;
-        raise(hr::kUnspecified, 3045,
+        raise(hr::kUnspecified, jet::kFileInUse,
               "The database file '" + path + "' has an unfinished transaction: '" + journal +
                   "' is beside it. Open the database with the program that was using it so that it "
                   "can finish, "

@@ -18,7 +18,7 @@ bool isDigit(char c) {
 
 [[noreturn]] void syntaxAt(std::string_view sql, std::size_t offset, const std::string& what) {
     std::string near(sql.substr(offset, 20));
-    raise(hr::kSyntax, 3075,
+    raise(hr::kSyntax, jet::kSyntaxInExpression,
           "Syntax error: " + what + " at position " + std::to_string(offset + 1) + " near '" +
               near + "'.");
 }

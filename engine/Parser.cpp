@@ -302,13 +302,14 @@ class Parser {
     // A lone expression, as a column default is written.
     std::string standaloneExpression() {
         Expr e = unary();
-        if (peek().kind != Tok::End) fail(3075, "Unexpected text after the value");
+        if (peek().kind != Tok::End)
+            fail(jet::kSyntaxInExpression, "Unexpected text after the value");
         return e.sql;
     }
 
     Statement run() {
         const Token& first = peek();
-        if (first.kind == Tok::End) fail(3129, "The statement is empty");
+        if (first.kind == Tok::End) fail(jet::kInvalidStatement, "The statement is empty");
         std::string w = first.kind == Tok::Word ? upperAscii(first.text) : "";
         static const std::set<std::string> transactionWords = {
             "BEGIN", "COMMIT", "ROLLBACK", "SAVEPOINT", "RELEASE", "END", "TRANSACTION"};
@@ -316,13 +317,13 @@ class Parser {
                                                           "REINDEX", "ANALYZE", "EXPLAIN", "WITH",
                                                           "REPLACE", "UPSERT"};
         if (transactionWords.count(w)) {
-            raise(hr::kSyntax, 3129,
+            raise(hr::kSyntax, jet::kInvalidStatement,
                   "The statement '" + first.text +
                       "' is refused: transactions are begun, committed and rolled back through the "
                       "connection (BeginTrans, CommitTrans, RollbackTrans), not by statements.");
         }
         if (aroundWords.count(w)) {
-            raise(hr::kSyntax, 3129,
+            raise(hr::kSyntax, jet::kInvalidStatement,
                   "The statement '" + first.text +
                       "' is refused: it is not Jet SQL. Expected SELECT, INSERT, UPDATE, DELETE, "
                       "CREATE, DROP or ALTER.");
@@ -354,14 +355,14 @@ class Parser {
             st_.kind = StatementKind::Select;
             st_.sqlite = selectStatement(true);
         } else {
-            raise(hr::kSyntax, 3129,
+            raise(hr::kSyntax, jet::kInvalidStatement,
                   "Invalid SQL statement at '" + first.text +
                       "'; expected 'DELETE', 'INSERT', 'SELECT', 'UPDATE', 'CREATE', 'DROP' or "
                       "'ALTER'.");
         }
         acceptSym(";");
         if (peek().kind != Tok::End) {
-            raise(hr::kSyntax, 3142,
+            raise(hr::kSyntax, jet::kCharactersAfterEnd,
                   "Characters found after end of SQL statement at position " +
                       std::to_string(peek().offset + 1) + ": '" +
                       std::string(sql_.substr(peek().offset, 30)) +
@@ -432,12 +433,13 @@ class Parser {
     }
     void checkTableName(const std::string& n) const {
         if (upperAscii(n).rfind("SQLITE_", 0) == 0) {
-            raise(hr::kSyntax, 3129, "The name '" + n + "' is reserved for the storage layer.");
+            raise(hr::kSyntax, jet::kInvalidStatement,
+                  "The name '" + n + "' is reserved for the storage layer.");
         }
     }
     void checkWritable(const std::string& table) const {
         if (isSystemName(table)) {
-            raise(hr::kUnspecified, 3112,
+            raise(hr::kUnspecified, jet::kSystemTable,
                   "The table '" + table +
                       "' is a system table of the catalog and cannot be changed "
                       "by a statement.");
@@ -448,7 +450,8 @@ class Parser {
     // Every nesting (parentheses, subqueries, NOT chains) passes through
     // here; a limit keeps a hostile statement from exhausting the stack.
     Expr expr() {
-        if (++nesting_ > kMaxNesting) fail(3075, "The expression is nested too deeply");
+        if (++nesting_ > kMaxNesting)
+            fail(jet::kSyntaxInExpression, "The expression is nested too deeply");
         Expr e = impExpr();
         --nesting_;
         return e;
@@ -496,7 +499,8 @@ class Parser {
     }
     Expr notExpr() {
         if (acceptWord("NOT")) {
-            if (++nesting_ > kMaxNesting) fail(3075, "The expression is nested too deeply");
+            if (++nesting_ > kMaxNesting)
+                fail(jet::kSyntaxInExpression, "The expression is nested too deeply");
             Expr inner = notExpr();
             --nesting_;
             return {"(NOT " + inner.sql + ")", {ResultKind::Bool, {}, {}}, true};
@@ -570,7 +574,7 @@ class Parser {
                     {ResultKind::Bool, {}, {}},
                     true};
         }
-        if (negate) fail(3075, "Expected LIKE, BETWEEN or IN after NOT");
+        if (negate) fail(jet::kSyntaxInExpression, "Expected LIKE, BETWEEN or IN after NOT");
         return left;
     }
     // "x > ANY (SELECT ...)", "x <= ALL (SELECT ...)". The subquery becomes a
@@ -760,14 +764,16 @@ class Parser {
     }
     Expr unary() {
         if (acceptSym("-")) {
-            if (++nesting_ > kMaxNesting) fail(3075, "The expression is nested too deeply");
+            if (++nesting_ > kMaxNesting)
+                fail(jet::kSyntaxInExpression, "The expression is nested too deeply");
             Expr inner = unary();
             --nesting_;
             return {"(-" + valueOf(inner) + ")",
                     inner.hint.kind == ResultKind::ColumnOf ? ResultHint{} : inner.hint};
         }
         if (acceptSym("+")) {
-            if (++nesting_ > kMaxNesting) fail(3075, "The expression is nested too deeply");
+            if (++nesting_ > kMaxNesting)
+                fail(jet::kSyntaxInExpression, "The expression is nested too deeply");
             Expr inner = unary();
             --nesting_;
             return inner;
@@ -807,7 +813,8 @@ class Parser {
                 return {literal(quoteText(t.text), true), {ResultKind::Text, {}, {}}};
             case Tok::Date: {
                 double ole = 0;
-                if (!parseDateLiteral(t.text, ole)) fail(3075, "Invalid date '#" + t.text + "#'");
+                if (!parseDateLiteral(t.text, ole))
+                    fail(jet::kSyntaxInExpression, "Invalid date '#" + t.text + "#'");
                 // A time of day stays written in: a date minus a time is a
                 // date, a date minus a date a number, and the result's type
                 // is fixed when the statement is translated.
@@ -829,9 +836,9 @@ class Parser {
                     inner.sql = "(" + inner.sql + ")";
                     return inner;
                 }
-                fail(3075, "Expected a value or a field name");
+                fail(jet::kSyntaxInExpression, "Expected a value or a field name");
             case Tok::End:
-                fail(3075, "The expression ends too early");
+                fail(jet::kSyntaxInExpression, "The expression ends too early");
             case Tok::Word:
             case Tok::Bracketed:
                 break;
@@ -871,7 +878,7 @@ class Parser {
         std::string up = upperAscii(nameTok.text);
         const FunctionDef* f = findFunction(up);
         if (!f) {
-            raise(hr::kSyntax, 3085,
+            raise(hr::kSyntax, jet::kUndefinedFunction,
                   "Undefined function '" + nameTok.text + "' in expression at position " +
                       std::to_string(nameTok.offset + 1) + ".");
         }
@@ -894,7 +901,7 @@ class Parser {
         expectSym(")");
         int count = static_cast<int>(args.size());
         if (count < f->minArgs || count > f->maxArgs) {
-            raise(hr::kSyntax, 3075,
+            raise(hr::kSyntax, jet::kSyntaxInExpression,
                   "Wrong number of arguments used with function '" + nameTok.text +
                       "' at position " + std::to_string(nameTok.offset + 1) + ".");
         }
@@ -921,7 +928,7 @@ class Parser {
         std::string first = name("a field name");
         if ((isSym(".") || isSym("!")) && (isName(1) || isSym("*", 1))) {
             next();
-            if (isSym("*")) fail(3075, "'*' is allowed only in the field list");
+            if (isSym("*")) fail(jet::kSyntaxInExpression, "'*' is allowed only in the field list");
             std::string second = name("a field name");
             return {quoteIdent(first) + "." + quoteIdent(second),
                     {ResultKind::ColumnOf, first, second}};
@@ -945,18 +952,21 @@ class Parser {
         Expr value = expr();
         transformValue_ = false;
         if (value.sql.find(kCrosstabMark) == std::string::npos) {
-            fail(3122, "The TRANSFORM value needs an aggregate function (Sum, Count, Avg, ...)");
+            fail(jet::kNotPartOfAggregate,
+                 "The TRANSFORM value needs an aggregate function (Sum, Count, Avg, ...)");
         }
         if (acceptWord("AS")) name("an alias");
-        if (!isWord("SELECT")) fail(3075, "Expected SELECT after the TRANSFORM value");
+        if (!isWord("SELECT"))
+            fail(jet::kSyntaxInExpression, "Expected SELECT after the TRANSFORM value");
         ++depth_;
         CoreParts parts;
         const std::string core = selectCore(true, parts);
         if (parts.groupBy.empty())
-            fail(3122, "A crosstab query needs GROUP BY for its row headings");
+            fail(jet::kNotPartOfAggregate, "A crosstab query needs GROUP BY for its row headings");
         const OrderBy order = orderBy();
         --depth_;
-        if (!acceptWord("PIVOT")) fail(3075, "Expected PIVOT in the crosstab query");
+        if (!acceptWord("PIVOT"))
+            fail(jet::kSyntaxInExpression, "Expected PIVOT in the crosstab query");
         plan.pivot = concat().sql;  // below comparisons: an IN after it is the column list
         if (acceptWord("IN")) {
             plan.fixedHeadings = true;
@@ -1001,7 +1011,8 @@ class Parser {
     };
     std::string selectStatement(bool top) {
         ++depth_;
-        if (depth_ > kMaxNesting) fail(3075, "The statement nests its queries too deeply");
+        if (depth_ > kMaxNesting)
+            fail(jet::kSyntaxInExpression, "The statement nests its queries too deeply");
         CoreParts first;
         std::string out = selectCore(top && depth_ == 1, first);
         bool compound = false;
@@ -1119,12 +1130,12 @@ class Parser {
         if (acceptWord("TOP")) {
             const Token& n = peek();
             if (n.kind != Tok::Number || n.text.find_first_of(".eE") != std::string::npos) {
-                fail(3075, "TOP needs a whole number");
+                fail(jet::kSyntaxInExpression, "TOP needs a whole number");
             }
             parts.topCount = next().text;
             parts.topPercent = acceptWord("PERCENT");
             if (parts.topPercent && std::strtod(parts.topCount.c_str(), nullptr) > 100) {
-                fail(3075, "TOP n PERCENT needs a number from 0 to 100");
+                fail(jet::kSyntaxInExpression, "TOP n PERCENT needs a number from 0 to 100");
             }
         }
         int itemIndex = 0;
@@ -1170,7 +1181,9 @@ class Parser {
             st_.kind = StatementKind::SelectInto;
             st_.table = tableName();
             checkWritable(st_.table);
-            if (isWord("IN")) fail(3075, "SELECT ... INTO another database file is not supported");
+            if (isWord("IN"))
+                fail(jet::kSyntaxInExpression,
+                     "SELECT ... INTO another database file is not supported");
         }
         const std::size_t bodyStart = out.size();
         if (acceptWord("FROM")) {
@@ -1211,9 +1224,10 @@ class Parser {
                 kind = isWord("LEFT") ? " LEFT JOIN " : " RIGHT JOIN ";
                 next();
                 acceptWord("OUTER");
-                if (!isWord("JOIN")) fail(3131, "Expected JOIN");
+                if (!isWord("JOIN")) fail(jet::kSyntaxInFrom, "Expected JOIN");
             } else if (isWord("JOIN")) {
-                fail(3131, "Syntax error in FROM clause: JOIN needs INNER, LEFT or RIGHT");
+                fail(jet::kSyntaxInFrom,
+                     "Syntax error in FROM clause: JOIN needs INNER, LEFT or RIGHT");
             } else {
                 break;
             }
@@ -1228,7 +1242,8 @@ class Parser {
     std::string tablePrimary(bool collect) {
         spliceLegacyDerivedTable();
         if (acceptSym("(")) {
-            if (++nesting_ > kMaxNesting) fail(3075, "The FROM clause is nested too deeply");
+            if (++nesting_ > kMaxNesting)
+                fail(jet::kSyntaxInExpression, "The FROM clause is nested too deeply");
             if (isWord("SELECT") || isWord("TABLE")) {
                 std::string sub = selectStatement(false);
                 expectSym(")");
@@ -1317,7 +1332,8 @@ class Parser {
         } else if (isWord("SELECT") || isSym("(")) {
             out += " " + selectStatement(false);
         } else {
-            fail(3134, "Syntax error in INSERT INTO statement: expected VALUES or SELECT");
+            fail(jet::kSyntaxInInsert,
+                 "Syntax error in INSERT INTO statement: expected VALUES or SELECT");
         }
         st_.sqlite = out;
     }
@@ -1355,11 +1371,11 @@ class Parser {
             }
         }
         if (!found) {
-            raise(hr::kSyntax, 3075,
+            raise(hr::kSyntax, jet::kSyntaxInExpression,
                   "'" + qualifier + "' names no table of the statement's FROM clause.");
         }
         if (found->name.empty()) {
-            raise(hr::kUnspecified, 3073,
+            raise(hr::kUnspecified, jet::kNotUpdatable,
                   "Operation must use an updatable query: '" + qualifier +
                       "' is a subquery, not a table.");
         }
@@ -1370,14 +1386,15 @@ class Parser {
     // UPDATE a INNER JOIN b ON ... SET a.x = b.y WHERE ...: each row of the
     // one table set takes its values from a row of the join it is in.
     void joinedUpdate(const std::string& from) {
-        if (!acceptWord("SET")) fail(3144, "Syntax error in UPDATE statement: expected SET");
+        if (!acceptWord("SET"))
+            fail(jet::kSyntaxInUpdate, "Syntax error in UPDATE statement: expected SET");
         std::string qualifier, columns, values;
         do {
             if (!columns.empty()) columns += ", ", values += ", ";
             std::string column = name("a field name");
             if (acceptSym(".") || acceptSym("!")) {
                 if (!qualifier.empty() && !equalsNoCase(qualifier, column)) {
-                    raise(hr::kUnspecified, 3073,
+                    raise(hr::kUnspecified, jet::kNotUpdatable,
                           "Operation must use an updatable query: this engine sets the fields of "
                           "one table "
                           "per UPDATE statement; '" +
@@ -1387,7 +1404,8 @@ class Parser {
                 qualifier = column;
                 column = name("a field name");
             }
-            if (!acceptSym("=")) fail(3144, "Syntax error in UPDATE statement: expected '='");
+            if (!acceptSym("="))
+                fail(jet::kSyntaxInUpdate, "Syntax error in UPDATE statement: expected '='");
             columns += quoteIdent(column);
             values += valueOf(expr());
         } while (acceptSym(","));
@@ -1409,7 +1427,8 @@ class Parser {
         st_.table = tableName();
         checkWritable(st_.table);
         if (isName() && !isWord("SET")) next();  // an alias is accepted and unused
-        if (!acceptWord("SET")) fail(3144, "Syntax error in UPDATE statement: expected SET");
+        if (!acceptWord("SET"))
+            fail(jet::kSyntaxInUpdate, "Syntax error in UPDATE statement: expected SET");
         std::string out = "UPDATE " + quoteIdent(st_.table) + " SET ";
         bool firstSet = true;
         do {
@@ -1417,7 +1436,8 @@ class Parser {
             firstSet = false;
             std::string column = name("a field name");
             if (acceptSym(".") || acceptSym("!")) column = name("a field name");
-            if (!acceptSym("=")) fail(3144, "Syntax error in UPDATE statement: expected '='");
+            if (!acceptSym("="))
+                fail(jet::kSyntaxInUpdate, "Syntax error in UPDATE statement: expected '='");
             const std::size_t valueStart = pos_;
             out += quoteIdent(column) + " = " + valueSlot(valueStart, valueOf(expr()));
         } while (acceptSym(","));
@@ -1436,11 +1456,12 @@ class Parser {
             next();
             next();
         }
-        if (!acceptWord("FROM")) fail(3075, "Syntax error in DELETE statement: expected FROM");
+        if (!acceptWord("FROM"))
+            fail(jet::kSyntaxInExpression, "Syntax error in DELETE statement: expected FROM");
         if (std::string from; joinedTables(from)) {
             // DELETE t.* FROM t INNER JOIN u ON ...: the rows of t the join holds.
             if (qualifier.empty() && st_.sources.size() > 1) {
-                raise(hr::kUnspecified, 3128,
+                raise(hr::kUnspecified, jet::kSpecifyDeleteTable,
                       "Specify the table containing the records you want to delete: write DELETE "
                       "t.* FROM ...");
             }
@@ -1476,13 +1497,14 @@ class Parser {
 
     TypeInfo typeSpec() {
         const Token& t = peek();
-        if (t.kind != Tok::Word) fail(3292, "Expected a data type");
+        if (t.kind != Tok::Word) fail(jet::kSyntaxInFieldDefinition, "Expected a data type");
         std::string up = upperAscii(next().text);
         // The SQL-92 spellings: NATIONAL CHARACTER VARYING, CHAR VARYING,
         // BINARY VARYING, DOUBLE PRECISION name the types of their last word.
         if (up == "NATIONAL") {
             if (!isWord("CHARACTER") && !isWord("CHAR") && !isWord("VARCHAR") && !isWord("TEXT")) {
-                fail(3292, "Expected CHARACTER, CHAR, VARCHAR or TEXT after NATIONAL");
+                fail(jet::kSyntaxInFieldDefinition,
+                     "Expected CHARACTER, CHAR, VARCHAR or TEXT after NATIONAL");
             }
             up = upperAscii(next().text);
         }
@@ -1501,7 +1523,8 @@ class Parser {
                 type.seed = signedInteger();
                 if (acceptSym(",")) type.increment = signedInteger();
                 expectSym(")");
-                if (type.increment == 0) fail(3292, "An auto-number step of 0 is not allowed");
+                if (type.increment == 0)
+                    fail(jet::kSyntaxInFieldDefinition, "An auto-number step of 0 is not allowed");
             }
         } else if (up == "LONG" || up == "INT" || up == "INTEGER" || up == "INTEGER4") {
             type = {adInteger, 4, true};
@@ -1527,7 +1550,7 @@ class Parser {
                    up == "NCHAR" || up == "CHARACTER" || up == "ALPHANUMERIC" || up == "STRING") {
             type = {adVarWChar, sized(255), false};
             if (type.definedSize < 1 || type.definedSize > 255) {
-                raise(hr::kSyntax, 3292,
+                raise(hr::kSyntax, jet::kSyntaxInFieldDefinition,
                       "Size of a text field must be between 1 and 255 characters; " +
                           std::to_string(type.definedSize) + " was given.");
             }
@@ -1541,7 +1564,8 @@ class Parser {
         } else if (up == "BINARY" || up == "VARBINARY") {
             type = {adVarBinary, sized(255), false};
             if (type.definedSize < 1 || type.definedSize > 510) {
-                raise(hr::kSyntax, 3292, "Size of a binary field must be between 1 and 510 bytes.");
+                raise(hr::kSyntax, jet::kSyntaxInFieldDefinition,
+                      "Size of a binary field must be between 1 and 510 bytes.");
             }
         } else if (up == "DECIMAL" || up == "NUMERIC" || up == "DEC") {
             type = {adNumeric, 18, true};
@@ -1553,12 +1577,12 @@ class Parser {
             }
             if (type.precision < 1 || type.precision > 28 || type.scale < 0 ||
                 type.scale > type.precision) {
-                raise(hr::kSyntax, 3292,
+                raise(hr::kSyntax, jet::kSyntaxInFieldDefinition,
                       "DECIMAL needs a precision of 1 to 28 and a scale within it.");
             }
             type.definedSize = type.precision;
         } else {
-            raise(hr::kSyntax, 3292,
+            raise(hr::kSyntax, jet::kSyntaxInFieldDefinition,
                   "Syntax error in field definition: unknown data type '" + toks_[pos_ - 1].text +
                       "' at position " + std::to_string(toks_[pos_ - 1].offset + 1) + ".");
         }
@@ -1586,7 +1610,7 @@ class Parser {
             expectWord("ACTION");
             return adRINone;
         }
-        fail(3291, "Expected CASCADE, SET NULL or NO ACTION");
+        fail(jet::kSyntaxInConstraint, "Expected CASCADE, SET NULL or NO ACTION");
     }
 
     void referencesClause(ConstraintDef& def) {
@@ -1601,7 +1625,7 @@ class Parser {
             else if (acceptWord("DELETE"))
                 def.deleteRule = referentialRule();
             else
-                fail(3291, "Expected UPDATE or DELETE after ON");
+                fail(jet::kSyntaxInConstraint, "Expected UPDATE or DELETE after ON");
         }
     }
 
@@ -1634,7 +1658,7 @@ class Parser {
             while (!def.checkJet.empty() && def.checkJet.back() == ' ') def.checkJet.pop_back();
             expectSym(")");
         } else {
-            fail(3291, "Syntax error in CONSTRAINT clause");
+            fail(jet::kSyntaxInConstraint, "Syntax error in CONSTRAINT clause");
         }
         if (column) def.columns = {*column};
         return def;
@@ -1667,7 +1691,7 @@ class Parser {
             } else if (isWord("WITH")) {
                 next();
                 if (!acceptWord("COMPRESSION") && !acceptWord("COMP"))
-                    fail(3292, "Expected COMPRESSION");
+                    fail(jet::kSyntaxInFieldDefinition, "Expected COMPRESSION");
             } else if (isWord("CONSTRAINT") || isWord("PRIMARY") || isWord("UNIQUE") ||
                        isWord("REFERENCES") || isWord("CHECK")) {
                 ConstraintDef def = constraint(&col.name);
@@ -1682,7 +1706,7 @@ class Parser {
     void createStatement() {
         next();
         if (acceptWord("TABLE")) {
-            errorNumber_ = 3290;
+            errorNumber_ = jet::kSyntaxInCreateTable;
             st_.kind = StatementKind::CreateTable;
             st_.table = tableName();
             checkWritable(st_.table);
@@ -1699,10 +1723,11 @@ class Parser {
             for (auto& c : pendingConstraints_) st_.constraints.push_back(c);
             return;
         }
-        errorNumber_ = 3289;
+        errorNumber_ = jet::kSyntaxInIndexOptions;
         st_.kind = StatementKind::CreateIndex;
         st_.uniqueIndex = acceptWord("UNIQUE");
-        if (!acceptWord("INDEX")) fail(3289, "Expected TABLE or INDEX after CREATE");
+        if (!acceptWord("INDEX"))
+            fail(jet::kSyntaxInIndexOptions, "Expected TABLE or INDEX after CREATE");
         st_.indexName = name("an index name");
         expectWord("ON");
         st_.table = tableName();
@@ -1719,14 +1744,15 @@ class Parser {
                     expectWord("NULL");
                     st_.ignoreNull = true;
                 } else
-                    fail(3289, "Expected PRIMARY, DISALLOW NULL or IGNORE NULL");
+                    fail(jet::kSyntaxInIndexOptions,
+                         "Expected PRIMARY, DISALLOW NULL or IGNORE NULL");
             } while (true && (isWord("PRIMARY") || isWord("DISALLOW") || isWord("IGNORE")));
         }
     }
 
     void dropStatement() {
         next();
-        errorNumber_ = 3295;
+        errorNumber_ = jet::kSyntaxInDrop;
         if (acceptWord("TABLE")) {
             st_.kind = StatementKind::DropTable;
             st_.table = tableName();
@@ -1741,7 +1767,7 @@ class Parser {
             checkWritable(st_.table);
             return;
         }
-        fail(3295, "Syntax error in DROP TABLE or DROP INDEX");
+        fail(jet::kSyntaxInDrop, "Syntax error in DROP TABLE or DROP INDEX");
     }
 
     std::optional<std::string> passwordWord() {
@@ -1754,12 +1780,12 @@ class Parser {
             t.kind == Tok::Number) {
             return next().text;
         }
-        fail(3293, "Expected a password or NULL");
+        fail(jet::kSyntaxInAlterTable, "Expected a password or NULL");
     }
 
     void alterStatement() {
         next();
-        errorNumber_ = 3293;
+        errorNumber_ = jet::kSyntaxInAlterTable;
         if (acceptWord("DATABASE")) {
             expectWord("PASSWORD");
             st_.kind = StatementKind::AlterPassword;
@@ -1802,7 +1828,8 @@ class Parser {
             for (auto& c : pendingConstraints_) st_.constraints.push_back(c);
             return;
         }
-        fail(3293, "Syntax error in ALTER TABLE statement: expected ADD, DROP or ALTER");
+        fail(jet::kSyntaxInAlterTable,
+             "Syntax error in ALTER TABLE statement: expected ADD, DROP or ALTER");
     }
 
     static constexpr std::string_view kKindSlot = "/*vx kind ";
@@ -1826,7 +1853,7 @@ class Parser {
     static constexpr int kMaxNesting = 200;
     bool starSeen_ = false;
     bool transformValue_ = false;
-    int errorNumber_ = 3075;
+    int errorNumber_ = jet::kSyntaxInExpression;
     std::vector<ConstraintDef> pendingConstraints_;
 };
 

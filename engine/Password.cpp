@@ -34,7 +34,7 @@ std::set<std::tuple<std::string, std::string, std::string>> verified;
 std::string newSalt() {
     unsigned char salt[16];
     if (RAND_bytes(salt, sizeof salt) != 1) {
-        raise(hr::kUnspecified, 3000,
+        raise(hr::kUnspecified, jet::kReserved,
               "The system could not provide random bytes for the password salt.");
     }
     return toHex(salt, sizeof salt);
@@ -46,7 +46,7 @@ std::string hashPassword(const std::string& password, const std::string& saltHex
                           reinterpret_cast<const unsigned char*>(saltHex.data()),
                           static_cast<int>(saltHex.size()), kIterations, EVP_sha256(), sizeof out,
                           out) != 1) {
-        raise(hr::kUnspecified, 3000, "The password could not be hashed.");
+        raise(hr::kUnspecified, jet::kReserved, "The password could not be hashed.");
     }
     return toHex(out, sizeof out);
 }
@@ -82,7 +82,8 @@ bool passwordMatches(const Store& store, const std::string& path, const std::str
 void checkPassword(const Store& store, const std::string& path, const std::string& password) {
     const std::optional<std::string> hash = store.property("PasswordHash");
     if (hash && !passwordMatches(store, path, password, *hash)) {
-        raise(hr::kWrongPassword, 3031, "Not a valid password for database '" + path + "'.");
+        raise(hr::kWrongPassword, jet::kNotValidPassword,
+              "Not a valid password for database '" + path + "'.");
     }
 }
 
@@ -102,11 +103,11 @@ void changePassword(Store& store, const std::string& path, const std::string& ol
     const std::optional<std::string> hash = store.property("PasswordHash");
     if (hash) {
         if (!passwordMatches(store, path, oldPassword, *hash)) {
-            raise(hr::kWrongPassword, 3031,
+            raise(hr::kWrongPassword, jet::kNotValidPassword,
                   "Not a valid password: the old password given does not match.");
         }
     } else if (!oldPassword.empty()) {
-        raise(hr::kWrongPassword, 3031,
+        raise(hr::kWrongPassword, jet::kNotValidPassword,
               "Not a valid password: the database has no password yet; give NULL as the old one.");
     }
     setPassword(store, newPassword);

@@ -49,7 +49,7 @@ struct Recordset::Impl {
 
     void requireOpen() const {
         if (!open) {
-            raise(hr::kObjectClosed, 3704,
+            raise(hr::kObjectClosed, jet::kObjectClosed,
                   "Operation is not allowed when the recordset is closed.");
         }
     }
@@ -57,7 +57,7 @@ struct Recordset::Impl {
     void requireRow() const {
         requireOpen();
         if (eof) {
-            raise(hr::kNoCurrentRecord, 3021,
+            raise(hr::kNoCurrentRecord, jet::kNoCurrentRecord,
                   "Either BOF or EOF is True, or the current record has been deleted: there is no "
                   "current record.");
         }
@@ -156,8 +156,10 @@ std::shared_ptr<Recordset> Recordset::create() {
 void Recordset::Open(const std::string& source, const std::shared_ptr<Connection>& connection, long,
                      long, long options) {
     if (impl_->open)
-        raise(hr::kObjectOpen, 3705, "Operation is not allowed when the recordset is open.");
-    if (!connection) raise(hr::kInvalidPointer, 0, "The recordset was given no connection.");
+        raise(hr::kObjectOpen, jet::kObjectOpen,
+              "Operation is not allowed when the recordset is open.");
+    if (!connection)
+        raise(hr::kInvalidPointer, jet::kNone, "The recordset was given no connection.");
     std::string sql;
     if (options == adCmdTable) {
         std::string name = source;
@@ -165,7 +167,7 @@ void Recordset::Open(const std::string& source, const std::shared_ptr<Connection
             name = name.substr(1, name.size() - 2);
         sql = "SELECT * FROM [" + name + "]";
         if (name.find(']') != std::string::npos || name.empty()) {
-            raise(hr::kNoTable, 3078,
+            raise(hr::kNoTable, jet::kInputTableNotFound,
                   "The database engine cannot find the input table '" + source + "'.");
         }
     } else {
@@ -173,7 +175,8 @@ void Recordset::Open(const std::string& source, const std::shared_ptr<Connection
     }
     auto rs = connection->Execute(sql, nullptr, -1);
     if (!rs->impl_->open) {
-        raise(hr::kSyntax, 3065, "The source of a recordset must return rows: '" + source + "'.");
+        raise(hr::kSyntax, jet::kNotARowSource,
+              "The source of a recordset must return rows: '" + source + "'.");
     }
     std::swap(impl_, rs->impl_);
     trackRecordset(*connection, shared_from_this());
@@ -212,7 +215,7 @@ Variant Recordset::Collect(std::string_view columnName) const {
     impl_->requireOpen();
     int i = impl_->find(columnName);
     if (i < 0) {
-        raise(hr::kItemNotFound, 3265,
+        raise(hr::kItemNotFound, jet::kItemNotFound,
               "Item cannot be found in the collection corresponding to the requested name: '" +
                   std::string(columnName) + "'.");
     }
@@ -223,7 +226,7 @@ Variant Recordset::Collect(std::string_view columnName) const {
 Variant Recordset::Collect(long position) const {
     impl_->requireOpen();
     if (position < 0 || position >= static_cast<long>(impl_->columns.size())) {
-        raise(hr::kItemNotFound, 3265,
+        raise(hr::kItemNotFound, jet::kItemNotFound,
               "Item cannot be found in the collection: position " + std::to_string(position) + ".");
     }
     impl_->requireRow();
@@ -247,7 +250,7 @@ Variant Field::Value() const {
 
 const Field& Fields::Item(long position) const {
     if (position < 0 || position >= Count()) {
-        raise(hr::kItemNotFound, 3265,
+        raise(hr::kItemNotFound, jet::kItemNotFound,
               "Item cannot be found in the collection: field position " + std::to_string(position) +
                   ".");
     }

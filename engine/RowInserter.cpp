@@ -33,7 +33,7 @@ RowInserter::RowInserter(Connection& connection, const std::string& table,
             date = date || (equalsNoCase(c.name, columns[i]) && c.type.adoType == adDate);
         impl_->dateColumn.push_back(date);
         if (!known) {
-            raise(hr::kInvalidArg, 3265,
+            raise(hr::kInvalidArg, jet::kItemNotFound,
                   "Table '" + stored + "' has no field '" + columns[i] + "' to insert into.");
         }
         names += std::string(i ? ", " : "") + quoteIdent(columns[i]);
@@ -52,7 +52,7 @@ RowInserter::~RowInserter() = default;
 
 void RowInserter::Insert(const std::vector<Variant>& values) {
     if (values.size() != impl_->columnCount) {
-        raise(hr::kInvalidArg, 3346,
+        raise(hr::kInvalidArg, jet::kValueCountMismatch,
               "Number of query values and destination fields are not the same: " +
                   std::to_string(values.size()) + " values for " +
                   std::to_string(impl_->columnCount) + " fields of table '" + impl_->table + "'.");

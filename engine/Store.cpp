@@ -112,7 +112,7 @@ const StoredColumn* rowidColumn(const StoredTable& t) {
 
 void checkName(const std::string& name, const char* what) {
     if (name.empty() || utf8Length(name) > kMaxNameLength) {
-        raise(hr::kSyntax, 3125,
+        raise(hr::kSyntax, jet::kInvalidName,
               std::string("'") + name + "' is not a valid " + what +
                   " name: names have 1 to 64 characters.");
     }
@@ -124,7 +124,7 @@ std::optional<std::string> columnText(sqlite3_stmt* stmt, int column) {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
     if (!p) {
         if (sqlite3_column_type(stmt, column) == SQLITE_NULL) return std::nullopt;
-        raise(static_cast<std::int32_t>(0x8007000E), 3035,
+        raise(static_cast<std::int32_t>(0x8007000E), jet::kOutOfMemory,
               "System resource exceeded (reading a text).");
     }
     return std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
@@ -252,7 +252,7 @@ std::optional<std::string> Store::findTable(std::string_view name) const {
 }
 
 void raiseNoTable(std::string_view name, std::string_view role) {
-    raise(hr::kNoTable, 3078,
+    raise(hr::kNoTable, jet::kInputTableNotFound,
           "Cannot find table '" + std::string(name) + "'" + std::string(role) + ".");
 }
 
@@ -370,7 +370,7 @@ int Store::indexUsage(const std::string& table) const {
 
 void Store::checkIndexLimit(const std::string& table, int adding) {
     if (indexUsage(table) + adding > kMaxIndexes) {
-        raise(hr::kUnspecified, 3626,
+        raise(hr::kUnspecified, jet::kTooManyIndexes,
               "The operation failed. There are too many indexes on table '" + table +
                   "' (at most 32, each relationship counting one). Delete some of the indexes on "
                   "the table and try the operation again.");
@@ -453,7 +453,7 @@ void Store::setOrdinalPosition(const std::string& storedName, const std::string&
     auto it = std::find_if(t.columns.begin(), t.columns.end(),
                            [&](const StoredColumn& c) { return equalsNoCase(c.name, column); });
     if (it == t.columns.end()) {
-        raise(hr::kItemNotFound, 3265,
+        raise(hr::kItemNotFound, jet::kItemNotFound,
               "Item not found in this collection: table '" + storedName + "' has no field '" +
                   column + "'.");
     }
@@ -552,7 +552,7 @@ void Store::createSqliteIndex(const StoredTable& t, const StoredIndex& idx) {
         Stmt existing(db_, "SELECT 1 FROM " + quoteIdent(t.name) + " AS n WHERE " + anyNull("n") +
                                " LIMIT 1");
         if (existing.step()) {
-            raise(hr::kUnspecified, 3058,
+            raise(hr::kUnspecified, jet::kNullInIndex,
                   "Index or primary key cannot contain a Null value: rows of table '" + t.name +
                       "' leave a field of index '" + idx.name + "' empty.");
         }
@@ -742,7 +742,7 @@ StoredKey Store::resolveForeignKey(const std::string& table, const ConstraintDef
         }
     }
     if (key.refColumns.size() != key.columns.size()) {
-        raise(hr::kSyntax, 3374,
+        raise(hr::kSyntax, jet::kNoUniqueIndex,
               "The fields of the relationship do not match the primary key or a unique index of "
               "table '" +
                   parent.name + "'.");
@@ -752,7 +752,7 @@ StoredKey Store::resolveForeignKey(const std::string& table, const ConstraintDef
         if (idx.unique && sameColumns(idx.columns, key.refColumns)) indexed = true;
     }
     if (!indexed) {
-        raise(hr::kSyntax, 3374,
+        raise(hr::kSyntax, jet::kNoUniqueIndex,
               "The referenced fields of table '" + parent.name +
                   "' are not the primary key and have no unique index.");
     }
@@ -760,10 +760,10 @@ StoredKey Store::resolveForeignKey(const std::string& table, const ConstraintDef
         const StoredColumn* rc = findColumn(parent, key.refColumns[i]);
         const StoredColumn* cc = findColumn(self, key.columns[i]);
         if (!rc)
-            raise(hr::kParamNotSet, 3381,
+            raise(hr::kParamNotSet, jet::kFieldNotFound,
                   "There is no field '" + key.refColumns[i] + "' in table '" + parent.name + "'.");
         if (!cc)
-            raise(hr::kParamNotSet, 3381,
+            raise(hr::kParamNotSet, jet::kFieldNotFound,
                   "There is no field '" + key.columns[i] + "' in table '" + table + "'.");
         key.refColumns[i] = rc->name;
         key.columns[i] = cc->name;
@@ -797,7 +797,7 @@ void Store::execute(const Statement& st) {
         case StatementKind::AlterColumn:
             return alterColumn(st);
         default:
-            raise(hr::kUnspecified, 3000, "Internal error: not a definition statement.");
+            raise(hr::kUnspecified, jet::kReserved, "Internal error: not a definition statement.");
     }
 }
 
@@ -816,7 +816,7 @@ StoredColumn toStored(const ColumnDef& def) {
 void requireColumns(const StoredTable& t, const std::vector<std::string>& names) {
     for (const auto& n : names) {
         if (!findColumn(t, n)) {
-            raise(hr::kParamNotSet, 3381,
+            raise(hr::kParamNotSet, jet::kFieldNotFound,
                   "There is no field named '" + n + "' in table '" + t.name + "'.");
         }
     }
@@ -827,11 +827,13 @@ void requireColumns(const StoredTable& t, const std::vector<std::string>& names)
 void Store::createTable(const Statement& st) {
     checkName(st.table, "table");
     if (auto existing = findTable(st.table)) {
-        raise(hr::kSyntax, 3010, "Table '" + *existing + "' already exists.");
+        raise(hr::kSyntax, jet::kTableExists, "Table '" + *existing + "' already exists.");
     }
-    if (st.columns.empty()) raise(hr::kSyntax, 3290, "A table needs at least one field.");
+    if (st.columns.empty())
+        raise(hr::kSyntax, jet::kSyntaxInCreateTable, "A table needs at least one field.");
     if (st.columns.size() > static_cast<std::size_t>(kMaxColumns)) {
-        raise(hr::kSyntax, 3190, "Too many fields defined: a table has at most 255.");
+        raise(hr::kSyntax, jet::kTooManyFields,
+              "Too many fields defined: a table has at most 255.");
     }
     StoredTable t;
     t.name = st.table;
@@ -839,7 +841,7 @@ void Store::createTable(const Statement& st) {
         checkName(def.name, "field");
         if (findColumn(t, def.name)) {
             raise(
-                hr::kSyntax, 3191,
+                hr::kSyntax, jet::kFieldDefinedTwice,
                 "Field '" + def.name + "' is defined more than once in table '" + st.table + "'.");
         }
         t.columns.push_back(toStored(def));
@@ -858,7 +860,7 @@ void Store::createTable(const Statement& st) {
         if (key.type == adKeyPrimary) {
             for (const auto& k : t.keys) {
                 if (k.type == adKeyPrimary)
-                    raise(hr::kSyntax, 3283,
+                    raise(hr::kSyntax, jet::kPrimaryKeyExists,
                           "Primary key already exists in table '" + t.name + "'.");
             }
         }
@@ -868,7 +870,7 @@ void Store::createTable(const Statement& st) {
                        : def.name;
         for (const auto& c : def.columns) key.columns.push_back(findColumn(t, c)->name);
         if (!def.name.empty() && uniqueKeyName(t, key.name) != key.name) {
-            raise(hr::kSyntax, 3375,
+            raise(hr::kSyntax, jet::kIndexExists,
                   "Table '" + t.name + "' already has an index named '" + key.name + "'.");
         }
         StoredIndex idx;
@@ -880,7 +882,7 @@ void Store::createTable(const Statement& st) {
         t.indexes.push_back(idx);
     }
     if (t.indexes.size() > static_cast<std::size_t>(kMaxIndexes)) {
-        raise(hr::kUnspecified, 3626,
+        raise(hr::kUnspecified, jet::kTooManyIndexes,
               "The operation failed. There are too many indexes on table '" + t.name +
                   "' (at most 32).");
     }
@@ -896,7 +898,7 @@ void Store::createIndex(const Statement& st) {
     StoredTable t = loadTable(stored);
     requireColumns(t, st.indexColumns);
     if (uniqueKeyName(t, st.indexName) != st.indexName) {
-        raise(hr::kSyntax, 3375,
+        raise(hr::kSyntax, jet::kIndexExists,
               "Table '" + t.name + "' already has an index named '" + st.indexName + "'.");
     }
     checkIndexLimit(t.name, 1);
@@ -911,7 +913,8 @@ void Store::createIndex(const Statement& st) {
     if (st.primaryIndex) {
         for (const auto& k : t.keys) {
             if (k.type == adKeyPrimary)
-                raise(hr::kSyntax, 3283, "Primary key already exists in table '" + t.name + "'.");
+                raise(hr::kSyntax, jet::kPrimaryKeyExists,
+                      "Primary key already exists in table '" + t.name + "'.");
         }
         StoredKey key;
         key.name = idx.name;
@@ -928,10 +931,11 @@ void Store::createIndex(const Statement& st) {
 
 void Store::dropTable(const Statement& st) {
     auto stored = findTable(st.table);
-    if (!stored) raise(hr::kNoTable, 3376, "Table '" + st.table + "' does not exist.");
+    if (!stored)
+        raise(hr::kNoTable, jet::kTableNotFound, "Table '" + st.table + "' does not exist.");
     for (const auto& [child, key] : referencingKeys(*stored)) {
         if (!equalsNoCase(child, *stored)) {
-            raise(hr::kUnspecified, 3281,
+            raise(hr::kUnspecified, jet::kPartOfRelationship,
                   "Cannot delete table '" + *stored + "': it is part of the relationship '" +
                       key.name + "' with table '" + child + "'. Delete the relationship first.");
         }
@@ -953,11 +957,11 @@ void Store::dropIndex(const Statement& st) {
         return equalsNoCase(i.name, st.indexName);
     });
     if (it == t.indexes.end()) {
-        raise(hr::kSyntax, 3371,
+        raise(hr::kSyntax, jet::kIndexNotFound,
               "Cannot find index '" + st.indexName + "' on table '" + t.name + "'.");
     }
     if (it->foreign) {
-        raise(hr::kUnspecified, 3280,
+        raise(hr::kUnspecified, jet::kFieldInIndex,
               "Index '" + it->name +
                   "' belongs to the relationship of the same name; drop the constraint instead.");
     }
@@ -981,11 +985,11 @@ void Store::addColumn(const Statement& st) {
     const ColumnDef& def = st.columns.at(0);
     checkName(def.name, "field");
     if (findColumn(t, def.name)) {
-        raise(hr::kSyntax, 3380,
+        raise(hr::kSyntax, jet::kFieldExists,
               "Field '" + def.name + "' already exists in table '" + t.name + "'.");
     }
     if (t.columns.size() >= static_cast<std::size_t>(kMaxColumns)) {
-        raise(hr::kSyntax, 3190,
+        raise(hr::kSyntax, jet::kTooManyFields,
               "Too many fields defined: table '" + t.name + "' already has 255.");
     }
     StoredColumn c = toStored(def);
@@ -1015,12 +1019,12 @@ void Store::dropColumn(const Statement& st) {
     StoredTable t = loadTable(stored);
     const StoredColumn* c = findColumn(t, st.columnName);
     if (!c)
-        raise(hr::kParamNotSet, 3265,
+        raise(hr::kParamNotSet, jet::kItemNotFound,
               "There is no field named '" + st.columnName + "' in table '" + t.name + "'.");
     for (const auto& k : t.keys) {
         for (const auto& kc : k.columns) {
             if (equalsNoCase(kc, c->name) && k.type == adKeyForeign) {
-                raise(hr::kUnspecified, 3303,
+                raise(hr::kUnspecified, jet::kFieldInRelationship,
                       "Cannot delete field '" + c->name + "': it is part of the relationship '" +
                           k.name + "'.");
             }
@@ -1029,7 +1033,7 @@ void Store::dropColumn(const Statement& st) {
     for (const auto& [child, key] : referencingKeys(t.name)) {
         for (const auto& rc : key.refColumns) {
             if (equalsNoCase(rc, c->name)) {
-                raise(hr::kUnspecified, 3303,
+                raise(hr::kUnspecified, jet::kFieldInRelationship,
                       "Cannot delete field '" + c->name + "': table '" + child +
                           "' refers to it in the relationship '" + key.name + "'.");
             }
@@ -1038,14 +1042,15 @@ void Store::dropColumn(const Statement& st) {
     for (const auto& i : t.indexes) {
         for (const auto& ic : i.columns) {
             if (equalsNoCase(ic, c->name)) {
-                raise(hr::kUnspecified, 3280,
+                raise(hr::kUnspecified, jet::kFieldInIndex,
                       "Cannot delete field '" + c->name + "': it is part of the index '" + i.name +
                           "'. Drop the index first.");
             }
         }
     }
     if (t.columns.size() == 1)
-        raise(hr::kUnspecified, 3280, "Cannot delete the only field of table '" + t.name + "'.");
+        raise(hr::kUnspecified, jet::kFieldInIndex,
+              "Cannot delete the only field of table '" + t.name + "'.");
     std::string name = c->name;
     if (c->type.autoIncrement) {
         exec("DROP TRIGGER IF EXISTS " + quoteIdent("vxauto:" + t.name + ":" + name));
@@ -1067,7 +1072,7 @@ void Store::addConstraint(const std::string& tableName, const ConstraintDef& def
     if (!def.name.empty()) {
         checkName(def.name, "constraint");
         if (uniqueKeyName(t, def.name) != def.name) {
-            raise(hr::kSyntax, 3375,
+            raise(hr::kSyntax, jet::kIndexExists,
                   "Table '" + t.name + "' already has an index or constraint named '" + def.name +
                       "'.");
         }
@@ -1094,7 +1099,7 @@ void Store::addConstraint(const std::string& tableName, const ConstraintDef& def
                                 " AND NOT EXISTS (SELECT 1 FROM " + quoteIdent(key.refTable) +
                                 " AS p WHERE " + match + ") LIMIT 1");
             if (check.step()) {
-                raise(hr::kUnspecified, 3201,
+                raise(hr::kUnspecified, jet::kRelatedRecordRequired,
                       "Cannot create the relationship '" + key.name + "': rows of table '" +
                           t.name + "' have no related record in table '" + key.refTable + "'.");
             }
@@ -1128,7 +1133,8 @@ void Store::addConstraint(const std::string& tableName, const ConstraintDef& def
     if (key.type == adKeyPrimary) {
         for (const auto& k : t.keys) {
             if (k.type == adKeyPrimary && &k != &t.keys.back()) {
-                raise(hr::kSyntax, 3283, "Primary key already exists in table '" + t.name + "'.");
+                raise(hr::kSyntax, jet::kPrimaryKeyExists,
+                      "Primary key already exists in table '" + t.name + "'.");
             }
         }
         saveTable(t);
@@ -1147,13 +1153,13 @@ void Store::dropConstraint(const Statement& st) {
     });
     if (key == t.keys.end()) {
         if (dropCheckConstraint(db_, t.name, st.constraintName)) return;
-        raise(hr::kSyntax, 3371,
+        raise(hr::kSyntax, jet::kIndexNotFound,
               "Cannot find constraint '" + st.constraintName + "' on table '" + t.name + "'.");
     }
     if (key->type != adKeyForeign) {
         for (const auto& [child, ref] : referencingKeys(t.name)) {
             if (sameColumns(ref.refColumns, key->columns)) {
-                raise(hr::kUnspecified, 3281,
+                raise(hr::kUnspecified, jet::kPartOfRelationship,
                       "Cannot delete '" + key->name + "': table '" + child +
                           "' refers to it in the relationship '" + ref.name + "'.");
             }
@@ -1180,7 +1186,7 @@ void Store::alterColumn(const Statement& st) {
     auto it = std::find_if(t.columns.begin(), t.columns.end(),
                            [&](const StoredColumn& c) { return equalsNoCase(c.name, def.name); });
     if (it == t.columns.end()) {
-        raise(hr::kParamNotSet, 3265,
+        raise(hr::kParamNotSet, jet::kItemNotFound,
               "There is no field named '" + def.name + "' in table '" + t.name + "'.");
     }
     auto inRelationship = [&](const std::string& col) {
@@ -1196,7 +1202,7 @@ void Store::alterColumn(const Statement& st) {
         return false;
     };
     if (inRelationship(it->name)) {
-        raise(hr::kUnspecified, 3303,
+        raise(hr::kUnspecified, jet::kFieldInRelationship,
               "Cannot change field '" + it->name + "': it is part of a relationship.");
     }
     std::string name = it->name;
