@@ -56,7 +56,7 @@ int runRestore(HeadlessMainWindow& window, std::ostream& out, std::ostream& err)
 
 // The viewer's commands: its table list, a table's grid, the table-creation
 // statement and the workbook, read as the viewer window reads them.
-int runViewerCommand(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+int RunViewerCommand(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
                      std::ostream& err) {
     MainWindowLogic& logic = window.logic();
     if (!logic.session.Connected()) {
@@ -163,7 +163,7 @@ int RunCommandWord(HeadlessMainWindow& window, const cli::CommandLine& line, std
         case cli::Command::kShow:
         case cli::Command::kCreateQuery:
         case cli::Command::kExportSpec:
-            return runViewerCommand(window, line, out, err);
+            return RunViewerCommand(window, line, out, err);
         default:
             // status, query and the window itself are handled by the callers.
             err << "VantolyPatch: this command does not run through the window\n";

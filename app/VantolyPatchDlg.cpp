@@ -18,7 +18,7 @@
 #include <QWindow>
 
 #include "db/PasswordMask.h"
-#include "errors/UpdateErrorDialog.h"
+#include "errors/UpdateErrorMsgDlg.h"
 #include "widgets/ButtonST.h"
 #include "widgets/DialogUnits.h"
 

@@ -18,7 +18,7 @@
 
 namespace {
 
-bool fileExists(const std::string& path) {
+bool FileExists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
 }
@@ -147,7 +147,7 @@ void CExecuteQueryDlg::ExecuteQueries() {
 
 void CExecuteQueryDlg::OnOpenScratchFile() {
     const std::string path = ScratchFilePath();
-    if (!fileExists(path)) {
+    if (!FileExists(path)) {
         platform::FileStatus status = platform::CreatePrivateFolders(context_.stateFolder);
         if (status.Succeeded())
             status = platform::WriteFileWhole(path, "", 0600, platform::NewFile::Replace::Never);
@@ -163,7 +163,7 @@ void CExecuteQueryDlg::OnOpenScratchFile() {
 
 void CExecuteQueryDlg::OnOpenLogFile() {
     const std::string path = LogFilePath();
-    if (fileExists(path)) context_.services.shell.Open(path);
+    if (FileExists(path)) context_.services.shell.Open(path);
 }
 
 void CExecuteQueryDlg::showTemplate(const std::string& text) {

@@ -34,7 +34,7 @@ DialogUnits::DialogUnits(const QFont& font) {
 
 namespace {
 
-int widestLine(const QFontMetrics& metrics, const QString& text) {
+int WidestLine(const QFontMetrics& metrics, const QString& text) {
     int widest = 0;
     for (const QString& line : text.split(QLatin1Char('\n')))
         widest = std::max(widest, metrics.horizontalAdvance(line));
@@ -48,11 +48,11 @@ int CaptionWidth(const QWidget* control) {
     const QFontMetrics metrics(control->font());
     if (const auto* label = qobject_cast<const QLabel*>(control)) {
         if (label->text().isEmpty() || label->wordWrap()) return 0;
-        return widestLine(metrics, label->text()) + 2 * label->margin() + 2 * label->frameWidth();
+        return WidestLine(metrics, label->text()) + 2 * label->margin() + 2 * label->frameWidth();
     }
     const auto* button = qobject_cast<const QAbstractButton*>(control);
     if (button == nullptr || button->text().isEmpty()) return 0;
-    const int text = widestLine(metrics, button->text());
+    const int text = WidestLine(metrics, button->text());
     QStyleOptionButton option;
     option.initFrom(button);
     if (qobject_cast<const QCheckBox*>(control) != nullptr) {

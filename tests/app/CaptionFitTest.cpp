@@ -15,7 +15,7 @@
 #include "app/VantolyPatchDlg.h"
 #include "console/ExecuteQueryDlg.h"
 #include "engine/Engine.h"
-#include "errors/UpdateErrorDialog.h"
+#include "errors/UpdateErrorMsgDlg.h"
 #include "host/TargetDatabaseLocation.h"
 #include "support/FakeServices.h"
 #include "support/FakeSessionWindow.h"

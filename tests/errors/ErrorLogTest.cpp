@@ -16,7 +16,7 @@
 #include <sstream>
 
 #include "errors/ErrorLog.h"
-#include "errors/UpdateErrorDialog.h"
+#include "errors/UpdateErrorMsgDlg.h"
 #include "support/FakeServices.h"
 #include "support/FileContent.h"
 #include "support/TempFolder.h"

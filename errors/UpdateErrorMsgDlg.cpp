@@ -1,4 +1,4 @@
-#include "errors/UpdateErrorDialog.h"
+#include "errors/UpdateErrorMsgDlg.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
