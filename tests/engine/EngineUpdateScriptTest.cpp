@@ -5,6 +5,7 @@
 
 #include "EngineFixture.h"
 #include "support/FileContent.h"
+#include "update/Version126Script.h"
 
 namespace {
 
@@ -49,16 +50,7 @@ class UpdateScriptTest : public EngineFixture {
         auto dao = engine::DaoDatabase::create();
         dao->Open(path_, false, false, "");
         auto def = dao->OpenTableDef("t_seikyu_data");
-        engine::DaoFieldInfo info;
-        info.name = name;
-        info.type = engine::dbLong;
-        info.size = 4;
-        info.attributes = engine::dbFixedField;
-        info.ordinalPosition = 88;
-        info.required = true;
-        info.allowZeroLength = false;
-        info.defaultValue = "0";
-        def->CreateField(info);
+        def->CreateField(update::SeikyuColumnFieldInfo(name));
         def->Close();
         dao->Close();
     }

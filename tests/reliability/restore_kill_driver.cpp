@@ -24,6 +24,7 @@
 #include "support/FakeClock.h"
 #include "support/FakeMessageBoxes.h"
 #include "support/FakeShell.h"
+#include "update/VersionFacts.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ int main(int argc, char** argv) {
     const host::TargetDatabase target = *parsed;
 
     const std::string title = "VantolyPatch";
-    const std::string releaseDate = "2020/05/24";
+    const std::string releaseDate(update::kReleaseDate);
     updatetest::FakeMainWindow window;
     testsupport::FakeMessageBoxes boxes;
     boxes.ScriptAnswers({platform::MessageAnswer::Yes});
