@@ -392,6 +392,226 @@ void checkJetRefusals(const std::vector<Token>& tokens) {
 
 namespace {
 
+bool isOperatorToken(const Token& t) {
+    static const std::set<std::string> ops = {"+", "-", "*", "/", "\\", "&", "^", ".", "!"};
+    return (t.kind == Tok::Symbol && ops.count(t.text) != 0) || isWordToken(t, "MOD");
+}
+
+bool isComparisonToken(const Token& t) {
+    static const std::set<std::string> ops = {"=", "<>", "<", ">", "<=", ">="};
+    return t.kind == Tok::Symbol && ops.count(t.text) != 0;
+}
+
+bool isFieldToken(const Tokens& toks, std::size_t i) {
+    const Token& t = toks[i];
+    if (t.kind == Tok::Bracketed) return true;
+    return t.kind == Tok::Word && !isExpressionWord(t.text) &&
+           !(i + 1 < toks.size() && isSymbolToken(toks[i + 1], "("));
+}
+
+// The field that ends at token `last` ("name" or "qualifier.name"), with the
+// token before it; false when `last` ends no field.
+bool fieldEndingAt(const Tokens& toks, std::size_t last, ColumnUse& use, std::size_t& before) {
+    if (!isFieldToken(toks, last)) return false;
+    use.column = toks[last].text;
+    use.qualifier.clear();
+    std::size_t first = last;
+    if (last >= 2 && (isSymbolToken(toks[last - 1], ".") || isSymbolToken(toks[last - 1], "!")) &&
+        isFieldToken(toks, last - 2)) {
+        use.qualifier = toks[last - 2].text;
+        first = last - 2;
+    }
+    before = first;  // the index of the field's first token
+    return true;
+}
+
+// The field that starts at token `first`, and the index past it.
+bool fieldStartingAt(const Tokens& toks, std::size_t first, ColumnUse& use, std::size_t& past) {
+    if (first >= toks.size() || !isFieldToken(toks, first)) return false;
+    use.qualifier.clear();
+    use.column = toks[first].text;
+    past = first + 1;
+    if (first + 2 < toks.size() &&
+        (isSymbolToken(toks[first + 1], ".") || isSymbolToken(toks[first + 1], "!")) &&
+        isFieldToken(toks, first + 2)) {
+        use.qualifier = toks[first].text;
+        use.column = toks[first + 2].text;
+        past = first + 3;
+    }
+    return true;
+}
+
+// A lone literal (a number maybe negated, or a text) starting at `first`:
+// its kind and the index past it.
+bool literalAt(const Tokens& toks, std::size_t first, ColumnUse::Kind& kind, std::size_t& past) {
+    std::size_t at = first;
+    if (at < toks.size() && isSymbolToken(toks[at], "-")) ++at;
+    if (at >= toks.size()) return false;
+    if (toks[at].kind == Tok::Number) {
+        kind = ColumnUse::Kind::ComparedWithNumber;
+    } else if (toks[at].kind == Tok::String && at == first) {
+        kind = ColumnUse::Kind::ComparedWithText;
+    } else {
+        return false;
+    }
+    past = at + 1;
+    return true;
+}
+
+// Whether the operand from `first` (or up to `past`) stands apart from an
+// operator on that side, so it is the comparison's whole operand.
+bool aloneBefore(const Tokens& toks, std::size_t first) {
+    return first == 0 || !(isOperatorToken(toks[first - 1]) || isWordToken(toks[first - 1], "NOT"));
+}
+bool aloneAfter(const Tokens& toks, std::size_t past) {
+    return past >= toks.size() || !isOperatorToken(toks[past]);
+}
+
+void joinedFields(const Tokens& toks, std::vector<ColumnUse>& uses) {
+    static const std::set<std::string> ends = {"JOIN",  "INNER", "LEFT",   "RIGHT", "WHERE",
+                                               "GROUP", "ORDER", "HAVING", "UNION", "SET"};
+    bool joinSeen = false;
+    for (std::size_t i = 0; i < toks.size(); ++i) {
+        if (isWordToken(toks[i], "JOIN")) joinSeen = true;
+        if (!joinSeen || !isWordToken(toks[i], "ON")) continue;
+        joinSeen = false;
+        int depth = 0;
+        for (std::size_t j = i + 1; j < toks.size() && toks[j].kind != Tok::End; ++j) {
+            const Token& t = toks[j];
+            if (isSymbolToken(t, "(")) ++depth;
+            if (isSymbolToken(t, ")") && --depth < 0) break;
+            if (depth == 0 && (isSymbolToken(t, ",") || isSymbolToken(t, ";") ||
+                               (t.kind == Tok::Word && ends.count(upperAscii(t.text)) != 0)))
+                break;
+            ColumnUse use;
+            std::size_t past = 0;
+            if (fieldStartingAt(toks, j, use, past)) {
+                uses.push_back(use);
+                j = past - 1;
+            }
+        }
+    }
+}
+
+void comparedFields(const Tokens& toks, std::vector<ColumnUse>& uses) {
+    // UPDATE's assignments are no comparisons: a text field takes a number.
+    const bool update = !toks.empty() && isWordToken(toks[0], "UPDATE");
+    bool assigning = false;
+    int depth = 0;
+    for (std::size_t i = 0; i < toks.size(); ++i) {
+        const Token& t = toks[i];
+        if (isSymbolToken(t, "(")) ++depth;
+        if (isSymbolToken(t, ")")) --depth;
+        if (update && depth == 0 && isWordToken(t, "SET")) assigning = true;
+        if (depth == 0 && isWordToken(t, "WHERE")) assigning = false;
+        if (!isComparisonToken(t) || i == 0 || (assigning && depth == 0)) continue;
+        ColumnUse use;
+        std::size_t first = 0, past = 0;
+        if (fieldEndingAt(toks, i - 1, use, first) && aloneBefore(toks, first) &&
+            literalAt(toks, i + 1, use.kind, past) && aloneAfter(toks, past)) {
+            uses.push_back(use);
+            continue;
+        }
+        // The literal on the left: "5 = x", "-5 = x", "'a' = x".
+        for (const std::size_t back : {std::size_t{1}, std::size_t{2}}) {
+            ColumnUse::Kind kind{};
+            std::size_t literalPast = 0;
+            if (i >= back && literalAt(toks, i - back, kind, literalPast) && literalPast == i &&
+                aloneBefore(toks, i - back) && fieldStartingAt(toks, i + 1, use, past) &&
+                aloneAfter(toks, past)) {
+                use.kind = kind;
+                uses.push_back(use);
+                break;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<ColumnUse> columnUses(const std::vector<Token>& tokens) {
+    std::vector<ColumnUse> uses;
+    joinedFields(tokens, uses);
+    comparedFields(tokens, uses);
+    return uses;
+}
+
+namespace {
+
+bool isTextType(int ado) {
+    return ado == adVarWChar || ado == adLongVarWChar;
+}
+bool isNumberType(int ado) {
+    switch (ado) {
+        case adUnsignedTinyInt:
+        case adSmallInt:
+        case adInteger:
+        case adSingle:
+        case adDouble:
+        case adCurrency:
+        case adNumeric:
+        case adDecimal:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The catalog type of a used field: the table its qualifier names, or the
+// first of the statement's tables that has it.
+int typeOfUse(const Statement& st, const ColumnUse& use,
+              const std::function<int(const std::string&, const std::string&)>& typeOf) {
+    std::vector<std::string> tables;
+    for (const auto& source : st.sources) {
+        if (source.name.empty()) continue;
+        if (use.qualifier.empty() || equalsNoCase(source.alias, use.qualifier) ||
+            (source.alias.empty() && equalsNoCase(source.name, use.qualifier)))
+            tables.push_back(source.name);
+    }
+    if (!st.table.empty() && (use.qualifier.empty() || equalsNoCase(st.table, use.qualifier)))
+        tables.push_back(st.table);
+    for (const auto& table : tables) {
+        if (const int ado = typeOf(table, use.column)) return ado;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void checkColumnUses(const Statement& st,
+                     const std::function<int(const std::string&, const std::string&)>& typeOf) {
+    for (const auto& use : st.columnUses) {
+        const int ado = typeOfUse(st, use, typeOf);
+        const std::string field = (use.qualifier.empty() ? "" : use.qualifier + ".") + use.column;
+        switch (use.kind) {
+            case ColumnUse::Kind::Joined:
+                if (ado == adLongVarWChar || ado == adLongVarBinary) {
+                    raise(hr::kUnspecified, jet::kCannotJoinOnMemo,
+                          "Cannot join on Memo, OLE, or Hyperlink Object (" + field +
+                              "). Join on a Text or number field, or compare the Memo field in "
+                              "the WHERE clause.");
+                }
+                break;
+            case ColumnUse::Kind::ComparedWithNumber:
+                if (isTextType(ado)) {
+                    raise(hr::kUnspecified, jet::kDataTypeMismatch,
+                          "Data type mismatch in criteria expression: the Text field '" + field +
+                              "' is compared with a number. Write the number as a text in quotes.");
+                }
+                break;
+            case ColumnUse::Kind::ComparedWithText:
+                if (isNumberType(ado)) {
+                    raise(hr::kUnspecified, jet::kDataTypeMismatch,
+                          "Data type mismatch in criteria expression: the number field '" + field +
+                              "' is compared with a text. Write the number without quotes.");
+                }
+                break;
+        }
+    }
+}
+
+namespace {
+
 // vx_one_row(rows, value): the value of a scalar subquery that returned
 // `rows` rows; Jet refuses one that returns more than one.
 void oneRowFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {

@@ -3,8 +3,11 @@
 
 #include <sqlite3.h>
 
+#include <functional>
+#include <string>
 #include <vector>
 
+#include "engine/Internal.h"
 #include "engine/Lexer.h"
 
 namespace engine::detail {
@@ -14,6 +17,18 @@ namespace engine::detail {
 // UPDATE's values (3073), ORDER BY a field a DISTINCT query does not return
 // (3093), a field neither grouped nor aggregated (3122).
 void checkJetRefusals(const std::vector<Token>& tokens);
+
+// The fields of a DML statement whose catalog types decide whether Jet runs
+// it: those compared in a join's ON clause, and those compared with a lone
+// number or text literal (outside UPDATE's assignments).
+std::vector<ColumnUse> columnUses(const std::vector<Token>& tokens);
+
+// Raises Jet's error for a field of `st.columnUses` of a type Jet refuses
+// there: a Memo or OLE Object field in a join (3118), a text field compared
+// with a number or a number field compared with a text (3464). `typeOf`
+// gives the catalog type (ADO type) of a table's field, 0 when unknown.
+void checkColumnUses(const Statement& st,
+                     const std::function<int(const std::string&, const std::string&)>& typeOf);
 
 // vx_one_row, which refuses a scalar subquery that returns more than one row.
 void registerCheckFunctions(sqlite3* db);

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 
+#include "engine/Checks.h"
 #include "engine/Internal.h"
 #include "engine/Lexer.h"
 #include "engine/StatementCache.h"
@@ -410,6 +411,14 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& statement,
     ReadyStatement ready = impl_->statements->prepare(statement);
     Statement& st = *ready.statement;
     if (recordsAffected) *recordsAffected = Variant::fromI4(0);
+    if (!st.columnUses.empty()) {
+        impl_->columnTypes.checkSchema(db);
+        checkColumnUses(st, [&](const std::string& table, const std::string& column) {
+            int ado = 0;
+            long size = 0;
+            return impl_->columnTypes.find(db, table, column, ado, size) ? ado : 0;
+        });
+    }
     if (st.kind != StatementKind::Select) impl_->forgetSchema();
     // Whatever the cache does not keep may change the catalog.
     if (ready.key.empty() && st.kind != StatementKind::Select) impl_->statements->clear();

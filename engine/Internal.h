@@ -115,6 +115,16 @@ struct TableRef {
     std::string alias;
 };
 
+// A field of a statement whose catalog type decides whether Jet runs it:
+// one compared in a join's ON clause, or one compared with a number or a
+// text literal. Found in the tokens (Checks.cpp), judged when it runs.
+struct ColumnUse {
+    enum class Kind { Joined, ComparedWithNumber, ComparedWithText };
+    Kind kind = Kind::Joined;
+    std::string qualifier;  // as written, may be empty
+    std::string column;
+};
+
 enum class StatementKind {
     Select,
     Insert,
@@ -159,6 +169,7 @@ struct Statement {
     std::vector<ResultHint> hints;         // SELECT: one per result column
     std::vector<TableRef> sources;         // SELECT: the tables of the FROM clauses
     std::optional<CrosstabPlan> crosstab;  // TRANSFORM: `sqlite` is made when it runs
+    std::vector<ColumnUse> columnUses;     // judged against the catalog when it runs
 
     // DDL
     std::vector<ColumnDef> columns;

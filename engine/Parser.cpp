@@ -370,6 +370,7 @@ class Parser {
         }
         fillKindSlots();
         checkJetRefusals(toks_);
+        st_.columnUses = columnUses(toks_);
         return std::move(st_);
     }
 

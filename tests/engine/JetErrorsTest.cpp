@@ -24,6 +24,10 @@ class JetErrorsTest : public EngineFixture {
         exec("INSERT INTO emp (DeptID, Name, Salary) VALUES (2, 'Chiba', 100)");
         exec("INSERT INTO proj (EmpID, Title) VALUES (1, 'X')");
         exec("INSERT INTO proj (EmpID, Title) VALUES (3, 'Y')");
+        exec(
+            "CREATE TABLE notes (NoteID COUNTER PRIMARY KEY, EmpID LONG, Body MEMO, Pic "
+            "LONGBINARY)");
+        exec("INSERT INTO notes (EmpID, Body) VALUES (1, 'Aoki')");
     }
 };
 
@@ -107,6 +111,31 @@ TEST_F(JetErrorsTest, JetRefusesWhatItRefuses) {
         {"SELECT Count(*) FROM dept WHERE (SELECT Name FROM emp WHERE emp.EmpID = dept.DeptID) IS "
          "NOT NULL",
          0, "2"},
+
+        // Microsoft Access error list: 3118 "Cannot join on Memo, OLE, or
+        // Hyperlink Object"; a Memo field may still be compared in WHERE.
+        {"SELECT Count(*) FROM emp e INNER JOIN notes n ON e.Name = n.Body", 3118, nullptr},
+        {"SELECT Count(*) FROM notes a LEFT JOIN notes b ON (a.EmpID = b.EmpID AND a.Pic = b.Pic)",
+         3118, nullptr},
+        {"SELECT Count(*) FROM (emp INNER JOIN notes ON emp.EmpID = notes.EmpID) INNER JOIN dept "
+         "ON Body = DeptName",
+         3118, nullptr},
+        {"SELECT e.Name FROM emp e INNER JOIN notes n ON e.EmpID = n.EmpID WHERE n.Body = e.Name",
+         0, "Aoki"},
+
+        // Microsoft Access error list: 3464 "Data type mismatch in criteria
+        // expression" — a Text field against a number, a number field against
+        // a text, numeric text included; an UPDATE's assignment converts.
+        {"SELECT Count(*) FROM emp WHERE Name = 5", 3464, nullptr},
+        {"SELECT Count(*) FROM emp WHERE 5 <> [Name]", 3464, nullptr},
+        {"SELECT Count(*) FROM emp e WHERE e.DeptID = '1'", 3464, nullptr},
+        {"SELECT Count(*) FROM emp WHERE Salary > 'abc' AND DeptID = 1", 3464, nullptr},
+        {"SELECT Count(*) FROM emp WHERE Name >= -1", 3464, nullptr},
+        {"DELETE FROM emp WHERE EmpID = 'x'", 3464, nullptr},
+        {"UPDATE emp SET Salary = 1 WHERE Name = 3", 3464, nullptr},
+        {"SELECT Count(*) FROM emp WHERE Name = '5' OR DeptID = -1 OR Len(Name) = 5", 0, "1"},
+        {"SELECT Count(*) FROM emp WHERE DeptID + 0 = 1 AND 'Aoki' = Name", 0, "1"},
+        {"UPDATE emp SET Name = 5 WHERE EmpID = 3", 0, "1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sql);
