@@ -64,10 +64,14 @@ struct Recordset::Impl {
     }
 
     // Fields are mostly read by name in their order, row after row: the one
-    // after the last found is tried first.
+    // after the last found is tried first. A caller nearly always spells the
+    // name as the column does, so a plain comparison settles the guess before
+    // the case-blind one is needed.
     int find(std::string_view name) const {
-        if (nextGuess < columns.size() && equalsNoCase(columns[nextGuess].name, name))
-            return found(nextGuess);
+        if (nextGuess < columns.size()) {
+            const std::string& guess = columns[nextGuess].name;
+            if (guess == name || equalsNoCase(guess, name)) return found(nextGuess);
+        }
         for (std::size_t i = 0; i < columns.size(); ++i) {
             if (equalsNoCase(columns[i].name, name)) return found(i);
         }
@@ -79,15 +83,20 @@ struct Recordset::Impl {
     }
     mutable std::size_t nextGuess = 0;
 
+    // Each value is fetched from SQLite once and read through the
+    // sqlite3_value calls: the sqlite3_column calls would look the column up
+    // again for every part read (type, then number or text, then length). The
+    // connection is opened without SQLite's mutex, so nothing more is given up.
     Variant value(int i) const {
         if (memory) return rows[rowPos][static_cast<std::size_t>(i)];
-        const int kind = sqlite3_column_type(stmt, i);
+        sqlite3_value* cell = sqlite3_column_value(stmt, i);
+        const int kind = sqlite3_value_type(cell);
         if (kind == SQLITE_NULL) return Variant::null();
         const ResultColumn& col = columns[static_cast<std::size_t>(i)];
         if (!col.typed) {
             switch (kind) {
                 case SQLITE_INTEGER: {
-                    sqlite3_int64 v = sqlite3_column_int64(stmt, i);
+                    sqlite3_int64 v = sqlite3_value_int64(cell);
                     if (v >= std::numeric_limits<std::int32_t>::min() &&
                         v <= std::numeric_limits<std::int32_t>::max()) {
                         return Variant::fromI4(static_cast<std::int32_t>(v));
@@ -95,52 +104,51 @@ struct Recordset::Impl {
                     return Variant::fromR8(static_cast<double>(v));
                 }
                 case SQLITE_FLOAT:
-                    return Variant::fromR8(sqlite3_column_double(stmt, i));
+                    return Variant::fromR8(sqlite3_value_double(cell));
                 case SQLITE_BLOB:
-                    return blob(i);
+                    return blob(cell);
                 default:
-                    return text(i);
+                    return text(cell);
             }
         }
         switch (col.tag) {
             case VT_I4:
-                return Variant::fromI4(static_cast<std::int32_t>(integer(i, kind)));
+                return Variant::fromI4(static_cast<std::int32_t>(integer(cell, kind)));
             case VT_I2:
-                return Variant::fromI2(static_cast<std::int16_t>(integer(i, kind)));
+                return Variant::fromI2(static_cast<std::int16_t>(integer(cell, kind)));
             case VT_UI1:
-                return Variant::fromUI1(static_cast<std::uint8_t>(integer(i, kind)));
+                return Variant::fromUI1(static_cast<std::uint8_t>(integer(cell, kind)));
             case VT_R4:
-                return Variant::fromR4(static_cast<float>(sqlite3_column_double(stmt, i)));
+                return Variant::fromR4(static_cast<float>(sqlite3_value_double(cell)));
             case VT_R8:
-                return Variant::fromR8(sqlite3_column_double(stmt, i));
+                return Variant::fromR8(sqlite3_value_double(cell));
             case VT_DECIMAL:
-                return Variant::fromDecimal(sqlite3_column_double(stmt, i));
+                return Variant::fromDecimal(sqlite3_value_double(cell));
             case VT_DATE:
-                return Variant::fromDate(sqlite3_column_double(stmt, i));
+                return Variant::fromDate(sqlite3_value_double(cell));
             case VT_CY:
-                return Variant::fromCurrency(
-                    std::llround(sqlite3_column_double(stmt, i) * 10000.0));
+                return Variant::fromCurrency(std::llround(sqlite3_value_double(cell) * 10000.0));
             case VT_BOOL:
-                return Variant::fromBool(sqlite3_column_double(stmt, i) != 0.0);
+                return Variant::fromBool(sqlite3_value_double(cell) != 0.0);
             case VT_ARRAY | VT_UI1:
-                return blob(i);
+                return blob(cell);
             default:
-                return text(i);
+                return text(cell);
         }
     }
 
-    std::int64_t integer(int i, int kind) const {
-        if (kind == SQLITE_FLOAT) return std::llround(sqlite3_column_double(stmt, i));
-        return sqlite3_column_int64(stmt, i);
+    static std::int64_t integer(sqlite3_value* cell, int kind) {
+        if (kind == SQLITE_FLOAT) return std::llround(sqlite3_value_double(cell));
+        return sqlite3_value_int64(cell);
     }
-    Variant text(int i) const {
-        const char* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+    static Variant text(sqlite3_value* cell) {
+        const char* p = reinterpret_cast<const char*>(sqlite3_value_text(cell));
         return Variant::fromText(
-            std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
+            std::string(p ? p : "", static_cast<std::size_t>(sqlite3_value_bytes(cell))));
     }
-    Variant blob(int i) const {
-        const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, i));
-        return Variant::fromBytes(std::vector<std::uint8_t>(p, p + sqlite3_column_bytes(stmt, i)));
+    static Variant blob(sqlite3_value* cell) {
+        const auto* p = static_cast<const std::uint8_t*>(sqlite3_value_blob(cell));
+        return Variant::fromBytes(std::vector<std::uint8_t>(p, p + sqlite3_value_bytes(cell)));
     }
 };
 
