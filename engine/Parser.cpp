@@ -1306,14 +1306,14 @@ class Parser {
         st_.table = tableName();
         checkWritable(st_.table);
         std::string out = "INSERT INTO " + quoteIdent(st_.table);
+        std::vector<std::string> fields;
         if (isSym("(") && !isWord("SELECT", 1)) {
             next();
             out += " (";
-            bool firstCol = true;
             do {
-                if (!firstCol) out += ", ";
-                firstCol = false;
-                out += quoteIdent(name("a field name"));
+                if (!fields.empty()) out += ", ";
+                fields.push_back(name("a field name"));
+                out += quoteIdent(fields.back());
             } while (acceptSym(","));
             expectSym(")");
             out += ")";
@@ -1321,12 +1321,14 @@ class Parser {
         if (acceptWord("VALUES")) {
             expectSym("(");
             out += " VALUES (";
-            bool firstValue = true;
+            std::size_t at = 0;
             do {
-                if (!firstValue) out += ", ";
-                firstValue = false;
+                if (at != 0) out += ", ";
                 const std::size_t valueStart = pos_;
-                out += valueSlot(valueStart, valueOf(expr()));
+                const Expr value = expr();
+                const std::string sql = valueSlot(valueStart, valueOf(value));
+                out += at < fields.size() ? storedValue(fields[at], value, sql) : sql;
+                ++at;
             } while (acceptSym(","));
             expectSym(")");
             out += ")";
@@ -1337,6 +1339,16 @@ class Parser {
                  "Syntax error in INSERT INTO statement: expected VALUES or SELECT");
         }
         st_.sqlite = out;
+    }
+
+    // A text stored into a field of the target table: into a Date/Time
+    // field it is read as a date, as Jet reads it ("2024-03-01 10:00"). The
+    // field's type is asked of the catalog once each time the statement runs.
+    std::string storedValue(const std::string& field, const Expr& value, const std::string& sql) {
+        if (value.hint.kind != ResultKind::Text) return sql;
+        return "vx_date_in(" + sql +
+               ", (SELECT Type FROM MSysColumns WHERE TableName = " + quoteText(st_.table) +
+               " AND ColumnName = " + quoteText(field) + "))";
     }
 
     // A FROM list of joins and commas, as UPDATE and DELETE name their tables.
@@ -1440,7 +1452,9 @@ class Parser {
             if (!acceptSym("="))
                 fail(jet::kSyntaxInUpdate, "Syntax error in UPDATE statement: expected '='");
             const std::size_t valueStart = pos_;
-            out += quoteIdent(column) + " = " + valueSlot(valueStart, valueOf(expr()));
+            const Expr value = expr();
+            out += quoteIdent(column) + " = " +
+                   storedValue(column, value, valueSlot(valueStart, valueOf(value)));
         } while (acceptSym(","));
         if (acceptWord("WHERE")) out += " WHERE " + expr().sql;
         st_.sqlite = out;

@@ -91,12 +91,32 @@ void singleFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
                           static_cast<double>(static_cast<float>(sqlite3_value_double(argv[0]))));
 }
 
+// vx_date_in(value, type): a text stored into a field of catalog type
+// `type` is read as a date when the field is a Date/Time one, as the bulk
+// loader reads it; any other value, and a text that is no date, is stored as
+// given, so the field's own type refuses what Jet refuses.
+void dateInFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double date = 0;
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && sqlite3_value_int(argv[1]) == adDate &&
+        parseDateLiteral(
+            std::string_view(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
+                             static_cast<std::size_t>(sqlite3_value_bytes(argv[0]))),
+            date)) {
+        sqlite3_result_double(ctx, date);
+        return;
+    }
+    sqlite3_result_value(ctx, argv[0]);
+}
+
 }  // namespace
 
 void registerTypeRuleFunctions(sqlite3* db) {
     sqlite3_create_function(db, "vx_single", 1,
                             SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
                             singleFunction, nullptr, nullptr);
+    sqlite3_create_function(db, "vx_date_in", 2,
+                            SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                            dateInFunction, nullptr, nullptr);
 }
 
 std::vector<std::string> typeRuleTriggers(const StoredTable& t, const std::string& sqliteName) {

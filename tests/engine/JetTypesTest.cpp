@@ -94,6 +94,14 @@ TEST_F(JetTypesTest, EachFieldHoldsWhatItsJetTypeHolds) {
         // VBA reference: Date data type (January 1, 100 to December 31, 9999).
         {"d", "#9999/12/31 23:59:59#", 0, "2958465.99998843"},
         {"d", "3000000", 3349, nullptr},
+        // VBA reference: CDate function / Date data type (a text that reads as a date
+        // becomes one when stored into a Date/Time field; any other text is a mismatch).
+        {"d", "'2024-03-01'", 0, "45352"},
+        {"d", "'2024-03-01 10:00:00'", 0, "45352.4166666667"},
+        {"d", "'2024/03/01'", 0, "45352"},
+        {"d", "'3/1/2024 6:00 PM'", 0, "45352.75"},
+        {"d", "'soon'", 3464, nullptr},
+        {"d", "'2024-02-30'", 3464, nullptr},
     };
     for (const auto& k : cases) {
         for (const bool update : {false, true}) {
@@ -194,6 +202,19 @@ TEST_F(JetTypesTest, BulkLoadReadsDateTextsIntoDateFields) {
     conn_->Close();
     EXPECT_EQ(sqliteAnswer(path_, "SELECT typeof(d), round(d, 6), t FROM v ORDER BY ID"),
               "real|45352.0|ok\nreal|45352.416667|ok\nreal|45352.416667|ok\nnull||2024-03-01");
+}
+
+// A date text stored through a statement becomes a date in a Date/Time
+// field and stays the text in a Text field, the same statement shape run
+// again with other texts included; another program reads dates on the file.
+TEST_F(JetTypesTest, StatementsStoreDateTextsAsDates) {
+    exec("INSERT INTO v (d, t) VALUES ('2024-03-01', '2024-03-01')");
+    exec("INSERT INTO v (d, t) VALUES ('2024-03-01 10:00', 'x')");
+    exec("UPDATE v SET d = '2024/03/02', t = '2024/03/02' WHERE t = 'x'");
+    EXPECT_EQ(refused("INSERT INTO v (d, t) VALUES ('x', 'x')").jetError(), 3464);
+    conn_->Close();
+    EXPECT_EQ(sqliteAnswer(path_, "SELECT typeof(d), d, typeof(t), t FROM v ORDER BY ID"),
+              "real|45352.0|text|2024-03-01\nreal|45353.0|text|2024/03/02");
 }
 
 // An auto-number never hands out a number again once its row is deleted:
