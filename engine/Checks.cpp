@@ -529,6 +529,37 @@ void comparedFields(const Tokens& toks, std::vector<ColumnUse>& uses) {
 
 }  // namespace
 
+std::vector<TableRef> namedTables(const std::vector<Token>& tokens) {
+    static const std::set<std::string> clauseEnds = {"WHERE",  "GROUP", "ORDER", "HAVING", "UNION",
+                                                     "SELECT", "ON",    "SET",   "PIVOT"};
+    static const std::set<std::string> notAliases = {"INNER", "LEFT",  "RIGHT", "OUTER",  "JOIN",
+                                                     "WHERE", "GROUP", "ORDER", "HAVING", "UNION",
+                                                     "ON",    "SET",   "IN",    "PIVOT"};
+    std::vector<TableRef> tables;
+    bool inFrom = false;
+    for (std::size_t i = 0; i + 1 < tokens.size(); ++i) {
+        const Token& t = tokens[i];
+        if (t.kind == Tok::Word && clauseEnds.count(upperAscii(t.text)) != 0) inFrom = false;
+        const bool opens = isWordToken(t, "FROM") || isWordToken(t, "JOIN") ||
+                           isWordToken(t, "UPDATE") ||
+                           (inFrom && (isSymbolToken(t, ",") || isSymbolToken(t, "(")));
+        if (isWordToken(t, "FROM") || isWordToken(t, "JOIN")) inFrom = true;
+        const Token& name = tokens[i + 1];
+        if (!opens || (name.kind != Tok::Word && name.kind != Tok::Bracketed) ||
+            isWordToken(name, "SELECT"))
+            continue;
+        TableRef table{name.text, ""};
+        std::size_t at = i + 2;
+        if (at < tokens.size() && isWordToken(tokens[at], "AS")) ++at;
+        if (at < tokens.size() &&
+            (tokens[at].kind == Tok::Bracketed ||
+             (tokens[at].kind == Tok::Word && notAliases.count(upperAscii(tokens[at].text)) == 0)))
+            table.alias = tokens[at].text;
+        tables.push_back(table);
+    }
+    return tables;
+}
+
 std::vector<ColumnUse> columnUses(const std::vector<Token>& tokens) {
     std::vector<ColumnUse> uses;
     joinedFields(tokens, uses);
@@ -562,7 +593,7 @@ bool isNumberType(int ado) {
 int typeOfUse(const Statement& st, const ColumnUse& use,
               const std::function<int(const std::string&, const std::string&)>& typeOf) {
     std::vector<std::string> tables;
-    for (const auto& source : st.sources) {
+    for (const auto& source : st.namedTables) {
         if (source.name.empty()) continue;
         if (use.qualifier.empty() || equalsNoCase(source.alias, use.qualifier) ||
             (source.alias.empty() && equalsNoCase(source.name, use.qualifier)))

@@ -23,6 +23,10 @@ void checkJetRefusals(const std::vector<Token>& tokens);
 // number or text literal (outside UPDATE's assignments).
 std::vector<ColumnUse> columnUses(const std::vector<Token>& tokens);
 
+// The tables a statement names in its FROM clauses and joins, those of its
+// subqueries included, each with its alias.
+std::vector<TableRef> namedTables(const std::vector<Token>& tokens);
+
 // Raises Jet's error for a field of `st.columnUses` of a type Jet refuses
 // there: a Memo or OLE Object field in a join (3118), a text field compared
 // with a number or a number field compared with a text (3464). `typeOf`

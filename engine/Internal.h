@@ -170,6 +170,7 @@ struct Statement {
     std::vector<TableRef> sources;         // SELECT: the tables of the FROM clauses
     std::optional<CrosstabPlan> crosstab;  // TRANSFORM: `sqlite` is made when it runs
     std::vector<ColumnUse> columnUses;     // judged against the catalog when it runs
+    std::vector<TableRef> namedTables;     // every table named, subqueries' included
 
     // DDL
     std::vector<ColumnDef> columns;

@@ -371,6 +371,7 @@ class Parser {
         fillKindSlots();
         checkJetRefusals(toks_);
         st_.columnUses = columnUses(toks_);
+        if (!st_.columnUses.empty()) st_.namedTables = namedTables(toks_);
         return std::move(st_);
     }
 
