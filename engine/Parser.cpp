@@ -1344,12 +1344,13 @@ class Parser {
 
     // A text stored into a field of the target table: into a Date/Time
     // field it is read as a date, as Jet reads it ("2024-03-01 10:00"). The
-    // field's type is asked of the catalog once each time the statement runs.
+    // field's type is asked of the catalog only for a text that reads as a
+    // date, so that other values cost no lookup.
     std::string storedValue(const std::string& field, const Expr& value, const std::string& sql) {
         if (value.hint.kind != ResultKind::Text) return sql;
-        return "vx_date_in(" + sql +
-               ", (SELECT Type FROM MSysColumns WHERE TableName = " + quoteText(st_.table) +
-               " AND ColumnName = " + quoteText(field) + "))";
+        return "vx_date_in(" + sql + ", CASE WHEN vx_is_date_text(" + sql +
+               ") THEN (SELECT Type FROM MSysColumns WHERE TableName = " + quoteText(st_.table) +
+               " AND ColumnName = " + quoteText(field) + ") END)";
     }
 
     // A FROM list of joins and commas, as UPDATE and DELETE name their tables.

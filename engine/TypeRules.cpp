@@ -91,21 +91,33 @@ void singleFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
                           static_cast<double>(static_cast<float>(sqlite3_value_double(argv[0]))));
 }
 
+// Whether a value is a text that reads as a date, and the date it reads as.
+bool textDate(sqlite3_value* value, double& date) {
+    return sqlite3_value_type(value) == SQLITE_TEXT &&
+           parseDateLiteral(
+               std::string_view(reinterpret_cast<const char*>(sqlite3_value_text(value)),
+                                static_cast<std::size_t>(sqlite3_value_bytes(value))),
+               date);
+}
+
 // vx_date_in(value, type): a text stored into a field of catalog type
 // `type` is read as a date when the field is a Date/Time one, as the bulk
 // loader reads it; any other value, and a text that is no date, is stored as
 // given, so the field's own type refuses what Jet refuses.
 void dateInFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     double date = 0;
-    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && sqlite3_value_int(argv[1]) == adDate &&
-        parseDateLiteral(
-            std::string_view(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
-                             static_cast<std::size_t>(sqlite3_value_bytes(argv[0]))),
-            date)) {
+    if (sqlite3_value_int(argv[1]) == adDate && textDate(argv[0], date)) {
         sqlite3_result_double(ctx, date);
         return;
     }
     sqlite3_result_value(ctx, argv[0]);
+}
+
+// vx_is_date_text(value): 1 for a text that reads as a date. It spares the
+// catalog lookup of vx_date_in's type for every other value.
+void isDateTextFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double date = 0;
+    sqlite3_result_int(ctx, textDate(argv[0], date) ? 1 : 0);
 }
 
 }  // namespace
@@ -117,6 +129,9 @@ void registerTypeRuleFunctions(sqlite3* db) {
     sqlite3_create_function(db, "vx_date_in", 2,
                             SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
                             dateInFunction, nullptr, nullptr);
+    sqlite3_create_function(db, "vx_is_date_text", 1,
+                            SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                            isDateTextFunction, nullptr, nullptr);
 }
 
 std::vector<std::string> typeRuleTriggers(const StoredTable& t, const std::string& sqliteName) {
