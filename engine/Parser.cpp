@@ -1328,7 +1328,10 @@ class Parser {
                 const std::size_t valueStart = pos_;
                 const Expr value = expr();
                 const std::string sql = valueSlot(valueStart, valueOf(value));
-                out += at < fields.size() ? storedValue(fields[at], value, sql) : sql;
+                out += storedValue(fields.empty()       ? fieldTypeQuery(at)
+                                   : at < fields.size() ? fieldTypeQuery(fields[at])
+                                                        : std::string("SELECT 0"),
+                                   value, sql);
                 ++at;
             } while (acceptSym(","));
             expectSym(")");
@@ -1344,13 +1347,23 @@ class Parser {
 
     // A text stored into a field of the target table: into a Date/Time
     // field it is read as a date, as Jet reads it ("2024-03-01 10:00"). The
-    // field's type is asked of the catalog only for a text that reads as a
-    // date, so that other values cost no lookup.
-    std::string storedValue(const std::string& field, const Expr& value, const std::string& sql) {
+    // field's type (`typeQuery`, below) is asked of the catalog only for a
+    // text that reads as a date, so that other values cost no lookup.
+    std::string storedValue(const std::string& typeQuery, const Expr& value,
+                            const std::string& sql) {
         if (value.hint.kind != ResultKind::Text) return sql;
-        return "vx_date_in(" + sql + ", CASE WHEN vx_is_date_text(" + sql +
-               ") THEN (SELECT Type FROM MSysColumns WHERE TableName = " + quoteText(st_.table) +
-               " AND ColumnName = " + quoteText(field) + ") END)";
+        return "vx_date_in(" + sql + ", CASE WHEN vx_is_date_text(" + sql + ") THEN (" + typeQuery +
+               ") END)";
+    }
+    // The type of the target table's field by name, or by its place when an
+    // INSERT names no fields.
+    std::string fieldTypeQuery(const std::string& field) const {
+        return "SELECT Type FROM MSysColumns WHERE TableName = " + quoteText(st_.table) +
+               " AND ColumnName = " + quoteText(field);
+    }
+    std::string fieldTypeQuery(std::size_t place) const {
+        return "SELECT Type FROM MSysColumns WHERE TableName = " + quoteText(st_.table) +
+               " ORDER BY Position LIMIT 1 OFFSET " + std::to_string(place);
     }
 
     // A FROM list of joins and commas, as UPDATE and DELETE name their tables.
@@ -1455,8 +1468,9 @@ class Parser {
                 fail(jet::kSyntaxInUpdate, "Syntax error in UPDATE statement: expected '='");
             const std::size_t valueStart = pos_;
             const Expr value = expr();
-            out += quoteIdent(column) + " = " +
-                   storedValue(column, value, valueSlot(valueStart, valueOf(value)));
+            out +=
+                quoteIdent(column) + " = " +
+                storedValue(fieldTypeQuery(column), value, valueSlot(valueStart, valueOf(value)));
         } while (acceptSym(","));
         if (acceptWord("WHERE")) out += " WHERE " + expr().sql;
         st_.sqlite = out;

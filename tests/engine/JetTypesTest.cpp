@@ -212,9 +212,15 @@ TEST_F(JetTypesTest, StatementsStoreDateTextsAsDates) {
     exec("INSERT INTO v (d, t) VALUES ('2024-03-01 10:00', 'x')");
     exec("UPDATE v SET d = '2024/03/02', t = '2024/03/02' WHERE t = 'x'");
     EXPECT_EQ(refused("INSERT INTO v (d, t) VALUES ('x', 'x')").jetError(), 3464);
+    // An INSERT naming no fields stores its values in the fields' order.
+    exec("CREATE TABLE w (k LONG, d DATETIME, t TEXT(10))");
+    exec("ALTER TABLE w DROP COLUMN k");
+    exec("ALTER TABLE w ADD COLUMN e DATETIME");
+    exec("INSERT INTO w VALUES ('2024-03-01', '2024-03-01', '2024-03-02 12:00')");
     conn_->Close();
     EXPECT_EQ(sqliteAnswer(path_, "SELECT typeof(d), d, typeof(t), t FROM v ORDER BY ID"),
               "real|45352.0|text|2024-03-01\nreal|45353.0|text|2024/03/02");
+    EXPECT_EQ(sqliteAnswer(path_, "SELECT d, t, e FROM w"), "45352.0|2024-03-01|45353.5");
 }
 
 // An auto-number never hands out a number again once its row is deleted:
