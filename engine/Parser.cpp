@@ -1416,9 +1416,10 @@ class Parser {
     void joinedUpdate(const std::string& from) {
         if (!acceptWord("SET"))
             fail(jet::kSyntaxInUpdate, "Syntax error in UPDATE statement: expected SET");
-        std::string qualifier, columns, values;
+        std::string qualifier, columns;
+        std::vector<std::pair<std::string, Expr>> assigned;  // each field and its new value
         do {
-            if (!columns.empty()) columns += ", ", values += ", ";
+            if (!columns.empty()) columns += ", ";
             std::string column = name("a field name");
             if (acceptSym(".") || acceptSym("!")) {
                 if (!qualifier.empty() && !equalsNoCase(qualifier, column)) {
@@ -1435,11 +1436,16 @@ class Parser {
             if (!acceptSym("="))
                 fail(jet::kSyntaxInUpdate, "Syntax error in UPDATE statement: expected '='");
             columns += quoteIdent(column);
-            values += valueOf(expr());
+            assigned.emplace_back(column, expr());
         } while (acceptSym(","));
         const std::string where = acceptWord("WHERE") ? expr().sql : "";
         const auto [table, ref] = joinedTarget(qualifier);
         st_.table = table;
+        std::string values;
+        for (const auto& [column, value] : assigned) {
+            values += (values.empty() ? "" : ", ") +
+                      storedValue(fieldTypeQuery(column), value, valueOf(value));
+        }
         const std::string rowid = quoteIdent(ref) + ".rowid";
         st_.sqlite = "UPDATE " + quoteIdent(table) + " AS vx_target SET (" + columns +
                      ") = (SELECT " + values + " FROM " + from + " WHERE " + rowid +

@@ -216,11 +216,13 @@ TEST_F(JetTypesTest, StatementsStoreDateTextsAsDates) {
     exec("CREATE TABLE w (k LONG, d DATETIME, t TEXT(10))");
     exec("ALTER TABLE w DROP COLUMN k");
     exec("ALTER TABLE w ADD COLUMN e DATETIME");
-    exec("INSERT INTO w VALUES ('2024-03-01', '2024-03-01', '2024-03-02 12:00')");
+    exec("INSERT INTO w VALUES ('2024-03-01', '2024-03-01', Null)");
+    // An UPDATE over a join reads them so as well.
+    exec("UPDATE w INNER JOIN v ON w.t = v.t SET w.e = '2024-03-02 12:00', w.t = 'y'");
     conn_->Close();
     EXPECT_EQ(sqliteAnswer(path_, "SELECT typeof(d), d, typeof(t), t FROM v ORDER BY ID"),
               "real|45352.0|text|2024-03-01\nreal|45353.0|text|2024/03/02");
-    EXPECT_EQ(sqliteAnswer(path_, "SELECT d, t, e FROM w"), "45352.0|2024-03-01|45353.5");
+    EXPECT_EQ(sqliteAnswer(path_, "SELECT d, t, e FROM w"), "45352.0|y|45353.5");
 }
 
 // An auto-number never hands out a number again once its row is deleted:
