@@ -504,9 +504,20 @@ void comparedFields(const Tokens& toks, std::vector<ColumnUse>& uses) {
         if (isSymbolToken(t, ")")) --depth;
         if (update && depth == 0 && isWordToken(t, "SET")) assigning = true;
         if (depth == 0 && isWordToken(t, "WHERE")) assigning = false;
-        if (!isComparisonToken(t) || i == 0 || (assigning && depth == 0)) continue;
         ColumnUse use;
         std::size_t first = 0, past = 0;
+        // "x IN (1, 2)", "x NOT BETWEEN 1 AND 2": the field and the first value.
+        const bool listed =
+            isWordToken(t, "IN") && i + 1 < toks.size() && isSymbolToken(toks[i + 1], "(");
+        if ((listed || isWordToken(t, "BETWEEN")) && i > 0) {
+            const std::size_t last = isWordToken(toks[i - 1], "NOT") && i > 1 ? i - 2 : i - 1;
+            if (fieldEndingAt(toks, last, use, first) && aloneBefore(toks, first) &&
+                literalAt(toks, listed ? i + 2 : i + 1, use.kind, past) && aloneAfter(toks, past)) {
+                uses.push_back(use);
+            }
+            continue;
+        }
+        if (!isComparisonToken(t) || i == 0 || (assigning && depth == 0)) continue;
         if (fieldEndingAt(toks, i - 1, use, first) && aloneBefore(toks, first) &&
             literalAt(toks, i + 1, use.kind, past) && aloneAfter(toks, past)) {
             uses.push_back(use);
