@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/WindowFrontEnd.h"
+#include "app/WindowModule.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     return cli::RunCommandLine(
         arguments, std::cin, std::cout, std::cerr, [&](const cli::CommandLine& line) {
-            return app::RunWindowFrontEnd(line, argc, argv, std::cout, std::cerr);
+            return app::RunWindowModule(line, argc, argv, std::cout, std::cerr);
         });
 }

@@ -14,8 +14,6 @@
 
 namespace platform {
 
-namespace {
-
 std::string ExecutablePath() {
     std::vector<char> buffer(4096);
     for (;;) {
@@ -31,8 +29,6 @@ std::string ExecutablePath() {
         buffer.resize(buffer.size() * 2);
     }
 }
-
-}  // namespace
 
 LocalTime SystemClock::Now() const {
     timespec now{};

@@ -15,6 +15,10 @@ class SystemClock : public Clock {
     LocalTime Now() const override;
 };
 
+// The running executable's full path, from /proc/self/exe. Throws
+// std::runtime_error when it cannot be read.
+std::string ExecutablePath();
+
 // The user's state folder, and the running executable's name.
 class SystemProgramInfo : public ProgramInfo {
   public:

@@ -97,8 +97,12 @@ TEST_F(HeadlessTest, TheUpdateUnderACommaLocale) {
 
 // The program installed under a name with an extension: message boxes carry
 // the name without it; the statement log keeps the whole file name.
+// A renamed copy in a folder of its own, laid out as installed: the windows
+// come from ../lib/vantolypatch/modules/, and without them a window command says so
+// while the query command still runs.
 TEST_F(HeadlessTest, TheTitleIsTheProgramNameWithoutItsExtension) {
-    const std::string program = folder_.Folder() + "Tool.EXE";
+    std::filesystem::create_directories(folder_.Folder() + "bin");
+    const std::string program = folder_.Folder() + "bin/Tool.EXE";
     std::filesystem::copy_file(VANTOLY_PATCH_BINARY, program);
     const std::string state = folder_.Folder() + "state";
     const std::vector<std::string> environment = {"XDG_STATE_HOME=" + state};
@@ -107,6 +111,19 @@ TEST_F(HeadlessTest, TheTitleIsTheProgramNameWithoutItsExtension) {
                                       "CREATE TABLE x (a LONG);\n", environment);
     ASSERT_EQ(made.exitStatus, 0) << made.err;
     EXPECT_TRUE(std::filesystem::exists(state + "/vantoly/Tool.EXE実行クエリ保存.txt"));
+
+    const RunResult without = RunProgram(program, {"--db", bare, "update"}, "", environment);
+    EXPECT_EQ(without.exitStatus, 1);
+    EXPECT_NE(without.err.find("the windows cannot be loaded"), std::string::npos) << without.err;
+    EXPECT_NE(
+        without.err.find("bin/../lib/vantolypatch/modules/vantolypatch-windows.so: no such file"),
+        std::string::npos)
+        << without.err;
+
+    std::filesystem::create_directories(folder_.Folder() + "lib/vantolypatch/modules");
+    std::filesystem::copy_file(
+        VANTOLY_WINDOW_MODULE,
+        folder_.Folder() + "lib/vantolypatch/modules/vantolypatch-windows.so");
     const RunResult update = RunProgram(program, {"--db", bare, "update"}, "", environment);
     EXPECT_NE(update.err.find("--- Tool [warning] ---\n"), std::string::npos) << update.err;
     EXPECT_EQ(update.err.find("Tool.EXE ["), std::string::npos) << update.err;

@@ -1,0 +1,9 @@
+// The one symbol the window module exports (window-module.map hides the
+// rest, so its copies of our libraries never mix with the executable's).
+#include "app/WindowFrontEnd.h"
+#include "app/WindowModule.h"
+
+extern "C" int VantolyRunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv,
+                                        std::ostream& out, std::ostream& err) {
+    return app::RunWindowFrontEnd(line, argc, argv, out, err);
+}
