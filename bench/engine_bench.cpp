@@ -22,6 +22,7 @@
 #include <iostream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "engine/Engine.h"
 
@@ -144,14 +145,16 @@ class RawDatabase {
 };
 
 ReadTally EngineReadAll(const std::shared_ptr<engine::Connection>& connection) {
-    static const char* const kColumns[] = {"ID", "Name", "Amount", "Stamp"};
+    // Held as string views, as a careful caller holds its field names: a
+    // bare C string would make every read measure strlen too.
+    static constexpr std::string_view kColumns[] = {"ID", "Name", "Amount", "Stamp"};
     ReadTally tally;
     auto recordset = engine::Recordset::create();
     recordset->Open(kReadTable, connection, engine::adOpenForwardOnly, engine::adLockReadOnly,
                     engine::adCmdTable);
     while (!recordset->IsEOF()) {
         ++tally.rows;
-        for (const char* column : kColumns) {
+        for (const std::string_view column : kColumns) {
             const engine::Variant value = recordset->Collect(column);
             if (value.vt() == engine::VT_BSTR) {
                 tally.textBytes += static_cast<long>(value.text().size());

@@ -26,8 +26,8 @@ constexpr std::array<std::string_view, 9> kNamesFrom64 = {
 
 // The text of a value read as a character string: up to the first NUL, with
 // bytes that are not UTF-8 replaced.
-std::string StringText(const std::string& text) {
-    return RepairUtf8(std::string_view(text).substr(0, text.find('\0')));
+std::string StringText(std::string_view text) {
+    return RepairUtf8(text.substr(0, text.find('\0')));
 }
 
 std::string ByteText(std::int64_t payload) {

@@ -73,47 +73,98 @@ class Variant {
   public:
     Variant() = default;  // VT_EMPTY
 
-    static Variant null();
-    static Variant fromI2(std::int16_t value);
-    static Variant fromI4(std::int32_t value);
-    static Variant fromI8(std::int64_t value);
-    static Variant fromUI1(std::uint8_t value);
-    static Variant fromR4(float value);
-    static Variant fromR8(double value);
-    static Variant fromCurrency(std::int64_t tenThousandths);
-    static Variant fromDate(double oleDate);
-    static Variant fromBool(bool value);  // stored as -1 / 0
-    static Variant fromText(std::string utf8);
-    static Variant fromBytes(std::vector<std::uint8_t> bytes);
-    static Variant fromDecimal(double value);  // VT_DECIMAL, kept as a double
+    // The factories are inline: a recordset builds one for every value it
+    // hands out, and a call and a copy each would cost more than the value.
+    static Variant null() { return withTag(VT_NULL); }
+    static Variant fromI2(std::int16_t value) { return withTag(VT_I2, value); }
+    static Variant fromI4(std::int32_t value) { return withTag(VT_I4, value); }
+    static Variant fromI8(std::int64_t value) { return withTag(VT_I8, value); }
+    static Variant fromUI1(std::uint8_t value) { return withTag(VT_UI1, value); }
+    static Variant fromR4(float value) { return ofDouble(VT_R4, value); }
+    static Variant fromR8(double value) { return ofDouble(VT_R8, value); }
+    static Variant fromCurrency(std::int64_t tenThousandths) {
+        return withTag(VT_CY, tenThousandths);
+    }
+    static Variant fromDate(double oleDate) { return ofDouble(VT_DATE, oleDate); }
+    static Variant fromBool(bool value) { return withTag(VT_BOOL, value ? -1 : 0); }  // -1 / 0
+    // A short text is held inside the Variant, a long one shared by its
+    // copies (it never changes).
+    static Variant fromText(std::string utf8) {
+        if (utf8.size() <= kInlineText) return fromText(std::string_view(utf8));
+        return fromSharedText(std::make_shared<const std::string>(std::move(utf8)));
+    }
+    static Variant fromText(std::string_view utf8) {
+        if (utf8.size() > kInlineText)
+            return fromSharedText(std::make_shared<const std::string>(utf8));
+        Variant v(VT_BSTR);
+        v.inlineSize_ = static_cast<std::uint8_t>(utf8.size());
+        utf8.copy(v.inlineText_, utf8.size());
+        return v;
+    }
+    static Variant fromText(const char* utf8) { return fromText(std::string_view(utf8)); }
+    // A long text held with others, so a recordset can hand out the same
+    // buffer row after row once nobody holds the last one.
+    static Variant fromSharedText(std::shared_ptr<const std::string> utf8) {
+        Variant v(VT_BSTR);
+        v.longText_ = std::move(utf8);
+        return v;
+    }
+    // Texts up to this many bytes live inside the Variant: reading a row
+    // then allocates nothing (a name of 15 Japanese characters fits).
+    static constexpr std::size_t kInlineText = 47;
+    static Variant fromBytes(std::vector<std::uint8_t> bytes) {
+        Variant v(VT_ARRAY | VT_UI1);
+        v.bytes_ = std::move(bytes);
+        return v;
+    }
+    static Variant fromDecimal(double value) { return ofDouble(VT_DECIMAL, value); }  // a double
     // Any tag with a raw integer payload (for tags the engine never produces,
     // such as VT_DISPATCH or VT_BYREF|VT_I4).
-    static Variant withTag(std::uint16_t tag, std::int64_t payload = 0);
+    static Variant withTag(std::uint16_t tag, std::int64_t payload = 0) {
+        Variant v(tag);
+        v.int_ = payload;
+        v.double_ = static_cast<double>(payload);
+        return v;
+    }
 
     std::uint16_t vt() const { return tag_; }
     bool isNull() const { return tag_ == VT_NULL; }
     bool isEmpty() const { return tag_ == VT_EMPTY; }
 
-    std::int64_t intValue() const { return int_; }     // integer tags, VT_BOOL, VT_CY
-    double doubleValue() const { return double_; }     // VT_R4, VT_R8, VT_DATE, VT_DECIMAL
-    const std::string& text() const { return text_; }  // VT_BSTR
+    std::int64_t intValue() const { return int_; }  // integer tags, VT_BOOL, VT_CY
+    double doubleValue() const { return double_; }  // VT_R4, VT_R8, VT_DATE, VT_DECIMAL
+    // VT_BSTR; valid while this Variant lives (not a temporary's).
+    std::string_view text() const {
+        return longText_ ? std::string_view(*longText_)
+                         : std::string_view(inlineText_, inlineSize_);
+    }
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }
     std::int64_t currency() const { return int_; }  // VT_CY, ten-thousandths
 
     // The value as a double whatever its numeric tag (texts: 0).
     double toDouble() const;
 
-    bool operator==(const Variant& other) const = default;
+    // Equal tags and payloads; texts compare by their bytes.
+    bool operator==(const Variant& other) const;
 
     // A copy holding a floating-point payload (for the double-valued tags).
     Variant withDouble(double value) const;
 
   private:
+    explicit Variant(std::uint16_t tag) : tag_(tag) {}
+    static Variant ofDouble(std::uint16_t tag, double value) {
+        Variant v(tag);
+        v.double_ = value;
+        return v;
+    }
+
     std::uint16_t tag_ = VT_EMPTY;
     std::int64_t int_ = 0;
     double double_ = 0.0;
-    std::string text_;
+    std::shared_ptr<const std::string> longText_;  // VT_BSTR longer than kInlineText
     std::vector<std::uint8_t> bytes_;
+    std::uint8_t inlineSize_ = 0;
+    char inlineText_[kInlineText] = {};
 };
 
 // ---------------------------------------------------------------------------

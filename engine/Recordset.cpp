@@ -1,4 +1,6 @@
+#include <atomic>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "engine/Internal.h"
@@ -67,11 +69,15 @@ struct Recordset::Impl {
     // after the last found is tried first. A caller nearly always spells the
     // name as the column does, so a plain comparison settles the guess before
     // the case-blind one is needed.
+    // The guess is kept small enough to be inlined into every read.
     int find(std::string_view name) const {
-        if (nextGuess < columns.size()) {
-            const std::string& guess = columns[nextGuess].name;
-            if (guess == name || equalsNoCase(guess, name)) return found(nextGuess);
-        }
+        if (nextGuess < columns.size() && sameBytes(columns[nextGuess].name, name))
+            return found(nextGuess);
+        return findSlowly(name);
+    }
+    [[gnu::noinline]] int findSlowly(std::string_view name) const {
+        if (nextGuess < columns.size() && equalsNoCase(columns[nextGuess].name, name))
+            return found(nextGuess);
         for (std::size_t i = 0; i < columns.size(); ++i) {
             if (equalsNoCase(columns[i].name, name)) return found(i);
         }
@@ -82,6 +88,30 @@ struct Recordset::Impl {
         return static_cast<int>(i);
     }
     mutable std::size_t nextGuess = 0;
+    mutable std::vector<std::shared_ptr<std::string>> textBuffers;  // one a column
+    // Field names are short: two overlapping loads from each end compare
+    // any name up to 16 bytes without a loop whose length changes from one
+    // field to the next (the loop's mispredicted exits cost more than memcmp).
+    static bool sameBytes(const std::string& a, std::string_view b) {
+        const std::size_t n = b.size();
+        if (a.size() != n) return false;
+        const char* x = a.data();
+        const char* y = b.data();
+        if (n >= 8 && n <= 16) return sameEnds<std::uint64_t>(x, y, n);
+        if (n >= 4 && n < 8) return sameEnds<std::uint32_t>(x, y, n);
+        if (n >= 2 && n < 4) return sameEnds<std::uint16_t>(x, y, n);
+        if (n == 1) return x[0] == y[0];
+        return n == 0 || std::memcmp(x, y, n) == 0;
+    }
+    template <typename Word>
+    static bool sameEnds(const char* x, const char* y, std::size_t n) {
+        Word x0, y0, x1, y1;
+        std::memcpy(&x0, x, sizeof(Word));
+        std::memcpy(&y0, y, sizeof(Word));
+        std::memcpy(&x1, x + n - sizeof(Word), sizeof(Word));
+        std::memcpy(&y1, y + n - sizeof(Word), sizeof(Word));
+        return ((x0 ^ y0) | (x1 ^ y1)) == 0;
+    }
 
     // Each value is fetched from SQLite once and read through the
     // sqlite3_value calls: the sqlite3_column calls would look the column up
@@ -108,7 +138,7 @@ struct Recordset::Impl {
                 case SQLITE_BLOB:
                     return blob(cell);
                 default:
-                    return text(cell);
+                    return text(cell, i);
             }
         }
         switch (col.tag) {
@@ -133,7 +163,7 @@ struct Recordset::Impl {
             case VT_ARRAY | VT_UI1:
                 return blob(cell);
             default:
-                return text(cell);
+                return text(cell, i);
         }
     }
 
@@ -141,10 +171,25 @@ struct Recordset::Impl {
         if (kind == SQLITE_FLOAT) return std::llround(sqlite3_value_double(cell));
         return sqlite3_value_int64(cell);
     }
-    static Variant text(sqlite3_value* cell) {
+    // A short text is copied into the Variant. A long one goes into the
+    // column's buffer, handed out shared: once the caller has let go of the
+    // last row's value, the next row's text reuses the same memory.
+    Variant text(sqlite3_value* cell, int column) const {
         const char* p = reinterpret_cast<const char*>(sqlite3_value_text(cell));
-        return Variant::fromText(
-            std::string(p ? p : "", static_cast<std::size_t>(sqlite3_value_bytes(cell))));
+        const auto length = static_cast<std::size_t>(sqlite3_value_bytes(cell));
+        if (length <= Variant::kInlineText)
+            return Variant::fromText(std::string_view(p ? p : "", length));
+        if (textBuffers.size() != columns.size()) textBuffers.resize(columns.size());
+        std::shared_ptr<std::string>& buffer = textBuffers[static_cast<std::size_t>(column)];
+        if (buffer && buffer.use_count() == 1) {
+            // The count fell to one when the last holder let go; what that
+            // holder read happened before, so the buffer is ours to write.
+            std::atomic_thread_fence(std::memory_order_acquire);
+            buffer->assign(p, length);
+        } else {
+            buffer = std::make_shared<std::string>(p, length);
+        }
+        return Variant::fromSharedText(buffer);
     }
     static Variant blob(sqlite3_value* cell) {
         const auto* p = static_cast<const std::uint8_t*>(sqlite3_value_blob(cell));

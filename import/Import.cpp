@@ -420,7 +420,7 @@ class Importer {
             for (long i = 0; i < fields->Count(); ++i) {
                 const engine::Variant v = fields->Item(i).Value();
                 std::string text = v.isNull()                  ? "Null"
-                                   : v.vt() == engine::VT_BSTR ? "'" + v.text() + "'"
+                                   : v.vt() == engine::VT_BSTR ? "'" + std::string(v.text()) + "'"
                                                                : "";
                 if (text.empty()) {
                     std::ostringstream number;

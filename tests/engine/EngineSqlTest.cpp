@@ -299,7 +299,7 @@ TEST_F(SqlTest, SchemaListingFollowsRolledBackDefinitions) {
         std::vector<std::string> out;
         for (auto rs = conn_->OpenSchema(engine::adSchemaTables); !rs->IsEOF(); rs->MoveNext()) {
             if (rs->Collect("TABLE_TYPE").text() == "TABLE")
-                out.push_back(rs->Collect("TABLE_NAME").text());
+                out.emplace_back(rs->Collect("TABLE_NAME").text());
         }
         return out;
     };

@@ -234,9 +234,9 @@ TEST_F(UpdateScriptTest, SchemaListsSystemTablesFirstAndUserTablesByName) {
     auto rs = conn_->OpenSchema(engine::adSchemaTables);
     std::vector<std::string> system, user;
     for (; !rs->IsEOF(); rs->MoveNext()) {
-        std::string type = rs->Collect("TABLE_TYPE").text();
+        std::string type(rs->Collect("TABLE_TYPE").text());
         EXPECT_TRUE(user.empty() || type == "TABLE") << "system table after a user table";
-        (type == "TABLE" ? user : system).push_back(rs->Collect("TABLE_NAME").text());
+        (type == "TABLE" ? user : system).emplace_back(rs->Collect("TABLE_NAME").text());
     }
     EXPECT_FALSE(system.empty());
     for (const auto& s : system) EXPECT_EQ(s.rfind("MSys", 0), 0u) << s;

@@ -26,7 +26,7 @@ std::string textOf(const engine::Variant& v) {
         case engine::VT_EMPTY:
             return "Null";
         case engine::VT_BSTR:
-            return v.text();
+            return std::string(v.text());
         case engine::VT_BOOL:
             return v.intValue() ? "True" : "False";
         case engine::VT_DATE: {

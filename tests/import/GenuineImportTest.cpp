@@ -77,7 +77,7 @@ std::string AsMdbExport(const engine::Variant& v) {
         case engine::VT_EMPTY:
             return "";
         case engine::VT_BSTR:
-            return v.text();
+            return std::string(v.text());
         case engine::VT_BOOL:
             return v.intValue() ? "1" : "0";
         case engine::VT_R4:
@@ -259,7 +259,7 @@ TEST_P(GenuineFileTest, ImportsEveryTableColumnAndValueAsMdbtoolsReadsThem) {
         auto schema = connection->OpenSchema();
         while (!schema->IsEOF()) {
             if (schema->Collect("TABLE_TYPE").text() == "TABLE")
-                importedTables.insert(schema->Collect("TABLE_NAME").text());
+                importedTables.emplace(schema->Collect("TABLE_NAME").text());
             schema->MoveNext();
         }
         schema->Close();
