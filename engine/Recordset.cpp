@@ -68,8 +68,8 @@ struct Recordset::Impl {
     // Fields are mostly read by name in their order, row after row: the one
     // after the last found is tried first. A caller nearly always spells the
     // name as the column does, so a plain comparison settles the guess before
-    // the case-blind one is needed.
-    // The guess is kept small enough to be inlined into every read.
+    // the case-blind one is needed. The exact guess is kept small enough to be
+    // inlined into every read; the rest is out of line.
     int find(std::string_view name) const {
         if (nextGuess < columns.size() && sameBytes(columns[nextGuess].name, name))
             return found(nextGuess);
@@ -88,7 +88,6 @@ struct Recordset::Impl {
         return static_cast<int>(i);
     }
     mutable std::size_t nextGuess = 0;
-    mutable std::vector<std::shared_ptr<std::string>> textBuffers;  // one a column
     // Field names are short: two overlapping loads from each end compare
     // any name up to 16 bytes without a loop whose length changes from one
     // field to the next (the loop's mispredicted exits cost more than memcmp).
@@ -174,6 +173,7 @@ struct Recordset::Impl {
     // A short text is copied into the Variant. A long one goes into the
     // column's buffer, handed out shared: once the caller has let go of the
     // last row's value, the next row's text reuses the same memory.
+    mutable std::vector<std::shared_ptr<std::string>> textBuffers;  // one a column
     Variant text(sqlite3_value* cell, int column) const {
         const char* p = reinterpret_cast<const char*>(sqlite3_value_text(cell));
         const auto length = static_cast<std::size_t>(sqlite3_value_bytes(cell));

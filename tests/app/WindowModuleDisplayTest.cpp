@@ -45,8 +45,9 @@ TEST(WindowModuleDisplayTest, TheMainWindowShowsAndAnswersTheKeyboard) {
     ASSERT_TRUE(Xdotool(display, "search --sync --onlyvisible --name '^データベース更新'"))
         << "the main window did not appear";
     // The menu by Alt+M, its first entry (the About box) by Enter.
-    ASSERT_TRUE(Xdotool(display, "search --sync --onlyvisible --name '^データベース更新' "
-                                 "windowfocus --sync key --delay 150 alt+m Return"));
+    ASSERT_TRUE(Xdotool(display,
+                        "search --sync --onlyvisible --name '^データベース更新' "
+                        "windowfocus --sync key --delay 150 alt+m Return"));
     EXPECT_TRUE(Xdotool(display, "search --sync --onlyvisible --name '^バージョン情報'"))
         << "the About box did not open from the keyboard";
 }
