@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <mutex>
 
 #include "engine/Checks.h"
 #include "engine/Internal.h"
@@ -303,6 +304,7 @@ std::vector<ResultColumn> describeColumns(sqlite3* db, sqlite3_stmt* stmt, const
 
 struct Connection::Impl {
     sqlite3* db = nullptr;
+    std::mutex handleMutex;  // db's opening and closing against Cancel from another thread
     std::string connectionText;
     std::string path;
     std::string password;
@@ -372,7 +374,10 @@ void Connection::Open(const std::string& connectionText, const std::string&, con
         sqlite3_close_v2(db);
         throw;
     }
-    impl_->db = db;
+    {
+        std::lock_guard<std::mutex> lock(impl_->handleMutex);
+        impl_->db = db;
+    }
     impl_->statements = std::make_shared<StatementCache>(db);
     impl_->connectionText = connectionText;
     impl_->path = parts.dataSource;
@@ -389,8 +394,14 @@ void Connection::Close() {
     impl_->statements.reset();
     if (impl_->inTransaction) sqlite3_exec(impl_->db, "ROLLBACK", nullptr, nullptr, nullptr);
     impl_->inTransaction = false;
+    std::lock_guard<std::mutex> lock(impl_->handleMutex);
     sqlite3_close_v2(impl_->db);
     impl_->db = nullptr;
+}
+
+void Connection::Cancel() {
+    std::lock_guard<std::mutex> lock(impl_->handleMutex);
+    if (impl_->db) sqlite3_interrupt(impl_->db);
 }
 
 long Connection::State() const {

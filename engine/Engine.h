@@ -193,7 +193,8 @@ constexpr std::int32_t kDataOverflow = static_cast<std::int32_t>(0x80040E57);  /
 constexpr std::int32_t kIntegrity =
     static_cast<std::int32_t>(0x80040E2F);  // DB_E_INTEGRITYVIOLATION
 constexpr std::int32_t kTransaction =
-    static_cast<std::int32_t>(0x8004D00F);  // XACT_E_NOTRANSACTION
+    static_cast<std::int32_t>(0x8004D00F);                                 // XACT_E_NOTRANSACTION
+constexpr std::int32_t kCanceled = static_cast<std::int32_t>(0x80040E4E);  // DB_E_CANCELED
 }  // namespace hr
 
 // Jet's error numbers (ComError::jetError), named after Jet's own messages;
@@ -216,7 +217,8 @@ constexpr int kNoTransaction = 3034;  // commit or rollback without BeginTrans
 constexpr int kDiskOrNetworkError = 3043;
 constexpr int kFileInUse = 3045;
 constexpr int kCannotOpen = 3051;
-constexpr int kOutOfMemory = 3035;  // system resource exceeded
+constexpr int kOutOfMemory = 3035;     // system resource exceeded
+constexpr int kCanceledByUser = 3059;  // the operation was cancelled (Connection::Cancel)
 constexpr int kNullInIndex = 3058;
 constexpr int kTooFewParameters = 3061;
 constexpr int kNotARowSource = 3065;
@@ -390,6 +392,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
     const std::string& ConnectionString() const;
     const std::string& DataSource() const;  // the database file's path
+
+    // Stops the statement running on this connection at its next step; it
+    // then fails with jet::kCanceledByUser and changes nothing. The one
+    // member that may be called from another thread (an interrupt watcher, a
+    // window's stop button); does nothing when the connection is closed or idle.
+    void Cancel();
 
     struct Impl;
     Impl& impl() const { return *impl_; }

@@ -125,6 +125,8 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
         case SQLITE_CORRUPT:
         case SQLITE_NOTADB:
             raiseDamaged(where);
+        case SQLITE_INTERRUPT:
+            raise(hr::kCanceled, jet::kCanceledByUser, "Operation canceled by user" + where + ".");
         case SQLITE_NOMEM:
             raise(static_cast<std::int32_t>(0x8007000E), jet::kOutOfMemory,
                   "System resource exceeded" + where + ".");
