@@ -114,6 +114,14 @@ int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line,
                                                      : kOutcomeFailed;
         report.Set("outcome", outcome);
         report.Set("backup", BackupJson(backupPath, backupExisted));
+        QJsonArray renamed;
+        for (const backup::RenamedFile& file : logic.restore().Renamed()) {
+            QJsonObject entry;
+            entry.insert(QStringLiteral("from"), JsonText(file.from));
+            entry.insert(QStringLiteral("to"), JsonText(file.to));
+            renamed.append(entry);
+        }
+        report.Set("renamed", renamed);
         if (!logic.session.Connected() && status != cli::kExitOk) {
             report.Set("error", NotOpenText(window));
         } else {

@@ -50,6 +50,8 @@ int runRestore(HeadlessMainWindow& window, std::ostream& out, std::ostream& err)
     }
     logic.OnRestoreCommand();
     out << "version\t" << logic.target.VersionText << "\n";
+    for (const backup::RenamedFile& renamed : logic.restore().Renamed())
+        out << "renamed\t" << renamed.from << "\t" << renamed.to << "\n";
     const bool restored = logic.restore().LastOutcome() == backup::RestoreOutcome::Restored;
     return restored && logic.session.Connected() ? cli::kExitOk : cli::kExitFailed;
 }

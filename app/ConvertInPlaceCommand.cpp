@@ -54,6 +54,11 @@ int RunConvertInPlace(MainWindowLogic& logic, bool inWindow, std::ostream& out, 
     logic.session.CloseDatabase();
     genuine::ImportOptions options;
     options.password = logic.target.Password;
+    // Named before any file changes name, so an operator who finds the run
+    // cut off knows where the genuine file is meant to be.
+    options.keptNameChosen = [&](const std::string& keptName) {
+        if (!inWindow) text << "The genuine file will be kept unchanged as " << keptName << ".\n";
+    };
     constexpr int kSteps = 1000;
     options.progress = [&](const genuine::ImportProgress& p) {
         if (inWindow) {

@@ -14,6 +14,7 @@
 #include "app/UpdateReport.h"
 #include "backup/Backup.h"
 #include "db/PasswordMask.h"
+#include "engine/DatabaseFiles.h"
 #include "platform/HeadlessMessageBoxes.h"
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
@@ -182,10 +183,13 @@ int RunDryRun(HeadlessMainWindow& main, const cli::CommandLine& line, std::ostre
     }
     host::TargetDatabase copy = target;
     copy.PathName = folder->Path();
-    if (auto problem = backup::CopyDatabaseUnderSharedLock(
-            logic.session.SessionConnection(), logic.services().fileCopier, target.FilePath(),
-            copy.FilePath(), target.Password)) {
-        return fail("dry run: cannot copy the database: " + *problem);
+    // A few hundred pages at a time, the read lock dropped between steps:
+    // the host application's writes wait a step at most, never the whole copy.
+    try {
+        engine::CopyDatabaseOnline(target.FilePath(), copy.FilePath());
+    } catch (const engine::ComError& error) {
+        return fail("dry run: cannot copy the database: " +
+                    error.description().value_or(error.what()));
     }
     report.SetTiming("copy", report.SecondsSinceStart());
     err << "VantolyPatch: dry run on a private copy: " << copy.FilePath() << "\n";

@@ -4,6 +4,8 @@
 #include "backup/Restore.h"
 #include "errors/ErrorLog.h"
 #include "host/HostGuard.h"
+#include "host/TargetDatabaseLocation.h"
+#include "import/Import.h"
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
 #include "update/VersionFacts.h"
@@ -37,7 +39,29 @@ MainWindowLogic::~MainWindowLogic() {
 }
 
 void MainWindowLogic::LoadLocation() {
+    // A conversion in place cut off part-way is settled before anything
+    // opens the database, whatever the command: the working name must hold
+    // one database or the other, and the genuine file its announced name.
+    host::TargetDatabase located;
+    if (host::ReadTargetDatabaseLocation(located, services_.registry)) {
+        try {
+            if (const std::optional<std::string> settled =
+                    genuine::SettleInterruptedConversion(located.FilePath())) {
+                ShowSettlement(*settled, platform::MessageIcon::Information);
+            }
+        } catch (const genuine::ImportError& error) {
+            ShowSettlement(error.what(), platform::MessageIcon::Warning);
+        }
+    }
     host::LoadTargetDatabaseLocation(target, services_.registry, session, window_);
+}
+
+void MainWindowLogic::ShowSettlement(const std::string& text, platform::MessageIcon icon) {
+    services_.messageBoxes.Show({.text = text,
+                                 .caption = applicationTitle_,
+                                 .buttons = platform::MessageButtons::Ok,
+                                 .icon = icon,
+                                 .owner = platform::MessageOwner::Window});
 }
 
 ControlStates MainWindowLogic::ControlsFor(db::ControlState state, bool makeBackupFolder) const {

@@ -54,7 +54,9 @@ class MainWindowLogic {
     MainWindowLogic(const MainWindowLogic&) = delete;
     MainWindowLogic& operator=(const MainWindowLogic&) = delete;
 
-    // The registry's database located and opened; the window shows the outcome.
+    // The registry's database located and opened; the window shows the
+    // outcome. A conversion in place of it that a killed run left part-way is
+    // finished or undone first, and a box says which.
     void LoadLocation();
     // The controls of a window in `state`. Unless `makeBackupFolder` is false
     // (a run that must leave no file), the backup folder is made when missing:
@@ -88,6 +90,7 @@ class MainWindowLogic {
     std::vector<std::string> updateContents;
 
   private:
+    void ShowSettlement(const std::string& text, platform::MessageIcon icon);
     MainWindowInterface& window_;
     platform::Services& services_;
     std::string applicationTitle_;

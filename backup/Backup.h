@@ -13,6 +13,8 @@ namespace backup {
 
 inline constexpr char kBackupFolderName[] = "データベース更新前データ";
 inline constexpr char kBackupFileSuffix[] = "ver_1_25backup.mdb";
+// The version a backup holds: it is taken before the update to 1.26.
+inline constexpr char kBackupVersion[] = "1.25";
 
 inline constexpr char kBackupQuestionText[] =
     "データベース更新前にバックアップファイルを作成します。\n\nバックアップファイルは、"

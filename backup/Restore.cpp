@@ -14,9 +14,11 @@
 #include <utility>
 
 #include "backup/Backup.h"
+#include "db/DatabaseFileCheck.h"
 #include "engine/Engine.h"
 #include "engine/FileLock.h"
 #include "platform/FileCopy.h"
+#include "platform/FileIdentity.h"
 
 namespace backup {
 
@@ -32,20 +34,8 @@ std::string RestoreQuestion(const std::string& fileName) {
            fileName + "+[実行時間] というファイル名に変更されます。";
 }
 
-// Which file a name stands for: device and inode survive a rename.
-struct FileIdentity {
-    unsigned long long device = 0;
-    unsigned long long inode = 0;  // 0: no file
-    bool operator==(const FileIdentity&) const = default;
-    bool Exists() const { return inode != 0; }
-};
-
-FileIdentity IdentityOf(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) return {};
-    return {static_cast<unsigned long long>(info.st_dev),
-            static_cast<unsigned long long>(info.st_ino)};
-}
+using platform::FileIdentity;
+using platform::IdentityOf;
 
 struct RestoreRecord {
     FileIdentity working;  // the working file before the swap
@@ -170,7 +160,26 @@ std::optional<std::string> BackupRestore::LockWorkingFile() {
     } catch (const engine::ComError& error) {
         return error.description().value_or(error.what());
     }
+    if (std::optional<std::string> holders = OtherHolders()) {
+        lock_.reset();
+        return holders;
+    }
     return std::nullopt;
+}
+
+std::optional<std::string> BackupRestore::OtherHolders() const {
+    const std::vector<platform::FileHolder> holders = operations_.holders(target_.FilePath());
+    if (holders.empty()) return std::nullopt;
+    return "Another program has " + target_.FilePath() +
+           " open: " + platform::DescribeHolders(holders) + ".";
+}
+
+void BackupRestore::RefuseAsInUse(const std::string& why) {
+    ShowWarning(std::string(kRestoreFailedText) +
+                "\nデータベースが他のプログラムで使用中か、終わっていない処理が残っています。"
+                "使用中のプログラムを終了してから、もう一度実行して下さい。\n\n" +
+                why);
+    ReopenSession();
 }
 
 void BackupRestore::Step(std::string_view step) const {
@@ -241,6 +250,7 @@ std::optional<std::string> BackupRestore::SettleInterruptedRestore(
             std::string taken;
             settled = MoveToKeptName(stagingCopy,
                                      record->kept.empty() ? keptFallback : record->kept, taken);
+            if (settled.Succeeded()) renamed_.push_back({stagingCopy, taken});
         }
     } else if (working.Exists() && working == record->working) {
         // Not swapped yet: the copy goes, the working file stays as it was.
@@ -250,6 +260,7 @@ std::optional<std::string> BackupRestore::SettleInterruptedRestore(
     } else if (!working.Exists() && staging.Exists() && staging == record->staging) {
         // Between the two renames of a file system that cannot swap.
         settled = operations_.renameNoReplace(stagingCopy, workingFile);
+        if (settled.Succeeded()) renamed_.push_back({stagingCopy, workingFile});
     } else {
         return "前回中断された復元の後でファイルが変わったため、続きを判断できません。" +
                target_.PathName + " のファイルを確認し、" + recordPath + " を削除して下さい。";
@@ -264,6 +275,7 @@ std::optional<std::string> BackupRestore::SettleInterruptedRestore(
 
 void BackupRestore::OnRestoreCommand() {
     lastOutcome_ = RestoreOutcome::NotRun;
+    renamed_.clear();
     const std::string backupFile = BackupFilePath(target_);
     // A folder that cannot be created holds no backup file, which ends the
     // command below as an absent backup does.
@@ -297,11 +309,7 @@ void BackupRestore::OnRestoreCommand() {
     // database while its file changes name, or its journal would later be
     // replayed into the wrong file. A missing working file has no user.
     if (const std::optional<std::string> refused = LockWorkingFile()) {
-        ShowWarning(std::string(kRestoreFailedText) +
-                    "\nデータベースが他のプログラムで使用中か、終わっていない処理が残っています。"
-                    "使用中のプログラムを終了してから、もう一度実行して下さい。\n\n" +
-                    *refused);
-        ReopenSession();
+        RefuseAsInUse(*refused);
         return;
     }
     Step("locked");
@@ -320,6 +328,25 @@ void BackupRestore::OnRestoreCommand() {
         return;
     }
     Step("copied");
+    // Only a copy that reads as a whole 1.25 database may take the working
+    // name: a cut or foreign backup would otherwise stand where the host
+    // application opens its database.
+    if (const std::optional<std::string> problem =
+            db::CheckDatabaseFile(stagingCopy, target_.Password, kBackupVersion)) {
+        ::unlink(stagingCopy.c_str());
+        ShowWarning(std::string(kRestoreFailedText) + "\nバックアップファイル " + backupFile +
+                    " は復元に使えません。作業ファイルは変更していません。\n" +
+                    "The copy of the backup " + *problem);
+        ReopenSession();
+        return;
+    }
+    Step("verified");
+    // A program may have opened the file while the backup was copied.
+    if (const std::optional<std::string> holders = OtherHolders()) {
+        ::unlink(stagingCopy.c_str());
+        RefuseAsInUse(*holders);
+        return;
+    }
     Swap(stagingCopy, keptFile);
 }
 
@@ -338,6 +365,7 @@ void BackupRestore::Swap(const std::string& stagingCopy, const std::string& kept
         // Nothing to keep; the name is taken only if it is still free.
         const platform::FileStatus placed = operations_.renameNoReplace(stagingCopy, workingFile);
         if (!placed.Succeeded()) return giveUp(placed.message);
+        renamed_.push_back({stagingCopy, workingFile});
         platform::SyncFolder(target_.PathName);
         Step("swapped");
         lastOutcome_ = RestoreOutcome::Restored;
@@ -358,6 +386,7 @@ void BackupRestore::Swap(const std::string& stagingCopy, const std::string& kept
     Step("recorded");
 
     std::string oldWorkingAt = stagingCopy;  // where the old working file is after the first step
+    std::size_t oldWorkingEntry = 0;         // its entry in renamed_
     std::string taken;
     platform::FileStatus swapped = operations_.exchange(stagingCopy, workingFile);
     if (swapped.error == EINVAL || swapped.error == ENOSYS) {
@@ -369,13 +398,16 @@ void BackupRestore::Swap(const std::string& stagingCopy, const std::string& kept
             return giveUp(kept.message);
         }
         oldWorkingAt = taken;
+        renamed_.push_back({workingFile, taken});
         Step("kept");
         swapped = operations_.renameNoReplace(stagingCopy, workingFile);
         if (!swapped.Succeeded()) {
             // Put the working file back; the record stays for the next run
             // should even that fail.
-            if (operations_.renameNoReplace(taken, workingFile).Succeeded())
+            if (operations_.renameNoReplace(taken, workingFile).Succeeded()) {
+                renamed_.pop_back();
                 return giveUp(swapped.message);
+            }
             ShowWarning(std::string(kRestoreFailedText) + "\n" + swapped.message +
                         "\n元の作業ファイルは " + taken +
                         " にあります。次回の復元がこの続きを行います。");
@@ -384,7 +416,11 @@ void BackupRestore::Swap(const std::string& stagingCopy, const std::string& kept
         }
     } else if (!swapped.Succeeded()) {
         return giveUp(swapped.message);
+    } else {
+        oldWorkingEntry = renamed_.size();
+        renamed_.push_back({workingFile, stagingCopy});
     }
+    renamed_.push_back({stagingCopy, workingFile});
     platform::SyncFolder(target_.PathName);
     Step("swapped");
 
@@ -398,6 +434,7 @@ void BackupRestore::Swap(const std::string& stagingCopy, const std::string& kept
             ReopenSession();
             return;
         }
+        renamed_[oldWorkingEntry].to = taken;  // the old working file went on to its kept name
         platform::SyncFolder(target_.PathName);
         Step("kept");
     }

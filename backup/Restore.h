@@ -13,12 +13,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/DatabaseSession.h"
 #include "db/SessionWindow.h"
 #include "engine/FileLock.h"
 #include "host/TargetDatabase.h"
 #include "platform/AtomicFile.h"
+#include "platform/OpenFileHolders.h"
 #include "platform/Platform.h"
 
 namespace backup {
@@ -39,6 +41,8 @@ using FileRename =
 struct SwapOperations {
     FileRename exchange = platform::ExchangeFiles;
     FileRename renameNoReplace = platform::RenameNoReplace;
+    std::function<std::vector<platform::FileHolder>(const std::string& path)> holders =
+        platform::ProcessesHoldingOpen;
     std::function<void(std::string_view step)> stepDone;  // may be empty
 };
 
@@ -47,6 +51,12 @@ std::string RestoreTimeStamp(const platform::LocalTime& time);
 
 // The record of a swap in progress, beside the working file.
 std::string RestoreRecordPath(const host::TargetDatabase& target);
+
+// A file the restore gave another name; every one is reported.
+struct RenamedFile {
+    std::string from;
+    std::string to;
+};
 
 // How the last restore command ended.
 enum class RestoreOutcome {
@@ -70,18 +80,26 @@ class BackupRestore {
     // the copy and the working file swapped, the old working file kept as
     // FileName + time stamp + Extension (the next free name when that one is
     // taken) and the session reopened. While another program uses the
-    // database the restore is refused and nothing changes. A failed copy
+    // database, or merely has its file open, the restore is refused and
+    // nothing changes; so it is when the copy of the backup fails the
+    // database check (damaged, not a database, not version 1.25). A failed copy
     // shows "バックアップファイルの復元に失敗しました。", opens the database
     // folder and leaves the session closed. A missing working file is simply
     // replaced by the backup.
     void OnRestoreCommand();
 
     RestoreOutcome LastOutcome() const { return lastOutcome_; }
+    // The files the last restore command renamed, in order, each with the
+    // name it holds now.
+    const std::vector<RenamedFile>& Renamed() const { return renamed_; }
 
   private:
     void ShowWarning(const std::string& text);
     // Takes the working file's lock; why it could not, or nothing.
     std::optional<std::string> LockWorkingFile();
+    // The other processes with the working file open, named; or nothing.
+    std::optional<std::string> OtherHolders() const;
+    void RefuseAsInUse(const std::string& why);
     void ReopenSession();
     void Step(std::string_view step) const;
     // Finishes or undoes a swap that a killed run left part-way and removes
@@ -103,6 +121,7 @@ class BackupRestore {
     std::optional<engine::DatabaseFileLock>
         lock_;  // on the working file from the confirmation to the swap
     RestoreOutcome lastOutcome_ = RestoreOutcome::NotRun;
+    std::vector<RenamedFile> renamed_;
 };
 
 }  // namespace backup

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "db/ComErrorText.h"
+#include "db/DatabaseFileCheck.h"
 #include "db/NumberText.h"
 #include "db/SchemaNames.h"
 #include "db/VariantToText.h"
@@ -182,18 +183,7 @@ std::string DatabaseSession::ReadDatabaseVersion() {
     std::string version;
     std::optional<std::string> failure;
     try {
-        std::shared_ptr<engine::Recordset> recordset = Execute(std::string(kVersionStatement));
-        if (!recordset->IsEOF()) {
-            const engine::Variant value = recordset->Collect("MaxDBVerCode");
-            if (!value.isNull()) {
-                // The currency text carries the locale's separator, so the
-                // number is read with it as well as with the full stop.
-                const std::string separator = LocaleDecimalSeparator();
-                version = FormatFixed(ReadLeadingNumber(VariantToText(value, separator), separator),
-                                      2, 3);
-            }
-        }
-        recordset->Close();
+        version = ReadVersionText(RequireConnection());
     } catch (const engine::ComError& error) {
         failure = ComErrorText(error) + "\n" + std::string(kVersionStatement);
     } catch (...) {

@@ -11,12 +11,15 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 
+#include "db/DatabaseFileCheck.h"
 #include "engine/Engine.h"
 #include "import/GenuineSource.h"
 #include "import/SourcePassword.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileIdentity.h"
 
 namespace genuine {
 
@@ -664,12 +667,131 @@ std::string FreeNameBeside(const std::string& path, const std::string& infix) {
 
 }  // namespace
 
+namespace {
+
+constexpr std::string_view kRecordSuffix = ".converting";
+
+// The record of a conversion in place in progress: which files are where.
+struct ConversionRecord {
+    platform::FileIdentity original;   // the genuine file
+    platform::FileIdentity converted;  // the new database
+    std::string convertedName;         // where the new database was built
+    std::string keptName;              // the genuine file's announced name
+};
+
+std::string RecordText(const ConversionRecord& record) {
+    std::ostringstream out;
+    out << "original " << record.original.device << ' ' << record.original.inode << '\n'
+        << "converted " << record.converted.device << ' ' << record.converted.inode << '\n'
+        << "converted-name " << record.convertedName << '\n'
+        << "kept-name " << record.keptName << '\n';
+    return out.str();
+}
+
+bool ReadIdentity(std::istream& in, const char* word, platform::FileIdentity& identity) {
+    std::string read;
+    return in >> read && read == word && in >> identity.device >> identity.inode;
+}
+
+bool ReadName(std::istream& in, const char* word, std::string& name) {
+    std::string read;
+    return in >> read && read == word && in.get() == ' ' && std::getline(in, name) && !name.empty();
+}
+
+std::optional<ConversionRecord> ReadRecord(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    ConversionRecord record;
+    if (!ReadIdentity(in, "original", record.original) ||
+        !ReadIdentity(in, "converted", record.converted) ||
+        !ReadName(in, "converted-name", record.convertedName) ||
+        !ReadName(in, "kept-name", record.keptName)) {
+        return std::nullopt;
+    }
+    return record;
+}
+
+void Step(const ImportOptions& options, std::string_view step) {
+    if (options.stepDone) options.stepDone(step);
+}
+
+// The record goes once every file has its final name.
+void RemoveRecord(const std::string& path, const std::string& recordPath) {
+    platform::SyncFolder(platform::FolderOf(path));
+    ::unlink(recordPath.c_str());
+    platform::SyncFolder(platform::FolderOf(path));
+}
+
+}  // namespace
+
+std::string ConversionRecordPath(const std::string& path) {
+    return platform::FolderOf(path) + "." + platform::NameOf(path) + std::string(kRecordSuffix);
+}
+
+std::optional<std::string> SettleInterruptedConversion(const std::string& path) {
+    const std::string recordPath = ConversionRecordPath(path);
+    if (!platform::IdentityOf(recordPath).Exists()) return std::nullopt;
+    const std::optional<ConversionRecord> record = ReadRecord(recordPath);
+    const std::string unclear =
+        " Look at the files beside " + path +
+        " (the genuine Access file starts with \"Standard Jet DB\" or \"Standard ACE DB\"), put "
+        "the right one under that name, then remove " +
+        recordPath + ".";
+    if (!record) {
+        throw ImportError(ImportError::Kind::kWrite, "The record of an interrupted conversion, " +
+                                                         recordPath + ", cannot be read." +
+                                                         unclear);
+    }
+    const platform::FileIdentity working = platform::IdentityOf(path);
+    const platform::FileIdentity atConverted = platform::IdentityOf(record->convertedName);
+    const platform::FileIdentity atKept = platform::IdentityOf(record->keptName);
+    const std::string finished = "An interrupted conversion in place of " + path +
+                                 " was finished: it is the converted database, and the genuine "
+                                 "file is kept unchanged as " +
+                                 record->keptName + ".";
+    auto rename = [&](const std::string& from, const std::string& to) {
+        const platform::FileStatus moved = platform::RenameNoReplace(from, to);
+        if (!moved.Succeeded()) {
+            throw ImportError(ImportError::Kind::kWrite,
+                              "An interrupted conversion in place of " + path +
+                                  " cannot be finished: " + moved.message + "." + unclear);
+        }
+    };
+    std::string done;
+    if (working.Exists() && working == record->converted && atKept == record->original) {
+        done = finished;  // only the record was left
+    } else if (working.Exists() && working == record->converted &&
+               atConverted == record->original) {
+        rename(record->convertedName, record->keptName);
+        done = finished;
+    } else if (working.Exists() && working == record->original) {
+        if (atConverted == record->converted) ::unlink(record->convertedName.c_str());
+        done = "An interrupted conversion in place of " + path +
+               " was undone: it is the genuine file as it was; run the conversion again.";
+    } else if (!working.Exists() && atKept == record->original &&
+               atConverted == record->converted) {
+        rename(record->convertedName, path);
+        done = finished;
+    } else {
+        throw ImportError(ImportError::Kind::kWrite,
+                          "The files changed after an interrupted conversion in place of " + path +
+                              ", so it cannot be settled." + unclear);
+    }
+    RemoveRecord(path, recordPath);
+    return done;
+}
+
 InPlaceReport ConvertInPlace(const std::string& path, const ImportOptions& options) {
     InPlaceReport report;
     struct stat original {};
     if (::stat(path.c_str(), &original) != 0) {
         throw ImportError(ImportError::Kind::kSource,
                           "The source " + path + " cannot be read: " + std::strerror(errno) + ".");
+    }
+    const std::string recordPath = ConversionRecordPath(path);
+    if (platform::IdentityOf(recordPath).Exists()) {
+        throw ImportError(ImportError::Kind::kWrite, "An earlier conversion of " + path +
+                                                         " was cut off and is not settled (" +
+                                                         recordPath + "); nothing was changed.");
     }
     const std::string converted = FreeNameBeside(path, ".converted");
     report.import = ImportGenuineDatabase(path, converted, options);
@@ -683,37 +805,68 @@ InPlaceReport ConvertInPlace(const std::string& path, const ImportOptions& optio
                           "The new database could not take the owner and permissions of " + path +
                               ": " + std::strerror(error) + ". Nothing was changed.");
     }
-    report.keptOriginal = FreeNameBeside(path, ".access-original");
-    // The two files swap names in one step, so the working name never
-    // stands empty; the genuine file then takes its kept name (or, should
-    // that fail, stays under the converted one, which the report states).
-    const platform::FileStatus swapped = platform::ExchangeFiles(converted, path);
-    if (swapped.Succeeded()) {
-        const platform::FileStatus kept = platform::RenameNoReplace(converted, report.keptOriginal);
-        if (!kept.Succeeded()) report.keptOriginal = converted;
-        platform::SyncFolder(platform::FolderOf(path));
-        return report;
-    }
-    if (swapped.error != EINVAL && swapped.error != ENOSYS) {
+    if (const std::optional<std::string> problem =
+            db::CheckDatabaseFile(converted, options.password)) {
         ::unlink(converted.c_str());
-        throw ImportError(ImportError::Kind::kWrite,
-                          "The new database could not take the place of the genuine file, so "
-                          "nothing was changed: " +
-                              swapped.message);
+        throw ImportError(ImportError::Kind::kWrite, "The new database " + converted + " " +
+                                                         *problem + " Nothing was changed.");
     }
-    // Where the file system cannot swap: the genuine file steps aside first,
-    // under a name nothing else holds; then the new database takes the
-    // working name. Either rename refuses to replace a file.
-    platform::FileStatus moved = platform::RenameNoReplace(path, report.keptOriginal);
-    if (!moved.Succeeded()) {
+    report.keptOriginal = FreeNameBeside(path, ".access-original");
+    if (options.keptNameChosen) options.keptNameChosen(report.keptOriginal);
+    const ConversionRecord record{platform::IdentityOf(path), platform::IdentityOf(converted),
+                                  converted, report.keptOriginal};
+    if (const platform::FileStatus written = platform::WriteFileWhole(
+            recordPath, RecordText(record), 0600, platform::NewFile::Replace::Never);
+        !written.Succeeded()) {
         ::unlink(converted.c_str());
         throw ImportError(
             ImportError::Kind::kWrite,
-            "The genuine file could not be moved aside, so nothing was changed: " + moved.message);
+            "The record of the conversion cannot be written, so nothing was changed: " +
+                written.message);
     }
+    Step(options, "recorded");
+    // The two files swap names in one step, so the working name never
+    // stands empty; the genuine file then takes its kept name (or, should
+    // that fail, stays under the converted one, which the report states and
+    // the record lets the next start move).
+    const platform::FileStatus swapped = platform::ExchangeFiles(converted, path);
+    if (swapped.Succeeded()) {
+        platform::SyncFolder(platform::FolderOf(path));
+        Step(options, "swapped");
+        const platform::FileStatus kept = platform::RenameNoReplace(converted, report.keptOriginal);
+        if (!kept.Succeeded()) {
+            report.keptOriginal = converted;
+            return report;
+        }
+        Step(options, "kept");
+        RemoveRecord(path, recordPath);
+        Step(options, "done");
+        return report;
+    }
+    auto giveUp = [&](const std::string& why) {
+        ::unlink(converted.c_str());
+        ::unlink(recordPath.c_str());
+        throw ImportError(ImportError::Kind::kWrite, why);
+    };
+    if (swapped.error != EINVAL && swapped.error != ENOSYS) {
+        giveUp(
+            "The new database could not take the place of the genuine file, so nothing was "
+            "changed: " +
+            swapped.message);
+    }
+    // Where the file system cannot swap: the genuine file steps aside first,
+    // under its announced name; then the new database takes the working
+    // name. Either rename refuses to replace a file.
+    platform::FileStatus moved = platform::RenameNoReplace(path, report.keptOriginal);
+    if (!moved.Succeeded()) {
+        giveUp("The genuine file could not be moved aside, so nothing was changed: " +
+               moved.message);
+    }
+    Step(options, "kept");
     moved = platform::RenameNoReplace(converted, path);
     if (!moved.Succeeded()) {
         const platform::FileStatus back = platform::RenameNoReplace(report.keptOriginal, path);
+        if (back.Succeeded()) ::unlink(recordPath.c_str());
         throw ImportError(
             ImportError::Kind::kWrite,
             "The new database could not take the name " + path + ": " + moved.message +
@@ -724,7 +877,9 @@ InPlaceReport ConvertInPlace(const std::string& path, const ImportOptions& optio
                      : " The genuine file is kept unchanged as " + report.keptOriginal +
                            "; the new database as " + converted + "."));
     }
-    platform::SyncFolder(platform::FolderOf(path));
+    Step(options, "swapped");
+    RemoveRecord(path, recordPath);
+    Step(options, "done");
     return report;
 }
 

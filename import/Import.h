@@ -10,8 +10,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace genuine {
@@ -52,6 +54,12 @@ struct ImportProgress {
 struct ImportOptions {
     std::string password;  // the new database's password; empty for none
     std::function<void(const ImportProgress&)> progress;
+    // Conversion in place: told the name the genuine file will be kept
+    // under before any file changes name. May be empty.
+    std::function<void(const std::string& keptOriginal)> keptNameChosen;
+    // Conversion in place: a point after each step of the swap, so tests can
+    // end the process there. May be empty.
+    std::function<void(std::string_view step)> stepDone;
 };
 
 struct ImportReport {
@@ -79,8 +87,23 @@ struct InPlaceReport {
 // Converts the genuine file at `path` in place: the new database takes its
 // name and the genuine file, byte for byte as it was, is kept beside it as
 // "NAME.access-original.EXT" (or the first free "NAME.access-original-N.EXT";
-// never an existing file). ImportError, with `path` untouched, when it cannot.
+// never an existing file). The new database must pass the database check
+// before it takes the name. A record beside the database
+// (ConversionRecordPath) lives from before the first rename to after the
+// last, so SettleInterruptedConversion can finish or undo a run killed
+// part-way. ImportError, with `path` untouched, when it cannot.
 InPlaceReport ConvertInPlace(const std::string& path, const ImportOptions& options = {});
+
+// ".NAME.EXT.converting" beside the database at `path`.
+std::string ConversionRecordPath(const std::string& path);
+
+// Where a conversion in place of `path` was cut off, by its record: after
+// the swap it is finished (the genuine file takes the name the record
+// announced), before it undone (the converted copy removed, `path` the
+// genuine file as it was). What was done, for the operator, or nothing when
+// there was no record. ImportError, the record and every file left as they
+// are, when the files no longer match the record.
+std::optional<std::string> SettleInterruptedConversion(const std::string& path);
 
 // The summary printed after an import: one line per thing left out, by
 // table and field.

@@ -6,6 +6,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -114,8 +118,9 @@ TEST_F(RestoreKill, KilledAtEveryStepThenRestoredAgain) {
     fs::copy(folder_.Path(), listing.Path(),
              fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     const std::vector<std::string> steps = ListedSteps((listing.Path() / "host.mdb").string());
-    const std::vector<std::string> expected = {"locked",   "copy started", "copy piece", "copied",
-                                               "recorded", "swapped",      "kept",       "done"};
+    const std::vector<std::string> expected = {"locked",  "copy started", "copy piece",
+                                               "copied",  "verified",     "recorded",
+                                               "swapped", "kept",         "done"};
     ASSERT_EQ(steps, expected);
 
     const std::string pristine = (fs::path(folder_.Folder()).parent_path().string()) + "-pristine";
@@ -178,10 +183,23 @@ TEST_F(RestoreKill, ProgramKilledAtTimedMoments) {
 // Two restores in a row from the command line, usually within one second:
 // each keeps the file it replaced, the first kept file is never replaced.
 TEST_F(RestoreKill, TwoRestoresInARowKeepBothFiles) {
+    std::vector<std::string> keptByReport;
     for (int run = 0; run < 2; ++run) {
-        const testsupport::ProcessResult restored =
-            testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
+        const testsupport::ProcessResult restored = testsupport::RunProcess(
+            {VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "--json", "restore"});
         EXPECT_EQ(restored.exitStatus, 0) << restored.err;
+        // The report names both renames: the copy of the backup to the
+        // working name, the old working file to its kept name.
+        const QJsonArray renamed =
+            QJsonDocument::fromJson(QByteArray::fromStdString(restored.out))["renamed"].toArray();
+        ASSERT_EQ(renamed.size(), 2) << restored.out;
+        EXPECT_EQ(renamed[0]["from"].toString().toStdString(), working_) << restored.out;
+        keptByReport.push_back(
+            fs::path(renamed[0]["to"].toString().toStdString()).filename().string());
+        EXPECT_EQ(renamed[1]["from"].toString().toStdString(),
+                  folder_.Folder() + "hostver_1_25backup.mdb")
+            << restored.out;
+        EXPECT_EQ(renamed[1]["to"].toString().toStdString(), working_) << restored.out;
     }
     ExpectRestored("two restores");
     std::vector<std::string> kept;
@@ -189,7 +207,9 @@ TEST_F(RestoreKill, TwoRestoresInARowKeepBothFiles) {
         const std::string name = entry.path().filename().string();
         if (name.starts_with("host2") && name != kEarlierKept) kept.push_back(name);
     }
-    EXPECT_EQ(kept.size(), 2u);
+    std::sort(kept.begin(), kept.end());
+    std::sort(keptByReport.begin(), keptByReport.end());
+    EXPECT_EQ(kept, keptByReport);
     EXPECT_EQ(FilesHolding(backupBytes_).size(), 2u);  // the working file and the second kept file
 }
 
@@ -237,6 +257,8 @@ TEST_P(RestoreRefused, WhileAnotherProcessIsInsideTheDatabase) {
     EXPECT_NE(run.err.find("バックアップファイルの復元に失敗しました。"), std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find("使用中"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("pid " + std::to_string(child)), std::string::npos)
+        << "the process holding the file is not named: " << run.err;
     EXPECT_TRUE(testsupport::ReadFileBytes(working_) == workingBytes_)
         << "the working file changed";
     EXPECT_EQ(FilesHolding(backupBytes_), std::vector<std::string>{});  // no staging copy
@@ -250,9 +272,93 @@ TEST_P(RestoreRefused, WhileAnotherProcessIsInsideTheDatabase) {
 
 INSTANTIATE_TEST_SUITE_P(
     Users, RestoreRefused,
-    ::testing::Values(OtherUser{"Reader", "BEGIN; SELECT COUNT(*) FROM MSysDatabase;"},
+    ::testing::Values(OtherUser{"IdleConnection", ""},
+                      OtherUser{"Reader", "BEGIN; SELECT COUNT(*) FROM MSysDatabase;"},
                       OtherUser{"Writer", "BEGIN IMMEDIATE; CREATE TABLE probe_in_progress (x);"},
                       OtherUser{"ExclusiveWriter", "BEGIN EXCLUSIVE;"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A backup that cannot stand in as the working database: the restore
+// refuses before any rename, names the backup and the fault, and changes
+// nothing.
+struct DamagedBackup {
+    const char* name;
+    const char* reason;  // what the warning must say is wrong
+    std::string (*bytes)(const std::string& backup, const std::string& working,
+                         const std::string& folder);
+};
+
+std::string ForeignSqliteFile(const std::string&, const std::string&, const std::string& folder) {
+    const std::string path = folder + "other-program.sqlite";
+    sqlite3* handle = nullptr;
+    sqlite3_open(path.c_str(), &handle);
+    sqlite3_exec(handle, "CREATE TABLE notes (body TEXT); INSERT INTO notes VALUES ('x');", nullptr,
+                 nullptr, nullptr);
+    sqlite3_close(handle);
+    std::string bytes = testsupport::ReadFileBytes(path);
+    fs::remove(path);
+    return bytes;
+}
+
+// A page in the middle of the file overwritten, as a bad disk block would.
+std::string BrokenMiddlePage(const std::string& backup, const std::string&, const std::string&) {
+    constexpr std::size_t kPage = 4096;
+    std::string bytes = backup;
+    const std::size_t middle = bytes.size() / kPage / 2 * kPage;
+    for (std::size_t i = middle; i < middle + kPage && i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(0x5A);
+    return bytes;
+}
+
+class RestoreOfDamagedBackup : public RestoreKill,
+                               public ::testing::WithParamInterface<DamagedBackup> {};
+
+TEST_P(RestoreOfDamagedBackup, IsRefusedAndChangesNothing) {
+    testsupport::WriteFileBytes(backup_,
+                                GetParam().bytes(backupBytes_, workingBytes_, folder_.Folder()));
+    const std::string backupBefore = testsupport::ReadFileBytes(backup_);
+    const testsupport::ProcessResult run = testsupport::RunProcess(
+        {VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "--json", "restore"});
+    EXPECT_EQ(run.exitStatus, 1) << run.err;
+    EXPECT_NE(run.err.find("バックアップファイルの復元に失敗しました。"), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find(backup_), std::string::npos) << "the backup is not named: " << run.err;
+    EXPECT_NE(run.err.find(GetParam().reason), std::string::npos) << run.err;
+
+    EXPECT_TRUE(testsupport::ReadFileBytes(working_) == workingBytes_)
+        << "the working file changed";
+    EXPECT_TRUE(testsupport::ReadFileBytes(backup_) == backupBefore) << "the backup changed";
+    EXPECT_EQ(FilesHolding(workingBytes_), std::vector<std::string>{"host.mdb"});
+    EXPECT_FALSE(fs::exists(folder_.Path() / "hostver_1_25backup.mdb")) << "staging copy left";
+    EXPECT_EQ(HiddenFiles(), std::vector<std::string>{});
+
+    const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
+    EXPECT_EQ(report["outcome"].toString(), "failed") << run.out;
+    EXPECT_EQ(report["versionAfter"].toString(), "1.26") << run.out;
+    EXPECT_EQ(report["renamed"].toArray().size(), 0) << run.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, RestoreOfDamagedBackup,
+    ::testing::Values(
+        DamagedBackup{"CutShort", "does not open",
+                      [](const std::string& backup, const std::string&, const std::string&) {
+                          return backup.substr(0, backup.size() / 2);
+                      }},
+        DamagedBackup{"TextFile", "not a database",
+                      [](const std::string&, const std::string&, const std::string&) {
+                          return std::string("backup of the host database\nnot really\n");
+                      }},
+        DamagedBackup{"Empty", "empty",
+                      [](const std::string&, const std::string&, const std::string&) {
+                          return std::string();
+                      }},
+        DamagedBackup{"OtherProgramsSqliteFile", "no catalog", ForeignSqliteFile},
+        DamagedBackup{"Version126", "1.26, not 1.25",
+                      [](const std::string&, const std::string& working, const std::string&) {
+                          return working;
+                      }},
+        DamagedBackup{"BrokenPageInTheMiddle", "damaged", BrokenMiddlePage}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
