@@ -43,10 +43,21 @@ void MainWindowLogic::LoadLocation() {
     // opens the database, whatever the command: the working name must hold
     // one database or the other, and the genuine file its announced name.
     host::TargetDatabase located;
+    std::vector<std::string> paths;
     if (host::ReadTargetDatabaseLocation(located, services_.registry)) {
+        paths.push_back(located.FilePath());
+    } else if (!located.FileName.empty()) {
+        // Killed between the two renames of a file system that cannot swap,
+        // the working name is empty: the record is found beside either name.
+        for (const char* extension : {".mdb", ".accdb"}) {
+            located.Extension = extension;
+            paths.push_back(located.FilePath());
+        }
+    }
+    for (const std::string& path : paths) {
         try {
             if (const std::optional<std::string> settled =
-                    genuine::SettleInterruptedConversion(located.FilePath())) {
+                    genuine::SettleInterruptedConversion(path)) {
                 ShowSettlement(*settled, platform::MessageIcon::Information);
             }
         } catch (const genuine::ImportError& error) {

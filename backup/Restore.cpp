@@ -158,7 +158,9 @@ std::optional<std::string> BackupRestore::LockWorkingFile() {
     try {
         lock_.emplace(workingFile);
     } catch (const engine::ComError& error) {
-        return error.description().value_or(error.what());
+        std::string refused = error.description().value_or(error.what());
+        if (std::optional<std::string> holders = OtherHolders()) refused += "\n" + *holders;
+        return refused;
     }
     if (std::optional<std::string> holders = OtherHolders()) {
         lock_.reset();

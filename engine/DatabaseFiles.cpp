@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "engine/Internal.h"
 
 namespace engine {
@@ -14,9 +16,12 @@ namespace {
 
 constexpr int kFindingsReported = 5;
 constexpr int kBusyPauseMs = 2;
-// Steps a copy may take, as a multiple of the steps an undisturbed copy
-// needs, before a source that keeps changing ends it.
-constexpr int kStepAllowance = 50;
+// A source written between steps starts the copy over. After this many
+// restarts each further few double the step, so a copy of a busy database
+// still ends; the writer then waits a little longer, one step at most.
+constexpr int kRestartsAtFirstStep = 16;
+constexpr int kRestartsPerDoubling = 4;
+constexpr int kLongestStepShift = 24;
 
 // A handle of its own, closed however the work ends.
 class Handle {
@@ -80,29 +85,29 @@ void CopyDatabaseOnline(const std::string& source, const std::string& destinatio
         sqlite3_backup* backup = sqlite3_backup_init(to.get(), "main", from.get(), "main");
         if (backup == nullptr)
             raiseSqlite(to.get(), sqlite3_extended_errcode(to.get()), "starting the copy");
-        long steps = 0;
+        int restarts = 0;
+        int step = pagesPerStep;
+        int lastRemaining = -1;
         int rc = SQLITE_OK;
         for (;;) {
-            rc = sqlite3_backup_step(backup, pagesPerStep);
+            rc = sqlite3_backup_step(backup, step);
             if (rc == SQLITE_DONE) break;
             if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
                 sqlite3_sleep(kBusyPauseMs);  // a writer is committing: let it finish
-            } else if (rc != SQLITE_OK) {
-                break;
+                continue;
             }
-            const long pages = sqlite3_backup_pagecount(backup);
-            if (++steps > kStepAllowance * (pages / pagesPerStep + 1)) break;
+            if (rc != SQLITE_OK) break;
+            const int remaining = sqlite3_backup_remaining(backup);
+            if (lastRemaining >= 0 && remaining > lastRemaining) {
+                ++restarts;
+                const int shift = std::clamp(
+                    (restarts - kRestartsAtFirstStep) / kRestartsPerDoubling, 0, kLongestStepShift);
+                step = pagesPerStep << shift;
+            }
+            lastRemaining = remaining;
         }
         const int finished = sqlite3_backup_finish(backup);
-        if (rc != SQLITE_DONE) {
-            if (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
-                raise(hr::kUnspecified, jet::kNone,
-                      "The database '" + source +
-                          "' changed under every attempt to copy it; try again when it is used "
-                          "less.");
-            }
-            raiseSqlite(to.get(), rc, "copying '" + source + "'");
-        }
+        if (rc != SQLITE_DONE) raiseSqlite(to.get(), rc, "copying '" + source + "'");
         if (finished != SQLITE_OK) raiseSqlite(to.get(), finished, "finishing the copy");
         copied = true;
     } catch (...) {

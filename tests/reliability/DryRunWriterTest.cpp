@@ -20,8 +20,10 @@ namespace fs = std::filesystem;
 namespace reliability {
 namespace {
 
-constexpr int kBallastMegabytes = 300;  // long enough that a whole-copy lock outlasts the timeout
-constexpr int kWriterBusyTimeoutMs = 100;
+constexpr int kBallastMegabytes = 400;  // a whole-copy lock outlasts the writer's timeout
+constexpr int kWriterBusyTimeoutMs = 50;
+constexpr int kWrites = 15;
+constexpr int kWritePauseMs = 20;
 
 TEST(DryRunWithAWriter, TheWriterIsNeverTurnedAway) {
     testsupport::TempFolder folder;
@@ -45,8 +47,8 @@ TEST(DryRunWithAWriter, TheWriterIsNeverTurnedAway) {
         sqlite3_close(handle);
     }
 
-    // The writer: one small insert after another until told to stop; its
-    // exit status is the number of writes turned away (capped).
+    // The writer: small inserts a moment apart, then quiet until told to
+    // stop; its exit status is the number of writes turned away.
     int stop[2];
     ASSERT_EQ(::pipe(stop), 0);
     const pid_t writer = ::fork();
@@ -57,15 +59,16 @@ TEST(DryRunWithAWriter, TheWriterIsNeverTurnedAway) {
         if (sqlite3_open(database.c_str(), &handle) != SQLITE_OK) ::_exit(100);
         sqlite3_busy_timeout(handle, kWriterBusyTimeoutMs);
         int refused = 0;
-        for (;;) {
+        for (int write = 0; write < kWrites; ++write) {
             if (sqlite3_exec(handle, "INSERT INTO probe VALUES (1);", nullptr, nullptr, nullptr) !=
                 SQLITE_OK)
                 ++refused;
-            pollfd wait{stop[0], POLLIN, 0};
-            if (::poll(&wait, 1, 5) != 0) break;  // the parent closed its end
+            ::usleep(kWritePauseMs * 1000);
         }
+        pollfd wait{stop[0], POLLIN, 0};
+        ::poll(&wait, 1, -1);  // until the parent closes its end
         sqlite3_close(handle);
-        ::_exit(refused > 99 ? 99 : refused);
+        ::_exit(refused);
     }
     ::close(stop[0]);
     const testsupport::ProcessResult run = testsupport::RunProcess(
