@@ -122,7 +122,11 @@ int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line,
             renamed.append(entry);
         }
         report.Set("renamed", renamed);
-        if (!logic.session.Connected() && status != cli::kExitOk) {
+        if (status == cli::kExitOk) {
+            report.SetNull("error");
+        } else if (const std::optional<std::string>& warning = logic.restore().FailureText()) {
+            report.SetMasked("error", *warning);
+        } else if (!logic.session.Connected()) {
             report.Set("error", NotOpenText(window));
         } else {
             report.SetNull("error");

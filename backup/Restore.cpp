@@ -134,6 +134,7 @@ BackupRestore::BackupRestore(db::SessionWindow& window, db::DatabaseSession& ses
 
 void BackupRestore::ShowWarning(const std::string& text) {
     lastOutcome_ = RestoreOutcome::Failed;  // every warning of the restore tells of a failure
+    failureText_ = text;
     services_.messageBoxes.Show({.text = text,
                                  .caption = releaseDateText_,
                                  .buttons = platform::MessageButtons::Ok,
@@ -278,6 +279,7 @@ std::optional<std::string> BackupRestore::SettleInterruptedRestore(
 void BackupRestore::OnRestoreCommand() {
     lastOutcome_ = RestoreOutcome::NotRun;
     renamed_.clear();
+    failureText_.reset();
     const std::string backupFile = BackupFilePath(target_);
     // A folder that cannot be created holds no backup file, which ends the
     // command below as an absent backup does.

@@ -92,6 +92,8 @@ class BackupRestore {
     // The files the last restore command renamed, in order, each with the
     // name it holds now.
     const std::vector<RenamedFile>& Renamed() const { return renamed_; }
+    // The warning the last restore command ended with, when it failed.
+    const std::optional<std::string>& FailureText() const { return failureText_; }
 
   private:
     void ShowWarning(const std::string& text);
@@ -122,6 +124,7 @@ class BackupRestore {
         lock_;  // on the working file from the confirmation to the swap
     RestoreOutcome lastOutcome_ = RestoreOutcome::NotRun;
     std::vector<RenamedFile> renamed_;
+    std::optional<std::string> failureText_;
 };
 
 }  // namespace backup

@@ -336,6 +336,8 @@ TEST_P(RestoreOfDamagedBackup, IsRefusedAndChangesNothing) {
     EXPECT_EQ(report["outcome"].toString(), "failed") << run.out;
     EXPECT_EQ(report["versionAfter"].toString(), "1.26") << run.out;
     EXPECT_EQ(report["renamed"].toArray().size(), 0) << run.out;
+    EXPECT_NE(report["error"].toString().toStdString().find(GetParam().reason), std::string::npos)
+        << run.out;
 }
 
 INSTANTIATE_TEST_SUITE_P(
