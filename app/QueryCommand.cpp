@@ -246,7 +246,7 @@ int RunQueryCommand(const CommandLine& line, std::istream& in, std::ostream& out
     if (!script.has_value()) {
         return kExitBadArguments;
     }
-    const console::SplitResult split = console::SplitQueries(console::SplitLines(*script));
+    const console::SplitResult split = console::SplitQueryText(*script);
     for (const int cutLine : split.cutLines) {
         err << "VantolyPatch: warning: line " << cutLine << " is longer than "
             << console::kMaxLineBytes << " bytes; only its first " << console::kMaxLineBytes
