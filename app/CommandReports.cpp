@@ -100,6 +100,7 @@ int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line,
                                             : kOutcomeFailed;
         SetUpdateFields(report, outcome, logic.updateRunner(), steps);
         if (!buttonEnabled) report.Set("error", NotOpenText(window));
+        report.Set("hostWindow", HostWindowJson(logic.HostGuard()));
         QJsonObject backup = BackupJson(backupPath, backupExisted);
         const bool taken = !backupExisted && Exists(backupPath);
         backup.insert(QStringLiteral("taken"), taken);

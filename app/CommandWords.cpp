@@ -36,6 +36,8 @@ int runUpdate(HeadlessMainWindow& window, std::ostream& out, std::ostream& err) 
     }
     const std::string before = logic.target.VersionText;
     logic.OnUpdateCommand();
+    const std::string hostWindow = host::HostGuardText(logic.HostGuard());
+    if (!hostWindow.empty()) out << "host window\t" << hostWindow << "\n";
     out << "version\t" << logic.target.VersionText << "\n";
     const std::string updated = "ver." + std::string(update::kToVersion);
     return logic.target.VersionText == updated && before != updated ? cli::kExitOk
@@ -132,6 +134,8 @@ int RunViewerCommand(HeadlessMainWindow& window, const cli::CommandLine& line, s
 std::string NotOpenText(const HeadlessMainWindow& window) {
     std::string text = "the database is not open (" + window.Title() + ")";
     if (const auto& why = window.logic().session.LastOpenErrorText()) text += ":\n" + *why;
+    const std::string registryProblem = window.logic().services().registry.LoadProblem();
+    if (!registryProblem.empty()) text += ":\n" + registryProblem;
     return text;
 }
 

@@ -88,6 +88,7 @@ ControlStates MainWindowLogic::ControlsFor(db::ControlState state, bool makeBack
 }
 
 void MainWindowLogic::OnUpdateCommand() {
+    hostGuard_ = host::HostGuardOutcome::NotRun;
     driver_->OnUpdateCommand();
 }
 
@@ -96,7 +97,9 @@ void MainWindowLogic::OnRestoreCommand() {
 }
 
 bool MainWindowLogic::AskToCloseHostApplication() {
-    return host::AskToCloseHostApplication(services_.hostWindows, services_.messageBoxes);
+    hostGuard_ = host::AskToCloseHostApplication(services_.hostWindows, services_.messageBoxes,
+                                                 services_.clock);
+    return hostGuard_ != host::HostGuardOutcome::KeptOpen;
 }
 
 update::BackupOutcome MainWindowLogic::TakePreUpdateBackup() {
@@ -113,7 +116,8 @@ update::BackupOutcome MainWindowLogic::TakePreUpdateBackup() {
 void MainWindowLogic::WriteErrorLog(const std::string& functionName, const std::string& query,
                                     const std::string& errorText) {
     errors::WriteErrorLog(target.PathName, functionName, query, errorText, services_.clock,
-                          services_.messageBoxes, applicationTitle_);
+                          services_.messageBoxes, applicationTitle_,
+                          host::HostGuardText(hostGuard_));
 }
 
 void MainWindowLogic::CopyTextToClipboard(const std::string& text) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "db/DatabaseSession.h"
+#include "host/HostGuard.h"
 #include "host/TargetDatabase.h"
 #include "host/TargetDatabaseLocation.h"
 #include "platform/Platform.h"
@@ -76,9 +77,11 @@ class MainWindowLogic {
     // Why the last backup the update asked for could not be copied; nothing
     // when it was taken, skipped or declined.
     const std::optional<std::string>& BackupCopyFailure() const { return backupCopyFailure_; }
+    // How the host guard of the last update ended.
+    host::HostGuardOutcome HostGuard() const { return hostGuard_; }
 
     MainWindowInterface& window() { return window_; }
-    platform::Services& services() { return services_; }
+    platform::Services& services() const { return services_; }
     const std::string& applicationTitle() const { return applicationTitle_; }
     update::UpdateDriver& updateDriver() { return *driver_; }
     update::UpdateScriptRunner& updateRunner() { return *runner_; }
@@ -98,6 +101,7 @@ class MainWindowLogic {
     std::unique_ptr<update::UpdateDriver> driver_;
     std::unique_ptr<backup::BackupRestore> restore_;
     std::optional<std::string> backupCopyFailure_;
+    host::HostGuardOutcome hostGuard_ = host::HostGuardOutcome::NotRun;
 };
 
 }  // namespace app

@@ -7,9 +7,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <ostream>
 #include <stdexcept>
+
+#include "platform/BoundedRead.h"
 
 namespace cli {
 
@@ -71,31 +72,33 @@ class EchoOff {
     struct sigaction previous_[std::size(kRestoringSignals)]{};
 };
 
+// The first line of `bytes` without its line end ("\n" or "\r\n").
+std::string FirstLine(const std::string& bytes) {
+    std::string line = bytes.substr(0, bytes.find('\n'));
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
 // One line from standard input, read byte by byte so nothing after it is
 // taken from a later reader; nothing when the input ends first.
 std::optional<std::string> ReadLineFromStandardInput() {
-    std::string line;
-    for (;;) {
-        char c = 0;
-        const ssize_t got = ::read(STDIN_FILENO, &c, 1);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) throw SystemFailure("cannot read the password from the terminal");
-        if (got == 0) return line.empty() ? std::nullopt : std::optional<std::string>(line);
-        if (c == '\n') return line;
-        line += c;
-    }
+    const platform::BoundedReadResult read = platform::ReadBounded(
+        [](char* buffer, std::size_t) { return ::read(STDIN_FILENO, buffer, 1); },
+        "on the terminal",
+        {.what = "the password typed", .limit = platform::kPasswordLimit, .firstLineOnly = true});
+    if (!read.Succeeded()) throw std::runtime_error(read.problem);
+    if (read.bytes.empty()) return std::nullopt;
+    return FirstLine(read.bytes);
 }
 
 }  // namespace
 
 std::string ReadPasswordFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw SystemFailure("cannot open the password file " + path);
-    std::string line;
-    std::getline(in, line);
-    if (in.bad()) throw SystemFailure("cannot read the password file " + path);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
+    const platform::BoundedReadResult read = platform::ReadBoundedFile(
+        path,
+        {.what = "the password file", .limit = platform::kPasswordLimit, .firstLineOnly = true});
+    if (!read.Succeeded()) throw std::runtime_error(read.problem);
+    return FirstLine(read.bytes);
 }
 
 std::string AskPasswordOnTerminal(const std::string& promptText, std::ostream& prompt) {

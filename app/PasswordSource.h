@@ -26,7 +26,10 @@ inline constexpr const char* kPasswordVariable = "VANTOLY_PASSWORD";
 // The prompt goes to `prompt`.
 std::optional<std::string> ResolvePassword(const CommandLine& line, std::ostream& prompt);
 
-// The first line of `path` without its line end ("\n" or "\r\n").
+// The first line of `path` without its line end ("\n" or "\r\n"). A FIFO or
+// a terminal gives its first line; more than platform::kPasswordLimit (4 KiB)
+// before the line end (a device such as /dev/zero) is refused, as is a
+// longer line typed at the prompt.
 std::string ReadPasswordFile(const std::string& path);
 
 // Asks for the password on the terminal at standard input with echo off,

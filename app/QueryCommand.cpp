@@ -1,5 +1,6 @@
 #include "app/QueryCommand.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <istream>
@@ -15,6 +16,7 @@
 #include "db/PasswordMask.h"
 #include "db/VariantToText.h"
 #include "host/TargetDatabaseLocation.h"
+#include "platform/BoundedRead.h"
 #include "platform/RegistryFile.h"
 #include "platform/SystemServices.h"
 #include "platform/UserFolders.h"
@@ -79,26 +81,33 @@ DatabaseFile SplitDatabasePath(const std::string& path) {
     return file;
 }
 
-// Reads the script; nullopt (with the reason written to `err`) when the file
-// cannot be read.
+// Reads the script, at most platform::kStatementFileLimit bytes of it;
+// nullopt (with the reason written to `err`) when it cannot be read or is
+// larger.
 std::optional<std::string> ReadScript(const CommandLine& line, std::istream& in,
                                       std::ostream& err) {
-    std::ostringstream text;
+    const platform::BoundedReadOptions options{.what = "the statement file",
+                                               .limit = platform::kStatementFileLimit};
+    platform::BoundedReadResult read;
     if (!line.scriptPath.has_value() || *line.scriptPath == "-") {
-        text << in.rdbuf();
-        return text.str();
+        read = platform::ReadBounded(
+            [&in](char* buffer, std::size_t capacity) -> ssize_t {
+                in.read(buffer, static_cast<std::streamsize>(capacity));
+                if (in.bad()) {
+                    errno = EIO;
+                    return -1;
+                }
+                return in.gcount();
+            },
+            "on standard input", options);
+    } else {
+        read = platform::ReadBoundedFile(*line.scriptPath, options);
     }
-    std::ifstream file(*line.scriptPath, std::ios::binary);
-    if (!file) {
-        err << "VantolyPatch: cannot read the script " << *line.scriptPath << "\n";
+    if (!read.Succeeded()) {
+        err << "VantolyPatch: " << read.problem << "\n";
         return std::nullopt;
     }
-    text << file.rdbuf();
-    if (file.bad()) {
-        err << "VantolyPatch: reading the script " << *line.scriptPath << " failed\n";
-        return std::nullopt;
-    }
-    return text.str();
+    return std::move(read.bytes);
 }
 
 void ReportFailure(const console::QueryFailure& failure,
@@ -237,7 +246,7 @@ int RunQueryCommand(const CommandLine& line, std::istream& in, std::ostream& out
     if (!script.has_value()) {
         return kExitBadArguments;
     }
-    const console::SplitResult split = console::SplitQueries(console::SplitLines(*script));
+    const console::SplitResult split = console::SplitQueryText(*script);
     for (const int cutLine : split.cutLines) {
         err << "VantolyPatch: warning: line " << cutLine << " is longer than "
             << console::kMaxLineBytes << " bytes; only its first " << console::kMaxLineBytes

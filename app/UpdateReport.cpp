@@ -84,6 +84,22 @@ const char* UpdateOutcomeWord(const update::UpdateDriver& driver,
     return kOutcomeFailed;
 }
 
+QJsonValue HostWindowJson(host::HostGuardOutcome outcome) {
+    switch (outcome) {
+        case host::HostGuardOutcome::NoHost:
+            return JsonText("none");
+        case host::HostGuardOutcome::KeptOpen:
+            return JsonText("kept-open");
+        case host::HostGuardOutcome::Closed:
+            return JsonText("closed");
+        case host::HostGuardOutcome::StillOpen:
+            return JsonText("still-open");
+        case host::HostGuardOutcome::NotRun:
+            break;
+    }
+    return QJsonValue(QJsonValue::Null);
+}
+
 QJsonValue VersionJson(const std::string& versionText) {
     std::string version = versionText;
     if (version.starts_with(kVersionPrefix)) version.erase(0, kVersionPrefix.size());

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/JsonReport.h"
+#include "host/HostGuard.h"
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
 
@@ -46,6 +47,11 @@ class UpdateStepRecorder : public update::UpdateRunListener {
 // declined one.
 const char* UpdateOutcomeWord(const update::UpdateDriver& driver,
                               const update::UpdateScriptRunner& runner, bool backupCopyFailed);
+
+// What became of the host application's window: "none" (none was open),
+// "kept-open" (the operator said No), "closed" or "still-open" (after the
+// close request and the wait); null when the guard did not run.
+QJsonValue HostWindowJson(host::HostGuardOutcome outcome);
 
 // "1.25" from the window's "ver.1.25"; null when nothing was read.
 QJsonValue VersionJson(const std::string& versionText);

@@ -40,10 +40,10 @@ QueryStatement MakeStatement(const std::string& joined, std::size_t begin, std::
     return {joined.substr(begin, end - begin), LineNumberAt(starts, firstWord)};
 }
 
-}  // namespace
-
-std::vector<std::string> SplitLines(std::string_view text) {
-    std::vector<std::string> lines;
+// Calls `take` with each line of `text`, as SplitLines answers them, without
+// a list of them.
+template <typename Take>
+void ForEachLine(std::string_view text, Take take) {
     std::size_t start = 0;
     while (true) {
         const std::size_t end = text.find('\n', start);
@@ -52,12 +52,73 @@ std::vector<std::string> SplitLines(std::string_view text) {
         if (!line.empty() && line.back() == '\r' && end != std::string_view::npos) {
             line.remove_suffix(1);
         }
-        lines.emplace_back(line);
+        take(line);
         if (end == std::string_view::npos) {
-            return lines;
+            return;
         }
         start = end + 1;
     }
+}
+
+// The statements of lines handed over one at a time: a script's empty lines
+// cost nothing, however many there are.
+class StatementSplitter {
+  public:
+    void Add(std::string_view rawLine) {
+        const int lineNumber = ++lineCount_;
+        const std::string line = db::CutUtf8(rawLine, kMaxLineBytes);
+        if (line.empty()) {
+            return;
+        }
+        anyLineKept_ = true;
+        if (line.front() == '#') {
+            return;
+        }
+        if (line.size() < rawLine.size()) {
+            result_.cutLines.push_back(lineNumber);
+        }
+        starts_.push_back({joined_.size(), lineNumber});
+        joined_ += line;
+        joined_ += ' ';
+    }
+
+    SplitResult Finish() {
+        if (!anyLineKept_) {
+            result_.status = SplitStatus::kNoQuery;
+            return std::move(result_);
+        }
+        result_.status = SplitStatus::kOk;
+        std::size_t begin = 0;
+        while (begin < joined_.size()) {
+            const std::size_t semicolon = joined_.find(';', begin);
+            if (semicolon == std::string::npos) {
+                // The joining blank after the last line is no statement of its own.
+                if (joined_.compare(begin, std::string::npos, " ") != 0) {
+                    result_.unterminated = MakeStatement(joined_, begin, joined_.size(), starts_);
+                    result_.status = SplitStatus::kMissingSemicolon;
+                }
+                break;
+            }
+            result_.statements.push_back(MakeStatement(joined_, begin, semicolon + 1, starts_));
+            begin = semicolon + 1;
+        }
+        return std::move(result_);
+    }
+
+  private:
+    SplitResult result_;
+    std::string joined_;
+    std::vector<LineStart> starts_;
+    int lineCount_ = 0;
+    bool anyLineKept_ = false;
+};
+
+}  // namespace
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    ForEachLine(text, [&lines](std::string_view line) { lines.emplace_back(line); });
+    return lines;
 }
 
 std::string StatementLocationText(const QueryStatement& statement) {
@@ -66,48 +127,15 @@ std::string StatementLocationText(const QueryStatement& statement) {
 }
 
 SplitResult SplitQueries(const std::vector<std::string>& lines) {
-    SplitResult result;
-    std::string joined;
-    std::vector<LineStart> starts;
-    bool anyLineKept = false;
-    for (std::size_t index = 0; index < lines.size(); ++index) {
-        const int lineNumber = static_cast<int>(index) + 1;
-        const std::string line = db::CutUtf8(lines[index], kMaxLineBytes);
-        if (line.empty()) {
-            continue;
-        }
-        anyLineKept = true;
-        if (line.front() == '#') {
-            continue;
-        }
-        if (line.size() < lines[index].size()) {
-            result.cutLines.push_back(lineNumber);
-        }
-        starts.push_back({joined.size(), lineNumber});
-        joined += line;
-        joined += ' ';
-    }
-    if (!anyLineKept) {
-        result.status = SplitStatus::kNoQuery;
-        return result;
-    }
+    StatementSplitter splitter;
+    for (const std::string& line : lines) splitter.Add(line);
+    return splitter.Finish();
+}
 
-    result.status = SplitStatus::kOk;
-    std::size_t begin = 0;
-    while (begin < joined.size()) {
-        const std::size_t semicolon = joined.find(';', begin);
-        if (semicolon == std::string::npos) {
-            // The joining blank after the last line is no statement of its own.
-            if (joined.compare(begin, std::string::npos, " ") != 0) {
-                result.unterminated = MakeStatement(joined, begin, joined.size(), starts);
-                result.status = SplitStatus::kMissingSemicolon;
-            }
-            break;
-        }
-        result.statements.push_back(MakeStatement(joined, begin, semicolon + 1, starts));
-        begin = semicolon + 1;
-    }
-    return result;
+SplitResult SplitQueryText(std::string_view text) {
+    StatementSplitter splitter;
+    ForEachLine(text, [&splitter](std::string_view line) { splitter.Add(line); });
+    return splitter.Finish();
 }
 
 }  // namespace console

@@ -63,4 +63,8 @@ std::string StatementLocationText(const QueryStatement& statement);
 //     -> kOk, {"DELETE FROM t_a WHERE ID = 1;", line 1}
 SplitResult SplitQueries(const std::vector<std::string>& lines);
 
+// SplitQueries(SplitLines(text)) without the list of lines, so a script of
+// millions of empty lines costs no more than its text.
+SplitResult SplitQueryText(std::string_view text);
+
 }  // namespace console

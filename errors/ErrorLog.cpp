@@ -56,10 +56,12 @@ std::string ErrorLogFileName(const platform::LocalTime& time) {
 }
 
 std::string ErrorLogContent(const std::string& timeText, const std::string& functionName,
-                            const std::string& query, const std::string& errorText) {
+                            const std::string& query, const std::string& errorText,
+                            const std::string& hostNote) {
+    const std::string host = hostNote.empty() ? std::string() : "\nHost：\n" + hostNote + "\n";
     return WithCrLf("Time：\n" + timeText + "\n" + "\n" + "Function：\n" + functionName + "\n" +
                     "\n" + "Query：\n" + db::MaskPasswords(query) + "\n" + "\n" + "ErrorLog：\n" +
-                    db::MaskPasswords(errorText) + "\n");
+                    db::MaskPasswords(errorText) + "\n" + host);
 }
 
 std::string ErrorLogMessage(const std::string& functionName, const std::string& query,
@@ -73,15 +75,15 @@ std::string ErrorLogMessage(const std::string& functionName, const std::string& 
 ErrorLogResult WriteErrorLog(const std::string& pathName, const std::string& functionName,
                              const std::string& query, const std::string& errorText,
                              const platform::Clock& clock, platform::MessageBoxes& boxes,
-                             const std::string& applicationTitle) {
+                             const std::string& applicationTitle, const std::string& hostNote) {
     const std::string folder = pathName + kErrorLogFolderName;
     struct stat info {};
     if (::stat(folder.c_str(), &info) != 0) ::mkdir(folder.c_str(), 0755);  // checked by the write
     const platform::LocalTime now = clock.Now();
     ErrorLogResult result;
     result.path = folder + ErrorLogFileName(now);
-    result.failure = WriteWhole(
-        result.path, ErrorLogContent(ErrorLogTimeText(now), functionName, query, errorText));
+    result.failure = WriteWhole(result.path, ErrorLogContent(ErrorLogTimeText(now), functionName,
+                                                             query, errorText, hostNote));
     result.written = result.failure.empty();
     std::string message = ErrorLogMessage(functionName, query, errorText);
     if (!result.written) {

@@ -20,8 +20,11 @@ std::string ErrorLogTimeText(const platform::LocalTime& time);
 std::string ErrorLogFileName(const platform::LocalTime& time);
 // The file's bytes: the seven writes, every "\n" written as CR LF; database
 // passwords in the statement and the error text masked (db::MaskPasswords).
+// A `hostNote` (what became of the host application's window) follows
+// under "Host：" when it is not empty.
 std::string ErrorLogContent(const std::string& timeText, const std::string& functionName,
-                            const std::string& query, const std::string& errorText);
+                            const std::string& query, const std::string& errorText,
+                            const std::string& hostNote = {});
 // The message shown after the file is written, passwords masked likewise.
 std::string ErrorLogMessage(const std::string& functionName, const std::string& query,
                             const std::string& errorText);
@@ -39,7 +42,7 @@ struct ErrorLogResult {
 ErrorLogResult WriteErrorLog(const std::string& pathName, const std::string& functionName,
                              const std::string& query, const std::string& errorText,
                              const platform::Clock& clock, platform::MessageBoxes& boxes,
-                             const std::string& applicationTitle);
+                             const std::string& applicationTitle, const std::string& hostNote = {});
 
 // Copies `text` to the clipboard; `hasOwner` false stands for a call with no
 // owner window. Each failure shows its message (OK, warning, application title).

@@ -20,9 +20,10 @@ void ReleaseSingleInstance(platform::InstanceLock& lock) {
     lock.Release();
 }
 
-bool AskToCloseHostApplication(platform::HostWindows& hostWindows,
-                               platform::MessageBoxes& messageBoxes) {
-    if (!hostWindows.Find(kHostWindowClass)) return true;
+HostGuardOutcome AskToCloseHostApplication(platform::HostWindows& hostWindows,
+                                           platform::MessageBoxes& messageBoxes,
+                                           platform::Clock& clock) {
+    if (!hostWindows.Find(kHostWindowClass)) return HostGuardOutcome::NoHost;
     const platform::MessageAnswer answer = messageBoxes.Show(platform::MessageBoxRequest{
         .text = kCloseHostText,
         .caption = kCloseHostCaption,
@@ -30,10 +31,32 @@ bool AskToCloseHostApplication(platform::HostWindows& hostWindows,
         .icon = platform::MessageIcon::Stop,
         .owner = platform::MessageOwner::Window,
     });
-    if (answer != platform::MessageAnswer::Yes) return false;
-    // The host may ask its own question or refuse; the update goes on anyway.
+    if (answer != platform::MessageAnswer::Yes) return HostGuardOutcome::KeptOpen;
     hostWindows.RequestClose(kHostWindowClass);
-    return true;
+    // Time spent looking is not counted: an X server answers in microseconds.
+    for (std::chrono::milliseconds waited{0};; waited += kHostClosePoll) {
+        if (!hostWindows.Find(kHostWindowClass)) return HostGuardOutcome::Closed;
+        if (waited >= kHostCloseWait) return HostGuardOutcome::StillOpen;
+        clock.Sleep(kHostClosePoll);
+    }
+}
+
+std::string HostGuardText(HostGuardOutcome outcome) {
+    const std::string seconds =
+        std::to_string(std::chrono::duration_cast<std::chrono::seconds>(kHostCloseWait).count());
+    switch (outcome) {
+        case HostGuardOutcome::Closed:
+            return "the host application's window closed within " + seconds +
+                   " s of the close request";
+        case HostGuardOutcome::StillOpen:
+            return "the host application's window was still open " + seconds +
+                   " s after the close request; the update went on";
+        case HostGuardOutcome::NotRun:
+        case HostGuardOutcome::NoHost:
+        case HostGuardOutcome::KeptOpen:
+            break;
+    }
+    return {};
 }
 
 }  // namespace host

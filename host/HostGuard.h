@@ -2,6 +2,9 @@
 // the way of an update.
 #pragma once
 
+#include <chrono>
+#include <string>
+
 #include "platform/Platform.h"
 
 namespace host {
@@ -23,12 +26,31 @@ bool EnsureSingleInstance(platform::InstanceLock& lock, platform::MessageBoxes& 
 // Releases the lock; nothing happens when none is held.
 void ReleaseSingleInstance(platform::InstanceLock& lock);
 
+// How long the update gives the host's window to disappear after the close
+// request, and how often it looks.
+inline constexpr std::chrono::milliseconds kHostCloseWait{10000};
+inline constexpr std::chrono::milliseconds kHostClosePoll{100};
+
+enum class HostGuardOutcome {
+    NotRun,     // the guard was not asked
+    NoHost,     // no window of the host was open; nothing asked
+    KeptOpen,   // the operator answered No; nothing else may happen
+    Closed,     // the close request was sent and the window went within the wait
+    StillOpen,  // the close request was sent and the window was there after the wait
+};
+
 // The first step of the update: when a window of the host application is
 // open, asks whether to close it (stop icon, caption kCloseHostCaption).
-// No: false, and nothing else happens. Yes: one close request is sent and
-// the answer is true whether or not the host then closes. No host window:
-// true, nothing asked.
-bool AskToCloseHostApplication(platform::HostWindows& hostWindows,
-                               platform::MessageBoxes& messageBoxes);
+// Yes sends one close request and then looks for the window every
+// kHostClosePoll until it is gone, for at most kHostCloseWait; the update
+// goes on either way (the host may ask its own question or refuse), and the
+// outcome says which it was.
+HostGuardOutcome AskToCloseHostApplication(platform::HostWindows& hostWindows,
+                                           platform::MessageBoxes& messageBoxes,
+                                           platform::Clock& clock);
+
+// A sentence for the logs and the reports on a guard that sent the close
+// request; empty for the other outcomes.
+std::string HostGuardText(HostGuardOutcome outcome);
 
 }  // namespace host

@@ -5,6 +5,7 @@
 // None of these headers includes Qt, so logic libraries can depend on them.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -33,6 +34,8 @@ class Clock {
   public:
     virtual ~Clock() = default;
     virtual LocalTime Now() const = 0;
+    // Waits for `duration`; a test's clock only records it.
+    virtual void Sleep(std::chrono::milliseconds duration) = 0;
 };
 
 // The shell's "open" verb and the folder-browse dialog.
@@ -73,6 +76,9 @@ class Registry {
     // the operator named that file exactly (--db PATH): taken as it is, never
     // searched for. Nothing for a real registry.
     virtual std::optional<std::string> ExactExtension() { return std::nullopt; }
+    // Why the registry gave no keys at all (its file missing, unreadable or
+    // too large), for the operator; empty when it was read.
+    virtual std::string LoadProblem() { return {}; }
 };
 
 // The single-instance lock.

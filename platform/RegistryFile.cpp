@@ -1,12 +1,6 @@
 #include "platform/RegistryFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <vector>
+#include "platform/BoundedRead.h"
 
 namespace platform {
 
@@ -132,6 +126,22 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
            LowerAscii(text.substr(0, prefix.size())) == LowerAscii(prefix);
 }
 
+// The lines of a text, one at a time, without a copy or a list of them.
+class Lines {
+  public:
+    explicit Lines(std::string_view text) : rest_(text) {}
+    bool Next(std::string_view& line) {
+        if (rest_.empty()) return false;
+        const std::size_t end = rest_.find('\n');
+        line = rest_.substr(0, end);
+        rest_ = end == std::string_view::npos ? std::string_view() : rest_.substr(end + 1);
+        return true;
+    }
+
+  private:
+    std::string_view rest_;
+};
+
 }  // namespace
 
 // Walks the logical lines of an export once.
@@ -140,25 +150,21 @@ class RegistryParser {
     explicit RegistryParser(RegistryExport& target) : target_(target) {}
 
     void Run(std::string_view text) {
-        std::vector<std::string_view> lines;
-        while (!text.empty()) {
-            const std::size_t end = text.find('\n');
-            lines.push_back(text.substr(0, end));
-            text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        Lines lines{text};
+        std::string_view header;
+        while (lines.Next(header) && Trim(header).empty()) {
         }
-        std::size_t index = 0;
-        while (index < lines.size() && Trim(lines[index]).empty()) ++index;
-        if (index == lines.size()) return;
-        const std::string_view header = Trim(lines[index]);
+        header = Trim(header);
         if (header != kHeader5 && header != kHeader4) return;
         target_.recognised_ = true;
-        for (++index; index < lines.size(); ++index) {
-            const std::string_view line = Trim(lines[index]);
+        std::string_view raw;
+        while (lines.Next(raw)) {
+            const std::string_view line = Trim(raw);
             if (line.empty() || line.front() == ';') continue;
             if (line.front() == '[') {
                 TakeKeyLine(line);
             } else if (line.front() == '"' || line.front() == '@') {
-                TakeValueLine(line, lines, index);
+                TakeValueLine(line, lines);
             } else {
                 // Not registry syntax: passed over.
             }
@@ -184,8 +190,7 @@ class RegistryParser {
         currentKey_ = key;
     }
 
-    void TakeValueLine(std::string_view line, const std::vector<std::string_view>& lines,
-                       std::size_t& index) {
+    void TakeValueLine(std::string_view line, Lines& lines) {
         std::string name;
         std::string_view rest;
         if (line.front() == '@') {
@@ -213,9 +218,8 @@ class RegistryParser {
         } else if (StartsWithNoCase(rest, "dword:") || StartsWithNoCase(rest, "hex")) {
             value.kind = RegistryValue::Kind::Other;
             // Binary data goes on over lines that end with a backslash.
-            while (!rest.empty() && rest.back() == '\\' && index + 1 < lines.size()) {
-                rest = Trim(lines[++index]);
-            }
+            std::string_view next;
+            while (!rest.empty() && rest.back() == '\\' && lines.Next(next)) rest = Trim(next);
         }
         if (currentKey_) target_.keys_[*currentKey_][LowerAscii(name)] = std::move(value);
     }
@@ -270,41 +274,19 @@ RegistryFile::RegistryFile(std::string path) : path_(std::move(path)) {}
 
 const RegistryExport& RegistryFile::Load() {
     if (export_) return *export_;
-    std::string bytes;
-    // Non-blocking, so that a FIFO put in the file's place cannot hang start-up.
-    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        loadProblem_ = "cannot open the registry file " + path_ + ": " + std::strerror(errno);
-    } else {
-        struct stat info {};
-        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            loadProblem_ = "the registry file " + path_ + " is not a regular file";
-        } else {
-            char buffer[65536];
-            for (;;) {
-                const ssize_t got = ::read(fd, buffer, sizeof buffer);
-                if (got > 0) {
-                    bytes.append(buffer, static_cast<std::size_t>(got));
-                } else if (got == 0) {
-                    break;
-                } else if (errno != EINTR) {
-                    loadProblem_ =
-                        "cannot read the registry file " + path_ + ": " + std::strerror(errno);
-                    bytes.clear();
-                    break;
-                }
-            }
-        }
-        ::close(fd);
-    }
-    export_ = RegistryExport::Parse(bytes);
+    // Non-blocking and regular files only, so that a FIFO put in the file's
+    // place cannot hang start-up.
+    BoundedReadResult read = ReadBoundedFile(
+        path_, {.what = "the registry file", .limit = kRegistryFileLimit, .regularOnly = true});
+    loadProblem_ = read.problem;
+    export_ = RegistryExport::Parse(read.bytes);
     if (loadProblem_.empty() && !export_->Recognised()) {
         loadProblem_ = "the registry file " + path_ + " has no registry export header";
     }
     return *export_;
 }
 
-const std::string& RegistryFile::LoadProblem() {
+std::string RegistryFile::LoadProblem() {
     Load();
     return loadProblem_;
 }

@@ -59,8 +59,9 @@ class RegistryExport {
 std::string RegistryFilePath(const EnvironmentLookup& environment = SystemEnvironment);
 
 // The current user's registry, from an export file. The file is read at the
-// first question and not again; a file that is missing, not a regular file
-// or unreadable is a registry without keys (LoadProblem says why).
+// first question and not again; a file that is missing, not a regular file,
+// unreadable or larger than kRegistryFileLimit (1 MiB) is a registry without
+// keys (LoadProblem says why).
 class RegistryFile : public Registry {
   public:
     explicit RegistryFile(std::string path);
@@ -72,8 +73,7 @@ class RegistryFile : public Registry {
     std::optional<std::string> ReadString(const std::string& key, const std::string& name) override;
 
     const std::string& Path() const { return path_; }
-    // Why the file gave no keys; empty when it was read.
-    const std::string& LoadProblem();
+    std::string LoadProblem() override;
 
   private:
     const RegistryExport& Load();

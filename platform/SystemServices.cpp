@@ -8,6 +8,7 @@
 #include <ctime>
 #include <ostream>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "platform/UserFolders.h"
@@ -42,6 +43,10 @@ LocalTime SystemClock::Now() const {
                      parts.tm_min,
                      parts.tm_sec,
                      static_cast<int>(now.tv_nsec / 1000000)};
+}
+
+void SystemClock::Sleep(std::chrono::milliseconds duration) {
+    std::this_thread::sleep_for(duration);
 }
 
 std::string SystemProgramInfo::StateFolder() const {

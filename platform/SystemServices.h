@@ -13,6 +13,7 @@ namespace platform {
 class SystemClock : public Clock {
   public:
     LocalTime Now() const override;
+    void Sleep(std::chrono::milliseconds duration) override;
 };
 
 // The running executable's full path, from /proc/self/exe. Throws

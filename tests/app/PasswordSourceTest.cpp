@@ -41,6 +41,12 @@ TEST_F(PasswordSourceTest, EachSourceOpensTheDatabaseInItsOrder) {
     const std::string bare = File("bare.txt", kPassword);
     const std::string wrong = File("wrong.txt", "pass word 1\n");
     const std::string right = std::string("VANTOLY_PASSWORD=") + kPassword;
+    // A password file may hold 4 KiB; a device never ends.
+    const std::string firstLine = std::string(kPassword) + "\n";
+    const std::string atCap =
+        File("cap.txt", firstLine + std::string(4096 - firstLine.size(), 'x'));
+    const std::string pastCap =
+        File("past.txt", firstLine + std::string(4097 - firstLine.size(), 'x'));
     struct Case {
         std::vector<std::string> options;
         std::vector<std::string> environment;
@@ -63,6 +69,12 @@ TEST_F(PasswordSourceTest, EachSourceOpensTheDatabaseInItsOrder) {
         {{"--password-file", folder_.Folder() + "missing.txt"}, {right}, 2, "missing.txt"},
         {{"--password-file", folder_.Folder()}, {right}, 2, "password file"},
         {{"--password", "-"}, {right}, 2, "not one"},
+        {{"--password-file", atCap}, {}, 0, ""},
+        {{"--password-file", pastCap},
+         {right},
+         2,
+         "past.txt is 4097 bytes; it may hold at most 4096"},
+        {{"--password-file", "/dev/zero"}, {right}, 2, "/dev/zero gives more than 4096 bytes"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> arguments{"--db", db_};

@@ -197,6 +197,27 @@ TEST_F(QueryCommandTest, WithoutDbRunsOnTheRegistrysDatabase) {
         << none.err;
 }
 
+// Statements are read up to 16 MiB, from a file or from standard input; past
+// that the run is refused before the database is touched.
+TEST_F(QueryCommandTest, StatementsPastTheCapAreRefusedNamingTheSize) {
+    const std::string db = folder_.Folder() + "cap.mdb";
+    const std::string pastCap =
+        "CREATE TABLE t (ID LONG);" + std::string(16 * 1024 * 1024 - 24, '\n');
+    const fs::path script = folder_.Folder() + "cap.sql";
+    testsupport::WriteFileBytes(script, pastCap);
+    const RunResult file = RunPatch({"--db", db, "query", "--create", "-f", script.string()});
+    EXPECT_EQ(file.exitStatus, 2);
+    EXPECT_NE(file.err.find("the statement file " + script.string() +
+                            " is 16777217 bytes; it may hold at most 16777216 bytes"),
+              std::string::npos)
+        << file.err;
+    const RunResult input = RunPatch({"--db", db, "query", "--create"}, pastCap);
+    EXPECT_EQ(input.exitStatus, 2);
+    EXPECT_NE(input.err.find("on standard input gives more than 16777216 bytes"), std::string::npos)
+        << input.err;
+    EXPECT_FALSE(fs::exists(db));
+}
+
 TEST_F(QueryCommandTest, HelpPrintsUsage) {
     const RunResult run = RunPatch({"--help"});
     EXPECT_EQ(run.exitStatus, 0);
@@ -236,7 +257,10 @@ INSTANTIATE_TEST_SUITE_P(
                      "対応していない拡張子です：.MDB"},
         BadArguments{"unreadable_script",
                      {"--db", "/tmp/x.mdb", "query", "-f", "/nonexistent/s.sql"},
-                     "cannot read"}),
+                     "cannot read"},
+        BadArguments{"endless_script",
+                     {"--db", "/tmp/x.mdb", "query", "-f", "/dev/zero"},
+                     "the statement file /dev/zero gives more than 16777216 bytes"}),
     [](const testing::TestParamInfo<BadArguments>& info) { return std::string(info.param.name); });
 
 }  // namespace

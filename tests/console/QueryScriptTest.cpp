@@ -139,4 +139,19 @@ TEST(SplitLines, BreaksAtLineFeedsAndDropsCarriageReturns) {
     EXPECT_EQ(console::SplitLines("a\rb"), (std::vector<std::string>{"a\rb"}));
 }
 
+// The text is split as its lines are, statement for statement and line for
+// line, without the list of lines.
+TEST(SplitQueryText, AgreesWithSplittingItsLines) {
+    for (const std::string& text : std::vector<std::string>{
+             "", "\n\n", "# c\n", "SELECT 1;\r\n\r\nSELECT\n 2;", "a;\nb", "a\rb;\n",
+             "SELECT '" + std::string(600, 'x') + "';\n\nSELECT 3;"}) {
+        const console::SplitResult lines = console::SplitQueries(console::SplitLines(text));
+        const console::SplitResult whole = console::SplitQueryText(text);
+        EXPECT_EQ(whole.status, lines.status) << text;
+        EXPECT_EQ(whole.statements, lines.statements) << text;
+        EXPECT_EQ(whole.unterminated, lines.unterminated) << text;
+        EXPECT_EQ(whole.cutLines, lines.cutLines) << text;
+    }
+}
+
 }  // namespace

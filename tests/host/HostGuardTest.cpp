@@ -1,14 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <filesystem>
 
 #include "DisplayConnection.h"
 #include "host/HostGuard.h"
 #include "platform/X11HostWindows.h"
+#include "reliability/WriteLockHolder.h"
 #include "support/ChildProcess.h"
+#include "support/FakeClock.h"
 #include "support/FakeHostWindows.h"
 #include "support/FakeInstanceLock.h"
 #include "support/FakeMessageBoxes.h"
+#include "support/Process.h"
+#include "support/SampleDatabase.h"
 
 namespace {
 
@@ -45,18 +51,19 @@ TEST(AskToCloseHostApplicationTest, AsksOnlyWhenTheHostIsOpenAndClosesOnYes) {
     struct Case {
         bool hostOpen;
         std::optional<MessageAnswer> answer;
-        bool goesOn;
+        host::HostGuardOutcome outcome;
         std::size_t closeRequests;
     };
-    for (const Case& c :
-         {Case{false, std::nullopt, true, 0}, Case{true, MessageAnswer::No, false, 0},
-          Case{true, MessageAnswer::Yes, true, 1}}) {
+    for (const Case& c : {Case{false, std::nullopt, host::HostGuardOutcome::NoHost, 0},
+                          Case{true, MessageAnswer::No, host::HostGuardOutcome::KeptOpen, 0},
+                          Case{true, MessageAnswer::Yes, host::HostGuardOutcome::StillOpen, 1}}) {
         testsupport::FakeHostWindows windows;
         if (c.hostOpen) windows.OpenClasses.insert("Vantoly");
         testsupport::FakeMessageBoxes boxes;
         if (c.answer) boxes.ScriptAnswers({*c.answer});
-        EXPECT_EQ(host::AskToCloseHostApplication(windows, boxes), c.goesOn);
-        EXPECT_EQ(windows.Looked, std::vector<std::string>{"Vantoly"});
+        testsupport::FakeClock clock;
+        EXPECT_EQ(host::AskToCloseHostApplication(windows, boxes, clock), c.outcome);
+        EXPECT_EQ(windows.Looked.front(), "Vantoly");
         EXPECT_EQ(windows.CloseRequests.size(), c.closeRequests);
         ASSERT_EQ(boxes.Shown().size(), c.hostOpen ? 1u : 0u);
         if (c.hostOpen) {
@@ -69,6 +76,41 @@ TEST(AskToCloseHostApplicationTest, AsksOnlyWhenTheHostIsOpenAndClosesOnYes) {
             EXPECT_EQ(box.buttons, platform::MessageButtons::YesNo);
         }
     }
+}
+
+// After the close request the guard looks again every 100 ms for at most
+// 10 s: a host that closes ends the wait at once, one that stays is given
+// the whole wait, and the update goes on in both cases.
+TEST(AskToCloseHostApplicationTest, WaitsUpToTenSecondsForTheWindowToGo) {
+    struct Case {
+        int closesAfterPolls;  // -1: never
+        host::HostGuardOutcome outcome;
+        std::chrono::milliseconds slept;
+    };
+    using std::chrono::milliseconds;
+    for (const Case& c : {Case{0, host::HostGuardOutcome::Closed, milliseconds(0)},
+                          Case{3, host::HostGuardOutcome::Closed, milliseconds(300)},
+                          Case{100, host::HostGuardOutcome::Closed, milliseconds(10000)},
+                          Case{101, host::HostGuardOutcome::StillOpen, milliseconds(10000)},
+                          Case{-1, host::HostGuardOutcome::StillOpen, milliseconds(10000)}}) {
+        testsupport::FakeHostWindows windows;
+        windows.OpenClasses.insert("Vantoly");
+        testsupport::FakeMessageBoxes boxes;
+        boxes.ScriptAnswers({MessageAnswer::Yes});
+        testsupport::FakeClock clock;
+        int polls = 0;
+        clock.OnSleep = [&] {
+            if (++polls == c.closesAfterPolls) windows.OpenClasses.clear();
+        };
+        windows.ClosesOnRequest = c.closesAfterPolls == 0;
+        EXPECT_EQ(host::AskToCloseHostApplication(windows, boxes, clock), c.outcome)
+            << c.closesAfterPolls;
+        EXPECT_EQ(clock.Slept, c.slept) << c.closesAfterPolls;
+        EXPECT_EQ(windows.CloseRequests.size(), 1u);
+    }
+    EXPECT_NE(host::HostGuardText(host::HostGuardOutcome::StillOpen).find("still open 10 s"),
+              std::string::npos);
+    EXPECT_EQ(host::HostGuardText(host::HostGuardOutcome::NoHost), "");
 }
 
 // A real X server without a window manager, on a display it picks itself.
@@ -93,10 +135,11 @@ class XvfbTest : public ::testing::Test {
 
     // The stand-in host, started on our display; waits until its window is
     // in the state `mode` names.
-    std::unique_ptr<ChildProcess> StartHost(const std::string& windowClass,
-                                            const std::string& mode) {
-        auto host = std::make_unique<ChildProcess>(std::vector<std::string>{
-            "/usr/bin/env", "DISPLAY=" + display_, FAKE_HOST_WINDOW_BINARY, windowClass, mode});
+    std::unique_ptr<ChildProcess> StartHost(const std::string& windowClass, const std::string& mode,
+                                            const std::string& onRequest = "stays") {
+        auto host = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"/usr/bin/env", "DISPLAY=" + display_, FAKE_HOST_WINDOW_BINARY,
+                                     windowClass, mode, onRequest});
         EXPECT_EQ(host->ReadLine(std::chrono::seconds(30)), "ready") << mode;
         return host;
     }
@@ -147,8 +190,11 @@ TEST_F(XvfbTest, YesSendsOneCloseRequestToTheHost) {
         auto host = StartHost("Vantoly", mode);
         platform::X11HostWindows windows(display_);
         testsupport::FakeMessageBoxes boxes;
+        testsupport::FakeClock clock;
         boxes.ScriptAnswers({MessageAnswer::Yes});
-        EXPECT_TRUE(host::AskToCloseHostApplication(windows, boxes)) << mode;
+        EXPECT_EQ(host::AskToCloseHostApplication(windows, boxes, clock),
+                  host::HostGuardOutcome::StillOpen)
+            << mode;
         EXPECT_EQ(boxes.Shown().size(), 1u);
         EXPECT_EQ(host->ReadLine(std::chrono::seconds(5)), "close request") << mode;
         EXPECT_TRUE(LinesWithin(*host, std::chrono::milliseconds(300)).empty())
@@ -181,9 +227,57 @@ TEST_F(XvfbTest, NoLeavesTheHostAlone) {
     auto host = StartHost("Vantoly", "top");
     platform::X11HostWindows windows(display_);
     testsupport::FakeMessageBoxes boxes;
+    testsupport::FakeClock clock;
     boxes.ScriptAnswers({MessageAnswer::No});
-    EXPECT_FALSE(host::AskToCloseHostApplication(windows, boxes));
+    EXPECT_EQ(host::AskToCloseHostApplication(windows, boxes, clock),
+              host::HostGuardOutcome::KeptOpen);
     EXPECT_TRUE(LinesWithin(*host, std::chrono::milliseconds(300)).empty());
+}
+
+// The real program on the display: after its Yes it waits for the host's
+// window to go, and its report and error log say whether it went. A host
+// that closes lets the update run at once; one that stays is waited for,
+// then the update goes on (here into a write lock, so the error log is
+// written).
+TEST_F(XvfbTest, TheProgramWaitsForTheHostWindowAndReportsWhetherItWent) {
+    testsupport::TempFolder folder;
+    const std::string database = folder.Folder() + "host.mdb";
+    testsupport::BuildSampleDatabase(database);
+    testsupport::ProcessOptions onDisplay;
+    onDisplay.environment = {"DISPLAY=" + display_};
+
+    auto closing = StartHost("Vantoly", "framed", "closes");
+    const testsupport::ProcessResult closed = testsupport::RunProcess(
+        {VANTOLY_PATCH_BINARY, "--db", database, "--yes", "update"}, onDisplay);
+    EXPECT_EQ(closing->ReadLine(std::chrono::seconds(5)), "close request");
+    EXPECT_EQ(closed.exitStatus, 0) << closed.err;
+    EXPECT_NE(closed.out.find("host window\tthe host application's window closed within 10 s"),
+              std::string::npos)
+        << closed.out;
+
+    std::filesystem::remove(database);
+    std::filesystem::remove_all(folder.Folder() + "データベース更新前データ");
+    testsupport::BuildSampleDatabase(database);
+    auto staying = StartHost("Vantoly", "top");
+    testsupport::ProcessResult stillOpen;
+    {
+        const reliability::WriteLockHolder lock(database);
+        stillOpen = testsupport::RunProcess(
+            {VANTOLY_PATCH_BINARY, "--db", database, "--yes", "--json", "update"}, onDisplay);
+    }
+    EXPECT_EQ(staying->ReadLine(std::chrono::seconds(5)), "close request");
+    EXPECT_EQ(stillOpen.exitStatus, 1) << stillOpen.err;
+    const QJsonObject report =
+        QJsonDocument::fromJson(QByteArray::fromStdString(stillOpen.out)).object();
+    EXPECT_EQ(report.value("hostWindow").toString(), "still-open") << stillOpen.out;
+    EXPECT_EQ(report.value("outcome").toString(), "failed") << stillOpen.out;
+    std::string log;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Folder() + "DBErr"))
+        log += testsupport::ReadFileBytes(entry.path());
+    EXPECT_NE(log.find("Host：\r\nthe host application's window was still open 10 s after the "
+                       "close request; the update went on\r\n"),
+              std::string::npos)
+        << log;
 }
 
 TEST(X11HostWindowsTest, NoDisplayMeansNoHostWindow) {

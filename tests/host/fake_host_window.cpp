@@ -1,7 +1,9 @@
 // Test helper: an X client standing in for the host application. Opens a
 // window of WM_CLASS class <class> on $DISPLAY and prints "ready" once the
 // window is in the state asked for; then prints "close request" for every
-// WM_DELETE_WINDOW it receives, until it is killed. Modes:
+// WM_DELETE_WINDOW it receives, until it is killed; with a third argument
+// "closes" it ends at the first request instead, as a host that agrees to
+// close does. Modes:
 //   top        a top-level window, shown, as without a window manager
 //   framed     shown inside a frame window, as a window manager reparents it
 //   unmapped   created but never shown
@@ -48,6 +50,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string mode = argv[2];
+    const bool closes = argc > 3 && std::string(argv[3]) == "closes";
     Display* display = OpenDisplayPatiently();
     if (display == nullptr) {
         std::fprintf(stderr, "fake_host_window: no display\n");
@@ -102,6 +105,12 @@ int main(int argc, char** argv) {
             static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow) {
             std::printf("close request\n");
             std::fflush(stdout);
+            if (closes) {
+                XDestroyWindow(display, window);
+                if (framed) XDestroyWindow(display, frame);
+                XCloseDisplay(display);
+                return 0;
+            }
         }
     }
 }

@@ -281,6 +281,31 @@ TEST_P(MalformedRegistry, StatusReadsWhatItCanAndNeverCrashes) {
 INSTANTIATE_TEST_SUITE_P(Registry, MalformedRegistry, ::testing::ValuesIn(RegistryCases()),
                          [](const auto& info) { return info.param.name; });
 
+// Exports are a few kilobytes; a file past 1 MiB (here a good export followed
+// by empty lines) is refused without being read, naming its size.
+TEST(MalformedRegistry, FilesPastOneMebibyteAreRefusedNamingTheirSize) {
+    testsupport::TempFolder folder;
+    fs::copy_file(updatetest::PristineSample(), folder.Path() / "host.mdb");
+    const std::string good = WithFolder(RegistryCases().front().text, folder.Folder());
+    const fs::path registry = folder.Path() / "registry.reg";
+    for (const std::size_t size : {std::size_t{1} << 20, (std::size_t{1} << 20) + 1}) {
+        testsupport::WriteFileBytes(registry, good + std::string(size - good.size(), '\n'));
+        const testsupport::ProcessResult status = testsupport::RunProcess(
+            {VANTOLY_PATCH_BINARY, "--registry", registry.string(), "status"});
+        if (size == std::size_t{1} << 20) {
+            EXPECT_EQ(status.exitStatus, 0) << status.err;
+            EXPECT_EQ(Line(status.out, "version"), "ver.1.25");
+        } else {
+            EXPECT_EQ(status.exitStatus, 1);
+            EXPECT_EQ(Line(status.out, "title"), kNoDatabaseTitle);
+            EXPECT_NE(status.err.find("the registry file " + registry.string() +
+                                      " is 1048577 bytes; it may hold at most 1048576 bytes"),
+                      std::string::npos)
+                << status.err;
+        }
+    }
+}
+
 TEST(MalformedRegistry, FolderOrMissingFileInsteadOfTheExport) {
     testsupport::TempFolder folder;
     for (const fs::path& registry : {folder.Path(), folder.Path() / "missing.reg"}) {

@@ -1,5 +1,9 @@
-// A clock for tests that answers a fixed time.
+// A clock for tests that answers a fixed time. Sleeping takes no time: it is
+// added up, and OnSleep (when set) runs, so a test can change the world
+// between the polls of a wait.
 #pragma once
+
+#include <functional>
 
 #include "platform/Platform.h"
 
@@ -12,9 +16,15 @@ class FakeClock : public platform::Clock {
         ++Calls;
         return Time;
     }
+    void Sleep(std::chrono::milliseconds duration) override {
+        Slept += duration;
+        if (OnSleep) OnSleep();
+    }
 
     platform::LocalTime Time;
     mutable int Calls = 0;
+    std::chrono::milliseconds Slept{0};
+    std::function<void()> OnSleep;
 };
 
 }  // namespace testsupport

@@ -18,10 +18,13 @@ class FakeHostWindows : public platform::HostWindows {
     }
     bool RequestClose(const std::string& windowClass) override {
         CloseRequests.push_back(windowClass);
-        return OpenClasses.contains(windowClass);
+        const bool open = OpenClasses.contains(windowClass);
+        if (ClosesOnRequest) OpenClasses.erase(windowClass);
+        return open;
     }
 
     std::set<std::string> OpenClasses;
+    bool ClosesOnRequest = false;  // the host closes as soon as it is asked
     std::vector<std::string> Looked;
     std::vector<std::string> CloseRequests;
 };
