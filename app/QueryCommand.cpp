@@ -88,11 +88,21 @@ std::optional<std::string> ReadScript(const CommandLine& line, std::istream& in,
         text << in.rdbuf();
         return text.str();
     }
-    std::ifstream file(*line.scriptPath, std::ios::binary);
+    std::ifstream file(*line.scriptPath, std::ios::binary | std::ios::ate);
     if (!file) {
         err << "VantolyPatch: cannot read the script " << *line.scriptPath << "\n";
         return std::nullopt;
     }
+    // A file of known size is read into a text of that size: a stream that
+    // runs out of memory part-way only stops, and half a script would run.
+    const std::streamoff size = file.tellg();
+    if (size > 0) {
+        std::string whole(static_cast<std::size_t>(size), '\0');
+        file.seekg(0);
+        if (file.read(whole.data(), size).gcount() == size) return whole;
+    }
+    file.clear();
+    file.seekg(0);
     text << file.rdbuf();
     if (file.bad()) {
         err << "VantolyPatch: reading the script " << *line.scriptPath << " failed\n";
@@ -238,10 +248,9 @@ int RunQueryCommand(const CommandLine& line, std::istream& in, std::ostream& out
         return kExitBadArguments;
     }
     const console::SplitResult split = console::SplitQueries(console::SplitLines(*script));
-    for (const int cutLine : split.cutLines) {
-        err << "VantolyPatch: warning: line " << cutLine << " is longer than "
-            << console::kMaxLineBytes << " bytes; only its first " << console::kMaxLineBytes
-            << " bytes were read\n";
+    if (split.status == console::SplitStatus::kLineTooLong) {
+        err << console::LineTooLongText(split.cutLines) << "\n";
+        return kExitFailed;
     }
     if (split.status == console::SplitStatus::kNoQuery) {
         err << console::kNoQueryText << "\n";

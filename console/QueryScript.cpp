@@ -65,6 +65,14 @@ std::string StatementLocationText(const QueryStatement& statement) {
            db::MaskPasswords(statement.text);
 }
 
+std::string LineTooLongText(const std::vector<int>& cutLines) {
+    std::string lines;
+    for (const int line : cutLines) lines += "[ " + std::to_string(line) + "行目 ]";
+    return lines + " の行が" + std::to_string(kMaxLineBytes) +
+           "バイトを超えています。切り詰めた文は実行できません。行を分けて入力して下さい。"
+           "（何も実行していません）";
+}
+
 SplitResult SplitQueries(const std::vector<std::string>& lines) {
     SplitResult result;
     std::string joined;
@@ -89,6 +97,10 @@ SplitResult SplitQueries(const std::vector<std::string>& lines) {
     }
     if (!anyLineKept) {
         result.status = SplitStatus::kNoQuery;
+        return result;
+    }
+    if (!result.cutLines.empty()) {
+        result.status = SplitStatus::kLineTooLong;
         return result;
     }
 
