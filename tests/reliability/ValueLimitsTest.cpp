@@ -68,6 +68,7 @@ TEST_F(ValueLimits, TextsPastTheLimitFailAsOutOfStringSpaceAndCommitNothing) {
         "SELECT Space(2000000000);",
         "SELECT Replace(String(20000000, 'a'), 'a', 'bbbb');",
         "SELECT String(40000000, 'x') & String(40000000, 'y');",
+        "SELECT String(40000000, 'x') + String(40000000, 'y');",
         "SELECT StrConv(String(30000000, 'a'), 4);",  // full-width: three bytes each
         "SELECT Format(1, String(3000000, '0'));",
         "SELECT Format(Now(), String(3000000, 'c'));",
