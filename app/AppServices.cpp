@@ -79,7 +79,7 @@ struct AppServices::Parts {
 };
 
 AppServices::AppServices(const ServiceOptions& options, std::string applicationTitle,
-                         std::ostream& out, std::ostream& err)
+                         std::ostream& err)
     : parts_(std::make_unique<Parts>()) {
     Parts& p = *parts_;
     if (options.headless) {
@@ -88,12 +88,12 @@ AppServices::AppServices(const ServiceOptions& options, std::string applicationT
             options.answerYes ? platform::HeadlessMessageBoxes::Questions::AnswerYes
                               : platform::HeadlessMessageBoxes::Questions::AnswerNo,
             err);
-        p.shell = std::make_unique<platform::HeadlessShell>(out);
+        p.shell = std::make_unique<platform::HeadlessShell>(err);
         p.cursor = std::make_unique<platform::NullCursor>();
         p.fileCopier = std::make_unique<platform::PosixFileCopier>(*p.messageBoxes);
     } else {
         p.messageBoxes = std::make_unique<platform::QtMessageBoxes>(applicationTitle);
-        p.shell = std::make_unique<platform::QtShell>(out);
+        p.shell = std::make_unique<platform::QtShell>(err);
         p.cursor = std::make_unique<platform::QtCursor>();
         p.copyProgress = std::make_unique<platform::QtCopyProgress>();
         p.fileCopier =

@@ -21,10 +21,12 @@ struct ServiceOptions {
     std::string password;
 };
 
+// Everything the services print (message boxes, what the shell would have
+// opened) goes to `err`: standard output belongs to the command's own answer,
+// which with --json is one JSON object and nothing else.
 class AppServices {
   public:
-    AppServices(const ServiceOptions& options, std::string applicationTitle, std::ostream& out,
-                std::ostream& err);
+    AppServices(const ServiceOptions& options, std::string applicationTitle, std::ostream& err);
     ~AppServices();
     AppServices(const AppServices&) = delete;
     AppServices& operator=(const AppServices&) = delete;

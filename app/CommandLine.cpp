@@ -1,9 +1,12 @@
 #include "app/CommandLine.h"
 
+#include <algorithm>
+#include <new>
 #include <ostream>
 #include <stdexcept>
 
 #include "app/ImportCommand.h"
+#include "app/JsonReport.h"
 #include "app/PasswordSource.h"
 #include "app/QueryCommand.h"
 #include "update/VersionFacts.h"
@@ -262,15 +265,39 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
         << "answer given. Exit status: 0 done, 1 refused, declined or failed, 2 wrong arguments.\n";
 }
 
-int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,
-                   std::ostream& err, const WindowRunner& runWindow) {
-    const ParsedCommandLine parsed = ParseCommandLine(arguments);
-    if (!parsed.commandLine.has_value()) {
-        err << kProgramName << ": " << parsed.error << "\n\n";
-        PrintUsage(err, kProgramName);
-        return kExitBadArguments;
+namespace {
+
+// The command word among the arguments, for a report on arguments that did
+// not parse; empty when there is none.
+std::string CommandWordOf(const std::vector<std::string>& arguments) {
+    for (const std::string& argument : arguments) {
+        for (const CommandSpec& spec : kCommands) {
+            if (argument == spec.word) return spec.word;
+        }
     }
-    CommandLine line = *parsed.commandLine;
+    return {};
+}
+
+const char* CommandWordOf(Command command) {
+    for (const CommandSpec& spec : kCommands) {
+        if (spec.command == command) return spec.word;
+    }
+    return "";
+}
+
+// With --json a run that ends before its command could report still puts
+// one JSON object on standard output, so a script reads every run alike.
+void WriteEarlyJsonReport(const std::string& word, const char* outcome, const std::string& error,
+                          std::ostream& out) {
+    app::JsonReport report(word);
+    if (word.empty()) report.SetNull("command");
+    report.Set("outcome", outcome);
+    report.SetMasked("error", error);
+    report.Write(out);
+}
+
+int RunParsedCommandLine(CommandLine line, std::istream& in, std::ostream& out, std::ostream& err,
+                         const WindowRunner& runWindow) {
     if (line.help) {
         PrintUsage(out, kProgramName);
         return kExitOk;
@@ -285,6 +312,9 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
             line.password = ResolvePassword(line, err);
         } catch (const std::runtime_error& error) {
             err << kProgramName << ": " << error.what() << "\n";
+            if (line.json)
+                WriteEarlyJsonReport(CommandWordOf(line.command), app::kOutcomeRefused,
+                                     error.what(), out);
             return kExitBadArguments;
         }
     }
@@ -296,6 +326,36 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
         return kExitBadArguments;
     }
     return runWindow(line);
+}
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,
+                   std::ostream& err, const WindowRunner& runWindow) {
+    const ParsedCommandLine parsed = ParseCommandLine(arguments);
+    const bool json = parsed.commandLine.has_value() ? parsed.commandLine->json
+                                                     : std::find(arguments.begin(), arguments.end(),
+                                                                 "--json") != arguments.end();
+    if (!parsed.commandLine.has_value()) {
+        err << kProgramName << ": " << parsed.error << "\n\n";
+        PrintUsage(err, kProgramName);
+        if (json)
+            WriteEarlyJsonReport(CommandWordOf(arguments), app::kOutcomeRefused, parsed.error, out);
+        return kExitBadArguments;
+    }
+    // The one place a command word, the query, the import and the windows
+    // (whose run returns here) end when memory runs out: every transaction
+    // has been rolled back on the way out, so nothing was committed.
+    try {
+        return RunParsedCommandLine(*parsed.commandLine, in, out, err, runWindow);
+    } catch (const std::bad_alloc&) {
+        err << kProgramName << ": " << kOutOfMemoryText << "\n";
+        if (json) {
+            WriteEarlyJsonReport(CommandWordOf(parsed.commandLine->command), app::kOutcomeFailed,
+                                 kOutOfMemoryText, out);
+        }
+        return kExitFailed;
+    }
 }
 
 }  // namespace cli

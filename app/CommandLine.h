@@ -19,6 +19,12 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;  // the command ran and failed; nothing was committed
 inline constexpr int kExitBadArguments = 2;
 
+// What the operator reads when the program runs out of memory (a query
+// building a huge text, a file too large to load); nothing was committed.
+inline constexpr const char* kOutOfMemoryText =
+    "out of memory: the work stopped and nothing was committed; close other programs or ask "
+    "for less (fewer rows, shorter texts) and run it again";
+
 enum class Command {
     kNone,  // no command word: the main window
     kQuery,

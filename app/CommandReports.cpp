@@ -28,7 +28,7 @@ bool Exists(const std::string& path) {
 // The fields every report of the window's commands starts with.
 JsonReport StartReport(const char* command, const HeadlessMainWindow& window) {
     JsonReport report(command);
-    report.Set("database", window.logic().target.FilePath());
+    report.SetPath("database", window.logic().target.FilePath());
     report.Set("versionBefore", VersionJson(window.logic().target.VersionText));
     return report;
 }
@@ -48,8 +48,8 @@ bool SetOpenError(JsonReport& report, const HeadlessMainWindow& window) {
 int ReportStatus(HeadlessMainWindow& window, std::ostream& out, std::ostream& err) {
     const host::TargetDatabase& target = window.logic().target;
     JsonReport report = StartReport("status", window);
-    report.Set("folder", target.PathName);
-    report.Set("name", target.FileName);
+    report.SetPath("folder", target.PathName);
+    report.SetPath("name", target.FileName);
     report.Set("extension", target.Extension);
     report.Set("title", window.Title());
     report.Set("updateButton", window.UpdateButtonEnabled());
@@ -101,6 +101,8 @@ int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line,
         SetUpdateFields(report, outcome, logic.updateRunner(), steps);
         if (!buttonEnabled) report.Set("error", NotOpenText(window));
         report.Set("hostWindow", HostWindowJson(logic.HostGuard()));
+        if (backupFailed)
+            report.Set("error", "the backup copy failed: " + *logic.BackupCopyFailure());
         QJsonObject backup = BackupJson(backupPath, backupExisted);
         const bool taken = !backupExisted && Exists(backupPath);
         backup.insert(QStringLiteral("taken"), taken);
@@ -129,6 +131,8 @@ int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line,
             report.SetMasked("error", *warning);
         } else if (!logic.session.Connected()) {
             report.Set("error", NotOpenText(window));
+        } else if (!buttonEnabled && !backupExisted) {
+            report.Set("error", "there is no backup to restore: " + backupPath);
         } else {
             report.SetNull("error");
         }

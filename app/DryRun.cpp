@@ -157,7 +157,7 @@ int RunDryRun(HeadlessMainWindow& main, const cli::CommandLine& line, std::ostre
     JsonReport report("update");
     report.Set("dryRun", true);
     const host::TargetDatabase& target = logic.target;
-    report.Set("database", target.FilePath());
+    report.SetPath("database", target.FilePath());
     report.Set("versionBefore", VersionJson(target.VersionText));
     const BackupPlan plan = PlanBackup(target);
     report.Set("backup", PlannedBackupJson(plan, false));

@@ -9,8 +9,8 @@ namespace cli {
 
 void WriteImportJson(app::JsonReport& json, std::ostream& out, const std::string& source,
                      const std::string& database, const ImportOutcome& outcome) {
-    json.Set("source", source);
-    json.Set("database", database);
+    json.SetPath("source", source);
+    json.SetPath("database", database);
     json.Set("outcome", outcome.outcome);
     if (outcome.error.empty())
         json.SetNull("error");
@@ -19,7 +19,7 @@ void WriteImportJson(app::JsonReport& json, std::ostream& out, const std::string
     if (outcome.keptOriginal.empty())
         json.SetNull("keptOriginal");
     else
-        json.Set("keptOriginal", outcome.keptOriginal);
+        json.SetPath("keptOriginal", outcome.keptOriginal);
     if (outcome.report != nullptr) {
         const genuine::ImportReport& report = *outcome.report;
         json.Set("generation", report.generation);

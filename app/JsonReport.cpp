@@ -16,6 +16,17 @@ QJsonValue JsonMaskedText(const std::string& text) {
     return JsonText(db::MaskPasswords(text));
 }
 
+void SetPathJson(QJsonObject& object, const char* field, const std::string& path) {
+    const QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
+    const QString text = QString::fromUtf8(bytes);
+    object.insert(QLatin1String(field), text);
+    // Valid UTF-8 comes back byte for byte; anything else was replaced.
+    if (text.toUtf8() != bytes) {
+        object.insert(QLatin1String(field) + QLatin1String("Bytes"),
+                      QString::fromLatin1(bytes.toBase64()));
+    }
+}
+
 QJsonValue JsonOptionalText(const std::optional<std::string>& text) {
     return text ? JsonText(*text) : QJsonValue(QJsonValue::Null);
 }

@@ -3,9 +3,10 @@
 // the object, kJsonReportVersion) and "command"; fields keep their names and
 // meanings within a version, and new fields may be added without a new one.
 //
-// Use: JsonReport report("import"); report.Set("database", path); ...;
+// Use: JsonReport report("import"); report.SetPath("database", path); ...;
 // report.Write(std::cout). Texts are taken as UTF-8 (a byte that is not
-// UTF-8 reads as U+FFFD); statements and error texts given to SetMasked have
+// UTF-8 reads as U+FFFD; SetPath adds the exact bytes of such a name);
+// statements and error texts given to SetMasked have
 // database passwords masked.
 #pragma once
 
@@ -33,6 +34,10 @@ QJsonValue JsonText(const std::string& text);
 QJsonValue JsonMaskedText(const std::string& text);
 // null when absent.
 QJsonValue JsonOptionalText(const std::optional<std::string>& text);
+// A file or folder name under `field` as text and, only when the name is not
+// valid UTF-8 (the text then holds U+FFFD and names no file), its exact bytes
+// in base64 under `field` + "Bytes", so that a script reaches the very file.
+void SetPathJson(QJsonObject& object, const char* field, const std::string& path);
 
 class JsonReport {
   public:
@@ -45,6 +50,7 @@ class JsonReport {
     void Set(const char* field, const std::string& text) { Set(field, JsonText(text)); }
     void Set(const char* field, const char* text) { Set(field, JsonText(text)); }
     void SetMasked(const char* field, const std::string& text) { Set(field, JsonMaskedText(text)); }
+    void SetPath(const char* field, const std::string& path) { SetPathJson(object_, field, path); }
     void SetNull(const char* field) { Set(field, QJsonValue(QJsonValue::Null)); }
     // One entry of "timings", in seconds since the report was started.
     void SetTiming(const char* name, double seconds);

@@ -247,10 +247,9 @@ int RunQueryCommand(const CommandLine& line, std::istream& in, std::ostream& out
         return kExitBadArguments;
     }
     const console::SplitResult split = console::SplitQueryText(*script);
-    for (const int cutLine : split.cutLines) {
-        err << "VantolyPatch: warning: line " << cutLine << " is longer than "
-            << console::kMaxLineBytes << " bytes; only its first " << console::kMaxLineBytes
-            << " bytes were read\n";
+    if (split.status == console::SplitStatus::kLineTooLong) {
+        err << console::LineTooLongText(split.cutLines) << "\n";
+        return kExitFailed;
     }
     if (split.status == console::SplitStatus::kNoQuery) {
         err << console::kNoQueryText << "\n";

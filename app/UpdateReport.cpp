@@ -108,7 +108,7 @@ QJsonValue VersionJson(const std::string& versionText) {
 
 QJsonObject BackupJson(const std::string& path, bool existed) {
     QJsonObject backup;
-    backup.insert(QStringLiteral("path"), JsonText(path));
+    SetPathJson(backup, "path", path);
     backup.insert(QStringLiteral("existed"), existed);
     return backup;
 }

@@ -48,7 +48,7 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
     options.registryPath = line.registryPath;
     options.databasePath = line.databasePath;
     options.password = line.password.value_or("");
-    AppServices services(options, title, out, err);
+    AppServices services(options, title, err);
     CVantolyPatchApp app(services.services(), title);
 
     if (!headless) {

@@ -24,42 +24,13 @@ bool PathExists(const std::string& path) {
 // connections cannot commit until it ends; readers go on.
 class ReadTransaction {
   public:
-    explicit ReadTransaction(engine::Connection& connection) : connection_(connection) {
-        connection_.BeginTrans();
-        try {
-            auto rows = connection_.Execute(kLockingRead, nullptr, -1);
-            rows->Close();
-        } catch (const engine::ComError&) {
-            EndQuietly();
-            throw;
-        }
+    explicit ReadTransaction(engine::Connection& connection) : transaction_(connection) {
+        connection.Execute(kLockingRead, nullptr, -1)->Close();
     }
-    ~ReadTransaction() {
-        if (!ended_) EndQuietly();
-    }
-    ReadTransaction(const ReadTransaction&) = delete;
-    ReadTransaction& operator=(const ReadTransaction&) = delete;
-
-    void End() {
-        ended_ = true;
-        connection_.CommitTrans();
-    }
+    void End() { transaction_.commit(); }
 
   private:
-    // Ends a transaction in which nothing was written, on a path that is
-    // already reporting a failure of its own.
-    void EndQuietly() noexcept {
-        ended_ = true;
-        try {
-            connection_.RollbackTrans();
-        } catch (const engine::ComError&) {
-            // The caller's failure is the one to report; a read-only
-            // transaction that cannot be rolled back holds nothing to undo.
-        }
-    }
-
-    engine::Connection& connection_;
-    bool ended_ = false;
+    engine::Transaction transaction_;
 };
 
 std::optional<std::string> CheckOpensAsDatabase(const std::string& path,

@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <cerrno>
+#include <new>
 
 #include "console/QueryRunner.h"
 #include "console/QueryScript.h"
@@ -104,6 +105,10 @@ void CExecuteQueryDlg::ExecuteQueries() {
         show(std::string(console::kMissingSemicolonText), "", platform::MessageIcon::None);
         return;
     }
+    if (split.status == console::SplitStatus::kLineTooLong) {
+        show(console::LineTooLongText(split.cutLines), "", platform::MessageIcon::Warning);
+        return;
+    }
 
     run_->setEnabled(false);
     console::QueryLog log(LogFilePath());
@@ -140,6 +145,9 @@ void CExecuteQueryDlg::ExecuteQueries() {
         show(db::ComErrorText(error), "", platform::MessageIcon::None);
         show(console::StatementLocationText(split.statements.front()), "",
              platform::MessageIcon::None);
+    } catch (const std::bad_alloc&) {
+        // Every statement was rolled back on the way here.
+        show(std::string(console::kOutOfMemoryText), "", platform::MessageIcon::Warning);
     } catch (const std::exception&) {
         show("*** 処理されない例外 ***", "", platform::MessageIcon::None);
     }

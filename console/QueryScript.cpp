@@ -87,6 +87,10 @@ class StatementSplitter {
             result_.status = SplitStatus::kNoQuery;
             return std::move(result_);
         }
+        if (!result_.cutLines.empty()) {
+            result_.status = SplitStatus::kLineTooLong;
+            return std::move(result_);
+        }
         result_.status = SplitStatus::kOk;
         std::size_t begin = 0;
         while (begin < joined_.size()) {
@@ -124,6 +128,14 @@ std::vector<std::string> SplitLines(std::string_view text) {
 std::string StatementLocationText(const QueryStatement& statement) {
     return "[ " + std::to_string(statement.lineNumber) + "行目 ]\n" +
            db::MaskPasswords(statement.text);
+}
+
+std::string LineTooLongText(const std::vector<int>& cutLines) {
+    std::string lines;
+    for (const int line : cutLines) lines += "[ " + std::to_string(line) + "行目 ]";
+    return lines + " の行が" + std::to_string(kMaxLineBytes) +
+           "バイトを超えています。切り詰めた文は実行できません。行を分けて入力して下さい。"
+           "（何も実行していません）";
 }
 
 SplitResult SplitQueries(const std::vector<std::string>& lines) {

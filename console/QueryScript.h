@@ -42,22 +42,29 @@ enum class SplitStatus {
     kOk,                // `statements` holds every statement, in order
     kNoQuery,           // no non-empty line: nothing to run
     kMissingSemicolon,  // the text after the last ";" is in `unterminated`
+    kLineTooLong,       // a statement line longer than kMaxLineBytes, listed in `cutLines`
 };
 
 struct SplitResult {
     SplitStatus status = SplitStatus::kNoQuery;
     std::vector<QueryStatement> statements;
     std::optional<QueryStatement> unterminated;  // with kMissingSemicolon only
-    std::vector<int> cutLines;  // lines (from 1) longer than kMaxLineBytes, which were cut
+    std::vector<int> cutLines;  // statement lines (from 1) longer than kMaxLineBytes
 };
+
+// What the operator is told for kLineTooLong: the lines, and that nothing ran.
+std::string LineTooLongText(const std::vector<int>& cutLines);
 
 // "[ 12行目 ]\n" followed by the statement, passwords masked: where a failing
 // statement stands.
 std::string StatementLocationText(const QueryStatement& statement);
 
 // Splits the lines of an edit (or a script file) into statements.
-// Never fails: a text without statements or with a remainder that lacks its
-// ";" is answered by the status, and nothing should run then.
+// Never fails: a text without statements, with a remainder that lacks its
+// ";" or with a statement line past kMaxLineBytes is answered by the status,
+// and nothing runs then: a statement cut short (an UPDATE whose WHERE lay
+// past the cut) would change rows the operator never meant. A comment line
+// may be any length.
 //
 //   SplitQueries({"DELETE FROM t_a", "WHERE ID = 1;"})
 //     -> kOk, {"DELETE FROM t_a WHERE ID = 1;", line 1}

@@ -125,6 +125,7 @@ sqlite3* openHandle(const std::string& path, int flags) {
     }
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, kMaxValueBytes);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
@@ -547,7 +548,30 @@ void Connection::RollbackTrans() {
     impl_->inTransaction = false;
     impl_->forgetSchema();
     impl_->statements->clear();
+    // A full disk or a lost journal makes SQLite roll the transaction back
+    // itself; what BeginTrans started is then undone already.
+    if (sqlite3_get_autocommit(impl_->db)) return;
     execRaw(impl_->db, "ROLLBACK", "rolling back the transaction");
+}
+
+Transaction::Transaction(Connection& connection) : connection_(connection) {
+    connection_.BeginTrans();
+}
+
+Transaction::~Transaction() {
+    if (!open_) return;
+    try {
+        connection_.RollbackTrans();
+    } catch (const ComError&) {
+        // A rollback that fails leaves the transaction to SQLite, which
+        // undoes it when the connection closes; the error that ended the
+        // work is already on its way to the operator.
+    }
+}
+
+void Transaction::commit() {
+    connection_.CommitTrans();
+    open_ = false;
 }
 
 namespace detail {

@@ -2,10 +2,12 @@
 // joins two texts and adds anything else.
 #include <cfenv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "engine/FunctionArgs.h"
 #include "engine/JetValues.h"
 
 namespace engine::detail {
@@ -80,10 +82,6 @@ namespace {
 
 ValueKind kindArg(sqlite3_value* v) {
     return static_cast<ValueKind>(sqlite3_value_int(v));
-}
-
-void resultText(sqlite3_context* ctx, const std::string& text) {
-    sqlite3_result_text(ctx, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
 // CStr(value): dates and Yes/No values as Jet shows them, numbers with 15
@@ -181,6 +179,9 @@ void fnPlus(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const int a = sqlite3_value_type(argv[0]), b = sqlite3_value_type(argv[1]);
     if (a == SQLITE_NULL || b == SQLITE_NULL) return sqlite3_result_null(ctx);
     if (a == SQLITE_TEXT && b == SQLITE_TEXT) {
+        const auto bytes = static_cast<std::uint64_t>(sqlite3_value_bytes(argv[0])) +
+                           static_cast<std::uint64_t>(sqlite3_value_bytes(argv[1]));
+        if (!fitsLength(ctx, bytes, "+")) return;
         std::string joined(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
                            static_cast<std::size_t>(sqlite3_value_bytes(argv[0])));
         joined.append(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])),

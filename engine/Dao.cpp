@@ -114,17 +114,12 @@ void DaoTableDef::CreateField(const DaoFieldInfo& info) {
         return;
     }
     // The field and its ordinal position arrive together or not at all.
-    connection.BeginTrans();
-    try {
-        connection.Execute(sql, nullptr, -1);
-        Store store(connectionHandle(connection));
-        store.setOrdinalPosition(store.findTable(tableName_).value_or(tableName_), info.name,
-                                 info.ordinalPosition);
-        connection.CommitTrans();
-    } catch (...) {
-        connection.RollbackTrans();
-        throw;
-    }
+    Transaction transaction(connection);
+    connection.Execute(sql, nullptr, -1);
+    Store store(connectionHandle(connection));
+    store.setOrdinalPosition(store.findTable(tableName_).value_or(tableName_), info.name,
+                             info.ordinalPosition);
+    transaction.commit();
 }
 
 void DaoTableDef::Close() {

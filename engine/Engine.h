@@ -407,6 +407,24 @@ class Connection : public std::enable_shared_from_this<Connection> {
     std::unique_ptr<Impl> impl_;
 };
 
+// All of a piece of work or none of it: BeginTrans at construction,
+// CommitTrans in commit(), and RollbackTrans when the scope is left any other
+// way. The rollback never throws over the error that ended the work: that
+// error is the one the operator must see. The one rollback guard for work
+// spanning several statements.
+class Transaction {
+  public:
+    explicit Transaction(Connection& connection);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+
+  private:
+    Connection& connection_;
+    bool open_ = true;
+};
+
 class Field {
   public:
     std::string Name() const { return name_; }

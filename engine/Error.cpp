@@ -89,6 +89,14 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
         raise(hr::kSyntax, jet::kInvalidProcedureCall,
               "Invalid procedure call or argument: " + after(message, "VXARG:") + where + ".");
     }
+    if (startsWith(message, "VXLONG:") || primary == SQLITE_TOOBIG) {
+        const std::string who =
+            startsWith(message, "VXLONG:") ? after(message, "VXLONG:") : "the statement";
+        raise(hr::kDataOverflow, kOutOfStringSpace,
+              "Out of string space: " + who + " would build a text or binary value longer than " +
+                  std::to_string(kMaxValueBytes) + " bytes, the most one value may hold" + where +
+                  ".");
+    }
     // Conversions in an expression fail as Jet's expression service reports them.
     if (startsWith(message, "VXOVERFLOW:")) {
         raise(hr::kDataOverflow, jet::kOverflow,
@@ -130,9 +138,6 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
         case SQLITE_NOMEM:
             raise(static_cast<std::int32_t>(0x8007000E), jet::kOutOfMemory,
                   "System resource exceeded" + where + ".");
-        case SQLITE_TOOBIG:
-            raise(hr::kDataOverflow, jet::kFieldTooSmall,
-                  "A value is too large for the field" + where + ".");
         default:
             break;
     }

@@ -3,11 +3,14 @@
 // Windows: dates yyyy/mm/dd, the yen sign without decimals, and the English
 // day and month names VBA's own format tokens give.
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "engine/FunctionArgs.h"
 #include "engine/JetValues.h"
 
 namespace engine::detail {
@@ -20,17 +23,6 @@ const char* const kMonths[] = {"January",   "February", "March",    "April",
                                "September", "October",  "November", "December"};
 const char* const kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                              "Thursday", "Friday", "Saturday"};
-
-void resultText(sqlite3_context* ctx, const std::string& text) {
-    sqlite3_result_text(ctx, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-}
-
-std::string argText(sqlite3_value* v) {
-    const unsigned char* t = sqlite3_value_text(v);
-    return t ? std::string(reinterpret_cast<const char*>(t),
-                           static_cast<std::size_t>(sqlite3_value_bytes(v)))
-             : "";
-}
 
 std::string padded(long long v, int width) {
     std::string digits = std::to_string(v);
@@ -507,13 +499,13 @@ std::string formatText(const std::string& text, const std::string& section) {
         }
     }
     // Characters, not bytes, fill the places.
-    std::vector<std::string> chars;
+    std::vector<std::string_view> chars;
     for (std::size_t i = 0; i < source.size();) {
         std::size_t len = 1;
         while (i + len < source.size() &&
                (static_cast<unsigned char>(source[i + len]) & 0xC0) == 0x80)
             ++len;
-        chars.push_back(source.substr(i, len));
+        chars.push_back(std::string_view(source).substr(i, len));
         i += len;
     }
     std::size_t places = 0;
@@ -530,7 +522,7 @@ std::string formatText(const std::string& text, const std::string& section) {
             if (items[i].kind == Item::Literal)
                 parts[i] = items[i].text;
             else if (next < chars.size())
-                parts[i] = chars[next++];
+                parts[i] = std::string(chars[next++]);
             else if (items[i].kind == Item::Zero)
                 parts[i] = " ";
         }
@@ -547,7 +539,7 @@ std::string formatText(const std::string& text, const std::string& section) {
                 if (remaining == 0 && items[i].kind == Item::Zero) parts[i] = " ";
                 remaining = 0;
             } else if (remaining > 0) {
-                parts[i] = chars[--remaining];
+                parts[i] = std::string(chars[--remaining]);
             } else if (items[i].kind == Item::Zero) {
                 parts[i] = " ";
             }
@@ -632,6 +624,17 @@ void fnFormat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const std::string pattern = sqlite3_value_type(argv[1]) == SQLITE_NULL ? "" : argText(argv[1]);
     const auto kind =
         argc > 2 ? static_cast<ValueKind>(sqlite3_value_int(argv[2])) : ValueKind::Other;
+    // A format character gives at most kWidestToken bytes ("c" a whole date
+    // and time, a digit place the 309 digits of a Double spread over its
+    // places), and the value's own text is copied at most once: the bound is
+    // checked before any of it is built.
+    constexpr std::uint64_t kWidestToken = 32, kWidestNumber = 512;
+    const int type = sqlite3_value_type(argv[0]);
+    const std::uint64_t valueBytes = type == SQLITE_TEXT || type == SQLITE_BLOB
+                                         ? static_cast<std::uint64_t>(sqlite3_value_bytes(argv[0]))
+                                         : 0;
+    const std::uint64_t bound = pattern.size() * kWidestToken + kWidestNumber + valueBytes;
+    if (!fitsLength(ctx, bound, "Format")) return;
     const auto out = formatValue(argv[0], pattern, kind);
     if (!out) return sqlite3_result_null(ctx);
     resultText(ctx, *out);

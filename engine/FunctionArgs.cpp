@@ -12,7 +12,15 @@ std::string argText(sqlite3_value* v) {
              : std::string();
 }
 
+bool fitsLength(sqlite3_context* ctx, std::uint64_t bytes, const char* function) {
+    const int limit = sqlite3_limit(sqlite3_context_db_handle(ctx), SQLITE_LIMIT_LENGTH, -1);
+    if (bytes <= static_cast<std::uint64_t>(limit)) return true;
+    sqlite3_result_error(ctx, (std::string("VXLONG:") + function).c_str(), -1);
+    return false;
+}
+
 void resultText(sqlite3_context* ctx, const std::string& text) {
+    if (!fitsLength(ctx, text.size(), "the function")) return;
     sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 

@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,7 +18,14 @@ inline bool isNull(sqlite3_value* v) {
 }
 
 std::string argText(sqlite3_value* v);
+// Answers with `text`, or fails the call as fitsLength does when it is too long.
 void resultText(sqlite3_context* ctx, const std::string& text);
+
+// The one length check of every function that builds a text: false (and the
+// call failed with error 14, naming `function`) when `bytes` exceed the
+// connection's length limit. Called with the size the result will have
+// before anything of that size is allocated.
+bool fitsLength(sqlite3_context* ctx, std::uint64_t bytes, const char* function);
 
 // Fails the call with error 5, "Invalid procedure call or argument".
 void resultInvalidCall(sqlite3_context* ctx, const std::string& why);

@@ -2,6 +2,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "engine/Checks.h"
@@ -140,6 +142,38 @@ std::span<const SqlFunction> coreFunctions() {
     return kCoreFunctions;
 }
 
+namespace {
+
+// A function runs inside SQLite's C code, which an exception must never
+// cross: running out of memory fails the call as SQLite's own allocations
+// do, and a text past std::string's reach as one past the length limit.
+const SqlFunction& calledFunction(sqlite3_context* ctx) {
+    return *static_cast<const SqlFunction*>(sqlite3_user_data(ctx));
+}
+
+template <typename Call>
+void guarded(sqlite3_context* ctx, Call call) {
+    try {
+        call();
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    } catch (const std::length_error&) {
+        sqlite3_result_error_toobig(ctx);
+    }
+}
+
+void guardedScalar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    guarded(ctx, [&] { calledFunction(ctx).scalar(ctx, argc, argv); });
+}
+void guardedStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    guarded(ctx, [&] { calledFunction(ctx).step(ctx, argc, argv); });
+}
+void guardedFinal(sqlite3_context* ctx) {
+    guarded(ctx, [&] { calledFunction(ctx).final(ctx); });
+}
+
+}  // namespace
+
 // Every family of functions, each kept in the file named after it.
 void registerFunctions(sqlite3* db) {
     registerTypeRuleFunctions(db);
@@ -149,8 +183,10 @@ void registerFunctions(sqlite3* db) {
         financeFunctions(), valueFunctions(), conversionFunctions(), formatFunctions()};
     for (const auto& family : families) {
         for (const auto& f : family) {
-            sqlite3_create_function(db, f.name, f.args, f.flags, nullptr, f.scalar, f.step,
-                                    f.final);
+            sqlite3_create_function(db, f.name, f.args, f.flags, const_cast<SqlFunction*>(&f),
+                                    f.scalar ? guardedScalar : nullptr,
+                                    f.step ? guardedStep : nullptr,
+                                    f.final ? guardedFinal : nullptr);
         }
     }
 }

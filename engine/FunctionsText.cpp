@@ -1,5 +1,6 @@
 // Text functions as VBA defines them: positions count characters from 1,
 // and comparisons ignore case unless a binary compare is asked for.
+#include <cstdint>
 #include <string>
 
 #include "engine/FunctionArgs.h"
@@ -12,6 +13,13 @@ constexpr int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
 
 void resultChars(sqlite3_context* ctx, std::u32string_view chars) {
     resultText(ctx, encodeUtf8(chars));
+}
+
+// The bytes `chars` take as UTF-8.
+std::uint64_t encodedSize(std::u32string_view chars) {
+    std::uint64_t bytes = 0;
+    for (char32_t c : chars) bytes += c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    return bytes;
 }
 
 // Position (from 0) of `find` in `text` at or after `from`, or npos.
@@ -38,7 +46,13 @@ void fnString(sqlite3_context* ctx, int, sqlite3_value** argv) {
         if (!code) return;
         c = static_cast<char32_t>(((*code % 256) + 256) % 256);
     }
-    resultChars(ctx, std::u32string(static_cast<std::size_t>(*count), c));
+    const std::string one = encodeUtf8(std::u32string_view(&c, 1));
+    const auto times = static_cast<std::size_t>(*count);
+    if (!fitsLength(ctx, static_cast<std::uint64_t>(times) * one.size(), "String")) return;
+    std::string out;
+    out.reserve(times * one.size());
+    for (std::size_t i = 0; i < times; ++i) out += one;
+    resultText(ctx, out);
 }
 
 void fnSpace(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -46,6 +60,7 @@ void fnSpace(sqlite3_context* ctx, int, sqlite3_value** argv) {
     auto count = wholeArg(ctx, argv[0], "Space");
     if (!count) return;
     if (*count < 0) return resultInvalidCall(ctx, "Space needs a number of 0 or more");
+    if (!fitsLength(ctx, static_cast<std::uint64_t>(*count), "Space")) return;
     resultText(ctx, std::string(static_cast<std::size_t>(*count), ' '));
 }
 
@@ -268,17 +283,39 @@ void fnReplace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (find.empty() || count == 0) return resultChars(ctx, text);
     const std::u32string folded = *binary ? text : foldCase(text);
     const std::u32string foldedFind = *binary ? find : foldCase(find);
-    std::u32string out;
-    std::size_t pos = 0;
-    for (long long done = 0; count < 0 || done < count; ++done) {
-        const std::size_t at = folded.find(foldedFind, pos);
-        if (at == std::u32string::npos) break;
-        out.append(text, pos, at - pos);
-        out += with;
-        pos = at + find.size();
-    }
-    out.append(text, pos, std::u32string::npos);
-    resultChars(ctx, out);
+    // The size the replacements make first, then the text.
+    auto eachMatch = [&](auto&& onMatch) {
+        std::size_t pos = 0;
+        for (long long done = 0; count < 0 || done < count; ++done) {
+            const std::size_t at = folded.find(foldedFind, pos);
+            if (at == std::u32string::npos) break;
+            if (!onMatch(pos, at)) return;
+            pos = at + find.size();
+        }
+    };
+    const std::string withText = encodeUtf8(with);
+    std::uint64_t bytes = encodedSize(text);
+    const auto limit = static_cast<std::uint64_t>(
+        sqlite3_limit(sqlite3_context_db_handle(ctx), SQLITE_LIMIT_LENGTH, -1));
+    eachMatch([&](std::size_t, std::size_t at) {
+        bytes += withText.size();
+        bytes -= encodedSize(std::u32string_view(text).substr(at, find.size()));
+        // Once past the limit with a replacement that never takes bytes away
+        // (a character is at most four), no later match brings it back.
+        return bytes <= limit || withText.size() < 4 * find.size();
+    });
+    if (!fitsLength(ctx, bytes, "Replace")) return;
+    std::string out;
+    out.reserve(static_cast<std::size_t>(bytes));
+    std::size_t end = 0;
+    eachMatch([&](std::size_t pos, std::size_t at) {
+        out += encodeUtf8(std::u32string_view(text).substr(pos, at - pos));
+        out += withText;
+        end = at + find.size();
+        return true;
+    });
+    out += encodeUtf8(std::u32string_view(text).substr(end));
+    resultText(ctx, out);
 }
 
 // Mid(text, start[, length]): without a length, the rest of the text.

@@ -18,6 +18,13 @@ namespace engine::detail {
 
 constexpr const char* kSource = "VantolyEngine";
 
+// The most bytes one text or binary value may hold, on every connection the
+// engine opens (SQLite's length limit): a function that would build a longer
+// text fails with error 14 (out of string space) before it allocates, so a
+// runaway String(2000000000, 'x') costs an error, not the process's memory.
+constexpr int kMaxValueBytes = 64 * 1024 * 1024;
+constexpr int kOutOfStringSpace = 14;
+
 // Raises the engine's error object.
 [[noreturn]] void raise(std::int32_t code, int jetError, const std::string& description);
 // Turns an SQLite failure into the engine's error object; `context` names what

@@ -606,13 +606,10 @@ ImportReport ImportGenuineDatabase(const std::string& source, const std::string&
                                                         options.password));
         // One transaction for the whole file: it is not in place before it is
         // complete, so one flush at the end is all the safety it needs.
-        try {
-            connection->BeginTrans();
+        {
+            engine::Transaction transaction(*connection);
             Importer(*reader, *connection, options, report).Run();
-            connection->CommitTrans();
-        } catch (...) {
-            connection->Close();
-            throw;
+            transaction.commit();
         }
         connection->Close();
     } catch (const SourceError& error) {

@@ -109,7 +109,7 @@ bool UpdateScriptRunner::OnUpdateTables() {
     } catch (const std::exception& error) {
         lastOutcome_ = RunOutcome::OtherError;
         failureText_ = error.what();
-        ReportOtherFailure();
+        ReportOtherFailure(failureText_);
         return false;
     }
     lastOutcome_ = RunOutcome::Completed;
@@ -289,21 +289,9 @@ std::string UpdateScriptRunner::GateAnswer(StatementGate gate) const {
 }
 
 void UpdateScriptRunner::RunInSessionTransaction(const std::function<void()>& statements) {
-    engine::Connection& connection = RequireSessionConnection(session_);
-    connection.BeginTrans();
-    try {
-        statements();
-        connection.CommitTrans();
-    } catch (...) {
-        try {
-            connection.RollbackTrans();
-        } catch (const engine::ComError&) {
-            // The failure that ended the statements is what the operator must
-            // see and what the log records; a rollback failing on top of it
-            // has nothing to add that the next run's probes do not show.
-        }
-        throw;
-    }
+    engine::Transaction transaction(RequireSessionConnection(session_));
+    statements();
+    transaction.commit();
 }
 
 void UpdateScriptRunner::RunVersionStamp() {
@@ -328,18 +316,24 @@ void UpdateScriptRunner::RunVersionStamp() {
 void UpdateScriptRunner::ReportDatabaseFailure(const engine::ComError& error) {
     ShowOk(std::string(kFailedText), texts_.applicationTitle, platform::MessageIcon::None,
            platform::MessageOwner::Window);
-    window_.WriteErrorLog(std::string(kFunctionName), currentStatement_, db::ComErrorText(error));
-    const std::string report = errors::WithCrLf(db::ComErrorText(error)) + "\r\n\r\n" +
-                               currentStatement_ + UpdateStepsText(updateSteps_) + "\r\n";
-    window_.ShowUpdateErrorDialog(report);
+    LogAndShowReport(db::ComErrorText(error));
 }
 
-void UpdateScriptRunner::ReportOtherFailure() {
+void UpdateScriptRunner::LogAndShowReport(const std::string& errorText) {
+    window_.WriteErrorLog(std::string(kFunctionName), currentStatement_, errorText);
+    window_.ShowUpdateErrorDialog(errors::WithCrLf(errorText) + "\r\n\r\n" + currentStatement_ +
+                                  UpdateStepsText(updateSteps_) + "\r\n");
+}
+
+void UpdateScriptRunner::ReportOtherFailure(const std::string& why) {
     ShowOk(std::string(db::kUnhandledExceptionText), texts_.applicationTitle,
            platform::MessageIcon::Warning, platform::MessageOwner::Application);
     ShowOk(std::string(kFailedText), texts_.applicationTitle, platform::MessageIcon::None,
            platform::MessageOwner::Window);
-    window_.ShowUpdateErrorDialog(UpdateStepsText(updateSteps_) + "\r\n");
+    // The boxes are the ones the operators know; the log and the report say
+    // what actually failed (a full disk while a column was added), so that
+    // someone can act on it.
+    LogAndShowReport(why);
 }
 
 }  // namespace update

@@ -143,7 +143,9 @@ class UpdateScriptRunner {
     // or, when one raises, none.
     void RunInSessionTransaction(const std::function<void()>& statements);
     void ReportDatabaseFailure(const engine::ComError& error);
-    void ReportOtherFailure();
+    void ReportOtherFailure(const std::string& why);
+    // The error log and the error report, both naming the statement that ran.
+    void LogAndShowReport(const std::string& errorText);
     void ShowOk(std::string text, std::string caption, platform::MessageIcon icon,
                 platform::MessageOwner owner);
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <set>
 
+#include "JsonReportCheck.h"
 #include "RunPatch.h"
 #include "support/TempFolder.h"
 
@@ -19,26 +20,6 @@ using namespace apptest;
 const std::string kVersionRow26 =
     "INSERT INTO t_db_ver (DBVerID,DBVerCode,DBPatchDate,UpdateDateTime ) VALUES (26,";
 const std::string kBackupFolder = "データベース更新前データ";
-
-// Parses the single JSON object a --json run prints; fails the test on
-// anything else on standard output.
-QJsonObject ParseReport(const RunResult& run) {
-    QJsonParseError error{};
-    const QByteArray text = QByteArray::fromStdString(run.out);
-    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n"
-                                                     << run.out;
-    EXPECT_TRUE(document.isObject()) << run.out;
-    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << "one line: " << run.out;
-    const QJsonObject report = document.object();
-    EXPECT_EQ(report.value("version").toInt(), 1);
-    EXPECT_TRUE(report.value("timings").toObject().value("seconds").isDouble());
-    return report;
-}
-
-std::string Text(const QJsonObject& object, const char* field) {
-    return object.value(QLatin1String(field)).toString().toStdString();
-}
 
 std::set<std::string> Listing(const fs::path& folder) {
     std::set<std::string> names;

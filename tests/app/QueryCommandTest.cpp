@@ -41,6 +41,14 @@ class QueryCommandTest : public testing::Test {
         return copy;
     }
 
+    // What `statements` print when run on `db` afterwards.
+    static void ExpectAnswers(const std::string& db, const std::string& statements,
+                              const std::string& expected) {
+        const RunResult check = RunPatch({"--db", db, "query"}, statements);
+        ASSERT_EQ(check.exitStatus, 0) << check.err;
+        EXPECT_EQ(check.out, expected);
+    }
+
     testsupport::TempFolder folder_;
     static inline std::unique_ptr<testsupport::TempFolder> sampleFolder_;
     static inline RunResult sampleBuild_;
@@ -93,14 +101,30 @@ TEST_F(QueryCommandTest, FailingStatementRollsBackEverythingAndNamesItsLine) {
               std::string::npos)
         << run.err;
 
-    const RunResult check =
-        RunPatch({"--db", db, "query"},
-                 "SELECT COUNT(*) AS N FROM t_kumiai WHERE KumiaiName = 'changed';\n"
-                 "SELECT COUNT(*) AS N FROM t_db_ver;\n");
-    ASSERT_EQ(check.exitStatus, 0) << check.err;
-    EXPECT_EQ(check.out, "N\n0\n\nN\n25\n");
+    ExpectAnswers(db,
+                  "SELECT COUNT(*) AS N FROM t_kumiai WHERE KumiaiName = 'changed';\n"
+                  "SELECT COUNT(*) AS N FROM t_db_ver;\n",
+                  "N\n0\n\nN\n25\n");
     const RunResult table = RunPatch({"--db", db, "query"}, "SELECT ID FROM t_new;\n");
     EXPECT_EQ(table.exitStatus, 1) << "t_new survived the roll-back";
+}
+
+// A statement line past 512 bytes would be cut and run: the WHERE below lies
+// past the cut, and the cut UPDATE renamed every row. Nothing runs now.
+TEST_F(QueryCommandTest, LineLongerThan512BytesRunsNothingAndNamesTheLine) {
+    const std::string db = CopyOfSample();
+    const std::string update =
+        "UPDATE t_kumi SET KumiName = 'renamed'" + std::string(480, ' ') + "WHERE KumiID = 1;";
+    const RunResult run = RunPatch(
+        {"--db", db, "query"}, "UPDATE t_kumiai SET KumiaiName = 'changed';\n\n" + update + "\n");
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_NE(run.err.find("[ 3行目 ]"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("512"), std::string::npos) << run.err;
+
+    ExpectAnswers(db,
+                  "SELECT COUNT(*) AS N FROM t_kumi WHERE KumiName = 'renamed';\n"
+                  "SELECT COUNT(*) AS N FROM t_kumiai WHERE KumiaiName = 'changed';\n",
+                  "N\n0\n\nN\n0\n");
 }
 
 TEST_F(QueryCommandTest, CreatesAFreshDatabaseAndKeepsTabsInValuesReadable) {

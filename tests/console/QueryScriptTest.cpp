@@ -104,22 +104,22 @@ INSTANTIATE_TEST_SUITE_P(
                         "only_empty_lines", {"", "", ""}, SplitStatus::kNoQuery, {}, std::nullopt}),
     [](const testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.name); });
 
-TEST(SplitQueriesCut, LongLineIsCutAt512BytesOnACharacterBoundary) {
-    // 9 ASCII bytes, then three-byte characters: byte 512 falls inside the
-    // 168th character, so the cut keeps 167 of them (510 bytes).
-    std::string longLine = "SELECT 'x";
-    for (int i = 0; i < 200; ++i) longLine += "あ";
-    longLine += "' AS a";
-    ASSERT_GT(longLine.size(), 600u);
+TEST(SplitQueriesCut, LongStatementLineRefusesTheWholeText) {
+    // An UPDATE whose WHERE lies past byte 512 would change every row if the
+    // cut statement ran: nothing runs, and the line is named.
+    const std::string longLine =
+        "UPDATE t_kumi SET KumiName = 'x' " + std::string(500, ' ') + "WHERE KumiID = 1;";
+    const console::SplitResult result = SplitQueries({"SELECT 0;", longLine, "SELECT 1;"});
 
-    const console::SplitResult result = SplitQueries({"SELECT 0;", longLine, "FROM t_a;"});
-
-    ASSERT_EQ(result.status, SplitStatus::kOk);
-    ASSERT_EQ(result.statements.size(), 2u);
-    const std::string expectedHead = longLine.substr(0, 510);
-    EXPECT_EQ(result.statements[1].text, " " + expectedHead + " FROM t_a;");
-    EXPECT_EQ(result.statements[1].lineNumber, 2);
+    EXPECT_EQ(result.status, SplitStatus::kLineTooLong);
+    EXPECT_TRUE(result.statements.empty());
     EXPECT_EQ(result.cutLines, std::vector<int>{2});
+    EXPECT_NE(console::LineTooLongText(result.cutLines).find("[ 2行目 ]"), std::string::npos);
+
+    // A comment line may be any length: what is cut of it never runs.
+    const console::SplitResult comment = SplitQueries({"# " + std::string(600, 'c'), "SELECT 0;"});
+    EXPECT_EQ(comment.status, SplitStatus::kOk);
+    EXPECT_TRUE(comment.cutLines.empty());
 }
 
 TEST(SplitQueriesCut, LineOfExactly512BytesIsKeptWhole) {

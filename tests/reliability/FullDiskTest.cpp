@@ -3,6 +3,7 @@
 // and the workbook each fail with their message, leave no partial file where
 // a good one was, and never touch the database.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -93,6 +94,46 @@ TEST_F(FullDisk, ErrorLogThatCannotBeWrittenIsSaidAndLeavesNoPartialFile) {
     EXPECT_NE(run.err.find("Query :\nDROP TABLE"), std::string::npos)
         << "the statement is not named";
     EXPECT_EQ(Files(folder_.Path()), before) << "a partial log or a changed database";
+}
+
+// A database with no free page and nothing to drop or create before the
+// table-definition facility adds its first column: at a file size limit of
+// the file's own size, that column is the first write that needs room. The
+// error SQLite met is the one reported and logged, never the rollback that
+// found SQLite had already undone the transaction.
+TEST_F(FullDisk, ColumnAdditionReportsTheDiskErrorAndLogsIt) {
+    const std::string small = (folder_.Path() / "small.mdb").string();
+    testsupport::ProcessOptions script;
+    script.input =
+        "CREATE TABLE t_db_ver (DBVerID INTEGER PRIMARY KEY, DBVerCode CURRENCY);\n"
+        "INSERT INTO t_db_ver VALUES (25, 1.25);\n"
+        "CREATE TABLE t_kumiai (KumiaiID COUNTER PRIMARY KEY, MlgCardName TEXT(50));\n"
+        "CREATE TABLE t_seikyu_data (SeikyuDataID COUNTER PRIMARY KEY);\n";
+    const testsupport::ProcessResult made =
+        testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", small, "query", "--create"}, script);
+    ASSERT_EQ(made.exitStatus, 0) << made.err;
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open(small.c_str(), &handle), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(handle, "VACUUM", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(handle);
+    fs::remove(database_);
+    fs::rename(small, database_);
+    PlaceBackup(testsupport::ReadFileBytes(database_));
+    const std::string before = testsupport::ReadFileBytes(database_);
+
+    const testsupport::ProcessResult run =
+        RunLimited(fs::file_size(database_), {"--yes", "update"});
+    ExpectFailure(run, "更新に失敗しました");
+    EXPECT_EQ(run.err.find("no transaction is active"), std::string::npos) << run.err;
+    const fs::path logs = folder_.Path() / "DBErr";
+    ASSERT_TRUE(fs::is_directory(logs)) << "no error log: " << run.err;
+    const std::string log = testsupport::ReadFileBytes(fs::directory_iterator(logs)->path());
+    EXPECT_NE(log.find("adding the column MlgCardSeikyuKingaku"), std::string::npos) << log;
+    EXPECT_NE(log.find("disk"), std::string::npos) << log;
+    EXPECT_EQ(log.find("rollback"), std::string::npos) << log;
+    EXPECT_NE(run.err.find("adding the column MlgCardSeikyuKingaku"), std::string::npos)
+        << "the report is empty: " << run.err;
+    EXPECT_EQ(testsupport::ReadFileBytes(database_), before) << "the column went in part-way";
 }
 
 TEST_F(FullDisk, WorkbookThatCannotBeSavedLeavesTheEarlierOneInPlace) {

@@ -2,7 +2,8 @@
 // would, collecting its exit status and both outputs: the one way tests start
 // the built program and its helpers. Optionally with a file size limit (the
 // "disk full" of a real process: writes past it fail with EFBIG, SIGXFSZ
-// ignored) or killed with SIGKILL after a delay.
+// ignored), a memory limit (address space: allocations past it fail) or
+// killed with SIGKILL after a delay.
 #pragma once
 
 #include <errno.h>
@@ -31,6 +32,7 @@ namespace testsupport {
 
 struct ProcessOptions {
     std::optional<rlim_t> fileSizeLimit;                 // RLIMIT_FSIZE in the child
+    std::optional<rlim_t> memoryLimit;                   // RLIMIT_AS in the child
     std::optional<std::chrono::microseconds> killAfter;  // SIGKILL once this has passed
     std::string input;                                   // standard input
     std::vector<std::string> environment;                // "NAME=value" set in the child's
@@ -99,6 +101,10 @@ inline ProcessResult RunProcess(const std::vector<std::string>& arguments,
             ::signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
             ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (options.memoryLimit) {
+            const rlimit limit{*options.memoryLimit, *options.memoryLimit};
+            ::setrlimit(RLIMIT_AS, &limit);
         }
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);

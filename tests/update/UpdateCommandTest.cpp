@@ -162,7 +162,7 @@ TEST_F(UpdateCommandTest, DatabaseErrorShowsMessageLogAndReport) {
     EXPECT_FALSE(window_.ProgressVisible);
 }
 
-TEST_F(UpdateCommandTest, TableDefinitionFailureTakesTheOtherPathWithoutLog) {
+TEST_F(UpdateCommandTest, TableDefinitionFailureTakesTheOtherPathAndLogsTheError) {
     // The probe compares column names exactly, the engine without regard to
     // case: the facility is asked for a column it must refuse.
     Exec("ALTER TABLE t_seikyu_data ADD COLUMN mlgcardseikyukingaku INTEGER;");
@@ -174,8 +174,13 @@ TEST_F(UpdateCommandTest, TableDefinitionFailureTakesTheOtherPathWithoutLog) {
                                         "更新に失敗しました"}));
     EXPECT_EQ(boxes_.Shown()[1].icon, MessageIcon::Warning);
     EXPECT_EQ(boxes_.Shown()[1].owner, platform::MessageOwner::Application);
-    EXPECT_TRUE(window_.ErrorLogs.empty());
-    EXPECT_EQ(window_.Reports, (std::vector<std::string>{"\r\n"}));
+    ASSERT_EQ(window_.ErrorLogs.size(), 1u);
+    EXPECT_NE(window_.ErrorLogs[0].errorText.find("adding the column MlgCardSeikyuKingaku"),
+              std::string::npos)
+        << window_.ErrorLogs[0].errorText;
+    ASSERT_EQ(window_.Reports.size(), 1u);
+    EXPECT_NE(window_.Reports[0].find("adding the column MlgCardSeikyuKingaku"), std::string::npos)
+        << window_.Reports[0];
     EXPECT_EQ(Value("SELECT COUNT(*) FROM t_kumiai WHERE MlgCardName IS NULL"), "0")
         << "the statements before the facility stay";
 }

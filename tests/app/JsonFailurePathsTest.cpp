@@ -1,0 +1,154 @@
+// --json on the paths where a command fails, through the real program:
+// standard output holds the one JSON object and nothing else (boxes, what
+// the shell would have opened and every other line go to standard error),
+// and a file name that is not UTF-8 is given byte for byte beside its text.
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "JsonReportCheck.h"
+#include "RunPatch.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using namespace apptest;
+
+const std::string kBackupFolder = "データベース更新前データ";
+
+class JsonFailurePaths : public testing::Test {
+  protected:
+    void SetUp() override {
+        sample_ = (folder_.Path() / "sample.mdb").string();
+        const RunResult built = RunPatch(
+            {"--db", sample_, "query", "--create", "-f", VANTOLY_SAMPLES_DIR "/host-1.25.sql"});
+        ASSERT_EQ(built.exitStatus, 0) << built.err;
+    }
+
+    // A copy of the sample in a folder of its own named `folder`.
+    std::string Host(const std::string& folder) {
+        fs::create_directories(folder_.Path() / folder);
+        const std::string path = (folder_.Path() / folder / "host.mdb").string();
+        fs::copy_file(sample_, path);
+        return path;
+    }
+
+    RunResult Run(const std::vector<std::string>& arguments,
+                  std::optional<rlim_t> fileSizeLimit = std::nullopt) {
+        std::vector<std::string> argv{VANTOLY_PATCH_BINARY};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        testsupport::ProcessOptions options;
+        options.fileSizeLimit = fileSizeLimit;
+        return testsupport::RunProcess(argv, options);
+    }
+
+    testsupport::TempFolder folder_;
+    std::string sample_;
+};
+
+struct FailureCase {
+    const char* name;
+    std::vector<std::string> arguments;  // "DB" stands for the case's database
+    std::optional<rlim_t> fileSizeLimit;
+    int exitStatus;
+    const char* outcome;
+};
+
+// Each failure of each command word with a report, and arguments that never
+// reach a command: one JSON object on standard output every time.
+TEST_F(JsonFailurePaths, StandardOutputHoldsOnlyTheReport) {
+    const FailureCase cases[] = {
+        {"backup copy fails", {"--db", "DB", "--json", "--yes", "update"}, 100 * 1024, 1, "failed"},
+        {"backup folder is a file", {"--db", "DB", "--json", "--yes", "update"}, {}, 1, "failed"},
+        {"restore copy fails",
+         {"--db", "DB", "--json", "--yes", "restore"},
+         100 * 1024,
+         1,
+         "failed"},
+        {"no backup to restore", {"--db", "DB", "--json", "--yes", "restore"}, {}, 1, "refused"},
+        {"damaged database", {"--db", "DAMAGED", "--json", "status"}, {}, 1, "failed"},
+        {"damaged update", {"--db", "DAMAGED", "--json", "--yes", "update"}, {}, 1, "failed"},
+        {"dry run of a damaged file",
+         {"--db", "DAMAGED", "--json", "update", "--dry-run"},
+         {},
+         1,
+         "failed"},
+        {"import source missing", {"--json", "import", "NOSOURCE", "NEW"}, {}, 1, "failed"},
+        {"import over a file", {"--json", "import", "DB", "DB"}, {}, 2, "refused"},
+        {"import in place of an engine file", {"--db", "DB", "--json", "import"}, {}, 1, ""},
+        {"password file missing",
+         {"--db", "DB", "--password-file", "NOSOURCE", "--json", "status"},
+         {},
+         2,
+         "refused"},
+        {"stray operand", {"--json", "update", "extra"}, {}, 2, "refused"},
+        {"no JSON report", {"--json", "tables"}, {}, 2, "refused"},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string db = Host(std::string("case-") + c.name);
+        const fs::path folder = fs::path(db).parent_path();
+        if (std::string(c.name) == "backup folder is a file")
+            testsupport::WriteFileBytes(folder / kBackupFolder, "in the way");
+        if (std::string(c.name) == "restore copy fails") {
+            fs::create_directory(folder / kBackupFolder);
+            fs::copy_file(sample_, folder / kBackupFolder / "hostver_1_25backup.mdb");
+        }
+        const std::string damaged = (folder / "damaged.mdb").string();
+        testsupport::WriteFileBytes(damaged, std::string(8192, 'x'));
+        std::vector<std::string> arguments;
+        for (const std::string& argument : c.arguments) {
+            if (argument == "DB")
+                arguments.push_back(db);
+            else if (argument == "DAMAGED")
+                arguments.push_back(damaged);
+            else if (argument == "NOSOURCE")
+                arguments.push_back((folder / "absent.mdb").string());
+            else if (argument == "NEW")
+                arguments.push_back((folder / "new.mdb").string());
+            else
+                arguments.push_back(argument);
+        }
+        const RunResult run = Run(arguments, c.fileSizeLimit);
+        EXPECT_EQ(run.signal, 0);
+        EXPECT_EQ(run.exitStatus, c.exitStatus) << run.err;
+        const QJsonObject report = ParseReport(run);
+        if (*c.outcome) {
+            EXPECT_EQ(Text(report, "outcome"), c.outcome) << run.out;
+        }
+        EXPECT_FALSE(report.value("error").toString().isEmpty()) << run.out;
+    }
+}
+
+// A folder name that is not UTF-8: the text fields stay, and the exact bytes
+// beside them name the real files.
+TEST_F(JsonFailurePaths, NameThatIsNotUtf8IsGivenByteForByte) {
+    const std::string db = Host("\xff\xfe-latin1-\xe9");
+    const std::string backup =
+        (fs::path(db).parent_path() / kBackupFolder / "hostver_1_25backup.mdb").string();
+    auto bytesOf = [](const QJsonObject& object, const char* field) {
+        return QByteArray::fromBase64(object.value(QLatin1String(field)).toString().toLatin1())
+            .toStdString();
+    };
+    const QJsonObject status = ParseReport(Run({"--db", db, "--json", "status"}));
+    EXPECT_NE(Text(status, "database").find("\xef\xbf\xbd"), std::string::npos);
+    EXPECT_EQ(bytesOf(status, "databaseBytes"), db);
+    EXPECT_EQ(bytesOf(status, "folderBytes"), fs::path(db).parent_path().string() + "/");
+    EXPECT_FALSE(status.contains("nameBytes")) << "the file name itself is UTF-8";
+
+    const QJsonObject updated = ParseReport(Run({"--db", db, "--json", "--yes", "update"}));
+    EXPECT_EQ(Text(updated, "outcome"), "updated");
+    EXPECT_EQ(bytesOf(updated.value("backup").toObject(), "pathBytes"), backup);
+    EXPECT_TRUE(fs::is_regular_file(bytesOf(updated.value("backup").toObject(), "pathBytes")));
+
+    // A UTF-8 name carries no byte form.
+    const QJsonObject plain = ParseReport(Run({"--db", Host("ふつう"), "--json", "status"}));
+    EXPECT_FALSE(plain.contains("databaseBytes"));
+    EXPECT_FALSE(plain.value("backup").toObject().contains("pathBytes"));
+}
+
+}  // namespace
