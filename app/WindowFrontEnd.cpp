@@ -52,6 +52,11 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
     CVantolyPatchApp app(services.services(), title);
 
     if (!headless) {
+        // The window shows only that no database is chosen; why goes to the
+        // terminal (a command word says it with the not-open message).
+        if (const std::string problem = services.services().registry.LoadProblem();
+            !problem.empty())
+            err << "VantolyPatch: " << problem << "\n";
         return app.Run(
             [&](CVantolyPatchDlg& dialog) {
                 WireCommands(dialog);

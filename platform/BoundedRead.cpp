@@ -27,7 +27,6 @@ BoundedReadResult ReadBounded(const ChunkReader& read, const std::string& name,
                               const BoundedReadOptions& options, off_t knownSize) {
     BoundedReadResult result;
     if (knownSize >= 0 && static_cast<std::size_t>(knownSize) > options.limit) {
-        result.tooLarge = true;
         result.problem = TooLargeText(name, options, knownSize);
         return result;
     }
@@ -46,7 +45,6 @@ BoundedReadResult ReadBounded(const ChunkReader& read, const std::string& name,
         if (got == 0) return result;
         result.bytes.append(buffer, static_cast<std::size_t>(got));
         if (result.bytes.size() > options.limit) {
-            result.tooLarge = true;
             // A regular file that grew while it was read: its size now.
             result.problem = TooLargeText(name, options, -1);
             result.bytes.clear();

@@ -34,7 +34,6 @@ struct BoundedReadOptions {
 struct BoundedReadResult {
     std::string bytes;    // at most the limit; empty after a failure
     std::string problem;  // names the file and what is wrong; empty on success
-    bool tooLarge = false;
     bool Succeeded() const { return problem.empty(); }
 };
 

@@ -1,6 +1,7 @@
 // Where the database password of a command-line run comes from: a file, the
 // environment, the terminal without echo, or the command line.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -89,6 +90,19 @@ TEST_F(PasswordSourceTest, EachSourceOpensTheDatabaseInItsOrder) {
         }
         EXPECT_NE(run.err.find(c.says), std::string::npos) << label << "\n" << run.err;
     }
+}
+
+// A FIFO gives its first line, with the writer still holding it open.
+TEST_F(PasswordSourceTest, FifoGivesItsFirstLine) {
+    const std::string fifo = folder_.Folder() + "pw.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    testsupport::ChildProcess writer({"/bin/sh", "-c",
+                                      "exec > \"$2\"; printf '%s\\n' \"$1\"; exec sleep 60", "sh",
+                                      kPassword, fifo});
+    const RunResult run =
+        RunPatch({"--db", db_, "--password-file", fifo, "query"}, "SELECT COUNT(*) AS N FROM t;\n");
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.out, "N\n0\n");
 }
 
 // A pseudo-terminal stands in for the operator's: the prompt appears, echo is
