@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-
 #include "engine/Internal.h"
 
 namespace engine {
@@ -16,12 +14,13 @@ namespace {
 
 constexpr int kFindingsReported = 5;
 constexpr int kBusyPauseMs = 2;
-// A source written between steps starts the copy over. After this many
-// restarts each further few double the step, so a copy of a busy database
-// still ends; the writer then waits a little longer, one step at most.
-constexpr int kRestartsAtFirstStep = 16;
-constexpr int kRestartsPerDoubling = 4;
-constexpr int kLongestStepShift = 24;
+// A source written between steps starts the copy over. A database written
+// without pause is given up on after this many restarts rather than locked
+// for a whole pass: the host application's writes must never wait for a copy.
+constexpr int kRestartsAllowed = 64;
+// How long another program may keep the source locked before the copy
+// gives up, as a connection's busy timeout would.
+constexpr int kLockedGiveUpMs = 10000;
 
 // A handle of its own, closed however the work ends.
 class Handle {
@@ -86,27 +85,32 @@ void CopyDatabaseOnline(const std::string& source, const std::string& destinatio
         if (backup == nullptr)
             raiseSqlite(to.get(), sqlite3_extended_errcode(to.get()), "starting the copy");
         int restarts = 0;
-        int step = pagesPerStep;
         int lastRemaining = -1;
+        int lockedMs = 0;
         int rc = SQLITE_OK;
-        for (;;) {
-            rc = sqlite3_backup_step(backup, step);
+        while (restarts <= kRestartsAllowed) {
+            rc = sqlite3_backup_step(backup, pagesPerStep);
             if (rc == SQLITE_DONE) break;
-            if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
-                sqlite3_sleep(kBusyPauseMs);  // a writer is committing: let it finish
+            if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
+                if (lockedMs >= kLockedGiveUpMs) break;
+                lockedMs += sqlite3_sleep(kBusyPauseMs);  // a writer is committing: let it finish
                 continue;
             }
             if (rc != SQLITE_OK) break;
+            lockedMs = 0;
+            // A step that copied pages yet left no fewer to go started over.
             const int remaining = sqlite3_backup_remaining(backup);
-            if (lastRemaining >= 0 && remaining > lastRemaining) {
-                ++restarts;
-                const int shift = std::clamp(
-                    (restarts - kRestartsAtFirstStep) / kRestartsPerDoubling, 0, kLongestStepShift);
-                step = pagesPerStep << shift;
-            }
+            if (lastRemaining >= 0 && remaining >= lastRemaining) ++restarts;
             lastRemaining = remaining;
         }
         const int finished = sqlite3_backup_finish(backup);
+        if (rc == SQLITE_OK) {
+            raise(hr::kUnspecified, jet::kNone,
+                  "The database '" + source + "' was written to " +
+                      std::to_string(kRestartsAllowed) +
+                      " times while it was being copied; the copy was given up so that the "
+                      "program writing it is not held up. Try again when it is less busy.");
+        }
         if (rc != SQLITE_DONE) raiseSqlite(to.get(), rc, "copying '" + source + "'");
         if (finished != SQLITE_OK) raiseSqlite(to.get(), finished, "finishing the copy");
         copied = true;

@@ -16,10 +16,9 @@ std::optional<std::string> FindDamage(const std::string& path);
 // Copies the database at `source` to `destination`, which must not exist,
 // `pagesPerStep` pages at a time. The source is read-locked only while a
 // step runs, so a writer elsewhere waits no longer than one step; a write
-// between steps starts the copy over, and after many such restarts the
-// steps grow, so the copy of a database written without pause still ends.
-// ComError when the copy cannot be made (nothing is left at `destination`
-// then).
+// between steps starts the copy over. ComError when the copy cannot be made
+// or the source was written to too often to finish it (nothing is left at
+// `destination` then).
 void CopyDatabaseOnline(const std::string& source, const std::string& destination,
                         int pagesPerStep = 256);
 

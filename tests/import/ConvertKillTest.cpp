@@ -121,4 +121,31 @@ TEST_F(ConvertKill, TheKeptNameIsAnnouncedBeforeTheSwap) {
     EXPECT_EQ(testsupport::ReadFileBytes(kept), genuine);
 }
 
+// Files that no longer match the record (here the genuine file moved by
+// hand after the swap): nothing is guessed, every file stays where it is,
+// the record stays, and the warning says what to do.
+TEST_F(ConvertKill, FilesThatNoLongerMatchTheRecordAreLeftAlone) {
+    FreshFolder();
+    const testsupport::ProcessResult listed =
+        testsupport::RunProcess({VANTOLY_CONVERT_KILL_DRIVER, working, "--list"});
+    std::size_t swappedStep = 0;
+    std::istringstream lines(listed.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.ends_with("\tswapped")) swappedStep = std::stoul(line);
+    }
+    ASSERT_NE(swappedStep, 0u) << listed.out;
+    FreshFolder();
+    const testsupport::ProcessResult killed = testsupport::RunProcess(
+        {VANTOLY_CONVERT_KILL_DRIVER, working, "--kill-at", std::to_string(swappedStep)});
+    ASSERT_TRUE(killed.Killed()) << killed.err;
+    fs::rename(folder.Path() / "host.converted.mdb", folder.Path() / "moved-by-hand.mdb");
+
+    const testsupport::ProcessResult status = Run({"status"});
+    EXPECT_NE(status.err.find("cannot be settled"), std::string::npos) << status.err;
+    EXPECT_NE(status.err.find(record.string()), std::string::npos) << status.err;
+    EXPECT_TRUE(fs::exists(record));
+    EXPECT_EQ(testsupport::ReadFileBytes(folder.Path() / "moved-by-hand.mdb"), genuine);
+    EXPECT_FALSE(fs::exists(folder.Path() / "host.access-original.mdb"));
+}
+
 }  // namespace
