@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <clocale>
 #include <cstdlib>
+#include <new>
 #include <ostream>
 
 #include "app/AppServices.h"
@@ -13,6 +14,7 @@
 #include "app/VantolyPatchApp.h"
 #include "app/VantolyPatchDlg.h"
 #include "app/WindowCommands.h"
+#include "console/QueryRunner.h"
 #include "db/NumberText.h"
 #include "platform/SystemServices.h"
 
@@ -23,11 +25,42 @@ static void InitResources() {
 
 namespace app {
 
+namespace {
+
+// Every window action runs inside an event handler, and no exception may
+// cross Qt's event loop: memory that runs out in an action ends that action
+// with a box and leaves the windows running. The engine's transactions were
+// rolled back on the way here, so nothing of the action was committed.
+class GuardedApplication : public QApplication {
+  public:
+    using QApplication::QApplication;
+
+    void SetMessageBoxes(platform::MessageBoxes* boxes) { boxes_ = boxes; }
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::bad_alloc&) {
+            if (boxes_ != nullptr) {
+                boxes_->Show({std::string(console::kOutOfMemoryText), "",
+                              platform::MessageButtons::Ok, platform::MessageIcon::Stop,
+                              platform::MessageOwner::Application});
+            }
+            return false;
+        }
+    }
+
+  private:
+    platform::MessageBoxes* boxes_ = nullptr;
+};
+
+}  // namespace
+
 int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::ostream& out,
                       std::ostream& err) {
     const bool headless = line.command != cli::Command::kNone;
     if (headless && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication application(argc, argv);
+    GuardedApplication application(argc, argv);
     // Qt takes the locale from the environment; the currency text follows it,
     // every other number, and every library the program calls, keeps the full stop.
     std::setlocale(LC_ALL, "");
@@ -49,6 +82,11 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
     options.databasePath = line.databasePath;
     options.password = line.password.value_or("");
     AppServices services(options, title, err);
+    application.SetMessageBoxes(&services.services().messageBoxes);
+    struct ForgetBoxes {
+        GuardedApplication& application;
+        ~ForgetBoxes() { application.SetMessageBoxes(nullptr); }
+    } forgetBoxes{application};
     CVantolyPatchApp app(services.services(), title);
 
     if (!headless) {
