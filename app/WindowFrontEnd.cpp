@@ -11,11 +11,13 @@
 #include "app/CommandWords.h"
 #include "app/DryRun.h"
 #include "app/HeadlessMainWindow.h"
+#include "app/JsonReport.h"
 #include "app/VantolyPatchApp.h"
 #include "app/VantolyPatchDlg.h"
 #include "app/WindowCommands.h"
 #include "console/QueryRunner.h"
 #include "db/NumberText.h"
+#include "host/HostGuard.h"
 #include "platform/SystemServices.h"
 
 // Outside any namespace, as Qt requires.
@@ -103,7 +105,9 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
             });
     }
     // A command word runs the window's logic without building the window.
-    return app.RunLocked([&] {
+    bool ran = false;
+    const int status = app.RunLocked([&] {
+        ran = true;
         HeadlessMainWindow window(services.services(), title, err, !line.dryRun);
         window.Initialise();
         if (line.command == cli::Command::kStatus) {
@@ -115,6 +119,10 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
             return RunReportedCommand(window, line, out, err);
         return RunCommandWord(window, line, out, err);
     });
+    if (!ran && line.json)
+        WriteEarlyJsonReport(cli::CommandWordOf(line.command), kOutcomeRefused,
+                             host::kAlreadyRunningText, out);
+    return status;
 }
 
 }  // namespace app
