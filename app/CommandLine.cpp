@@ -265,6 +265,13 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
         << "answer given. Exit status: 0 done, 1 refused, declined or failed, 2 wrong arguments.\n";
 }
 
+const char* CommandWordOf(Command command) {
+    for (const CommandSpec& spec : kCommands) {
+        if (spec.command == command) return spec.word;
+    }
+    return "";
+}
+
 namespace {
 
 // The command word among the arguments, for a report on arguments that did
@@ -276,24 +283,6 @@ std::string CommandWordOf(const std::vector<std::string>& arguments) {
         }
     }
     return {};
-}
-
-const char* CommandWordOf(Command command) {
-    for (const CommandSpec& spec : kCommands) {
-        if (spec.command == command) return spec.word;
-    }
-    return "";
-}
-
-// With --json a run that ends before its command could report still puts
-// one JSON object on standard output, so a script reads every run alike.
-void WriteEarlyJsonReport(const std::string& word, const char* outcome, const std::string& error,
-                          std::ostream& out) {
-    app::JsonReport report(word);
-    if (word.empty()) report.SetNull("command");
-    report.Set("outcome", outcome);
-    report.SetMasked("error", error);
-    report.Write(out);
 }
 
 int RunParsedCommandLine(CommandLine line, std::istream& in, std::ostream& out, std::ostream& err,
@@ -313,8 +302,8 @@ int RunParsedCommandLine(CommandLine line, std::istream& in, std::ostream& out, 
         } catch (const std::runtime_error& error) {
             err << kProgramName << ": " << error.what() << "\n";
             if (line.json)
-                WriteEarlyJsonReport(CommandWordOf(line.command), app::kOutcomeRefused,
-                                     error.what(), out);
+                app::WriteEarlyJsonReport(CommandWordOf(line.command), app::kOutcomeRefused,
+                                          error.what(), out);
             return kExitBadArguments;
         }
     }
@@ -340,7 +329,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
         err << kProgramName << ": " << parsed.error << "\n\n";
         PrintUsage(err, kProgramName);
         if (json)
-            WriteEarlyJsonReport(CommandWordOf(arguments), app::kOutcomeRefused, parsed.error, out);
+            app::WriteEarlyJsonReport(CommandWordOf(arguments), app::kOutcomeRefused, parsed.error,
+                                      out);
         return kExitBadArguments;
     }
     // The one place a command word, the query, the import and the windows
@@ -351,8 +341,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
     } catch (const std::bad_alloc&) {
         err << kProgramName << ": " << kOutOfMemoryText << "\n";
         if (json) {
-            WriteEarlyJsonReport(CommandWordOf(parsed.commandLine->command), app::kOutcomeFailed,
-                                 kOutOfMemoryText, out);
+            app::WriteEarlyJsonReport(CommandWordOf(parsed.commandLine->command),
+                                      app::kOutcomeFailed, kOutOfMemoryText, out);
         }
         return kExitFailed;
     }

@@ -56,6 +56,9 @@ inline constexpr CommandSpec kCommands[] = {
     {"import", Command::kImport, 2},
 };
 
+// The word of `command` ("" for the main window).
+const char* CommandWordOf(Command command);
+
 // Whether the command prints one JSON object with --json: the commands that
 // report an outcome, not the ones that print rows or files.
 bool CommandReportsJson(Command command);

@@ -52,4 +52,13 @@ void JsonReport::Write(std::ostream& out) {
         << std::flush;
 }
 
+void WriteEarlyJsonReport(const std::string& word, const char* outcome, const std::string& error,
+                          std::ostream& out) {
+    JsonReport report(word);
+    if (word.empty()) report.SetNull("command");
+    report.Set("outcome", outcome);
+    report.SetMasked("error", error);
+    report.Write(out);
+}
+
 }  // namespace app

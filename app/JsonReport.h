@@ -65,4 +65,10 @@ class JsonReport {
     std::chrono::steady_clock::time_point started_;
 };
 
+// With --json, a run that ends before its command could report (arguments
+// refused, another copy running, memory run out) still prints one object:
+// "command" (null when `word` is empty), "outcome" and "error".
+void WriteEarlyJsonReport(const std::string& word, const char* outcome, const std::string& error,
+                          std::ostream& out);
+
 }  // namespace app

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <clocale>
 #include <cstdlib>
+#include <new>
 #include <ostream>
 
 #include "app/AppServices.h"
@@ -10,10 +11,13 @@
 #include "app/CommandWords.h"
 #include "app/DryRun.h"
 #include "app/HeadlessMainWindow.h"
+#include "app/JsonReport.h"
 #include "app/VantolyPatchApp.h"
 #include "app/VantolyPatchDlg.h"
 #include "app/WindowCommands.h"
+#include "console/QueryRunner.h"
 #include "db/NumberText.h"
+#include "host/HostGuard.h"
 #include "platform/SystemServices.h"
 
 // Outside any namespace, as Qt requires.
@@ -23,11 +27,42 @@ static void InitResources() {
 
 namespace app {
 
+namespace {
+
+// Every window action runs inside an event handler, and no exception may
+// cross Qt's event loop: memory that runs out in an action ends that action
+// with a box and leaves the windows running. The engine's transactions were
+// rolled back on the way here, so nothing of the action was committed.
+class GuardedApplication : public QApplication {
+  public:
+    using QApplication::QApplication;
+
+    void SetMessageBoxes(platform::MessageBoxes* boxes) { boxes_ = boxes; }
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::bad_alloc&) {
+            if (boxes_ != nullptr) {
+                boxes_->Show({std::string(console::kOutOfMemoryText), "",
+                              platform::MessageButtons::Ok, platform::MessageIcon::Stop,
+                              platform::MessageOwner::Application});
+            }
+            return false;
+        }
+    }
+
+  private:
+    platform::MessageBoxes* boxes_ = nullptr;
+};
+
+}  // namespace
+
 int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::ostream& out,
                       std::ostream& err) {
     const bool headless = line.command != cli::Command::kNone;
     if (headless && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication application(argc, argv);
+    GuardedApplication application(argc, argv);
     // Qt takes the locale from the environment; the currency text follows it,
     // every other number, and every library the program calls, keeps the full stop.
     std::setlocale(LC_ALL, "");
@@ -49,6 +84,11 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
     options.databasePath = line.databasePath;
     options.password = line.password.value_or("");
     AppServices services(options, title, err);
+    application.SetMessageBoxes(&services.services().messageBoxes);
+    struct ForgetBoxes {
+        GuardedApplication& application;
+        ~ForgetBoxes() { application.SetMessageBoxes(nullptr); }
+    } forgetBoxes{application};
     CVantolyPatchApp app(services.services(), title);
 
     if (!headless) {
@@ -70,7 +110,9 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
             });
     }
     // A command word runs the window's logic without building the window.
-    return app.RunLocked([&] {
+    bool ran = false;
+    const int status = app.RunLocked([&] {
+        ran = true;
         HeadlessMainWindow window(services.services(), title, err, !line.dryRun);
         window.Initialise();
         if (line.command == cli::Command::kStatus) {
@@ -82,6 +124,10 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
             return RunReportedCommand(window, line, out, err);
         return RunCommandWord(window, line, out, err);
     });
+    if (!ran && line.json)
+        WriteEarlyJsonReport(cli::CommandWordOf(line.command), kOutcomeRefused,
+                             host::kAlreadyRunningText, out);
+    return status;
 }
 
 }  // namespace app

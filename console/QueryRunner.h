@@ -26,7 +26,7 @@ namespace console {
 // in its place is refused, not followed.
 // Told to the operator when the log could not be opened or a write to it
 // failed, followed by the log's path.
-// What the console window says when its run ran out of memory.
+// What a window says when its action ran out of memory.
 inline constexpr std::string_view kOutOfMemoryText =
     "メモリが不足したため実行を中止しました。何も変更されていません。";
 inline constexpr std::string_view kLogNotWrittenText = "実行クエリの記録を書き込めませんでした： ";

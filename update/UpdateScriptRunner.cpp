@@ -316,12 +316,13 @@ void UpdateScriptRunner::RunVersionStamp() {
 void UpdateScriptRunner::ReportDatabaseFailure(const engine::ComError& error) {
     ShowOk(std::string(kFailedText), texts_.applicationTitle, platform::MessageIcon::None,
            platform::MessageOwner::Window);
-    LogAndShowReport(db::ComErrorText(error));
+    LogAndShowReport(db::ComErrorText(error), currentStatement_);
 }
 
-void UpdateScriptRunner::LogAndShowReport(const std::string& errorText) {
-    window_.WriteErrorLog(std::string(kFunctionName), currentStatement_, errorText);
-    window_.ShowUpdateErrorDialog(errors::WithCrLf(errorText) + "\r\n\r\n" + currentStatement_ +
+void UpdateScriptRunner::LogAndShowReport(const std::string& errorText,
+                                          const std::string& statement) {
+    window_.WriteErrorLog(std::string(kFunctionName), statement, errorText);
+    window_.ShowUpdateErrorDialog(errors::WithCrLf(errorText) + "\r\n\r\n" + statement +
                                   UpdateStepsText(updateSteps_) + "\r\n");
 }
 
@@ -332,8 +333,9 @@ void UpdateScriptRunner::ReportOtherFailure(const std::string& why) {
            platform::MessageOwner::Window);
     // The boxes are the ones the operators know; the log and the report say
     // what actually failed (a full disk while a column was added), so that
-    // someone can act on it.
-    LogAndShowReport(why);
+    // someone can act on it. No statement was running: the last one that ran
+    // succeeded, and naming it would mislead.
+    LogAndShowReport(why, "");
 }
 
 }  // namespace update

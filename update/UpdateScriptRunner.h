@@ -144,8 +144,9 @@ class UpdateScriptRunner {
     void RunInSessionTransaction(const std::function<void()>& statements);
     void ReportDatabaseFailure(const engine::ComError& error);
     void ReportOtherFailure(const std::string& why);
-    // The error log and the error report, both naming the statement that ran.
-    void LogAndShowReport(const std::string& errorText);
+    // The error log and the error report, both naming the statement that
+    // failed (empty when none was running).
+    void LogAndShowReport(const std::string& errorText, const std::string& statement);
     void ShowOk(std::string text, std::string caption, platform::MessageIcon icon,
                 platform::MessageOwner owner);
 

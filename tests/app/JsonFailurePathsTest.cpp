@@ -2,7 +2,10 @@
 // standard output holds the one JSON object and nothing else (boxes, what
 // the shell would have opened and every other line go to standard error),
 // and a file name that is not UTF-8 is given byte for byte beside its text.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -38,11 +41,13 @@ class JsonFailurePaths : public testing::Test {
     }
 
     RunResult Run(const std::vector<std::string>& arguments,
-                  std::optional<rlim_t> fileSizeLimit = std::nullopt) {
+                  std::optional<rlim_t> fileSizeLimit = std::nullopt,
+                  const std::vector<std::string>& environment = {}) {
         std::vector<std::string> argv{VANTOLY_PATCH_BINARY};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         testsupport::ProcessOptions options;
         options.fileSizeLimit = fileSizeLimit;
+        options.environment = environment;
         return testsupport::RunProcess(argv, options);
     }
 
@@ -122,6 +127,25 @@ TEST_F(JsonFailurePaths, StandardOutputHoldsOnlyTheReport) {
         }
         EXPECT_FALSE(report.value("error").toString().isEmpty()) << run.out;
     }
+}
+
+// Another copy holding the single-instance lock: the command never starts,
+// and still says so in its report.
+TEST_F(JsonFailurePaths, AnotherCopyRunningIsAReportToo) {
+    const fs::path runtime = folder_.Path() / "runtime";
+    fs::create_directory(runtime);
+    const int held =
+        ::open((runtime / "VantolyPatchInstance.lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const RunResult run = Run({"--db", Host("locked"), "--json", "--yes", "update"}, std::nullopt,
+                              {"XDG_RUNTIME_DIR=" + runtime.string()});
+    ::close(held);
+    EXPECT_EQ(run.exitStatus, 1) << run.err;
+    const QJsonObject report = ParseReport(run);
+    EXPECT_EQ(Text(report, "command"), "update");
+    EXPECT_EQ(Text(report, "outcome"), "refused");
+    EXPECT_EQ(Text(report, "error"), "すでに起動されています");
 }
 
 // A folder name that is not UTF-8: the text fields stay, and the exact bytes

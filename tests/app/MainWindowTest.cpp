@@ -274,7 +274,7 @@ INSTANTIATE_TEST_SUITE_P(
                     false,
                     {platform::MessageAnswer::Yes, platform::MessageAnswer::Yes},
                     true,
-                    "更新に失敗しました"},
+                    "ErrorLog :\npump"},
         PointerCase{"success",
                     "sample",
                     false,
