@@ -6,6 +6,7 @@
 #include "app/ImportCommand.h"
 #include "app/PasswordSource.h"
 #include "app/QueryCommand.h"
+#include "platform/Temporaries.h"
 #include "update/VersionFacts.h"
 
 namespace cli {
@@ -280,6 +281,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
             << " to " << update::kToVersion << ", release " << update::kReleaseDate << ")\n";
         return kExitOk;
     }
+    // Dry runs killed outright left their private copies here.
+    platform::RemoveStaleTemporaries(platform::TemporaryFilesFolder());
     if (line.databasePath.has_value() || line.command == Command::kImport) {
         try {
             line.password = ResolvePassword(line, err);

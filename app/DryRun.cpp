@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <ostream>
@@ -15,6 +14,8 @@
 #include "backup/Backup.h"
 #include "db/PasswordMask.h"
 #include "platform/HeadlessMessageBoxes.h"
+#include "platform/Interrupts.h"
+#include "platform/Temporaries.h"
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
 #include "update/VersionFacts.h"
@@ -29,13 +30,16 @@ namespace fs = std::filesystem;
 class PrivateFolder {
   public:
     PrivateFolder() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/vantoly-dry-run-XXXXXX";
+        std::string pattern = platform::TemporaryFilesFolder() + platform::kDryRunFolderPrefix;
+        pattern += "XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("cannot create a temporary folder for the copy (" + pattern +
                                      "): " + std::strerror(errno));
         }
         path_ = pattern + "/";
+        // Held while the run lasts; a killed run's folder is removed by the next run.
+        if (!held_.Hold(pattern, platform::TemporaryKind::Folder))
+            throw std::runtime_error("the temporary folder " + pattern + " was taken away");
     }
     ~PrivateFolder() {
         std::error_code ignored;  // Remove() reported it already where it mattered
@@ -57,6 +61,7 @@ class PrivateFolder {
   private:
     std::string path_;
     bool removed_ = false;
+    platform::HeldTemporary held_;  // released after the folder is removed
 };
 
 // The window the update sees in a dry run: nothing is asked, shown or
@@ -214,6 +219,11 @@ int RunDryRun(HeadlessMainWindow& main, const cli::CommandLine& line, std::ostre
             texts);
         update::UpdateDriver driver(window, session, runner, boxes, texts);
         runner.SetRunListener(&steps);
+        // Asked to end, the run on the copy stops at once: its statement,
+        // and the script before its next one.
+        runner.SetStopRequest([] { return platform::InterruptRequested(); });
+        const std::shared_ptr<engine::Connection> connection = session.SessionConnection();
+        const platform::InterruptHook stopStatement([connection] { connection->Cancel(); });
         driver.OnUpdateCommand();
         session.CloseDatabase();
 

@@ -4,6 +4,7 @@
 #include "backup/Restore.h"
 #include "errors/ErrorLog.h"
 #include "host/HostGuard.h"
+#include "platform/Temporaries.h"
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
 #include "update/VersionFacts.h"
@@ -38,6 +39,11 @@ MainWindowLogic::~MainWindowLogic() {
 
 void MainWindowLogic::LoadLocation() {
     host::LoadTargetDatabaseLocation(target, services_.registry, session, window_);
+    // What killed runs left beside the database and its backup goes first.
+    if (!target.PathName.empty()) {
+        platform::RemoveStaleTemporaries(target.PathName);
+        platform::RemoveStaleTemporaries(backup::BackupFolderPath(target));
+    }
 }
 
 ControlStates MainWindowLogic::ControlsFor(db::ControlState state, bool makeBackupFolder) const {
