@@ -260,7 +260,8 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
         << "  VANTOLY_REGISTRY   the registry export file\n"
         << "\n"
         << "Every message box is printed to standard error with its caption, icon, text and the\n"
-        << "answer given. Exit status: 0 done, 1 refused, declined or failed, 2 wrong arguments.\n";
+        << "answer given. Exit status: 0 done, 1 refused, declined or failed, 2 wrong arguments,\n"
+        << "128 + N stopped by signal N (130 Ctrl+C, 143 SIGTERM, 129 SIGHUP).\n";
 }
 
 int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,
