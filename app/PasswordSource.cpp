@@ -1,5 +1,6 @@
 #include "app/PasswordSource.h"
 
+#include <poll.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -10,6 +11,8 @@
 #include <fstream>
 #include <ostream>
 #include <stdexcept>
+
+#include "platform/Interrupts.h"
 
 namespace cli {
 
@@ -76,6 +79,14 @@ class EchoOff {
 std::optional<std::string> ReadLineFromStandardInput() {
     std::string line;
     for (;;) {
+        // The program's signals go to its watcher, not to a handler that
+        // would break this read: the wait looks for a stop request itself.
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        constexpr int kTenthOfASecond = 100;
+        const int ready = ::poll(&input, 1, kTenthOfASecond);
+        if (platform::InterruptRequested())
+            throw std::runtime_error("the password prompt was interrupted");
+        if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
         char c = 0;
         const ssize_t got = ::read(STDIN_FILENO, &c, 1);
         if (got < 0 && errno == EINTR) continue;
