@@ -45,6 +45,10 @@ InterruptWatcher& WatchInterrupts() {
     if (process == &watcher) return watcher;
     const sigset_t set = WatchedSignals();
     ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    // A reader that went away (`| head`, a dropped ssh session's pipe) makes
+    // a write fail instead of ending the program where it stands, with its
+    // temporaries left behind.
+    ::signal(SIGPIPE, SIG_IGN);
     process = &watcher;
     std::thread(Watch, &watcher, set).detach();
     return watcher;

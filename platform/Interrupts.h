@@ -26,7 +26,8 @@ namespace platform {
 class InterruptWatcher;
 
 // Starts watching. Call first in main(), before any other thread starts,
-// so every thread inherits the blocked signals.
+// so every thread inherits the blocked signals. SIGPIPE is ignored: a write
+// to a reader that went away fails like any other write.
 InterruptWatcher& WatchInterrupts();
 // In a module with its own copy of this library: the executable's watcher.
 void ShareInterruptWatcher(InterruptWatcher* watcher);

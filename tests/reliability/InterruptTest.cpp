@@ -395,3 +395,27 @@ TEST(InterruptedWindow, SigtermEndsTheWindowCleanly) {
 
 }  // namespace
 }  // namespace reliability
+
+namespace reliability {
+namespace {
+
+// A reader that goes away (`| true`, a dropped session's pipe) does not end
+// the dry run where it stands: its private copy is removed all the same.
+TEST(ClosedOutput, ReaderGoneLeavesNoCopy) {
+    testsupport::TempFolder folder;
+    const std::string path = folder.Folder() + "host.mdb";
+    const std::string tmp = folder.Folder() + "tmp/";
+    fs::create_directories(tmp);
+    fs::copy_file(LargeSample(), path);
+    testsupport::ProcessOptions options;
+    options.environment = {"TMPDIR=" + tmp};
+    const testsupport::ProcessResult result = testsupport::RunProcess(
+        {"/bin/sh", "-c",
+         std::string(VANTOLY_PATCH_BINARY) + " --db '" + path + "' update --dry-run | true"},
+        options);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_TRUE(fs::is_empty(tmp)) << Joined(Leftovers(tmp));
+}
+
+}  // namespace
+}  // namespace reliability
