@@ -377,20 +377,27 @@ TEST(StaleTemporaries, RemovedOnlyWhenNobodyHoldsThem) {
 namespace reliability {
 namespace {
 
-// SIGTERM to the window's process closes the idle window and ends the
+// SIGTERM to the window's process closes an open box as its Escape would
+// (the conversion question reads No), then the idle window, and ends the
 // program as a command ends: 143, nothing left, the database untouched.
 TEST(InterruptedWindow, SigtermEndsTheWindowCleanly) {
-    testsupport::TempFolder folder;
-    const std::string path = folder.Folder() + "host.mdb";
-    fs::copy_file(LargeSample(), path);
-    testsupport::ProcessOptions options;
-    options.environment = {"QT_QPA_PLATFORM=offscreen"};
-    options.killAfter = std::chrono::milliseconds(1500);
-    options.killSignal = SIGTERM;
-    const testsupport::ProcessResult result = testsupport::RunPatch({"--db", path}, options);
-    EXPECT_EQ(result.exitStatus, 128 + SIGTERM) << "signal " << result.signal << "\n" << result.err;
-    EXPECT_TRUE(testsupport::ReadFileBytes(path) == testsupport::ReadFileBytes(LargeSample()));
-    EXPECT_TRUE(Leftovers(folder.Path()).empty()) << Joined(Leftovers(folder.Path()));
+    const std::string sources[] = {LargeSample(), kGenuineSource};
+    for (const std::string& source : sources) {
+        testsupport::TempFolder folder;
+        const std::string path = folder.Folder() + "host.mdb";
+        fs::copy_file(source, path);
+        testsupport::ProcessOptions options;
+        options.environment = {"QT_QPA_PLATFORM=offscreen"};
+        options.killAfter = std::chrono::milliseconds(1500);
+        options.killSignal = SIGTERM;
+        const testsupport::ProcessResult result = testsupport::RunPatch({"--db", path}, options);
+        EXPECT_EQ(result.exitStatus, 128 + SIGTERM)
+            << source << ": signal " << result.signal << "\n"
+            << result.err;
+        EXPECT_TRUE(testsupport::ReadFileBytes(path) == testsupport::ReadFileBytes(source))
+            << source;
+        EXPECT_TRUE(Leftovers(folder.Path()).empty()) << Joined(Leftovers(folder.Path()));
+    }
 }
 
 }  // namespace
