@@ -9,6 +9,7 @@
 #include "app/JsonReport.h"
 #include "app/PasswordSource.h"
 #include "app/QueryCommand.h"
+#include "platform/Temporaries.h"
 #include "update/VersionFacts.h"
 
 namespace cli {
@@ -262,7 +263,8 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
         << "  VANTOLY_REGISTRY   the registry export file\n"
         << "\n"
         << "Every message box is printed to standard error with its caption, icon, text and the\n"
-        << "answer given. Exit status: 0 done, 1 refused, declined or failed, 2 wrong arguments.\n";
+        << "answer given. Exit status: 0 done, 1 refused, declined or failed, 2 wrong arguments,\n"
+        << "128 + N stopped by signal N (130 Ctrl+C, 143 SIGTERM, 129 SIGHUP).\n";
 }
 
 const char* CommandWordOf(Command command) {
@@ -296,6 +298,8 @@ int RunParsedCommandLine(CommandLine line, std::istream& in, std::ostream& out, 
             << " to " << update::kToVersion << ", release " << update::kReleaseDate << ")\n";
         return kExitOk;
     }
+    // Dry runs killed outright left their private copies here.
+    platform::RemoveStaleTemporaries(platform::TemporaryFilesFolder());
     if (line.databasePath.has_value() || line.command == Command::kImport) {
         try {
             line.password = ResolvePassword(line, err);

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <ostream>
@@ -16,6 +15,8 @@
 #include "db/PasswordMask.h"
 #include "engine/DatabaseFiles.h"
 #include "platform/HeadlessMessageBoxes.h"
+#include "platform/Interrupts.h"
+#include "platform/Temporaries.h"
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
 #include "update/VersionFacts.h"
@@ -30,13 +31,16 @@ namespace fs = std::filesystem;
 class PrivateFolder {
   public:
     PrivateFolder() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/vantoly-dry-run-XXXXXX";
+        std::string pattern = platform::TemporaryFilesFolder() + platform::kDryRunFolderPrefix;
+        pattern += "XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("cannot create a temporary folder for the copy (" + pattern +
                                      "): " + std::strerror(errno));
         }
         path_ = pattern + "/";
+        // Held while the run lasts; a killed run's folder is removed by the next run.
+        if (!held_.Hold(pattern, platform::TemporaryKind::Folder))
+            throw std::runtime_error("the temporary folder " + pattern + " was taken away");
     }
     ~PrivateFolder() {
         std::error_code ignored;  // Remove() reported it already where it mattered
@@ -58,6 +62,7 @@ class PrivateFolder {
   private:
     std::string path_;
     bool removed_ = false;
+    platform::HeldTemporary held_;  // released after the folder is removed
 };
 
 // The window the update sees in a dry run: nothing is asked, shown or
@@ -218,6 +223,11 @@ int RunDryRun(HeadlessMainWindow& main, const cli::CommandLine& line, std::ostre
             texts);
         update::UpdateDriver driver(window, session, runner, boxes, texts);
         runner.SetRunListener(&steps);
+        // Asked to end, the run on the copy stops at once: its statement,
+        // and the script before its next one.
+        runner.SetStopRequest([] { return platform::InterruptRequested(); });
+        const std::shared_ptr<engine::Connection> connection = session.SessionConnection();
+        const platform::InterruptHook stopStatement([connection] { connection->Cancel(); });
         driver.OnUpdateCommand();
         session.CloseDatabase();
 

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "db/PasswordMask.h"
+#include "platform/Interrupts.h"
 
 namespace app {
 
@@ -46,6 +47,14 @@ void JsonReport::SetTiming(const char* name, double seconds) {
 }
 
 void JsonReport::Write(std::ostream& out) {
+    // A run asked to end by a signal says so: what it did not finish reads
+    // "interrupted", what it finished before it stopped keeps its word.
+    if (const int signal = platform::InterruptSignal(); signal != 0) {
+        Set("signal", QJsonValue(signal));
+        const QString outcome = object_.value(QStringLiteral("outcome")).toString();
+        if (outcome == QLatin1String(kOutcomeFailed) || outcome == QLatin1String(kOutcomeDeclined))
+            Set("outcome", kOutcomeInterrupted);
+    }
     SetTiming("seconds", SecondsSinceStart());
     Set("timings", timings_);
     out << QJsonDocument(object_).toJson(QJsonDocument::Compact).toStdString() << "\n"

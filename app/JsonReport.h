@@ -27,6 +27,8 @@ inline constexpr const char* kOutcomeAlreadyCurrent = "already-current";
 inline constexpr const char* kOutcomeRefused = "refused";
 inline constexpr const char* kOutcomeFailed = "failed";
 inline constexpr const char* kOutcomeDeclined = "declined";
+// Stopped by SIGINT, SIGTERM or SIGHUP before its end ("signal" names it).
+inline constexpr const char* kOutcomeInterrupted = "interrupted";
 
 // A JSON string for a text of ours.
 QJsonValue JsonText(const std::string& text);

@@ -6,6 +6,7 @@
 #include "host/HostGuard.h"
 #include "host/TargetDatabaseLocation.h"
 #include "import/Import.h"
+#include "platform/Temporaries.h"
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
 #include "update/VersionFacts.h"
@@ -65,6 +66,11 @@ void MainWindowLogic::LoadLocation() {
         }
     }
     host::LoadTargetDatabaseLocation(target, services_.registry, session, window_);
+    // What killed runs left beside the database and its backup goes first.
+    if (!target.PathName.empty()) {
+        platform::RemoveStaleTemporaries(target.PathName);
+        platform::RemoveStaleTemporaries(backup::BackupFolderPath(target));
+    }
 }
 
 void MainWindowLogic::ShowSettlement(const std::string& text, platform::MessageIcon icon) {

@@ -1,5 +1,6 @@
 #include "app/PasswordSource.h"
 
+#include <poll.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <stdexcept>
 
 #include "platform/BoundedRead.h"
+#include "platform/Interrupts.h"
 
 namespace cli {
 
@@ -82,9 +84,23 @@ std::string FirstLine(const std::string& bytes) {
 // One line from standard input, read byte by byte so nothing after it is
 // taken from a later reader; nothing when the input ends first.
 std::optional<std::string> ReadLineFromStandardInput() {
+    // The program's signals go to its watcher, not to a handler that would
+    // break this read: the wait looks for a stop request itself.
+    const auto readByte = [](char* buffer, std::size_t) -> ssize_t {
+        for (;;) {
+            pollfd input{STDIN_FILENO, POLLIN, 0};
+            constexpr int kTenthOfASecond = 100;
+            const int ready = ::poll(&input, 1, kTenthOfASecond);
+            if (platform::InterruptRequested())
+                throw std::runtime_error("the password prompt was interrupted");
+            if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
+            const ssize_t got = ::read(STDIN_FILENO, buffer, 1);
+            if (got < 0 && errno == EINTR) continue;
+            return got;
+        }
+    };
     const platform::BoundedReadResult read = platform::ReadBounded(
-        [](char* buffer, std::size_t) { return ::read(STDIN_FILENO, buffer, 1); },
-        "on the terminal",
+        readByte, "on the terminal",
         {.what = "the password typed", .limit = platform::kPasswordLimit, .firstLineOnly = true});
     if (!read.Succeeded()) throw std::runtime_error(read.problem);
     if (read.bytes.empty()) return std::nullopt;

@@ -17,6 +17,7 @@
 #include "db/VariantToText.h"
 #include "host/TargetDatabaseLocation.h"
 #include "platform/BoundedRead.h"
+#include "platform/Interrupts.h"
 #include "platform/RegistryFile.h"
 #include "platform/SystemServices.h"
 #include "platform/UserFolders.h"
@@ -133,16 +134,17 @@ void ReportFailure(const console::QueryFailure& failure,
 }
 
 // Creates an empty database at `path`, and the folders above it, when no
-// file is there yet.
-void CreateIfAbsent(const std::string& path, const std::string& password) {
+// file is there yet; true when it did.
+bool CreateIfAbsent(const std::string& path, const std::string& password) {
     const std::filesystem::path file(path);
     if (std::filesystem::exists(file)) {
-        return;
+        return false;
     }
     if (file.has_parent_path()) {
         std::filesystem::create_directories(file.parent_path());
     }
     engine::CreateDatabase(path, password);
+    return true;
 }
 
 }  // namespace
@@ -261,22 +263,31 @@ int RunQueryCommand(const CommandLine& line, std::istream& in, std::ostream& out
     }
 
     try {
-        if (line.create) {
-            CreateIfAbsent(path, password);
-        }
+        platform::RemoveStaleTemporaries(file.folder);
+        const bool created = line.create && CreateIfAbsent(path, password);
         const std::shared_ptr<engine::Connection> connection = engine::Connection::create();
         connection->Open(*connectionText, "", "", 0);
+        // Ctrl+C (or SIGTERM, SIGHUP) stops the running statement; the run
+        // then rolls back as for a refused statement.
+        const platform::InterruptHook stopStatement([connection] { connection->Cancel(); });
 
         TsvPrinter printer(out);
         StatementLog log(err);
-        const console::QueryRunResult result =
-            console::RunQueries(*connection, split.statements, {&printer, log.ForRun()});
+        const console::QueryRunResult result = console::RunQueries(
+            *connection, split.statements,
+            {&printer, log.ForRun(), [] { return platform::InterruptRequested(); }});
         out.flush();
         log.ReportFailure();
         if (!result.Committed()) {
             ReportFailure(*result.failure, split.statements, err);
         }
         connection->Close();
+        // A run stopped before its commit leaves no trace: not even the
+        // empty database it created for its statements.
+        if (created && !result.Committed() && platform::InterruptRequested()) {
+            std::error_code ignored;  // a database that stays is whole and empty
+            std::filesystem::remove(path, ignored);
+        }
         return result.Committed() ? kExitOk : kExitFailed;
     } catch (const engine::ComError& error) {
         err << db::ComErrorText(error);

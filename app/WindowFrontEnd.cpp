@@ -18,6 +18,7 @@
 #include "console/QueryRunner.h"
 #include "db/NumberText.h"
 #include "host/HostGuard.h"
+#include "platform/Interrupts.h"
 #include "platform/SystemServices.h"
 
 // Outside any namespace, as Qt requires.
@@ -55,6 +56,19 @@ class GuardedApplication : public QApplication {
   private:
     platform::MessageBoxes* boxes_ = nullptr;
 };
+
+// SIGTERM (SIGINT, SIGHUP) to the window's process, asked again every tenth
+// of a second until it ends: a box waiting for an answer is closed as its
+// Escape would (a question reads No), and the window then closes as soon as
+// it is idle; a busy window finishes its step first, as for a close request
+// (a copy in progress stops at once, the update's script runs to its end).
+void EndWindowOnSignal(CVantolyPatchDlg& dialog) {
+    if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != &dialog) {
+        modal->close();
+        return;
+    }
+    if (!dialog.busy()) dialog.done(QDialog::Rejected);
+}
 
 }  // namespace
 
@@ -103,6 +117,10 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
                 dialog.programFileName = programFile;
             },
             [&](CVantolyPatchDlg& dialog) {
+                const platform::InterruptHook onSignal([&dialog] {
+                    QMetaObject::invokeMethod(
+                        &dialog, [&dialog] { EndWindowOnSignal(dialog); }, Qt::QueuedConnection);
+                });
                 dialog.show();
                 OfferConversionInPlace(dialog, out, err);
                 dialog.exec();

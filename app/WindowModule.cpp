@@ -6,6 +6,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "platform/Interrupts.h"
 #include "platform/SystemServices.h"
 
 namespace app {
@@ -44,7 +45,7 @@ int RunWindowModule(const cli::CommandLine& line, int argc, char** argv, std::os
             reasons += "\n  " + candidate + ": it has no entry point " + kWindowModuleEntry;
             continue;
         }
-        return entry(line, argc, argv, out, err);
+        return entry(line, argc, argv, out, err, platform::ProcessInterruptWatcher());
     }
     err << "VantolyPatch: the windows cannot be loaded (is the installation complete?); tried:"
         << reasons << "\n";

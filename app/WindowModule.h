@@ -11,6 +11,10 @@
 
 #include "app/CommandLine.h"
 
+namespace platform {
+class InterruptWatcher;
+}
+
 namespace app {
 
 // The module's file name and the entry point it exports.
@@ -31,4 +35,5 @@ int RunWindowModule(const cli::CommandLine& line, int argc, char** argv, std::os
 
 // The module's entry point, with C linkage so the loader can find it by name.
 extern "C" int VantolyRunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv,
-                                        std::ostream& out, std::ostream& err);
+                                        std::ostream& out, std::ostream& err,
+                                        platform::InterruptWatcher* interrupts);

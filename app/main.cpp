@@ -5,11 +5,18 @@
 
 #include "app/CommandLine.h"
 #include "app/WindowModule.h"
+#include "platform/Interrupts.h"
 
 int main(int argc, char** argv) {
+    // Before any thread starts: every thread then leaves the signals to the watcher.
+    platform::WatchInterrupts();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    return cli::RunCommandLine(
+    const int status = cli::RunCommandLine(
         arguments, std::cin, std::cout, std::cerr, [&](const cli::CommandLine& line) {
             return app::RunWindowModule(line, argc, argv, std::cout, std::cerr);
         });
+    // The command has reached its end or the safe point where it stopped,
+    // and its owners removed what they made.
+    if (platform::InterruptRequested()) platform::ExitInterrupted();
+    return status;
 }

@@ -2,11 +2,15 @@
 
 #include <sys/stat.h>
 
+#include <QEventLoop>
 #include <QFontMetrics>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <cerrno>
+#include <exception>
 #include <new>
+#include <optional>
+#include <thread>
 
 #include "console/QueryRunner.h"
 #include "console/QueryScript.h"
@@ -14,6 +18,7 @@
 #include "db/PasswordMask.h"
 #include "errors/ErrorLog.h"
 #include "platform/AtomicFile.h"
+#include "platform/Interrupts.h"
 #include "platform/UserFolders.h"
 #include "widgets/DialogUnits.h"
 
@@ -63,6 +68,8 @@ CExecuteQueryDlg::CExecuteQueryDlg(ConsoleContext context, QWidget* parent)
     QPushButton* log = button("1028", "実行クエリ", 55);
     QPushButton* dropColumn = button("1015", "フィールド削除", 240);
     QPushButton* dropConstraint = button("1014", "外部キー", 256);
+    stop_ = button("1029", "中止", 72);
+    stop_->setEnabled(false);
     widgets::FitCaptions(this, du);
 
     connect(edit_, &QPlainTextEdit::textChanged, this, [this] {
@@ -70,6 +77,7 @@ CExecuteQueryDlg::CExecuteQueryDlg(ConsoleContext context, QWidget* parent)
     });
     connect(run_, &QPushButton::clicked, this, [this] { ExecuteQueries(); });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(stop_, &QPushButton::clicked, this, [this] { StopRunningStatement(); });
     connect(scratch, &QPushButton::clicked, this, [this] { OnOpenScratchFile(); });
     connect(log, &QPushButton::clicked, this, [this] { OnOpenLogFile(); });
     connect(dropColumn, &QPushButton::clicked, this, [this] { OnDropColumnTemplate(); });
@@ -120,8 +128,7 @@ void CExecuteQueryDlg::ExecuteQueries() {
         }
         console::QueryRunOptions options;
         options.log = log.IsOpen() ? &log : nullptr;
-        const console::QueryRunResult result =
-            console::RunQueries(*connection, split.statements, options);
+        const console::QueryRunResult result = RunWhileWindowWaits(connection, split, options);
         if (!log.IsOpen() || log.WriteFailed()) {
             show(std::string(console::kLogNotWrittenText) + LogFilePath(), "",
                  platform::MessageIcon::Warning);
@@ -186,4 +193,66 @@ void CExecuteQueryDlg::OnDropColumnTemplate() {
 
 void CExecuteQueryDlg::OnDropConstraintTemplate() {
     showTemplate("ALTER TABLE [table_name] DROP CONSTRAINT [fk_index_name];");
+}
+
+void CExecuteQueryDlg::StopRunningStatement() {
+    if (running_ == nullptr) return;
+    stopAsked_ = true;
+    running_->Cancel();
+}
+
+void CExecuteQueryDlg::reject() {
+    // Esc or the close box while statements run stops them; the window
+    // closes only once they have been rolled back.
+    if (running_ != nullptr) {
+        StopRunningStatement();
+        return;
+    }
+    QDialog::reject();
+}
+
+console::QueryRunResult CExecuteQueryDlg::RunWhileWindowWaits(
+    const std::shared_ptr<engine::Connection>& connection, const console::SplitResult& split,
+    console::QueryRunOptions options) {
+    // The statements run on a worker thread while this window keeps drawing
+    // and answers 中止 (and Esc): the only control left on until they end.
+    // The connection is used by the worker alone meanwhile; Cancel is the
+    // one call that may come from here.
+    stopAsked_ = false;
+    options.stopRequested = [this] { return stopAsked_.load(); };
+    running_ = connection;
+    // A signal to the program stops the statements too, and rolls them back.
+    const platform::InterruptHook onSignal([this, connection] {
+        stopAsked_ = true;
+        connection->Cancel();
+    });
+    const bool editWasReadOnly = edit_->isReadOnly();
+    edit_->setReadOnly(true);
+    std::vector<QPushButton*> switchedOff;
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        if (button == stop_ || !button->isEnabled()) continue;
+        button->setEnabled(false);
+        switchedOff.push_back(button);
+    }
+    stop_->setEnabled(true);
+    std::optional<console::QueryRunResult> result;
+    std::exception_ptr failure;
+    QEventLoop wait;
+    std::thread worker([&] {
+        try {
+            result = console::RunQueries(*connection, split.statements, options);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(
+            &wait, [&wait] { wait.quit(); }, Qt::QueuedConnection);
+    });
+    wait.exec();
+    worker.join();
+    running_.reset();
+    stop_->setEnabled(false);
+    for (QPushButton* button : switchedOff) button->setEnabled(true);
+    edit_->setReadOnly(editWasReadOnly);
+    if (failure) std::rethrow_exception(failure);
+    return *result;
 }

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <QDialog>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "console/QueryRunner.h"
+#include "console/QueryScript.h"
 #include "engine/Engine.h"
 #include "platform/Platform.h"
 
@@ -45,8 +47,17 @@ class CExecuteQueryDlg : public QDialog {
 
     QPlainTextEdit* queryEdit() const { return edit_; }
     QPushButton* runButton() const { return run_; }
+    // 中止 (1029): stops the running statement; what ran is rolled back.
+    QPushButton* stopButton() const { return stop_; }
+    void StopRunningStatement();
+
+  protected:
+    void reject() override;
 
   private:
+    console::QueryRunResult RunWhileWindowWaits(
+        const std::shared_ptr<engine::Connection>& connection, const console::SplitResult& split,
+        console::QueryRunOptions options);
     platform::MessageAnswer show(const std::string& text, const std::string& caption,
                                  platform::MessageIcon icon);
     void showTemplate(const std::string& text);
@@ -55,4 +66,7 @@ class CExecuteQueryDlg : public QDialog {
     std::string queryText;
     QPlainTextEdit* edit_;
     QPushButton* run_;
+    QPushButton* stop_;
+    std::shared_ptr<engine::Connection> running_;  // while statements run
+    std::atomic<bool> stopAsked_{false};
 };

@@ -106,8 +106,16 @@ QueryRunResult RunQueries(engine::Connection& connection,
     QueryRunStage stage = QueryRunStage::kExecute;
     std::optional<std::size_t> current;
     try {
+        const auto stopIfAsked = [&options] {
+            if (options.stopRequested && options.stopRequested()) {
+                throw engine::ComError(engine::hr::kCanceled, std::nullopt,
+                                       "The run was stopped; nothing was committed.",
+                                       engine::jet::kCanceledByUser);
+            }
+        };
         for (std::size_t index = 0; index < statements.size(); ++index) {
             current = index;
+            stopIfAsked();
             engine::Variant recordsAffected = engine::Variant::fromI4(0);
             std::shared_ptr<engine::Recordset> recordset =
                 connection.Execute(statements[index].text, &recordsAffected, -1);
@@ -122,6 +130,7 @@ QueryRunResult RunQueries(engine::Connection& connection,
                 options.log->Append(statements[index].text);
             }
         }
+        if (current) stopIfAsked();  // the failure then names the last statement
         stage = QueryRunStage::kCommit;
         current.reset();
         connection.CommitTrans();

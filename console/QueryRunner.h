@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -97,6 +98,9 @@ struct QueryRunResult {
 struct QueryRunOptions {
     QueryRunObserver* observer = nullptr;  // may be none
     QueryLog* log = nullptr;               // may be none
+    // Asked before each statement and before the commit; true ends the run
+    // as a statement cancelled by the user (jet::kCanceledByUser) would.
+    std::function<bool()> stopRequested = nullptr;
 };
 
 // Begins a transaction on `connection`, executes each statement in order

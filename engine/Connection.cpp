@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -709,7 +710,14 @@ void CreateDatabase(const std::string& path, const std::string& password) {
         raise(hr::kUnspecified, jet::kCannotOpen,
               "The database '" + path + "' cannot be created (" + std::strerror(errno) + ").");
     }
-    ::close(descriptor);
+    // Held locked while the database is made: another run that cleans up
+    // after killed ones leaves a locked file alone. The descriptor is closed
+    // only once SQLite has let go of the file, so its own locks stay.
+    ::flock(descriptor, LOCK_EX | LOCK_NB);
+    struct Closing {
+        int descriptor;
+        ~Closing() { ::close(descriptor); }
+    } closing{descriptor};
     sqlite3* db = nullptr;
     try {
         db = openHandle(temporary, SQLITE_OPEN_READWRITE);

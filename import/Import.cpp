@@ -1,6 +1,5 @@
 #include "import/Import.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +19,8 @@
 #include "import/SourcePassword.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIdentity.h"
+#include "platform/Interrupts.h"
+#include "platform/Temporaries.h"
 
 namespace genuine {
 
@@ -42,6 +43,12 @@ std::string JoinNames(const std::vector<std::string>& names, bool brackets) {
 
 std::string EngineMessage(const engine::ComError& error) {
     return error.description().value_or(error.what());
+}
+
+ImportError Interrupted() {
+    return ImportError(ImportError::Kind::kInterrupted,
+                       "The import was stopped before its end; nothing was left at the "
+                       "destination.");
 }
 
 // A failure of the new file itself (disk full, a disk error, no memory):
@@ -157,28 +164,21 @@ class TemporaryDatabase {
     TemporaryDatabase(const TemporaryDatabase&) = delete;
     TemporaryDatabase& operator=(const TemporaryDatabase&) = delete;
     const std::string& Path() const { return path_; }
-    void Committed() { path_.clear(); }
+    // Once the engine made the file: held and registered as this run's.
+    void Hold() {
+        if (!held_.Hold(path_, platform::TemporaryKind::File))
+            throw ImportError(ImportError::Kind::kWrite,
+                              "The new database " + path_ + " was taken away while it was made.");
+    }
+    void Committed() {
+        path_.clear();
+        held_.Release();
+    }
 
   private:
     std::string path_;
+    platform::HeldTemporary held_;  // declared last: the lock goes after the removal
 };
-
-// Removes what an import killed before its end left beside `destination`.
-void RemoveLeftovers(const std::string& destination) {
-    std::string folder = platform::FolderOf(destination);
-    const std::string name = platform::NameOf(destination);
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return;
-    std::vector<std::string> found;
-    while (dirent* entry = ::readdir(dir)) {
-        std::string entryName = entry->d_name;
-        std::string base = entryName;
-        if (base.size() > 8 && base.ends_with("-journal")) base.resize(base.size() - 8);
-        if (platform::IsLeftoverOf(base, name, kTemporaryTag)) found.push_back(entryName);
-    }
-    ::closedir(dir);
-    for (const auto& leftover : found) ::unlink((folder + leftover).c_str());
-}
 
 class Importer {
   public:
@@ -376,7 +376,8 @@ class Importer {
             try {
                 inserter.Insert(values);
             } catch (const engine::ComError& error) {
-                if (IsWriteFailure(error)) throw;
+                if (IsWriteFailure(error) || error.jetError() == engine::jet::kCanceledByUser)
+                    throw;
                 if (primaryDeclared_[number - 1]) throw RefusedByPrimaryKey{};
                 throw ImportError(ImportError::Kind::kWrite,
                                   "Row " + std::to_string(progress.rowsDone + 1) + " of table '" +
@@ -384,8 +385,9 @@ class Importer {
                                       "' could not be written: " + EngineMessage(error));
             }
             ++progress.rowsDone;
-            if (options_.progress && progress.rowsDone % kRowsPerProgress == 0)
-                options_.progress(progress);
+            if (progress.rowsDone % kRowsPerProgress != 0) return;
+            if (platform::InterruptRequested()) throw Interrupted();
+            if (options_.progress) options_.progress(progress);
         });
         progress.rowsTotal = std::max(progress.rowsTotal, progress.rowsDone);
         progress.finished = true;
@@ -475,7 +477,8 @@ class Importer {
             try {
                 Execute(sql);
             } catch (const engine::ComError& error) {
-                if (IsWriteFailure(error)) throw;
+                if (IsWriteFailure(error) || error.jetError() == engine::jet::kCanceledByUser)
+                    throw;
                 std::string why = EngineMessage(error);
                 if (index.unique || index.primaryKey) {
                     const std::string list = JoinNames(fields, true);
@@ -595,13 +598,15 @@ ImportReport ImportGenuineDatabase(const std::string& source, const std::string&
     } catch (const SourceError& error) {
         throw ImportError(ImportError::Kind::kSource, error.what());
     }
-    RemoveLeftovers(destination);
+    platform::RemoveStaleTemporaries(platform::FolderOf(destination));
     TemporaryDatabase temporary(destination);
     ImportReport report;
     report.generation = reader->Generation();
     try {
         engine::CreateDatabase(temporary.Path(), options.password);
+        temporary.Hold();
         auto connection = engine::Connection::create();
+        const platform::InterruptHook stopStatement([&connection] { connection->Cancel(); });
         connection->Open(engine::DatabaseConnectionText(engine::kJetProvider, temporary.Path(),
                                                         options.password));
         // One transaction for the whole file: it is not in place before it is
@@ -609,12 +614,16 @@ ImportReport ImportGenuineDatabase(const std::string& source, const std::string&
         {
             engine::Transaction transaction(*connection);
             Importer(*reader, *connection, options, report).Run();
+            // A statement stopped part-way reads as a thing left out: the
+            // request itself says the run must not commit.
+            if (platform::InterruptRequested()) throw Interrupted();
             transaction.commit();
         }
         connection->Close();
     } catch (const SourceError& error) {
         throw ImportError(ImportError::Kind::kSource, error.what());
     } catch (const engine::ComError& error) {
+        if (error.jetError() == engine::jet::kCanceledByUser) throw Interrupted();
         throw ImportError(
             ImportError::Kind::kWrite,
             "The new database cannot be written beside " + destination + ": " +

@@ -26,6 +26,7 @@ class ImportError : public std::runtime_error {
         kPassword,           // the source's database password was not given
         kSource,             // the source cannot be read
         kWrite,              // the new database cannot be written
+        kInterrupted,        // the run was asked to stop (a signal)
     };
     ImportError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
     Kind kind() const { return kind_; }

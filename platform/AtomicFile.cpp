@@ -102,6 +102,12 @@ NewFile::NewFile(std::string destination, mode_t mode, std::string_view tag)
         descriptor_ =
             ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (descriptor_ >= 0) {
+            if (!held_.Hold(candidate, TemporaryKind::File, descriptor_)) {
+                // Taken by another run's sweep in between: a new name.
+                ::close(descriptor_);
+                descriptor_ = -1;
+                continue;
+            }
             temporary_ = std::move(candidate);
             return;
         }
@@ -154,6 +160,7 @@ FileStatus NewFile::Commit(Replace replace) {
                                              "cannot put the new file in place as " + destination_);
     }
     committed_ = true;
+    held_.Release();
     // The file is complete and in place; a folder that cannot be flushed
     // does not undo that.
     SyncFolder(FolderOf(destination_));

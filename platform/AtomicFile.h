@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Temporaries.h"
+
 namespace platform {
 
 // The outcome of a file operation: a value, as everything in this layer.
@@ -70,6 +72,7 @@ class NewFile {
     int descriptor_ = -1;
     bool committed_ = false;
     FileStatus status_;
+    HeldTemporary held_;  // until it is in place or removed
 };
 
 // `bytes` as the whole content of `path`, through a NewFile.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/AtomicFile.h"
+#include "platform/Interrupts.h"
 
 namespace platform {
 
@@ -108,8 +109,10 @@ CopyResult CopyFileAtomically(const std::string& source, const std::string& dest
 
     const auto total = static_cast<std::uint64_t>(sourceInfo.st_size);
     std::uint64_t copied = 0;
+    // A run asked to stop ends its copy at the next piece, as a cancel.
     const auto advance = [&] {
-        return progress == nullptr || progress->Advance(title, copied, total);
+        return !InterruptRequested() &&
+               (progress == nullptr || progress->Advance(title, copied, total));
     };
     struct ProgressEnd {
         CopyProgress* progress;

@@ -5,6 +5,7 @@
 
 #include "db/ComErrorText.h"
 #include "errors/ErrorLog.h"
+#include "platform/Interrupts.h"
 #include "update/RelationshipCountScan.h"
 #include "update/Version126Script.h"
 
@@ -77,7 +78,8 @@ bool UpdateScriptRunner::OnUpdateTables() {
                                      .buttons = platform::MessageButtons::YesNo,
                                      .icon = platform::MessageIcon::Warning,
                                      .owner = platform::MessageOwner::Window});
-    if (answer != platform::MessageAnswer::Yes) {
+    // A run asked to end before its script began leaves the database as it is.
+    if (answer != platform::MessageAnswer::Yes || platform::InterruptRequested()) {
         lastOutcome_ = RunOutcome::Declined;
         return false;
     }
@@ -121,6 +123,11 @@ bool UpdateScriptRunner::OnUpdateTables() {
 
 void UpdateScriptRunner::RunStatement(const std::string& statement) {
     currentStatement_ = statement;
+    if (stopRequested_ && stopRequested_()) {
+        throw engine::ComError(engine::hr::kCanceled, std::nullopt,
+                               "The run was stopped before this statement.",
+                               engine::jet::kCanceledByUser);
+    }
     // Any recordset the statement answers with is released at once.
     session_.Execute(statement).reset();
     ++statementsRun_;

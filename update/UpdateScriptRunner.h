@@ -117,6 +117,14 @@ class UpdateScriptRunner {
     using StatementHook = std::function<void(int statementNumber, const std::string& statement)>;
     void SetStatementHookForTesting(StatementHook hook) { statementHook_ = std::move(hook); }
 
+    // Whether the run should end before its next statement (the dry run's
+    // copy stops when the program is asked to end; the real update always
+    // runs to its end once begun, so the database is never left part-way by
+    // a request). The run then ends as a failed statement would.
+    void SetStopRequest(std::function<bool()> stopRequested) {
+        stopRequested_ = std::move(stopRequested);
+    }
+
     // `listener` (may be null; must outlive the runs it watches) hears every
     // probe answer and statement of the following runs.
     void SetRunListener(UpdateRunListener* listener) { listener_ = listener; }
@@ -160,6 +168,7 @@ class UpdateScriptRunner {
     RelationshipCounts counts_;
     int statementsRun_ = 0;  // within the current run, for the test hook
     StatementHook statementHook_;
+    std::function<bool()> stopRequested_;
     UpdateRunListener* listener_ = nullptr;
     std::string reason_;
     RunOutcome lastOutcome_ = RunOutcome::NotRun;

@@ -144,7 +144,10 @@ print("screen:", seen.decode(errors="replace").replace("\r", "").replace("\n", "
         const char* typed;
         const char* exit;
     };
-    for (const Case& c : {Case{kPassword, "exit: 0"}, Case{"not it", "exit: 1"}}) {
+    // Ctrl+C at the prompt: the terminal gets its echo back and the program
+    // ends as a stopped command does.
+    for (const Case& c :
+         {Case{kPassword, "exit: 0"}, Case{"not it", "exit: 1"}, Case{"\x03", "exit: 130"}}) {
         testsupport::ChildProcess driverRun({"/usr/bin/python3", driver, c.typed,
                                              VANTOLY_PATCH_BINARY, "--db", db_, "--password", "-",
                                              "query", "-f", script});

@@ -5,8 +5,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "console/ExecuteQueryDlg.h"
@@ -250,3 +252,36 @@ TEST_F(ConsoleTest, RunButtonWaitsForAChange) {
 }
 
 }  // namespace
+
+// A statement that would run for ever is stopped from the window while it
+// runs (中止, or Esc): everything the run did is rolled back, and the window
+// is back to idle.
+TEST_F(ConsoleTest, StopOrEscapeInterruptsARunningStatement) {
+    connection_->Execute("CREATE TABLE t_big (n LONG)");
+    for (int n = 0; n < 300; ++n)
+        connection_->Execute("INSERT INTO t_big VALUES (" + std::to_string(n) + ")");
+    const std::string script =
+        "UPDATE t_a SET X = 5;\n"
+        "SELECT COUNT(*) FROM t_big AS a, t_big AS b, t_big AS c, t_big AS d;\n";
+    const std::function<void()> ways[] = {
+        [this] { QTest::mouseClick(dialog_->stopButton(), Qt::LeftButton); },
+        [this] { QTest::keyClick(dialog_.get(), Qt::Key_Escape); },
+    };
+    static_cast<QWidget*>(dialog_.get())->show();
+    for (const auto& stop : ways) {
+        bool stopWasOn = false;
+        bool runWasOff = false;
+        QTimer::singleShot(300, dialog_.get(), [&] {
+            stopWasOn = dialog_->stopButton()->isEnabled();
+            runWasOff = !dialog_->runButton()->isEnabled();
+            stop();
+        });
+        run(script);
+        EXPECT_TRUE(stopWasOn && runWasOff) << "the window while the statements ran";
+        EXPECT_EQ(count("X = 5"), 0) << "the UPDATE before the stopped statement stayed";
+        EXPECT_FALSE(dialog_->stopButton()->isEnabled());
+        EXPECT_TRUE(dialog_->isVisible()) << "Esc closed the window instead of stopping";
+        EXPECT_FALSE(shownTexts().empty());
+        dialog_->queryEdit()->setPlainText(QString());  // a change lets 実行 run again
+    }
+}

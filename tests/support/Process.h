@@ -3,7 +3,7 @@
 // the built program and its helpers. Optionally with a file size limit (the
 // "disk full" of a real process: writes past it fail with EFBIG, SIGXFSZ
 // ignored), a memory limit (address space: allocations past it fail) or
-// killed with SIGKILL after a delay.
+// sent a signal (SIGKILL unless another is named) after a delay.
 #pragma once
 
 #include <errno.h>
@@ -33,9 +33,10 @@ namespace testsupport {
 struct ProcessOptions {
     std::optional<rlim_t> fileSizeLimit;                 // RLIMIT_FSIZE in the child
     std::optional<rlim_t> memoryLimit;                   // RLIMIT_AS in the child
-    std::optional<std::chrono::microseconds> killAfter;  // SIGKILL once this has passed
-    std::string input;                                   // standard input
-    std::vector<std::string> environment;                // "NAME=value" set in the child's
+    std::optional<std::chrono::microseconds> killAfter;  // killSignal once this has passed
+    int killSignal = SIGKILL;
+    std::string input;                     // standard input
+    std::vector<std::string> environment;  // "NAME=value" set in the child's
 };
 
 struct ProcessResult {
@@ -123,7 +124,7 @@ inline ProcessResult RunProcess(const std::vector<std::string>& arguments,
             const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
                 started + *options.killAfter - std::chrono::steady_clock::now());
             if (left.count() <= 0) {
-                ::kill(pid, SIGKILL);
+                ::kill(pid, options.killSignal);
                 killed = true;
                 continue;
             }
