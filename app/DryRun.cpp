@@ -31,16 +31,24 @@ namespace fs = std::filesystem;
 class PrivateFolder {
   public:
     PrivateFolder() {
-        std::string pattern = platform::TemporaryFilesFolder() + platform::kDryRunFolderPrefix;
-        pattern += "XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot create a temporary folder for the copy (" + pattern +
-                                     "): " + std::strerror(errno));
+        // Another run's sweep may take a folder between its creation and
+        // its lock (it cannot tell it from a killed run's yet): a new name then.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string pattern = platform::TemporaryFilesFolder() + platform::kDryRunFolderPrefix;
+            pattern += "XXXXXX";
+            if (::mkdtemp(pattern.data()) == nullptr) {
+                throw std::runtime_error("cannot create a temporary folder for the copy (" +
+                                         pattern + "): " + std::strerror(errno));
+            }
+            // Held while the run lasts; a killed run's folder is removed by the next run.
+            if (held_.Hold(pattern, platform::TemporaryKind::Folder)) {
+                path_ = pattern + "/";
+                return;
+            }
         }
-        path_ = pattern + "/";
-        // Held while the run lasts; a killed run's folder is removed by the next run.
-        if (!held_.Hold(pattern, platform::TemporaryKind::Folder))
-            throw std::runtime_error("the temporary folder " + pattern + " was taken away");
+        throw std::runtime_error("cannot keep a temporary folder for the copy in " +
+                                 platform::TemporaryFilesFolder() +
+                                 ": other runs remove every one it makes");
     }
     ~PrivateFolder() {
         std::error_code ignored;  // Remove() reported it already where it mattered

@@ -19,6 +19,7 @@
 #include "engine/FileLock.h"
 #include "platform/FileCopy.h"
 #include "platform/FileIdentity.h"
+#include "platform/Temporaries.h"
 
 namespace backup {
 
@@ -219,7 +220,10 @@ void BackupRestore::RemoveLeftovers() const {
             }
         }
         ::closedir(directory);
-        for (const std::string& name : leftovers) ::unlink((folder + name).c_str());
+        // A live run's copy (an update's backup being taken) is held under
+        // its lock and stays.
+        for (const std::string& name : leftovers)
+            platform::RemoveIfUnlocked(folder + name, platform::TemporaryKind::File);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "host/HostGuard.h"
 
+#include "platform/Interrupts.h"
+
 namespace host {
 
 bool EnsureSingleInstance(platform::InstanceLock& lock, platform::MessageBoxes& messageBoxes) {
@@ -36,7 +38,9 @@ HostGuardOutcome AskToCloseHostApplication(platform::HostWindows& hostWindows,
     // Time spent looking is not counted: an X server answers in microseconds.
     for (std::chrono::milliseconds waited{0};; waited += kHostClosePoll) {
         if (!hostWindows.Find(kHostWindowClass)) return HostGuardOutcome::Closed;
-        if (waited >= kHostCloseWait) return HostGuardOutcome::StillOpen;
+        // A stop request ends the wait; the update then does not begin.
+        if (waited >= kHostCloseWait || platform::InterruptRequested())
+            return HostGuardOutcome::StillOpen;
         clock.Sleep(kHostClosePoll);
     }
 }

@@ -60,19 +60,6 @@ bool IsSweptName(const std::string& name) {
     return false;
 }
 
-// Removes `path` when nobody holds its lock; the lock is kept while removing,
-// so two sweeps never race over one temporary.
-void RemoveIfUnlocked(const std::string& path, TemporaryKind kind) {
-    const int descriptor = OpenForLock(path, kind);
-    if (descriptor < 0) return;
-    struct stat info {};
-    const bool right =
-        ::fstat(descriptor, &info) == 0 &&
-        (kind == TemporaryKind::Folder ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode));
-    if (right && ::flock(descriptor, LOCK_EX | LOCK_NB) == 0) RemoveTemporary(path, kind);
-    ::close(descriptor);
-}
-
 }  // namespace
 
 HeldTemporary::HeldTemporary(HeldTemporary&& other) noexcept
@@ -143,6 +130,19 @@ void TemporaryRegistry::RemoveAll() {
     const std::lock_guard lock(mutex_);
     for (const Entry& entry : entries_) RemoveTemporary(entry.path, entry.kind);
     entries_.clear();
+}
+
+// Removes `path` when nobody holds its lock; the lock is kept while removing,
+// so two sweeps never race over one temporary.
+void RemoveIfUnlocked(const std::string& path, TemporaryKind kind) {
+    const int descriptor = OpenForLock(path, kind);
+    if (descriptor < 0) return;
+    struct stat info {};
+    const bool right =
+        ::fstat(descriptor, &info) == 0 &&
+        (kind == TemporaryKind::Folder ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode));
+    if (right && ::flock(descriptor, LOCK_EX | LOCK_NB) == 0) RemoveTemporary(path, kind);
+    ::close(descriptor);
 }
 
 std::string TemporaryFilesFolder() {

@@ -73,6 +73,10 @@ class TemporaryRegistry {
 // Nothing else is touched; a folder that cannot be read is passed over.
 void RemoveStaleTemporaries(const std::string& folder);
 
+// Removes the temporary at `path` (with its journal, or a folder with
+// everything in it) unless a live run holds its lock.
+void RemoveIfUnlocked(const std::string& path, TemporaryKind kind);
+
 // The folder dry runs make their private copies in: $TMPDIR, else /tmp.
 std::string TemporaryFilesFolder();
 
