@@ -116,9 +116,9 @@ class GenuineSource {
     const std::vector<SourceObject>& OtherObjects() const { return others_; }
 
     // Calls `row` with one value per column of `table` (complex columns
-    // give Null), in the file's row order. SourceError when the rows that
-    // can be read are not as many as the table definition records (a damaged
-    // or cut file).
+    // give Null), in the file's row order. SourceError when fewer rows can
+    // be read than the table definition records (a damaged or cut file);
+    // more is no damage, the count lags behind rows added since.
     void ReadRows(const SourceTable& table,
                   const std::function<void(const std::vector<engine::Variant>&)>& row);
 
@@ -133,5 +133,9 @@ class GenuineSource {
 // "Text(50)", "Decimal(18,4)", "Long Integer (AutoNumber)": the type as a
 // person who knows Access reads it, for messages.
 std::string DescribeType(const SourceColumn& column);
+
+// The 16 bytes of a replication ID as the engine writes a GUID:
+// "{8-4-4-4-12}" in upper case.
+std::string GuidText(const std::uint8_t* bytes);
 
 }  // namespace genuine

@@ -253,7 +253,8 @@ class Importer {
             }
             if (c.autoGuid)
                 Leave(table.name, c.name,
-                      "new rows got a fresh GUID in the source: the engine gives none.");
+                      "default value " + c.defaultValue.value_or("GenGUID()") +
+                          ": new rows got a fresh GUID in the source; the engine gives none.");
         }
         if (table.description) {
             Leave(table.name, "",
@@ -384,10 +385,10 @@ class Importer {
                                       "' could not be written: " + EngineMessage(error));
             }
             ++progress.rowsDone;
+            progress.rowsTotal = std::max(progress.rowsTotal, progress.rowsDone);
             if (options_.progress && progress.rowsDone % kRowsPerProgress == 0)
                 options_.progress(progress);
         });
-        progress.rowsTotal = std::max(progress.rowsTotal, progress.rowsDone);
         progress.finished = true;
         if (options_.progress) options_.progress(progress);
         report_.rows += progress.rowsDone;
