@@ -312,8 +312,8 @@ std::string GenuineSource::Generation() const {
     }
 }
 
-void GenuineSource::ReadRows(const SourceTable& table,
-                             const std::function<void(const std::vector<engine::Variant>&)>& row) {
+std::vector<RoundedDecimals> GenuineSource::ReadRows(
+    const SourceTable& table, const std::function<void(const std::vector<engine::Variant>&)>& row) {
     MdbHandle* mdb = handle_->mdb;
     MdbCatalogEntry* entry = mdb_get_catalogentry_by_name(mdb, table.name.c_str());
     if (!entry) throw SourceError("The source no longer lists table '" + table.name + "'.");
@@ -334,6 +334,7 @@ void GenuineSource::ReadRows(const SourceTable& table,
     }
     std::vector<engine::Variant> values(count);
     std::vector<MdbField> fields(count);
+    std::vector<RoundedDecimals> rounded(count);
     std::uint64_t rowsRead = 0;
     mdb_rewind_table(def.def);
     while (mdb_fetch_row(def.def)) {
@@ -421,10 +422,25 @@ void GenuineSource::ReadRows(const SourceTable& table,
                     // libmdb writes the digits exactly; reading them back is
                     // locale-proof, whatever LC_NUMERIC says.
                     char* text = mdb_numeric_to_string(mdb, start, col->col_scale, col->col_prec);
-                    double number = 0;
-                    std::from_chars(text, text + std::strlen(text), number);
-                    v = engine::Variant::fromDecimal(number);
+                    const std::string digits = text;
                     g_free(text);
+                    double number = 0;
+                    std::from_chars(digits.data(), digits.data() + digits.size(), number);
+                    v = engine::Variant::fromDecimal(number);
+                    // libmdb writes exactly the field's scale of places, so
+                    // the double written the same way differs when rounded.
+                    char kept[400];
+                    const auto written = std::to_chars(kept, kept + sizeof kept, number,
+                                                       std::chars_format::fixed, col->col_prec);
+                    const std::string keptText(kept, written.ptr);
+                    if (keptText != digits) {
+                        RoundedDecimals& r = rounded[c];
+                        if (r.count++ == 0) {
+                            r.field = col->name;
+                            r.firstSource = digits;
+                            r.firstKept = keptText;
+                        }
+                    }
                     break;
                 }
                 case MDB_REPID:
@@ -474,6 +490,8 @@ void GenuineSource::ReadRows(const SourceTable& table,
             std::to_string(table.rowCount) + " rows, but " + std::to_string(rowsRead) +
             " can be read. Nothing was imported; copy the file again from where it came from.");
     }
+    std::erase_if(rounded, [](const RoundedDecimals& r) { return r.count == 0; });
+    return rounded;
 }
 
 std::string GuidText(const std::uint8_t* bytes) {

@@ -101,6 +101,15 @@ struct SourceObject {
     std::string name;
 };
 
+// A Decimal field some of whose values have more digits than the engine's
+// Decimal (a double) holds, so they were rounded on the way in.
+struct RoundedDecimals {
+    std::string field;
+    std::uint64_t count = 0;
+    std::string firstSource;  // the first such value, as the source holds it
+    std::string firstKept;    // and as it was kept
+};
+
 class GenuineSource {
   public:
     // SourceError when the file cannot be opened or is not a Jet/ACE file.
@@ -118,9 +127,11 @@ class GenuineSource {
     // Calls `row` with one value per column of `table` (complex columns
     // give Null), in the file's row order. SourceError when fewer rows can
     // be read than the table definition records (a damaged or cut file);
-    // more is no damage, the count lags behind rows added since.
-    void ReadRows(const SourceTable& table,
-                  const std::function<void(const std::vector<engine::Variant>&)>& row);
+    // more is no damage, the count lags behind rows added since. Answers
+    // the Decimal fields whose values could not all be kept exactly.
+    std::vector<RoundedDecimals> ReadRows(
+        const SourceTable& table,
+        const std::function<void(const std::vector<engine::Variant>&)>& row);
 
   private:
     struct Handle;
