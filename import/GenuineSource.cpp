@@ -429,10 +429,12 @@ std::vector<RoundedDecimals> GenuineSource::ReadRows(
                     v = engine::Variant::fromDecimal(number);
                     // libmdb writes exactly the field's scale of places, so
                     // the double written the same way differs when rounded.
-                    char kept[400];
+                    // A double's 309 integer digits and a scale byte's 255 places fit.
+                    char kept[640];
                     const auto written = std::to_chars(kept, kept + sizeof kept, number,
                                                        std::chars_format::fixed, col->col_prec);
-                    const std::string keptText(kept, written.ptr);
+                    const std::string keptText =
+                        written.ec == std::errc{} ? std::string(kept, written.ptr) : "?";
                     if (keptText != digits) {
                         RoundedDecimals& r = rounded[c];
                         if (r.count++ == 0) {
