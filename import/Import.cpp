@@ -452,6 +452,13 @@ class Importer {
     void CreateIndexes(const SourceTable& table, bool primaryDeclared) {
         for (const auto& index : table.indexes) {
             if (index.primaryKey && primaryDeclared) continue;
+            if (index.columns.empty()) {
+                Leave(table.name, "",
+                      "index '" + index.name +
+                          "' was not created: the source's definition of it names no field "
+                          "that can be read.");
+                continue;
+            }
             std::vector<std::string> fields;
             std::string columns;
             for (const auto& c : index.columns) {

@@ -436,6 +436,11 @@ TEST_P(GenuineFileTest, ImportsEveryTableColumnAndValueAsMdbtoolsReadsThem) {
         for (auto at = index.find(" DESC"); at != std::string::npos; at = index.find(" DESC"))
             index.erase(at, 5);
         const std::string table = index.substr(0, index.find('('));
+        if (index.find("()") != std::string::npos) {
+            // Its fields cannot be read from the source: reported, not created.
+            EXPECT_NE(Lower(run.out).find(table + ": index '"), std::string::npos) << run.out;
+            continue;
+        }
         bool leftOut = false;
         for (const auto& t : c.leftOutTables) leftOut = leftOut || Lower(t) == table;
         if (!leftOut) expectedIndexes.insert(index);
@@ -453,7 +458,10 @@ INSTANTIATE_TEST_SUITE_P(
         GenuineCase{"fixedNumericTestV2007.accdb", 1, {"MSysCompactError"}},
         GenuineCase{"oldDatesV2007.accdb", 0, {}}, GenuineCase{"overflowTestV2003.mdb", 0, {}},
         // ordinary fields flagged as automatic GUIDs, as Jet 3 files have them
-        GenuineCase{"guidFlagTestV1997.mdb", 1, {}},  // rows older than their last columns
+        GenuineCase{"guidFlagTestV1997.mdb", 1, {}},
+        GenuineCase{"testIndexPropertiesV2000.mdb",
+                    1,
+                    {}},  // indexes libmdb cannot read  // rows older than their last columns
         // one row more than the table records; calculated fields
         GenuineCase{
             "calcFieldTestV2010.accdb",
