@@ -456,12 +456,15 @@ INSTANTIATE_TEST_SUITE_P(
         GenuineCase{"compIndexTestV2000.mdb", 1, {}},  // a descending index
         GenuineCase{"indexTestV2003.mdb", 0, {}}, GenuineCase{"testUnicodeCompV2003.mdb", 0, {}},
         GenuineCase{"fixedNumericTestV2007.accdb", 1, {"MSysCompactError"}},
-        GenuineCase{"oldDatesV2007.accdb", 0, {}}, GenuineCase{"overflowTestV2003.mdb", 0, {}},
+        GenuineCase{"oldDatesV2007.accdb", 0, {}},
+        // rows older than their last columns
+        GenuineCase{"overflowTestV2003.mdb", 0, {}},
         // ordinary fields flagged as automatic GUIDs, as Jet 3 files have them
         GenuineCase{"guidFlagTestV1997.mdb", 1, {}},
-        GenuineCase{"testIndexPropertiesV2000.mdb",
-                    1,
-                    {}},  // indexes libmdb cannot read  // rows older than their last columns
+        // indexes libmdb cannot read
+        GenuineCase{"testIndexPropertiesV2000.mdb", 1, {}},
+        // saved queries of every kind
+        GenuineCase{"queryTestV1997.mdb", 1, {}},
         // one row more than the table records; calculated fields
         GenuineCase{
             "calcFieldTestV2010.accdb",
