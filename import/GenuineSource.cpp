@@ -203,7 +203,9 @@ GenuineSource::GenuineSource(const std::string& path) : handle_(std::make_unique
             column.precision = col->col_scale;
             column.scale = col->col_prec;
             column.autoNumber = col->is_long_auto != 0;
-            column.autoGuid = col->is_uuid_auto != 0;
+            // Jet 3 files leave the flag set on ordinary fields; only a
+            // replication ID can be given a fresh GUID.
+            column.autoGuid = col->is_uuid_auto != 0 && col->col_type == MDB_REPID;
             column.required = PropertyIsYes(col, "Required", false);
             column.allowZeroLength = PropertyIsYes(col, "AllowZeroLength", true);
             column.defaultValue = Property(col, "DefaultValue");
@@ -310,8 +312,8 @@ std::string GenuineSource::Generation() const {
     }
 }
 
-void GenuineSource::ReadRows(const SourceTable& table,
-                             const std::function<void(const std::vector<engine::Variant>&)>& row) {
+std::vector<RoundedDecimals> GenuineSource::ReadRows(
+    const SourceTable& table, const std::function<void(const std::vector<engine::Variant>&)>& row) {
     MdbHandle* mdb = handle_->mdb;
     MdbCatalogEntry* entry = mdb_get_catalogentry_by_name(mdb, table.name.c_str());
     if (!entry) throw SourceError("The source no longer lists table '" + table.name + "'.");
@@ -332,6 +334,7 @@ void GenuineSource::ReadRows(const SourceTable& table,
     }
     std::vector<engine::Variant> values(count);
     std::vector<MdbField> fields(count);
+    std::vector<RoundedDecimals> rounded(count);
     std::uint64_t rowsRead = 0;
     mdb_rewind_table(def.def);
     while (mdb_fetch_row(def.def)) {
@@ -344,11 +347,22 @@ void GenuineSource::ReadRows(const SourceTable& table,
                 std::size_t length = 0;
                 mdb_find_row(mdb, static_cast<int>(def.def->cur_row - 1), &start, &length);
                 start &= 0x1fff;
+                // A row written before later columns were added stores
+                // fewer fields than the table has: those it lacks are Null.
+                // libmdb marks them so in every entry, past the count it
+                // returns too; an entry it leaves alone stays Null.
                 std::vector<MdbField> cracked(count);
-                const int n = mdb_crack_row(def.def, start, length, cracked.data());
-                for (int i = 0; i < n && i < static_cast<int>(count); ++i) {
-                    fields[static_cast<unsigned>(cracked[static_cast<unsigned>(i)].colnum)] =
-                        cracked[static_cast<unsigned>(i)];
+                for (unsigned i = 0; i < count; ++i) {
+                    cracked[i].colnum = static_cast<int>(i);
+                    cracked[i].is_null = 1;
+                }
+                if (mdb_crack_row(def.def, start, length, cracked.data()) < 0) {
+                    throw SourceError("The source is damaged: a row of table '" + table.name +
+                                      "' cannot be read.");
+                }
+                for (const MdbField& field : cracked) {
+                    if (field.colnum >= 0 && static_cast<unsigned>(field.colnum) < count)
+                        fields[static_cast<unsigned>(field.colnum)] = field;
                 }
                 haveMask = true;
             }
@@ -408,18 +422,32 @@ void GenuineSource::ReadRows(const SourceTable& table,
                     // libmdb writes the digits exactly; reading them back is
                     // locale-proof, whatever LC_NUMERIC says.
                     char* text = mdb_numeric_to_string(mdb, start, col->col_scale, col->col_prec);
+                    const std::string digits = text;
+                    g_free(text);
                     double number = 0;
-                    std::from_chars(text, text + std::strlen(text), number);
+                    std::from_chars(digits.data(), digits.data() + digits.size(), number);
                     v = engine::Variant::fromDecimal(number);
-                    g_free(text);
+                    // libmdb writes exactly the field's scale of places, so
+                    // the double written the same way differs when rounded.
+                    // A double's 309 integer digits and a scale byte's 255 places fit.
+                    char kept[640];
+                    const auto written = std::to_chars(kept, kept + sizeof kept, number,
+                                                       std::chars_format::fixed, col->col_prec);
+                    const std::string keptText =
+                        written.ec == std::errc{} ? std::string(kept, written.ptr) : "?";
+                    if (keptText != digits) {
+                        RoundedDecimals& r = rounded[c];
+                        if (r.count++ == 0) {
+                            r.field = col->name;
+                            r.firstSource = digits;
+                            r.firstKept = keptText;
+                        }
+                    }
                     break;
                 }
-                case MDB_REPID: {
-                    char* text = mdb_uuid_to_string(page, start);
-                    v = engine::Variant::fromText(text);
-                    g_free(text);
+                case MDB_REPID:
+                    v = engine::Variant::fromText(GuidText(page + start));
                     break;
-                }
                 case MDB_BINARY:
                     v = engine::Variant::fromBytes(
                         std::vector<std::uint8_t>(page + start, page + start + length));
@@ -455,12 +483,34 @@ void GenuineSource::ReadRows(const SourceTable& table,
         ++rowsRead;
         row(values);
     }
-    if (rowsRead != table.rowCount) {
+    // The recorded count lags behind rows added since it was last written
+    // (Access and other readers read them all); only fewer rows than it
+    // records shows that pages are missing.
+    if (rowsRead < table.rowCount) {
         throw SourceError(
             "The source is damaged: table '" + table.name + "' records " +
             std::to_string(table.rowCount) + " rows, but " + std::to_string(rowsRead) +
             " can be read. Nothing was imported; copy the file again from where it came from.");
     }
+    std::erase_if(rounded, [](const RoundedDecimals& r) { return r.count == 0; });
+    return rounded;
+}
+
+std::string GuidText(const std::uint8_t* bytes) {
+    // The first three groups are stored little-endian, the last eight bytes in order.
+    static constexpr int kOrder[] = {3,  2, 1, 0,  -1, 5,  4,  -1, 7,  6,
+                                     -1, 8, 9, -1, 10, 11, 12, 13, 14, 15};
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string text = "{";
+    for (int at : kOrder) {
+        if (at < 0) {
+            text += '-';
+            continue;
+        }
+        text += kHex[bytes[at] >> 4];
+        text += kHex[bytes[at] & 0xf];
+    }
+    return text + "}";
 }
 
 std::string DescribeType(const SourceColumn& column) {

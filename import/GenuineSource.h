@@ -101,6 +101,15 @@ struct SourceObject {
     std::string name;
 };
 
+// A Decimal field some of whose values have more digits than the engine's
+// Decimal (a double) holds, so they were rounded on the way in.
+struct RoundedDecimals {
+    std::string field;
+    std::uint64_t count = 0;
+    std::string firstSource;  // the first such value, as the source holds it
+    std::string firstKept;    // and as it was kept
+};
+
 class GenuineSource {
   public:
     // SourceError when the file cannot be opened or is not a Jet/ACE file.
@@ -116,11 +125,13 @@ class GenuineSource {
     const std::vector<SourceObject>& OtherObjects() const { return others_; }
 
     // Calls `row` with one value per column of `table` (complex columns
-    // give Null), in the file's row order. SourceError when the rows that
-    // can be read are not as many as the table definition records (a damaged
-    // or cut file).
-    void ReadRows(const SourceTable& table,
-                  const std::function<void(const std::vector<engine::Variant>&)>& row);
+    // give Null), in the file's row order. SourceError when fewer rows can
+    // be read than the table definition records (a damaged or cut file);
+    // more is no damage, the count lags behind rows added since. Answers
+    // the Decimal fields whose values could not all be kept exactly.
+    std::vector<RoundedDecimals> ReadRows(
+        const SourceTable& table,
+        const std::function<void(const std::vector<engine::Variant>&)>& row);
 
   private:
     struct Handle;
@@ -133,5 +144,9 @@ class GenuineSource {
 // "Text(50)", "Decimal(18,4)", "Long Integer (AutoNumber)": the type as a
 // person who knows Access reads it, for messages.
 std::string DescribeType(const SourceColumn& column);
+
+// The 16 bytes of a replication ID as the engine writes a GUID:
+// "{8-4-4-4-12}" in upper case.
+std::string GuidText(const std::uint8_t* bytes);
 
 }  // namespace genuine

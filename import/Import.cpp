@@ -253,7 +253,8 @@ class Importer {
             }
             if (c.autoGuid)
                 Leave(table.name, c.name,
-                      "new rows got a fresh GUID in the source: the engine gives none.");
+                      "default value " + c.defaultValue.value_or("GenGUID()") +
+                          ": new rows got a fresh GUID in the source; the engine gives none.");
         }
         if (table.description) {
             Leave(table.name, "",
@@ -371,7 +372,7 @@ class Importer {
         ImportProgress progress{table.name, 0, table.rowCount, number, count};
         if (options_.progress) options_.progress(progress);
         std::vector<engine::Variant> values(kept.size());
-        source_.ReadRows(table, [&](const std::vector<engine::Variant>& row) {
+        const auto rounded = source_.ReadRows(table, [&](const std::vector<engine::Variant>& row) {
             for (std::size_t i = 0; i < kept.size(); ++i) values[i] = row[kept[i]];
             try {
                 inserter.Insert(values);
@@ -385,14 +386,22 @@ class Importer {
                                       "' could not be written: " + EngineMessage(error));
             }
             ++progress.rowsDone;
+            progress.rowsTotal = std::max(progress.rowsTotal, progress.rowsDone);
             if (progress.rowsDone % kRowsPerProgress != 0) return;
             if (platform::InterruptRequested()) throw Interrupted();
             if (options_.progress) options_.progress(progress);
         });
-        progress.rowsTotal = std::max(progress.rowsTotal, progress.rowsDone);
         progress.finished = true;
         if (options_.progress) options_.progress(progress);
         report_.rows += progress.rowsDone;
+        for (const auto& r : rounded) {
+            if (std::find(names.begin(), names.end(), r.field) == names.end()) continue;
+            Leave(table.name, r.field,
+                  std::to_string(r.count) +
+                      " Decimal value(s) have more digits than the engine's Decimal keeps (about "
+                      "15 significant) and were rounded: " +
+                      r.firstSource + " became " + r.firstKept + ".");
+        }
     }
 
     bool Imported(const std::string& table, const std::vector<std::string>& fields) const {
@@ -445,6 +454,13 @@ class Importer {
     void CreateIndexes(const SourceTable& table, bool primaryDeclared) {
         for (const auto& index : table.indexes) {
             if (index.primaryKey && primaryDeclared) continue;
+            if (index.columns.empty()) {
+                Leave(table.name, "",
+                      "index '" + index.name +
+                          "' was not created: the source's definition of it names no field "
+                          "that can be read.");
+                continue;
+            }
             std::vector<std::string> fields;
             std::string columns;
             for (const auto& c : index.columns) {
