@@ -131,8 +131,8 @@ int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line,
             report.SetMasked("error", *warning);
         } else if (!logic.session.Connected()) {
             report.Set("error", NotOpenText(window));
-        } else if (!buttonEnabled && !backupExisted) {
-            report.Set("error", "there is no backup to restore: " + backupPath);
+        } else if (!buttonEnabled) {
+            report.Set("error", NoBackupText(window));
         } else {
             report.SetNull("error");
         }

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QByteArray>
@@ -173,6 +174,43 @@ TEST_F(JsonFailurePaths, NameThatIsNotUtf8IsGivenByteForByte) {
     const QJsonObject plain = ParseReport(Run({"--db", Host("ふつう"), "--json", "status"}));
     EXPECT_FALSE(plain.contains("databaseBytes"));
     EXPECT_FALSE(plain.value("backup").toObject().contains("pathBytes"));
+}
+
+// Something at the backup name that cannot be a backup: the update does not
+// take it for "a backup is already there" and run without one, and the
+// restore says what is there rather than that nothing is.
+TEST_F(JsonFailurePaths, BackupNameHoldingNoBackupIsRefused) {
+    struct NameCase {
+        const char* name;
+        const char* reason;
+    };
+    const NameCase cases[] = {
+        {"fifo", "holds a FIFO, not a backup file"},
+        {"folder", "holds a folder, not a backup file"},
+        {"link to the working file", "leads to the working file"},
+    };
+    for (const NameCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string db = Host(std::string("name-") + c.name);
+        const fs::path backup =
+            fs::path(db).parent_path() / kBackupFolder / "hostver_1_25backup.mdb";
+        fs::create_directory(backup.parent_path());
+        if (std::string(c.name) == "fifo")
+            ASSERT_EQ(::mkfifo(backup.c_str(), 0600), 0);
+        else if (std::string(c.name) == "folder")
+            fs::create_directory(backup);
+        else
+            fs::create_symlink(db, backup);
+        const std::string before = testsupport::ReadFileBytes(db);
+        for (const char* command : {"update", "restore"}) {
+            SCOPED_TRACE(command);
+            const RunResult run = Run({"--db", db, "--json", "--yes", command});
+            EXPECT_EQ(run.exitStatus, 1) << run.err;
+            const QJsonObject report = ParseReport(run);
+            EXPECT_NE(Text(report, "error").find(c.reason), std::string::npos) << run.out;
+            EXPECT_EQ(testsupport::ReadFileBytes(db), before);
+        }
+    }
 }
 
 }  // namespace
