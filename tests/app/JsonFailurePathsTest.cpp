@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <filesystem>
 #include <string>
@@ -169,6 +170,16 @@ TEST_F(JsonFailurePaths, NameThatIsNotUtf8IsGivenByteForByte) {
     EXPECT_EQ(Text(updated, "outcome"), "updated");
     EXPECT_EQ(bytesOf(updated.value("backup").toObject(), "pathBytes"), backup);
     EXPECT_TRUE(fs::is_regular_file(bytesOf(updated.value("backup").toObject(), "pathBytes")));
+
+    // Every rename the restore lists reaches the very files.
+    const QJsonObject restored = ParseReport(Run({"--db", db, "--json", "--yes", "restore"}));
+    EXPECT_EQ(Text(restored, "outcome"), "restored");
+    const QJsonArray renamed = restored.value("renamed").toArray();
+    ASSERT_EQ(renamed.size(), 2) << Text(restored, "outcome");
+    const std::string kept = bytesOf(renamed.at(0).toObject(), "toBytes");
+    EXPECT_EQ(bytesOf(renamed.at(0).toObject(), "fromBytes"), db);
+    EXPECT_TRUE(fs::is_regular_file(kept)) << kept;
+    EXPECT_EQ(bytesOf(renamed.at(1).toObject(), "toBytes"), db);
 
     // A UTF-8 name carries no byte form.
     const QJsonObject plain = ParseReport(Run({"--db", Host("ふつう"), "--json", "status"}));
