@@ -224,4 +224,31 @@ TEST_F(JsonFailurePaths, BackupNameHoldingNoBackupIsRefused) {
     }
 }
 
+// The in-place conversion with nothing to convert says why: the registry it
+// could not read, or the file that is not there, not "PATH is not a genuine
+// Access file" for a name that is no file.
+TEST_F(JsonFailurePaths, ConversionInPlaceSaysWhyThereIsNothingToConvert) {
+    const fs::path registry = folder_.Path() / "large.reg";
+    testsupport::WriteFileBytes(registry.string(), std::string(1024 * 1024 + 1, '\n'));
+    const std::string absent = (folder_.Path() / "absent.mdb").string();
+    const struct {
+        std::vector<std::string> arguments;
+        const char* reason;
+    } cases[] = {
+        {{"--registry", registry.string()}, "it may hold at most 1048576 bytes"},
+        {{"--db", absent}, "absent.mdb: No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        std::vector<std::string> arguments = c.arguments;
+        arguments.insert(arguments.end(), {"--json", "--yes", "import"});
+        const RunResult run = Run(arguments);
+        EXPECT_EQ(run.exitStatus, 1) << run.err;
+        const QJsonObject report = ParseReport(run);
+        EXPECT_EQ(Text(report, "outcome"), "refused");
+        EXPECT_NE(Text(report, "error").find(c.reason), std::string::npos) << run.out;
+        EXPECT_EQ(Text(report, "error").find("genuine"), std::string::npos) << run.out;
+    }
+}
+
 }  // namespace
