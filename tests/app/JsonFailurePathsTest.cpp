@@ -188,8 +188,9 @@ TEST_F(JsonFailurePaths, NameThatIsNotUtf8IsGivenByteForByte) {
 }
 
 // Something at the backup name that cannot be a backup: the update does not
-// take it for "a backup is already there" and run without one, and the
-// restore says what is there rather than that nothing is.
+// take it for "a backup is already there" and run without one (nor does its
+// dry run say it would), and the restore says what is there rather than that
+// nothing is.
 TEST_F(JsonFailurePaths, BackupNameHoldingNoBackupIsRefused) {
     struct NameCase {
         const char* name;
@@ -213,13 +214,22 @@ TEST_F(JsonFailurePaths, BackupNameHoldingNoBackupIsRefused) {
         else
             fs::create_symlink(db, backup);
         const std::string before = testsupport::ReadFileBytes(db);
-        for (const char* command : {"update", "restore"}) {
-            SCOPED_TRACE(command);
-            const RunResult run = Run({"--db", db, "--json", "--yes", command});
+        // The dry run first: it must tell the story the real update then tells.
+        std::string dryRunError;
+        for (const std::vector<std::string>& command :
+             {std::vector<std::string>{"update", "--dry-run"}, {"update"}, {"restore"}}) {
+            SCOPED_TRACE(command.back());
+            std::vector<std::string> arguments{"--db", db, "--json", "--yes"};
+            arguments.insert(arguments.end(), command.begin(), command.end());
+            const RunResult run = Run(arguments);
             EXPECT_EQ(run.exitStatus, 1) << run.err;
             const QJsonObject report = ParseReport(run);
             EXPECT_NE(Text(report, "error").find(c.reason), std::string::npos) << run.out;
             EXPECT_EQ(testsupport::ReadFileBytes(db), before);
+            if (command.back() == "--dry-run") dryRunError = Text(report, "error");
+            if (command.back() == "update") {
+                EXPECT_EQ(Text(report, "error"), dryRunError);
+            }
         }
     }
 }
