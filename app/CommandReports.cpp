@@ -120,8 +120,8 @@ int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line,
         QJsonArray renamed;
         for (const backup::RenamedFile& file : logic.restore().Renamed()) {
             QJsonObject entry;
-            entry.insert(QStringLiteral("from"), JsonText(file.from));
-            entry.insert(QStringLiteral("to"), JsonText(file.to));
+            SetPathJson(entry, "from", file.from);
+            SetPathJson(entry, "to", file.to);
             renamed.append(entry);
         }
         report.Set("renamed", renamed);
@@ -131,8 +131,8 @@ int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line,
             report.SetMasked("error", *warning);
         } else if (!logic.session.Connected()) {
             report.Set("error", NotOpenText(window));
-        } else if (!buttonEnabled && !backupExisted) {
-            report.Set("error", "there is no backup to restore: " + backupPath);
+        } else if (!buttonEnabled) {
+            report.Set("error", NoBackupText(window));
         } else {
             report.SetNull("error");
         }

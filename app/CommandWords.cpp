@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "app/ConvertInPlaceCommand.h"
+#include "backup/Backup.h"
 #include "backup/Restore.h"
 #include "update/VersionFacts.h"
 #include "viewer/CatalogReader.h"
@@ -47,7 +48,7 @@ int runUpdate(HeadlessMainWindow& window, std::ostream& out, std::ostream& err) 
 int runRestore(HeadlessMainWindow& window, std::ostream& out, std::ostream& err) {
     MainWindowLogic& logic = window.logic();
     if (!window.RestoreButtonEnabled()) {
-        err << "VantolyPatch: there is no backup file to restore\n";
+        err << "VantolyPatch: " << NoBackupText(window) << "\n";
         return cli::kExitFailed;
     }
     logic.OnRestoreCommand();
@@ -137,6 +138,12 @@ std::string NotOpenText(const HeadlessMainWindow& window) {
     const std::string registryProblem = window.logic().services().registry.LoadProblem();
     if (!registryProblem.empty()) text += ":\n" + registryProblem;
     return text;
+}
+
+std::string NoBackupText(const HeadlessMainWindow& window) {
+    const host::TargetDatabase& target = window.logic().target;
+    if (std::optional<std::string> problem = backup::BackupNameProblem(target)) return *problem;
+    return "there is no backup to restore: " + backup::BackupFilePath(target);
 }
 
 int PrintStatus(const HeadlessMainWindow& window, std::ostream& out, std::ostream& err) {

@@ -16,6 +16,10 @@ namespace app {
 // "the database is not open (TITLE)", and why when the engine said why.
 std::string NotOpenText(const HeadlessMainWindow& window);
 
+// Why the restore has no backup to use: nothing at the backup name, or what
+// is there cannot be one.
+std::string NoBackupText(const HeadlessMainWindow& window);
+
 // status: what the main window would show, one "name<TAB>value" line each.
 int PrintStatus(const HeadlessMainWindow& window, std::ostream& out, std::ostream& err);
 

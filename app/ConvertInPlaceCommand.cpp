@@ -1,6 +1,10 @@
 #include "app/ConvertInPlaceCommand.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <ostream>
 
@@ -10,6 +14,25 @@
 #include "import/Import.h"
 
 namespace app {
+
+namespace {
+
+// Why the in-place conversion has nothing to work on, in terms the operator
+// can act on: no database named at all, no file at the name, or a file that
+// is not a genuine Access database.
+std::string NothingToConvert(MainWindowLogic& logic, const std::string& path) {
+    if (logic.target.FileName.empty()) {
+        std::string why = "no database is named (give --db PATH or a registry naming one)";
+        const std::string registryProblem = logic.services().registry.LoadProblem();
+        if (!registryProblem.empty()) why += ": " + registryProblem;
+        return why;
+    }
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return path + ": " + std::strerror(errno);
+    return path + " is not a genuine Access file";
+}
+
+}  // namespace
 
 int RunConvertInPlace(MainWindowLogic& logic, bool inWindow, std::ostream& out, std::ostream& err,
                       bool json) {
@@ -22,10 +45,9 @@ int RunConvertInPlace(MainWindowLogic& logic, bool inWindow, std::ostream& out, 
     };
     std::ostream& text = json ? err : out;
     if (!genuine::IsGenuineAccessFile(path)) {
-        err << "VantolyPatch: import: " << path
-            << " is not a genuine Access file; there is nothing to convert\n";
         outcome.outcome = "refused";
-        outcome.error = path + " is not a genuine Access file";
+        outcome.error = NothingToConvert(logic, path);
+        err << "VantolyPatch: import: " << outcome.error << "; there is nothing to convert\n";
         return finish(cli::kExitFailed);
     }
     platform::MessageBoxes& boxes = logic.services().messageBoxes;

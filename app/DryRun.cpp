@@ -112,6 +112,7 @@ class DryRunWindow : public db::SessionWindow, public update::UpdateWindow {
 struct BackupPlan {
     std::string path;
     bool exists = false;
+    std::optional<std::string> problem;  // why the name can hold no backup: the update stops there
     std::optional<std::uintmax_t> size;  // of the database, what a new backup would hold
 };
 
@@ -120,6 +121,7 @@ BackupPlan PlanBackup(const host::TargetDatabase& target) {
     plan.path = backup::BackupFilePath(target);
     struct stat info {};
     plan.exists = ::stat(plan.path.c_str(), &info) == 0;
+    plan.problem = backup::BackupNameProblem(target);
     if (::stat(target.FilePath().c_str(), &info) == 0)
         plan.size = static_cast<std::uintmax_t>(info.st_size);
     return plan;
@@ -127,7 +129,9 @@ BackupPlan PlanBackup(const host::TargetDatabase& target) {
 
 void PrintBackupPlan(std::ostream& out, const BackupPlan& plan) {
     out << "backup\t" << plan.path;
-    if (plan.exists) {
+    if (plan.problem) {
+        out << " (the backup copy would fail, and the update stop: " << *plan.problem << ")\n";
+    } else if (plan.exists) {
         out << " (exists already: the update would ask to go on without a new one)\n";
     } else {
         out << " (would be taken: " << (plan.size ? std::to_string(*plan.size) : "?")
@@ -138,7 +142,7 @@ void PrintBackupPlan(std::ostream& out, const BackupPlan& plan) {
 // What the update would do about the backup once its gate passed.
 QJsonObject PlannedBackupJson(const BackupPlan& plan, bool gatePassed) {
     QJsonObject backup = BackupJson(plan.path, plan.exists);
-    const bool taken = gatePassed && !plan.exists;
+    const bool taken = gatePassed && !plan.exists && !plan.problem;
     backup.insert(QStringLiteral("taken"), taken);
     backup.insert(QStringLiteral("size"), taken && plan.size
                                               ? QJsonValue(static_cast<double>(*plan.size))
@@ -239,10 +243,19 @@ int RunDryRun(HeadlessMainWindow& main, const cli::CommandLine& line, std::ostre
         driver.OnUpdateCommand();
         session.CloseDatabase();
 
-        outcome = UpdateOutcomeWord(driver, runner, false);
+        // The real update takes its backup once the gate has passed, and a
+        // name that can hold none stops it before its first statement.
+        const bool stopsAtBackup =
+            driver.LastOutcome() == update::DriverOutcome::ScriptRan && plan.problem;
+        outcome = stopsAtBackup ? kOutcomeFailed : UpdateOutcomeWord(driver, runner, false);
         report.Set("backup", PlannedBackupJson(
                                  plan, driver.LastOutcome() == update::DriverOutcome::ScriptRan));
         SetUpdateFields(report, outcome, runner, steps);
+        if (stopsAtBackup) {
+            report.Set("steps", QJsonArray());
+            report.SetNull("failingStatement");
+            report.Set("error", "the backup copy failed: " + *plan.problem);
+        }
         const bool updated = std::string(outcome) == kOutcomeUpdated;
         report.Set("versionAfter",
                    VersionJson(updated ? window.VersionText() : target.VersionText));
@@ -251,7 +264,7 @@ int RunDryRun(HeadlessMainWindow& main, const cli::CommandLine& line, std::ostre
             PrintGate(out, driver);
             if (driver.LastOutcome() == update::DriverOutcome::ScriptRan)
                 PrintBackupPlan(out, plan);
-            steps.Print(out);
+            if (!stopsAtBackup) steps.Print(out);
             if (updated) out << "version\t" << window.VersionText() << "\n";
             if (runner.LastOutcome() == update::RunOutcome::DatabaseError) {
                 out << "failing statement\t" << db::MaskPasswords(runner.CurrentStatement())

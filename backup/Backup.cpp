@@ -76,7 +76,29 @@ bool EnsureBackupFolder(const host::TargetDatabase& record) {
 
 bool BackupFileExists(const host::TargetDatabase& record) {
     struct stat info {};
-    return ::stat(BackupFilePath(record).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    return ::stat(BackupFilePath(record).c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           !BackupNameProblem(record);
+}
+
+std::optional<std::string> BackupNameProblem(const host::TargetDatabase& record) {
+    const std::string path = BackupFilePath(record);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    const char* kind = S_ISDIR(info.st_mode)    ? "a folder"
+                       : S_ISFIFO(info.st_mode) ? "a FIFO"
+                       : S_ISCHR(info.st_mode)  ? "a character device"
+                       : S_ISBLK(info.st_mode)  ? "a block device"
+                       : S_ISSOCK(info.st_mode) ? "a socket"
+                       : !S_ISREG(info.st_mode) ? "not a regular file"
+                                                : nullptr;
+    if (kind != nullptr)
+        return "the backup name " + path + " holds " + kind + ", not a backup file";
+    struct stat working {};
+    if (::stat(record.FilePath().c_str(), &working) == 0 && working.st_dev == info.st_dev &&
+        working.st_ino == info.st_ino)
+        return "the backup name " + path + " leads to the working file " + record.FilePath() +
+               " itself, not to a copy of it";
+    return std::nullopt;
 }
 
 std::optional<std::string> CopyDatabaseUnderSharedLock(
@@ -133,14 +155,16 @@ bool TakePreUpdateBackup(const host::TargetDatabase& record,
     EnsureBackupFolder(record);
     const std::string folder = BackupFolderPath(record);
     const std::string backupFile = BackupFilePath(record);
-    if (PathExists(backupFile)) {
+    std::optional<std::string> problem = BackupNameProblem(record);
+    if (!problem && PathExists(backupFile)) {
         if (ask(kBackupExistsText)) return true;
         services.shell.Open(folder);
         return false;
     }
 
-    const auto problem = CopyDatabaseUnderSharedLock(
-        sessionConnection, services.fileCopier, record.FilePath(), backupFile, record.Password);
+    if (!problem)
+        problem = CopyDatabaseUnderSharedLock(sessionConnection, services.fileCopier,
+                                              record.FilePath(), backupFile, record.Password);
     if (!problem) return true;
     if (failureReason != nullptr) *failureReason = *problem;
     services.messageBoxes.Show(platform::MessageBoxRequest{

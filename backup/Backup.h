@@ -38,6 +38,13 @@ bool EnsureBackupFolder(const host::TargetDatabase& record);
 // Whether BackupFilePath names a regular file: the restore button's state.
 bool BackupFileExists(const host::TargetDatabase& record);
 
+// Why what BackupFilePath names cannot stand for a backup of the working
+// file: a folder, FIFO, device or socket, or (through a link) the working
+// file itself. Nothing when the name holds nothing or a separate regular
+// file. The update takes it as a failed copy rather than as "a backup is
+// already there"; the restore gives it as its reason.
+std::optional<std::string> BackupNameProblem(const host::TargetDatabase& record);
+
 struct BackupServices {
     platform::MessageBoxes& messageBoxes;
     platform::Shell& shell;

@@ -110,6 +110,12 @@ std::string NumberedName(const std::string& kept, int number, const std::string&
     return stem + "_" + std::to_string(number) + extension;
 }
 
+// The restore's refusal of a backup it cannot use, with the reason.
+std::string UnusableBackupText(const std::string& backupFile, const std::string& reason) {
+    return std::string(kRestoreFailedText) + "\nバックアップファイル " + backupFile +
+           " は復元に使えません。作業ファイルは変更していません。\n" + reason;
+}
+
 }  // namespace
 
 std::string RestoreTimeStamp(const platform::LocalTime& time) {
@@ -328,7 +334,23 @@ void BackupRestore::OnRestoreCommand() {
         return;
     }
 
-    if (!services_.fileCopier.CopyFileWithShell(backupFile, stagingCopy, "")) {
+    // A journal beside the backup holds the pages of a transaction that never
+    // ended; the file alone would bring that half-written transaction back.
+    // SQLite plays it back under the file's lock, as any open of the backup
+    // would, and the lock holds the backup still while it is copied.
+    std::optional<engine::DatabaseFileLock> backupLock;
+    if (engine::HasJournalBeside(backupFile)) {
+        try {
+            backupLock.emplace(backupFile);
+        } catch (const engine::ComError& error) {
+            ShowWarning(UnusableBackupText(backupFile, error.description().value_or(error.what())));
+            ReopenSession();
+            return;
+        }
+    }
+    const bool copied = services_.fileCopier.CopyFileWithShell(backupFile, stagingCopy, "");
+    backupLock.reset();
+    if (!copied) {
         ShowWarning(std::string(kRestoreFailedText));
         lock_.reset();
         services_.shell.Open(target_.PathName);
@@ -342,9 +364,7 @@ void BackupRestore::OnRestoreCommand() {
     if (const std::optional<std::string> problem =
             db::CheckDatabaseFile(stagingCopy, target_.Password, kBackupVersion)) {
         ::unlink(stagingCopy.c_str());
-        ShowWarning(std::string(kRestoreFailedText) + "\nバックアップファイル " + backupFile +
-                    " は復元に使えません。作業ファイルは変更していません。\n" +
-                    "The copy of the backup " + *problem);
+        ShowWarning(UnusableBackupText(backupFile, "The copy of the backup " + *problem));
         ReopenSession();
         return;
     }

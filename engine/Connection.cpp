@@ -119,8 +119,7 @@ sqlite3* openHandle(const std::string& path, int flags) {
         std::string message = db ? sqlite3_errmsg(db) : "";
         sqlite3_close_v2(db);
         if ((rc & 0xff) == SQLITE_CANTOPEN) {
-            raise(hr::kUnspecified, jet::kCannotOpen,
-                  "The database file '" + path + "' cannot be opened (" + message + ").");
+            raiseCannotOpen(path, message);
         }
         raiseSqlite(nullptr, extended, "opening '" + path + "'");
     }

@@ -31,8 +31,7 @@ class Handle {
             const std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
             sqlite3_close_v2(db_);
             db_ = nullptr;
-            raise(hr::kUnspecified, jet::kCannotOpen,
-                  "The database file '" + path + "' cannot be opened (" + message + ").");
+            raiseCannotOpen(path, message);
         }
         sqlite3_extended_result_codes(db_, 1);
     }

@@ -1,3 +1,6 @@
+#include <unistd.h>
+
+#include <climits>
 #include <cstring>
 
 #include "engine/Internal.h"
@@ -19,6 +22,28 @@ namespace detail {
 
 void raise(std::int32_t code, int jetError, const std::string& description) {
     throw ComError(code, std::string(kSource), description, jetError);
+}
+
+void raiseCannotOpen(const std::string& path, const std::string& message) {
+    // SQLite opens a file by its full name and names its journal after it;
+    // both must fit its limit, which a deep folder of non-ASCII names can pass.
+    constexpr std::size_t kJournalSuffix = sizeof("-journal") - 1;
+    std::size_t fullLength = path.size();
+    if (path.empty() || path.front() != '/') {
+        char folder[PATH_MAX];
+        if (::getcwd(folder, sizeof folder) != nullptr) fullLength += std::strlen(folder) + 1;
+    }
+    const sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+    const std::size_t limit = vfs != nullptr ? static_cast<std::size_t>(vfs->mxPathname) : 0;
+    std::string reason = message;
+    if (limit != 0 && fullLength + kJournalSuffix > limit) {
+        reason += "; its full path is " + std::to_string(fullLength) +
+                  " bytes and the database engine opens files whose path is at most " +
+                  std::to_string(limit - kJournalSuffix) +
+                  " bytes: move the database to a folder with a shorter path";
+    }
+    raise(hr::kUnspecified, jet::kCannotOpen,
+          "The database file '" + path + "' cannot be opened (" + reason + ").");
 }
 
 void raiseDamaged(const std::string& where) {

@@ -30,6 +30,9 @@ constexpr int kOutOfStringSpace = 14;
 // Turns an SQLite failure into the engine's error object; `context` names what
 // was being done, for the description.
 [[noreturn]] void raiseSqlite(sqlite3* db, int rc, const std::string& context);
+// Jet's 3049 for a file SQLite could not open, with SQLite's `message`; a
+// path longer than SQLite can open says so, since the message would not.
+[[noreturn]] void raiseCannotOpen(const std::string& path, const std::string& message);
 // The damaged-database error; `where` is empty or " (what is damaged)".
 [[noreturn]] void raiseDamaged(const std::string& where);
 // Jet's 3078 for a table that does not exist; `role` (may be empty) follows

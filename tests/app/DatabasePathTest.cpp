@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -195,6 +196,41 @@ TEST(NonUtf8Folder, UpdateAndRestoreUseThePathsBytes) {
         rootEntries.push_back(entry.path().filename());
     EXPECT_EQ(rootEntries, std::vector<std::string>{"\xff\xfe"})
         << "nothing made under another name";
+}
+
+// A database deep in folders: SQLite opens no file whose full path (with
+// its journal's suffix) passes its limit, and the refusal says so rather
+// than only "unable to open database file".
+TEST(DeepFolder, PathPastTheEnginesLimitIsNamedAsTheReason) {
+    testsupport::TempFolder root;
+    const fs::path sample = root.Path() / "host.mdb";
+    MakeSample(sample, "");
+    // A folder under the root that makes the database's path `length` bytes.
+    const auto placeAt = [&](std::size_t length) {
+        const std::string name = "/host.mdb";
+        std::size_t left = length - root.Path().string().size() - name.size();
+        fs::path folder = root.Path() / std::to_string(length);
+        left -= std::to_string(length).size() + 1;
+        while (left > 0) {
+            const std::size_t part = std::min<std::size_t>(left - 1, 200);
+            folder /= std::string(part, 'd');
+            left -= part + 1;
+        }
+        fs::create_directories(folder);
+        const fs::path database = folder / "host.mdb";
+        fs::copy_file(sample, database);
+        EXPECT_EQ(database.string().size(), length);
+        return database.string();
+    };
+    const testsupport::ProcessResult fits = RunPatch({"--db", placeAt(504), "status"});
+    EXPECT_EQ(fits.exitStatus, 0) << fits.err;
+    EXPECT_EQ(Line(fits.out, "version"), "ver.1.25");
+
+    const testsupport::ProcessResult deep = RunPatch({"--db", placeAt(505), "status"});
+    EXPECT_EQ(deep.exitStatus, 1);
+    EXPECT_NE(deep.err.find("its full path is 505 bytes"), std::string::npos) << deep.err;
+    EXPECT_NE(deep.err.find("move the database to a folder with a shorter path"), std::string::npos)
+        << deep.err;
 }
 
 // NULLs written into the catalog by the sqlite3 command (its NOT NULL

@@ -5,9 +5,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <filesystem>
 #include <string>
@@ -169,10 +171,94 @@ TEST_F(JsonFailurePaths, NameThatIsNotUtf8IsGivenByteForByte) {
     EXPECT_EQ(bytesOf(updated.value("backup").toObject(), "pathBytes"), backup);
     EXPECT_TRUE(fs::is_regular_file(bytesOf(updated.value("backup").toObject(), "pathBytes")));
 
+    // Every rename the restore lists reaches the very files.
+    const QJsonObject restored = ParseReport(Run({"--db", db, "--json", "--yes", "restore"}));
+    EXPECT_EQ(Text(restored, "outcome"), "restored");
+    const QJsonArray renamed = restored.value("renamed").toArray();
+    ASSERT_EQ(renamed.size(), 2) << Text(restored, "outcome");
+    const std::string kept = bytesOf(renamed.at(0).toObject(), "toBytes");
+    EXPECT_EQ(bytesOf(renamed.at(0).toObject(), "fromBytes"), db);
+    EXPECT_TRUE(fs::is_regular_file(kept)) << kept;
+    EXPECT_EQ(bytesOf(renamed.at(1).toObject(), "toBytes"), db);
+
     // A UTF-8 name carries no byte form.
     const QJsonObject plain = ParseReport(Run({"--db", Host("ふつう"), "--json", "status"}));
     EXPECT_FALSE(plain.contains("databaseBytes"));
     EXPECT_FALSE(plain.value("backup").toObject().contains("pathBytes"));
+}
+
+// Something at the backup name that cannot be a backup: the update does not
+// take it for "a backup is already there" and run without one (nor does its
+// dry run say it would), and the restore says what is there rather than that
+// nothing is.
+TEST_F(JsonFailurePaths, BackupNameHoldingNoBackupIsRefused) {
+    struct NameCase {
+        const char* name;
+        const char* reason;
+    };
+    const NameCase cases[] = {
+        {"fifo", "holds a FIFO, not a backup file"},
+        {"folder", "holds a folder, not a backup file"},
+        {"link to the working file", "leads to the working file"},
+    };
+    for (const NameCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string db = Host(std::string("name-") + c.name);
+        const fs::path backup =
+            fs::path(db).parent_path() / kBackupFolder / "hostver_1_25backup.mdb";
+        fs::create_directory(backup.parent_path());
+        if (std::string(c.name) == "fifo")
+            ASSERT_EQ(::mkfifo(backup.c_str(), 0600), 0);
+        else if (std::string(c.name) == "folder")
+            fs::create_directory(backup);
+        else
+            fs::create_symlink(db, backup);
+        const std::string before = testsupport::ReadFileBytes(db);
+        // The dry run first: it must tell the story the real update then tells.
+        std::string dryRunError;
+        for (const std::vector<std::string>& command :
+             {std::vector<std::string>{"update", "--dry-run"}, {"update"}, {"restore"}}) {
+            SCOPED_TRACE(command.back());
+            std::vector<std::string> arguments{"--db", db, "--json", "--yes"};
+            arguments.insert(arguments.end(), command.begin(), command.end());
+            const RunResult run = Run(arguments);
+            EXPECT_EQ(run.exitStatus, 1) << run.err;
+            const QJsonObject report = ParseReport(run);
+            EXPECT_NE(Text(report, "error").find(c.reason), std::string::npos) << run.out;
+            EXPECT_EQ(testsupport::ReadFileBytes(db), before);
+            if (command.back() == "--dry-run") dryRunError = Text(report, "error");
+            if (command.back() == "update") {
+                EXPECT_EQ(Text(report, "error"), dryRunError);
+            }
+        }
+    }
+}
+
+// The in-place conversion with nothing to convert says why: the registry it
+// could not read, or the file that is not there, not "PATH is not a genuine
+// Access file" for a name that is no file.
+TEST_F(JsonFailurePaths, ConversionInPlaceSaysWhyThereIsNothingToConvert) {
+    const fs::path registry = folder_.Path() / "large.reg";
+    testsupport::WriteFileBytes(registry.string(), std::string(1024 * 1024 + 1, '\n'));
+    const std::string absent = (folder_.Path() / "absent.mdb").string();
+    const struct {
+        std::vector<std::string> arguments;
+        const char* reason;
+    } cases[] = {
+        {{"--registry", registry.string()}, "it may hold at most 1048576 bytes"},
+        {{"--db", absent}, "absent.mdb: No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        std::vector<std::string> arguments = c.arguments;
+        arguments.insert(arguments.end(), {"--json", "--yes", "import"});
+        const RunResult run = Run(arguments);
+        EXPECT_EQ(run.exitStatus, 1) << run.err;
+        const QJsonObject report = ParseReport(run);
+        EXPECT_EQ(Text(report, "outcome"), "refused");
+        EXPECT_NE(Text(report, "error").find(c.reason), std::string::npos) << run.out;
+        EXPECT_EQ(Text(report, "error").find("genuine"), std::string::npos) << run.out;
+    }
 }
 
 }  // namespace

@@ -278,6 +278,36 @@ INSTANTIATE_TEST_SUITE_P(
                       OtherUser{"ExclusiveWriter", "BEGIN EXCLUSIVE;"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A backup with a journal beside it from a transaction that was cut off:
+// the file alone holds pages that transaction wrote. The restore puts back
+// what the backup held at its last commit, never the half-written rows.
+TEST_F(RestoreKill, BackupWithACutOffTransactionIsRestoredAsLastCommitted) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        sqlite3* handle = nullptr;
+        if (sqlite3_open_v2(backup_.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            ::_exit(3);
+        // A one-page cache makes SQLite write changed pages into the file
+        // before the commit that never comes.
+        const char* statements =
+            "PRAGMA cache_size = 1; BEGIN; UPDATE t_kumi SET KumiName = 'half-written';";
+        if (sqlite3_exec(handle, statements, nullptr, nullptr, nullptr) != SQLITE_OK) ::_exit(4);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_EQ(status, 0);
+    ASSERT_NE(testsupport::ReadFileBytes(backup_).find("half-written"), std::string::npos)
+        << "the cut-off transaction wrote nothing into the backup file";
+
+    const testsupport::ProcessResult run =
+        testsupport::RunProcess({VANTOLY_PATCH_BINARY, "--db", working_, "--yes", "restore"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(testsupport::ReadFileBytes(working_).find("half-written"), std::string::npos)
+        << "the restored file holds rows of a transaction that never committed";
+}
+
 // A backup that cannot stand in as the working database: the restore
 // refuses before any rename, names the backup and the fault, and changes
 // nothing.
