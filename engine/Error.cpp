@@ -64,6 +64,12 @@ bool startsWith(const std::string& s, const char* prefix) {
     return s.rfind(prefix, 0) == 0;
 }
 
+[[noreturn]] void raiseOverflow(const std::string& field) {
+    raise(hr::kDataOverflow, jet::kNumericOverflow,
+          "Numeric field overflow: the value is too large for field '" + field +
+              "' (its type's range or the precision it was defined with).");
+}
+
 }  // namespace
 
 // The one place where SQLite's result codes and messages become the engine's
@@ -95,12 +101,7 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
                   ". Narrow its WHERE clause, "
                   "or use First(), Max() or TOP 1 so that it returns one row.");
     }
-    if (startsWith(message, "VXOVF:")) {
-        raise(hr::kDataOverflow, jet::kNumericOverflow,
-              "Numeric field overflow: the value is too large for field '" +
-                  after(message, "VXOVF:") +
-                  "' (its type's range or the precision it was defined with).");
-    }
+    if (startsWith(message, "VXOVF:")) raiseOverflow(after(message, "VXOVF:"));
     if (startsWith(message, "VXCHECK:")) {
         const std::string parts = after(message, "VXCHECK:");
         const std::size_t split = parts.find(kCheckSeparator);
@@ -185,6 +186,9 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
         }
         if (rc == SQLITE_CONSTRAINT_CHECK) {
             std::string which = after(message, "failed: ");
+            if (startsWith(which, kOverflowConstraintPrefix)) {
+                raiseOverflow(which.substr(std::strlen(kOverflowConstraintPrefix)));
+            }
             if (startsWith(which, "vxlen:")) {
                 raise(hr::kDataOverflow, jet::kFieldTooSmall,
                       "The field '" + which.substr(6) +

@@ -312,6 +312,7 @@ class Store {
     void createSqliteIndex(const StoredTable& t, const StoredIndex& idx);
     void dropSqliteIndex(const std::string& table, const std::string& index);
     void refreshTypeRules(const StoredTable& t);  // after a field is added or dropped in place
+    std::string sqliteTableSql(const std::string& sqliteName) const;
     void createKeyTriggers(const std::string& table, const StoredKey& key);
     void dropKeyTriggers(const std::string& table, const StoredKey& key);
     void rebuildTable(StoredTable& t);  // regenerates the SQLite table
@@ -328,10 +329,17 @@ class Store {
 
 std::string sqliteIndexName(const std::string& table, const std::string& index);
 
-// The triggers that hold a table's values to Jet's types (TypeRules.cpp):
-// overflow refused with 3349, currency, single, decimal and Yes/No stored as
-// Jet stores them.
-std::vector<std::string> typeRuleTriggers(const StoredTable& t, const std::string& sqliteName);
+// Jet's types held in a table (TypeRules.cpp): overflow refused with 3349 by
+// a field's own CHECK constraint (named kOverflowConstraintPrefix + field),
+// or, for fields of files written before, by the table's triggers; currency,
+// single, decimal and Yes/No stored as Jet stores them by triggers.
+inline constexpr const char* kOverflowConstraintPrefix = "vxovf:";
+// The field's overflow constraint as written after its type, or empty.
+std::string overflowConstraint(const StoredColumn& c);
+// tableSql is the table's CREATE statement as SQLite keeps it: a field whose
+// own constraint is in it needs no overflow trigger.
+std::vector<std::string> typeRuleTriggers(const StoredTable& t, const std::string& sqliteName,
+                                          const std::string& tableSql);
 std::vector<std::string> dropTypeRuleTriggers(const std::string& sqliteName);
 // The catalog property keeping the furthest number an auto-number field that
 // is not the row's own number has handed out.

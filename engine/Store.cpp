@@ -442,6 +442,12 @@ void Store::deleteCatalogRows(const std::string& table) {
         Stmt(db_, "DELETE FROM MSysColumnOrdinals WHERE TableName = ?").bind(1, table).step();
 }
 
+std::string Store::sqliteTableSql(const std::string& sqliteName) const {
+    Stmt s(db_, "SELECT sql FROM sqlite_schema WHERE type = 'table' AND name = ?");
+    s.bind(1, sqliteName);
+    return s.step() ? s.text(0) : std::string();
+}
+
 bool Store::hasOrdinalTable() const {
     Stmt s(db_, "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = 'MSysColumnOrdinals'");
     return s.step();
@@ -474,7 +480,7 @@ static std::string columnSql(const StoredColumn& c, bool notNull) {
         sql += " CONSTRAINT " + quoteIdent("vxlen:" + c.name) + " CHECK (length(" +
                quoteIdent(c.name) + ") <= " + std::to_string(c.type.definedSize) + ")";
     }
-    return sql;
+    return sql + overflowConstraint(c);
 }
 
 void Store::createSqliteTable(const StoredTable& t, const std::string& sqliteName) {
@@ -493,7 +499,7 @@ void Store::createSqliteTable(const StoredTable& t, const std::string& sqliteNam
         if (&c == rowid) {
             // AUTOINCREMENT: a number once handed out is never handed out
             // again, even after its row, the highest, is deleted.
-            sql += "INTEGER PRIMARY KEY AUTOINCREMENT";
+            sql += "INTEGER PRIMARY KEY AUTOINCREMENT" + overflowConstraint(c);
             continue;
         }
         sql += columnSql(c, c.notNull || primaryColumns.count(upperAscii(c.name)));
@@ -522,7 +528,8 @@ void Store::createSqliteTable(const StoredTable& t, const std::string& sqliteNam
              kept + ", " + col + " FROM " + quoteIdent(sqliteName) +
              " WHERE rowid = NEW.rowid; END");
     }
-    for (const auto& trigger : typeRuleTriggers(t, sqliteName)) exec(trigger);
+    for (const auto& trigger : typeRuleTriggers(t, sqliteName, sqliteTableSql(sqliteName)))
+        exec(trigger);
 }
 
 void Store::createSqliteIndex(const StoredTable& t, const StoredIndex& idx) {
@@ -567,7 +574,7 @@ void Store::createSqliteIndex(const StoredTable& t, const StoredIndex& idx) {
 
 void Store::refreshTypeRules(const StoredTable& t) {
     for (const auto& drop : dropTypeRuleTriggers(t.name)) exec(drop);
-    for (const auto& create : typeRuleTriggers(t, t.name)) exec(create);
+    for (const auto& create : typeRuleTriggers(t, t.name, sqliteTableSql(t.name))) exec(create);
 }
 
 void Store::dropSqliteIndex(const std::string& table, const std::string& index) {

@@ -4,6 +4,7 @@
 // came in (a statement, a bulk load) and after the file is reopened.
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "EngineFixture.h"
 
@@ -260,11 +261,12 @@ TEST_F(JetTypesTest, AutoNumbersAreNeverHandedOutAgain) {
 // rows as before, and its next definition change gives it the rules.
 TEST_F(JetTypesTest, EarlierFilesKeepWorkingAndGainTheRules) {
     conn_->Close();
+    // Overflow is each field's own constraint; the stored forms are triggers.
     EXPECT_EQ(sqliteAnswer(path_, "SELECT count(*) FROM sqlite_schema WHERE name LIKE 'vxtype:%'"),
-              "4");
-    const std::string strip = "sqlite3 '" + path_ +
-                              "' \"DROP TRIGGER [vxtype:v:ins]; DROP TRIGGER [vxtype:v:upd]; "
-                              "DROP TRIGGER [vxtype:v:fixins]; DROP TRIGGER [vxtype:v:fixupd];\"";
+              "2");
+    const std::string strip =
+        "sqlite3 '" + path_ +
+        "' \"DROP TRIGGER [vxtype:v:fixins]; DROP TRIGGER [vxtype:v:fixupd];\"";
     ASSERT_EQ(std::system(strip.c_str()), 0);
     conn_ = engine::Connection::create();
     conn_->Open(jetText(path_));
@@ -277,6 +279,49 @@ TEST_F(JetTypesTest, EarlierFilesKeepWorkingAndGainTheRules) {
     EXPECT_EQ(refused("UPDATE v SET s = 40000").jetError(), 3349);
     exec("UPDATE v SET y = 9");
     EXPECT_EQ(value("SELECT y FROM v").intValue(), -1);
+}
+
+// A file whose tables were written when overflow was refused by triggers
+// (made by an earlier build of the engine): its fields stay guarded by them,
+// a field added later is guarded by its own constraint and left out of the
+// triggers, and a rebuild of the table moves every field to its constraint.
+TEST_F(JetTypesTest, FieldsGuardedByTriggersInEarlierFilesStayGuarded) {
+    conn_->Close();
+    path_ = folder_.Folder() + "earlier.mdb";
+    std::filesystem::copy_file(VANTOLY_ENGINE_DATA "/overflowTriggersOnly.mdb", path_);
+    conn_ = engine::Connection::create();
+    conn_->Open(jetText(path_));
+    const auto triggerCount = [&] {
+        return sqliteAnswer(path_,
+                            "SELECT count(*) FROM sqlite_schema WHERE name LIKE "
+                            "'vxtype:Table1:%' AND sql LIKE '%VXOVF%'");
+    };
+    ASSERT_EQ(triggerCount(), "2");
+    // Byte C, Integer D, Long E, Currency H of the earlier table.
+    const auto allRefused = [&](const std::string& when) {
+        for (const char* sql :
+             {"UPDATE Table1 SET C = 256", "UPDATE Table1 SET D = 40000",
+              "INSERT INTO Table1 (A, E) VALUES ('x', 2147483648)", "UPDATE Table1 SET H = 1E+15",
+              "UPDATE Table1 SET extra = -32769"}) {
+            EXPECT_EQ(refused(sql).jetError(), 3349) << when << ": " << sql;
+        }
+    };
+    exec("ALTER TABLE Table1 ADD COLUMN extra SHORT");
+    EXPECT_EQ(sqliteAnswer(path_,
+                           "SELECT count(*) FROM sqlite_schema WHERE name = "
+                           "'vxtype:Table1:upd' AND sql LIKE '%\"extra\"%'"),
+              "0");
+    allRefused("field added to an earlier table");
+    exec("UPDATE Table1 SET H = 1.23456, extra = 7");
+    EXPECT_EQ(value("SELECT H FROM Table1").currency(), 12346);
+
+    exec("ALTER TABLE Table1 ALTER COLUMN B TEXT(120)");
+    EXPECT_EQ(triggerCount(), "0");
+    allRefused("table rebuilt");
+    conn_->Close();
+    conn_ = engine::Connection::create();
+    conn_->Open(jetText(path_));
+    allRefused("reopened");
 }
 
 }  // namespace
