@@ -449,8 +449,12 @@ std::string Store::sqliteTableSql(const std::string& sqliteName) const {
 }
 
 bool Store::hasOrdinalTable() const {
-    Stmt s(db_, "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = 'MSysColumnOrdinals'");
-    return s.step();
+    // Asked of SQLite's schema in memory: a query of sqlite_schema reads every
+    // page of it, once per table the catalog loads. Both callers have just run
+    // a catalog statement, which brings a schema changed by another connection
+    // up to date.
+    return sqlite3_table_column_metadata(db_, "main", "MSysColumnOrdinals", nullptr, nullptr,
+                                         nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 void Store::setOrdinalPosition(const std::string& storedName, const std::string& column,
