@@ -75,11 +75,12 @@ void loadUserTable(sqlite3* db, Table& table) {
         index->unique = i.unique;
         index->primaryKey = i.primary;
         index->ignoreNulls = i.ignoreNulls;
-        for (const auto& name : i.columns) {
-            const StoredColumn* c = byName(name);
+        for (std::size_t n = 0; n < i.columns.size(); ++n) {
+            const StoredColumn* c = byName(i.columns[n]);
             auto col = c ? makeColumn(*c, primary.count(upperAscii(c->name)) > 0)
                          : std::make_shared<Column>();
-            if (!c) col->name = name;
+            if (!c) col->name = i.columns[n];
+            col->sortOrder = i.isDescending(n) ? adSortDescending : adSortAscending;
             index->columns.append(col);
         }
         table.indexes_.append(index);

@@ -334,6 +334,9 @@ enum ColumnAttributesEnum : long { adColFixed = 1, adColNullable = 2 };
 // Key types.
 enum KeyTypeEnum : int { adKeyPrimary = 1, adKeyForeign = 2, adKeyUnique = 3 };
 
+// The order of an index's column.
+enum SortOrderEnum : int { adSortAscending = 1, adSortDescending = 2 };
+
 // Referential rules.
 enum RuleEnum : int { adRINone = 0, adRICascade = 1, adRISetNull = 2 };
 
@@ -542,13 +545,15 @@ struct Column {
     long increment = 1;
     std::optional<std::string> defaultValue;  // the default as Jet SQL text
     int physicalPosition = 0;
-    int ordinalPosition = 0;  // as set through DaoFieldInfo, else the physical position
+    int ordinalPosition = 0;          // as set through DaoFieldInfo, else the physical position
+    int sortOrder = adSortAscending;  // SortOrderEnum, for a column of an index
 
     std::string Name() const { return name; }
     int Type() const { return type; }
     long DefinedSize() const { return definedSize; }
     long Attributes() const { return attributes; }
     std::string RelatedColumn() const { return relatedColumn; }
+    int SortOrder() const { return sortOrder; }
 };
 
 struct Key {

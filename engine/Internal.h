@@ -191,7 +191,8 @@ struct Statement {
     bool disallowNull = false;
     bool ignoreNull = false;
     std::vector<std::string> indexColumns;
-    std::string columnName;  // DROP COLUMN / ALTER COLUMN
+    std::vector<bool> indexDescending;  // one per index column
+    std::string columnName;             // DROP COLUMN / ALTER COLUMN
     std::string constraintName;
     std::optional<std::string> newPassword;
     std::optional<std::string> oldPassword;
@@ -249,6 +250,11 @@ struct StoredIndex {
     bool disallowNull = false;
     bool foreign = false;  // the index a foreign key brings
     std::vector<std::string> columns;
+    std::vector<bool> descending;  // one per column, or empty: every column ascending
+
+    bool isDescending(std::size_t column) const {
+        return column < descending.size() && descending[column];
+    }
 };
 
 struct StoredKey {
@@ -295,7 +301,10 @@ class Store {
     void setOrdinalPosition(const std::string& storedName, const std::string& column, int ordinal);
 
   private:
-    bool hasOrdinalTable() const;  // files written before ordinals were kept lack it
+    // Catalog tables made on first use; files written before they existed lack them.
+    static constexpr const char* kOrdinalTable = "MSysColumnOrdinals";
+    static constexpr const char* kIndexOrderTable = "MSysIndexColumnOrder";  // descending fields
+    bool hasCatalogTable(const char* name) const;
     void createTable(const Statement& st);
     void createIndex(const Statement& st);
     void dropTable(const Statement& st);

@@ -1626,12 +1626,14 @@ class Parser {
         return type;
     }
 
-    std::vector<std::string> nameList() {
+    // With `descending`, one flag per name: whether DESC followed it.
+    std::vector<std::string> nameList(std::vector<bool>* descending = nullptr) {
         expectSym("(");
         std::vector<std::string> names;
         do {
             names.push_back(name("a field name"));
-            if (!acceptWord("ASC")) acceptWord("DESC");
+            const bool desc = !acceptWord("ASC") && acceptWord("DESC");
+            if (descending) descending->push_back(desc);
         } while (acceptSym(","));
         expectSym(")");
         return names;
@@ -1769,7 +1771,7 @@ class Parser {
         expectWord("ON");
         st_.table = tableName();
         checkWritable(st_.table);
-        st_.indexColumns = nameList();
+        st_.indexColumns = nameList(&st_.indexDescending);
         if (acceptWord("WITH")) {
             do {
                 if (acceptWord("PRIMARY"))

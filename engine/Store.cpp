@@ -289,9 +289,9 @@ StoredTable Store::loadTable(const std::string& storedName) const {
             t.columns.push_back(std::move(c));
         }
     }
-    if (hasOrdinalTable()) {
-        Stmt s(db_,
-               "SELECT ColumnName, OrdinalPosition FROM MSysColumnOrdinals WHERE TableName = ?");
+    if (hasCatalogTable(kOrdinalTable)) {
+        Stmt s(db_, std::string("SELECT ColumnName, OrdinalPosition FROM ") + kOrdinalTable +
+                        " WHERE TableName = ?");
         s.bind(1, storedName);
         while (s.step()) {
             const std::string column = s.text(0);
@@ -316,6 +316,21 @@ StoredTable Store::loadTable(const std::string& storedName) const {
             i.foreign = s.integer(5) != 0;
             i.columns = splitList(s.text(6));
             t.indexes.push_back(std::move(i));
+        }
+    }
+    if (hasCatalogTable(kIndexOrderTable)) {
+        Stmt s(db_, std::string("SELECT IndexName, ColumnName FROM ") + kIndexOrderTable +
+                        " WHERE TableName = ?");
+        s.bind(1, storedName);
+        while (s.step()) {
+            const std::string index = s.text(0), column = s.text(1);
+            for (auto& i : t.indexes) {
+                if (!equalsNoCase(i.name, index)) continue;
+                i.descending.resize(i.columns.size());
+                for (std::size_t c = 0; c < i.columns.size(); ++c) {
+                    if (equalsNoCase(i.columns[c], column)) i.descending[c] = true;
+                }
+            }
         }
     }
     {
@@ -396,16 +411,30 @@ void Store::saveTable(const StoredTable& t) {
     }
     for (const auto& c : t.columns) {
         if (!c.ordinalPosition) continue;
-        exec(
-            "CREATE TABLE IF NOT EXISTS MSysColumnOrdinals (TableName TEXT NOT NULL COLLATE "
-            "NOCASE, "
-            "ColumnName TEXT NOT NULL COLLATE NOCASE, OrdinalPosition INTEGER NOT NULL, PRIMARY "
-            "KEY "
-            "(TableName, ColumnName))");
-        Stmt s(db_,
-               "INSERT INTO MSysColumnOrdinals (TableName, ColumnName, OrdinalPosition) VALUES "
-               "(?,?,?)");
+        exec(std::string("CREATE TABLE IF NOT EXISTS ") + kOrdinalTable +
+             " (TableName TEXT NOT NULL COLLATE "
+             "NOCASE, "
+             "ColumnName TEXT NOT NULL COLLATE NOCASE, OrdinalPosition INTEGER NOT NULL, PRIMARY "
+             "KEY "
+             "(TableName, ColumnName))");
+        Stmt s(db_, std::string("INSERT INTO ") + kOrdinalTable +
+                        " (TableName, ColumnName, OrdinalPosition) VALUES (?,?,?)");
         s.bind(1, t.name).bind(2, c.name).bind(3, *c.ordinalPosition).step();
+    }
+    for (const auto& i : t.indexes) {
+        for (std::size_t c = 0; c < i.columns.size(); ++c) {
+            if (!i.isDescending(c)) continue;
+            exec(std::string("CREATE TABLE IF NOT EXISTS ") + kIndexOrderTable +
+                 " (TableName TEXT NOT NULL COLLATE NOCASE, IndexName TEXT NOT NULL COLLATE "
+                 "NOCASE, ColumnName TEXT NOT NULL COLLATE NOCASE, PRIMARY KEY (TableName, "
+                 "IndexName, ColumnName))");
+            Stmt(db_, std::string("INSERT INTO ") + kIndexOrderTable +
+                          " (TableName, IndexName, ColumnName) VALUES (?,?,?)")
+                .bind(1, t.name)
+                .bind(2, i.name)
+                .bind(3, i.columns[c])
+                .step();
+        }
     }
     Stmt indexRow(
         db_,
@@ -438,8 +467,12 @@ void Store::deleteCatalogRows(const std::string& table) {
         Stmt s(db_, sql);
         s.bind(1, table).step();
     }
-    if (hasOrdinalTable())
-        Stmt(db_, "DELETE FROM MSysColumnOrdinals WHERE TableName = ?").bind(1, table).step();
+    for (const char* kept : {kOrdinalTable, kIndexOrderTable}) {
+        if (hasCatalogTable(kept))
+            Stmt(db_, std::string("DELETE FROM ") + kept + " WHERE TableName = ?")
+                .bind(1, table)
+                .step();
+    }
 }
 
 std::string Store::sqliteTableSql(const std::string& sqliteName) const {
@@ -448,13 +481,13 @@ std::string Store::sqliteTableSql(const std::string& sqliteName) const {
     return s.step() ? s.text(0) : std::string();
 }
 
-bool Store::hasOrdinalTable() const {
+bool Store::hasCatalogTable(const char* name) const {
     // Asked of SQLite's schema in memory: a query of sqlite_schema reads every
     // page of it, once per table the catalog loads. Both callers have just run
     // a catalog statement, which brings a schema changed by another connection
     // up to date.
-    return sqlite3_table_column_metadata(db_, "main", "MSysColumnOrdinals", nullptr, nullptr,
-                                         nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
+    return sqlite3_table_column_metadata(db_, "main", name, nullptr, nullptr, nullptr, nullptr,
+                                         nullptr, nullptr) == SQLITE_OK;
 }
 
 void Store::setOrdinalPosition(const std::string& storedName, const std::string& column,
@@ -547,6 +580,7 @@ void Store::createSqliteIndex(const StoredTable& t, const StoredIndex& idx) {
     for (std::size_t i = 0; i < idx.columns.size(); ++i) {
         if (i) sql += ", ";
         sql += quoteIdent(idx.columns[i]);
+        if (idx.isDescending(i)) sql += " DESC";
     }
     sql += ")";
     exec(sql);
@@ -920,6 +954,7 @@ void Store::createIndex(const Statement& st) {
     idx.ignoreNulls = st.ignoreNull;
     idx.disallowNull = st.disallowNull;
     for (const auto& c : st.indexColumns) idx.columns.push_back(findColumn(t, c)->name);
+    idx.descending = st.indexDescending;
     t.indexes.push_back(idx);
     if (st.primaryIndex) {
         for (const auto& k : t.keys) {

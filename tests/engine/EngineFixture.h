@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -18,6 +19,20 @@ namespace enginetest {
 
 inline std::string jetText(const std::string& path, const std::string& password = "") {
     return engine::DatabaseConnectionText(engine::kJetProvider, path, password);
+}
+
+// What the sqlite3 program, run on its own, prints for a query on the file:
+// the values as stored, not as the engine presents them.
+inline std::string sqliteAnswer(const std::string& path, const std::string& query) {
+    const std::string command = "sqlite3 -readonly '" + path + "' \"" + query + "\" 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return "(sqlite3 did not start)";
+    std::string out;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+    pclose(pipe);
+    while (!out.empty() && out.back() == '\n') out.pop_back();
+    return out;
 }
 
 class EngineFixture : public ::testing::Test {

@@ -342,6 +342,52 @@ TEST_F(SqlTest, IndexOptions) {
     EXPECT_EQ(exec("UPDATE emp SET Grade = NULL WHERE EmpID = 1"), 1);
 }
 
+// Access SQL reference: CREATE INDEX (field [ASC|DESC]). The order is the
+// index's own (SQLite's index is descending on that field) and the catalog's,
+// through a rebuild of the table and a reopened file; a dropped index leaves
+// no order behind for a new index of the same name.
+TEST_F(SqlTest, DescendingIndexFieldsAreKept) {
+    exec("CREATE INDEX ix_hired ON emp (Hired DESC, Grade ASC, DeptID DESC)");
+    const auto orders = [&] {
+        auto catalog = engine::Catalog::create();
+        catalog->putActiveConnection(enginetest::jetText(path_));
+        std::string text;
+        for (long i = 0; i < catalog->Tables().Count(); ++i) {
+            auto t = catalog->Tables().Item(i);
+            if (t->Name() != "emp") continue;
+            for (long k = 0; k < t->Indexes().Count(); ++k) {
+                auto index = t->Indexes().Item(k);
+                if (index->Name() != "ix_hired") continue;
+                for (long c = 0; c < index->Columns().Count(); ++c) {
+                    auto column = index->Columns().Item(c);
+                    text += column->Name() +
+                            (column->SortOrder() == engine::adSortDescending ? " DESC;" : " ASC;");
+                }
+            }
+        }
+        return text;
+    };
+    const std::string expected = "Hired DESC;Grade ASC;DeptID DESC;";
+    EXPECT_EQ(orders(), expected);
+    const auto sqliteOrder = [&] {
+        return enginetest::sqliteAnswer(
+            path_,
+            "SELECT group_concat(i.desc, '') FROM sqlite_schema s, "
+            "pragma_index_xinfo(s.name) i WHERE s.type = 'index' AND s.sql LIKE "
+            "'%Hired%' AND i.key");
+    };
+    EXPECT_EQ(sqliteOrder(), "101");
+    exec("ALTER TABLE emp ALTER COLUMN [Full Name] TEXT(60)");  // rebuilds the table
+    conn_->Close();
+    conn_ = engine::Connection::create();
+    conn_->Open(enginetest::jetText(path_));
+    EXPECT_EQ(orders(), expected);
+    EXPECT_EQ(sqliteOrder(), "101");
+    exec("DROP INDEX ix_hired ON emp");
+    exec("CREATE INDEX ix_hired ON emp (Hired, Grade, DeptID)");
+    EXPECT_EQ(orders(), "Hired ASC;Grade ASC;DeptID ASC;");
+}
+
 TEST_F(SqlTest, CounterWithSeedAndStep) {
     exec("CREATE TABLE seq (ID COUNTER(100, 5) PRIMARY KEY, Label TEXT(5))");
     exec("INSERT INTO seq (Label) VALUES ('a')");

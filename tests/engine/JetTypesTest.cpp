@@ -12,20 +12,7 @@ namespace {
 
 using enginetest::EngineFixture;
 using enginetest::jetText;
-
-// What the sqlite3 program, run on its own, prints for a query on the file:
-// the values as stored, not as the engine presents them.
-std::string sqliteAnswer(const std::string& path, const std::string& query) {
-    const std::string command = "sqlite3 -readonly '" + path + "' \"" + query + "\" 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return "(sqlite3 did not start)";
-    std::string out;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    pclose(pipe);
-    while (!out.empty() && out.back() == '\n') out.pop_back();
-    return out;
-}
+using enginetest::sqliteAnswer;
 
 class JetTypesTest : public EngineFixture {
   protected:
