@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "errors/ErrorLog.h"
+#include "platform/qt/WindowFrame.h"
 #include "widgets/DialogUnits.h"
 
 namespace {
@@ -49,7 +50,9 @@ CUpdateErrorMsgDlg::CUpdateErrorMsgDlg(QWidget* parent, platform::Clipboard& cli
     copy_->setGeometry(du.rect(260, 268, 68, 17));
     copy_->setAutoDefault(false);
     units_ = widgets::FitCaptions(this, du);
-    report_->setTabStopDistance(units_.x(32));
+    const double scale = widgets::FitToScreen(this, widgets::RoomOnScreen(this));
+    platform::SetFixedFrame(*this);
+    report_->setTabStopDistance(units_.x(32) * scale);
 
     connect(close_, &QPushButton::clicked, this, &QDialog::accept);
     connect(copy_, &QPushButton::clicked, this, [this] { OnCopy(); });
