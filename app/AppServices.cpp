@@ -93,7 +93,7 @@ AppServices::AppServices(const ServiceOptions& options, std::string applicationT
         p.fileCopier = std::make_unique<platform::PosixFileCopier>(*p.messageBoxes);
     } else {
         p.messageBoxes = std::make_unique<platform::QtMessageBoxes>(applicationTitle);
-        p.shell = std::make_unique<platform::QtShell>(err);
+        p.shell = std::make_unique<platform::QtShell>(err, *p.messageBoxes);
         p.cursor = std::make_unique<platform::QtCursor>();
         p.copyProgress = std::make_unique<platform::QtCopyProgress>();
         p.fileCopier =

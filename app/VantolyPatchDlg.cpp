@@ -15,10 +15,11 @@
 #include <QShortcut>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <QWindow>
 
 #include "db/PasswordMask.h"
 #include "errors/UpdateErrorMsgDlg.h"
+#include "platform/qt/QtServices.h"
+#include "platform/qt/WindowFrame.h"
 #include "widgets/ButtonST.h"
 #include "widgets/DialogUnits.h"
 
@@ -46,8 +47,6 @@ CVantolyPatchDlg::~CVantolyPatchDlg() {
 void CVantolyPatchDlg::buildControls() {
     setFont(widgets::DialogFont(QStringLiteral("MS UI Gothic"), 11));
     setWindowTitle(QString());
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
     const widgets::DialogUnits du(font());
 
     // The window manager owns the title-bar menu here, so the system menu's
@@ -126,6 +125,8 @@ void CVantolyPatchDlg::buildControls() {
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setColumnCount(2);
     widgets::FitCaptions(client, du);
+    widgets::FitToScreen(this, widgets::RoomOnScreen(this));
+    platform::SetFixedFrame(*this);
 
     connect(updateButton_, &QPushButton::clicked, this, [this] { OnUpdateCommand(); });
     connect(restoreButton_, &QPushButton::clicked, this, [this] { OnRestoreCommand(); });
@@ -204,20 +205,10 @@ void CVantolyPatchDlg::ShowVersionText(const std::string& versionText) {
 void CVantolyPatchDlg::RefreshControlState(db::ControlState state) {
     const bool idle = state == db::ControlState::Idle;
     busy_ = !idle;
-    // Whatever path led back to idle, a wait cursor left over would make the
-    // idle window look hung.
-    if (idle) services().cursor.ShowArrow();
     const app::ControlStates controls = logic_.ControlsFor(state, true);
     if (closeAction_) closeAction_->setEnabled(controls.idle);
-    // The title bar's close button: the window manager greys it when the hint
-    // goes. Set on the native window, so the shown window is not re-created
-    // (and hidden) as a change of the widget's own flags would.
-    const Qt::WindowFlags flags = idle ? windowFlags() | Qt::WindowCloseButtonHint
-                                       : windowFlags() & ~Qt::WindowCloseButtonHint;
-    if (flags != windowFlags()) {
-        overrideWindowFlags(flags);
-        if (QWindow* handle = windowHandle()) handle->setFlags(flags);
-    }
+    // The title bar's close button: the window manager greys it while busy.
+    platform::SetCloseAllowed(*this, controls.idle);
     if (viewerAction_) viewerAction_->setEnabled(controls.tools);
     if (consoleAction_) consoleAction_->setEnabled(controls.tools);
     updateButton_->setEnabled(controls.update);
@@ -307,6 +298,7 @@ void CVantolyPatchDlg::ShowUpdateErrorDialog(const std::string& reportText) {
     CUpdateErrorMsgDlg dialog(this, services().clipboard, services().messageBoxes,
                               applicationTitle());
     dialog.ReportText = masked;
+    const platform::ArrowWhileAsking arrow;
     dialog.exec();
 }
 
@@ -352,4 +344,6 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     widgets::FitCaptions(this, du);
+    widgets::FitToScreen(this, widgets::RoomOnScreen(this));
+    platform::SetFixedFrame(*this);
 }

@@ -20,6 +20,7 @@
 #include "host/HostGuard.h"
 #include "platform/Interrupts.h"
 #include "platform/SystemServices.h"
+#include "platform/qt/QtTranslations.h"
 
 // Outside any namespace, as Qt requires.
 static void InitResources() {
@@ -83,6 +84,12 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
     db::KeepUserDecimalSeparator();
     std::setlocale(LC_NUMERIC, "C");
     InitResources();
+    // Before the first window, so every box and dialog of Qt's speaks the
+    // operator's language; a command word shows none, so only a window says
+    // when it cannot.
+    if (const std::string problem = platform::InstallQtTranslations(application);
+        !problem.empty() && !headless)
+        err << "VantolyPatch: " << problem << "\n";
 
     std::string programFile = "VantolyPatch";
     try {

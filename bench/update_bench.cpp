@@ -88,6 +88,7 @@ class TimingCursor : public platform::Cursor {
 class NoPump : public platform::MessagePump {
   public:
     void PumpOne() override {}
+    void Repaint() override {}
 };
 
 int RunSqlite3(const std::string& path, const std::string& scriptPath) {

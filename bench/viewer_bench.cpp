@@ -76,6 +76,7 @@ class NoHosts : public platform::HostWindows {
 class ProcessPump : public platform::MessagePump {
   public:
     void PumpOne() override { QCoreApplication::processEvents(); }
+    void Repaint() override { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
 };
 
 double seconds(const std::function<void()>& work) {

@@ -20,6 +20,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Interrupts.h"
 #include "platform/UserFolders.h"
+#include "platform/qt/WindowFrame.h"
 #include "widgets/DialogUnits.h"
 
 namespace {
@@ -71,6 +72,8 @@ CExecuteQueryDlg::CExecuteQueryDlg(ConsoleContext context, QWidget* parent)
     stop_ = button("1029", "中止", 72);
     stop_->setEnabled(false);
     widgets::FitCaptions(this, du);
+    widgets::FitToScreen(this, widgets::RoomOnScreen(this));
+    platform::SetFixedFrame(*this);
 
     connect(edit_, &QPlainTextEdit::textChanged, this, [this] {
         if (!run_->isEnabled()) run_->setEnabled(true);
@@ -235,20 +238,24 @@ console::QueryRunResult CExecuteQueryDlg::RunWhileWindowWaits(
         switchedOff.push_back(button);
     }
     stop_->setEnabled(true);
+    // 中止 still answers under it; a box shown afterwards has the arrow.
     std::optional<console::QueryRunResult> result;
     std::exception_ptr failure;
-    QEventLoop wait;
-    std::thread worker([&] {
-        try {
-            result = console::RunQueries(*connection, split.statements, options);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        QMetaObject::invokeMethod(
-            &wait, [&wait] { wait.quit(); }, Qt::QueuedConnection);
-    });
-    wait.exec();
-    worker.join();
+    {
+        const platform::WaitCursor busy(context_.services.cursor);
+        QEventLoop wait;
+        std::thread worker([&] {
+            try {
+                result = console::RunQueries(*connection, split.statements, options);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            QMetaObject::invokeMethod(
+                &wait, [&wait] { wait.quit(); }, Qt::QueuedConnection);
+        });
+        wait.exec();
+        worker.join();
+    }
     running_.reset();
     stop_->setEnabled(false);
     for (QPushButton* button : switchedOff) button->setEnabled(true);

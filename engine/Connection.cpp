@@ -315,6 +315,9 @@ struct Connection::Impl {
     long long schemaRowsVersion = -1;                  // schema version of schemaRows
     std::vector<std::vector<Variant>> schemaRows;      // the tables schema, asked for often
     std::shared_ptr<StatementCache> statements;        // while open
+    std::function<void()> progressHook;
+
+    void installProgressHook() const;
 
     // A rolled-back definition takes the schema version back, and the next
     // one may reach the same number with another schema: so whatever this
@@ -379,6 +382,7 @@ void Connection::Open(const std::string& connectionText, const std::string&, con
         std::lock_guard<std::mutex> lock(impl_->handleMutex);
         impl_->db = db;
     }
+    impl_->installProgressHook();
     impl_->statements = std::make_shared<StatementCache>(db);
     impl_->connectionText = connectionText;
     impl_->path = parts.dataSource;
@@ -398,6 +402,42 @@ void Connection::Close() {
     std::lock_guard<std::mutex> lock(impl_->handleMutex);
     sqlite3_close_v2(impl_->db);
     impl_->db = nullptr;
+}
+
+namespace {
+
+// SQLite's machine steps between two calls of a connection's progress hook.
+constexpr int kProgressHookSteps = 10000;
+
+int callProgressHook(void* context) {
+    if (detail::hookFailurePending()) return 1;
+    try {
+        (*static_cast<const std::function<void()>*>(context))();
+        return 0;
+    } catch (...) {
+        // No exception may cross SQLite's C code: the statement is
+        // interrupted, and raiseSqlite raises this in place of the interrupt.
+        detail::holdHookFailure(std::current_exception());
+        return 1;
+    }
+}
+
+}  // namespace
+
+void Connection::Impl::installProgressHook() const {
+    if (db == nullptr) return;
+    if (progressHook) {
+        sqlite3_progress_handler(db, kProgressHookSteps, callProgressHook,
+                                 const_cast<std::function<void()>*>(&progressHook));
+    } else {
+        sqlite3_progress_handler(db, 0, nullptr, nullptr);
+    }
+}
+
+void Connection::SetProgressHook(std::function<void()> hook) {
+    detail::takeHookFailure();
+    impl_->progressHook = std::move(hook);
+    impl_->installProgressHook();
 }
 
 void Connection::Cancel() {

@@ -402,6 +402,13 @@ class Connection : public std::enable_shared_from_this<Connection> {
     // window's stop button); does nothing when the connection is closed or idle.
     void Cancel();
 
+    // Called again and again while a statement of this connection runs (every
+    // few thousand of SQLite's steps), on the thread that runs it, so that a
+    // window can keep painting through a long statement. Whatever it raises
+    // ends the statement, which changes nothing, and comes out of the call
+    // that ran it. An empty hook removes it.
+    void SetProgressHook(std::function<void()> hook);
+
     struct Impl;
     Impl& impl() const { return *impl_; }
 

@@ -2,6 +2,8 @@
 
 #include <climits>
 #include <cstring>
+#include <exception>
+#include <utility>
 
 #include "engine/Internal.h"
 
@@ -75,8 +77,27 @@ bool startsWith(const std::string& s, const char* prefix) {
 // The one place where SQLite's result codes and messages become the engine's
 // error objects. Messages raised by the engine's own triggers and checks carry
 // a "VX" tag naming the Jet error.
+namespace {
+thread_local std::exception_ptr heldHookFailure;
+}  // namespace
+
+void holdHookFailure(std::exception_ptr failure) {
+    heldHookFailure = std::move(failure);
+}
+
+bool hookFailurePending() {
+    return heldHookFailure != nullptr;
+}
+
+std::exception_ptr takeHookFailure() {
+    return std::exchange(heldHookFailure, nullptr);
+}
+
 void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
     const int primary = rc & 0xff;
+    if (primary == SQLITE_INTERRUPT) {
+        if (std::exception_ptr failure = takeHookFailure()) std::rethrow_exception(failure);
+    }
     std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     const std::string where = context.empty() ? "" : " (" + context + ")";
 

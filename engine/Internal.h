@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <exception>
 #include <map>
 #include <optional>
 #include <span>
@@ -30,6 +31,12 @@ constexpr int kOutOfStringSpace = 14;
 // Turns an SQLite failure into the engine's error object; `context` names what
 // was being done, for the description.
 [[noreturn]] void raiseSqlite(sqlite3* db, int rc, const std::string& context);
+
+// What a connection's progress hook raised, held on the thread that ran the
+// statement until raiseSqlite raises it for the interrupt it caused.
+void holdHookFailure(std::exception_ptr failure);
+bool hookFailurePending();
+std::exception_ptr takeHookFailure();
 // Jet's 3049 for a file SQLite could not open, with SQLite's `message`; a
 // path longer than SQLite can open says so, since the message would not.
 [[noreturn]] void raiseCannotOpen(const std::string& path, const std::string& message);

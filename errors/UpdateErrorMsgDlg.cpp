@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "errors/ErrorLog.h"
+#include "platform/qt/WindowFrame.h"
 #include "widgets/DialogUnits.h"
 
 namespace {
@@ -49,6 +50,10 @@ CUpdateErrorMsgDlg::CUpdateErrorMsgDlg(QWidget* parent, platform::Clipboard& cli
     copy_->setGeometry(du.rect(260, 268, 68, 17));
     copy_->setAutoDefault(false);
     units_ = widgets::FitCaptions(this, du);
+    // A window scaled down to fit the screen measures its units anew.
+    if (widgets::FitToScreen(this, widgets::RoomOnScreen(this)) < 1.0)
+        units_ = widgets::DialogUnits(font());
+    platform::SetFixedFrame(*this);
     report_->setTabStopDistance(units_.x(32));
 
     connect(close_, &QPushButton::clicked, this, &QDialog::accept);

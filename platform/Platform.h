@@ -106,7 +106,10 @@ class HostWindows {
     virtual bool RequestClose(const std::string& windowClass) = 0;
 };
 
-// The wait and arrow cursors.
+// The wait and arrow cursors. The waits nest: ShowWait begins one, ShowArrow
+// ends the latest, and the arrow comes back only when the outermost has ended
+// (a step that waits inside the update's work leaves the update's wait on).
+// ShowArrow with no wait begun does nothing.
 class Cursor {
   public:
     virtual ~Cursor() = default;
@@ -114,7 +117,8 @@ class Cursor {
     virtual void ShowArrow() = 0;
 };
 
-// The wait cursor for one scope: the arrow comes back however the scope ends.
+// The wait cursor for one scope: the pointer before it comes back however the
+// scope ends.
 class WaitCursor {
   public:
     explicit WaitCursor(Cursor& cursor) : cursor_(cursor) { cursor_.ShowWait(); }
@@ -130,7 +134,13 @@ class WaitCursor {
 class MessagePump {
   public:
     virtual ~MessagePump() = default;
+    // Everything pending, the operator's clicks and keys too: a loop that
+    // a click may stop.
     virtual void PumpOne() = 0;
+    // Painting only, the operator's input left waiting: work that must not
+    // be interrupted, and asks its questions itself. Cheap to call very
+    // often; paints at most every few tens of milliseconds.
+    virtual void Repaint() = 0;
 };
 
 // Where the running program keeps the user's files.

@@ -23,7 +23,7 @@ RelationshipCountScan::RelationshipCountScan(platform::MessageBoxes& messageBoxe
 template <typename Predicate>
 int RelationshipCountScan::CountKeys(const std::string& table, Predicate&& counts,
                                      FailureBox failureBox) {
-    cursor_.ShowWait();
+    const platform::WaitCursor wait(cursor_);
     int count = 0;
     std::optional<std::string> failure;
     try {
@@ -66,7 +66,6 @@ int RelationshipCountScan::CountKeys(const std::string& table, Predicate&& count
                                 .owner = platform::MessageOwner::Application});
         }
     }
-    cursor_.ShowArrow();
     return count;
 }
 

@@ -31,6 +31,33 @@ auto ThroughTableDefinition(std::string_view what, Call&& call) {
     }
 }
 
+// Every statement of the script, whether a run needs it or finds it done:
+// what the progress bar shows the share of.
+int ScriptStatementCount() {
+    std::size_t count = DropStatements().size() + VersionStampStatements().size() +
+                        ColumnStatements(kKumiaiTable, kMlgCardNameColumn).size();
+    for (std::string_view column : {kMlgCardSeikyuKingakuColumn, kMlgCardSavingKingakuColumn})
+        count += ColumnStatements(kSeikyuDataTable, column).size();
+    for (const CreationBlock& block : CreationBlocks()) count += block.statements.size();
+    return static_cast<int>(count);
+}
+
+// The window paints through every statement of the run, however long one
+// takes; its clicks and keys wait for the run's end.
+class PaintingWhileRunning {
+  public:
+    PaintingWhileRunning(engine::Connection& connection, platform::MessagePump& pump)
+        : connection_(connection) {
+        connection_.SetProgressHook([&pump] { pump.Repaint(); });
+    }
+    ~PaintingWhileRunning() { connection_.SetProgressHook({}); }
+    PaintingWhileRunning(const PaintingWhileRunning&) = delete;
+    PaintingWhileRunning& operator=(const PaintingWhileRunning&) = delete;
+
+  private:
+    engine::Connection& connection_;
+};
+
 engine::Connection& RequireSessionConnection(const db::DatabaseSession& session) {
     if (!session.SessionConnection()) {
         throw engine::ComError(engine::hr::kInvalidPointer, std::nullopt, std::nullopt);
@@ -93,12 +120,17 @@ bool UpdateScriptRunner::OnUpdateTables() {
         target_.Password.empty() ? std::string()
                                  : ";PWD=" + engine::ConnectionTextValue(target_.Password);
     try {
+        const PaintingWhileRunning painting(RequireSessionConnection(session_),
+                                            services_.messagePump);
+        progressTotal_ = ScriptStatementCount();
+        window_.SetProgressRange(0, progressTotal_);
+        window_.SetProgressPosition(0);
         RunDropPhase();
         RunRelationshipCountScan();
         RunColumnAdditions(tableDefinitionConnect);
         RunCreationBlocks();
         RunVersionStamp();
-        window_.SetProgressPosition(window_.ProgressPosition() + 1);
+        window_.SetProgressPosition(progressTotal_);
         window_.ShowVersionText("ver." + session_.ReadDatabaseVersion());
         ShowOk(std::string(kFinishedText),
                texts_.releaseDateText + std::string(kFinishedCaptionSuffix),
@@ -131,12 +163,18 @@ void UpdateScriptRunner::RunStatement(const std::string& statement) {
     // Any recordset the statement answers with is released at once.
     session_.Execute(statement).reset();
     ++statementsRun_;
+    Advance(1);
     if (listener_ != nullptr) {
         listener_->StatementRun(reason_, statement);
     }
     if (statementHook_) {
         statementHook_(statementsRun_, statement);
     }
+}
+
+void UpdateScriptRunner::Advance(std::size_t steps) {
+    window_.SetProgressPosition(window_.ProgressPosition() + static_cast<int>(steps));
+    services_.messagePump.Repaint();
 }
 
 void UpdateScriptRunner::Decided(const std::string& answer, const std::string& verdict) {
@@ -152,6 +190,7 @@ void UpdateScriptRunner::RunDropPhase() {
             RunStatement(drop.text);
         } else {
             Decided(drop.table + " absent", "skipped");
+            Advance(1);
         }
     }
 }
@@ -160,8 +199,9 @@ void UpdateScriptRunner::RunRelationshipCountScan() {
     std::vector<std::string> userTables;
     session_.ListUserTables(userTables);
     const int tableCount = static_cast<int>(userTables.size());
-    window_.SetProgressRange(0, 3 * tableCount);
-    window_.SetProgressPosition(0);
+    // A step per table and referenced table, now that the tables are known.
+    progressTotal_ += 3 * tableCount;
+    window_.SetProgressRange(0, progressTotal_);
 
     RelationshipCountScan scan(services_.messageBoxes, services_.cursor, texts_.applicationTitle,
                                db::ConnectionText(target_.PathName, target_.FileName,
@@ -176,8 +216,7 @@ void UpdateScriptRunner::RunRelationshipCountScan() {
         *count += scan.CountPrimaryKeys(table);
         *count += scan.CountUniqueKeys(table);
         for (const std::string& userTable : userTables) {
-            window_.SetProgressPosition(window_.ProgressPosition() + 1);
-            services_.messagePump.PumpOne();
+            Advance(1);
             *count += scan.CountForeignKeys(userTable, table);
         }
     }
@@ -208,6 +247,7 @@ void UpdateScriptRunner::RunColumnAdditions(const std::string& tableDefinitionCo
         });
     } else {
         Decided(kumiaiColumn + " present", "skipped");
+        Advance(ColumnStatements(kKumiaiTable, kMlgCardNameColumn).size());
     }
 
     // The facility opens the file on a connection of its own, whether or
@@ -223,8 +263,10 @@ void UpdateScriptRunner::RunColumnAdditions(const std::string& tableDefinitionCo
         const std::string field(column);
         if (session_.TableExists(seikyuTable) != 1) {
             Decided(seikyuTable + " absent", "column " + field + " skipped");
+            Advance(ColumnStatements(kSeikyuDataTable, column).size());
         } else if (session_.ColumnExists(seikyuTable, field) != 0) {
             Decided("column " + field + " of " + seikyuTable + " present", "skipped");
+            Advance(ColumnStatements(kSeikyuDataTable, column).size());
         } else {
             Because("column " + field + " of " + seikyuTable + " absent");
             ThroughTableDefinition("adding the column " + std::string(column), [&] {
@@ -249,6 +291,7 @@ void UpdateScriptRunner::RunCreationBlocks() {
     for (const CreationBlock& block : CreationBlocks()) {
         if (session_.TableExists(block.table) != 0) {
             Decided(block.table + " exists", "block skipped");
+            Advance(block.statements.size());
             continue;
         }
         const std::string blockReason = block.table + " absent";
@@ -260,6 +303,7 @@ void UpdateScriptRunner::RunCreationBlocks() {
                 const std::string gateAnswer = GateAnswer(statement.gate);
                 if (!StatementAllowed(statement.gate)) {
                     Decided(gateAnswer, "foreign key left out: " + statement.text);
+                    Advance(1);
                     continue;
                 }
                 Because(gateAnswer.empty() ? blockReason : gateAnswer);
@@ -313,6 +357,7 @@ void UpdateScriptRunner::RunVersionStamp() {
                 Because(commentTable + " absent");
             } else {
                 Decided(commentTable + " exists", "skipped");
+                Advance(1);
                 continue;
             }
             RunStatement(statement);

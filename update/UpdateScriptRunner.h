@@ -138,6 +138,9 @@ class UpdateScriptRunner {
     // The probe answer the following statements run because of.
     void Because(std::string reason) { reason_ = std::move(reason); }
     void Decided(const std::string& answer, const std::string& verdict);
+    // Moves the progress bar by `steps` of the run's work (a statement run or
+    // found done, a table scanned) and lets the window paint.
+    void Advance(std::size_t steps);
     void RunDropPhase();
     void RunRelationshipCountScan();
     void RunColumnAdditions(const std::string& tableDefinitionConnect);
@@ -167,6 +170,7 @@ class UpdateScriptRunner {
     UpdateStepList updateSteps_;
     RelationshipCounts counts_;
     int statementsRun_ = 0;  // within the current run, for the test hook
+    int progressTotal_ = 0;  // the progress bar's steps in the current run
     StatementHook statementHook_;
     std::function<bool()> stopRequested_;
     UpdateRunListener* listener_ = nullptr;

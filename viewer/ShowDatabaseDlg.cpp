@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "errors/ErrorLog.h"
+#include "platform/qt/WindowFrame.h"
 #include "viewer/CatalogReader.h"
 #include "viewer/CreateTableQuery.h"
 #include "viewer/GridText.h"
@@ -147,6 +148,10 @@ CShowDatabaseDlg::CShowDatabaseDlg(ViewerContext context, QWidget* parent)
     group_->setObjectName(QStringLiteral("1654"));
     group_->setGeometry(du.rect(488, 340, 76, 12));
     widgets::FitCaptions(this, du);
+    widgets::FitToScreen(this, widgets::RoomOnScreen(this));
+    // Its controls are placed, not laid out: a larger window would show grey
+    // space, a smaller one would hide 出力, 閉じる and the row limit.
+    platform::SetFixedFrame(*this);
 
     // The selection, not the current row: a mouse press moves the current row
     // before it selects it, and the load reads the selected row.
@@ -222,7 +227,7 @@ std::vector<std::string> CShowDatabaseDlg::TableList() const {
 }
 
 void CShowDatabaseDlg::FillTableList() {
-    context_.services.cursor.ShowWait();
+    const platform::WaitCursor wait(context_.services.cursor);
     const QSignalBlocker block(list_);
     list_->clear();
     std::vector<std::string> lines;
@@ -231,7 +236,6 @@ void CShowDatabaseDlg::FillTableList() {
         context_.session,
         group_->isChecked() ? viewer::TableGrouping::Grouped : viewer::TableGrouping::All, lines);
     for (const auto& line : lines) list_->addItem(QString::fromStdString(line));
-    context_.services.cursor.ShowArrow();
 }
 
 void CShowDatabaseDlg::RebuildGridColumns() {
@@ -251,22 +255,23 @@ void CShowDatabaseDlg::RebuildGridColumns() {
 
 void CShowDatabaseDlg::LoadGridRows() {
     const std::uint64_t generation = ++loadGeneration_;
-    context_.services.cursor.ShowWait();
-    rowLimitText = rowLimit_->text().toStdString();
-    model_.clearRows();
-    const std::string table = selectedTable();
-    loading_ = true;
-    if (!table.empty()) {
-        GridSink sink(model_, progress1_, context_.services.messagePump,
-                      [this, generation] { return generation == loadGeneration_; });
-        viewer::LoadRecords({context_.session, context_.services.messageBoxes}, table,
-                            model_.headings(), rowLimitText, sink);
+    {
+        const platform::WaitCursor wait(context_.services.cursor);
+        rowLimitText = rowLimit_->text().toStdString();
+        model_.clearRows();
+        const std::string table = selectedTable();
+        loading_ = true;
+        if (!table.empty()) {
+            GridSink sink(model_, progress1_, context_.services.messagePump,
+                          [this, generation] { return generation == loadGeneration_; });
+            viewer::LoadRecords({context_.session, context_.services.messageBoxes}, table,
+                                model_.headings(), rowLimitText, sink);
+        }
+        // An interrupting load or list refill has run to its end inside our
+        // pump, so nothing else needs the bar any more.
+        if (generation == loadGeneration_) model_.publishPendingRows();
+        progress1_->hide();
     }
-    // An interrupting load or list refill has run to its end inside our pump,
-    // so nothing else needs the bar or the wait cursor any more.
-    if (generation == loadGeneration_) model_.publishPendingRows();
-    progress1_->hide();
-    context_.services.cursor.ShowArrow();
     loading_ = false;
     if (closePending_) finishClose();
 }

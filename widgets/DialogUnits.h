@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QRect>
+#include <QScreen>
 #include <QSize>
 #include <QStringList>
 
@@ -50,5 +51,18 @@ int CaptionWidth(const QWidget* control);
 // proportion, as the smallest larger horizontal base unit would have laid
 // them out, until every caption fits. Answers the units now in effect.
 DialogUnits FitCaptions(QWidget* container, const DialogUnits& units);
+
+// The room a window has on `screen` (the one it will show on when null): the
+// screen's available area less the window manager's frame, which is not
+// known before the window is shown and is taken as a caption line and a
+// border.
+QSize RoomOnScreen(const QWidget* window, const QScreen* screen = nullptr);
+
+// A window laid out in dialog units is as large as its font makes it; at a
+// high DPI on a small screen that may be larger than the screen. Scales the
+// window down until it fits `room`, fonts and dialog units together: every
+// font set on the window or a control, the controls it places and the window
+// itself. A window that fits is left as it is. Answers the factor applied.
+double FitToScreen(QWidget* window, const QSize& room);
 
 }  // namespace widgets

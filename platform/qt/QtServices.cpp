@@ -1,12 +1,13 @@
 #include "platform/qt/QtServices.h"
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QProgressDialog>
-#include <QUrl>
 #include <ostream>
 
 namespace platform {
@@ -35,22 +36,40 @@ std::string QtClipboard::Text() const {
     return QGuiApplication::clipboard()->text().toStdString();
 }
 
-QtShell::QtShell(std::ostream& headlessOut) : headlessOut_(headlessOut) {}
+QtShell::QtShell(std::ostream& err, MessageBoxes& boxes, std::unique_ptr<DesktopOpener> opener)
+    : err_(err),
+      boxes_(boxes),
+      desktop_(opener != nullptr || !WithoutDesktop()),
+      opener_(opener ? std::move(opener) : std::make_unique<DesktopOpener>()) {}
+
+QtShell::~QtShell() = default;
 
 bool QtShell::Open(const std::string& path) {
-    if (WithoutDesktop()) {
-        headlessOut_ << "open: " << path << '\n' << std::flush;
+    if (!desktop_) {
+        err_ << "open: " << path << '\n' << std::flush;
         return true;
     }
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+    const DesktopOpenResult result = opener_->Open(
+        path, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    if (result.outcome == OpenOutcome::Opened) return true;
+    err_ << "VantolyPatch: not opened: " << path << " (" << result.detail << ")\n" << std::flush;
+    if (result.outcome == OpenOutcome::Failed) {
+        struct stat info {};
+        const bool folder = ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        boxes_.Show(
+            {std::string(folder ? "フォルダを開けませんでした。" : "ファイルを開けませんでした。") +
+                 "\n" + path,
+             "", MessageButtons::Ok, MessageIcon::Warning, MessageOwner::Window});
+    }
+    return false;
 }
 
 std::optional<std::string> QtShell::BrowseForFolder(const std::string& title) {
     if (WithoutDesktop()) {
-        headlessOut_ << "browse for folder: " << title << " (no desktop; cancelled)\n"
-                     << std::flush;
+        err_ << "browse for folder: " << title << " (no desktop; cancelled)\n" << std::flush;
         return std::nullopt;
     }
+    const ArrowWhileAsking arrow;
     const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(),
                                                              QString::fromStdString(title));
     if (folder.isEmpty()) return std::nullopt;
@@ -60,19 +79,37 @@ std::optional<std::string> QtShell::BrowseForFolder(const std::string& title) {
 }
 
 void QtCursor::ShowWait() {
-    if (waiting_) return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    waiting_ = true;
+    if (waits_++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 void QtCursor::ShowArrow() {
-    if (!waiting_) return;
-    QApplication::restoreOverrideCursor();
-    waiting_ = false;
+    if (waits_ == 0) return;
+    if (--waits_ == 0) QApplication::restoreOverrideCursor();
 }
+
+ArrowWhileAsking::ArrowWhileAsking() : pushed_(QGuiApplication::overrideCursor() != nullptr) {
+    if (pushed_) QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+}
+
+ArrowWhileAsking::~ArrowWhileAsking() {
+    if (pushed_) QGuiApplication::restoreOverrideCursor();
+}
+
+QtMessagePump::QtMessagePump() : sincePaint_(std::make_unique<QElapsedTimer>()) {}
+
+QtMessagePump::~QtMessagePump() = default;
 
 void QtMessagePump::PumpOne() {
     if (QCoreApplication::instance() != nullptr) QCoreApplication::processEvents();
+}
+
+void QtMessagePump::Repaint() {
+    // Well inside the tenth of a second after which a window looks frozen.
+    constexpr qint64 kPaintEveryMs = 40;
+    if (QCoreApplication::instance() == nullptr) return;
+    if (sincePaint_->isValid() && sincePaint_->elapsed() < kPaintEveryMs) return;
+    sincePaint_->start();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 QtCopyProgress::QtCopyProgress(std::chrono::milliseconds showAfter, QWidget* parent)

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/DesktopOpener.h"
 #include "platform/FileCopy.h"
 #include "platform/Platform.h"
 
@@ -24,31 +25,60 @@ class QtClipboard : public Clipboard {
     std::string Text() const override;
 };
 
-// On the offscreen or minimal platform there is no desktop: "open" prints
-// the path to `headlessOut` and the folder dialog counts as cancelled.
+// "Open" hands the path to the desktop's opener, the window painting while
+// it starts. Where there is no opener nothing happens and only `err` says so;
+// where the opener fails, a box names the file or folder too, so the
+// operator can find it. On the offscreen or minimal platform there is no
+// desktop: unless an opener is handed in, "open" prints the path to `err`,
+// and the folder dialog counts as cancelled.
 class QtShell : public Shell {
   public:
-    explicit QtShell(std::ostream& headlessOut);
+    QtShell(std::ostream& err, MessageBoxes& boxes, std::unique_ptr<DesktopOpener> opener = {});
+    ~QtShell() override;
     bool Open(const std::string& path) override;
     std::optional<std::string> BrowseForFolder(const std::string& title) override;
 
   private:
-    std::ostream& headlessOut_;
+    std::ostream& err_;
+    MessageBoxes& boxes_;
+    bool desktop_;
+    std::unique_ptr<DesktopOpener> opener_;
 };
 
-// The wait cursor as the application's override cursor.
+// The wait cursor as the application's override cursor, one override for
+// all the nested waits.
 class QtCursor : public Cursor {
   public:
     void ShowWait() override;
     void ShowArrow() override;
 
   private:
-    bool waiting_ = false;
+    int waits_ = 0;
+};
+
+// The arrow over a box or dialog that waits for the operator, for its life,
+// whatever pointer the work around it shows; that pointer comes back when it
+// closes. Nothing when no work shows a pointer of its own.
+class ArrowWhileAsking {
+  public:
+    ArrowWhileAsking();
+    ~ArrowWhileAsking();
+    ArrowWhileAsking(const ArrowWhileAsking&) = delete;
+    ArrowWhileAsking& operator=(const ArrowWhileAsking&) = delete;
+
+  private:
+    bool pushed_;
 };
 
 class QtMessagePump : public MessagePump {
   public:
+    QtMessagePump();
+    ~QtMessagePump() override;
     void PumpOne() override;  // nothing without a QCoreApplication
+    void Repaint() override;
+
+  private:
+    std::unique_ptr<QElapsedTimer> sincePaint_;
 };
 
 // The progress dialog of a copy, shown only once the copy has taken longer

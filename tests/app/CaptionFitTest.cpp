@@ -12,16 +12,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/VantolyPatchDlg.h"
-#include "console/ExecuteQueryDlg.h"
-#include "engine/Engine.h"
-#include "errors/UpdateErrorMsgDlg.h"
-#include "host/TargetDatabaseLocation.h"
-#include "support/FakeServices.h"
-#include "support/FakeSessionWindow.h"
-#include "support/TempFolder.h"
-#include "support/TestDatabase.h"
-#include "viewer/ShowDatabaseDlg.h"
+#include "EveryWindow.h"
 #include "widgets/ButtonST.h"
 
 static void initCaptionResources() {
@@ -88,37 +79,12 @@ TEST(CaptionFit, EveryLabelButtonAndCheckBoxOfEveryWindowShowsItsWholeText) {
     ASSERT_TRUE(family.startsWith(QStringLiteral("VL")))
         << family.toStdString() << ": install fonts-vlgothic";
 
-    testsupport::TempFolder folder;
-    testsupport::MakeVersionDatabase(folder.Folder() + "db.mdb");
-    testsupport::FakeServices fakes;
-    fakes.registry.SetValue(host::kDatabaseKey, "FileName", "db");
-    fakes.registry.SetValue(host::kDatabaseKey, "PathName", folder.Folder());
-    fakes.registry.SetValue(host::kDatabaseKey, "Password", "");
-    CVantolyPatchDlg main(fakes.services, "VantolyPatch");
-    main.OnInitDialog();
-
-    std::vector<std::function<std::unique_ptr<QWidget>()>> windows = {
-        [&] { return std::make_unique<CAboutDlg>(nullptr); },
-        [&] {
-            auto viewer = std::make_unique<CShowDatabaseDlg>(
-                ViewerContext{main.session, main.target, fakes.services, "VantolyPatch", {}});
-            viewer->OnInitDialog();
-            return viewer;
-        },
-        [&] {
-            return std::make_unique<CExecuteQueryDlg>(
-                ConsoleContext{[&] { return main.session.SessionConnection(); }, fakes.services,
-                               "VantolyPatch", folder.Folder(), "VantolyPatch"});
-        },
-        [&] {
-            return std::make_unique<CUpdateErrorMsgDlg>(nullptr, fakes.clipboard,
-                                                        fakes.messageBoxes, "VantolyPatch");
-        },
-    };
+    apptest::EveryWindow windows;
+    CVantolyPatchDlg& main = windows.main;
     main.show();
     QApplication::processEvents();
     EXPECT_EQ(CaptionsThatDoNotFit(&main), "");
-    for (const auto& make : windows) {
+    for (const auto& make : windows.Others()) {
         std::unique_ptr<QWidget> window = make();
         window->show();
         QApplication::processEvents();
@@ -130,7 +96,7 @@ TEST(CaptionFit, EveryLabelButtonAndCheckBoxOfEveryWindowShowsItsWholeText) {
                 << control->objectName().toStdString();
         }
     }
-    EXPECT_TRUE(fakes.messageBoxes.Shown().empty());
+    EXPECT_TRUE(windows.fakes.messageBoxes.Shown().empty());
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "host/HostGuard.h"
 #include "host/TargetDatabaseLocation.h"
 #include "platform/qt/QtServices.h"
+#include "platform/qt/WindowFrame.h"
 #include "support/FakeServices.h"
 #include "support/SampleDatabase.h"
 #include "support/TempFolder.h"
@@ -154,10 +155,13 @@ TEST_F(MainWindowTest, BusyWindowRefusesEveryWayOfClosing) {
     auto dialog = openWindow();
     dialog->show();
     ASSERT_NE(dialog->windowHandle(), nullptr);
-    EXPECT_TRUE(dialog->windowHandle()->flags() & Qt::WindowCloseButtonHint);
+    EXPECT_TRUE(platform::CloseAllowed(*dialog));
+    const WId shownWindow = dialog->winId();
     dialog->RefreshControlState(db::ControlState::Busy);
-    // The title bar's close button goes grey; the window stays shown.
-    EXPECT_FALSE(dialog->windowHandle()->flags() & Qt::WindowCloseButtonHint);
+    // The title bar's close button goes grey; the window stays shown, the same native window.
+    EXPECT_FALSE(platform::CloseAllowed(*dialog));
+    EXPECT_FALSE(dialog->windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_EQ(dialog->winId(), shownWindow);
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_FALSE(dialog->closeAction()->isEnabled());
     EXPECT_FALSE(dialog->menuAction(CVantolyPatchDlg::kViewerId)->isEnabled());
@@ -165,7 +169,7 @@ TEST_F(MainWindowTest, BusyWindowRefusesEveryWayOfClosing) {
     dialog->reject();               // Escape
     EXPECT_TRUE(dialog->isVisible());
     dialog->RefreshControlState(db::ControlState::Idle);
-    EXPECT_TRUE(dialog->windowHandle()->flags() & Qt::WindowCloseButtonHint);
+    EXPECT_TRUE(platform::CloseAllowed(*dialog));
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_TRUE(dialog->closeAction()->isEnabled());
     EXPECT_TRUE(dialog->close());
@@ -207,7 +211,7 @@ TEST_P(PointerAfterEveryPath, IsTheArrowOverTheIdleWindow) {
     pointRegistryAt("db");
     if (c.hostRunning) fakes_.hostWindows.OpenClasses.insert(host::kHostWindowClass);
     fakes_.fileCopier.CopyForReal = true;
-    if (c.pumpThrows) fakes_.messagePump.OnPump = [](int) { throw std::runtime_error("pump"); };
+    if (c.pumpThrows) fakes_.messagePump.OnRepaint = [](int) { throw std::runtime_error("pump"); };
     platform::QtCursor pointer;
     platform::Services services = testsupport::WithCursor(fakes_, pointer);
     CVantolyPatchDlg dialog(services, "VantolyPatch");

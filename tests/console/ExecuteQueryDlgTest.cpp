@@ -271,13 +271,18 @@ TEST_F(ConsoleTest, StopOrEscapeInterruptsARunningStatement) {
     for (const auto& stop : ways) {
         bool stopWasOn = false;
         bool runWasOff = false;
+        std::vector<std::string> pointer;
+        fakes_.cursor.Shown.clear();
         QTimer::singleShot(300, dialog_.get(), [&] {
+            pointer = fakes_.cursor.Shown;
             stopWasOn = dialog_->stopButton()->isEnabled();
             runWasOff = !dialog_->runButton()->isEnabled();
             stop();
         });
         run(script);
         EXPECT_TRUE(stopWasOn && runWasOff) << "the window while the statements ran";
+        EXPECT_EQ(pointer, std::vector<std::string>{"wait"}) << "the pointer while they ran";
+        EXPECT_EQ(fakes_.cursor.Shown, (std::vector<std::string>{"wait", "arrow"}));
         EXPECT_EQ(count("X = 5"), 0) << "the UPDATE before the stopped statement stayed";
         EXPECT_FALSE(dialog_->stopButton()->isEnabled());
         EXPECT_TRUE(dialog_->isVisible()) << "Esc closed the window instead of stopping";

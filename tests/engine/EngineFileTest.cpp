@@ -449,4 +449,38 @@ TEST(JournalBesideTest, OnlyAJournalSQLiteWouldPlayBackCounts) {
     }
 }
 
+// A long statement calls the connection's progress hook while it runs; what
+// the hook raises ends the statement, changes nothing, and comes out as it
+// was raised. The hook removed, the same statement runs untouched.
+TEST_F(FileTest, ProgressHookRunsThroughALongStatementAndItsFailureEndsIt) {
+    exec("CREATE TABLE t_n (n LONG)");
+    for (int n = 0; n < 200; ++n) exec("INSERT INTO t_n VALUES (" + std::to_string(n) + ")");
+    const std::string longStatement =
+        "UPDATE t_n SET n = n + 1 WHERE n < (SELECT COUNT(*) FROM t_n AS a, t_n AS b)";
+    int calls = 0;
+    conn_->SetProgressHook([&calls] { ++calls; });
+    exec(longStatement);
+    EXPECT_GT(calls, 1) << "the hook runs through the statement, not once";
+    EXPECT_EQ(value("SELECT MIN(n) FROM t_n").intValue(), 1);
+
+    conn_->SetProgressHook([&calls] {
+        if (++calls > 3) throw std::runtime_error("window gone");
+    });
+    calls = 0;
+    try {
+        exec(longStatement);
+        ADD_FAILURE() << "the statement ran to its end";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "window gone");
+    }
+    EXPECT_EQ(value("SELECT MIN(n) FROM t_n").intValue(), 1)
+        << "the stopped statement changed rows";
+
+    conn_->SetProgressHook({});
+    calls = 0;
+    exec(longStatement);
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(value("SELECT MIN(n) FROM t_n").intValue(), 2);
+}
+
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "platform/qt/QtMessageBoxes.h"
 #include "platform/qt/QtServices.h"
+#include "support/FakeMessageBoxes.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -101,20 +102,99 @@ TEST(QtServicesTest, ClipboardShellAndCursor) {
     EXPECT_EQ(clipboard.Text(), "料金\r\n1.25");
 
     std::ostringstream printed;
-    QtShell shell(printed);
+    testsupport::FakeMessageBoxes boxes;
+    QtShell shell(printed, boxes);
     EXPECT_TRUE(shell.Open("/data/データベース更新前データ/"));
     EXPECT_EQ(shell.BrowseForFolder("出力先"), std::nullopt);
     EXPECT_EQ(printed.str(),
               "open: /data/データベース更新前データ/\nbrowse for folder: 出力先 (no desktop; "
               "cancelled)\n");
+}
 
+// The update waits, a step inside it waits and ends, a question is asked:
+// the pointer stays busy through the work and is the arrow over the box.
+TEST(QtServicesTest, WaitsNestAndEveryBoxHasTheArrow) {
     QtCursor cursor;
+    auto shape = [] {
+        return QApplication::overrideCursor() ? QApplication::overrideCursor()->shape()
+                                              : Qt::ArrowCursor;
+    };
     cursor.ShowWait();
-    cursor.ShowWait();
-    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    {
+        const WaitCursor step(cursor);
+        EXPECT_EQ(shape(), Qt::WaitCursor);
+    }
+    EXPECT_EQ(shape(), Qt::WaitCursor) << "a step's end ended the outer wait";
+    Qt::CursorShape overBox = Qt::WaitCursor;
+    WhenTheBoxOpens(QMessageBox::Yes, [&](QMessageBox&) { overBox = shape(); });
+    QtMessageBoxes boxes("VantolyPatch");
+    boxes.Show({"更新してもよろしいですか？", "確認", MessageButtons::YesNo, MessageIcon::Warning,
+                MessageOwner::Window});
+    EXPECT_EQ(overBox, Qt::ArrowCursor);
+    EXPECT_EQ(shape(), Qt::WaitCursor) << "the work goes on after the answer";
     cursor.ShowArrow();
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "one arrow ends any number of waits";
-    cursor.ShowArrow();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    cursor.ShowArrow();  // nothing left to end
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // Without work going on, a box leaves the pointer to the widgets under it.
+    WhenTheBoxOpens(QMessageBox::Ok,
+                    [&](QMessageBox&) { EXPECT_EQ(QApplication::overrideCursor(), nullptr); });
+    boxes.Show(
+        {"更新終了致しました", "", MessageButtons::Ok, MessageIcon::None, MessageOwner::Window});
+}
+
+// The desktop's opener as it ends: a box names what could not be opened; with
+// no opener at all only standard error says so; an opener still busy when we
+// stop waiting has opened the file.
+TEST(QtServicesTest, AFileOrFolderTheOpenerFailsOnIsNamedInABox) {
+    testsupport::TempFolder folder;
+    const std::string file = folder.Folder() + "VantolyPatch実行クエリ保存.txt";
+    std::ofstream(file) << "SELECT 1;\n";
+    auto opener = [&](const char* name, const char* body) {
+        const std::string path = folder.Folder() + name;
+        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        return path;
+    };
+    struct Case {
+        std::string opener;
+        std::string path;
+        bool opened;
+        std::string box;  // empty: none
+        std::string err;  // a part of what standard error says; empty: nothing
+    };
+    const Case cases[] = {
+        {opener("fails", "echo \"no application for $1\" >&2; exit 4"), file, false,
+         "ファイルを開けませんでした。\n" + file, "exit status 4"},
+        {opener("fails-on-folder", "exit 2"), folder.Folder(), false,
+         "フォルダを開けませんでした。\n" + folder.Folder(), "exit status 2"},
+        {opener("crashes", "kill -SEGV $$"), file, false, "ファイルを開けませんでした。\n" + file,
+         "signal 11"},
+        {folder.Folder() + "no-such-opener", file, false, "", "no-such-opener"},
+        {opener("opens", "exit 0"), file, true, "", ""},
+        {opener("stays", "sleep 1"), file, true, "", ""},
+    };
+    for (const Case& c : cases) {
+        std::ostringstream err;
+        testsupport::FakeMessageBoxes boxes;
+        QtShell shell(err, boxes,
+                      std::make_unique<DesktopOpener>(c.opener, std::chrono::milliseconds(300)));
+        EXPECT_EQ(shell.Open(c.path), c.opened) << c.opener;
+        if (c.box.empty()) {
+            EXPECT_TRUE(boxes.Shown().empty()) << c.opener;
+        } else {
+            ASSERT_EQ(boxes.Shown().size(), 1u) << c.opener;
+            EXPECT_EQ(boxes.Shown()[0].text, c.box);
+            EXPECT_EQ(boxes.Shown()[0].icon, MessageIcon::Warning);
+        }
+        if (c.err.empty()) {
+            EXPECT_EQ(err.str(), "") << c.opener;
+        } else {
+            EXPECT_NE(err.str().find(c.err), std::string::npos) << err.str();
+            EXPECT_NE(err.str().find(c.path), std::string::npos) << err.str();
+        }
+    }
 }
 
 TEST(QtCopyProgressTest, CancelButtonCancelsTheCopyAndLeavesNoFile) {

@@ -7,8 +7,8 @@
 //   update_kill_driver DATABASE --kill-at N  SIGKILL itself at step N
 //
 // Steps are: every statement the script runner ran (after it ran, before any
-// commit of its block), every message pump of the relationship count scan,
-// and the version text shown after the stamp was committed.
+// commit of its block), every repaint of the relationship count scan, and the
+// version text shown after the stamp was committed.
 #include <signal.h>
 #include <unistd.h>
 
@@ -53,6 +53,14 @@ struct PhaseTracker {
 class CountingWindow : public updatetest::FakeMainWindow {
   public:
     explicit CountingWindow(killdriver::StepCounter& counter) : counter_(counter) {}
+    // The run sets the bar's range at its start and widens it by the scan's
+    // steps as the scan begins.
+    void SetProgressRange(int lower, int upper) override {
+        if (ProgressUpper > 1 && upper > ProgressUpper) Scanning = true;
+        FakeMainWindow::SetProgressRange(lower, upper);
+    }
+    bool Scanning = false;  // until the next statement runs
+
     void ShowVersionText(const std::string& versionText) override {
         FakeMainWindow::ShowVersionText(versionText);
         if (versionText == "ver.1.26") counter_.Step("stamped", versionText);
@@ -83,13 +91,15 @@ int main(int argc, char** argv) {
 
     PhaseTracker phases;
     runner.SetStatementHookForTesting([&](int, const std::string& statement) {
+        window.Scanning = false;
         counter.Step(phases.PhaseOf(statement), statement);
     });
-    // The scan pumps once per table it walks, between the drops and the
-    // column additions.
-    pump.OnPump = [&](int) {
+    // The scan repaints once per table it walks, between the drops and the
+    // column additions; the statements repaint too, as often as they take.
+    pump.OnRepaint = [&](int) {
+        if (!window.Scanning) return;
         phases.scanStarted = true;
-        counter.Step("scan", "pump");
+        counter.Step("scan", "repaint");
     };
     window.Backup = update::BackupOutcome::Proceed;
 

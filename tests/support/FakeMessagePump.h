@@ -14,9 +14,16 @@ class FakeMessagePump : public platform::MessagePump {
         ++Pumps;
         if (OnPump) OnPump(Pumps);
     }
+    // Counted apart: how often a step repaints depends on how long it runs.
+    void Repaint() override {
+        ++Repaints;
+        if (OnRepaint) OnRepaint(Repaints);
+    }
 
     int Pumps = 0;
+    int Repaints = 0;
     std::function<void(int pumpNumber)> OnPump;
+    std::function<void(int repaintNumber)> OnRepaint;
 };
 
 }  // namespace testsupport
