@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
                       return testsupport::ReadFileBytes(Genuine("compIndexTestV2000.mdb"))
                           .substr(0, 20 * kJet4Page);
                   },
-                  "is damaged: table 'Table1' records 512 rows"},
+                  "is shorter than its pages: table 'Table1'"},
         FaultCase{"DataPageZeroed",
                   [] {
                       return WithPage18([](std::string& b, std::size_t at) {
