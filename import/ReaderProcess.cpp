@@ -174,7 +174,7 @@ ReaderProcess::ReaderProcess(const std::string& source, std::uint64_t sourceByte
     pid_ = pid;
     stopHook_ = std::make_unique<platform::InterruptHook>([this] {
         const pid_t child = pid_.load();
-        if (child > 0) ::kill(child, SIGKILL);
+        if (child > 0) ::kill(-child, SIGKILL);
     });
 }
 
@@ -185,7 +185,8 @@ ReaderProcess::~ReaderProcess() {
     ClosePipe(warnings_);
     const pid_t child = pid_.exchange(-1);
     if (child > 0) {
-        ::kill(child, SIGKILL);
+        // The whole group: whatever the reader started goes with it.
+        ::kill(-child, SIGKILL);
         while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
         }
     }
@@ -273,6 +274,7 @@ ReaderProcess::Frame ReaderProcess::Next() {
     using Clock = std::chrono::steady_clock;
     buffer_.erase(0, consumed_);
     consumed_ = 0;
+    auto since = Clock::now();
     for (;;) {
         std::optional<frames::FrameHeader> header;
         try {
@@ -314,10 +316,13 @@ ReaderProcess::Frame ReaderProcess::Next() {
             Fail("took more than " + std::to_string(static_cast<long>(limitSeconds_)) +
                  " s, which is more than a file of this size needs, and was stopped");
         }
+        // Waiting counts, and so does reading the child's output; the
+        // import's own work between two frames does not.
+        const auto now = Clock::now();
+        waitedSeconds_ += std::chrono::duration<double>(now - since).count();
+        since = now;
         pollfd watched[2] = {{frames_, POLLIN, 0}, {warnings_, POLLIN, 0}};
-        const auto before = Clock::now();
         const int ready = ::poll(watched, warnings_ >= 0 ? 2 : 1, kPollMilliseconds);
-        waitedSeconds_ += std::chrono::duration<double>(Clock::now() - before).count();
         if (ready < 0 && errno != EINTR)
             Fail(std::string("cannot be waited for: ") + std::strerror(errno));
         if (ready <= 0) continue;
