@@ -272,23 +272,23 @@ void ReaderProcess::Fail(const std::string& why) {
 
 ReaderProcess::Frame ReaderProcess::Next() {
     using Clock = std::chrono::steady_clock;
-    buffer_.erase(0, consumed_);
-    consumed_ = 0;
+    // Frames are taken from the front of the buffer by moving `consumed_`;
+    // the buffer is moved down only before it is filled again, so a table
+    // of many small rows is not copied once per row.
     auto since = Clock::now();
     for (;;) {
+        const std::string_view pending = std::string_view(buffer_).substr(consumed_);
         std::optional<frames::FrameHeader> header;
         try {
-            header = frames::ReadHeader(buffer_);
+            header = frames::ReadHeader(pending);
         } catch (const frames::FrameError& error) {
             Fail(std::string("sent a broken stream (") + error.what() + ")");
         }
-        if (header && buffer_.size() >= frames::kHeaderSize + header->length) {
-            const std::string_view payload(buffer_.data() + frames::kHeaderSize, header->length);
-            consumed_ = frames::kHeaderSize + header->length;
+        if (header && pending.size() >= frames::kHeaderSize + header->length) {
+            const std::string_view payload = pending.substr(frames::kHeaderSize, header->length);
+            consumed_ += frames::kHeaderSize + header->length;
             if (header->type == frames::FrameType::kReading) {
                 reading_ = std::string(payload);
-                buffer_.erase(0, consumed_);
-                consumed_ = 0;
                 continue;
             }
             if (header->type == frames::FrameType::kError) {
@@ -328,6 +328,8 @@ ReaderProcess::Frame ReaderProcess::Next() {
         if (ready <= 0) continue;
         if (warnings_ >= 0 && watched[1].revents != 0) DrainWarnings();
         if (watched[0].revents != 0) {
+            buffer_.erase(0, consumed_);
+            consumed_ = 0;
             const std::size_t had = buffer_.size();
             buffer_.resize(had + kReadPiece);
             const ssize_t n = ::read(frames_, buffer_.data() + had, kReadPiece);
