@@ -23,6 +23,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "mdbreader/Frames.h"
 #include "mdbreader/Sandbox.h"
@@ -199,27 +200,85 @@ MdbColumn* ColumnAt(MdbTableDef* def, unsigned i) {
     return static_cast<MdbColumn*>(g_ptr_array_index(def->columns, i));
 }
 
+// The pages a table's usage map names, with the table they belong to.
+struct OwnedPages {
+    std::string what;  // "table 'T'", for messages
+    guint32 definition = 0;
+    std::vector<gint32> pages;
+};
+
 // The pages a table's usage map names, all of which the file must hold: a
 // file cut short at a page boundary still opens, and libmdb then reads
 // fewer rows or objects without saying so.
-void CheckPagesInFile(MdbHandle* mdb, MdbTableDef* def, const std::string& path, off_t fileSize,
-                      const std::string& what) {
+void CheckPagesInFile(MdbHandle* mdb, MdbTableDef* def, guint32 definition, const std::string& path,
+                      off_t fileSize, const std::string& what, std::vector<OwnedPages>& owned) {
     if (def == nullptr || def->usage_map == nullptr) return;
     const auto pageSize = static_cast<off_t>(mdb->fmt->pg_size);
     const off_t pages = fileSize / pageSize;
-    gint32 last = 0;
+    OwnedPages mine{what, definition, {}};
     for (gint32 page = 0;
          (page = mdb_map_find_next(mdb, def->usage_map, static_cast<unsigned>(def->map_sz),
                                    static_cast<guint32>(page))) > 0;) {
-        last = std::max(last, page);
+        if (page >= pages) {
+            throw ReadFailure("The source " + path + " is shorter than its pages: " + what +
+                              " has pages up to number " + std::to_string(page) +
+                              " or more, but the file holds only " + std::to_string(pages) +
+                              " pages of " + std::to_string(pageSize) + " bytes (" +
+                              std::to_string(fileSize) +
+                              " bytes). It was cut short or its page map is damaged; copy it "
+                              "again from where it came from.");
+        }
+        mine.pages.push_back(page);
     }
-    if (last >= pages) {
-        throw ReadFailure("The source " + path + " is shorter than its pages: " + what +
-                          " has pages up to number " + std::to_string(last) +
-                          ", but the file holds only " + std::to_string(pages) + " pages of " +
-                          std::to_string(pageSize) + " bytes (" + std::to_string(fileSize) +
-                          " bytes). It was cut short or its page map is damaged; copy it again "
-                          "from where it came from.");
+    owned.push_back(std::move(mine));
+}
+
+// Every page a table's map names holds that table's rows, and every page
+// holding its rows is in its map: a table definition page copied over
+// another, or a map overwritten, makes libmdb read another table's rows or
+// none, without a warning. Jet keeps both in step for the user tables, the
+// catalog and the relationships (its own storage tables need not be).
+void CheckPageOwners(MdbHandle* mdb, const std::vector<OwnedPages>& owned, const std::string& path,
+                     off_t fileSize) {
+    const auto pageSize = static_cast<off_t>(mdb->fmt->pg_size);
+    const int fd = ::fileno(mdb->f->stream);
+    auto header = [&](gint32 page, unsigned char(&bytes)[8]) {
+        if (::pread(fd, bytes, sizeof bytes, page * pageSize) != sizeof bytes) {
+            throw ReadFailure("The source " + path + " cannot be read at page " +
+                              std::to_string(page) + ": " + std::strerror(errno) + ".");
+        }
+    };
+    auto ownerOf = [](const unsigned char(&bytes)[8]) {
+        return static_cast<guint32>(bytes[4]) | static_cast<guint32>(bytes[5]) << 8 |
+               static_cast<guint32>(bytes[6]) << 16 | static_cast<guint32>(bytes[7]) << 24;
+    };
+    constexpr unsigned char kDataPage = 1;
+    std::map<guint32, const OwnedPages*> byDefinition;
+    std::vector<bool> listed(static_cast<std::size_t>(fileSize / pageSize), false);
+    for (const OwnedPages& table : owned) {
+        byDefinition[table.definition] = &table;
+        for (gint32 page : table.pages) {
+            unsigned char bytes[8];
+            header(page, bytes);
+            if (bytes[0] != kDataPage || ownerOf(bytes) != table.definition) {
+                throw ReadFailure("The source " + path + " is damaged: the page map of " +
+                                  table.what + " names page " + std::to_string(page) +
+                                  ", which holds " +
+                                  (bytes[0] == kDataPage ? "another table's rows" : "no rows") +
+                                  ", so its rows cannot all be read.");
+            }
+            listed[static_cast<std::size_t>(page)] = true;
+        }
+    }
+    for (gint32 page = 1; page < static_cast<gint32>(listed.size()); ++page) {
+        unsigned char bytes[8];
+        header(page, bytes);
+        if (bytes[0] != kDataPage || listed[static_cast<std::size_t>(page)]) continue;
+        const auto table = byDefinition.find(ownerOf(bytes));
+        if (table == byDefinition.end()) continue;
+        throw ReadFailure("The source " + path + " is damaged: page " + std::to_string(page) +
+                          " holds rows of " + table->second->what +
+                          " that its definition does not list, so they cannot be read.");
     }
 }
 
@@ -255,7 +314,8 @@ SourceCatalog ReadCatalog(MdbHandle* mdb, const std::string& path, off_t fileSiz
     if (!objectsDef.def)
         throw ReadFailure("The source " + path +
                           " is damaged: the definition of its catalog cannot be read.");
-    CheckPagesInFile(mdb, objectsDef.def, path, fileSize, "the catalog");
+    std::vector<OwnedPages> owned;
+    CheckPagesInFile(mdb, objectsDef.def, 2, path, fileSize, "the catalog", owned);
     const unsigned recorded = objectsDef.def->num_rows;
     if (!mdb_read_catalog(mdb, MDB_ANY)) {
         throw ReadFailure("The source " + path +
@@ -279,7 +339,8 @@ SourceCatalog ReadCatalog(MdbHandle* mdb, const std::string& path, off_t fileSiz
         Reading("the definition of table '" + name + "'");
         StallIfAsked(name + " definition");
         TableDef def(mdb_read_table(entry));
-        CheckPagesInFile(mdb, def.def, path, fileSize, "table '" + name + "'");
+        CheckPagesInFile(mdb, def.def, static_cast<guint32>(entry->table_pg), path, fileSize,
+                         "table '" + name + "'", owned);
         // mdb_read_indices answers NULL even when it has read them all.
         if (def.def && mdb_read_columns(def.def)) mdb_read_indices(def.def);
         if (!def.def || !def.def->columns || (def.def->num_idxs > 0 && !def.def->indices)) {
@@ -295,6 +356,23 @@ SourceCatalog ReadCatalog(MdbHandle* mdb, const std::string& path, off_t fileSiz
             MdbColumn* col = ColumnAt(def.def, c);
             SourceColumn column;
             column.name = col->name;
+            // Jet never writes a field without a name, with a control
+            // character in it, or twice in one table: such a definition
+            // was overwritten.
+            const bool control = std::any_of(column.name.begin(), column.name.end(), [](char ch) {
+                return static_cast<unsigned char>(ch) < 0x20;
+            });
+            const bool repeated =
+                std::any_of(table.columns.begin(), table.columns.end(), [&](const SourceColumn& o) {
+                    return g_ascii_strcasecmp(o.name.c_str(), column.name.c_str()) == 0;
+                });
+            if (column.name.empty() || control || repeated) {
+                throw ReadFailure("The source " + path + " is damaged: the definition of table '" +
+                                  name + "' cannot be read (field " + std::to_string(c + 1) +
+                                  (column.name.empty() ? " has no name)."
+                                   : control           ? " has a name no field can have)."
+                                                       : " repeats the name of another)."));
+            }
             column.rawType = col->col_type;
             column.type = FieldTypeOf(col->col_type);
             column.size = col->col_size;
@@ -355,7 +433,10 @@ SourceCatalog ReadCatalog(MdbHandle* mdb, const std::string& path, off_t fileSiz
     if (listed && !raw) throw ReadFailure(unreadable);
     if (raw) {
         TableDef def(raw);
-        CheckPagesInFile(mdb, def.def, path, fileSize, "the relationships (MSysRelationships)");
+        CheckPagesInFile(
+            mdb, def.def,
+            static_cast<guint32>(mdb_get_catalogentry_by_name(mdb, "MSysRelationships")->table_pg),
+            path, fileSize, "the relationships (MSysRelationships)", owned);
         if (!mdb_read_columns(def.def)) throw ReadFailure(unreadable);
         const char* names[] = {"szRelationship",    "grbit",    "icolumn",
                                "szObject",          "szColumn", "szReferencedObject",
@@ -415,6 +496,8 @@ SourceCatalog ReadCatalog(MdbHandle* mdb, const std::string& path, off_t fileSiz
             }
         }
     }
+    Reading("the owners of the file's pages");
+    CheckPageOwners(mdb, owned, path, fileSize);
     return catalog;
 }
 

@@ -89,7 +89,7 @@ inline std::vector<Damage> DamagedCopies() {
              while (to < b.size() / kPage && b[to * kPage] != 2) ++to;
              b.replace(to * kPage, kPage, b.substr(from * kPage, kPage));
          },
-         "records 4 rows, but 0 can be read"},
+         "the page map of table 'Table2' names page"},
     };
 }
 

@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
                           b.replace(at, kJet4Page, kJet4Page, '\0');
                       });
                   },
-                  "is damaged: table 'Table1' records 512 rows, but 361 can be read"},
+                  "is damaged: the page map of table 'Table1' names page 18, which holds no rows"},
         FaultCase{"DataPageRowsOverwritten",
                   [] {
                       return WithPage18([](std::string& b, std::size_t at) {
