@@ -120,6 +120,17 @@ ReaderProcess::ReaderProcess(const std::string& source, std::uint64_t sourceByte
         for (int fd : {requests[0], requests[1], frames[0], frames[1]}) ::close(fd);
         Fail(std::string("no pipe: ") + std::strerror(error));
     }
+    // The pipes' ends away from 0 to 3: a program started with a standard
+    // descriptor closed gets one of them from pipe2, and the child's dup2
+    // onto 0 to 3 would then overwrite an end it still has to move.
+    for (int* fd :
+         {&requests[0], &requests[1], &frames[0], &frames[1], &warnings[0], &warnings[1]}) {
+        if (*fd > kChildFrameDescriptor) continue;
+        const int moved = ::fcntl(*fd, F_DUPFD_CLOEXEC, kChildFrameDescriptor + 1);
+        if (moved < 0) continue;  // a descriptor table that full fails at the fork
+        ::close(*fd);
+        *fd = moved;
+    }
     const rlim_t cpu = static_cast<rlim_t>(limitSeconds_) + 1;
     const rlim_t memory =
         std::min(kMemoryCeiling, kMemoryBase + 4 * static_cast<rlim_t>(sourceBytes));
@@ -165,6 +176,9 @@ ReaderProcess::ReaderProcess(const std::string& source, std::uint64_t sourceByte
     requests_ = requests[1];
     frames_ = frames[0];
     warnings_ = warnings[0];
+    // This side never blocks in a read: a read takes what is there, and
+    // poll says when there is more (the child's ends stay blocking).
+    for (int fd : {frames_, warnings_}) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     if (pid < 0) {
         ClosePipe(requests_);
         ClosePipe(frames_);
@@ -206,11 +220,13 @@ void ReaderProcess::Send(const std::string& line) {
 
 void ReaderProcess::DrainWarnings() {
     char piece[8192];
-    for (;;) {
+    // A bounded share per call, so a child that prints without end still
+    // meets the watchdog between two calls.
+    for (int pieces = 0; pieces < 64; ++pieces) {
         const ssize_t n = ::read(warnings_, piece, sizeof piece);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            if (n == 0) ClosePipe(warnings_);
+            if (n == 0 || errno != EAGAIN) ClosePipe(warnings_);
             return;
         }
         for (ssize_t i = 0; i < n; ++i) {
@@ -219,7 +235,6 @@ void ReaderProcess::DrainWarnings() {
         }
         const std::size_t room = kWarningTextCap - std::min(kWarningTextCap, warningText_.size());
         warningText_.append(piece, std::min(room, static_cast<std::size_t>(n)));
-        if (static_cast<std::size_t>(n) < sizeof piece) return;
     }
 }
 
