@@ -330,6 +330,23 @@ SourceCatalog ReadCatalog(MdbHandle* mdb, const std::string& path, off_t fileSiz
     for (unsigned i = 0; i < mdb->num_catalog; ++i) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
         const std::string name = entry->object_name;
+        // Jet writes no object without a name, with a control character in
+        // it, or of a type it does not know: such a row of the catalog was
+        // overwritten, and the object it stood for is missing.
+        const bool control = std::any_of(name.begin(), name.end(), [](char ch) {
+            return static_cast<unsigned char>(ch) < 0x20;
+        });
+        if (name.empty() || control || entry->object_type < MDB_FORM ||
+            entry->object_type > MDB_DATABASE_PROPERTY) {
+            throw ReadFailure("The source " + path + " is damaged: its catalog's entry number " +
+                              std::to_string(i + 1) +
+                              (name.empty() || control ? "" : " ('" + name + "')") +
+                              " is not one Jet writes (" +
+                              (name.empty() ? "no name"
+                               : control    ? "a name no object can have"
+                                            : "an unknown kind of object") +
+                              "), so an object may be missing.");
+        }
         if (entry->object_type != MDB_TABLE) {
             const std::string kind = ObjectKind(entry->object_type);
             if (!kind.empty() && !IsSystemName(name)) catalog.others.push_back({kind, name});
