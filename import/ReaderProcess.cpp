@@ -136,6 +136,22 @@ ReaderProcess::ReaderProcess(const std::string& source, std::uint64_t sourceByte
         std::min(kMemoryCeiling, kMemoryBase + 4 * static_cast<rlim_t>(sourceBytes));
     std::vector<char*> argv{const_cast<char*>(program.c_str()), const_cast<char*>(source.c_str()),
                             nullptr};
+    // AddressSanitizer reserves terabytes of address space up front, so
+    // RLIMIT_AS cannot hold a sanitized reader: its own allocator limit does.
+    std::vector<std::string> environment;
+    for (char** at = environ; *at != nullptr; ++at) {
+        if (!kAddressSanitizer || std::strncmp(*at, "ASAN_OPTIONS=", 13) != 0)
+            environment.emplace_back(*at);
+    }
+    if (kAddressSanitizer) {
+        const char* given = std::getenv("ASAN_OPTIONS");
+        const std::string limit = std::to_string(memory >> 20);
+        environment.push_back("ASAN_OPTIONS=" + std::string(given ? given : "") +
+                              ":malloc_limit_mb=" + limit + ":hard_rss_limit_mb=" + limit);
+    }
+    std::vector<char*> envp;
+    for (std::string& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
     const pid_t parent = ::getpid();
     // Only calls safe between fork and exec from here to execv: the parent
     // has threads (the signal watcher).
@@ -161,12 +177,11 @@ ReaderProcess::ReaderProcess(const std::string& source, std::uint64_t sourceByte
         const rlimit nothing{0, 0};
         ::setrlimit(RLIMIT_FSIZE, &nothing);
         ::setrlimit(RLIMIT_CORE, &nothing);
-        // AddressSanitizer reserves terabytes of address space up front.
         if (!kAddressSanitizer) {
             const rlimit memoryLimit{memory, memory};
             ::setrlimit(RLIMIT_AS, &memoryLimit);
         }
-        ::execv(argv[0], argv.data());
+        ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
     const int forkError = errno;

@@ -160,6 +160,26 @@ INSTANTIATE_TEST_SUITE_P(
                     "line(s) of warnings, the first: \"warning: page 7 does not match its map\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A catalog the fuzzer found that makes libmdb allocate without end (about
+// 1 GB a second): the reader meets its memory limit and the import says so.
+TEST(ReaderLimits, LibmdbGrowingWithoutEndIsRefused) {
+    testsupport::TempFolder folder, tmp;
+    const fs::path source = folder.Path() / "source.mdb";
+    const std::string bytes = testsupport::ReadFileBytes(
+        fs::path(VANTOLY_FUZZ_CORPUS_DIR) / "genuine" / "catalog-grows-without-end.mdb");
+    testsupport::WriteFileBytes(source, bytes);
+    testsupport::ProcessOptions options;
+    options.environment = {"TMPDIR=" + tmp.Folder()};
+    const auto run = RunPatch(
+        {"--json", "import", source.string(), (folder.Path() / "new.mdb").string()}, options);
+    ExpectRefused({run, OnlyJson(run.out)}, "could not be read: the reader ");
+    EXPECT_NE(run.err.find("while reading the catalog (MSysObjects)"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"source.mdb"});
+    EXPECT_TRUE(FolderEntries(tmp.Path()).empty());
+    EXPECT_EQ(testsupport::ReadFileBytes(source), bytes);
+}
+
 // Standard output of the reader (libmdb's hex dumps) never reaches ours:
 // the report counts it as warnings.
 TEST(ReaderOutput, IsCountedAndKeptOffStandardOutput) {
