@@ -181,8 +181,7 @@ void ImportGenuine(std::string_view bytes) {
         throw std::logic_error("the import changed its source");
     for (const auto& entry : std::filesystem::directory_iterator(ScratchFolder())) {
         const std::string name = entry.path().filename().string();
-        if (name[0] == '.')
-            throw std::logic_error("the import left its temporary " + name);
+        if (name[0] == '.') throw std::logic_error("the import left its temporary " + name);
     }
 }
 
