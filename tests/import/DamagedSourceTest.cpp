@@ -180,6 +180,22 @@ TEST(ReaderLimits, LibmdbGrowingWithoutEndIsRefused) {
     EXPECT_EQ(testsupport::ReadFileBytes(source), bytes);
 }
 
+// Once the file is open the reader gives up the rest: the seccomp filter
+// is in place wherever the kernel offers seccomp (Landlock is reported, and
+// refused by some kernels).
+TEST(ReaderConfinement, SeccompIsInPlaceWhereTheKernelHasIt) {
+    if (!fs::exists("/proc/sys/kernel/seccomp/actions_avail"))
+        GTEST_SKIP() << "this kernel has no seccomp";
+    testsupport::ProcessOptions options;
+    options.environment = {"VANTOLY_MDB_READER_SAY_CONFINEMENT=1"};
+    // Its frames go nowhere: only what it says on standard error counts.
+    const auto run = testsupport::RunProcess({"/bin/sh", "-c", "exec \"$0\" \"$1\" 3>/dev/null",
+                                              kReader, Genuine("testV1997.mdb").string()},
+                                             options);
+    EXPECT_NE(run.err.find("confined: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(", seccomp\n"), std::string::npos) << run.err;
+}
+
 // Standard output of the reader (libmdb's hex dumps) never reaches ours:
 // the report counts it as warnings.
 TEST(ReaderOutput, IsCountedAndKeptOffStandardOutput) {
