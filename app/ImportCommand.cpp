@@ -36,6 +36,7 @@ void WriteImportJson(app::JsonReport& json, std::ostream& out, const std::string
             leftOut.append(entry);
         }
         json.Set("leftOut", leftOut);
+        json.Set("sourceWarnings", static_cast<double>(report.sourceWarnings));
     }
     json.Write(out);
 }
@@ -63,6 +64,11 @@ int RunImportCommand(const CommandLine& line, std::ostream& out, std::ostream& e
         text << "Imported " << report->tables.size() << " tables, " << report->rows
              << " rows from the " << report->generation << " file " << source << " into "
              << destination << ".\n";
+        if (report->sourceWarnings > 0) {
+            text << "libmdb printed " << report->sourceWarnings
+                 << " line(s) of warnings while reading the source, the first: "
+                 << report->sourceWarningSample << "\n";
+        }
         if (report->Complete()) {
             outcome.outcome = "imported";
             status = kExitOk;

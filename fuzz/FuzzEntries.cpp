@@ -1,6 +1,7 @@
 #include "fuzz/FuzzEntries.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "engine/Engine.h"
 #include "engine/Internal.h"
 #include "engine/Lexer.h"
+#include "import/Import.h"
 #include "platform/RegistryFile.h"
 #include "xlsx/Workbook.h"
 
@@ -145,6 +147,41 @@ void WriteWorkbook(std::string_view bytes) {
         book.Close();
     } catch (const xlsx::WriteError&) {
         // A refused sheet name or an overlong text is the writer's answer.
+    }
+}
+
+void ImportGenuine(std::string_view bytes) {
+    // The reader of this build, unless the run names another; a reader
+    // that loops is stopped after seconds, not minutes.
+    static const bool configured = [] {
+        ::setenv("VANTOLY_MDB_READER", VANTOLY_MDB_READER, 0);
+        ::setenv("VANTOLY_READER_TIMEOUT", "10", 0);
+        return true;
+    }();
+    (void)configured;
+    const std::string source = ScratchFolder() + "/genuine.mdb";
+    const std::string destination = ScratchFolder() + "/imported.mdb";
+    {
+        std::FILE* file = std::fopen(source.c_str(), "wb");
+        if (file == nullptr) throw std::runtime_error("cannot write " + source);
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+    }
+    try {
+        (void)genuine::ImportGenuineDatabase(source, destination);
+    } catch (const genuine::ImportError&) {
+        // A refused file is the import's answer, not a fault.
+    }
+    ::unlink(destination.c_str());
+    std::FILE* file = std::fopen(source.c_str(), "rb");
+    std::string after(bytes.size() + 1, '\0');
+    const std::size_t read = file ? std::fread(after.data(), 1, after.size(), file) : 0;
+    if (file) std::fclose(file);
+    if (read != bytes.size() || after.compare(0, read, bytes) != 0)
+        throw std::logic_error("the import changed its source");
+    for (const auto& entry : std::filesystem::directory_iterator(ScratchFolder())) {
+        const std::string name = entry.path().filename().string();
+        if (name[0] == '.') throw std::logic_error("the import left its temporary " + name);
     }
 }
 

@@ -27,6 +27,11 @@ void SplitQueries(std::string_view bytes);
 // A registry export file through its parser and the lookups the tool makes.
 void ParseRegistry(std::string_view bytes);
 
+// A genuine Access file imported into a new database, the reader in its
+// child process as for the operator: the import may refuse the file
+// (ImportError), never crash, hang, change the file or leave its temporary.
+void ImportGenuine(std::string_view bytes);
+
 // A workbook written to a file of its own: the first line names the sheet,
 // the other lines are cell texts, links and their tips.
 void WriteWorkbook(std::string_view bytes);

@@ -1,9 +1,10 @@
-// Reading a genuine Jet 3, Jet 4 or ACE file through libmdb: its tables with
-// their columns, indexes and relationships as Jet defined them, its rows as
-// engine values, and the objects that are not tables.
+// Reading a genuine Jet 3, Jet 4 or ACE file: its tables with their columns,
+// indexes and relationships as Jet defined them, its rows as engine values,
+// and the objects that are not tables.
 //
-// The file is opened read-only and never written. libmdb stays inside this
-// file's implementation: nothing of it shows in this header.
+// libmdb reads the file in a child process (ReaderProcess.h), opened
+// read-only; this process never holds libmdb, so a damaged file that
+// crashes it or makes it loop ends in a SourceError, not in a crash.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "engine/Engine.h"
+#include "mdbreader/SourceCatalog.h"
 
 namespace genuine {
 
@@ -24,82 +26,14 @@ class SourceError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Jet's field types, as the file records them.
-enum class FieldType {
-    kBoolean,
-    kByte,
-    kInteger,
-    kLong,
-    kCurrency,
-    kSingle,
-    kDouble,
-    kDateTime,
-    kBinary,
-    kText,
-    kOle,
-    kMemo,
-    kGuid,
-    kDecimal,
-    kComplex,  // attachment or multi-value field
-    kUnknown,
+// The run was asked to stop (a signal) while the source was read; the
+// reader was stopped.
+class SourceInterrupted : public SourceError {
+  public:
+    using SourceError::SourceError;
 };
 
-struct SourceColumn {
-    std::string name;
-    FieldType type = FieldType::kText;
-    int rawType = 0;    // the file's type number, for messages
-    long size = 0;      // characters for text, bytes for binary
-    int precision = 0;  // decimal
-    int scale = 0;      // decimal
-    bool autoNumber = false;
-    bool autoGuid = false;
-    bool required = false;
-    bool allowZeroLength = true;
-    std::optional<std::string> defaultValue;  // as Jet holds it
-    std::optional<std::string> description;
-    std::optional<std::string> expression;  // a calculated field's
-};
-
-struct SourceIndexColumn {
-    std::string name;
-    bool descending = false;
-};
-
-struct SourceIndex {
-    std::string name;
-    bool primaryKey = false;
-    bool unique = false;
-    bool ignoreNulls = false;
-    bool required = false;
-    std::vector<SourceIndexColumn> columns;
-};
-
-struct SourceTable {
-    std::string name;
-    std::optional<std::string> description;
-    std::vector<SourceColumn> columns;  // in the order Jet lists them
-    std::vector<SourceIndex> indexes;   // without the ones relationships bring
-    std::uint64_t rowCount = 0;         // as the table definition records it
-};
-
-struct SourceRelationship {
-    std::string name;
-    std::string table;  // the many side, holding the foreign key
-    std::vector<std::string> columns;
-    std::string relatedTable;  // the one side
-    std::vector<std::string> relatedColumns;
-    bool enforced = true;
-    bool cascadeUpdate = false;
-    bool cascadeDelete = false;
-    bool cascadeSetNull = false;
-};
-
-// Something of the source that is not a user table: a saved query, a linked
-// table, a form, a report, a macro or a module.
-struct SourceObject {
-    std::string kind;
-    std::string name;
-};
+class ReaderProcess;
 
 // A Decimal field some of whose values have more digits than the engine's
 // Decimal (a double) holds, so they were rounded on the way in.
@@ -112,17 +46,23 @@ struct RoundedDecimals {
 
 class GenuineSource {
   public:
-    // SourceError when the file cannot be opened or is not a Jet/ACE file.
+    // SourceError when the file cannot be opened, is not a Jet/ACE file, or
+    // its catalog cannot be read whole (objects or pages missing).
     explicit GenuineSource(const std::string& path);
     ~GenuineSource();
     GenuineSource(const GenuineSource&) = delete;
     GenuineSource& operator=(const GenuineSource&) = delete;
 
     // "Jet 3", "Jet 4" or "ACE".
-    std::string Generation() const;
-    const std::vector<SourceTable>& Tables() const { return tables_; }
-    const std::vector<SourceRelationship>& Relationships() const { return relationships_; }
-    const std::vector<SourceObject>& OtherObjects() const { return others_; }
+    std::string Generation() const { return catalog_.generation; }
+    const std::vector<SourceTable>& Tables() const { return catalog_.tables; }
+    const std::vector<SourceRelationship>& Relationships() const { return catalog_.relationships; }
+    const std::vector<SourceObject>& OtherObjects() const { return catalog_.others; }
+
+    // The lines of warnings libmdb printed while reading, so far.
+    std::uint64_t WarningLines() const;
+    // The first of them, quoted; empty when none.
+    std::string WarningSample() const;
 
     // Calls `row` with one value per column of `table` (complex columns
     // give Null), in the file's row order. SourceError when fewer rows can
@@ -134,11 +74,14 @@ class GenuineSource {
         const std::function<void(const std::vector<engine::Variant>&)>& row);
 
   private:
-    struct Handle;
-    std::unique_ptr<Handle> handle_;
-    std::vector<SourceTable> tables_;
-    std::vector<SourceRelationship> relationships_;
-    std::vector<SourceObject> others_;
+    SourceCatalog StartReader();
+
+    std::string path_;
+    std::uint64_t size_ = 0;
+    std::unique_ptr<ReaderProcess> reader_;
+    bool inStep_ = true;  // false after rows left unread: the next request starts a new reader
+    std::uint64_t earlierWarnings_ = 0;  // of readers replaced
+    SourceCatalog catalog_;
 };
 
 // "Text(50)", "Decimal(18,4)", "Long Integer (AutoNumber)": the type as a

@@ -611,6 +611,8 @@ ImportReport ImportGenuineDatabase(const std::string& source, const std::string&
                                   : "The password given does not open the source " + source +
                                         ": it is not that database's password.");
         }
+    } catch (const SourceInterrupted&) {
+        throw Interrupted();
     } catch (const SourceError& error) {
         throw ImportError(ImportError::Kind::kSource, error.what());
     }
@@ -636,6 +638,10 @@ ImportReport ImportGenuineDatabase(const std::string& source, const std::string&
             transaction.commit();
         }
         connection->Close();
+        report.sourceWarnings = reader->WarningLines();
+        report.sourceWarningSample = reader->WarningSample();
+    } catch (const SourceInterrupted&) {
+        throw Interrupted();
     } catch (const SourceError& error) {
         throw ImportError(ImportError::Kind::kSource, error.what());
     } catch (const engine::ComError& error) {

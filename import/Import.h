@@ -68,6 +68,10 @@ struct ImportReport {
     std::vector<std::string> tables;
     std::uint64_t rows = 0;
     std::vector<LeftOut> leftOut;
+    // Lines of warnings libmdb printed while it read the source (kept off
+    // the operator's terminal), and the first of them quoted.
+    std::uint64_t sourceWarnings = 0;
+    std::string sourceWarningSample;
     bool Complete() const { return leftOut.empty(); }
 };
 

@@ -10,6 +10,7 @@
 #include "app/VantolyPatchDlg.h"
 #include "app/WindowCommands.h"
 #include "host/TargetDatabaseLocation.h"
+#include "import/DamagedCopies.h"
 #include "support/FakeServices.h"
 #include "support/Process.h"
 #include "support/TempFolder.h"
@@ -75,6 +76,32 @@ TEST_F(ConvertWindowTest, NoLeavesTheGenuineFileAsItWas) {
     EXPECT_EQ(testsupport::ReadFileBytes(folder_.Path() / "host.mdb"), genuine_);
     EXPECT_FALSE(fs::exists(folder_.Path() / "host.access-original.mdb"));
     EXPECT_FALSE(dialog.session.Connected());
+}
+
+// A damaged genuine file: the window says what the command line says, in a
+// stop box, and the file stays as it was under its name.
+TEST_F(ConvertWindowTest, ADamagedFileIsRefusedWithTheReasonAndKept) {
+    for (const importtest::Damage& damage : importtest::DamagedCopies()) {
+        SCOPED_TRACE(damage.name);
+        std::string bytes = genuine_;
+        damage.apply(bytes);
+        testsupport::WriteFileBytes(folder_.Path() / "host.mdb", bytes);
+        CVantolyPatchDlg dialog(fakes_.services, "VantolyPatch");
+        dialog.OnInitDialog();
+        fakes_.messageBoxes.Clear();
+        fakes_.messageBoxes.ScriptAnswers({MessageAnswer::Yes});
+
+        app::OfferConversionInPlace(dialog, out_, err_);
+
+        const auto& shown = fakes_.messageBoxes.Shown();
+        ASSERT_EQ(shown.size(), 2u);
+        EXPECT_EQ(shown[1].icon, platform::MessageIcon::Stop);
+        EXPECT_NE(shown[1].text.find(damage.message), std::string::npos) << shown[1].text;
+        EXPECT_EQ(testsupport::ReadFileBytes(folder_.Path() / "host.mdb"), bytes);
+        EXPECT_FALSE(fs::exists(folder_.Path() / "host.access-original.mdb"));
+        EXPECT_FALSE(dialog.session.Connected());
+        EXPECT_FALSE(dialog.progressBar()->isVisibleTo(&dialog));
+    }
 }
 
 }  // namespace

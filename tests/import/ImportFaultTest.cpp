@@ -61,14 +61,14 @@ INSTANTIATE_TEST_SUITE_P(
                       return testsupport::ReadFileBytes(Genuine("compIndexTestV2000.mdb"))
                           .substr(0, 20 * kJet4Page);
                   },
-                  "is damaged: table 'Table1' records 512 rows"},
+                  "is shorter than its pages: table 'Table1'"},
         FaultCase{"DataPageZeroed",
                   [] {
                       return WithPage18([](std::string& b, std::size_t at) {
                           b.replace(at, kJet4Page, kJet4Page, '\0');
                       });
                   },
-                  "is damaged: table 'Table1' records 512 rows, but 361 can be read"},
+                  "is damaged: the page map of table 'Table1' names page 18, which holds no rows"},
         FaultCase{"DataPageRowsOverwritten",
                   [] {
                       return WithPage18([](std::string& b, std::size_t at) {

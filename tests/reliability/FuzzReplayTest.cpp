@@ -42,7 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CorpusCase{"ExecuteStatement", "sql", fuzzentry::ExecuteStatement},
                       CorpusCase{"SplitQueries", "split", fuzzentry::SplitQueries},
                       CorpusCase{"ParseRegistry", "registry", fuzzentry::ParseRegistry},
-                      CorpusCase{"WriteWorkbook", "workbook", fuzzentry::WriteWorkbook}),
+                      CorpusCase{"WriteWorkbook", "workbook", fuzzentry::WriteWorkbook},
+                      CorpusCase{"ImportGenuine", "genuine", fuzzentry::ImportGenuine}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace
