@@ -467,12 +467,6 @@ class Importer {
                 fields.push_back(c.name);
                 columns += (columns.empty() ? "" : ", ") + Bracketed(c.name) +
                            (c.descending ? " DESC" : "");
-                if (c.descending) {
-                    Leave(table.name, c.name,
-                          "index '" + index.name +
-                              "' sorts this field descending: the engine keeps no sort order in "
-                              "its catalog (the index itself was created).");
-                }
             }
             if (!Imported(table.name, fields)) {
                 Leave(
