@@ -6,6 +6,7 @@
 #include "host/HostGuard.h"
 #include "host/TargetDatabaseLocation.h"
 #include "import/Import.h"
+#include "platform/DatabaseLock.h"
 #include "platform/Temporaries.h"
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
@@ -56,6 +57,11 @@ void MainWindowLogic::LoadLocation() {
         }
     }
     for (const std::string& path : paths) {
+        // A command that only reads holds no lock and may find the record of
+        // a conversion another run is making now: that run's to finish, not ours.
+        platform::DatabaseLock settling;
+        if (settling.Acquire(path, "settle") == platform::DatabaseLock::Result::kHeldElsewhere)
+            continue;
         try {
             if (const std::optional<std::string> settled =
                     genuine::SettleInterruptedConversion(path)) {
