@@ -7,6 +7,7 @@
 #include "host/TargetDatabaseLocation.h"
 #include "import/Import.h"
 #include "platform/DatabaseLock.h"
+#include "platform/FileIdentity.h"
 #include "platform/Temporaries.h"
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
@@ -59,6 +60,7 @@ void MainWindowLogic::LoadLocation() {
     for (const std::string& path : paths) {
         // A command that only reads holds no lock and may find the record of
         // a conversion another run is making now: that run's to finish, not ours.
+        if (!platform::IdentityOf(genuine::ConversionRecordPath(path)).Exists()) continue;
         platform::DatabaseLock settling;
         if (settling.Acquire(path, "settle") == platform::DatabaseLock::Result::kHeldElsewhere)
             continue;

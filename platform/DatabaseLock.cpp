@@ -15,7 +15,6 @@ namespace platform {
 
 namespace {
 
-constexpr const char* kLockSuffix = ".vantolypatch-lock";
 constexpr std::size_t kHolderTextLimit = 256;
 // A lock file removed between our open and our lock is opened again; more
 // than a few such races in a row means something removes it on purpose.
@@ -80,7 +79,7 @@ std::string DatabaseLockPath(const std::string& databasePath) {
             break;
         }
     }
-    return (resolved.parent_path() / ("." + name + kLockSuffix)).string();
+    return (resolved.parent_path() / ("." + name + kDatabaseLockSuffix)).string();
 }
 
 std::string DescribeHolder(const LockHolder& holder) {
@@ -138,8 +137,10 @@ DatabaseLock::Result DatabaseLock::Acquire(const std::string& databasePath,
 
 void DatabaseLock::Release() {
     if (fd_ < 0) return;
-    // The file stays, as the instance lock's does: removing it would let a
-    // third run lock a new file while a second still holds the old one.
+    // Removed while still held, so no file stays beside the database: a run
+    // that opened it meanwhile finds, once locked, that the name no longer
+    // gives its file, and opens the name again.
+    if (IdentityOfDescriptor(fd_) == IdentityOf(lockFile_)) ::unlink(lockFile_.c_str());
     ::close(fd_);
     fd_ = -1;
 }

@@ -2,7 +2,8 @@
 // beside the database. Runs that only read take none, so any number of them
 // look at a database while one run changes it; a second run that would
 // change it is refused and told which run holds it. The kernel drops the
-// lock when its holder ends in any way.
+// lock when its holder ends in any way; the file goes with the release (a
+// killed holder's with the next run's sweep, RemoveStaleTemporaries).
 //
 // The file lies beside the file the database's path resolves to (links
 // followed), so every path to one database reaches one lock. Its name leaves
@@ -13,6 +14,8 @@
 #include <string>
 
 namespace platform {
+
+inline constexpr const char* kDatabaseLockSuffix = ".vantolypatch-lock";
 
 // ".NAME.vantolypatch-lock" beside the database at `databasePath`.
 std::string DatabaseLockPath(const std::string& databasePath);

@@ -55,9 +55,8 @@ def check(schema, text):
     if name not in schema["$defs"]:
         return [f"no definition {name} in the schema (command {report.get('command')!r}, "
                 f"outcome {report.get('outcome')!r})"]
-    checker = jsonschema.Draft202012Validator.FORMAT_CHECKER
-    own = dict(schema, oneOf=None)
-    del own["oneOf"]
+    checker = jsonschema.FormatChecker()
+    own = {key: value for key, value in schema.items() if key != "oneOf"}
     own["$ref"] = f"#/$defs/{name}"
     problems = [f"{name}: {'/'.join(map(str, e.absolute_path)) or '(top)'}: {e.message}"
                 for e in jsonschema.Draft202012Validator(own, format_checker=checker).iter_errors(report)]
