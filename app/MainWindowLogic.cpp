@@ -103,6 +103,7 @@ ControlStates MainWindowLogic::ControlsFor(db::ControlState state, bool makeBack
 
 void MainWindowLogic::OnUpdateCommand() {
     hostGuard_ = host::HostGuardOutcome::NotRun;
+    errorLogPath_.reset();
     driver_->OnUpdateCommand();
 }
 
@@ -129,9 +130,10 @@ update::BackupOutcome MainWindowLogic::TakePreUpdateBackup() {
 
 void MainWindowLogic::WriteErrorLog(const std::string& functionName, const std::string& query,
                                     const std::string& errorText) {
-    errors::WriteErrorLog(target.PathName, functionName, query, errorText, services_.clock,
-                          services_.messageBoxes, applicationTitle_,
-                          host::HostGuardText(hostGuard_));
+    const errors::ErrorLogResult log = errors::WriteErrorLog(
+        target.PathName, functionName, query, errorText, services_.clock, services_.messageBoxes,
+        applicationTitle_, host::HostGuardText(hostGuard_));
+    if (log.written) errorLogPath_ = log.path;
 }
 
 void MainWindowLogic::CopyTextToClipboard(const std::string& text) {
