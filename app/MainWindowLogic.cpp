@@ -62,7 +62,8 @@ void MainWindowLogic::LoadLocation() {
         // a conversion another run is making now: that run's to finish, not ours.
         if (!platform::IdentityOf(genuine::ConversionRecordPath(path)).Exists()) continue;
         platform::DatabaseLock settling;
-        if (settling.Acquire(path, "settle") == platform::DatabaseLock::Result::kHeldElsewhere)
+        if (settling.Acquire(path, "settling an interrupted conversion") ==
+            platform::DatabaseLock::Result::kHeldElsewhere)
             continue;
         try {
             if (const std::optional<std::string> settled =

@@ -70,7 +70,7 @@ with tempfile.TemporaryDirectory(prefix="vantoly-fleet-") as top:
         "ansible_python_interpreter": "/usr/bin/python3",
         "vantolypatch_db": databases[site],
         "vantolypatch_executable": PROGRAM,
-        "vantolypatch_host_report": str(top / site / "update-report.json"),
+        "vantolypatch_host_report_dir": str(top / site / "reports"),
         "vantolypatch_reports_dir": str(reports),
     } for site in SITES}}}
     (top / "sites.json").write_text(json.dumps(inventory))
@@ -128,6 +128,7 @@ with tempfile.TemporaryDirectory(prefix="vantoly-fleet-") as top:
     for site in ("site-a", "site-b"):
         expect(restored[site]["changed"] and version(databases[site]) == "1.25", f"{site} restored")
         report = json.loads((reports / f"{site}-restore.json").read_text())
+        expect((top / site / "reports" / f"{site}-restore.json").is_file(), f"{site} keeps its report")
         kept = [r["to"] for r in report["renamed"] if r["from"] == databases[site]]
         expect(len(kept) == 1 and version(kept[0]) == "1.26", f"{site} keeps its updated file: {kept}")
     expect(not restored["site-current"]["changed"], "the site without a backup is left as it is")
