@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 # -*- coding: utf-8 -*-
 # The Ansible module of VantolyPatch: runs the program on the managed host
 # and reads nothing but its --json report (docs/report.schema.json).
