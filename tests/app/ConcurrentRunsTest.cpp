@@ -144,6 +144,22 @@ TEST_F(ConcurrentRuns, QueryHoldsItsDatabaseWhileItRuns) {
     EXPECT_EQ(Text(ParseReport(update), "outcome"), "updated") << update.err;
 }
 
+// A command that only reads finds the record of a conversion in place: while
+// a run holds the database the record is that run's, and is left alone;
+// once nobody holds it, it is settled (here: refused as unreadable, saying so).
+TEST_F(ConcurrentRuns, ReaderLeavesTheRecordOfAConversionToTheRunHoldingTheDatabase) {
+    const std::string record = (fs::path(held_).parent_path() / ".host.mdb.converting").string();
+    testsupport::WriteFileBytes(record, "not a record");
+    testsupport::ChildProcess query({VANTOLY_PATCH_BINARY, "--db", held_, "query"});
+    ASSERT_TRUE(WaitForHolder(held_, query.Pid()));
+    const RunResult during = Run({"--db", held_, "--json", "status"});
+    EXPECT_EQ(during.err.find(record), std::string::npos) << during.err;
+    query.CloseInput();
+    query.Wait();
+    const RunResult after = Run({"--db", held_, "--json", "status"});
+    EXPECT_NE(after.err.find(record), std::string::npos) << after.err;
+}
+
 TEST_F(ConcurrentRuns, WindowHoldsTheDatabaseItShows) {
     // The window holds the single-instance lock as well.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
