@@ -9,6 +9,10 @@
 #include "app/JsonReport.h"
 #include "app/PasswordSource.h"
 #include "app/QueryCommand.h"
+#include "host/HostGuard.h"
+#include "host/TargetDatabaseLocation.h"
+#include "platform/DatabaseLock.h"
+#include "platform/RegistryFile.h"
 #include "platform/Temporaries.h"
 #include "update/VersionFacts.h"
 
@@ -287,6 +291,70 @@ std::string CommandWordOf(const std::vector<std::string>& arguments) {
     return {};
 }
 
+// The commands that change their database; the others only read it and
+// run beside any other run.
+bool ChangesDatabase(const CommandLine& line) {
+    switch (line.command) {
+        case Command::kUpdate:
+            return !line.dryRun;
+        case Command::kRestore:
+        case Command::kImport:
+        case Command::kQuery:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The database a run that changes one works on: the import's destination,
+// --db, or the registry's; empty when none is named (the command says so).
+std::string DatabaseToChange(const CommandLine& line) {
+    if (line.command == Command::kImport && line.operands.size() == 2) return line.operands[1];
+    if (line.databasePath) return *line.databasePath;
+    platform::RegistryFile registry(line.registryPath.value_or(platform::RegistryFilePath()));
+    host::TargetDatabase record;
+    host::ReadTargetDatabaseLocation(record, registry);
+    return record.FileName.empty() ? std::string() : record.FilePath();
+}
+
+// Takes the lock of the database the run changes into `lock`, held until
+// the command returns. Another run holding it refuses this one: its exit
+// status then, and the report names the holder.
+std::optional<int> LockDatabaseToChange(const CommandLine& line, platform::DatabaseLock& lock,
+                                        std::ostream& out, std::ostream& err) {
+    const std::string database = DatabaseToChange(line);
+    if (database.empty()) return std::nullopt;
+    switch (lock.Acquire(database, CommandWordOf(line.command))) {
+        case platform::DatabaseLock::Result::kAcquired:
+        case platform::DatabaseLock::Result::kHeldByThisProcess:
+            return std::nullopt;
+        case platform::DatabaseLock::Result::kUnavailable:
+            // A folder that cannot hold the lock file cannot hold SQLite's
+            // journal either: the command itself fails there with its reason.
+            if (!lock.FolderMissing())
+                err << kProgramName << ": warning: " << lock.Problem()
+                    << "; the run goes on without the database's lock\n";
+            return std::nullopt;
+        case platform::DatabaseLock::Result::kHeldElsewhere:
+            break;
+    }
+    const std::string why = host::DatabaseInUseText(database, lock);
+    err << kProgramName << ": " << why << "\n";
+    if (line.json) {
+        QJsonObject heldBy;
+        const platform::LockHolder& holder = lock.Holder();
+        heldBy.insert(QStringLiteral("pid"),
+                      holder.pid != 0 ? QJsonValue(holder.pid) : QJsonValue(QJsonValue::Null));
+        heldBy.insert(QStringLiteral("command"), holder.command.empty()
+                                                     ? QJsonValue(QJsonValue::Null)
+                                                     : app::JsonText(holder.command));
+        app::SetPathJson(heldBy, "lockFile", lock.LockFile());
+        app::WriteEarlyJsonReport(CommandWordOf(line.command), app::kOutcomeRefused, why, out,
+                                  {{QStringLiteral("heldBy"), heldBy}});
+    }
+    return kExitFailed;
+}
+
 int RunParsedCommandLine(CommandLine line, std::istream& in, std::ostream& out, std::ostream& err,
                          const WindowRunner& runWindow) {
     if (line.help) {
@@ -310,6 +378,11 @@ int RunParsedCommandLine(CommandLine line, std::istream& in, std::ostream& out, 
                                           error.what(), out);
             return kExitBadArguments;
         }
+    }
+    platform::DatabaseLock databaseLock;
+    if (ChangesDatabase(line)) {
+        if (const std::optional<int> refused = LockDatabaseToChange(line, databaseLock, out, err))
+            return *refused;
     }
     if (line.command == Command::kQuery) return RunQueryCommand(line, in, out, err);
     if (line.command == Command::kImport && !line.operands.empty())

@@ -101,6 +101,10 @@ int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line,
         SetUpdateFields(report, outcome, logic.updateRunner(), steps);
         if (!buttonEnabled) report.Set("error", NotOpenText(window));
         report.Set("hostWindow", HostWindowJson(logic.HostGuard()));
+        if (logic.ErrorLogPath())
+            report.SetPath("errorLog", *logic.ErrorLogPath());
+        else
+            report.SetNull("errorLog");
         if (backupFailed)
             report.Set("error", "the backup copy failed: " + *logic.BackupCopyFailure());
         QJsonObject backup = BackupJson(backupPath, backupExisted);

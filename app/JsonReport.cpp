@@ -62,11 +62,13 @@ void JsonReport::Write(std::ostream& out) {
 }
 
 void WriteEarlyJsonReport(const std::string& word, const char* outcome, const std::string& error,
-                          std::ostream& out) {
+                          std::ostream& out, const QJsonObject& more) {
     JsonReport report(word);
     if (word.empty()) report.SetNull("command");
     report.Set("outcome", outcome);
     report.SetMasked("error", error);
+    for (auto field = more.begin(); field != more.end(); ++field)
+        report.Set(field.key().toLatin1().constData(), field.value());
     report.Write(out);
 }
 

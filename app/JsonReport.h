@@ -69,8 +69,9 @@ class JsonReport {
 
 // With --json, a run that ends before its command could report (arguments
 // refused, another copy running, memory run out) still prints one object:
-// "command" (null when `word` is empty), "outcome" and "error".
+// "command" (null when `word` is empty), "outcome" and "error", and the
+// fields of `more`.
 void WriteEarlyJsonReport(const std::string& word, const char* outcome, const std::string& error,
-                          std::ostream& out);
+                          std::ostream& out, const QJsonObject& more = {});
 
 }  // namespace app

@@ -6,6 +6,8 @@
 #include "host/HostGuard.h"
 #include "host/TargetDatabaseLocation.h"
 #include "import/Import.h"
+#include "platform/DatabaseLock.h"
+#include "platform/FileIdentity.h"
 #include "platform/Temporaries.h"
 #include "update/UpdateDriver.h"
 #include "update/UpdateScriptRunner.h"
@@ -56,6 +58,13 @@ void MainWindowLogic::LoadLocation() {
         }
     }
     for (const std::string& path : paths) {
+        // A command that only reads holds no lock and may find the record of
+        // a conversion another run is making now: that run's to finish, not ours.
+        if (!platform::IdentityOf(genuine::ConversionRecordPath(path)).Exists()) continue;
+        platform::DatabaseLock settling;
+        if (settling.Acquire(path, "settling an interrupted conversion") ==
+            platform::DatabaseLock::Result::kHeldElsewhere)
+            continue;
         try {
             if (const std::optional<std::string> settled =
                     genuine::SettleInterruptedConversion(path)) {
@@ -95,6 +104,7 @@ ControlStates MainWindowLogic::ControlsFor(db::ControlState state, bool makeBack
 
 void MainWindowLogic::OnUpdateCommand() {
     hostGuard_ = host::HostGuardOutcome::NotRun;
+    errorLogPath_.reset();
     driver_->OnUpdateCommand();
 }
 
@@ -121,9 +131,10 @@ update::BackupOutcome MainWindowLogic::TakePreUpdateBackup() {
 
 void MainWindowLogic::WriteErrorLog(const std::string& functionName, const std::string& query,
                                     const std::string& errorText) {
-    errors::WriteErrorLog(target.PathName, functionName, query, errorText, services_.clock,
-                          services_.messageBoxes, applicationTitle_,
-                          host::HostGuardText(hostGuard_));
+    const errors::ErrorLogResult log = errors::WriteErrorLog(
+        target.PathName, functionName, query, errorText, services_.clock, services_.messageBoxes,
+        applicationTitle_, host::HostGuardText(hostGuard_));
+    if (log.written) errorLogPath_ = log.path;
 }
 
 void MainWindowLogic::CopyTextToClipboard(const std::string& text) {

@@ -77,6 +77,8 @@ class MainWindowLogic {
     // Why the last backup the update asked for could not be copied; nothing
     // when it was taken, skipped or declined.
     const std::optional<std::string>& BackupCopyFailure() const { return backupCopyFailure_; }
+    // The error log the last update wrote; nothing when it wrote none.
+    const std::optional<std::string>& ErrorLogPath() const { return errorLogPath_; }
     // How the host guard of the last update ended.
     host::HostGuardOutcome HostGuard() const { return hostGuard_; }
 
@@ -101,6 +103,7 @@ class MainWindowLogic {
     std::unique_ptr<update::UpdateDriver> driver_;
     std::unique_ptr<backup::BackupRestore> restore_;
     std::optional<std::string> backupCopyFailure_;
+    std::optional<std::string> errorLogPath_;
     host::HostGuardOutcome hostGuard_ = host::HostGuardOutcome::NotRun;
 };
 

@@ -11,13 +11,11 @@
 #include "app/CommandWords.h"
 #include "app/DryRun.h"
 #include "app/HeadlessMainWindow.h"
-#include "app/JsonReport.h"
 #include "app/VantolyPatchApp.h"
 #include "app/VantolyPatchDlg.h"
 #include "app/WindowCommands.h"
 #include "console/QueryRunner.h"
 #include "db/NumberText.h"
-#include "host/HostGuard.h"
 #include "platform/Interrupts.h"
 #include "platform/SystemServices.h"
 #include "platform/qt/QtTranslations.h"
@@ -135,24 +133,18 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
             });
     }
     // A command word runs the window's logic without building the window.
-    bool ran = false;
-    const int status = app.RunLocked([&] {
-        ran = true;
-        HeadlessMainWindow window(services.services(), title, err, !line.dryRun);
-        window.Initialise();
-        if (line.command == cli::Command::kStatus) {
-            return line.json ? ReportStatus(window, out, err) : PrintStatus(window, out, err);
-        }
-        if (line.dryRun) return RunDryRun(window, line, out, err);
-        // The import writes its own report.
-        if (line.json && line.command != cli::Command::kImport)
-            return RunReportedCommand(window, line, out, err);
-        return RunCommandWord(window, line, out, err);
-    });
-    if (!ran && line.json)
-        WriteEarlyJsonReport(cli::CommandWordOf(line.command), kOutcomeRefused,
-                             host::kAlreadyRunningText, out);
-    return status;
+    // It takes no single-instance lock: one that changes the database holds
+    // that database's lock (cli::RunCommandLine), one that reads runs beside anything.
+    HeadlessMainWindow window(services.services(), title, err, !line.dryRun);
+    window.Initialise();
+    if (line.command == cli::Command::kStatus) {
+        return line.json ? ReportStatus(window, out, err) : PrintStatus(window, out, err);
+    }
+    if (line.dryRun) return RunDryRun(window, line, out, err);
+    // The import writes its own report.
+    if (line.json && line.command != cli::Command::kImport)
+        return RunReportedCommand(window, line, out, err);
+    return RunCommandWord(window, line, out, err);
 }
 
 }  // namespace app

@@ -22,6 +22,13 @@ void ReleaseSingleInstance(platform::InstanceLock& lock) {
     lock.Release();
 }
 
+std::string DatabaseInUseText(const std::string& databasePath, const platform::DatabaseLock& lock) {
+    return "the database " + databasePath + " is being changed by " +
+           platform::DescribeHolder(lock.Holder()) +
+           "; nothing was done: run this again when that has ended (its lock: " + lock.LockFile() +
+           ")";
+}
+
 HostGuardOutcome AskToCloseHostApplication(platform::HostWindows& hostWindows,
                                            platform::MessageBoxes& messageBoxes,
                                            platform::Clock& clock) {

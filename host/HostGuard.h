@@ -5,6 +5,7 @@
 #include <chrono>
 #include <string>
 
+#include "platform/DatabaseLock.h"
 #include "platform/Platform.h"
 
 namespace host {
@@ -25,6 +26,10 @@ bool EnsureSingleInstance(platform::InstanceLock& lock, platform::MessageBoxes& 
 
 // Releases the lock; nothing happens when none is held.
 void ReleaseSingleInstance(platform::InstanceLock& lock);
+
+// What the operator reads when a run that would change the database at
+// `databasePath` finds its lock (`lock`, just refused) held by another run.
+std::string DatabaseInUseText(const std::string& databasePath, const platform::DatabaseLock& lock);
 
 // How long the update gives the host's window to disappear after the close
 // request, and how often it looks.

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/AtomicFile.h"
+#include "platform/DatabaseLock.h"
 #include "platform/FileCopy.h"
 #include "platform/Interrupts.h"
 
@@ -171,7 +172,9 @@ void RemoveStaleTemporaries(const std::string& folder) {
                 ::unlink((base + name).c_str());
             continue;
         }
-        if (IsSweptName(name)) found.emplace_back(name, TemporaryKind::File);
+        // A database's lock its killed holder left; a live holder keeps its own.
+        const bool lock = name.starts_with('.') && name.ends_with(kDatabaseLockSuffix);
+        if (lock || IsSweptName(name)) found.emplace_back(name, TemporaryKind::File);
     }
     ::closedir(directory);
     for (const auto& [name, kind] : found) RemoveIfUnlocked(base + name, kind);

@@ -68,7 +68,8 @@ class TemporaryRegistry {
 
 // Removes what killed runs of this program left in `folder`: files named
 // like the temporaries of a copy, an import or a database creation
-// (".NAME.TAG-XXXXXX" and their "-journal"), and dry-run folders
+// (".NAME.TAG-XXXXXX" and their "-journal"), a database's lock file
+// (".NAME.vantolypatch-lock"), and dry-run folders
 // ("vantoly-dry-run-XXXXXX"), each only when no process holds its lock.
 // Nothing else is touched; a folder that cannot be read is passed over.
 void RemoveStaleTemporaries(const std::string& folder);

@@ -1,5 +1,8 @@
 // The main window built for real offscreen, with the platform fakes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -21,9 +24,11 @@
 #include "engine/Engine.h"
 #include "host/HostGuard.h"
 #include "host/TargetDatabaseLocation.h"
+#include "platform/DatabaseLock.h"
 #include "platform/qt/QtServices.h"
 #include "platform/qt/WindowFrame.h"
 #include "support/FakeServices.h"
+#include "support/FileContent.h"
 #include "support/SampleDatabase.h"
 #include "support/TempFolder.h"
 
@@ -385,6 +390,44 @@ TEST_F(MainWindowTest, SecondCopyIsRefusedWithItsMessage) {
     EXPECT_FALSE(ran);
     ASSERT_EQ(fakes_.messageBoxes.Shown().size(), 1u);
     EXPECT_EQ(fakes_.messageBoxes.Shown()[0].text, "すでに起動されています");
+}
+
+// The window changes the database it shows: it holds that database's lock
+// while open, and does not open while another run holds it (a box names
+// that run).
+TEST_F(MainWindowTest, WindowHoldsTheLockOfItsDatabase) {
+    createDatabase("db.mdb");
+    pointRegistryAt("db");
+    const std::string lockFile = platform::DatabaseLockPath(folder_.Folder() + "db.mdb");
+    CVantolyPatchApp app(fakes_.services, "VantolyPatch");
+    EXPECT_EQ(app.Run({},
+                      [&](CVantolyPatchDlg&) {
+                          EXPECT_EQ(testsupport::ReadFileBytes(lockFile),
+                                    std::to_string(::getpid()) + " window\n");
+                          return 0;
+                      }),
+              0);
+    EXPECT_FALSE(std::filesystem::exists(lockFile)) << "released with the window";
+
+    // Another open file of the lock conflicts as another process's would.
+    testsupport::WriteFileBytes(lockFile, "4242 update\n");
+    const int held = ::open(lockFile.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    bool ran = false;
+    EXPECT_EQ(app.Run({},
+                      [&](CVantolyPatchDlg&) {
+                          ran = true;
+                          return 0;
+                      }),
+              1);
+    ::close(held);
+    EXPECT_FALSE(ran);
+    ASSERT_EQ(fakes_.messageBoxes.Shown().size(), 1u);
+    EXPECT_NE(fakes_.messageBoxes.Shown()[0].text.find("VantolyPatch update (pid 4242)"),
+              std::string::npos)
+        << fakes_.messageBoxes.Shown()[0].text;
+    EXPECT_FALSE(fakes_.instanceLock.Held) << "the single-instance lock goes too";
 }
 
 TEST_F(MainWindowTest, LockIsReleasedAfterTheRun) {

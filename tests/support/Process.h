@@ -4,6 +4,11 @@
 // "disk full" of a real process: writes past it fail with EFBIG, SIGXFSZ
 // ignored), a memory limit (address space: allocations past it fail) or
 // sent a signal (SIGKILL unless another is named) after a delay.
+//
+// Every report a program run with --json prints is kept, and checked
+// against docs/report.schema.json when the test program ends (one check for
+// all its runs): a report the schema does not describe, field for field,
+// fails the test program that got it.
 #pragma once
 
 #include <errno.h>
@@ -26,9 +31,35 @@
 #include "support/FileContent.h"
 #include "support/TempFolder.h"
 
+#ifdef VANTOLY_REPORT_SCHEMA
+#include <gtest/gtest.h>
+#endif
+
 extern char** environ;
 
 namespace testsupport {
+
+#ifdef VANTOLY_REPORT_SCHEMA
+class ReportSchemaCheck : public ::testing::Environment {
+  public:
+    // The reports of this test program's runs so far.
+    static std::vector<std::string>& Reports() {
+        static std::vector<std::string> reports;
+        return reports;
+    }
+    // A run with --json that ended by itself printed a report, whatever its
+    // exit status; one killed outright printed nothing.
+    static void Keep(const std::vector<std::string>& arguments, int signal,
+                     const std::string& out) {
+        if (signal == 0 &&
+            std::find(arguments.begin(), arguments.end(), "--json") != arguments.end())
+            Reports().push_back(out);
+    }
+    void TearDown() override;
+};
+inline ::testing::Environment* const kReportSchemaCheck =
+    ::testing::AddGlobalTestEnvironment(new ReportSchemaCheck);
+#endif
 
 struct ProcessOptions {
     std::optional<rlim_t> fileSizeLimit;                 // RLIMIT_FSIZE in the child
@@ -149,8 +180,25 @@ inline ProcessResult RunProcess(const std::vector<std::string>& arguments,
     ::waitpid(pid, &status, 0);
     if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+#ifdef VANTOLY_REPORT_SCHEMA
+    ReportSchemaCheck::Keep(arguments, result.signal, result.out);
+#endif
     return result;
 }
+
+#ifdef VANTOLY_REPORT_SCHEMA
+inline void ReportSchemaCheck::TearDown() {
+    if (Reports().empty()) return;
+    testsupport::TempFolder folder;
+    for (std::size_t i = 0; i < Reports().size(); ++i)
+        WriteFileBytes((folder.Path() / (std::to_string(i) + ".json")).string(), Reports()[i]);
+    const ProcessResult check = RunProcess({"/usr/bin/python3", VANTOLY_REPORT_CHECKER,
+                                            VANTOLY_REPORT_SCHEMA, folder.Path().string()});
+    EXPECT_EQ(check.exitStatus, 0)
+        << "--json reports that do not match " VANTOLY_REPORT_SCHEMA ":\n"
+        << check.err << check.out;
+}
+#endif
 
 #ifdef VANTOLY_PATCH_BINARY
 // The built program with `arguments`.
