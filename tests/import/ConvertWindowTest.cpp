@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "app/VantolyPatchDlg.h"
-#include "app/WindowCommands.h"
+#include "gui/VantolyPatchDlg.h"
+#include "gui/WindowCommands.h"
 #include "host/TargetDatabaseLocation.h"
 #include "support/FakeServices.h"
 #include "support/Process.h"
@@ -48,7 +48,7 @@ TEST_F(ConvertWindowTest, YesConvertsInPlaceAndOpensTheResult) {
     fakes_.messageBoxes.Clear();
     fakes_.messageBoxes.ScriptAnswers({MessageAnswer::Yes});
 
-    app::OfferConversionInPlace(dialog, out_, err_);
+    gui::OfferConversionInPlace(dialog, out_, err_);
 
     const auto& shown = fakes_.messageBoxes.Shown();
     ASSERT_GE(shown.size(), 2u);
@@ -69,7 +69,7 @@ TEST_F(ConvertWindowTest, NoLeavesTheGenuineFileAsItWas) {
     fakes_.messageBoxes.Clear();
     fakes_.messageBoxes.ScriptAnswers({MessageAnswer::No});
 
-    app::OfferConversionInPlace(dialog, out_, err_);
+    gui::OfferConversionInPlace(dialog, out_, err_);
 
     EXPECT_EQ(fakes_.messageBoxes.Shown().size(), 1u);
     EXPECT_EQ(testsupport::ReadFileBytes(folder_.Path() / "host.mdb"), genuine_);

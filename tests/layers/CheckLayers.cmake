@@ -3,7 +3,7 @@
 # own headers and those of any folder below it, never one above.
 #
 #   cmake -DSOURCE_DIR=<tree> -P CheckLayers.cmake
-set(layers app viewer xlsx console import update backup errors widgets host db platform engine)
+set(layers gui commands cli viewer xlsx console import update backup errors widgets host db platform engine)
 
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "CheckLayers.cmake: give -DSOURCE_DIR=<the source tree>")

@@ -1,0 +1,22 @@
+// VantolyPatch: brings a host database from version 1.25 to 1.26.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/CommandLine.h"
+#include "cli/WindowModule.h"
+#include "platform/Interrupts.h"
+
+int main(int argc, char** argv) {
+    // Before any thread starts: every thread then leaves the signals to the watcher.
+    platform::WatchInterrupts();
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const int status = cli::RunCommandLine(
+        arguments, std::cin, std::cout, std::cerr, [&](const cli::CommandLine& line) {
+            return cli::RunWindowModule(line, argc, argv, std::cout, std::cerr);
+        });
+    // The command has reached its end or the safe point where it stopped,
+    // and its owners removed what they made.
+    if (platform::InterruptRequested()) platform::ExitInterrupted();
+    return status;
+}

@@ -1,0 +1,152 @@
+#include "gui/WindowFrontEnd.h"
+
+#include <QApplication>
+#include <clocale>
+#include <cstdlib>
+#include <new>
+#include <ostream>
+
+#include "cli/JsonReport.h"
+#include "commands/CommandReports.h"
+#include "commands/CommandWords.h"
+#include "commands/DryRun.h"
+#include "commands/HeadlessMainWindow.h"
+#include "console/QueryRunner.h"
+#include "db/NumberText.h"
+#include "gui/AppServices.h"
+#include "gui/VantolyPatchApp.h"
+#include "gui/VantolyPatchDlg.h"
+#include "gui/WindowCommands.h"
+#include "host/HostGuard.h"
+#include "platform/Interrupts.h"
+#include "platform/SystemServices.h"
+
+// Outside any namespace, as Qt requires.
+static void InitResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace gui {
+
+namespace {
+
+// Every window action runs inside an event handler, and no exception may
+// cross Qt's event loop: memory that runs out in an action ends that action
+// with a box and leaves the windows running. The engine's transactions were
+// rolled back on the way here, so nothing of the action was committed.
+class GuardedApplication : public QApplication {
+  public:
+    using QApplication::QApplication;
+
+    void SetMessageBoxes(platform::MessageBoxes* boxes) { boxes_ = boxes; }
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::bad_alloc&) {
+            if (boxes_ != nullptr) {
+                boxes_->Show({std::string(console::kOutOfMemoryText), "",
+                              platform::MessageButtons::Ok, platform::MessageIcon::Stop,
+                              platform::MessageOwner::Application});
+            }
+            return false;
+        }
+    }
+
+  private:
+    platform::MessageBoxes* boxes_ = nullptr;
+};
+
+// SIGTERM (SIGINT, SIGHUP) to the window's process, asked again every tenth
+// of a second until it ends: a box waiting for an answer is closed as its
+// Escape would (a question reads No), and the window then closes as soon as
+// it is idle; a busy window finishes its step first, as for a close request
+// (a copy in progress stops at once, the update's script runs to its end).
+void EndWindowOnSignal(CVantolyPatchDlg& dialog) {
+    if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != &dialog) {
+        modal->close();
+        return;
+    }
+    if (!dialog.busy()) dialog.done(QDialog::Rejected);
+}
+
+}  // namespace
+
+int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::ostream& out,
+                      std::ostream& err) {
+    const bool headless = line.command != cli::Command::kNone;
+    if (headless && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    GuardedApplication application(argc, argv);
+    // Qt takes the locale from the environment; the currency text follows it,
+    // every other number, and every library the program calls, keeps the full stop.
+    std::setlocale(LC_ALL, "");
+    db::KeepUserDecimalSeparator();
+    std::setlocale(LC_NUMERIC, "C");
+    InitResources();
+
+    std::string programFile = "VantolyPatch";
+    try {
+        programFile = platform::SystemProgramInfo().ProgramName();
+    } catch (const std::exception& e) {
+        err << "VantolyPatch: " << e.what() << "; the title stays VantolyPatch\n";
+    }
+    const std::string title = platform::ApplicationTitleOf(programFile);
+    ServiceOptions options;
+    options.headless = headless;
+    options.answerYes = line.answerYes;
+    options.registryPath = line.registryPath;
+    options.databasePath = line.databasePath;
+    options.password = line.password.value_or("");
+    AppServices services(options, title, err);
+    application.SetMessageBoxes(&services.services().messageBoxes);
+    struct ForgetBoxes {
+        GuardedApplication& application;
+        ~ForgetBoxes() { application.SetMessageBoxes(nullptr); }
+    } forgetBoxes{application};
+    CVantolyPatchApp app(services.services(), title);
+
+    if (!headless) {
+        // The window shows only that no database is chosen; why goes to the
+        // terminal (a command word says it with the not-open message).
+        if (const std::string problem = services.services().registry.LoadProblem();
+            !problem.empty())
+            err << "VantolyPatch: " << problem << "\n";
+        return app.Run(
+            [&](CVantolyPatchDlg& dialog) {
+                WireCommands(dialog);
+                dialog.programFileName = programFile;
+            },
+            [&](CVantolyPatchDlg& dialog) {
+                const platform::InterruptHook onSignal([&dialog] {
+                    QMetaObject::invokeMethod(
+                        &dialog, [&dialog] { EndWindowOnSignal(dialog); }, Qt::QueuedConnection);
+                });
+                dialog.show();
+                OfferConversionInPlace(dialog, out, err);
+                dialog.exec();
+                return cli::kExitOk;
+            });
+    }
+    // A command word runs the window's logic without building the window.
+    bool ran = false;
+    const int status = app.RunLocked([&] {
+        ran = true;
+        commands::HeadlessMainWindow window(services.services(), title, err, !line.dryRun);
+        window.Initialise();
+        if (line.command == cli::Command::kStatus) {
+            return line.json ? commands::ReportStatus(window, out, err)
+                             : commands::PrintStatus(window, out, err);
+        }
+        if (line.dryRun) return commands::RunDryRun(window, line, out, err);
+        // The import writes its own report.
+        if (line.json && line.command != cli::Command::kImport)
+            return commands::RunReportedCommand(window, line, out, err);
+        return commands::RunCommandWord(window, line, out, err);
+    });
+    if (!ran && line.json)
+        cli::WriteEarlyJsonReport(cli::CommandWordOf(line.command), cli::kOutcomeRefused,
+                                  host::kAlreadyRunningText, out);
+    return status;
+}
+
+}  // namespace gui
