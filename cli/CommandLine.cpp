@@ -288,7 +288,7 @@ std::string CommandWordOf(const std::vector<std::string>& arguments) {
 }
 
 int RunParsedCommandLine(CommandLine line, std::istream& in, std::ostream& out, std::ostream& err,
-                         const WindowRunner& runWindow) {
+                         const FrontEnds& frontEnds) {
     if (line.help) {
         PrintUsage(out, kProgramName);
         return kExitOk;
@@ -314,17 +314,20 @@ int RunParsedCommandLine(CommandLine line, std::istream& in, std::ostream& out, 
     if (line.command == Command::kQuery) return RunQueryCommand(line, in, out, err);
     if (line.command == Command::kImport && !line.operands.empty())
         return RunImportCommand(line, out, err);
-    if (!runWindow) {
-        err << kProgramName << ": this command needs the window front end\n";
+    const bool window = line.command == Command::kNone;
+    const CommandRunner& run = window ? frontEnds.window : frontEnds.commandWords;
+    if (!run) {
+        err << kProgramName << ": this command needs the "
+            << (window ? "window front end" : "command words") << "\n";
         return kExitBadArguments;
     }
-    return runWindow(line);
+    return run(line);
 }
 
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,
-                   std::ostream& err, const WindowRunner& runWindow) {
+                   std::ostream& err, const FrontEnds& frontEnds) {
     const ParsedCommandLine parsed = ParseCommandLine(arguments);
     const bool json = parsed.commandLine.has_value() ? parsed.commandLine->json
                                                      : std::find(arguments.begin(), arguments.end(),
@@ -340,7 +343,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
     // (whose run returns here) end when memory runs out: every transaction
     // has been rolled back on the way out, so nothing was committed.
     try {
-        return RunParsedCommandLine(*parsed.commandLine, in, out, err, runWindow);
+        return RunParsedCommandLine(*parsed.commandLine, in, out, err, frontEnds);
     } catch (const std::bad_alloc&) {
         err << kProgramName << ": " << kOutOfMemoryText << "\n";
         if (json) {

@@ -93,13 +93,19 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 // The usage text printed by --help and after a wrong argument.
 void PrintUsage(std::ostream& out, const std::string& programName);
 
+// What runs the commands this folder does not hold: the command words on
+// the main window's logic (commands/, in the executable) and the main window
+// itself (the window module). A missing one answers kExitBadArguments.
+using CommandRunner = std::function<int(const CommandLine&)>;
+struct FrontEnds {
+    CommandRunner commandWords;  // every command but query, import into a new file and the window
+    CommandRunner window;        // no command word: the main window
+};
+
 // Runs the command the arguments name and answers with the exit status.
 // Rows and help go to `out`, failures to `err`; a script is read from `in`
 // when no file is named.
-// `runWindow` runs the main window, or a command that works through it
-// (every command but query); without it those answer kExitBadArguments.
-using WindowRunner = std::function<int(const CommandLine&)>;
 int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,
-                   std::ostream& err, const WindowRunner& runWindow = {});
+                   std::ostream& err, const FrontEnds& frontEnds = {});
 
 }  // namespace cli

@@ -1,8 +1,7 @@
-// The windows (and the command words that drive the main window's logic)
-// live in a module of their own, loaded only when a command needs them: the
-// program's start then maps Qt Core alone, not Qt Widgets, Qt Gui and the
-// libraries below them, which made every start several times slower. An
-// import or a query never loads it.
+// The windows live in a module of their own, loaded only to show the main
+// window: every other start then maps Qt Core alone, not Qt Widgets, Qt Gui
+// and the libraries below them, which made every start several times slower.
+// The command words, the import and the query never load it.
 #pragma once
 
 #include <iosfwd>

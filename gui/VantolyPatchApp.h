@@ -1,5 +1,5 @@
 // The application object: the single-instance lock around the main window's
-// modal run, and around a command word's run alike.
+// modal run.
 #pragma once
 
 #include <functional>
@@ -19,8 +19,8 @@ class CVantolyPatchApp {
     // its answer returned. Exit (the lock released) follows in every case.
     int Run(const std::function<void(CVantolyPatchDlg&)>& wire,
             const std::function<int(CVantolyPatchDlg&)>& run);
-    // The same order for a command word, which builds no window: the lock,
-    // `body` and its answer, the lock released.
+    // The same order around `body`, which builds no window: the lock, `body`
+    // and its answer, the lock released.
     int RunLocked(const std::function<int()>& body);
 
     const std::string& ApplicationTitle() const { return applicationTitle_; }

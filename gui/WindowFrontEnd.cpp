@@ -1,23 +1,15 @@
 #include "gui/WindowFrontEnd.h"
 
 #include <QApplication>
-#include <clocale>
-#include <cstdlib>
 #include <new>
 #include <ostream>
 
-#include "cli/JsonReport.h"
-#include "commands/CommandReports.h"
-#include "commands/CommandWords.h"
-#include "commands/DryRun.h"
-#include "commands/HeadlessMainWindow.h"
+#include "commands/HeadlessFrontEnd.h"
 #include "console/QueryRunner.h"
-#include "db/NumberText.h"
 #include "gui/AppServices.h"
 #include "gui/VantolyPatchApp.h"
 #include "gui/VantolyPatchDlg.h"
 #include "gui/WindowCommands.h"
-#include "host/HostGuard.h"
 #include "platform/Interrupts.h"
 #include "platform/SystemServices.h"
 
@@ -74,30 +66,15 @@ void EndWindowOnSignal(CVantolyPatchDlg& dialog) {
 
 int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::ostream& out,
                       std::ostream& err) {
-    const bool headless = line.command != cli::Command::kNone;
-    if (headless && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     GuardedApplication application(argc, argv);
-    // Qt takes the locale from the environment; the currency text follows it,
-    // every other number, and every library the program calls, keeps the full stop.
-    std::setlocale(LC_ALL, "");
-    db::KeepUserDecimalSeparator();
-    std::setlocale(LC_NUMERIC, "C");
+    // Qt takes the locale from the environment; the program then sets it as
+    // the command words have it.
+    commands::TakeUserLocale();
     InitResources();
 
-    std::string programFile = "VantolyPatch";
-    try {
-        programFile = platform::SystemProgramInfo().ProgramName();
-    } catch (const std::exception& e) {
-        err << "VantolyPatch: " << e.what() << "; the title stays VantolyPatch\n";
-    }
+    const std::string programFile = commands::ProgramFileName(err);
     const std::string title = platform::ApplicationTitleOf(programFile);
-    ServiceOptions options;
-    options.headless = headless;
-    options.answerYes = line.answerYes;
-    options.registryPath = line.registryPath;
-    options.databasePath = line.databasePath;
-    options.password = line.password.value_or("");
-    AppServices services(options, title, err);
+    AppServices services(commands::ServiceOptionsOf(line), title, err);
     application.SetMessageBoxes(&services.services().messageBoxes);
     struct ForgetBoxes {
         GuardedApplication& application;
@@ -105,48 +82,25 @@ int RunWindowFrontEnd(const cli::CommandLine& line, int argc, char** argv, std::
     } forgetBoxes{application};
     CVantolyPatchApp app(services.services(), title);
 
-    if (!headless) {
-        // The window shows only that no database is chosen; why goes to the
-        // terminal (a command word says it with the not-open message).
-        if (const std::string problem = services.services().registry.LoadProblem();
-            !problem.empty())
-            err << "VantolyPatch: " << problem << "\n";
-        return app.Run(
-            [&](CVantolyPatchDlg& dialog) {
-                WireCommands(dialog);
-                dialog.programFileName = programFile;
-            },
-            [&](CVantolyPatchDlg& dialog) {
-                const platform::InterruptHook onSignal([&dialog] {
-                    QMetaObject::invokeMethod(
-                        &dialog, [&dialog] { EndWindowOnSignal(dialog); }, Qt::QueuedConnection);
-                });
-                dialog.show();
-                OfferConversionInPlace(dialog, out, err);
-                dialog.exec();
-                return cli::kExitOk;
+    // The window shows only that no database is chosen; why goes to the
+    // terminal (a command word says it with the not-open message).
+    if (const std::string problem = services.services().registry.LoadProblem(); !problem.empty())
+        err << "VantolyPatch: " << problem << "\n";
+    return app.Run(
+        [&](CVantolyPatchDlg& dialog) {
+            WireCommands(dialog);
+            dialog.programFileName = programFile;
+        },
+        [&](CVantolyPatchDlg& dialog) {
+            const platform::InterruptHook onSignal([&dialog] {
+                QMetaObject::invokeMethod(
+                    &dialog, [&dialog] { EndWindowOnSignal(dialog); }, Qt::QueuedConnection);
             });
-    }
-    // A command word runs the window's logic without building the window.
-    bool ran = false;
-    const int status = app.RunLocked([&] {
-        ran = true;
-        commands::HeadlessMainWindow window(services.services(), title, err, !line.dryRun);
-        window.Initialise();
-        if (line.command == cli::Command::kStatus) {
-            return line.json ? commands::ReportStatus(window, out, err)
-                             : commands::PrintStatus(window, out, err);
-        }
-        if (line.dryRun) return commands::RunDryRun(window, line, out, err);
-        // The import writes its own report.
-        if (line.json && line.command != cli::Command::kImport)
-            return commands::RunReportedCommand(window, line, out, err);
-        return commands::RunCommandWord(window, line, out, err);
-    });
-    if (!ran && line.json)
-        cli::WriteEarlyJsonReport(cli::CommandWordOf(line.command), cli::kOutcomeRefused,
-                                  host::kAlreadyRunningText, out);
-    return status;
+            dialog.show();
+            OfferConversionInPlace(dialog, out, err);
+            dialog.exec();
+            return cli::kExitOk;
+        });
 }
 
 }  // namespace gui

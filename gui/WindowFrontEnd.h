@@ -1,5 +1,5 @@
-// Runs the main window, shown on the desktop or, for a command word, built
-// offscreen and driven by the command.
+// Runs the main window on the desktop (the command words run without it,
+// commands/HeadlessFrontEnd.h).
 #pragma once
 
 #include <iosfwd>
