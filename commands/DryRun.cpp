@@ -73,9 +73,9 @@ class PrivateFolder {
     platform::HeldTemporary held_;  // released after the folder is removed
 };
 
-// The window the update sees in a dry run: nothing is asked, shown or
-// written; what the update would show is printed or kept.
-class DryRunWindow : public db::SessionWindow, public update::UpdateWindow {
+// The window the update sees in a dry run: nothing is shown; the version
+// text is kept and the error report printed.
+class DryRunWindow : public db::SessionWindow, public update::UpdateView {
   public:
     explicit DryRunWindow(std::ostream& err) : err_(err) {}
 
@@ -83,23 +83,14 @@ class DryRunWindow : public db::SessionWindow, public update::UpdateWindow {
     void EnableUpdateButton() override {}
     void ShowVersionText(const std::string& versionText) override { versionText_ = versionText; }
     void RefreshControlState(db::ControlState) override {}
-
-    // The operator is not asked: the copy is no business of the host application.
-    bool AskToCloseHostApplication() override { return true; }
-    // The backup is reported from the real database's side, never taken.
-    update::BackupOutcome TakePreUpdateBackup() override { return update::BackupOutcome::Proceed; }
     void SetProgressRange(int, int) override {}
     void SetProgressPosition(int position) override { progress_ = position; }
     int ProgressPosition() const override { return progress_; }
     void ShowProgressBar() override {}
     void HideProgressBar() override {}
-    void WriteErrorLog(const std::string&, const std::string&, const std::string&) override {
-        err_ << "VantolyPatch: dry run: the update would write an error log into DBErr/ here\n";
-    }
     void ShowUpdateErrorDialog(const std::string& reportText) override {
         PrintUpdateReport(err_, reportText);
     }
-    void CopyTextToClipboard(const std::string&) override {}
 
     const std::string& VersionText() const { return versionText_; }
 
@@ -107,6 +98,24 @@ class DryRunWindow : public db::SessionWindow, public update::UpdateWindow {
     std::ostream& err_;
     std::string versionText_;
     int progress_ = 0;
+};
+
+// The update's host in a dry run: nothing is asked, copied or written.
+class DryRunHost : public update::UpdateHost {
+  public:
+    explicit DryRunHost(std::ostream& err) : err_(err) {}
+
+    // The operator is not asked: the copy is no business of the host application.
+    bool AskToCloseHostApplication() override { return true; }
+    // The backup is reported from the real database's side, never taken.
+    update::BackupOutcome TakePreUpdateBackup() override { return update::BackupOutcome::Proceed; }
+    void WriteErrorLog(const std::string&, const std::string&, const std::string&) override {
+        err_ << "VantolyPatch: dry run: the update would write an error log into DBErr/ here\n";
+    }
+    void CopyTextToClipboard(const std::string&) override {}
+
+  private:
+    std::ostream& err_;
 };
 
 struct BackupPlan {
@@ -216,6 +225,7 @@ int RunDryRun(HeadlessMainWindow& main, const cli::CommandLine& line, std::ostre
     platform::HeadlessMessageBoxes boxes(logic.applicationTitle(),
                                          platform::HeadlessMessageBoxes::Questions::AnswerYes, err);
     DryRunWindow window(err);
+    DryRunHost host(err);
     UpdateStepRecorder steps;
     const char* outcome = cli::kOutcomeFailed;
     {
@@ -230,10 +240,10 @@ int RunDryRun(HeadlessMainWindow& main, const cli::CommandLine& line, std::ostre
         }
         const update::UpdateTexts texts{logic.applicationTitle(), releaseDate};
         update::UpdateScriptRunner runner(
-            window, session, copy,
+            window, host, session, copy,
             update::UpdateServices{boxes, logic.services().cursor, logic.services().messagePump},
             texts);
-        update::UpdateDriver driver(window, session, runner, boxes, texts);
+        update::UpdateDriver driver(window, host, session, runner, boxes, texts);
         runner.SetRunListener(&steps);
         // Asked to end, the run on the copy stops at once: its statement,
         // and the script before its next one.

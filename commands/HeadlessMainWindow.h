@@ -37,20 +37,13 @@ class HeadlessMainWindow : public MainWindowInterface {
     void RefreshControlState(db::ControlState state) override;
     void ShowLocationFields(const host::TargetDatabase&) override {}
 
-    // update::UpdateWindow
-    bool AskToCloseHostApplication() override { return logic_.AskToCloseHostApplication(); }
-    update::BackupOutcome TakePreUpdateBackup() override { return logic_.TakePreUpdateBackup(); }
+    // update::UpdateView
     void SetProgressRange(int, int) override {}
     void SetProgressPosition(int position) override { progress_ = position; }
     int ProgressPosition() const override { return progress_; }
     void ShowProgressBar() override {}
     void HideProgressBar() override {}
-    void WriteErrorLog(const std::string& functionName, const std::string& query,
-                       const std::string& errorText) override {
-        logic_.WriteErrorLog(functionName, query, errorText);
-    }
     void ShowUpdateErrorDialog(const std::string& reportText) override;
-    void CopyTextToClipboard(const std::string& text) override { logic_.CopyTextToClipboard(text); }
 
   private:
     MainWindowLogic logic_;

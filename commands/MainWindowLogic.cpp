@@ -23,10 +23,10 @@ MainWindowLogic::MainWindowLogic(MainWindowInterface& window, platform::Services
       applicationTitle_(std::move(applicationTitle)) {
     const update::UpdateTexts texts{applicationTitle_, std::string(update::kReleaseDate)};
     runner_ = std::make_unique<update::UpdateScriptRunner>(
-        window_, session, target,
+        window_, *this, session, target,
         update::UpdateServices{services_.messageBoxes, services_.cursor, services_.messagePump},
         texts);
-    driver_ = std::make_unique<update::UpdateDriver>(window_, session, *runner_,
+    driver_ = std::make_unique<update::UpdateDriver>(window_, *this, session, *runner_,
                                                      services_.messageBoxes, texts);
     restore_ = std::make_unique<backup::BackupRestore>(
         window_, session, target,

@@ -16,7 +16,8 @@
 #include "host/TargetDatabase.h"
 #include "host/TargetDatabaseLocation.h"
 #include "platform/Platform.h"
-#include "update/UpdateWindow.h"
+#include "update/UpdateHost.h"
+#include "update/UpdateView.h"
 
 namespace update {
 class UpdateDriver;
@@ -28,9 +29,9 @@ class BackupRestore;
 
 namespace commands {
 
-// Everything the session, the location, the update and the restore ask of
+// Everything the session, the location, the update and the restore show in
 // the main window, in one interface.
-class MainWindowInterface : public host::LocationWindow, public update::UpdateWindow {
+class MainWindowInterface : public host::LocationWindow, public update::UpdateView {
   public:
     // One override serves both bases.
     void RefreshControlState(db::ControlState state) override = 0;
@@ -45,13 +46,13 @@ struct ControlStates {
     bool restore = false;  // button 1014
 };
 
-class MainWindowLogic {
+class MainWindowLogic : public update::UpdateHost {
   public:
     // `window`, `services` must outlive the logic; nothing is called on the
     // window during construction.
     MainWindowLogic(MainWindowInterface& window, platform::Services& services,
                     std::string applicationTitle);
-    ~MainWindowLogic();  // closes the session
+    ~MainWindowLogic() override;  // closes the session
     MainWindowLogic(const MainWindowLogic&) = delete;
     MainWindowLogic& operator=(const MainWindowLogic&) = delete;
 
@@ -67,12 +68,12 @@ class MainWindowLogic {
     void OnUpdateCommand();   // the update button
     void OnRestoreCommand();  // the restore button
 
-    // The window's duties that show nothing of the window itself.
-    bool AskToCloseHostApplication();
-    update::BackupOutcome TakePreUpdateBackup();
+    // update::UpdateHost: the update's needs that show nothing of the window.
+    bool AskToCloseHostApplication() override;
+    update::BackupOutcome TakePreUpdateBackup() override;
     void WriteErrorLog(const std::string& functionName, const std::string& query,
-                       const std::string& errorText);
-    void CopyTextToClipboard(const std::string& text);
+                       const std::string& errorText) override;
+    void CopyTextToClipboard(const std::string& text) override;
 
     // Why the last backup the update asked for could not be copied; nothing
     // when it was taken, skipped or declined.

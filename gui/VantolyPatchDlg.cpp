@@ -268,14 +268,6 @@ void CVantolyPatchDlg::OnRestoreCommand() {
     logic_.OnRestoreCommand();
 }
 
-bool CVantolyPatchDlg::AskToCloseHostApplication() {
-    return logic_.AskToCloseHostApplication();
-}
-
-update::BackupOutcome CVantolyPatchDlg::TakePreUpdateBackup() {
-    return logic_.TakePreUpdateBackup();
-}
-
 void CVantolyPatchDlg::SetProgressRange(int lower, int upper) {
     progress_->setRange(lower, upper);
 }
@@ -292,11 +284,6 @@ void CVantolyPatchDlg::HideProgressBar() {
     progress_->hide();
 }
 
-void CVantolyPatchDlg::WriteErrorLog(const std::string& functionName, const std::string& query,
-                                     const std::string& errorText) {
-    logic_.WriteErrorLog(functionName, query, errorText);
-}
-
 void CVantolyPatchDlg::ShowUpdateErrorDialog(const std::string& reportText) {
     // The report is shown, copied and printed; a password in it would go with it.
     const std::string masked = db::MaskPasswords(reportText);
@@ -308,10 +295,6 @@ void CVantolyPatchDlg::ShowUpdateErrorDialog(const std::string& reportText) {
                               applicationTitle());
     dialog.ReportText = masked;
     dialog.exec();
-}
-
-void CVantolyPatchDlg::CopyTextToClipboard(const std::string& text) {
-    logic_.CopyTextToClipboard(text);
 }
 
 void CVantolyPatchDlg::closeEvent(QCloseEvent* event) {

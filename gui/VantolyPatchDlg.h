@@ -55,18 +55,13 @@ class CVantolyPatchDlg : public QDialog, public commands::MainWindowInterface {
     // host::LocationWindow
     void ShowLocationFields(const host::TargetDatabase& record) override;
 
-    // update::UpdateWindow
-    bool AskToCloseHostApplication() override;
-    update::BackupOutcome TakePreUpdateBackup() override;
+    // update::UpdateView
     void SetProgressRange(int lower, int upper) override;
     void SetProgressPosition(int position) override;
     int ProgressPosition() const override;
     void ShowProgressBar() override;
     void HideProgressBar() override;
-    void WriteErrorLog(const std::string& functionName, const std::string& query,
-                       const std::string& errorText) override;
     void ShowUpdateErrorDialog(const std::string& reportText) override;
-    void CopyTextToClipboard(const std::string& text) override;
 
     // Copies the record's fields into the controls. Never the other way: the
     // fields are read-only, and a path's bytes that are not UTF-8 would come

@@ -51,10 +51,12 @@ std::string UpdateStepsText(const UpdateStepList& steps) {
     return text;
 }
 
-UpdateScriptRunner::UpdateScriptRunner(UpdateWindow& window, db::DatabaseSession& session,
+UpdateScriptRunner::UpdateScriptRunner(UpdateView& view, UpdateHost& host,
+                                       db::DatabaseSession& session,
                                        const host::TargetDatabase& target, UpdateServices services,
                                        UpdateTexts texts)
-    : window_(window),
+    : view_(view),
+      host_(host),
       session_(session),
       target_(target),
       services_(services),
@@ -98,8 +100,8 @@ bool UpdateScriptRunner::OnUpdateTables() {
         RunColumnAdditions(tableDefinitionConnect);
         RunCreationBlocks();
         RunVersionStamp();
-        window_.SetProgressPosition(window_.ProgressPosition() + 1);
-        window_.ShowVersionText("ver." + session_.ReadDatabaseVersion());
+        view_.SetProgressPosition(view_.ProgressPosition() + 1);
+        view_.ShowVersionText("ver." + session_.ReadDatabaseVersion());
         ShowOk(std::string(kFinishedText),
                texts_.releaseDateText + std::string(kFinishedCaptionSuffix),
                platform::MessageIcon::None, platform::MessageOwner::Window);
@@ -116,7 +118,7 @@ bool UpdateScriptRunner::OnUpdateTables() {
     }
     lastOutcome_ = RunOutcome::Completed;
 
-    window_.CopyTextToClipboard(UpdateStepsText(updateSteps_));
+    host_.CopyTextToClipboard(UpdateStepsText(updateSteps_));
     updateSteps_.clear();
     return true;
 }
@@ -160,8 +162,8 @@ void UpdateScriptRunner::RunRelationshipCountScan() {
     std::vector<std::string> userTables;
     session_.ListUserTables(userTables);
     const int tableCount = static_cast<int>(userTables.size());
-    window_.SetProgressRange(0, 3 * tableCount);
-    window_.SetProgressPosition(0);
+    view_.SetProgressRange(0, 3 * tableCount);
+    view_.SetProgressPosition(0);
 
     RelationshipCountScan scan(services_.messageBoxes, services_.cursor, texts_.applicationTitle,
                                db::ConnectionText(target_.PathName, target_.FileName,
@@ -176,7 +178,7 @@ void UpdateScriptRunner::RunRelationshipCountScan() {
         *count += scan.CountPrimaryKeys(table);
         *count += scan.CountUniqueKeys(table);
         for (const std::string& userTable : userTables) {
-            window_.SetProgressPosition(window_.ProgressPosition() + 1);
+            view_.SetProgressPosition(view_.ProgressPosition() + 1);
             services_.messagePump.PumpOne();
             *count += scan.CountForeignKeys(userTable, table);
         }
@@ -328,9 +330,9 @@ void UpdateScriptRunner::ReportDatabaseFailure(const engine::ComError& error) {
 
 void UpdateScriptRunner::LogAndShowReport(const std::string& errorText,
                                           const std::string& statement) {
-    window_.WriteErrorLog(std::string(kFunctionName), statement, errorText);
-    window_.ShowUpdateErrorDialog(errors::WithCrLf(errorText) + "\r\n\r\n" + statement +
-                                  UpdateStepsText(updateSteps_) + "\r\n");
+    host_.WriteErrorLog(std::string(kFunctionName), statement, errorText);
+    view_.ShowUpdateErrorDialog(errors::WithCrLf(errorText) + "\r\n\r\n" + statement +
+                                UpdateStepsText(updateSteps_) + "\r\n");
 }
 
 void UpdateScriptRunner::ReportOtherFailure(const std::string& why) {

@@ -1,6 +1,6 @@
-// What the update shows in, and asks of, the main window. The window
-// (CVantolyPatchDlg) implements it and hands itself to the update, so the
-// update's logic runs and is tested without a window.
+// What the update shows in the main window. The window (CVantolyPatchDlg)
+// and its stand-ins implement it and hand it to the update, so the update's
+// logic runs and is tested without a window.
 //
 // RefreshControlState and ShowVersionText have the signatures of
 // db::SessionWindow, so a window implementing both interfaces overrides each
@@ -13,19 +13,9 @@
 
 namespace update {
 
-// What the pre-update backup decided.
-enum class BackupOutcome { Proceed, Abandon };
-
-class UpdateWindow {
+class UpdateView {
   public:
-    virtual ~UpdateWindow() = default;
-
-    // Asks the running host application to close; false when the operator
-    // declined, and then nothing else may happen.
-    virtual bool AskToCloseHostApplication() = 0;
-
-    // Offers the pre-update backup and takes it when the operator agrees.
-    virtual BackupOutcome TakePreUpdateBackup() = 0;
+    virtual ~UpdateView() = default;
 
     // The one place that enables and disables the close command, the tool
     // menu items and the two buttons.
@@ -42,17 +32,9 @@ class UpdateWindow {
     virtual void ShowProgressBar() = 0;
     virtual void HideProgressBar() = 0;
 
-    // Writes one error log file and shows its own message box with the
-    // three texts before it returns.
-    virtual void WriteErrorLog(const std::string& functionName, const std::string& query,
-                               const std::string& errorText) = 0;
-
     // Shows the update error dialog (CUpdateErrorMsgDlg, no parent) modally
     // with `reportText` as its `ReportText`.
     virtual void ShowUpdateErrorDialog(const std::string& reportText) = 0;
-
-    // CopyTextToClipboard with the main window as owner.
-    virtual void CopyTextToClipboard(const std::string& text) = 0;
 };
 
 }  // namespace update
