@@ -170,8 +170,11 @@ int RunCommandWord(HeadlessMainWindow& window, const cli::CommandLine& line, std
             return runUpdate(window, out, err);
         case cli::Command::kRestore:
             return runRestore(window, out, err);
-        case cli::Command::kImport:
-            return RunConvertInPlace(window.logic(), false, out, err, line.json);
+        case cli::Command::kImport: {
+            // With --json the report takes standard output; the lines go to standard error.
+            TerminalConversionView view(line.json ? err : out, err);
+            return RunConvertInPlace(window.logic(), view, out, err, line.json);
+        }
         case cli::Command::kTables:
         case cli::Command::kShow:
         case cli::Command::kCreateQuery:

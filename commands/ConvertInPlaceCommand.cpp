@@ -34,8 +34,26 @@ std::string NothingToConvert(MainWindowLogic& logic, const std::string& path) {
 
 }  // namespace
 
-int RunConvertInPlace(MainWindowLogic& logic, bool inWindow, std::ostream& out, std::ostream& err,
-                      bool json) {
+void TerminalConversionView::KeptNameChosen(const std::string& keptName) {
+    text_ << "The genuine file will be kept unchanged as " << keptName << ".\n";
+}
+
+void TerminalConversionView::Progress(const genuine::ImportProgress& p) {
+    if (!p.finished) return;
+    text_ << "[" << p.tableNumber << "/" << p.tableCount << "] " << p.table << ": " << p.rowsDone
+          << " rows\n";
+}
+
+void TerminalConversionView::Tell(const std::string& summary) {
+    text_ << summary;
+}
+
+void TerminalConversionView::Fail(const std::string& why) {
+    err_ << "VantolyPatch: import: " << why << "\n";
+}
+
+int RunConvertInPlace(MainWindowLogic& logic, ConversionView& view, std::ostream& out,
+                      std::ostream& err, bool json) {
     cli::JsonReport report("import");
     const std::string path = logic.target.FilePath();
     cli::ImportOutcome outcome;
@@ -43,7 +61,6 @@ int RunConvertInPlace(MainWindowLogic& logic, bool inWindow, std::ostream& out, 
         if (json) cli::WriteImportJson(report, out, path, path, outcome);
         return status;
     };
-    std::ostream& text = json ? err : out;
     if (!genuine::IsGenuineAccessFile(path)) {
         outcome.outcome = "refused";
         outcome.error = NothingToConvert(logic, path);
@@ -51,12 +68,6 @@ int RunConvertInPlace(MainWindowLogic& logic, bool inWindow, std::ostream& out, 
         return finish(cli::kExitFailed);
     }
     platform::MessageBoxes& boxes = logic.services().messageBoxes;
-    auto tell = [&](const std::string& text, platform::MessageIcon icon) {
-        platform::MessageBoxRequest box;
-        box.text = text;
-        box.icon = icon;
-        boxes.Show(box);
-    };
     const std::string kept = path.substr(0, path.size() - logic.target.Extension.size()) +
                              ".access-original" + logic.target.Extension;
     platform::MessageBoxRequest question;
@@ -78,29 +89,9 @@ int RunConvertInPlace(MainWindowLogic& logic, bool inWindow, std::ostream& out, 
     options.password = logic.target.Password;
     // Named before any file changes name, so an operator who finds the run
     // cut off knows where the genuine file is meant to be.
-    options.keptNameChosen = [&](const std::string& keptName) {
-        if (!inWindow) text << "The genuine file will be kept unchanged as " << keptName << ".\n";
-    };
-    constexpr int kSteps = 1000;
-    options.progress = [&](const genuine::ImportProgress& p) {
-        if (inWindow) {
-            const double done =
-                p.rowsTotal ? static_cast<double>(p.rowsDone) / static_cast<double>(p.rowsTotal)
-                            : 1.0;
-            logic.window().SetProgressPosition(static_cast<int>(
-                kSteps * (static_cast<double>(p.tableNumber - 1) + std::min(done, 1.0)) /
-                static_cast<double>(p.tableCount)));
-            logic.services().messagePump.PumpOne();
-        } else if (p.finished) {
-            text << "[" << p.tableNumber << "/" << p.tableCount << "] " << p.table << ": "
-                 << p.rowsDone << " rows\n";
-        }
-    };
-    if (inWindow) {
-        logic.window().SetProgressRange(0, kSteps);
-        logic.window().SetProgressPosition(0);
-        logic.window().ShowProgressBar();
-    }
+    options.keptNameChosen = [&](const std::string& keptName) { view.KeptNameChosen(keptName); };
+    options.progress = [&](const genuine::ImportProgress& p) { view.Progress(p); };
+    view.Begin();
     int status = cli::kExitOk;
     std::optional<genuine::InPlaceReport> converted;
     try {
@@ -118,25 +109,14 @@ int RunConvertInPlace(MainWindowLogic& logic, bool inWindow, std::ostream& out, 
                        genuine::DescribeLeftOut(report.import.leftOut);
             status = cli::kExitFailed;
         }
-        if (inWindow)
-            tell(summary, platform::MessageIcon::Information);
-        else
-            text << summary;
+        view.Tell(summary);
     } catch (const genuine::ImportError& error) {
-        if (inWindow)
-            tell(error.what(), platform::MessageIcon::Stop);
-        else
-            err << "VantolyPatch: import: " << error.what() << "\n";
+        view.Fail(error.what());
         outcome.outcome = "failed";
         outcome.error = error.what();
         status = cli::kExitFailed;
     }
-    if (inWindow) {
-        logic.window().HideProgressBar();
-        // The working name now holds the converted database (or, after a
-        // failure, the genuine file as it was): open whichever is there.
-        logic.LoadLocation();
-    }
+    view.Finish();
     return finish(status);
 }
 
