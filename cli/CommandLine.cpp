@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 #include <ostream>
+#include <sstream>
 #include <stdexcept>
 
 #include "cli/ImportCommand.h"
@@ -65,25 +66,40 @@ ParsedCommandLine Refuse(std::string why) {
     return {std::nullopt, std::move(why)};
 }
 
+bool Owns(const CommandSpec& spec, const std::string& option) {
+    std::istringstream words(spec.options);
+    for (std::string word; words >> word;) {
+        if (word == option) return true;
+    }
+    return false;
+}
+
+// The command that owns `option`, or null for an option every command takes.
+const CommandSpec* OwnerOf(const std::string& option) {
+    for (const CommandSpec& spec : kCommands) {
+        if (Owns(spec, option)) return &spec;
+    }
+    return nullptr;
+}
+
+const CommandSpec* FindCommand(Command command) {
+    for (const CommandSpec& spec : kCommands) {
+        if (spec.command == command) return &spec;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 bool CommandReportsJson(Command command) {
-    switch (command) {
-        case Command::kNone:
-        case Command::kQuery:
-        case Command::kTables:
-        case Command::kShow:
-        case Command::kCreateQuery:
-        case Command::kExportSpec:
-            return false;
-        default:
-            return true;
-    }
+    const CommandSpec* spec = FindCommand(command);
+    return spec != nullptr && spec->json;
 }
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine line;
     std::optional<std::string> commandWord;
+    std::vector<std::string> ownedGiven;  // options one command owns, as given
     for (std::size_t index = 0; index < arguments.size(); ++index) {
         const std::string& argument = arguments[index];
         const bool looksLikeOption = argument.size() > 1 && argument.front() == '-';
@@ -107,6 +123,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         if (spec == nullptr) {
             return Refuse("unknown option \"" + name + "\"");
         }
+        if (OwnerOf(name) != nullptr) ownedGiven.push_back(name);
         if (spec->kind == OptionKind::kFlag) {
             if (inlineValue.has_value()) {
                 return Refuse("option " + name + " takes no value");
@@ -190,21 +207,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     const bool inPlace = line.command == Command::kImport && line.operands.empty();
     if (static_cast<int>(line.operands.size()) < spec->operands && !inPlace) {
         return Refuse(std::string("the command \"") + spec->word + "\" needs " +
-                      (line.command == Command::kExportSpec ? "a folder"
-                       : line.command == Command::kImport
-                           ? "the genuine file SOURCE and the new file DEST"
-                           : "a table name"));
+                      spec->operandsText);
     }
-    if ((line.create || line.scriptPath) && line.command != Command::kQuery) {
-        return Refuse("--create and -f belong to the query command");
+    for (const std::string& option : ownedGiven) {
+        if (!Owns(*spec, option))
+            return Refuse(option + " belongs to the " + OwnerOf(option)->word + " command");
     }
-    if (line.allTables && line.command != Command::kTables)
-        return Refuse("--all belongs to the tables command");
-    if (line.limit && line.command != Command::kShow)
-        return Refuse("--limit belongs to the show command");
-    if (line.dryRun && line.command != Command::kUpdate)
-        return Refuse("--dry-run belongs to the update command");
-    if (line.json && !CommandReportsJson(line.command)) {
+    if (line.json && !spec->json) {
         return Refuse(std::string("the command \"") + spec->word + "\" has no JSON report");
     }
     if (line.command == Command::kQuery && line.create && !line.databasePath.has_value()) {
@@ -212,6 +221,21 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     return {line, {}};
 }
+
+namespace {
+
+// "status, update, restore, import": the commands with a JSON report.
+std::string JsonCommandList() {
+    std::string list;
+    for (const CommandSpec& spec : kCommands) {
+        if (!spec.json) continue;
+        if (!list.empty()) list += ", ";
+        list += spec.word;
+    }
+    return list;
+}
+
+}  // namespace
 
 void PrintUsage(std::ostream& out, const std::string& programName) {
     out << "Usage: " << programName << " [OPTIONS]                 the main window\n"
@@ -250,8 +274,7 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
         << "  --password TEXT    its database password as given (seen by every local user in\n"
         << "                     the process list: prefer the two above or VANTOLY_PASSWORD)\n"
         << "  --yes, --no        the answer to every Yes/No question (default: No)\n"
-        << "  --json             status, update, restore, import: one JSON object on standard "
-           "output\n"
+        << "  --json             " << JsonCommandList() << ": one JSON object on standard output\n"
         << "  --create           query: create an empty database first when PATH does not exist\n"
         << "  -f FILE            query: the statements to run\n"
         << "  --version          the program's version\n"
@@ -268,10 +291,8 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
 }
 
 const char* CommandWordOf(Command command) {
-    for (const CommandSpec& spec : kCommands) {
-        if (spec.command == command) return spec.word;
-    }
-    return "";
+    const CommandSpec* spec = FindCommand(command);
+    return spec != nullptr ? spec->word : "";
 }
 
 namespace {

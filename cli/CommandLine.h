@@ -38,29 +38,34 @@ enum class Command {
     kImport,
 };
 
-// The command words and what each needs after it.
+// The command words: what each needs after it, the options only it takes,
+// and whether it reports with --json (the commands that report an outcome,
+// not the ones that print rows or files). The parser's checks and the
+// usage text's --json line come from this one table.
 struct CommandSpec {
     const char* word;
     Command command;
-    int operands;  // words after the command word: a table name or a folder
+    int operands;              // words after the command word
+    const char* operandsText;  // what they are, for the operator
+    const char* options;       // the options it owns, blank-separated
+    bool json;
 };
 inline constexpr CommandSpec kCommands[] = {
-    {"query", Command::kQuery, 0},
-    {"status", Command::kStatus, 0},
-    {"update", Command::kUpdate, 0},
-    {"restore", Command::kRestore, 0},
-    {"tables", Command::kTables, 0},
-    {"show", Command::kShow, 1},
-    {"create-query", Command::kCreateQuery, 1},
-    {"export-spec", Command::kExportSpec, 1},
-    {"import", Command::kImport, 2},
+    {"query", Command::kQuery, 0, "", "--create -f", false},
+    {"status", Command::kStatus, 0, "", "", true},
+    {"update", Command::kUpdate, 0, "", "--dry-run", true},
+    {"restore", Command::kRestore, 0, "", "", true},
+    {"tables", Command::kTables, 0, "", "--all", false},
+    {"show", Command::kShow, 1, "a table name", "--limit", false},
+    {"create-query", Command::kCreateQuery, 1, "a table name", "", false},
+    {"export-spec", Command::kExportSpec, 1, "a folder", "", false},
+    {"import", Command::kImport, 2, "the genuine file SOURCE and the new file DEST", "", true},
 };
 
 // The word of `command` ("" for the main window).
 const char* CommandWordOf(Command command);
 
-// Whether the command prints one JSON object with --json: the commands that
-// report an outcome, not the ones that print rows or files.
+// Whether the command prints one JSON object with --json (kCommands).
 bool CommandReportsJson(Command command);
 
 struct CommandLine {

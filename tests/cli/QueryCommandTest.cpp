@@ -267,6 +267,22 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         BadArguments{"yes_and_no", {"--yes", "--no", "status"}, "together"},
         BadArguments{"show_without_table", {"show"}, "needs a table name"},
+        BadArguments{"export_without_folder", {"export-spec"}, "needs a folder"},
+        BadArguments{
+            "import_with_one_file", {"import", "/tmp/a.mdb"}, "SOURCE and the new file DEST"},
+        // Each option a command owns is refused with any other, named with its owner.
+        BadArguments{"dry_run_with_status",
+                     {"status", "--dry-run"},
+                     "--dry-run belongs to the update command"},
+        BadArguments{
+            "script_with_status", {"status", "-f", "x.sql"}, "-f belongs to the query command"},
+        BadArguments{
+            "create_with_tables", {"tables", "--create"}, "--create belongs to the query command"},
+        BadArguments{
+            "all_with_show", {"show", "t", "--all"}, "--all belongs to the tables command"},
+        BadArguments{
+            "limit_with_tables", {"tables", "--limit=3"}, "--limit belongs to the show command"},
+        BadArguments{"json_with_tables", {"tables", "--json"}, "\"tables\" has no JSON report"},
         BadArguments{"unknown_command", {"--db", "/tmp/x.mdb", "frobnicate"}, "unknown command"},
         BadArguments{"create_without_db", {"query", "--create"}, "--db PATH"},
         BadArguments{"db_without_value", {"query", "--db"}, "needs a value"},
