@@ -48,7 +48,9 @@ class AnsweringBoxes : public platform::MessageBoxes {
 
 // The main window without a window; it notes when the count scan starts
 // (the progress range grows beyond 0..1).
-class HeadlessWindow : public db::SessionWindow, public update::UpdateWindow {
+class HeadlessWindow : public db::SessionWindow,
+                       public update::UpdateView,
+                       public update::UpdateHost {
   public:
     void SetWindowTitle(const std::string&) override {}
     void EnableUpdateButton() override {}
@@ -142,8 +144,9 @@ int main(int argc, char** argv) {
         NoPump pump;
         const update::UpdateTexts texts{"VantolyPatch", std::string(update::kReleaseDate)};
         db::DatabaseSession session(window, boxes, {texts.applicationTitle, texts.releaseDateText});
-        update::UpdateScriptRunner runner(window, session, target, {boxes, cursor, pump}, texts);
-        update::UpdateDriver driver(window, session, runner, boxes, texts);
+        update::UpdateScriptRunner runner(window, window, session, target, {boxes, cursor, pump},
+                                          texts);
+        update::UpdateDriver driver(window, window, session, runner, boxes, texts);
         std::optional<Clock::time_point> scanEnd;
         runner.SetStatementHookForTesting([&](int, const std::string& statement) {
             if (window.scanStart && !scanEnd && statement.rfind("DROP TABLE ", 0) != 0)

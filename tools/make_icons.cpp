@@ -1,5 +1,5 @@
 // Draws the application icon (a database drum with a gold band, the art of
-// app/resources/icon128.png) afresh at each size the desktop asks for, so a
+// gui/resources/icon128.png) afresh at each size the desktop asks for, so a
 // 16-pixel icon keeps crisp rims and a 256-pixel one keeps smooth curves
 // instead of being one bitmap stretched:
 //   vantoly_make_icons OUT_FOLDER NAME SIZE...

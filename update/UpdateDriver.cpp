@@ -23,10 +23,11 @@ std::string WrongVersionText(const std::string& foundVersion) {
 
 }  // namespace
 
-UpdateDriver::UpdateDriver(UpdateWindow& window, db::DatabaseSession& session,
+UpdateDriver::UpdateDriver(UpdateView& view, UpdateHost& host, db::DatabaseSession& session,
                            UpdateScriptRunner& runner, platform::MessageBoxes& messageBoxes,
                            UpdateTexts texts)
-    : window_(window),
+    : view_(view),
+      host_(host),
       session_(session),
       runner_(runner),
       messageBoxes_(messageBoxes),
@@ -34,27 +35,27 @@ UpdateDriver::UpdateDriver(UpdateWindow& window, db::DatabaseSession& session,
 
 void UpdateDriver::OnUpdateCommand() {
     foundVersion_.clear();
-    if (!window_.AskToCloseHostApplication()) {
+    if (!host_.AskToCloseHostApplication()) {
         lastOutcome_ = DriverOutcome::HostGuardDeclined;
         return;
     }
-    window_.RefreshControlState(db::ControlState::Busy);
+    view_.RefreshControlState(db::ControlState::Busy);
     if (!PassesVersionGate()) {
-        window_.RefreshControlState(db::ControlState::Idle);
+        view_.RefreshControlState(db::ControlState::Idle);
         return;
     }
-    if (window_.TakePreUpdateBackup() == BackupOutcome::Abandon) {
+    if (host_.TakePreUpdateBackup() == BackupOutcome::Abandon) {
         lastOutcome_ = DriverOutcome::BackupAbandoned;
-        window_.RefreshControlState(db::ControlState::Idle);
+        view_.RefreshControlState(db::ControlState::Idle);
         return;
     }
     lastOutcome_ = DriverOutcome::ScriptRan;
-    window_.SetProgressRange(0, 1);
-    window_.SetProgressPosition(0);
-    window_.ShowProgressBar();
+    view_.SetProgressRange(0, 1);
+    view_.SetProgressPosition(0);
+    view_.ShowProgressBar();
     runner_.OnUpdateTables();
-    window_.HideProgressBar();
-    window_.RefreshControlState(db::ControlState::Idle);
+    view_.HideProgressBar();
+    view_.RefreshControlState(db::ControlState::Idle);
 }
 
 bool UpdateDriver::PassesVersionGate() {

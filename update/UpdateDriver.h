@@ -4,8 +4,9 @@
 #pragma once
 
 #include "db/DatabaseSession.h"
+#include "update/UpdateHost.h"
 #include "update/UpdateScriptRunner.h"
-#include "update/UpdateWindow.h"
+#include "update/UpdateView.h"
 #include "update/VersionFacts.h"
 
 namespace update {
@@ -26,8 +27,9 @@ enum class DriverOutcome {
 class UpdateDriver {
   public:
     // Everything handed in must outlive the driver.
-    UpdateDriver(UpdateWindow& window, db::DatabaseSession& session, UpdateScriptRunner& runner,
-                 platform::MessageBoxes& messageBoxes, UpdateTexts texts);
+    UpdateDriver(UpdateView& view, UpdateHost& host, db::DatabaseSession& session,
+                 UpdateScriptRunner& runner, platform::MessageBoxes& messageBoxes,
+                 UpdateTexts texts);
 
     // The update button. Returns with the window idle on every path except
     // the operator declining to close the host application, which leaves
@@ -43,7 +45,8 @@ class UpdateDriver {
     // shown why and the command must end.
     bool PassesVersionGate();
 
-    UpdateWindow& window_;
+    UpdateView& view_;
+    UpdateHost& host_;
     db::DatabaseSession& session_;
     UpdateScriptRunner& runner_;
     platform::MessageBoxes& messageBoxes_;

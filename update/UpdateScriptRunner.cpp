@@ -78,10 +78,12 @@ std::string UpdateStepsText(const UpdateStepList& steps) {
     return text;
 }
 
-UpdateScriptRunner::UpdateScriptRunner(UpdateWindow& window, db::DatabaseSession& session,
+UpdateScriptRunner::UpdateScriptRunner(UpdateView& view, UpdateHost& host,
+                                       db::DatabaseSession& session,
                                        const host::TargetDatabase& target, UpdateServices services,
                                        UpdateTexts texts)
-    : window_(window),
+    : view_(view),
+      host_(host),
       session_(session),
       target_(target),
       services_(services),
@@ -123,15 +125,15 @@ bool UpdateScriptRunner::OnUpdateTables() {
         const PaintingWhileRunning painting(RequireSessionConnection(session_),
                                             services_.messagePump);
         progressTotal_ = ScriptStatementCount();
-        window_.SetProgressRange(0, progressTotal_);
-        window_.SetProgressPosition(0);
+        view_.SetProgressRange(0, progressTotal_);
+        view_.SetProgressPosition(0);
         RunDropPhase();
         RunRelationshipCountScan();
         RunColumnAdditions(tableDefinitionConnect);
         RunCreationBlocks();
         RunVersionStamp();
-        window_.SetProgressPosition(progressTotal_);
-        window_.ShowVersionText("ver." + session_.ReadDatabaseVersion());
+        view_.SetProgressPosition(progressTotal_);
+        view_.ShowVersionText("ver." + session_.ReadDatabaseVersion());
         ShowOk(std::string(kFinishedText),
                texts_.releaseDateText + std::string(kFinishedCaptionSuffix),
                platform::MessageIcon::None, platform::MessageOwner::Window);
@@ -148,7 +150,7 @@ bool UpdateScriptRunner::OnUpdateTables() {
     }
     lastOutcome_ = RunOutcome::Completed;
 
-    window_.CopyTextToClipboard(UpdateStepsText(updateSteps_));
+    host_.CopyTextToClipboard(UpdateStepsText(updateSteps_));
     updateSteps_.clear();
     return true;
 }
@@ -173,7 +175,7 @@ void UpdateScriptRunner::RunStatement(const std::string& statement) {
 }
 
 void UpdateScriptRunner::Advance(std::size_t steps) {
-    window_.SetProgressPosition(window_.ProgressPosition() + static_cast<int>(steps));
+    view_.SetProgressPosition(view_.ProgressPosition() + static_cast<int>(steps));
     services_.messagePump.Repaint();
 }
 
@@ -201,7 +203,7 @@ void UpdateScriptRunner::RunRelationshipCountScan() {
     const int tableCount = static_cast<int>(userTables.size());
     // A step per table and referenced table, now that the tables are known.
     progressTotal_ += 3 * tableCount;
-    window_.SetProgressRange(0, progressTotal_);
+    view_.SetProgressRange(0, progressTotal_);
 
     RelationshipCountScan scan(services_.messageBoxes, services_.cursor, texts_.applicationTitle,
                                db::ConnectionText(target_.PathName, target_.FileName,
@@ -373,9 +375,9 @@ void UpdateScriptRunner::ReportDatabaseFailure(const engine::ComError& error) {
 
 void UpdateScriptRunner::LogAndShowReport(const std::string& errorText,
                                           const std::string& statement) {
-    window_.WriteErrorLog(std::string(kFunctionName), statement, errorText);
-    window_.ShowUpdateErrorDialog(errors::WithCrLf(errorText) + "\r\n\r\n" + statement +
-                                  UpdateStepsText(updateSteps_) + "\r\n");
+    host_.WriteErrorLog(std::string(kFunctionName), statement, errorText);
+    view_.ShowUpdateErrorDialog(errors::WithCrLf(errorText) + "\r\n\r\n" + statement +
+                                UpdateStepsText(updateSteps_) + "\r\n");
 }
 
 void UpdateScriptRunner::ReportOtherFailure(const std::string& why) {

@@ -20,7 +20,8 @@
 #include "host/TargetDatabase.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
-#include "update/UpdateWindow.h"
+#include "update/UpdateHost.h"
+#include "update/UpdateView.h"
 #include "update/Version126Script.h"
 
 namespace update {
@@ -91,7 +92,7 @@ enum class RunOutcome { NotRun, Declined, Completed, DatabaseError, OtherError }
 class UpdateScriptRunner {
   public:
     // Everything handed in must outlive the runner.
-    UpdateScriptRunner(UpdateWindow& window, db::DatabaseSession& session,
+    UpdateScriptRunner(UpdateView& view, UpdateHost& host, db::DatabaseSession& session,
                        const host::TargetDatabase& target, UpdateServices services,
                        UpdateTexts texts);
 
@@ -161,7 +162,8 @@ class UpdateScriptRunner {
     void ShowOk(std::string text, std::string caption, platform::MessageIcon icon,
                 platform::MessageOwner owner);
 
-    UpdateWindow& window_;
+    UpdateView& view_;
+    UpdateHost& host_;
     db::DatabaseSession& session_;
     const host::TargetDatabase& target_;
     UpdateServices services_;

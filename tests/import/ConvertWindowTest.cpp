@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "app/VantolyPatchDlg.h"
-#include "app/WindowCommands.h"
+#include "gui/VantolyPatchDlg.h"
+#include "gui/WindowCommands.h"
 #include "host/TargetDatabaseLocation.h"
 #include "import/DamagedCopies.h"
 #include "support/FakeServices.h"
@@ -49,7 +49,7 @@ TEST_F(ConvertWindowTest, YesConvertsInPlaceAndOpensTheResult) {
     fakes_.messageBoxes.Clear();
     fakes_.messageBoxes.ScriptAnswers({MessageAnswer::Yes});
 
-    app::OfferConversionInPlace(dialog, out_, err_);
+    gui::OfferConversionInPlace(dialog, out_, err_);
 
     const auto& shown = fakes_.messageBoxes.Shown();
     ASSERT_GE(shown.size(), 2u);
@@ -70,7 +70,7 @@ TEST_F(ConvertWindowTest, NoLeavesTheGenuineFileAsItWas) {
     fakes_.messageBoxes.Clear();
     fakes_.messageBoxes.ScriptAnswers({MessageAnswer::No});
 
-    app::OfferConversionInPlace(dialog, out_, err_);
+    gui::OfferConversionInPlace(dialog, out_, err_);
 
     EXPECT_EQ(fakes_.messageBoxes.Shown().size(), 1u);
     EXPECT_EQ(testsupport::ReadFileBytes(folder_.Path() / "host.mdb"), genuine_);
@@ -91,7 +91,7 @@ TEST_F(ConvertWindowTest, ADamagedFileIsRefusedWithTheReasonAndKept) {
         fakes_.messageBoxes.Clear();
         fakes_.messageBoxes.ScriptAnswers({MessageAnswer::Yes});
 
-        app::OfferConversionInPlace(dialog, out_, err_);
+        gui::OfferConversionInPlace(dialog, out_, err_);
 
         const auto& shown = fakes_.messageBoxes.Shown();
         ASSERT_EQ(shown.size(), 2u);

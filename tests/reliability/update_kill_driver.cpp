@@ -86,8 +86,9 @@ int main(int argc, char** argv) {
     testsupport::FakeCursor cursor;
     testsupport::FakeMessagePump pump;
     db::DatabaseSession session{window, boxes, {title, texts.releaseDateText}};
-    update::UpdateScriptRunner runner{window, session, target, {boxes, cursor, pump}, texts};
-    update::UpdateDriver driver{window, session, runner, boxes, texts};
+    update::UpdateScriptRunner runner{window, window, session, target, {boxes, cursor, pump},
+                                      texts};
+    update::UpdateDriver driver{window, window, session, runner, boxes, texts};
 
     PhaseTracker phases;
     runner.SetStatementHookForTesting([&](int, const std::string& statement) {

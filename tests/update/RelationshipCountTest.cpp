@@ -21,8 +21,8 @@ class RelationshipCountTest : public UpdateFixture {
             testsupport::FakeMessageBoxes boxes;
             db::DatabaseSession session(window, boxes, {kApplicationTitle, kReleaseDate});
             session.OpenDatabase(target.PathName, target.FileName, target.Extension);
-            update::UpdateScriptRunner runner(window, session, target, {boxes, cursor_, pump_},
-                                              Texts());
+            update::UpdateScriptRunner runner(window, window, session, target,
+                                              {boxes, cursor_, pump_}, Texts());
             boxes.ScriptAnswers({platform::MessageAnswer::Yes});
             runner.OnUpdateTables();
             counts = runner.Counts();

@@ -7,14 +7,17 @@
 #include <vector>
 
 #include "db/SessionWindow.h"
-#include "update/UpdateWindow.h"
+#include "update/UpdateHost.h"
+#include "update/UpdateView.h"
 
 namespace updatetest {
 
-// The main window as the session, the update and the restore see it. One
-// override each of RefreshControlState and ShowVersionText serves both
-// interfaces, as it will in the real window.
-class FakeMainWindow : public db::SessionWindow, public update::UpdateWindow {
+// The main window as the session, the update and the restore see it, and
+// the update's host with it. One override each of RefreshControlState and
+// ShowVersionText serves both interfaces, as it will in the real window.
+class FakeMainWindow : public db::SessionWindow,
+                       public update::UpdateView,
+                       public update::UpdateHost {
   public:
     // db::SessionWindow
     void SetWindowTitle(const std::string& title) override { Title = title; }
@@ -27,7 +30,7 @@ class FakeMainWindow : public db::SessionWindow, public update::UpdateWindow {
         if (state == db::ControlState::Busy) UpdateButtonEnabled = false;
     }
 
-    // update::UpdateWindow
+    // update::UpdateHost
     bool AskToCloseHostApplication() override {
         ++HostQuestions;
         return HostAgrees;

@@ -160,8 +160,8 @@ class UpdateFixture : public ::testing::Test {
     testsupport::FakeMessagePump pump_;
     db::DatabaseSession session_{window_, boxes_, {kApplicationTitle, kReleaseDate}};
     update::UpdateScriptRunner runner_{
-        window_, session_, target_, {boxes_, cursor_, pump_}, Texts()};
-    update::UpdateDriver driver_{window_, session_, runner_, boxes_, Texts()};
+        window_, window_, session_, target_, {boxes_, cursor_, pump_}, Texts()};
+    update::UpdateDriver driver_{window_, window_, session_, runner_, boxes_, Texts()};
 };
 
 }  // namespace updatetest

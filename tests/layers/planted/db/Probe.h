@@ -1,5 +1,5 @@
-// Planted for the layer check: a lower folder reaching up into app/.
+// Planted for the layer check: a lower folder reaching up into gui/.
 #pragma once
-#include "app/Window.h"
 #include "db/Other.h"
 #include "engine/Engine.h"
+#include "gui/Window.h"
