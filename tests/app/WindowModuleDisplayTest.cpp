@@ -24,8 +24,9 @@ bool Xdotool(const std::string& display, const std::string& arguments) {
 }
 
 TEST(WindowModuleDisplayTest, TheMainWindowShowsAndAnswersTheKeyboard) {
-    if (!std::filesystem::exists("/usr/bin/Xvfb") || !std::filesystem::exists("/usr/bin/xdotool"))
-        GTEST_SKIP() << "Xvfb or xdotool is not installed";
+    ASSERT_TRUE(std::filesystem::exists("/usr/bin/Xvfb") &&
+                std::filesystem::exists("/usr/bin/xdotool"))
+        << "Xvfb or xdotool is not installed; scripts/install-deps installs them";
     testsupport::TempFolder folder;
     const std::string db = folder.Folder() + "host.mdb";
     const RunResult built =

@@ -48,7 +48,8 @@ std::vector<std::string> UnsafeCreations(const std::string& trace, int& creation
 class FileCreationAudit : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!fs::exists(kStrace)) GTEST_SKIP() << "strace is not installed";
+        ASSERT_TRUE(fs::exists(kStrace))
+            << "strace is not installed; scripts/install-deps installs it";
         database_ = folder_.Folder() + "host.mdb";
         fs::copy_file(updatetest::PristineSample(), database_);
         victim_ = (victimFolder_.Path() / "victim").string();
