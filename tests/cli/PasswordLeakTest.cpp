@@ -36,8 +36,8 @@ class SqliteWriteLock {
 };
 
 TEST(PasswordLeak, NoFileTheProgramWroteHoldsAPasswordGivenToIt) {
-    if (!std::filesystem::exists("/usr/bin/sqlite3"))
-        GTEST_SKIP() << "the sqlite3 command is not installed";
+    ASSERT_TRUE(std::filesystem::exists("/usr/bin/sqlite3"))
+        << "the sqlite3 command is not installed; scripts/install-deps installs it";
     testsupport::TempFolder home;
     for (const char* folder : {"db", "state", "config", "cache", "runtime", "tmp"}) {
         std::filesystem::create_directories(home.Path() / folder);

@@ -109,8 +109,8 @@ TEST_F(PasswordSourceTest, FifoGivesItsFirstLine) {
 // off while it waits (so the typed password never comes back on the screen),
 // the typed line is the password, and echo is on again afterwards.
 TEST_F(PasswordSourceTest, DashAsksOnTheTerminalWithoutEcho) {
-    if (!std::filesystem::exists("/usr/bin/python3"))
-        GTEST_SKIP() << "no python3 for the pseudo-terminal";
+    ASSERT_TRUE(std::filesystem::exists("/usr/bin/python3"))
+        << "python3 drives the pseudo-terminal; scripts/install-deps installs it";
     const std::string driver = File("pty_driver.py", R"(
 import os, pty, select, sys, termios, time
 typed, argv = sys.argv[1], sys.argv[2:]

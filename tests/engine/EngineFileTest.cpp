@@ -257,13 +257,15 @@ TEST_F(FileTest, BadFilesFailWithTheirOwnErrors) {
         {dir + "dangling.mdb", 3024, "Could not find"},
         {dir + "plain.mdb", 3343, "no catalog"},
         {dir + "truncated.mdb", 3343, ""},
-        {std::string(VANTOLY_OUTSIDE_TESTDATA) + "/jet4-empty.mdb", 3343, "Jet"},
-        {std::string(VANTOLY_OUTSIDE_TESTDATA) + "/ace12-empty.accdb", 3343, "ACE"},
+        // Genuine files of every generation: Jet 3, Jet 4, ACE 12 and ACE 14.
+        {std::string(VANTOLY_GENUINE_DIR) + "/testV1997.mdb", 3343, "genuine Microsoft Jet"},
+        {std::string(VANTOLY_GENUINE_DIR) + "/testV2000.mdb", 3343, "genuine Microsoft Jet"},
+        {std::string(VANTOLY_GENUINE_DIR) + "/testV2007.accdb", 3343, "genuine Microsoft ACE"},
+        {std::string(VANTOLY_GENUINE_DIR) + "/calcFieldTestV2010.accdb", 3343,
+         "genuine Microsoft ACE"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        if (c.path.find("shared/testdata") != std::string::npos && !std::filesystem::exists(c.path))
-            continue;
         engine::ComError e = openError(jetText(c.path));
         EXPECT_EQ(e.jetError(), c.jet) << e.what();
         EXPECT_NE(e.description().value_or("").find(c.mention), std::string::npos) << e.what();

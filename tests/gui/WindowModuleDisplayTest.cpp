@@ -25,8 +25,9 @@ bool Xdotool(const std::string& display, const std::string& arguments) {
 }
 
 TEST(WindowModuleDisplayTest, TheMainWindowShowsAndAnswersTheKeyboard) {
-    if (!std::filesystem::exists("/usr/bin/Xvfb") || !std::filesystem::exists("/usr/bin/xdotool"))
-        GTEST_SKIP() << "Xvfb or xdotool is not installed";
+    ASSERT_TRUE(std::filesystem::exists("/usr/bin/Xvfb") &&
+                std::filesystem::exists("/usr/bin/xdotool"))
+        << "Xvfb or xdotool is not installed; scripts/install-deps installs them";
     testsupport::TempFolder folder;
     const std::string db = folder.Folder() + "host.mdb";
     const RunResult built =
@@ -64,8 +65,8 @@ std::string LastLine(const std::string& text) {
 // no resize handles, minimise or maximise), the manager offers neither
 // resizing nor maximising, and a resize asked through the manager is refused.
 TEST(WindowModuleDisplayTest, OnADesktopTheWindowsKeepTheirFixedFrames) {
-    if (!testsupport::XDesktop::Available())
-        GTEST_SKIP() << "Xvfb, openbox, xdotool or xprop is not installed";
+    ASSERT_TRUE(testsupport::XDesktop::Available())
+        << "Xvfb, openbox, xdotool or xprop is not installed; scripts/install-deps installs them";
     testsupport::TempFolder folder;
     const std::string db = folder.Folder() + "host.mdb";
     const RunResult built =

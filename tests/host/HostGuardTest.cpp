@@ -121,7 +121,8 @@ TEST(AskToCloseHostApplicationTest, WaitsUpToTenSecondsForTheWindowToGo) {
 class XvfbTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!std::filesystem::exists("/usr/bin/Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+        ASSERT_TRUE(std::filesystem::exists("/usr/bin/Xvfb"))
+            << "Xvfb is not installed; scripts/install-deps installs it";
         server_ = std::make_unique<ChildProcess>(
             std::vector<std::string>{"/bin/sh", "-c",
                                      "exec /usr/bin/Xvfb -displayfd 1 -noreset -nolisten tcp "

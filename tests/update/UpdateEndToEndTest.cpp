@@ -368,7 +368,11 @@ TEST_F(UpdateEndToEndTest, SampleIsUpdatedToVersion126) {
 }
 
 // A run that stops after statement k, for every k, is completed by the next
-// run to the state an undisturbed run reaches.
+// run to the state an undisturbed run reaches. A failure anywhere inside one
+// transaction leaves the same database, and the next run on the same
+// database does the same again: every statement still fails once, but the
+// next run is made once for each database the failures leave (some forty of
+// over a hundred and fifty).
 TEST_F(UpdateEndToEndTest, RerunAfterAFailureAtAnyStatementReachesTheSameEnd) {
     OpenSession();
     int statementCount = 0;
@@ -377,6 +381,7 @@ TEST_F(UpdateEndToEndTest, RerunAfterAFailureAtAnyStatementReachesTheSameEnd) {
     PressUpdate();
     const std::string expected = Dump();
     ASSERT_GT(statementCount, 100);
+    std::set<std::string> leftBehind;  // the databases failures left, each completed once
 
     for (int failAfter = 1; failAfter <= statementCount; ++failAfter) {
         SCOPED_TRACE("failure after statement " + std::to_string(failAfter));
@@ -398,6 +403,7 @@ TEST_F(UpdateEndToEndTest, RerunAfterAFailureAtAnyStatementReachesTheSameEnd) {
         EXPECT_EQ(window_.ErrorLogs[0].query, failedStatement);
         window_.ErrorLogs.clear();
         EXPECT_EQ(Value("SELECT MAX(DBVerCode) FROM t_db_ver"), "1.25");
+        if (!leftBehind.insert(Dump()).second) continue;
 
         runner_.SetStatementHookForTesting({});
         boxes_.Clear();
@@ -405,6 +411,7 @@ TEST_F(UpdateEndToEndTest, RerunAfterAFailureAtAnyStatementReachesTheSameEnd) {
         EXPECT_TRUE(window_.ErrorLogs.empty());
         ASSERT_EQ(FirstDifference(Dump(), expected), "");
     }
+    std::cout << statementCount << " failures left " << leftBehind.size() << " databases\n";
 }
 
 // Tables of the drop list with relationships among them, the kept tables

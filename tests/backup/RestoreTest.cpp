@@ -13,8 +13,11 @@
 #include "support/FakeShell.h"
 #include "support/FileContent.h"
 
-namespace updatetest {
+namespace backuptest {
 namespace {
+
+using updatetest::kReleaseDate;
+using updatetest::UpdateFixture;
 
 using platform::MessageAnswer;
 
@@ -296,4 +299,4 @@ TEST(RestoreTimeStampTest, FourteenDigits) {
 }
 
 }  // namespace
-}  // namespace updatetest
+}  // namespace backuptest
