@@ -24,28 +24,24 @@ void Decoder::Raw(void* bytes, std::size_t size) {
     at_ += size;
 }
 
+template <typename T>
+T Decoder::Read() {
+    T v{};
+    Raw(&v, sizeof v);
+    return v;
+}
+
 std::uint8_t Decoder::U8() {
-    std::uint8_t v = 0;
-    Raw(&v, sizeof v);
-    return v;
+    return Read<std::uint8_t>();
 }
-
 std::uint32_t Decoder::U32() {
-    std::uint32_t v = 0;
-    Raw(&v, sizeof v);
-    return v;
+    return Read<std::uint32_t>();
 }
-
 std::uint64_t Decoder::U64() {
-    std::uint64_t v = 0;
-    Raw(&v, sizeof v);
-    return v;
+    return Read<std::uint64_t>();
 }
-
 std::int64_t Decoder::I64() {
-    std::int64_t v = 0;
-    Raw(&v, sizeof v);
-    return v;
+    return Read<std::int64_t>();
 }
 
 std::string_view Decoder::TextView() {

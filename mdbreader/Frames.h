@@ -83,6 +83,9 @@ class Decoder {
     bool AtEnd() const { return at_ == in_.size(); }
 
   private:
+    template <typename T>
+    T Read();
+
     std::string_view in_;
     std::size_t at_ = 0;
 };

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "platform/FileIdentity.h"
+#include "platform/Flock.h"
 
 namespace platform {
 
@@ -108,12 +109,7 @@ DatabaseLock::Result DatabaseLock::Acquire(const std::string& databasePath,
             problem_ = "cannot open the lock file " + lockFile_ + ": " + std::strerror(errno);
             return Result::kUnavailable;
         }
-        int rc;
-        do {
-            rc = ::flock(fd, LOCK_EX | LOCK_NB);
-        } while (rc != 0 && errno == EINTR);
-        if (rc != 0) {
-            const int error = errno;
+        if (const int error = TryExclusiveFlock(fd); error != 0) {
             if (error == EWOULDBLOCK) holder_ = ReadHolder(fd);
             ::close(fd);
             if (error != EWOULDBLOCK) {

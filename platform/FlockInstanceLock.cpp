@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/Flock.h"
+
 namespace platform {
 
 namespace {
@@ -58,12 +60,7 @@ InstanceLock::Result FlockInstanceLock::Acquire(const std::string& name) {
         lastProblem_ = "cannot open the lock file " + path + ": " + std::strerror(errno);
         return Result::Unavailable;
     }
-    int rc;
-    do {
-        rc = ::flock(fd, LOCK_EX | LOCK_NB);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        const int error = errno;
+    if (const int error = TryExclusiveFlock(fd); error != 0) {
         ::close(fd);
         if (error == EWOULDBLOCK) return Result::HeldElsewhere;
         lastProblem_ = "cannot lock " + path + ": " + std::strerror(error);
