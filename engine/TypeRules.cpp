@@ -9,9 +9,11 @@
 // The overflow rule is a named CHECK constraint of the field: SQLite tests it
 // inline, and only when a statement sets that field, where a trigger costs a
 // sub-program per row and tests every field of the table on every update (an
-// UPDATE of one field of a million rows took three times as long). Files
-// written before keep their fields' rule in the table's overflow triggers,
-// which cover exactly the fields without a constraint of their own.
+// UPDATE of one field of a million rows took three times as long). The
+// table's overflow triggers cover exactly the fields without a constraint of
+// their own: those of files written before, and fields added in place (SQLite
+// would test every constraint of the table on every row to add one with its
+// own), until the table is next rebuilt.
 #include <cstdio>
 #include <string>
 #include <vector>
