@@ -41,9 +41,11 @@ TEST(WindowModuleDisplayTest, TheMainWindowShowsAndAnswersTheKeyboard) {
     ASSERT_TRUE(number) << "Xvfb did not start";
     const std::string display = ":" + *number;
 
+    // A runtime folder of its own: its single-instance lock must not meet
+    // another test's window running at the same time.
     ChildProcess program({"/usr/bin/env", "DISPLAY=" + display, "QT_QPA_PLATFORM=xcb",
-                          "XDG_STATE_HOME=" + folder.Folder() + "state", VANTOLY_PATCH_BINARY,
-                          "--db", db});
+                          "XDG_STATE_HOME=" + folder.Folder() + "state",
+                          "XDG_RUNTIME_DIR=" + folder.Folder(), VANTOLY_PATCH_BINARY, "--db", db});
     ASSERT_TRUE(Xdotool(display, "search --sync --onlyvisible --name '^データベース更新'"))
         << "the main window did not appear";
     // The menu by Alt+M, its first entry (the About box) by Enter.
@@ -76,7 +78,7 @@ TEST(WindowModuleDisplayTest, OnADesktopTheWindowsKeepTheirFixedFrames) {
     ASSERT_TRUE(desktop.Ready()) << "no desktop on " << desktop.Display();
     ChildProcess program({"/usr/bin/env", "DISPLAY=" + desktop.Display(), "QT_QPA_PLATFORM=xcb",
                           "LANG=ja_JP.UTF-8", "XDG_STATE_HOME=" + folder.Folder() + "state",
-                          VANTOLY_PATCH_BINARY, "--db", db});
+                          "XDG_RUNTIME_DIR=" + folder.Folder(), VANTOLY_PATCH_BINARY, "--db", db});
     auto find = [&](const std::string& title) {
         return LastLine(
             desktop.Run({"xdotool", "search", "--sync", "--onlyvisible", "--name", title}).out);
