@@ -328,6 +328,10 @@ class Store {
     void createSqliteIndex(const StoredTable& t, const StoredIndex& idx);
     void dropSqliteIndex(const std::string& table, const std::string& index);
     void refreshTypeRules(const StoredTable& t);  // after a field is added or dropped in place
+    // Gives a field just added in place its own overflow constraint; false
+    // when that cannot be shown safe, and the table's triggers guard it.
+    bool constrainAddedColumn(const StoredTable& t, const StoredColumn& c,
+                              const std::string& definition);
     std::string sqliteTableSql(const std::string& sqliteName) const;
     void createKeyTriggers(const std::string& table, const StoredKey& key);
     void dropKeyTriggers(const std::string& table, const StoredKey& key);
@@ -352,6 +356,9 @@ std::string sqliteIndexName(const std::string& table, const std::string& index);
 inline constexpr const char* kOverflowConstraintPrefix = "vxovf:";
 // The field's overflow constraint as written after its type, or empty.
 std::string overflowConstraint(const StoredColumn& c);
+// The SQL condition under which `value` overflows field c; empty for a type
+// without bounds.
+std::string overflowCondition(const StoredColumn& c, const std::string& value);
 // tableSql is the table's CREATE statement as SQLite keeps it: a field whose
 // own constraint is in it needs no overflow trigger.
 std::vector<std::string> typeRuleTriggers(const StoredTable& t, const std::string& sqliteName,

@@ -11,9 +11,8 @@
 // sub-program per row and tests every field of the table on every update (an
 // UPDATE of one field of a million rows took three times as long). The
 // table's overflow triggers cover exactly the fields without a constraint of
-// their own: those of files written before, and fields added in place (SQLite
-// would test every constraint of the table on every row to add one with its
-// own), until the table is next rebuilt.
+// their own: those of files written before, and fields added in place whose
+// default could not be shown to fit, until the table is next rebuilt.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -53,7 +52,8 @@ std::optional<Bounds> boundsOf(const TypeInfo& type) {
     }
 }
 
-// The condition under which the value `v` overflows the field c, or empty.
+}  // namespace
+
 std::string overflowCondition(const StoredColumn& c, const std::string& v) {
     const std::string numeric = "typeof(" + v + ") IN ('integer', 'real') AND ";
     if (c.type.adoType == adNumeric) {
@@ -66,6 +66,8 @@ std::string overflowCondition(const StoredColumn& c, const std::string& v) {
     if (!bounds) return {};
     return numeric + "(" + v + " < " + bounds->low + " OR " + v + " > " + bounds->high + ")";
 }
+
+namespace {
 
 // The value Jet stores for NEW.<column>, or empty when it stores it as given.
 std::string storedValue(const StoredColumn& c) {

@@ -270,9 +270,10 @@ TEST_F(JetTypesTest, EarlierFilesKeepWorkingAndGainTheRules) {
 
 // A file whose tables were written when overflow was refused by triggers
 // (made by an earlier build of the engine): its fields stay guarded by them,
-// a field added in place joins them (a constraint of its own would make SQLite
-// test every constraint of the table on every row to add it), and a rebuild
-// of the table moves every field to its own constraint.
+// a field added in place gets a constraint of its own (every row holds its
+// default, so the table's text is amended without testing a row; a default
+// that overflows is refused), and a rebuild of the table moves every field to
+// its own constraint.
 TEST_F(JetTypesTest, FieldsGuardedByTriggersInEarlierFilesStayGuarded) {
     conn_->Close();
     path_ = folder_.Folder() + "earlier.mdb";
@@ -284,6 +285,20 @@ TEST_F(JetTypesTest, FieldsGuardedByTriggersInEarlierFilesStayGuarded) {
                             "SELECT count(*) FROM sqlite_schema WHERE name LIKE "
                             "'vxtype:Table1:%' AND sql LIKE '%VXOVF%'");
     };
+    const auto guardedBy = [&](const char* field) {
+        const std::string quoted = std::string("'%\"") + field + "\"%'";
+        if (sqliteAnswer(path_,
+                         "SELECT count(*) FROM sqlite_schema WHERE name = 'Table1' AND "
+                         "sql LIKE '%\"vxovf:" +
+                             std::string(field) + "\"%'") == "1")
+            return std::string("constraint");
+        if (sqliteAnswer(path_,
+                         "SELECT count(*) FROM sqlite_schema WHERE name = "
+                         "'vxtype:Table1:upd' AND sql LIKE " +
+                             quoted) == "1")
+            return std::string("trigger");
+        return std::string("nothing");
+    };
     ASSERT_EQ(triggerCount(), "2");
     // Byte C, Integer D, Long E, Currency H of the earlier table.
     const auto allRefused = [&](const std::string& when) {
@@ -294,11 +309,12 @@ TEST_F(JetTypesTest, FieldsGuardedByTriggersInEarlierFilesStayGuarded) {
             EXPECT_EQ(refused(sql).jetError(), 3349) << when << ": " << sql;
         }
     };
-    exec("ALTER TABLE Table1 ADD COLUMN extra SHORT");
-    EXPECT_EQ(sqliteAnswer(path_,
-                           "SELECT count(*) FROM sqlite_schema WHERE name = "
-                           "'vxtype:Table1:upd' AND sql LIKE '%\"extra\"%'"),
-              "1");
+    exec("ALTER TABLE Table1 ADD COLUMN extra SHORT NOT NULL DEFAULT 0");
+    EXPECT_EQ(refused("ALTER TABLE Table1 ADD COLUMN wide BYTE DEFAULT 300").jetError(), 3349);
+    EXPECT_EQ(guardedBy("extra"), "constraint");
+    EXPECT_EQ(guardedBy("wide"), "nothing");
+    EXPECT_EQ(guardedBy("D"), "trigger");
+    EXPECT_EQ(sqliteAnswer(path_, "PRAGMA integrity_check"), "ok");
     allRefused("field added to an earlier table");
     exec("UPDATE Table1 SET H = 1.23456, extra = 7");
     EXPECT_EQ(value("SELECT H FROM Table1").currency(), 12346);
