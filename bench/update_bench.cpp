@@ -29,7 +29,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr double kRatioTarget = 1.2;
-constexpr double kScanTargetSeconds = 2.0;
+constexpr double kScanTargetSeconds = 0.25;
 
 double Seconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
@@ -171,9 +171,9 @@ int main(int argc, char** argv) {
         std::printf("whole update, headless:                   %8.3f s\n", updateSeconds);
         std::printf("ratio:                                    %8.2fx  (target <= %.1fx) %s\n",
                     ratio, kRatioTarget, ratio <= kRatioTarget ? "ok" : "MISSED");
-        std::printf("relationship count scan (%d catalog opens): %6.3f s  (target < %.0f s) %s\n",
+        std::printf("relationship count scan (%d catalog opens): %6.3f s  (target <= %.2f s) %s\n",
                     3 * userTables + 6, scanSeconds, kScanTargetSeconds,
-                    scanSeconds >= 0 && scanSeconds < kScanTargetSeconds ? "ok" : "MISSED");
+                    scanSeconds >= 0 && scanSeconds <= kScanTargetSeconds ? "ok" : "MISSED");
         std::printf("counts: t_kumi %d, t_sofu %d, t_cprt_card %d\n", runner.Counts().kumi,
                     runner.Counts().sofu, runner.Counts().cprtCard);
     } catch (const std::exception& error) {

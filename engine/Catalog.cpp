@@ -118,12 +118,20 @@ void loadSystemTable(sqlite3* db, Table& table) {
 // connection is used again only while the connection text is the same, the
 // path still names the same file, and the password it was opened with is
 // still the database's.
+//
+// The tables read through it are kept too, and handed to the next catalog
+// while the file is unchanged: SQLite's schema version moves with every DDL
+// statement, and its data version with every change another connection
+// commits (catalog rows such as a field's ordinal position change without
+// DDL). The kept connection itself never writes.
 struct KeptConnection {
     std::string connectionText;
     dev_t device = 0;
     ino_t inode = 0;
     std::optional<std::string> passwordHash;
     std::shared_ptr<Connection> connection;
+    std::pair<long long, long long> versions{-1, -1};  // schema, data
+    std::optional<Collection<Table>> tables;
 };
 
 std::mutex keptMutex;
@@ -138,8 +146,34 @@ std::optional<std::string> storedPasswordHash(Connection& connection) {
     return Store(connectionHandle(connection)).property("PasswordHash");
 }
 
+long long pragmaValue(sqlite3* db, const char* sql) {
+    PreparedStatement stmt = prepare(db, sql, "reading the catalog");
+    if (sqlite3_step(stmt.get()) != SQLITE_ROW)
+        raiseSqlite(db, sqlite3_extended_errcode(db), "reading the catalog");
+    return sqlite3_column_int64(stmt.get(), 0);
+}
+
+Collection<Table> readTables(const std::shared_ptr<Connection>& connection) {
+    sqlite3* db = connectionHandle(*connection);
+    Collection<Table> tables;
+    for (const auto& name : Store(db).tableNames(true)) {
+        bool system = isSystemName(name);
+        // The loader holds the connection, so a table outlives its catalog.
+        tables.append(std::make_shared<Table>(name, system ? "SYSTEM TABLE" : "TABLE",
+                                              [connection, system](Table& t) {
+                                                  sqlite3* handle = connectionHandle(*connection);
+                                                  if (system)
+                                                      loadSystemTable(handle, t);
+                                                  else
+                                                      loadUserTable(handle, t);
+                                              }));
+    }
+    return tables;
+}
+
+// The kept connection for `connectionText`, opened afresh when it cannot be
+// used again; called with keptMutex held.
 std::shared_ptr<Connection> catalogConnection(const std::string& connectionText) {
-    std::lock_guard lock(keptMutex);
     if (kept && kept->connectionText == connectionText &&
         kept->connection->State() == adStateOpen &&
         sameFile(kept->connection->DataSource(), kept->device, kept->inode)) {
@@ -155,10 +189,30 @@ std::shared_ptr<Connection> catalogConnection(const std::string& connectionText)
     connection->Open(connectionText);
     struct stat info {};
     if (::stat(connection->DataSource().c_str(), &info) == 0) {
-        kept = KeptConnection{connectionText, info.st_dev, info.st_ino,
-                              storedPasswordHash(*connection), connection};
+        kept = KeptConnection{
+            connectionText, info.st_dev, info.st_ino, storedPasswordHash(*connection),
+            connection,     {-1, -1},    {}};
     }
     return connection;
+}
+
+struct Snapshot {
+    std::shared_ptr<Connection> connection;
+    Collection<Table> tables;
+};
+
+Snapshot catalogSnapshot(const std::string& connectionText) {
+    std::lock_guard lock(keptMutex);
+    auto connection = catalogConnection(connectionText);
+    sqlite3* db = connectionHandle(*connection);
+    const std::pair versions{pragmaValue(db, "PRAGMA schema_version"),
+                             pragmaValue(db, "PRAGMA data_version")};
+    if (!kept || kept->connection != connection) return {connection, readTables(connection)};
+    if (!kept->tables || kept->versions != versions) {
+        kept->tables = readTables(connection);
+        kept->versions = versions;
+    }
+    return {connection, *kept->tables};
 }
 
 }  // namespace
@@ -168,23 +222,9 @@ std::shared_ptr<Catalog> Catalog::create() {
 }
 
 void Catalog::putActiveConnection(const std::string& connectionText) {
-    auto connection = catalogConnection(connectionText);
-    sqlite3* db = connectionHandle(*connection);
-    Collection<Table> tables;
-    for (const auto& name : Store(db).tableNames(true)) {
-        bool system = isSystemName(name);
-        // The loader holds the connection, so a table outlives its catalog.
-        tables.append(std::make_shared<Table>(name, system ? "SYSTEM TABLE" : "TABLE",
-                                              [connection, system](Table& t) {
-                                                  sqlite3* handle = connectionHandle(*connection);
-                                                  if (system)
-                                                      loadSystemTable(handle, t);
-                                                  else
-                                                      loadUserTable(handle, t);
-                                              }));
-    }
-    connection_ = connection;
-    tables_ = std::move(tables);
+    Snapshot snapshot = catalogSnapshot(connectionText);
+    connection_ = std::move(snapshot.connection);
+    tables_ = std::move(snapshot.tables);
 }
 
 const Collection<Table>& Catalog::Tables() const {

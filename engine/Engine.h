@@ -24,6 +24,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -618,16 +619,19 @@ class Table {
     mutable Collection<Index> indexes_;
 
   private:
+    // Catalogs of an unchanged file share their tables, possibly across
+    // threads, so the first reader loads and the others wait for it.
     void load() const {
-        if (loader_) {
+        std::call_once(loaded_, [this] {
             auto loader = std::move(loader_);
             loader_ = nullptr;
-            loader(const_cast<Table&>(*this));
-        }
+            if (loader) loader(const_cast<Table&>(*this));
+        });
     }
     std::string name_;
     std::string type_;
     mutable std::function<void(Table&)> loader_;
+    mutable std::once_flag loaded_;
 };
 
 // Opens a connection of its own from a connection text and answers with a
