@@ -7,6 +7,7 @@
 #include "backup/Backup.h"
 #include "backup/Restore.h"
 #include "commands/ConvertInPlaceCommand.h"
+#include "db/SchemaNames.h"
 #include "update/VersionFacts.h"
 #include "viewer/CatalogReader.h"
 #include "viewer/CreateTableQuery.h"
@@ -138,7 +139,12 @@ int RunCreateQueryWord(HeadlessMainWindow& window, const cli::CommandLine& line,
         err << "VantolyPatch: the catalog has no table \"" << line.operands.at(0) << "\"\n";
         return cli::kExitFailed;
     }
-    out << viewer::CreateTableQueryText(*table) << "\n";
+    try {
+        out << viewer::CreateTableQueryText(*table) << "\n";
+    } catch (const db::JetNameError& error) {
+        err << "VantolyPatch: " << error.what() << "\n";
+        return cli::kExitFailed;
+    }
     return catalogRead ? cli::kExitOk : cli::kExitFailed;
 }
 
