@@ -32,6 +32,8 @@ const std::vector<std::string> kHostileTables = {
     "CREATE TABLE [日本語テーブル] ([項目] TEXT(10))",
     "INSERT INTO [日本語テーブル] VALUES ('値')",
     "CREATE TABLE [t_a UNION SELECT DBVerCode FROM t_db_ver] ([x] LONG)",
+    // The engine takes a name Jet would not; statements built here refuse it.
+    "CREATE TABLE [t_dot] ([a.b] LONG)",
 };
 
 const std::vector<std::string> kNamesAsked = {
@@ -42,6 +44,7 @@ const std::vector<std::string> kNamesAsked = {
     "t(paren)",
     "日本語テーブル",
     "t_a UNION SELECT DBVerCode FROM t_db_ver",
+    "t_dot",
     // Names no table has: refused by the table list before any statement.
     "t_db_ver]; DROP TABLE [t_db_ver",
     "t_db_ver; DELETE FROM t_db_ver",
@@ -97,6 +100,13 @@ TEST_F(HostileNames, ViewerAndGeneratorCommandsAnswerEveryName) {
     for (const std::string& name : kNamesAsked) {
         ReadOnly({"show", name});
         ReadOnly({"create-query", name});
+    }
+    // A name no bracket can hold is named as the reason, and nothing runs.
+    for (const char* command : {"show", "create-query"}) {
+        const testsupport::ProcessResult run = ReadOnly({command, "t_dot"});
+        EXPECT_EQ(run.exitStatus, 1) << command;
+        EXPECT_NE(run.err.find("the name \"a.b\" cannot be used in a statement"), std::string::npos)
+            << run.err;
     }
 }
 

@@ -55,6 +55,9 @@ class ShowCreateTableQueryTest : public ::testing::Test {
                 auto table = std::make_unique<CDataADOXTable>("t_sample");
                 table->columns = {Column("ID", "INTEGER", "4", "Primary Key")};
                 tableMap_.emplace("t_sample", std::move(table));
+                auto dotted = std::make_unique<CDataADOXTable>("t_dot");
+                dotted->columns = {Column("a.b", "INTEGER", "4")};
+                tableMap_.emplace("t_dot", std::move(dotted));
             },
             tableMap_, [this](const std::string& text) { copied_.push_back(text); }, boxes_);
     }
@@ -85,6 +88,16 @@ TEST_F(ShowCreateTableQueryTest, NoSelectionOrAnUnknownNameShowsNothing) {
     EXPECT_EQ(reads_, 1);
     EXPECT_TRUE(copied_.empty());
     EXPECT_TRUE(boxes_.Shown().empty());
+}
+
+// A name brackets cannot hold: why, in a stop box, and nothing copied.
+TEST_F(ShowCreateTableQueryTest, ANameNoStatementCanHoldIsSaidAndNothingCopied) {
+    EXPECT_EQ(Show("t_dot"), std::nullopt);
+    EXPECT_TRUE(copied_.empty());
+    ASSERT_EQ(boxes_.Shown().size(), 1u);
+    EXPECT_EQ(boxes_.Shown()[0].text,
+              "the name \"a.b\" cannot be used in a statement: a name cannot hold \".\"");
+    EXPECT_EQ(boxes_.Shown()[0].icon, platform::MessageIcon::Stop);
 }
 
 }  // namespace
