@@ -23,31 +23,6 @@ namespace {
 
 constexpr const char* kProgramName = "VantolyPatch";
 
-enum class OptionKind { kFlag, kValue };
-
-struct OptionSpec {
-    const char* name;
-    OptionKind kind;
-};
-
-constexpr OptionSpec kOptions[] = {
-    {"--help", OptionKind::kFlag},
-    {"-h", OptionKind::kFlag},
-    {"--version", OptionKind::kFlag},
-    {"--yes", OptionKind::kFlag},
-    {"--no", OptionKind::kFlag},
-    {"--all", OptionKind::kFlag},
-    {"--db", OptionKind::kValue},
-    {"--password", OptionKind::kValue},
-    {"--password-file", OptionKind::kValue},
-    {"--registry", OptionKind::kValue},
-    {"--limit", OptionKind::kValue},
-    {"--create", OptionKind::kFlag},
-    {"-f", OptionKind::kValue},
-    {"--dry-run", OptionKind::kFlag},
-    {"--json", OptionKind::kFlag},
-};
-
 const OptionSpec* FindOption(const std::string& name) {
     for (const OptionSpec& spec : kOptions) {
         if (name == spec.name) {
@@ -315,16 +290,8 @@ std::string CommandWordOf(const std::vector<std::string>& arguments) {
 // The commands that change their database; the others only read it and
 // run beside any other run.
 bool ChangesDatabase(const CommandLine& line) {
-    switch (line.command) {
-        case Command::kUpdate:
-            return !line.dryRun;
-        case Command::kRestore:
-        case Command::kImport:
-        case Command::kQuery:
-            return true;
-        default:
-            return false;
-    }
+    const CommandSpec* spec = FindCommand(line.command);
+    return spec != nullptr && spec->changesDatabase && !line.dryRun;
 }
 
 // The database a run that changes one works on: the import's destination,
@@ -405,20 +372,34 @@ int RunParsedCommandLine(CommandLine line, std::istream& in, std::ostream& out, 
         if (const std::optional<int> refused = LockDatabaseToChange(line, databaseLock, out, err))
             return *refused;
     }
-    if (line.command == Command::kQuery) return RunQueryCommand(line, in, out, err);
-    if (line.command == Command::kImport && !line.operands.empty())
-        return RunImportCommand(line, out, err);
-    const bool window = line.command == Command::kNone;
-    const CommandRunner& run = window ? frontEnds.window : frontEnds.commandWords;
+    const CommandContext context{in, out, err, frontEnds};
+    const CommandSpec* spec = FindCommand(line.command);
+    return spec != nullptr ? spec->handler(line, context)
+                           : RunThroughFrontEnd(line, context, &FrontEnds::window);
+}
+
+}  // namespace
+
+int RunQueryHandler(const CommandLine& line, const CommandContext& context) {
+    return RunQueryCommand(line, context.in, context.out, context.err);
+}
+
+int RunImportHandler(const CommandLine& line, const CommandContext& context) {
+    if (line.operands.empty()) return RunThroughFrontEnd(line, context, &FrontEnds::importInPlace);
+    return RunImportCommand(line, context.out, context.err);
+}
+
+int RunThroughFrontEnd(const CommandLine& line, const CommandContext& context,
+                       CommandRunner FrontEnds::*member) {
+    const CommandRunner& run = context.frontEnds.*member;
     if (!run) {
-        err << kProgramName << ": this command needs the "
-            << (window ? "window front end" : "command words") << "\n";
+        context.err << kProgramName << ": this command needs the "
+                    << (line.command == Command::kNone ? "window front end" : "command words")
+                    << "\n";
         return kExitBadArguments;
     }
     return run(line);
 }
-
-}  // namespace
 
 int RunCommandLine(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,
                    std::ostream& err, const FrontEnds& frontEnds) {

@@ -38,10 +38,78 @@ enum class Command {
     kImport,
 };
 
+struct CommandLine;
+
+// What runs the commands this folder does not hold: the command words on
+// the main window's logic (commands/, in the executable) and the main window
+// itself (the window module). kCommands names the member each command runs
+// through; a missing one answers kExitBadArguments.
+using CommandRunner = std::function<int(const CommandLine&)>;
+struct FrontEnds {
+    CommandRunner window;  // no command word: the main window
+    CommandRunner status;
+    CommandRunner update;  // with or without --dry-run
+    CommandRunner restore;
+    CommandRunner tables;
+    CommandRunner show;
+    CommandRunner createQuery;
+    CommandRunner exportSpec;
+    CommandRunner importInPlace;  // import without paths
+};
+
+// What a command's handler runs with: the streams of the run (a script is
+// read from `in` when no file is named) and the front ends.
+struct CommandContext {
+    std::istream& in;
+    std::ostream& out;
+    std::ostream& err;
+    const FrontEnds& frontEnds;
+};
+using CommandHandler = int (*)(const CommandLine& line, const CommandContext& context);
+
+// Handlers of this folder's own: the query, and the import into a new file
+// (without paths the import runs through FrontEnds::importInPlace).
+int RunQueryHandler(const CommandLine& line, const CommandContext& context);
+int RunImportHandler(const CommandLine& line, const CommandContext& context);
+
+// Runs `line` through the front end `member`; without one, says so.
+int RunThroughFrontEnd(const CommandLine& line, const CommandContext& context,
+                       CommandRunner FrontEnds::*member);
+template <CommandRunner FrontEnds::*member>
+int RunFrontEndHandler(const CommandLine& line, const CommandContext& context) {
+    return RunThroughFrontEnd(line, context, member);
+}
+
+// The options the parser knows, every command's and the ones a command owns.
+enum class OptionKind { kFlag, kValue };
+struct OptionSpec {
+    const char* name;
+    OptionKind kind;
+};
+inline constexpr OptionSpec kOptions[] = {
+    {"--help", OptionKind::kFlag},
+    {"-h", OptionKind::kFlag},
+    {"--version", OptionKind::kFlag},
+    {"--yes", OptionKind::kFlag},
+    {"--no", OptionKind::kFlag},
+    {"--all", OptionKind::kFlag},
+    {"--db", OptionKind::kValue},
+    {"--password", OptionKind::kValue},
+    {"--password-file", OptionKind::kValue},
+    {"--registry", OptionKind::kValue},
+    {"--limit", OptionKind::kValue},
+    {"--create", OptionKind::kFlag},
+    {"-f", OptionKind::kValue},
+    {"--dry-run", OptionKind::kFlag},
+    {"--json", OptionKind::kFlag},
+};
+
 // The command words: what each needs after it, the options only it takes,
-// and whether it reports with --json (the commands that report an outcome,
-// not the ones that print rows or files). The parser's checks and the
-// usage text's --json line come from this one table.
+// whether it reports with --json (the commands that report an outcome, not
+// the ones that print rows or files), whether it changes its database (and
+// so holds the database's lock; update --dry-run does not), and its handler.
+// The parser's checks, the usage text's --json line, the lock, the dispatch
+// and the documentation's test come from this one table.
 struct CommandSpec {
     const char* word;
     Command command;
@@ -49,17 +117,25 @@ struct CommandSpec {
     const char* operandsText;  // what they are, for the operator
     const char* options;       // the options it owns, blank-separated
     bool json;
+    bool changesDatabase;
+    CommandHandler handler;
 };
 inline constexpr CommandSpec kCommands[] = {
-    {"query", Command::kQuery, 0, "", "--create -f", false},
-    {"status", Command::kStatus, 0, "", "", true},
-    {"update", Command::kUpdate, 0, "", "--dry-run", true},
-    {"restore", Command::kRestore, 0, "", "", true},
-    {"tables", Command::kTables, 0, "", "--all", false},
-    {"show", Command::kShow, 1, "a table name", "--limit", false},
-    {"create-query", Command::kCreateQuery, 1, "a table name", "", false},
-    {"export-spec", Command::kExportSpec, 1, "a folder", "", false},
-    {"import", Command::kImport, 2, "the genuine file SOURCE and the new file DEST", "", true},
+    {"query", Command::kQuery, 0, "", "--create -f", false, true, RunQueryHandler},
+    {"status", Command::kStatus, 0, "", "", true, false, RunFrontEndHandler<&FrontEnds::status>},
+    {"update", Command::kUpdate, 0, "", "--dry-run", true, true,
+     RunFrontEndHandler<&FrontEnds::update>},
+    {"restore", Command::kRestore, 0, "", "", true, true, RunFrontEndHandler<&FrontEnds::restore>},
+    {"tables", Command::kTables, 0, "", "--all", false, false,
+     RunFrontEndHandler<&FrontEnds::tables>},
+    {"show", Command::kShow, 1, "a table name", "--limit", false, false,
+     RunFrontEndHandler<&FrontEnds::show>},
+    {"create-query", Command::kCreateQuery, 1, "a table name", "", false, false,
+     RunFrontEndHandler<&FrontEnds::createQuery>},
+    {"export-spec", Command::kExportSpec, 1, "a folder", "", false, false,
+     RunFrontEndHandler<&FrontEnds::exportSpec>},
+    {"import", Command::kImport, 2, "the genuine file SOURCE and the new file DEST", "", true, true,
+     RunImportHandler},
 };
 
 // The word of `command` ("" for the main window).
@@ -97,15 +173,6 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The usage text printed by --help and after a wrong argument.
 void PrintUsage(std::ostream& out, const std::string& programName);
-
-// What runs the commands this folder does not hold: the command words on
-// the main window's logic (commands/, in the executable) and the main window
-// itself (the window module). A missing one answers kExitBadArguments.
-using CommandRunner = std::function<int(const CommandLine&)>;
-struct FrontEnds {
-    CommandRunner commandWords;  // every command but query, import into a new file and the window
-    CommandRunner window;        // no command word: the main window
-};
 
 // Runs the command the arguments name and answers with the exit status.
 // Rows and help go to `out`, failures to `err`; a script is read from `in`

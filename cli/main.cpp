@@ -12,10 +12,7 @@ int main(int argc, char** argv) {
     // Before any thread starts: every thread then leaves the signals to the watcher.
     platform::WatchInterrupts();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    cli::FrontEnds frontEnds;
-    frontEnds.commandWords = [](const cli::CommandLine& line) {
-        return commands::RunCommandWordLine(line, std::cout, std::cerr);
-    };
+    cli::FrontEnds frontEnds = commands::HeadlessFrontEnds(std::cout, std::cerr);
     // Only the main window loads the windows' libraries.
     frontEnds.window = [&](const cli::CommandLine& line) {
         return cli::RunWindowModule(line, argc, argv, std::cout, std::cerr);

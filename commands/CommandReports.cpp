@@ -76,8 +76,8 @@ int ReportStatus(HeadlessMainWindow& window, std::ostream& out, std::ostream& er
     return cli::kExitOk;
 }
 
-int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
-                       std::ostream& err) {
+int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line, WindowCommand run,
+                       std::ostream& out, std::ostream& err) {
     MainWindowLogic& logic = window.logic();
     const bool update = line.command == cli::Command::kUpdate;
     cli::JsonReport report = StartReport(update ? "update" : "restore", window);
@@ -88,7 +88,7 @@ int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line,
     UpdateStepRecorder steps;
     logic.updateRunner().SetRunListener(&steps);
     std::ostringstream lines;  // the command's own lines; the JSON takes their place
-    const int status = RunCommandWord(window, line, lines, err);
+    const int status = run(window, line, lines, err);
     logic.updateRunner().SetRunListener(nullptr);
 
     report.Set("versionAfter", VersionJson(logic.target.VersionText));

@@ -6,6 +6,7 @@
 #include <iosfwd>
 
 #include "cli/CommandLine.h"
+#include "commands/CommandWords.h"
 #include "commands/HeadlessMainWindow.h"
 
 namespace commands {
@@ -13,7 +14,8 @@ namespace commands {
 int ReportStatus(HeadlessMainWindow& window, std::ostream& out, std::ostream& err);
 
 // update and restore with --json; the exit status is the command's own.
-int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
-                       std::ostream& err);
+// `run` is the command's own handler, whose lines the report replaces.
+int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line, WindowCommand run,
+                       std::ostream& out, std::ostream& err);
 
 }  // namespace commands

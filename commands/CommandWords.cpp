@@ -7,6 +7,7 @@
 #include "backup/Backup.h"
 #include "backup/Restore.h"
 #include "commands/ConvertInPlaceCommand.h"
+#include "db/SchemaNames.h"
 #include "update/VersionFacts.h"
 #include "viewer/CatalogReader.h"
 #include "viewer/CreateTableQuery.h"
@@ -29,7 +30,38 @@ class NoProgress : public viewer::ExportProgress {
     void NextRow() override {}
 };
 
-int runUpdate(HeadlessMainWindow& window, std::ostream& out, std::ostream& err) {
+// Whether the viewer's commands can read the database; when not, why on `err`.
+bool ViewerCanRead(const HeadlessMainWindow& window, std::ostream& err) {
+    if (window.logic().session.Connected()) return true;
+    err << "VantolyPatch: " << NotOpenText(window) << "\n";
+    return false;
+}
+
+// The viewer's table list, grouped (the window's list) or every table.
+struct TableList {
+    std::vector<std::string> names;
+    bool read = false;
+};
+TableList ReadTables(MainWindowLogic& logic, bool grouped) {
+    TableList list;
+    list.read = viewer::ReadTableList(
+        logic.session, grouped ? viewer::TableGrouping::Grouped : viewer::TableGrouping::All,
+        list.names);
+    return list;
+}
+
+// Reads the catalog as the viewer does; false when it was not read whole.
+bool ReadWholeCatalog(MainWindowLogic& logic, viewer::TableMap& tableMap) {
+    platform::Services& services = logic.services();
+    return viewer::ReadCatalog(
+               {logic.session, logic.target, services.messageBoxes, services.cursor}, tableMap) ==
+           viewer::CatalogReadOutcome::Complete;
+}
+
+}  // namespace
+
+int RunUpdateWord(HeadlessMainWindow& window, const cli::CommandLine&, std::ostream& out,
+                  std::ostream& err) {
     MainWindowLogic& logic = window.logic();
     if (!window.UpdateButtonEnabled()) {
         err << "VantolyPatch: the update button is disabled: " << NotOpenText(window) << "\n";
@@ -45,7 +77,8 @@ int runUpdate(HeadlessMainWindow& window, std::ostream& out, std::ostream& err) 
                                                                     : cli::kExitFailed;
 }
 
-int runRestore(HeadlessMainWindow& window, std::ostream& out, std::ostream& err) {
+int RunRestoreWord(HeadlessMainWindow& window, const cli::CommandLine&, std::ostream& out,
+                   std::ostream& err) {
     MainWindowLogic& logic = window.logic();
     if (!window.RestoreButtonEnabled()) {
         err << "VantolyPatch: " << NoBackupText(window) << "\n";
@@ -59,78 +92,81 @@ int runRestore(HeadlessMainWindow& window, std::ostream& out, std::ostream& err)
     return restored && logic.session.Connected() ? cli::kExitOk : cli::kExitFailed;
 }
 
-// The viewer's commands: its table list, a table's grid, the table-creation
-// statement and the workbook, read as the viewer window reads them.
-int RunViewerCommand(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
-                     std::ostream& err) {
-    MainWindowLogic& logic = window.logic();
-    if (!logic.session.Connected()) {
-        err << "VantolyPatch: " << NotOpenText(window) << "\n";
-        return cli::kExitFailed;
-    }
-    platform::Services& services = logic.services();
-    viewer::TableMap tableMap;
-    bool catalogRead = true;
-    auto readCatalog = [&] {
-        catalogRead = viewer::ReadCatalog(
-                          {logic.session, logic.target, services.messageBoxes, services.cursor},
-                          tableMap) == viewer::CatalogReadOutcome::Complete;
-    };
-    if (line.command == cli::Command::kCreateQuery) {
-        readCatalog();
-        const viewer::CDataADOXTable* table = viewer::FindTable(tableMap, line.operands.at(0));
-        if (!table) {
-            err << "VantolyPatch: the catalog has no table \"" << line.operands.at(0) << "\"\n";
-            return cli::kExitFailed;
-        }
-        out << viewer::CreateTableQueryText(*table) << "\n";
-        return catalogRead ? cli::kExitOk : cli::kExitFailed;
-    }
-
-    // `show` looks for its table among all of them, as a list not grouped.
-    const bool grouped = line.command != cli::Command::kShow && !line.allTables;
-    std::vector<std::string> tableList;
-    const bool listRead = viewer::ReadTableList(
-        logic.session, grouped ? viewer::TableGrouping::Grouped : viewer::TableGrouping::All,
-        tableList);
-    switch (line.command) {
-        case cli::Command::kTables:
-            for (const auto& name : tableList) out << name << "\n";
-            return listRead ? cli::kExitOk : cli::kExitFailed;
-        case cli::Command::kShow: {
-            const std::string& table = line.operands.at(0);
-            if (std::find(tableList.begin(), tableList.end(), table) == tableList.end()) {
-                err << "VantolyPatch: there is no table \"" << table << "\" in the table list\n";
-                return cli::kExitFailed;
-            }
-            std::vector<std::string> headings;
-            const bool fieldsRead = logic.session.ListFieldNames(table, headings);
-            viewer::KeptRows rows(headings.size());
-            const bool loaded =
-                viewer::LoadRecords({logic.session, services.messageBoxes}, table, headings,
-                                    line.limit.value_or(kDefaultRowLimit), rows);
-            out << viewer::GridCopyText(
-                headings, rows.rows.CompleteRows(),
-                [&](std::size_t row, std::size_t column) { return rows.rows.Cell(row, column); });
-            return listRead && fieldsRead && loaded ? cli::kExitOk : cli::kExitFailed;
-        }
-        case cli::Command::kExportSpec: {
-            std::error_code ignored;  // a folder that cannot be made is reported by the export
-            std::filesystem::create_directories(line.operands.at(0), ignored);
-            NoProgress progress;
-            const auto written = viewer::ExportWorkbookToFolder(
-                line.operands.at(0), {services.shell, services.messageBoxes, progress, readCatalog},
-                tableMap, tableList);
-            if (!written) return cli::kExitFailed;
-            out << *written << "\n";
-            return listRead && catalogRead ? cli::kExitOk : cli::kExitFailed;
-        }
-        default:
-            return cli::kExitBadArguments;
-    }
+int RunImportInPlaceWord(HeadlessMainWindow& window, const cli::CommandLine& line,
+                         std::ostream& out, std::ostream& err) {
+    // With --json the report takes standard output; the lines go to standard error.
+    TerminalConversionView view(line.json ? err : out, err);
+    return RunConvertInPlace(window.logic(), view, out, err, line.json);
 }
 
-}  // namespace
+int RunTablesWord(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+                  std::ostream& err) {
+    if (!ViewerCanRead(window, err)) return cli::kExitFailed;
+    const TableList list = ReadTables(window.logic(), !line.allTables);
+    for (const auto& name : list.names) out << name << "\n";
+    return list.read ? cli::kExitOk : cli::kExitFailed;
+}
+
+int RunShowWord(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+                std::ostream& err) {
+    if (!ViewerCanRead(window, err)) return cli::kExitFailed;
+    MainWindowLogic& logic = window.logic();
+    // `show` looks for its table among all of them, as a list not grouped.
+    const TableList list = ReadTables(logic, false);
+    const std::string& table = line.operands.at(0);
+    if (std::find(list.names.begin(), list.names.end(), table) == list.names.end()) {
+        err << "VantolyPatch: there is no table \"" << table << "\" in the table list\n";
+        return cli::kExitFailed;
+    }
+    std::vector<std::string> headings;
+    const bool fieldsRead = logic.session.ListFieldNames(table, headings);
+    viewer::KeptRows rows(headings.size());
+    const bool loaded = viewer::LoadRecords({logic.session, logic.services().messageBoxes}, table,
+                                            headings, line.limit.value_or(kDefaultRowLimit), rows);
+    out << viewer::GridCopyText(
+        headings, rows.rows.CompleteRows(),
+        [&](std::size_t row, std::size_t column) { return rows.rows.Cell(row, column); });
+    return list.read && fieldsRead && loaded ? cli::kExitOk : cli::kExitFailed;
+}
+
+int RunCreateQueryWord(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+                       std::ostream& err) {
+    if (!ViewerCanRead(window, err)) return cli::kExitFailed;
+    viewer::TableMap tableMap;
+    const bool catalogRead = ReadWholeCatalog(window.logic(), tableMap);
+    const viewer::CDataADOXTable* table = viewer::FindTable(tableMap, line.operands.at(0));
+    if (!table) {
+        err << "VantolyPatch: the catalog has no table \"" << line.operands.at(0) << "\"\n";
+        return cli::kExitFailed;
+    }
+    try {
+        out << viewer::CreateTableQueryText(*table) << "\n";
+    } catch (const db::JetNameError& error) {
+        err << "VantolyPatch: " << error.what() << "\n";
+        return cli::kExitFailed;
+    }
+    return catalogRead ? cli::kExitOk : cli::kExitFailed;
+}
+
+int RunExportSpecWord(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+                      std::ostream& err) {
+    if (!ViewerCanRead(window, err)) return cli::kExitFailed;
+    MainWindowLogic& logic = window.logic();
+    platform::Services& services = logic.services();
+    const TableList list = ReadTables(logic, true);
+    viewer::TableMap tableMap;
+    bool catalogRead = true;
+    auto readCatalog = [&] { catalogRead = ReadWholeCatalog(logic, tableMap); };
+    std::error_code ignored;  // a folder that cannot be made is reported by the export
+    std::filesystem::create_directories(line.operands.at(0), ignored);
+    NoProgress progress;
+    const auto written = viewer::ExportWorkbookToFolder(
+        line.operands.at(0), {services.shell, services.messageBoxes, progress, readCatalog},
+        tableMap, list.names);
+    if (!written) return cli::kExitFailed;
+    out << *written << "\n";
+    return list.read && catalogRead ? cli::kExitOk : cli::kExitFailed;
+}
 
 std::string NotOpenText(const HeadlessMainWindow& window) {
     std::string text = "the database is not open (" + window.Title() + ")";
@@ -161,30 +197,6 @@ int PrintStatus(const HeadlessMainWindow& window, std::ostream& out, std::ostrea
         return cli::kExitFailed;
     }
     return cli::kExitOk;
-}
-
-int RunCommandWord(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
-                   std::ostream& err) {
-    switch (line.command) {
-        case cli::Command::kUpdate:
-            return runUpdate(window, out, err);
-        case cli::Command::kRestore:
-            return runRestore(window, out, err);
-        case cli::Command::kImport: {
-            // With --json the report takes standard output; the lines go to standard error.
-            TerminalConversionView view(line.json ? err : out, err);
-            return RunConvertInPlace(window.logic(), view, out, err, line.json);
-        }
-        case cli::Command::kTables:
-        case cli::Command::kShow:
-        case cli::Command::kCreateQuery:
-        case cli::Command::kExportSpec:
-            return RunViewerCommand(window, line, out, err);
-        default:
-            // status, query and the window itself are handled by the callers.
-            err << "VantolyPatch: this command does not run through the window\n";
-            return cli::kExitBadArguments;
-    }
 }
 
 }  // namespace commands

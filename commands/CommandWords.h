@@ -23,8 +23,28 @@ std::string NoBackupText(const HeadlessMainWindow& window);
 // status: what the main window would show, one "name<TAB>value" line each.
 int PrintStatus(const HeadlessMainWindow& window, std::ostream& out, std::ostream& err);
 
-// Every command word but status, query and the dry run.
-int RunCommandWord(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+// A command word on the headless window: its lines on `out`, its messages
+// on `err`, the exit status from what the window's logic answers.
+using WindowCommand = int (*)(HeadlessMainWindow& window, const cli::CommandLine& line,
+                              std::ostream& out, std::ostream& err);
+
+// The command words without --json (and update without --dry-run).
+int RunUpdateWord(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+                  std::ostream& err);
+int RunRestoreWord(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
                    std::ostream& err);
+// import without paths, --json included (it writes its own report).
+int RunImportInPlaceWord(HeadlessMainWindow& window, const cli::CommandLine& line,
+                         std::ostream& out, std::ostream& err);
+// The viewer's table list, a table's grid, the table-creation statement and
+// the workbook, read as the viewer window reads them.
+int RunTablesWord(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+                  std::ostream& err);
+int RunShowWord(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+                std::ostream& err);
+int RunCreateQueryWord(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+                       std::ostream& err);
+int RunExportSpecWord(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+                      std::ostream& err);
 
 }  // namespace commands

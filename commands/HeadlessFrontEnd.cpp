@@ -17,15 +17,37 @@ namespace commands {
 
 namespace {
 
-int RunOnWindow(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
-                std::ostream& err) {
-    if (line.command == cli::Command::kStatus)
-        return line.json ? ReportStatus(window, out, err) : PrintStatus(window, out, err);
+int RunStatus(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+              std::ostream& err) {
+    return line.json ? ReportStatus(window, out, err) : PrintStatus(window, out, err);
+}
+
+int RunUpdate(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+              std::ostream& err) {
     if (line.dryRun) return RunDryRun(window, line, out, err);
-    // The import writes its own report.
-    if (line.json && line.command != cli::Command::kImport)
-        return RunReportedCommand(window, line, out, err);
-    return RunCommandWord(window, line, out, err);
+    return line.json ? RunReportedCommand(window, line, RunUpdateWord, out, err)
+                     : RunUpdateWord(window, line, out, err);
+}
+
+int RunRestore(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,
+               std::ostream& err) {
+    return line.json ? RunReportedCommand(window, line, RunRestoreWord, out, err)
+                     : RunRestoreWord(window, line, out, err);
+}
+
+// A command word run on a headless window made for the run.
+//
+// It takes no single-instance lock: one that changes the database holds
+// that database's lock (cli::RunCommandLine), one that reads runs beside anything.
+cli::CommandRunner OnHeadlessWindow(WindowCommand run, std::ostream& out, std::ostream& err) {
+    return [run, &out, &err](const cli::CommandLine& line) {
+        TakeUserLocale();
+        const std::string title = platform::ApplicationTitleOf(ProgramFileName(err));
+        HeadlessServices services(ServiceOptionsOf(line), title, err);
+        HeadlessMainWindow window(services.services(), title, err, !line.dryRun);
+        window.Initialise();
+        return run(window, line, out, err);
+    };
 }
 
 }  // namespace
@@ -54,16 +76,17 @@ ServiceOptions ServiceOptionsOf(const cli::CommandLine& line) {
     return options;
 }
 
-int RunCommandWordLine(const cli::CommandLine& line, std::ostream& out, std::ostream& err) {
-    TakeUserLocale();
-    const std::string title = platform::ApplicationTitleOf(ProgramFileName(err));
-    HeadlessServices services(ServiceOptionsOf(line), title, err);
-
-    // It takes no single-instance lock: one that changes the database holds
-    // that database's lock (cli::RunCommandLine), one that reads runs beside anything.
-    HeadlessMainWindow window(services.services(), title, err, !line.dryRun);
-    window.Initialise();
-    return RunOnWindow(window, line, out, err);
+cli::FrontEnds HeadlessFrontEnds(std::ostream& out, std::ostream& err) {
+    cli::FrontEnds frontEnds;
+    frontEnds.status = OnHeadlessWindow(RunStatus, out, err);
+    frontEnds.update = OnHeadlessWindow(RunUpdate, out, err);
+    frontEnds.restore = OnHeadlessWindow(RunRestore, out, err);
+    frontEnds.tables = OnHeadlessWindow(RunTablesWord, out, err);
+    frontEnds.show = OnHeadlessWindow(RunShowWord, out, err);
+    frontEnds.createQuery = OnHeadlessWindow(RunCreateQueryWord, out, err);
+    frontEnds.exportSpec = OnHeadlessWindow(RunExportSpecWord, out, err);
+    frontEnds.importInPlace = OnHeadlessWindow(RunImportInPlaceWord, out, err);
+    return frontEnds;
 }
 
 }  // namespace commands

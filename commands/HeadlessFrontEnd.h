@@ -22,8 +22,9 @@ std::string ProgramFileName(std::ostream& err);
 // Where the run's database is, and how its questions are answered.
 ServiceOptions ServiceOptionsOf(const cli::CommandLine& line);
 
-// Runs a command word (every command but the main window, the query and the
-// import into a new file) and answers with its exit status.
-int RunCommandWordLine(const cli::CommandLine& line, std::ostream& out, std::ostream& err);
+// The front ends of the command words (every command but the main window,
+// the query and the import into a new file), each on a headless window made
+// for its run; `out` and `err` outlive them.
+cli::FrontEnds HeadlessFrontEnds(std::ostream& out, std::ostream& err);
 
 }  // namespace commands

@@ -37,8 +37,8 @@ std::optional<std::string> FailureText(Body&& body, std::string_view otherFailur
     }
 }
 
-// Calls `visit` with the normalised "TABLE_NAME" of every row of the tables
-// schema, in the schema's order.
+// Calls `visit` with the "TABLE_NAME" of every row of the tables schema, in
+// the schema's order, as it is: statements bracket it (BracketedName).
 template <typename Visit>
 void ForEachSchemaTableName(engine::Connection& connection, Visit&& visit) {
     std::shared_ptr<engine::Recordset> schema = connection.OpenSchema(engine::adSchemaTables);
@@ -46,7 +46,7 @@ void ForEachSchemaTableName(engine::Connection& connection, Visit&& visit) {
         return;
     }
     while (!schema->IsEOF()) {
-        visit(NormaliseTableName(VariantToText(schema->Collect("TABLE_NAME"))));
+        visit(VariantToText(schema->Collect("TABLE_NAME")));
         schema->MoveNext();
     }
 }

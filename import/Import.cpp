@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "db/DatabaseFileCheck.h"
+#include "db/SchemaNames.h"
 #include "engine/Engine.h"
 #include "import/GenuineSource.h"
 #include "import/SourcePassword.h"
@@ -30,8 +31,10 @@ constexpr std::string_view kTemporaryTag = "import";
 constexpr std::size_t kRowsPerProgress = 1000;
 constexpr std::size_t kRowsQuoted = 10;  // offending rows named in a message
 
+// A genuine file's names go into the new database's statements in brackets;
+// one Jet itself would not hold raises db::JetNameError.
 std::string Bracketed(const std::string& name) {
-    return "[" + name + "]";
+    return db::BracketedName(name);
 }
 
 std::string JoinNames(const std::vector<std::string>& names, bool brackets) {
@@ -638,6 +641,10 @@ ImportReport ImportGenuineDatabase(const std::string& source, const std::string&
         throw Interrupted();
     } catch (const SourceError& error) {
         throw ImportError(ImportError::Kind::kSource, error.what());
+    } catch (const db::JetNameError& error) {
+        throw ImportError(ImportError::Kind::kSource, std::string("The source ") + source +
+                                                          " holds a name Jet does not allow (" +
+                                                          error.what() + "); nothing was made.");
     } catch (const engine::ComError& error) {
         if (error.jetError() == engine::jet::kCanceledByUser) throw Interrupted();
         throw ImportError(

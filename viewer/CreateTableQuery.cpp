@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "db/SchemaNames.h"
 #include "viewer/CatalogReader.h"
 #include "viewer/GridText.h"
 
@@ -25,10 +26,10 @@ std::string ColumnDefinition(const CDataColumn& column) {
 
 std::string CreateTableQueryText(const CDataADOXTable& table) {
     constexpr const char* kLineEnd = "\r\n";
-    std::string text = "CREATE TABLE " + table.name + " (" + kLineEnd;
+    std::string text = "CREATE TABLE " + db::BracketedName(table.name) + " (" + kLineEnd;
     for (std::size_t position = 0; position < table.columns.size(); ++position) {
         const CDataColumn& column = table.columns[position];
-        text += column.name + "\t" + ColumnDefinition(column);
+        text += db::BracketedName(column.name) + "\t" + ColumnDefinition(column);
         if (position + 1 < table.columns.size()) {
             text += ",";
         }
@@ -51,13 +52,21 @@ std::optional<std::string> ShowCreateTableQuery(const std::string& selectedTable
     if (table == nullptr) {
         return std::nullopt;
     }
-    std::string text = CreateTableQueryText(*table);
-    copyTextToClipboard(text);
     platform::MessageBoxRequest box;
-    box.text = text;
     box.caption = std::string(kViewerCaption);
-    box.icon = platform::MessageIcon::Information;
     box.owner = platform::MessageOwner::Window;
+    std::string text;
+    try {
+        text = CreateTableQueryText(*table);
+    } catch (const db::JetNameError& error) {
+        box.text = error.what();
+        box.icon = platform::MessageIcon::Stop;
+        messageBoxes.Show(box);
+        return std::nullopt;
+    }
+    copyTextToClipboard(text);
+    box.text = text;
+    box.icon = platform::MessageIcon::Information;
     messageBoxes.Show(box);
     return text;
 }

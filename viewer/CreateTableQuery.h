@@ -11,8 +11,9 @@
 
 namespace viewer {
 
-// "CREATE TABLE name (" and one line per column (name, tab, definition),
-// ");" last, every line break CR LF. A primary-key column is defined as
+// "CREATE TABLE [name] (" and one line per column ([name], tab, definition),
+// ");" last, every line break CR LF; every name in brackets (a name that
+// cannot be raises db::JetNameError). A primary-key column is defined as
 // "autoincrement(1,1) PRIMARY KEY"; any other as its type name followed by
 // its size zero-padded to three digits in parentheses, when it has one.
 std::string CreateTableQueryText(const CDataADOXTable& table);
@@ -25,7 +26,8 @@ using CopyTextToClipboard = std::function<void(const std::string& text)>;
 // entry (empty: none). Re-reads the model through `readCatalog`, then copies
 // the statement of the entry's table and shows it (caption "データベース",
 // information icon). Without a selection, or when the model has no table of
-// that name, nothing is copied or shown. Answers with the statement shown.
+// that name, nothing is copied or shown; a name that cannot stand in the
+// statement is said in a box (stop icon). Answers with the statement shown.
 std::optional<std::string> ShowCreateTableQuery(const std::string& selectedTable,
                                                 const std::function<void()>& readCatalog,
                                                 const TableMap& tableMap,

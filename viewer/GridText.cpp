@@ -4,6 +4,8 @@
 #include <charconv>
 #include <map>
 
+#include "db/SchemaNames.h"
+
 namespace viewer {
 namespace {
 
@@ -94,7 +96,7 @@ std::vector<std::string> TableListLines(const std::vector<std::string>& userTabl
 }
 
 std::string CountQueryText(const std::string& table) {
-    return "SELECT COUNT(*) AS DataCount FROM " + table + " ;";
+    return "SELECT COUNT(*) AS DataCount FROM " + db::BracketedName(table) + " ;";
 }
 
 long IntegerValueOf(const std::string& text) {
@@ -118,10 +120,10 @@ std::string RecordQueryText(const std::string& table, const std::vector<std::str
         query += "TOP " + std::to_string(*limit) + " ";
     }
     for (std::size_t column = 0; column < headings.size(); ++column) {
-        query += headings[column];
+        query += db::BracketedName(headings[column]);
         query += column + 1 < headings.size() ? "," : " ";
     }
-    query += "FROM " + table + " ;";
+    query += "FROM " + db::BracketedName(table) + " ;";
     return query;
 }
 

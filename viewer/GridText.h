@@ -26,7 +26,8 @@ enum class TableGrouping {
 std::vector<std::string> TableListLines(const std::vector<std::string>& userTables,
                                         TableGrouping grouping);
 
-// "SELECT COUNT(*) AS DataCount FROM " + table + " ;"
+// "SELECT COUNT(*) AS DataCount FROM [" + table + "] ;". A name that cannot
+// be bracketed raises db::JetNameError, here and in RecordQueryText.
 std::string CountQueryText(const std::string& table);
 
 // The field of the count query's answer.
@@ -43,9 +44,9 @@ long IntegerValueOf(const std::string& text);
 std::optional<long> RowLimitFromText(const std::string& rowLimitText);
 
 // "SELECT " [+ "TOP " + limit + " "] + headings joined with "," + " FROM " +
-// table + " ;", for example "SELECT TOP 500 ID,NAME FROM t_sample ;". The
-// headings go in as they are, without brackets; with none the statement
-// reads "SELECT TOP 500 FROM t_sample ;", which the engine refuses.
+// table + " ;", every name in brackets, for example
+// "SELECT TOP 500 [ID],[NAME] FROM [t_sample] ;"; with no heading the
+// statement reads "SELECT TOP 500 FROM [t_sample] ;", which the engine refuses.
 std::string RecordQueryText(const std::string& table, const std::vector<std::string>& headings,
                             const std::string& rowLimitText);
 

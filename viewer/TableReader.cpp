@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "db/ComErrorText.h"
+#include "db/SchemaNames.h"
 #include "db/VariantToText.h"
 #include "viewer/CatalogReader.h"
 
@@ -82,6 +83,8 @@ bool LoadRecords(const RecordLoadServices& services, const std::string& table,
     } catch (const engine::ComError& error) {
         ShowStop(services.messageBoxes, db::ComErrorText(error));
         ShowStop(services.messageBoxes, statement);
+    } catch (const db::JetNameError& error) {
+        ShowStop(services.messageBoxes, error.what());  // no statement was built
     } catch (const std::exception&) {
         ShowStop(services.messageBoxes, std::string(db::kUnhandledExceptionText));
     }

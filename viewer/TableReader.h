@@ -46,7 +46,8 @@ struct RecordLoadServices {
 // Loads `table`'s fields named by `headings` (each found once by name, then
 // read by position), at most as many rows as `rowLimitText` asks for
 // (RecordQueryText). An engine error shows its ComErrorText and then the
-// statement it came from; any other failure the unhandled-exception text;
+// statement it came from; a name no statement can hold (db::JetNameError)
+// its one box; any other failure the unhandled-exception text;
 // every box has the caption kViewerCaption and the stop icon. The sink keeps
 // the rows read before a failure. False after a failure; never throws.
 bool LoadRecords(const RecordLoadServices& services, const std::string& table,

@@ -1,9 +1,11 @@
-// The manual page and the bash completion against the program's own --help:
-// every command word and option the usage text names is in both, and
-// neither names one the usage text does not.
+// The manual page, the bash completion and --help against the command line's
+// own tables (cli::kCommands, cli::kOptions): every command word and option
+// the tables hold is in each, every option a command owns is in that
+// command's entry of the manual, and none names one the tables lack.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -75,35 +77,88 @@ Words CompletionList(const std::string& name) {
     return Matches(list[1].str(), std::regex(R"((\S+))"));
 }
 
-TEST(DocumentationAgreesWithHelp, ParserHelpManualAndCompletionNameTheSameCommandWords) {
-    const HelpWords help = ReadHelp();
-    Words parser;
-    for (const cli::CommandSpec& spec : cli::kCommands) parser.insert(spec.word);
-    EXPECT_EQ(help.commands, parser);
+// What the command line's tables hold.
+struct TableWords {
+    Words commands, options, valueOptions;
+    std::map<std::string, Words> owned;  // command word -> the options it owns
+};
 
-    // Each entry under COMMANDS opens with its word in bold.
-    const std::string man = ReadManPage();
-    const std::size_t from = man.find(".SH COMMANDS"), to = man.find(".SH", from + 1);
-    ASSERT_NE(from, std::string::npos);
-    EXPECT_EQ(
-        Matches(man.substr(from, to - from), std::regex(R"(\.TP\n(?:\.B |\\fB)([a-z][a-z-]*))")),
-        help.commands);
-    EXPECT_EQ(CompletionList("commands"), help.commands);
+TableWords ReadTables() {
+    TableWords words;
+    for (const cli::OptionSpec& option : cli::kOptions) {
+        words.options.insert(option.name);
+        if (option.kind == cli::OptionKind::kValue) words.valueOptions.insert(option.name);
+    }
+    for (const cli::CommandSpec& spec : cli::kCommands) {
+        words.commands.insert(spec.word);
+        words.owned[spec.word] = Matches(spec.options, std::regex(R"((\S+))"));
+    }
+    return words;
 }
 
-TEST(DocumentationAgreesWithHelp, HelpManualAndCompletionNameTheSameOptions) {
+// The entries under the manual's COMMANDS, by the word each opens with;
+// `update --dry-run` is one of update's.
+std::map<std::string, std::string> ManualCommandEntries(const std::string& man) {
+    std::map<std::string, std::string> entries;
+    const std::size_t from = man.find(".SH COMMANDS"), to = man.find(".SH", from + 1);
+    if (from == std::string::npos) {
+        ADD_FAILURE() << "no COMMANDS in " << kManPage;
+        return entries;
+    }
+    const std::string section = man.substr(from, to - from);
+    const std::regex entry(R"(\.TP\n(?:\.B |\\fB)([a-z][a-z-]*)([\s\S]*?)(?=\.TP\n|$))");
+    for (auto it = std::sregex_iterator(section.begin(), section.end(), entry);
+         it != std::sregex_iterator(); ++it) {
+        entries[(*it)[1].str()] += (*it)[2].str();
+    }
+    return entries;
+}
+
+TEST(DocumentationAgreesWithTables, HelpManualAndCompletionNameTheTablesCommandWords) {
+    const TableWords table = ReadTables();
+    EXPECT_EQ(ReadHelp().commands, table.commands);
+
+    // Each entry under COMMANDS opens with its word in bold.
+    Words manual;
+    for (const auto& [word, text] : ManualCommandEntries(ReadManPage())) manual.insert(word);
+    EXPECT_EQ(manual, table.commands);
+    EXPECT_EQ(CompletionList("commands"), table.commands);
+}
+
+TEST(DocumentationAgreesWithTables, HelpManualAndCompletionNameTheTablesOptions) {
+    const TableWords table = ReadTables();
+    ASSERT_TRUE(table.options.contains("--db") && table.owned.at("query").contains("-f"));
     const HelpWords help = ReadHelp();
-    ASSERT_TRUE(help.options.contains("--db") && help.options.contains("-f"))
-        << "the help text was not read";
+    EXPECT_EQ(help.options, table.options);
     // In the manual every option is set in bold, and only options begin a
     // bold run with a dash.
     const std::string man = ReadManPage();
-    EXPECT_EQ(Matches(man, std::regex(R"((?:\\fB|\n\.B )(--?[a-z][a-z-]*))")), help.options);
-    EXPECT_EQ(CompletionList("options"), help.options);
+    EXPECT_EQ(Matches(man, std::regex(R"((?:\\fB|\n\.B )(--?[a-z][a-z-]*))")), table.options);
+    // The options a command owns are in its own entry, wherever else they are.
+    const std::map<std::string, std::string> entries = ManualCommandEntries(man);
+    for (const auto& [command, options] : table.owned) {
+        const auto entry = entries.find(command);
+        if (entry == entries.end()) continue;  // the command-word test names it
+        for (const std::string& option : options) {
+            EXPECT_TRUE(std::regex_search(entry->second,
+                                          std::regex(R"((^|[\s\[]|\\fB))" + option + R"(\b)")))
+                << option << " is not in the manual's entry of " << command;
+        }
+    }
     for (const std::string& variable : help.variables) {
         EXPECT_NE(man.find(".B " + variable + "\n"), std::string::npos)
             << variable << " is not under ENVIRONMENT";
     }
+
+    EXPECT_EQ(CompletionList("options"), table.options);
+    // The completion skips an option's value when it looks for the command
+    // word: exactly the options that take one.
+    const std::string script = testsupport::ReadFileBytes(kCompletion);
+    std::smatch skipped;
+    ASSERT_TRUE(
+        std::regex_search(script, skipped, std::regex(R"(\n\s*([-a-z |]+)\) \(\(i\+\+\)\))")))
+        << "no list of options with values in " << kCompletion;
+    EXPECT_EQ(Matches(skipped[1].str(), std::regex(R"((--?[a-z][a-z-]*))")), table.valueOptions);
 }
 
 // Runs the completion in bash as the shell does on Tab, after `line`.

@@ -140,7 +140,7 @@ TEST_F(HeadlessTest, ViewerCommands) {
 
     RunResult query = run({"create-query", "t_db_ver"});
     EXPECT_EQ(query.exitStatus, 0) << query.err;
-    EXPECT_EQ(query.out.rfind("CREATE TABLE t_db_ver (\r\n", 0), 0u) << query.out;
+    EXPECT_EQ(query.out.rfind("CREATE TABLE [t_db_ver] (\r\n", 0), 0u) << query.out;
 
     RunResult missing = run({"show", "no_such_table"});
     EXPECT_EQ(missing.exitStatus, 1);

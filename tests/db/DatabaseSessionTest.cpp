@@ -273,8 +273,8 @@ class ProbeTest : public SessionTest {
     void SetUp() override {
         SessionTest::SetUp();
         Run({"CREATE TABLE plain (b TEXT(10), a INTEGER);", "CREATE TABLE [my table] (c INTEGER);",
-             "CREATE TABLE MSdata (x INTEGER);", "CREATE TABLE Ms_data (x INTEGER);",
-             "CREATE TABLE [x~TMPCLP1] (x INTEGER);",
+             "CREATE TABLE [a;b] (c INTEGER);", "CREATE TABLE MSdata (x INTEGER);",
+             "CREATE TABLE Ms_data (x INTEGER);", "CREATE TABLE [x~TMPCLP1] (x INTEGER);",
              "CREATE TABLE t_db_ver (DBVerCode CURRENCY);"});
         OpenSession();
         ASSERT_TRUE(session_.Connected());
@@ -286,14 +286,15 @@ TEST_F(ProbeTest, UserTablesLeaveOutMSAndClipboardNames) {
     std::vector<std::string> tables = {"stale"};
     session_.ListUserTables(tables);
     std::sort(tables.begin(), tables.end());
-    EXPECT_EQ(tables, (std::vector<std::string>{"Ms_data", "[my table]", "plain", "t_db_ver"}));
+    EXPECT_EQ(tables,
+              (std::vector<std::string>{"Ms_data", "a;b", "my table", "plain", "t_db_ver"}));
     EXPECT_TRUE(boxes_.Shown().empty());
 }
 
 TEST_F(ProbeTest, NamesCompareExactly) {
     const std::pair<std::string, int> tableCases[] = {
-        {"plain", 1},    {"Plain", 0},  {"[my table]", 1},
-        {"my table", 0}, {"MSdata", 1},  // not filtered here
+        {"plain", 1},  {"Plain", 0}, {"my table", 1}, {"[my table]", 0},
+        {"a;b", 1},    {"a", 0},     {"MSdata", 1},  // not filtered here
         {"nosuch", 0},
     };
     for (const auto& [name, expected] : tableCases) {
@@ -306,8 +307,8 @@ TEST_F(ProbeTest, NamesCompareExactly) {
         int expected;
     };
     const ColumnCase columnCases[] = {
-        {"plain", "a", 1}, {"plain", "b", 1},  {"plain", "A", 0},      {"plain", "zz", 0},
-        {"Plain", "a", 0}, {"nosuch", "a", 0}, {"[my table]", "c", 1},
+        {"plain", "a", 1}, {"plain", "b", 1},  {"plain", "A", 0},    {"plain", "zz", 0},
+        {"Plain", "a", 0}, {"nosuch", "a", 0}, {"my table", "c", 1}, {"a;b", "c", 1},
     };
     for (const ColumnCase& c : columnCases) {
         SCOPED_TRACE(c.table + "." + c.column);

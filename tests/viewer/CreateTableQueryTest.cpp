@@ -22,18 +22,19 @@ TEST(CreateTableQueryText, WritesTheStatementWithCrLf) {
         {"the example",
          {Column("ID", "INTEGER", "4", "Primary Key"), Column("NAME", "VARCHAR", "50"),
           Column("PRICE", "DOUBLE", "8")},
-         "CREATE TABLE t_sample (\r\nID\tautoincrement(1,1) PRIMARY KEY,\r\nNAME\tVARCHAR(050),"
-         "\r\nPRICE\tDOUBLE(008)\r\n);"},
+         "CREATE TABLE [t_sample] (\r\n[ID]\tautoincrement(1,1) PRIMARY "
+         "KEY,\r\n[NAME]\tVARCHAR(050),"
+         "\r\n[PRICE]\tDOUBLE(008)\r\n);"},
         {"every column of a composite primary key",
          {Column("A", "INTEGER", "4", "Primary Key"), Column("B", "VARCHAR", "10", "Primary Key")},
-         "CREATE TABLE t_sample (\r\nA\tautoincrement(1,1) PRIMARY KEY,\r\n"
-         "B\tautoincrement(1,1) PRIMARY KEY\r\n);"},
+         "CREATE TABLE [t_sample] (\r\n[A]\tautoincrement(1,1) PRIMARY KEY,\r\n"
+         "[B]\tautoincrement(1,1) PRIMARY KEY\r\n);"},
         {"empty type name, sizes 4 and 1000, no size, other key kinds",
          {Column("PRICE", "", "8"), Column("S", "VARCHAR", "1000", "Foreign Key"),
           Column("N", "INTEGER", "4", "Unique Key"), Column("MEMO", "adLongVarWChar", "")},
-         "CREATE TABLE t_sample (\r\nPRICE\t(008),\r\nS\tVARCHAR(1000),\r\nN\tINTEGER(004),\r\n"
-         "MEMO\tadLongVarWChar\r\n);"},
-        {"a cleared table", {}, "CREATE TABLE t_sample (\r\n);"},
+         "CREATE TABLE [t_sample] (\r\n[PRICE]\t(008),\r\n[S]\tVARCHAR(1000),\r\n"
+         "[N]\tINTEGER(004),\r\n[MEMO]\tadLongVarWChar\r\n);"},
+        {"a cleared table", {}, "CREATE TABLE [t_sample] (\r\n);"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -54,6 +55,9 @@ class ShowCreateTableQueryTest : public ::testing::Test {
                 auto table = std::make_unique<CDataADOXTable>("t_sample");
                 table->columns = {Column("ID", "INTEGER", "4", "Primary Key")};
                 tableMap_.emplace("t_sample", std::move(table));
+                auto dotted = std::make_unique<CDataADOXTable>("t_dot");
+                dotted->columns = {Column("a.b", "INTEGER", "4")};
+                tableMap_.emplace("t_dot", std::move(dotted));
             },
             tableMap_, [this](const std::string& text) { copied_.push_back(text); }, boxes_);
     }
@@ -66,7 +70,7 @@ class ShowCreateTableQueryTest : public ::testing::Test {
 
 TEST_F(ShowCreateTableQueryTest, CopiesAndShowsTheStatementOfTheSelectedTable) {
     const std::string statement =
-        "CREATE TABLE t_sample (\r\nID\tautoincrement(1,1) PRIMARY KEY\r\n);";
+        "CREATE TABLE [t_sample] (\r\n[ID]\tautoincrement(1,1) PRIMARY KEY\r\n);";
     EXPECT_EQ(Show("t_sample"), statement);
     EXPECT_EQ(reads_, 1);
     EXPECT_EQ(copied_, std::vector<std::string>{statement});
@@ -84,6 +88,16 @@ TEST_F(ShowCreateTableQueryTest, NoSelectionOrAnUnknownNameShowsNothing) {
     EXPECT_EQ(reads_, 1);
     EXPECT_TRUE(copied_.empty());
     EXPECT_TRUE(boxes_.Shown().empty());
+}
+
+// A name brackets cannot hold: why, in a stop box, and nothing copied.
+TEST_F(ShowCreateTableQueryTest, ANameNoStatementCanHoldIsSaidAndNothingCopied) {
+    EXPECT_EQ(Show("t_dot"), std::nullopt);
+    EXPECT_TRUE(copied_.empty());
+    ASSERT_EQ(boxes_.Shown().size(), 1u);
+    EXPECT_EQ(boxes_.Shown()[0].text,
+              "the name \"a.b\" cannot be used in a statement: a name cannot hold \".\"");
+    EXPECT_EQ(boxes_.Shown()[0].icon, platform::MessageIcon::Stop);
 }
 
 }  // namespace

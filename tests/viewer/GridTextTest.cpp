@@ -49,7 +49,9 @@ TEST(TableListLines, GroupsDatedTablesUnderTheirNewestMember) {
 }
 
 TEST(GridQueries, CountAndRecordStatements) {
-    EXPECT_EQ(viewer::CountQueryText("t_sample"), "SELECT COUNT(*) AS DataCount FROM t_sample ;");
+    EXPECT_EQ(viewer::CountQueryText("t_sample"), "SELECT COUNT(*) AS DataCount FROM [t_sample] ;");
+    EXPECT_EQ(viewer::CountQueryText("Order Details"),
+              "SELECT COUNT(*) AS DataCount FROM [Order Details] ;");
 
     struct Case {
         std::string limit;
@@ -57,16 +59,16 @@ TEST(GridQueries, CountAndRecordStatements) {
         std::string expected;
     };
     const Case cases[] = {
-        {"500", {"ID", "NAME"}, "SELECT TOP 500 ID,NAME FROM t_sample ;"},
-        {"", {"ID", "NAME"}, "SELECT ID,NAME FROM t_sample ;"},
-        {"0", {"ID"}, "SELECT ID FROM t_sample ;"},
-        {"0500", {"ID"}, "SELECT TOP 500 ID FROM t_sample ;"},
-        {"abc", {"ID"}, "SELECT ID FROM t_sample ;"},
-        {"99999999999999999999999", {"ID"}, "SELECT ID FROM t_sample ;"},
+        {"500", {"ID", "NAME"}, "SELECT TOP 500 [ID],[NAME] FROM [t_sample] ;"},
+        {"", {"ID", "NAME"}, "SELECT [ID],[NAME] FROM [t_sample] ;"},
+        {"0", {"ID"}, "SELECT [ID] FROM [t_sample] ;"},
+        {"0500", {"ID"}, "SELECT TOP 500 [ID] FROM [t_sample] ;"},
+        {"abc", {"ID"}, "SELECT [ID] FROM [t_sample] ;"},
+        {"99999999999999999999999", {"ID"}, "SELECT [ID] FROM [t_sample] ;"},
         // Only the number reaches the statement.
-        {"5 ; DROP TABLE x", {"ID"}, "SELECT TOP 5 ID FROM t_sample ;"},
-        {"500", {}, "SELECT TOP 500 FROM t_sample ;"},  // refused by the engine
-        {"500", {"Full Name"}, "SELECT TOP 500 Full Name FROM t_sample ;"},  // not bracketed
+        {"5 ; DROP TABLE x", {"ID"}, "SELECT TOP 5 [ID] FROM [t_sample] ;"},
+        {"500", {}, "SELECT TOP 500 FROM [t_sample] ;"},  // refused by the engine
+        {"500", {"Full Name", "Select"}, "SELECT TOP 500 [Full Name],[Select] FROM [t_sample] ;"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(viewer::RecordQueryText("t_sample", c.headings, c.limit), c.expected) << c.limit;

@@ -105,7 +105,7 @@ TEST(TableReader, AFailedLoadShowsTheEngineErrorThenTheStatement) {
     ASSERT_EQ(db.Boxes().Shown().size(), 2u);
     EXPECT_NE(db.Boxes().Shown()[0].text.find("Code : 0x"), std::string::npos)
         << db.Boxes().Shown()[0].text;
-    EXPECT_EQ(db.Boxes().Shown()[1].text, "SELECT TOP 500 NoSuchField FROM t_a ;");
+    EXPECT_EQ(db.Boxes().Shown()[1].text, "SELECT TOP 500 [NoSuchField] FROM [t_a] ;");
     for (const auto& box : db.Boxes().Shown()) {
         EXPECT_EQ(box.caption, viewer::kViewerCaption);
         EXPECT_EQ(box.icon, platform::MessageIcon::Stop);
