@@ -67,13 +67,13 @@ std::string resultAs(const StoredColumn& c, const std::string& e) {
             return "CAST(round(" + e + ") AS INTEGER)";
         case adCurrency:
             return "round(" + e + ", 4)";
+        // A calculated Decimal keeps each value's own scale, as ACE stores it.
         case adNumeric:
-            return "round(" + e + ", " + std::to_string(c.type.scale) + ")";
-        case adSingle:
-            return "vx_single(" + e + ")";
         case adDouble:
         case adDate:
             return "CAST(" + e + " AS REAL)";
+        case adSingle:
+            return "vx_single(" + e + ")";
         case adVarWChar:
         case adLongVarWChar:
         case adGUID:
