@@ -222,12 +222,12 @@ TableSheetPlans PlanTableSheets(FormatCache& formats) {
     CellStyle nameStyle = templateRows.At(3, ColumnOf("F")).style;
     nameStyle.fontColor = kBlack;
     nameStyle.bold = true;
-    return {templateRows.Compile(formats),
-            formats.Get(nameStyle),
-            formats.Get(templateRows.At(6, ColumnOf("F")).style),
-            PlanBlock(kFieldColumns, formats),
-            PlanBlock(kIndexColumns, formats),
-            PlanBlock(kForeignKeyColumns, formats)};
+    // The panel's first cell, as the template writes it for its merged range.
+    CellStyle descriptionStyle = templateRows.At(6, ColumnOf("F")).style;
+    descriptionStyle.right = descriptionStyle.bottom = Edge::Thick;
+    return {templateRows.Compile(formats),     formats.Get(nameStyle),
+            formats.Get(descriptionStyle),     PlanBlock(kFieldColumns, formats),
+            PlanBlock(kIndexColumns, formats), PlanBlock(kForeignKeyColumns, formats)};
 }
 
 // One row per record from `firstRow` on; `textsOf(number, record)` gives the
