@@ -115,6 +115,22 @@ TEST_F(FieldProperties, AllowZeroLengthNoRefusesTheEmptyTextWhereverItComesFrom)
     EXPECT_EQ(exec("INSERT INTO t (id, s) VALUES (1, '')"), 1);
 }
 
+// The import lifts the rule when a source's rows break it, and its loader
+// goes on with the same prepared insert over the rebuilt table.
+TEST_F(FieldProperties, ABulkLoadGoesOnAfterTheRuleIsLifted) {
+    exec("CREATE TABLE t (id LONG, s TEXT(10))");
+    set("t", "s", "AllowZeroLength", engine::Variant::fromBool(false));
+    engine::RowInserter loader(*conn_, "t", {"id", "s"});
+    loader.Insert({engine::Variant::fromI4(1), engine::Variant::fromText("a")});
+    const std::vector<engine::Variant> empty = {engine::Variant::fromI4(2),
+                                                engine::Variant::fromText("")};
+    EXPECT_THROW(loader.Insert(empty), engine::ComError);
+    set("t", "s", "AllowZeroLength", engine::Variant::fromBool(true));
+    loader.Insert(empty);
+    EXPECT_EQ(value("SELECT COUNT(*) FROM t").intValue(), 2);
+    EXPECT_EQ(value("SELECT COUNT(*) FROM t WHERE s = ''").intValue(), 1);
+}
+
 TEST_F(FieldProperties, TableDefinitionFacilityKeepsAllowZeroLength) {
     exec("CREATE TABLE t (id LONG)");
     auto dao = engine::DaoDatabase::create();
