@@ -26,6 +26,9 @@ std::shared_ptr<Column> makeColumn(const StoredColumn& c, bool inPrimaryKey) {
     col->defaultValue = c.defaultJet;
     col->physicalPosition = c.position;
     col->ordinalPosition = c.ordinalPosition.value_or(c.position);
+    col->allowZeroLength = c.allowZeroLength;
+    col->description = c.description;
+    col->expression = c.expressionJet;
     return col;
 }
 
@@ -35,6 +38,7 @@ bool lessNoCase(const std::string& a, const std::string& b) {
 
 void loadUserTable(sqlite3* db, Table& table) {
     StoredTable stored = Store(db).loadTable(table.Name());
+    table.description_ = stored.description;
     std::set<std::string> primary;
     for (const auto& k : stored.keys) {
         if (k.type == adKeyPrimary) {

@@ -109,16 +109,24 @@ void DaoTableDef::CreateField(const DaoFieldInfo& info) {
         sql += " DEFAULT " + info.defaultValue;
     }
     Connection& connection = database_->connection();
-    if (info.ordinalPosition == 0) {
+    // A text field DAO makes refuses a zero-length text unless told otherwise.
+    const bool refuseZeroLength =
+        !info.allowZeroLength && (info.type == dbText || info.type == dbMemo);
+    if (info.ordinalPosition == 0 && !refuseZeroLength) {
         connection.Execute(sql, nullptr, -1);
         return;
     }
-    // The field and its ordinal position arrive together or not at all.
+    // The field, its ordinal position and its properties arrive together or not at all.
     Transaction transaction(connection);
     connection.Execute(sql, nullptr, -1);
-    Store store(connectionHandle(connection));
-    store.setOrdinalPosition(store.findTable(tableName_).value_or(tableName_), info.name,
-                             info.ordinalPosition);
+    if (info.ordinalPosition != 0) {
+        Store store(connectionHandle(connection));
+        store.setOrdinalPosition(store.findTable(tableName_).value_or(tableName_), info.name,
+                                 info.ordinalPosition);
+    }
+    if (refuseZeroLength)
+        SetFieldProperty(connection, tableName_, info.name, "AllowZeroLength",
+                         Variant::fromBool(false));
     transaction.commit();
 }
 

@@ -240,6 +240,7 @@ constexpr int kSyntaxInInsert = 3134;
 constexpr int kCharactersAfterEnd = 3142;
 constexpr int kSyntaxInUpdate = 3144;
 constexpr int kFieldTooSmall = 3163;
+constexpr int kFieldNotUpdatable = 3164;  // a calculated field written to
 constexpr int kDiskFull = 3183;
 constexpr int kTooManyFields = 3190;
 constexpr int kFieldDefinedTwice = 3191;
@@ -259,6 +260,7 @@ constexpr int kSyntaxInAlterTable = 3293;
 constexpr int kSyntaxInDrop = 3295;
 constexpr int kFieldInRelationship = 3303;
 constexpr int kValueRequired = 3314;
+constexpr int kZeroLengthString = 3315;  // Allow Zero Length is No
 constexpr int kValidationRule = 3317;
 constexpr int kUnrecognizedFormat = 3343;
 constexpr int kValueCountMismatch = 3346;
@@ -555,6 +557,9 @@ struct Column {
     int physicalPosition = 0;
     int ordinalPosition = 0;          // as set through DaoFieldInfo, else the physical position
     int sortOrder = adSortAscending;  // SortOrderEnum, for a column of an index
+    bool allowZeroLength = true;      // text and memo fields
+    std::optional<std::string> description;
+    std::optional<std::string> expression;  // a calculated field's, as Jet SQL
 
     std::string Name() const { return name; }
     int Type() const { return type; }
@@ -600,6 +605,10 @@ class Table {
 
     std::string Name() const { return name_; }
     std::string Type() const { return type_; }  // "TABLE" or "SYSTEM TABLE"
+    const std::optional<std::string>& Description() const {
+        load();
+        return description_;
+    }
     const Collection<Column>& Columns() const {
         load();
         return columns_;
@@ -617,6 +626,7 @@ class Table {
     mutable Collection<Column> columns_;
     mutable Collection<Key> keys_;
     mutable Collection<Index> indexes_;
+    mutable std::optional<std::string> description_;
 
   private:
     // Catalogs of an unchanged file share their tables, possibly across
@@ -729,6 +739,23 @@ class DaoTableDef {
 // ---------------------------------------------------------------------------
 // Files
 // ---------------------------------------------------------------------------
+
+// The properties Jet keeps for a field beyond its definition, as ADOX's
+// Column.Properties and DAO's Field names them (case-blind):
+//   "Jet OLEDB:Allow Zero Length" or "AllowZeroLength": a Boolean; False
+//       refuses a zero-length text with 3315 (text and memo fields only);
+//   "Description": a text, or Null to remove it;
+//   "Expression": a calculated field's Jet expression over fields of its
+//       table, or Null to make it an ordinary field again. Its value is
+//       computed on every read and a write to it is refused with 3164.
+// `field` empty names the table itself, which has a "Description" only.
+// Raises 3265 for a table, field or property there is no such, 3315 when
+// rows already hold a zero-length text, and the expression's error when it
+// does not translate.
+void SetFieldProperty(Connection& connection, const std::string& table, const std::string& field,
+                      const std::string& property, const Variant& value);
+// The property as Column has it: Null when not set.
+Variant FieldProperty(const Column& column, const std::string& property);
 
 // Creates a new, empty database file; ComError when the file exists or
 // cannot be written. An empty password leaves the database without one.

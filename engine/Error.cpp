@@ -210,6 +210,11 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
             if (startsWith(which, kOverflowConstraintPrefix)) {
                 raiseOverflow(which.substr(std::strlen(kOverflowConstraintPrefix)));
             }
+            if (startsWith(which, kZeroLengthConstraintPrefix)) {
+                raise(hr::kIntegrity, jet::kZeroLengthString,
+                      "Field '" + which.substr(std::strlen(kZeroLengthConstraintPrefix)) +
+                          "' cannot be a zero-length string.");
+            }
             if (startsWith(which, "vxlen:")) {
                 raise(hr::kDataOverflow, jet::kFieldTooSmall,
                       "The field '" + which.substr(6) +
@@ -231,6 +236,15 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
                 message +
                 "). Split it into smaller "
                 "statements.");
+    }
+    // A calculated field, held as a generated column.
+    for (const char* refusal :
+         {"cannot INSERT into generated column ", "cannot UPDATE generated column "}) {
+        if (startsWith(message, refusal)) {
+            raise(hr::kUnspecified, jet::kFieldNotUpdatable,
+                  "Field cannot be updated: '" + after(message, refusal) +
+                      "' is a calculated field; its value comes from its expression.");
+        }
     }
     if (startsWith(message, "no such table: ")) {
         std::string name = after(message, "no such table: ");

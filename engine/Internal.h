@@ -232,6 +232,9 @@ long runSelectInto(sqlite3* db, const Statement& st, sqlite3_stmt* stmt,
 
 // Translates a lone value such as a column default ("0", "now()", "'x'").
 std::string translateExpression(std::string_view text);
+// Translates a whole expression over the fields of one row, such as a
+// calculated field's ("[LastName] & ', ' & [FirstName]").
+std::string translateRowExpression(std::string_view text);
 
 // ---------------------------------------------------------------------------
 // The catalog store (system tables inside the database file)
@@ -247,6 +250,11 @@ struct StoredColumn {
     // The ordinal position the table-definition facility was told; it orders
     // nothing here and survives every later change of the table.
     std::optional<int> ordinalPosition;
+    // Kept in MSysFieldProperties (FieldProperties.cpp).
+    bool allowZeroLength = true;
+    std::optional<std::string> description;
+    std::optional<std::string> expressionJet;     // a calculated field's
+    std::optional<std::string> expressionSqlite;  // translated
 };
 
 struct StoredIndex {
@@ -279,6 +287,7 @@ struct StoredTable {
     std::vector<StoredColumn> columns;  // physical order
     std::vector<StoredIndex> indexes;
     std::vector<StoredKey> keys;
+    std::optional<std::string> description;
 };
 
 class Store {
@@ -299,6 +308,10 @@ class Store {
         const std::string& storedName) const;
 
     void execute(const Statement& st);  // every DDL statement
+    // Writes the table's catalog rows again after a property of it or of a
+    // field changed; with `rebuild`, the SQLite table is made again from
+    // them, its rows kept.
+    void replaceDefinition(StoredTable& t, bool rebuild);
 
     std::optional<std::string> property(const std::string& name) const;
     void setProperty(const std::string& name, const std::optional<std::string>& value);
@@ -367,6 +380,20 @@ std::vector<std::string> dropTypeRuleTriggers(const std::string& sqliteName);
 // The catalog property keeping the furthest number an auto-number field that
 // is not the row's own number has handed out.
 std::string counterProperty(const std::string& table, const std::string& column);
+
+// The properties of fields and tables beyond their definition
+// (FieldProperties.cpp), kept in a catalog table of their own made on first
+// use, read and written with the table's other catalog rows.
+void loadFieldProperties(sqlite3* db, StoredTable& t);
+void saveFieldProperties(sqlite3* db, const StoredTable& t);  // after deleteFieldProperties
+void deleteFieldProperties(sqlite3* db, const std::string& table);
+// A calculated field's SQLite definition after its name, or empty for an
+// ordinary field.
+std::string calculatedColumnSql(const StoredColumn& c);
+// The constraint refusing a zero-length text, or empty.
+std::string zeroLengthConstraint(const std::string& table, const StoredColumn& c);
+inline constexpr const char* kZeroLengthConstraintPrefix = "vxazl:";
+void registerFieldPropertyFunctions(sqlite3* db);  // vx_genguid() for GenGUID()
 
 // CHECK constraints (CheckConstraints.cpp): kept in their own catalog table,
 // enforced by triggers on their table.

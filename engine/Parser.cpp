@@ -134,6 +134,7 @@ struct FunctionDef {
 // Jet functions an operator expects, with their SQLite form.
 const FunctionDef kFunctions[] = {
     {"NOW", 0, 0, "vx_now()", nullptr, ResultKind::Date},
+    {"GENGUID", 0, 0, "vx_genguid()", nullptr, ResultKind::Text},
     {"DATE", 0, 0, "vx_date()", nullptr, ResultKind::Date},
     {"TIME", 0, 0, "vx_time()", nullptr, ResultKind::Date},
     {"IIF", 3, 3, "(CASE WHEN ($1) THEN ($2) ELSE ($3) END)", nullptr, ResultKind::Dynamic},
@@ -304,6 +305,13 @@ class Parser {
         Expr e = unary();
         if (peek().kind != Tok::End)
             fail(jet::kSyntaxInExpression, "Unexpected text after the value");
+        return e.sql;
+    }
+
+    std::string rowExpression() {
+        Expr e = expr();
+        if (peek().kind != Tok::End)
+            fail(jet::kSyntaxInExpression, "Unexpected text after the expression");
         return e.sql;
     }
 
@@ -1904,6 +1912,10 @@ Statement parseStatement(std::string_view text, LiteralParameters* parameters) {
 
 std::string translateExpression(std::string_view text) {
     return Parser(text).standaloneExpression();
+}
+
+std::string translateRowExpression(std::string_view text) {
+    return Parser(text).rowExpression();
 }
 
 }  // namespace engine::detail

@@ -351,6 +351,7 @@ StoredTable Store::loadTable(const std::string& storedName) const {
             t.keys.push_back(std::move(k));
         }
     }
+    loadFieldProperties(db_, t);
     return t;
 }
 
@@ -409,6 +410,7 @@ void Store::saveTable(const StoredTable& t) {
         s.bind(13, c.defaultJet).bind(14, c.defaultSqlite);
         s.step();
     }
+    saveFieldProperties(db_, t);
     for (const auto& c : t.columns) {
         if (!c.ordinalPosition) continue;
         exec(std::string("CREATE TABLE IF NOT EXISTS ") + kOrdinalTable +
@@ -473,6 +475,7 @@ void Store::deleteCatalogRows(const std::string& table) {
                 .bind(1, table)
                 .step();
     }
+    deleteFieldProperties(db_, table);
 }
 
 std::string Store::sqliteTableSql(const std::string& sqliteName) const {
@@ -507,8 +510,11 @@ void Store::setOrdinalPosition(const std::string& storedName, const std::string&
 // A column's SQLite definition after its name: the storage type (the table is
 // STRICT, so a value of the wrong kind is refused), NOT NULL, the default,
 // Jet's case-blind text comparison, the check of a text's length and, with
-// `overflowCheck`, the check of a number's range.
-static std::string columnSql(const StoredColumn& c, bool notNull, bool overflowCheck) {
+// `overflowCheck`, the check of a number's range. A calculated field has
+// its expression in their place.
+static std::string columnSql(const std::string& table, const StoredColumn& c, bool notNull,
+                             bool overflowCheck) {
+    if (std::string calculated = calculatedColumnSql(c); !calculated.empty()) return calculated;
     std::string sql = sqliteDeclType(c.type);
     // A Yes/No field turns Null into False itself (its triggers), so it never refuses one.
     if (notNull && !c.type.autoIncrement && c.type.adoType != adBoolean) sql += " NOT NULL";
@@ -518,6 +524,7 @@ static std::string columnSql(const StoredColumn& c, bool notNull, bool overflowC
         sql += " CONSTRAINT " + quoteIdent("vxlen:" + c.name) + " CHECK (length(" +
                quoteIdent(c.name) + ") <= " + std::to_string(c.type.definedSize) + ")";
     }
+    sql += zeroLengthConstraint(table, c);
     return overflowCheck ? sql + overflowConstraint(c) : sql;
 }
 
@@ -540,7 +547,7 @@ void Store::createSqliteTable(const StoredTable& t, const std::string& sqliteNam
             sql += "INTEGER PRIMARY KEY AUTOINCREMENT" + overflowConstraint(c);
             continue;
         }
-        sql += columnSql(c, c.notNull || primaryColumns.count(upperAscii(c.name)), true);
+        sql += columnSql(t.name, c, c.notNull || primaryColumns.count(upperAscii(c.name)), true);
     }
     sql += ") STRICT";
     exec(sql);
@@ -792,7 +799,7 @@ void Store::rebuildTable(StoredTable& t) {
     createSqliteTable(t, t.name);
     std::string targets, values;
     for (const auto& c : t.columns) {
-        if (!oldColumns.count(upperAscii(c.name))) continue;
+        if (!oldColumns.count(upperAscii(c.name)) || c.expressionSqlite) continue;
         if (!targets.empty()) {
             targets += ", ";
             values += ", ";
@@ -888,6 +895,11 @@ StoredKey Store::resolveForeignKey(const std::string& table, const ConstraintDef
         key.columns[i] = cc->name;
     }
     return key;
+}
+
+void Store::replaceDefinition(StoredTable& t, bool rebuild) {
+    saveTable(t);
+    if (rebuild) rebuildTable(t);
 }
 
 // ------------------------------------------------------------------ DDL
@@ -1123,9 +1135,11 @@ void Store::addColumn(const Statement& st) {
         // Added without its range check, which SQLite would test with every
         // CHECK of the table on every row (five seconds for a million rows of
         // ninety numbers); the check joins the table's text afterwards.
-        const std::string definition = quoteIdent(c.name) + " " + columnSql(c, c.notNull, false);
+        const std::string definition =
+            quoteIdent(c.name) + " " + columnSql(t.name, c, c.notNull, false);
         exec("ALTER TABLE " + quoteIdent(t.name) + " ADD COLUMN " + definition);
-        if (!c.type.autoIncrement) constrainAddedColumn(t, c, definition);
+        if (!c.type.autoIncrement && calculatedColumnSql(c).empty())
+            constrainAddedColumn(t, c, definition);
         if (c.type.autoIncrement) {
             exec("UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) + " = rowid");
             saveTable(t);

@@ -142,6 +142,7 @@ void registerTypeRuleFunctions(sqlite3* db) {
     sqlite3_create_function(db, "vx_is_date_text", 1,
                             SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
                             isDateTextFunction, nullptr, nullptr);
+    registerFieldPropertyFunctions(db);
 }
 
 std::string overflowConstraint(const StoredColumn& c) {
@@ -157,6 +158,7 @@ std::vector<std::string> typeRuleTriggers(const StoredTable& t, const std::strin
     std::string overflowWhen, overflowBody, overflowColumns;
     std::string fixWhen, fixSet, fixColumns;
     for (const auto& c : t.columns) {
+        if (c.expressionSqlite) continue;  // computed, never written
         const std::string name = quoteIdent(c.name);
         const std::string own = overflowConstraint(c);
         const bool checkedInline = !own.empty() && tableSql.find(own) != std::string::npos;

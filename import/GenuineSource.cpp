@@ -210,6 +210,8 @@ std::string GuidText(const std::uint8_t* bytes) {
     return text + "}";
 }
 
+constexpr int kExtendedDateTimeType = 0x14;
+
 std::string DescribeType(const SourceColumn& column) {
     switch (column.type) {
         case FieldType::kBoolean:
@@ -244,6 +246,8 @@ std::string DescribeType(const SourceColumn& column) {
         case FieldType::kComplex:
             return "attachment or multi-value field";
         case FieldType::kUnknown:
+            // Access 2019's type, which libmdb 1.0 does not know.
+            if (column.rawType == kExtendedDateTimeType) return "Date/Time Extended";
             break;
     }
     return "field type " + std::to_string(column.rawType);

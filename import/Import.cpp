@@ -228,43 +228,24 @@ class Importer {
     void CreateTable(const SourceTable& table) {
         std::vector<ColumnPlan> plans;
         for (const auto& c : table.columns) {
-            if (c.expression) {
-                Leave(table.name, c.name,
-                      "calculated field (" + *c.expression +
-                          "): the engine has no calculated fields.");
-                continue;
-            }
             auto words = TypeWords(c);
             if (!words) {
-                Leave(table.name, c.name, DescribeType(c) + ": the engine has no such field type.");
+                Leave(table.name, c.name,
+                      (c.expression ? "calculated field (" + *c.expression + ") of type " : "") +
+                          DescribeType(c) + ": the engine has no such field type.");
                 continue;
             }
             ColumnPlan plan{&c, *words, std::nullopt};
-            // A fresh GUID per row is GenGUID() as the default: said once below.
-            if (c.defaultValue && !c.defaultValue->empty() && !c.autoGuid) {
+            // A replication ID Jet fills for each new row has GenGUID() for its default.
+            if (c.autoGuid) {
+                plan.defaultWords = "GenGUID()";
+            } else if (c.defaultValue && !c.defaultValue->empty() && !c.expression) {
                 plan.defaultWords = DefaultWords(*c.defaultValue);
             }
             plans.push_back(plan);
-            if (c.description)
-                Leave(table.name, c.name,
-                      "description \"" + *c.description +
-                          "\": the engine's catalog has no descriptions.");
-            if (!c.allowZeroLength && (c.type == FieldType::kText || c.type == FieldType::kMemo)) {
-                Leave(table.name, c.name,
-                      "Allow Zero Length is No in the source: the engine accepts a zero-length "
-                      "text in every text field.");
-            }
-            if (c.autoGuid)
-                Leave(table.name, c.name,
-                      "default value " + c.defaultValue.value_or("GenGUID()") +
-                          ": new rows got a fresh GUID in the source; the engine gives none.");
-        }
-        if (table.description) {
-            Leave(table.name, "",
-                  "description \"" + *table.description +
-                      "\": the engine's catalog has no descriptions.");
         }
         columns_.emplace_back();
+        defined_.emplace_back();
         created_.push_back(false);
         primaryDeclared_.push_back(false);
         createWithoutPrimary_.emplace_back();
@@ -326,8 +307,12 @@ class Importer {
             return;
         }
         for (const auto& p : plans) {
-            columns_.back().push_back(static_cast<std::size_t>(p.source - table.columns.data()));
+            const auto index = static_cast<std::size_t>(p.source - table.columns.data());
+            defined_.back().push_back(index);
+            // A calculated field's value is computed, never copied.
+            if (!p.source->expression) columns_.back().push_back(index);
         }
+        SetProperties(table, defined_.back());
         if (primary) {
             primaryDeclared_.back() = true;
             primary = nullptr;
@@ -363,7 +348,81 @@ class Importer {
             Execute("DROP TABLE " + Bracketed(table.name));
             Execute(createWithoutPrimary_[number - 1]);
             primaryDeclared_[number - 1] = false;
+            SetProperties(table, defined_[number - 1]);
             CopyRows(table, number, count);
+        }
+    }
+
+    // The engine's refusal of a property, or nothing when it took it.
+    std::optional<engine::ComError> TrySetProperty(const std::string& table,
+                                                   const std::string& field,
+                                                   const std::string& property,
+                                                   const engine::Variant& value) {
+        try {
+            engine::SetFieldProperty(target_, table, field, property, value);
+            return std::nullopt;
+        } catch (const engine::ComError& error) {
+            if (IsWriteFailure(error)) throw;
+            return error;
+        }
+    }
+
+    static bool RefusesZeroLength(const SourceColumn& c) {
+        return !c.allowZeroLength && (c.type == FieldType::kText || c.type == FieldType::kMemo) &&
+               !c.expression;
+    }
+
+    // What Jet keeps of the table and its fields beside their definition,
+    // set while the table is empty so no row is written twice.
+    void SetProperties(const SourceTable& table, const std::vector<std::size_t>& defined) {
+        if (table.description) {
+            if (auto refused = TrySetProperty(table.name, "", "Description",
+                                              engine::Variant::fromText(*table.description)))
+                Leave(table.name, "",
+                      "description \"" + *table.description + "\": " + EngineMessage(*refused));
+        }
+        for (auto index : defined) {
+            const SourceColumn& c = table.columns[index];
+            if (c.description) {
+                if (auto refused = TrySetProperty(table.name, c.name, "Description",
+                                                  engine::Variant::fromText(*c.description)))
+                    Leave(table.name, c.name,
+                          "description \"" + *c.description + "\": " + EngineMessage(*refused));
+            }
+            if (RefusesZeroLength(c)) {
+                if (auto refused = TrySetProperty(table.name, c.name, "AllowZeroLength",
+                                                  engine::Variant::fromBool(false)))
+                    Leave(table.name, c.name,
+                          "Allow Zero Length is No in the source, Yes here: " +
+                              EngineMessage(*refused));
+            }
+            if (c.expression) {
+                if (auto refused = TrySetProperty(table.name, c.name, "Expression",
+                                                  engine::Variant::fromText(*c.expression))) {
+                    const auto kept = TryExecute("ALTER TABLE " + Bracketed(table.name) +
+                                                 " DROP COLUMN " + Bracketed(c.name));
+                    Leave(table.name, c.name,
+                          "calculated field (" + *c.expression +
+                              "): the engine cannot compute it (" + EngineMessage(*refused) +
+                              (kept ? "); it stays an empty field: " + EngineMessage(*kept)
+                                    : "), so it was left out."));
+                }
+            }
+        }
+    }
+
+    // Rows Jet took before Allow Zero Length was set to No may hold a
+    // zero-length text; the rule is then lifted for the table's fields, as
+    // Jet's own rule never applied to those rows.
+    void AllowZeroLengthAgain(const SourceTable& table) {
+        for (const auto& c : table.columns) {
+            if (!RefusesZeroLength(c)) continue;
+            if (auto refused = TrySetProperty(table.name, c.name, "AllowZeroLength",
+                                              engine::Variant::fromBool(true)))
+                throw ImportError(ImportError::Kind::kWrite, EngineMessage(*refused));
+            Leave(table.name, c.name,
+                  "Allow Zero Length is No in the source, but rows of the table hold a "
+                  "zero-length text; it is Yes here, so they are kept.");
         }
     }
 
@@ -375,10 +434,19 @@ class Importer {
         ImportProgress progress{table.name, 0, table.rowCount, number, count};
         if (options_.progress) options_.progress(progress);
         std::vector<engine::Variant> values(kept.size());
+        bool zeroLengthLifted = false;
         const auto rounded = source_.ReadRows(table, [&](const std::vector<engine::Variant>& row) {
             for (std::size_t i = 0; i < kept.size(); ++i) values[i] = row[kept[i]];
             try {
-                inserter.Insert(values);
+                try {
+                    inserter.Insert(values);
+                } catch (const engine::ComError& error) {
+                    if (error.jetError() != engine::jet::kZeroLengthString || zeroLengthLifted)
+                        throw;
+                    AllowZeroLengthAgain(table);
+                    zeroLengthLifted = true;
+                    inserter.Insert(values);
+                }
             } catch (const engine::ComError& error) {
                 if (IsWriteFailure(error) || error.jetError() == engine::jet::kCanceledByUser)
                     throw;
@@ -570,6 +638,7 @@ class Importer {
     std::vector<bool> primaryDeclared_;              // in the table's definition
     std::vector<std::string> createWithoutPrimary_;  // for a source whose rows break it
     std::vector<std::vector<std::size_t>> columns_;  // per table: the source columns kept
+    std::vector<std::vector<std::size_t>> defined_;  // and those defined, calculated ones too
 };
 
 void SyncFile(const std::string& path) {

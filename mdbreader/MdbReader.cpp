@@ -156,6 +156,25 @@ std::optional<std::string> Property(const MdbColumn* column, const char* name) {
     return std::string(value);
 }
 
+// A calculated field's type is its ResultType property, in the numbering of
+// the file's own types; the type the definition records carries the
+// calculated value's wrapping. A Decimal result keeps each value's own scale,
+// so it is read at the widest precision.
+void TypeCalculatedField(const MdbColumn* column, SourceColumn& out) {
+    const char* resultType = mdb_col_get_prop(column, "ResultType");
+    if (!resultType) return;
+    char* end = nullptr;
+    const long type = std::strtol(resultType, &end, 10);
+    if (end == resultType || *end != '\0') return;
+    out.rawType = static_cast<int>(type);
+    out.type = FieldTypeOf(static_cast<int>(type));
+    if (out.type == FieldType::kText) out.size = 255;
+    if (out.type == FieldType::kDecimal) {
+        out.precision = 28;
+        out.scale = 0;
+    }
+}
+
 bool PropertyIsYes(const MdbColumn* column, const char* name, bool absent) {
     auto value = Property(column, name);
     if (!value) return absent;
@@ -407,6 +426,7 @@ SourceCatalog ReadCatalog(MdbHandle* mdb, const std::string& path, off_t fileSiz
             column.defaultValue = Property(col, "DefaultValue");
             column.description = Property(col, "Description");
             column.expression = Property(col, "Expression");
+            if (column.expression) TypeCalculatedField(col, column);
             table.columns.push_back(std::move(column));
         }
         for (unsigned x = 0; x < def.def->num_idxs; ++x) {

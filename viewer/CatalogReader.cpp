@@ -27,6 +27,7 @@ CDataColumn ColumnFromCatalog(const engine::Column& source) {
     if ((source.Attributes() & engine::adColNullable) == 0) {
         column.requiredText = std::string(kYesText);
     }
+    column.descriptionText = source.description.value_or("");
     return column;
 }
 
@@ -53,6 +54,7 @@ std::optional<std::string> ReadTable(const engine::Table& source, db::DatabaseSe
     // A second catalog column of the same name replaces the first.
     std::map<std::string, CDataColumn> catalogColumns;
     const engine::Collection<engine::Column>& columns = source.Columns();
+    table.description = source.Description().value_or("");
     for (long position = 0; position < columns.Count(); ++position) {
         CDataColumn column = ColumnFromCatalog(*columns.Item(position));
         std::string name = column.name;

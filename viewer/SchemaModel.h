@@ -23,11 +23,12 @@ inline constexpr std::string_view kYesText = "YES";
 class CDataColumn {
   public:
     std::string name;
-    std::string typeName;      // from TypeNameOf; empty for a type it does not know
-    std::string sizeText;      // the defined size in decimal; empty when that is 0
-    std::string requiredText;  // "YES" when the column refuses nulls
-    std::string keyKind;       // one of the key kinds above, or empty
-    std::string defaultText;   // left empty by the reader
+    std::string typeName;         // from TypeNameOf; empty for a type it does not know
+    std::string sizeText;         // the defined size in decimal; empty when that is 0
+    std::string requiredText;     // "YES" when the column refuses nulls
+    std::string keyKind;          // one of the key kinds above, or empty
+    std::string defaultText;      // left empty by the reader
+    std::string descriptionText;  // the field's description, or empty
 };
 
 class CDataIndex {
@@ -57,6 +58,7 @@ class CDataADOXTable {
     void ClearTable();
 
     std::string name;
+    std::string description;                   // the table's, or empty
     std::vector<CDataColumn> columns;          // in the table's physical field order
     std::vector<CDataIndex> indexes;           // by the position of each index's first column
     std::vector<CDataForeignKey> foreignKeys;  // by the position of the referencing column

@@ -210,7 +210,8 @@ BlockPlans PlanBlock(std::span<const BlockColumn> columns, FormatCache& formats)
 // Everything of a table sheet that does not depend on the table.
 struct TableSheetPlans {
     WritePlan templateRows;
-    StyleId nameStyle;  // F3, the link back to the index sheet
+    StyleId nameStyle;         // F3, the link back to the index sheet
+    StyleId descriptionStyle;  // F6, the table's description
     BlockPlans fields;
     BlockPlans indexes;
     BlockPlans foreignKeys;
@@ -221,9 +222,12 @@ TableSheetPlans PlanTableSheets(FormatCache& formats) {
     CellStyle nameStyle = templateRows.At(3, ColumnOf("F")).style;
     nameStyle.fontColor = kBlack;
     nameStyle.bold = true;
-    return {templateRows.Compile(formats), formats.Get(nameStyle),
-            PlanBlock(kFieldColumns, formats), PlanBlock(kIndexColumns, formats),
-            PlanBlock(kForeignKeyColumns, formats)};
+    // The panel's first cell, as the template writes it for its merged range.
+    CellStyle descriptionStyle = templateRows.At(6, ColumnOf("F")).style;
+    descriptionStyle.right = descriptionStyle.bottom = Edge::Thick;
+    return {templateRows.Compile(formats),     formats.Get(nameStyle),
+            formats.Get(descriptionStyle),     PlanBlock(kFieldColumns, formats),
+            PlanBlock(kIndexColumns, formats), PlanBlock(kForeignKeyColumns, formats)};
 }
 
 // One row per record from `firstRow` on; `textsOf(number, record)` gives the
@@ -253,6 +257,9 @@ void WriteTableSheet(xlsx::Sheet& sheet, const CDataADOXTable& table, const Tabl
     sheet.WriteString(nameRow, ColumnOf("F"), table.name, plans.nameStyle);
     sheet.LinkToLocation(nameRow, ColumnOf("F"), kIndexSheetLink, table.name,
                          std::string(kIndexSheetName));
+    if (!table.description.empty()) {
+        sheet.WriteString(5, ColumnOf("F"), table.description, plans.descriptionStyle);  // F6
+    }
 
     progress.BeginRows(
         static_cast<int>(table.columns.size() + table.indexes.size() + table.foreignKeys.size()));
@@ -260,9 +267,16 @@ void WriteTableSheet(xlsx::Sheet& sheet, const CDataADOXTable& table, const Tabl
     WriteBlockRows(
         sheet, kFirstFieldRow, plans.fields.row, table.columns,
         [](std::string number, const CDataColumn& column) {
-            return std::vector<std::string>{
-                std::move(number),  column.name,         "", column.typeName, column.sizeText,
-                column.defaultText, column.requiredText, "", column.keyKind,  ""};
+            return std::vector<std::string>{std::move(number),
+                                            column.name,
+                                            "",
+                                            column.typeName,
+                                            column.sizeText,
+                                            column.defaultText,
+                                            column.requiredText,
+                                            "",
+                                            column.keyKind,
+                                            column.descriptionText};
         },
         progress);
     const int lastFieldRow = kFirstFieldRow - 1 + static_cast<int>(table.columns.size());

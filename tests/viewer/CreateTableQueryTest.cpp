@@ -9,7 +9,7 @@ using viewer::CDataADOXTable;
 using viewer::CDataColumn;
 
 CDataColumn Column(std::string name, std::string type, std::string size, std::string key = "") {
-    return {std::move(name), std::move(type), std::move(size), "", std::move(key), ""};
+    return {std::move(name), std::move(type), std::move(size), "", std::move(key), "", ""};
 }
 
 TEST(CreateTableQueryText, WritesTheStatementWithCrLf) {

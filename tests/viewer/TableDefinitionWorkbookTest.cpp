@@ -45,8 +45,13 @@ std::string Join(std::vector<std::string> parts, const std::string& separator) {
 
 CDataColumn Column(std::string name, std::string type = "INTEGER", std::string size = "4",
                    std::string required = "", std::string key = "") {
-    return {std::move(name),     std::move(type), std::move(size),
-            std::move(required), std::move(key),  ""};
+    return {std::move(name),
+            std::move(type),
+            std::move(size),
+            std::move(required),
+            std::move(key),
+            "",
+            ""};
 }
 
 // The longest name of the list: 16 characters of 3 bytes each.
@@ -65,6 +70,8 @@ class TableDefinitionWorkbookTest : public ::testing::Test {
         CDataADOXTable& fields = add("fields_only");
         fields.columns = {Column("ID", "INTEGER", "4", "YES", "Primary Key"),
                           Column("NAME", "VARCHAR", "50"), Column("PRICE", "", "8")};
+        fields.columns[1].descriptionText = "請求書に印字する名前";
+        fields.description = "得意先、一行に一社";
 
         CDataADOXTable& indexed = add("with_indexes");
         indexed.columns = {Column("A"), Column("B")};
@@ -283,6 +290,11 @@ TEST_F(TableDefinitionWorkbookTest, BlockRowsHoldTheModelsTexts) {
         {"fields_only!Q11.value", "s:YES"},
         {"fields_only!W11.value", "s:Primary Key"},
         {"fields_only!AA11.fill", kLook.lightFill},
+        // Descriptions: the field's in its block, the table's in its panel.
+        {"fields_only!AA11.value", "(absent)"},
+        {"fields_only!AA12.value", "s:請求書に印字する名前"},
+        {"fields_only!F6.value", "s:得意先、一行に一社"},
+        {"with_indexes!F6.value", "(absent)"},
         {"fields_only!A13.value", "s:3"},
         {"fields_only!I13.value", "(absent)"},
         {"fields_only!L13.value", "s:8"},

@@ -1,0 +1,329 @@
+// What Jet keeps of a field beyond its type: whether it takes a zero-length
+// text, its description, and a calculated field's expression; and a table's
+// description. They live in a catalog table of their own, made the first
+// time one is set, so files written before it and files that never set one
+// stay as they are.
+//
+// Allow Zero Length = No is a named CHECK constraint of the field, tested by
+// SQLite wherever a value comes in (statements, bulk loads, cascades); a
+// calculated field is a generated column, computed on every read, which
+// SQLite itself refuses to write. Changing either rebuilds the table, so the
+// rows already there meet the rule at once.
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+#include "engine/Internal.h"
+
+namespace engine {
+
+using namespace detail;
+
+namespace detail {
+
+namespace {
+
+constexpr const char* kPropertyTable = "MSysFieldProperties";
+// Property names as the catalog table holds them; the table's own row has
+// an empty field name.
+constexpr const char* kAllowZeroLength = "AllowZeroLength";
+constexpr const char* kDescription = "Description";
+constexpr const char* kExpression = "Expression";
+constexpr const char* kExpressionSqlite = "ExpressionSqlite";
+
+bool hasPropertyTable(sqlite3* db) {
+    return sqlite3_table_column_metadata(db, "main", kPropertyTable, nullptr, nullptr, nullptr,
+                                         nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+void execute(sqlite3* db, const std::string& sql) {
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        raiseSqlite(db, sqlite3_extended_errcode(db), "updating the catalog");
+}
+
+void step(sqlite3* db, sqlite3_stmt* stmt) {
+    const int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) raiseSqlite(db, rc, "updating the catalog");
+}
+
+void bindText(sqlite3_stmt* stmt, int i, const std::string& text) {
+    sqlite3_bind_text(stmt, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+bool isTextField(const StoredColumn& c) {
+    return c.type.adoType == adVarWChar || c.type.adoType == adLongVarWChar;
+}
+
+// A calculated field's value as Jet stores its result type: the generated
+// column of a STRICT table takes only values of its own kind.
+std::string resultAs(const StoredColumn& c, const std::string& e) {
+    switch (c.type.adoType) {
+        case adBoolean:
+            return "(CASE WHEN (" + e + ") IS NULL THEN NULL WHEN (" + e +
+                   ") = 0 THEN 0 ELSE -1 END)";
+        case adUnsignedTinyInt:
+        case adSmallInt:
+        case adInteger:
+            return "CAST(round(" + e + ") AS INTEGER)";
+        case adCurrency:
+            return "round(" + e + ", 4)";
+        // A calculated Decimal keeps each value's own scale, as ACE stores it.
+        case adNumeric:
+        case adDouble:
+        case adDate:
+            return "CAST(" + e + " AS REAL)";
+        case adSingle:
+            return "vx_single(" + e + ")";
+        case adVarWChar:
+        case adLongVarWChar:
+        case adGUID:
+            return "CAST(" + e + " AS TEXT)";
+        default:
+            return "(" + e + ")";
+    }
+}
+
+// vx_genguid(): a new GUID as the text a GUID field holds, for GenGUID().
+void genGuidFunction(sqlite3_context* ctx, int, sqlite3_value**) {
+    unsigned char b[16];
+    sqlite3_randomness(sizeof b, b);
+    b[7] = static_cast<unsigned char>((b[7] & 0x0F) | 0x40);  // version 4, as Jet stores it
+    b[8] = static_cast<unsigned char>((b[8] & 0x3F) | 0x80);
+    // Jet stores the first three groups little-endian.
+    char text[40];
+    std::snprintf(text, sizeof text,
+                  "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3],
+                  b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13],
+                  b[14], b[15]);
+    sqlite3_result_text(ctx, text, -1, SQLITE_TRANSIENT);
+}
+
+}  // namespace
+
+void registerFieldPropertyFunctions(sqlite3* db) {
+    // Not deterministic: each row's default is a new GUID.
+    sqlite3_create_function(db, "vx_genguid", 0, SQLITE_UTF8 | SQLITE_INNOCUOUS, nullptr,
+                            genGuidFunction, nullptr, nullptr);
+}
+
+void loadFieldProperties(sqlite3* db, StoredTable& t) {
+    if (!hasPropertyTable(db)) return;
+    const PreparedStatement owner =
+        prepare(db,
+                std::string("SELECT ColumnName, Property, Value FROM ") + kPropertyTable +
+                    " WHERE TableName = ?",
+                "reading the catalog");
+    sqlite3_stmt* stmt = owner.get();
+    bindText(stmt, 1, t.name);
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const std::string column = requiredText(stmt, 0);
+        const std::string property = requiredText(stmt, 1);
+        const std::string value = requiredText(stmt, 2);
+        if (column.empty()) {
+            if (property == kDescription) t.description = value;
+            continue;
+        }
+        auto it = std::find_if(t.columns.begin(), t.columns.end(),
+                               [&](const StoredColumn& c) { return equalsNoCase(c.name, column); });
+        if (it == t.columns.end()) continue;
+        if (property == kAllowZeroLength)
+            it->allowZeroLength = value != "0";
+        else if (property == kDescription)
+            it->description = value;
+        else if (property == kExpression)
+            it->expressionJet = value;
+        else if (property == kExpressionSqlite)
+            it->expressionSqlite = value;
+    }
+    if (rc != SQLITE_DONE) raiseSqlite(db, rc, "reading the catalog");
+    for (const auto& c : t.columns) {
+        if (c.expressionJet.has_value() != c.expressionSqlite.has_value())
+            raiseDamaged(" (the expression of field '" + t.name + "." + c.name +
+                         "' is kept only in part)");
+    }
+}
+
+void saveFieldProperties(sqlite3* db, const StoredTable& t) {
+    std::vector<std::array<std::string, 3>> rows;
+    if (t.description) rows.push_back({"", kDescription, *t.description});
+    for (const auto& c : t.columns) {
+        if (!c.allowZeroLength) rows.push_back({c.name, kAllowZeroLength, "0"});
+        if (c.description) rows.push_back({c.name, kDescription, *c.description});
+        if (c.expressionJet && c.expressionSqlite) {
+            rows.push_back({c.name, kExpression, *c.expressionJet});
+            rows.push_back({c.name, kExpressionSqlite, *c.expressionSqlite});
+        }
+    }
+    if (rows.empty()) return;
+    execute(db, std::string("CREATE TABLE IF NOT EXISTS ") + kPropertyTable +
+                    " (TableName TEXT NOT NULL COLLATE NOCASE, ColumnName TEXT NOT NULL COLLATE "
+                    "NOCASE, Property TEXT NOT NULL, Value TEXT NOT NULL, PRIMARY KEY (TableName, "
+                    "ColumnName, Property))");
+    const PreparedStatement owner =
+        prepare(db,
+                std::string("INSERT INTO ") + kPropertyTable +
+                    " (TableName, ColumnName, Property, Value) VALUES (?, ?, ?, ?)",
+                "updating the catalog");
+    sqlite3_stmt* stmt = owner.get();
+    for (const auto& row : rows) {
+        sqlite3_reset(stmt);
+        bindText(stmt, 1, t.name);
+        for (int i = 0; i < 3; ++i) bindText(stmt, i + 2, row[static_cast<std::size_t>(i)]);
+        step(db, stmt);
+    }
+}
+
+void deleteFieldProperties(sqlite3* db, const std::string& table) {
+    if (!hasPropertyTable(db)) return;
+    const PreparedStatement owner =
+        prepare(db, std::string("DELETE FROM ") + kPropertyTable + " WHERE TableName = ?",
+                "updating the catalog");
+    bindText(owner.get(), 1, table);
+    step(db, owner.get());
+}
+
+std::string calculatedColumnSql(const StoredColumn& c) {
+    if (!c.expressionSqlite) return {};
+    std::string sql = sqliteDeclType(c.type) + " GENERATED ALWAYS AS (" +
+                      resultAs(c, *c.expressionSqlite) + ") VIRTUAL";
+    if (isTextField(c) || c.type.adoType == adGUID) sql += " COLLATE NOCASE";
+    return sql;
+}
+
+std::string zeroLengthConstraint(const std::string& table, const StoredColumn& c) {
+    if (c.allowZeroLength || !isTextField(c) || c.expressionSqlite) return {};
+    return " CONSTRAINT " + quoteIdent(kZeroLengthConstraintPrefix + table + "." + c.name) +
+           " CHECK (length(" + quoteIdent(c.name) + ") > 0)";
+}
+
+}  // namespace detail
+
+namespace {
+
+enum class Property { AllowZeroLength, Description, Expression };
+
+Property propertyNamed(const std::string& name) {
+    const std::string upper = upperAscii(name);
+    if (upper == "JET OLEDB:ALLOW ZERO LENGTH" || upper == "ALLOWZEROLENGTH")
+        return Property::AllowZeroLength;
+    if (upper == "DESCRIPTION") return Property::Description;
+    if (upper == "EXPRESSION") return Property::Expression;
+    raise(hr::kItemNotFound, jet::kItemNotFound,
+          "Item not found in this collection: there is no field property '" + name +
+              "'. The engine keeps 'Jet OLEDB:Allow Zero Length', 'Description' and "
+              "'Expression'.");
+}
+
+std::optional<std::string> textOrNull(const Variant& value, const std::string& what) {
+    if (value.isNull() || value.isEmpty()) return std::nullopt;
+    if (value.vt() != VT_BSTR)
+        raise(hr::kInvalidArg, jet::kTypeMismatch, "Type mismatch: " + what + " is a text.");
+    return std::string(value.text());
+}
+
+bool truth(const Variant& value) {
+    switch (value.vt()) {
+        case VT_BOOL:
+        case VT_I2:
+        case VT_I4:
+        case VT_I8:
+        case VT_UI1:
+            return value.intValue() != 0;
+        case VT_BSTR: {
+            const std::string upper = upperAscii(value.text());
+            if (upper == "TRUE" || upper == "YES" || upper == "-1") return true;
+            if (upper == "FALSE" || upper == "NO" || upper == "0") return false;
+            break;
+        }
+        default:
+            break;
+    }
+    raise(hr::kInvalidArg, jet::kTypeMismatch,
+          "Type mismatch: Allow Zero Length is True or False.");
+}
+
+// The change arrives whole or not at all, inside a caller's transaction too.
+void applyAtomically(sqlite3* db, Store& store, StoredTable& t, bool rebuild) {
+    execute(db, "SAVEPOINT vx_field_property");
+    try {
+        store.replaceDefinition(t, rebuild);
+    } catch (...) {
+        sqlite3_exec(db, "ROLLBACK TO vx_field_property", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "RELEASE vx_field_property", nullptr, nullptr, nullptr);
+        throw;
+    }
+    execute(db, "RELEASE vx_field_property");
+}
+
+}  // namespace
+
+void SetFieldProperty(Connection& connection, const std::string& table, const std::string& field,
+                      const std::string& property, const Variant& value) {
+    const Property which = propertyNamed(property);
+    sqlite3* db = connectionHandle(connection);
+    Store store(db);
+    const std::string stored = store.requireTable(table);
+    if (isSystemName(stored)) {
+        raise(hr::kUnspecified, jet::kSystemTable,
+              "The table '" + stored + "' is a system table of the catalog and cannot be changed.");
+    }
+    StoredTable t = store.loadTable(stored);
+    if (field.empty()) {
+        if (which != Property::Description) {
+            raise(hr::kItemNotFound, jet::kItemNotFound,
+                  "Item not found in this collection: a table has no property '" + property + "'.");
+        }
+        t.description = textOrNull(value, "a description");
+        applyAtomically(db, store, t, false);
+        return;
+    }
+    auto it = std::find_if(t.columns.begin(), t.columns.end(),
+                           [&](const StoredColumn& c) { return equalsNoCase(c.name, field); });
+    if (it == t.columns.end()) {
+        raise(hr::kItemNotFound, jet::kItemNotFound,
+              "Item not found in this collection: table '" + stored + "' has no field '" + field +
+                  "'.");
+    }
+    bool rebuild = false;
+    switch (which) {
+        case Property::AllowZeroLength:
+            it->allowZeroLength = truth(value);
+            rebuild = isTextField(*it);
+            break;
+        case Property::Description:
+            it->description = textOrNull(value, "a description");
+            break;
+        case Property::Expression: {
+            it->expressionJet = textOrNull(value, "an expression");
+            it->expressionSqlite.reset();
+            if (it->expressionJet) {
+                if (it->type.autoIncrement) {
+                    raise(hr::kInvalidArg, jet::kInvalidFieldType,
+                          "The auto-number field '" + it->name + "' cannot be calculated.");
+                }
+                it->expressionSqlite = translateRowExpression(*it->expressionJet);
+                it->defaultJet.reset();
+                it->defaultSqlite.reset();
+                it->notNull = false;
+            }
+            rebuild = true;
+            break;
+        }
+    }
+    applyAtomically(db, store, t, rebuild);
+}
+
+Variant FieldProperty(const Column& column, const std::string& property) {
+    switch (propertyNamed(property)) {
+        case Property::AllowZeroLength:
+            return Variant::fromBool(column.allowZeroLength);
+        case Property::Description:
+            return column.description ? Variant::fromText(*column.description) : Variant::null();
+        case Property::Expression:
+            return column.expression ? Variant::fromText(*column.expression) : Variant::null();
+    }
+    return Variant::null();
+}
+
+}  // namespace engine
