@@ -117,7 +117,10 @@ class Variant {
         v.bytes_ = std::move(bytes);
         return v;
     }
-    static Variant fromDecimal(double value) { return ofDouble(VT_DECIMAL, value); }  // a double
+    // A Decimal holds its exact digits ("-12.5", no exponent) and, for
+    // callers that only want a number, the nearest double.
+    static Variant fromDecimal(std::string_view digits);
+    static Variant fromDecimal(double value);
     // Any tag with a raw integer payload (for tags the engine never produces,
     // such as VT_DISPATCH or VT_BYREF|VT_I4).
     static Variant withTag(std::uint16_t tag, std::int64_t payload = 0) {
@@ -133,7 +136,8 @@ class Variant {
 
     std::int64_t intValue() const { return int_; }  // integer tags, VT_BOOL, VT_CY
     double doubleValue() const { return double_; }  // VT_R4, VT_R8, VT_DATE, VT_DECIMAL
-    // VT_BSTR; valid while this Variant lives (not a temporary's).
+    // VT_BSTR, and VT_DECIMAL's exact digits; valid while this Variant lives
+    // (not a temporary's).
     std::string_view text() const {
         return longText_ ? std::string_view(*longText_)
                          : std::string_view(inlineText_, inlineSize_);

@@ -372,7 +372,7 @@ class Importer {
         ImportProgress progress{table.name, 0, table.rowCount, number, count};
         if (options_.progress) options_.progress(progress);
         std::vector<engine::Variant> values(kept.size());
-        const auto rounded = source_.ReadRows(table, [&](const std::vector<engine::Variant>& row) {
+        source_.ReadRows(table, [&](const std::vector<engine::Variant>& row) {
             for (std::size_t i = 0; i < kept.size(); ++i) values[i] = row[kept[i]];
             try {
                 inserter.Insert(values);
@@ -394,14 +394,6 @@ class Importer {
         progress.finished = true;
         if (options_.progress) options_.progress(progress);
         report_.rows += progress.rowsDone;
-        for (const auto& r : rounded) {
-            if (std::find(names.begin(), names.end(), r.field) == names.end()) continue;
-            Leave(table.name, r.field,
-                  std::to_string(r.count) +
-                      " Decimal value(s) have more digits than the engine's Decimal keeps (about "
-                      "15 significant) and were rounded: " +
-                      r.firstSource + " became " + r.firstKept + ".");
-        }
     }
 
     bool Imported(const std::string& table, const std::vector<std::string>& fields) const {
