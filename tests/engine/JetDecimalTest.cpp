@@ -5,6 +5,7 @@
 
 #include "AnswerCheck.h"
 #include "EngineFixture.h"
+#include "engine/DatabaseFiles.h"
 
 namespace {
 
@@ -83,6 +84,9 @@ TEST_F(DecimalTest, SortsByValueThroughItsIndex) {
     // The index answers the range itself, by value.
     EXPECT_EQ(column("SELECT ID FROM d WHERE D18 >= 9 AND D18 < 101 ORDER BY D18"), "3 4");
     EXPECT_EQ(column("SELECT D4 FROM d GROUP BY D4 HAVING D4 > -4 ORDER BY D4"), "-3 0.0001 5.5");
+    // The file check reads that index too, and finds it in order.
+    conn_->Close();
+    EXPECT_EQ(engine::FindDamage(path_), std::nullopt);
 }
 
 TEST_F(DecimalTest, RefusesWhatDoesNotFit) {
