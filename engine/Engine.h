@@ -68,7 +68,8 @@ enum VarType : std::uint16_t {
 // A database value: a type tag and the value. Numbers are held as 64-bit
 // integers or doubles whatever their tag; currency as ten-thousandths; dates
 // as OLE Automation dates (days since 1899-12-30); texts as UTF-8 bytes;
-// byte arrays (VT_ARRAY|VT_UI1) as bytes.
+// decimals as the text of their digits (and the nearest double); byte arrays
+// (VT_ARRAY|VT_UI1) as bytes.
 class Variant {
   public:
     Variant() = default;  // VT_EMPTY
