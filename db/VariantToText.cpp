@@ -69,6 +69,14 @@ std::string CurrencyText(std::int64_t tenThousandths, std::string_view decimalSe
     return text;
 }
 
+// All of a Decimal's digits: a double would keep only 15 of its 28.
+std::string DecimalText(std::string_view digits, std::string_view decimalSeparator) {
+    std::string text(digits);
+    if (const auto point = text.find('.'); point != std::string::npos)
+        text.replace(point, 1, decimalSeparator);
+    return text;
+}
+
 std::string DateText(double oleDate) {
     engine::DateParts parts{};
     if (!engine::OleDateToParts(oleDate, parts)) {
@@ -106,6 +114,9 @@ std::string VariantToText(const engine::Variant& value, std::string_view decimal
             break;
         case engine::VT_CY:
             text = CurrencyText(value.currency(), decimalSeparator);
+            break;
+        case engine::VT_DECIMAL:
+            text = DecimalText(value.text(), decimalSeparator);
             break;
         case engine::VT_DATE:
             text = DateText(value.doubleValue());

@@ -20,8 +20,11 @@ std::string sqliteDeclType(const TypeInfo& type) {
         case adDouble:
         case adCurrency:
         case adDate:
-        case adNumeric:
             return "REAL";
+        // A Decimal's 28 digits do not fit a double: its canonical text,
+        // ordered by value through its collation (Decimal.h).
+        case adNumeric:
+            return "TEXT";
         case adVarBinary:
         case adLongVarBinary:
             return "BLOB";

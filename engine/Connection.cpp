@@ -267,6 +267,7 @@ std::vector<ResultColumn> describeColumns(sqlite3* db, sqlite3_stmt* stmt, const
                         if ((typed = types.find(db, source.name, hint.column, ado, size))) break;
                     }
                     if (hint.dateOnly && ado != adDate) typed = false;
+                    if (hint.exactOnly && ado != adCurrency && ado != adNumeric) typed = false;
                     break;
                 case ResultKind::Count:
                 case ResultKind::Long:
@@ -277,6 +278,9 @@ std::vector<ResultColumn> describeColumns(sqlite3* db, sqlite3_stmt* stmt, const
                     break;
                 case ResultKind::Currency:
                     ado = adCurrency, size = 8, typed = true;
+                    break;
+                case ResultKind::Decimal:
+                    ado = adNumeric, size = 28, typed = true;
                     break;
                 case ResultKind::Double:
                     ado = adDouble, size = 8, typed = true;

@@ -98,6 +98,8 @@ void fnCStr(sqlite3_context* ctx, int, sqlite3_value** argv) {
         case ValueKind::Bool:
             return resultText(ctx, sqlite3_value_double(v) != 0 ? "True" : "False");
         case ValueKind::Other:
+        case ValueKind::Currency:
+        case ValueKind::Decimal:
             break;
     }
     resultText(ctx, numberText(sqlite3_value_double(v)));

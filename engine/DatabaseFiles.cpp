@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "engine/Decimal.h"
 #include "engine/Internal.h"
 
 namespace engine {
@@ -34,6 +35,8 @@ class Handle {
             raiseCannotOpen(path, message);
         }
         sqlite3_extended_result_codes(db_, 1);
+        // A check reads the indexes of Decimal fields, ordered by their collation.
+        detail::registerDecimalCollation(db_);
     }
     ~Handle() { sqlite3_close_v2(db_); }
     Handle(const Handle&) = delete;

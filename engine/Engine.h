@@ -69,7 +69,8 @@ enum VarType : std::uint16_t {
 // A database value: a type tag and the value. Numbers are held as 64-bit
 // integers or doubles whatever their tag; currency as ten-thousandths; dates
 // as OLE Automation dates (days since 1899-12-30); texts as UTF-8 bytes;
-// byte arrays (VT_ARRAY|VT_UI1) as bytes.
+// decimals as the text of their digits (and the nearest double); byte arrays
+// (VT_ARRAY|VT_UI1) as bytes.
 class Variant {
   public:
     Variant() = default;  // VT_EMPTY
@@ -118,7 +119,10 @@ class Variant {
         v.bytes_ = std::move(bytes);
         return v;
     }
-    static Variant fromDecimal(double value) { return ofDouble(VT_DECIMAL, value); }  // a double
+    // A Decimal holds its exact digits ("-12.5", no exponent) and, for
+    // callers that only want a number, the nearest double.
+    static Variant fromDecimal(std::string_view digits);
+    static Variant fromDecimal(double value);
     // Any tag with a raw integer payload (for tags the engine never produces,
     // such as VT_DISPATCH or VT_BYREF|VT_I4).
     static Variant withTag(std::uint16_t tag, std::int64_t payload = 0) {
@@ -134,7 +138,8 @@ class Variant {
 
     std::int64_t intValue() const { return int_; }  // integer tags, VT_BOOL, VT_CY
     double doubleValue() const { return double_; }  // VT_R4, VT_R8, VT_DATE, VT_DECIMAL
-    // VT_BSTR; valid while this Variant lives (not a temporary's).
+    // VT_BSTR, and VT_DECIMAL's exact digits; valid while this Variant lives
+    // (not a temporary's).
     std::string_view text() const {
         return longText_ ? std::string_view(*longText_)
                          : std::string_view(inlineText_, inlineSize_);

@@ -123,6 +123,11 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
                   "or use First(), Max() or TOP 1 so that it returns one row.");
     }
     if (startsWith(message, "VXOVF:")) raiseOverflow(after(message, "VXOVF:"));
+    if (startsWith(message, "VXDECTYPE:")) {
+        raise(hr::kUnspecified, jet::kDataTypeMismatch,
+              "Data type mismatch: the value given for field '" + after(message, "VXDECTYPE:") +
+                  "' is not a number.");
+    }
     if (startsWith(message, "VXCHECK:")) {
         const std::string parts = after(message, "VXCHECK:");
         const std::size_t split = parts.find(kCheckSeparator);

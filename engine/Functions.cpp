@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/Checks.h"
+#include "engine/Decimal.h"
 #include "engine/FunctionArgs.h"
 #include "engine/Internal.h"
 #include "engine/JetValues.h"
@@ -178,9 +179,11 @@ void guardedFinal(sqlite3_context* ctx) {
 void registerFunctions(sqlite3* db) {
     registerTypeRuleFunctions(db);
     registerCheckFunctions(db);
+    registerDecimalCollation(db);
     const std::span<const SqlFunction> families[] = {
-        coreFunctions(),    textFunctions(),  dateFunctions(),       mathFunctions(),
-        financeFunctions(), valueFunctions(), conversionFunctions(), formatFunctions()};
+        coreFunctions(),       textFunctions(),    dateFunctions(),
+        mathFunctions(),       financeFunctions(), valueFunctions(),
+        conversionFunctions(), formatFunctions(),  decimalFunctions()};
     for (const auto& family : families) {
         for (const auto& f : family) {
             sqlite3_create_function(db, f.name, f.args, f.flags, const_cast<SqlFunction*>(&f),

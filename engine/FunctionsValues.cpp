@@ -125,6 +125,10 @@ struct TypeCode {
 };
 
 TypeCode typeOf(sqlite3_value* value, sqlite3_value* kind) {
+    if (sqlite3_value_type(value) != SQLITE_NULL) {
+        if (kindOf(kind) == ValueKind::Currency) return {6, "Currency"};
+        if (kindOf(kind) == ValueKind::Decimal) return {14, "Decimal"};
+    }
     switch (sqlite3_value_type(value)) {
         case SQLITE_NULL:
             return {1, "Null"};
@@ -155,18 +159,11 @@ void fnCByte(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (number) sqlite3_result_int64(ctx, *number);
 }
 
-// CDec(number): the engine's decimals are held as Doubles.
-void fnCDec(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    auto number = numberArg(ctx, argv[0], "CDec");
-    if (number) sqlite3_result_double(ctx, *number);
-}
-
 const SqlFunction kValueFunctions[] = {
     {"vx_switch", -1, kPure, fnSwitch},      {"vx_choose", -1, kPure, fnChoose},
     {"vx_isnumeric", 2, kPure, fnIsNumeric}, {"vx_isdate", 2, kPure, fnIsDate},
     {"vx_isempty", 1, kPure, fnIsEmpty},     {"vx_vartype", 2, kPure, fnVarType},
     {"vx_typename", 2, kPure, fnTypeName},   {"vx_cbyte", 1, kPure, fnCByte},
-    {"vx_cdec", 1, kPure, fnCDec},
 };
 
 }  // namespace

@@ -117,7 +117,18 @@ struct ConstraintDef {
     std::string checkSqlite;  // CHECK: the rule translated
 };
 
-enum class ResultKind { Dynamic, ColumnOf, Count, Date, Currency, Long, Double, Text, Bool };
+enum class ResultKind {
+    Dynamic,
+    ColumnOf,
+    Count,
+    Date,
+    Currency,
+    Decimal,
+    Long,
+    Double,
+    Text,
+    Bool
+};
 
 struct ResultHint {
     ResultKind kind = ResultKind::Dynamic;
@@ -125,6 +136,7 @@ struct ResultHint {
     std::string column;  // for ColumnOf
     bool dateOnly =
         false;  // ColumnOf: the column's type only when it is a date (the column plus a number)
+    bool exactOnly = false;  // ColumnOf: the column's type only when Currency or Decimal (Sum, Avg)
 };
 
 struct TableRef {

@@ -15,7 +15,7 @@ namespace engine::detail {
 // SQLite keeps a date as a number and a Yes/No as an integer, so where the
 // parser knows better it passes one of these codes as a function's last
 // argument.
-enum class ValueKind : int { Other = 0, Date = 1, Bool = 2 };
+enum class ValueKind : int { Other = 0, Date = 1, Bool = 2, Currency = 3, Decimal = 4 };
 
 // A Double as CStr shows it: up to 15 significant digits, "1E+20" and
 // "1E-05" where the digits would not fit.

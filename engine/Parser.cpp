@@ -231,11 +231,11 @@ const FunctionDef kFunctions[] = {
     {"VARTYPE", 1, 1, "vx_vartype($1, $K)", nullptr, ResultKind::Long},
     {"TYPENAME", 1, 1, "vx_typename($1, $K)", nullptr, ResultKind::Text},
     {"CBYTE", 1, 1, "vx_cbyte($1)", nullptr, ResultKind::Long},
-    {"CDEC", 1, 1, "vx_cdec($1)", nullptr, ResultKind::Double},
+    {"CDEC", 1, 1, "vx_cdec($1)", nullptr, ResultKind::Decimal},
     {"CVAR", 1, 1, "($1)", nullptr, ResultKind::Dynamic},
     {"COUNT", 1, 1, "count($1)", nullptr, ResultKind::Count},
-    {"SUM", 1, 1, "sum($1)", nullptr, ResultKind::Dynamic},
-    {"AVG", 1, 1, "avg($1)", nullptr, ResultKind::Double},
+    {"SUM", 1, 1, "vx_sum($1)", nullptr, ResultKind::Dynamic},
+    {"AVG", 1, 1, "vx_avg($1)", nullptr, ResultKind::Double},
     {"MIN", 1, 1, "min($1)", nullptr, ResultKind::ColumnOf},
     {"MAX", 1, 1, "max($1)", nullptr, ResultKind::ColumnOf},
     {"FIRST", 1, 1, "vx_first($1)", nullptr, ResultKind::ColumnOf},
@@ -635,6 +635,8 @@ class Parser {
     std::string kindOf(const Expr& e) {
         if (e.hint.kind == ResultKind::Date) return "1";
         if (e.hint.kind == ResultKind::Bool || e.logical) return "2";
+        if (e.hint.kind == ResultKind::Currency) return "3";
+        if (e.hint.kind == ResultKind::Decimal) return "4";
         const bool columnSum = e.hint.kind == ResultKind::ColumnOf && e.hint.dateOnly;
         if (!(isBareColumn(e) || columnSum) || sql_.find(kKindSlot) != std::string_view::npos)
             return "0";
@@ -663,7 +665,8 @@ class Parser {
                 column.dateOnly ? "" : " WHEN " + std::to_string(adBoolean) + " THEN 2";
             const std::string lookup =
                 "coalesce((SELECT max(CASE Type WHEN " + std::to_string(adDate) + " THEN 1" +
-                yesNo +
+                yesNo + " WHEN " + std::to_string(adCurrency) + " THEN 3 WHEN " +
+                std::to_string(adNumeric) + " THEN 4" +
                 " ELSE 0 END) FROM MSysColumns WHERE ColumnName = " + quoteText(column.column) +
                 " AND TableName IN (" + tables + ")), 0)";
             // A subquery may stand in the statement more than once.
@@ -926,6 +929,11 @@ class Parser {
                 args[0].hint.kind != ResultKind::Dynamic) {
                 hint = args[0].hint;
             }
+        }
+        // The Sum or Avg of a Currency or Decimal field is of the field's type.
+        if ((up == "SUM" || up == "AVG") && args[0].hint.kind == ResultKind::ColumnOf) {
+            hint = args[0].hint;
+            hint.exactOnly = true;
         }
         std::string sql = applyTemplate(f->templ, texts, args.empty() ? "0" : kindOf(args[0]));
         // In a TRANSFORM's value each aggregate is marked where the crosstab

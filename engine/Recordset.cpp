@@ -152,7 +152,7 @@ struct Recordset::Impl {
             case VT_R8:
                 return Variant::fromR8(sqlite3_value_double(cell));
             case VT_DECIMAL:
-                return Variant::fromDecimal(sqlite3_value_double(cell));
+                return decimal(cell, kind);
             case VT_DATE:
                 return Variant::fromDate(sqlite3_value_double(cell));
             case VT_CY:
@@ -166,6 +166,14 @@ struct Recordset::Impl {
         }
     }
 
+    // A Decimal field keeps its digits as text; one of a file written
+    // before that keeps a double.
+    static Variant decimal(sqlite3_value* cell, int kind) {
+        if (kind == SQLITE_FLOAT) return Variant::fromDecimal(sqlite3_value_double(cell));
+        const char* p = reinterpret_cast<const char*>(sqlite3_value_text(cell));
+        return Variant::fromDecimal(
+            std::string_view(p ? p : "", static_cast<std::size_t>(sqlite3_value_bytes(cell))));
+    }
     static std::int64_t integer(sqlite3_value* cell, int kind) {
         if (kind == SQLITE_FLOAT) return std::llround(sqlite3_value_double(cell));
         return sqlite3_value_int64(cell);

@@ -81,8 +81,11 @@ void RowInserter::Insert(const std::vector<Variant>& values) {
             case VT_R4:
             case VT_R8:
             case VT_DATE:
-            case VT_DECIMAL:
                 sqlite3_bind_double(stmt, at, v.doubleValue());
+                break;
+            case VT_DECIMAL:
+                sqlite3_bind_text64(stmt, at, v.text().data(), v.text().size(), SQLITE_TRANSIENT,
+                                    SQLITE_UTF8);
                 break;
             // Currency is kept as a number of whole units, as an INSERT of a
             // currency literal stores it; ten-thousandths read back exactly.

@@ -141,7 +141,7 @@ bool sameHints(const std::vector<ResultHint>& a, const std::vector<ResultHint>& 
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                       [](const ResultHint& x, const ResultHint& y) {
                           return x.kind == y.kind && x.table == y.table && x.column == y.column &&
-                                 x.dateOnly == y.dateOnly;
+                                 x.dateOnly == y.dateOnly && x.exactOnly == y.exactOnly;
                       });
 }
 

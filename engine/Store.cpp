@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <set>
 
+#include "engine/Decimal.h"
 #include "engine/Internal.h"
 #include "engine/PreparedStatement.h"
 
@@ -520,6 +521,7 @@ static std::string columnSql(const std::string& table, const StoredColumn& c, bo
     if (notNull && !c.type.autoIncrement && c.type.adoType != adBoolean) sql += " NOT NULL";
     if (c.defaultSqlite) sql += " DEFAULT (" + *c.defaultSqlite + ")";
     if (isTextType(c.type.adoType)) sql += " COLLATE NOCASE";
+    if (c.type.adoType == adNumeric) sql += std::string(" COLLATE ") + kDecimalCollation;
     if (c.type.adoType == adVarWChar) {
         sql += " CONSTRAINT " + quoteIdent("vxlen:" + c.name) + " CHECK (length(" +
                quoteIdent(c.name) + ") <= " + std::to_string(c.type.definedSize) + ")";

@@ -13,7 +13,6 @@
 // table's overflow triggers cover exactly the fields without a constraint of
 // their own: those of files written before, and fields added in place whose
 // default could not be shown to fit, until the table is next rebuilt.
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -55,13 +54,12 @@ std::optional<Bounds> boundsOf(const TypeInfo& type) {
 }  // namespace
 
 std::string overflowCondition(const StoredColumn& c, const std::string& v) {
-    const std::string numeric = "typeof(" + v + ") IN ('integer', 'real') AND ";
     if (c.type.adoType == adNumeric) {
         // Precision counts the digits left of the point after rounding to the scale.
-        char limit[32];
-        std::snprintf(limit, sizeof limit, "1e%d", c.type.precision - c.type.scale);
-        return numeric + "abs(round(" + v + ", " + std::to_string(c.type.scale) + ")) >= " + limit;
+        return "vx_decimal_overflows(" + v + ", " + std::to_string(c.type.precision) + ", " +
+               std::to_string(c.type.scale) + ", " + quoteText(c.name) + ")";
     }
+    const std::string numeric = "typeof(" + v + ") IN ('integer', 'real') AND ";
     auto bounds = boundsOf(c.type);
     if (!bounds) return {};
     return numeric + "(" + v + " < " + bounds->low + " OR " + v + " > " + bounds->high + ")";
@@ -78,7 +76,8 @@ std::string storedValue(const StoredColumn& c) {
         case adSingle:
             return "vx_single(" + v + ")";
         case adNumeric:
-            return "round(" + v + ", " + std::to_string(c.type.scale) + ")";
+            // Compared bytewise: by the field's collation 1.50 already equals 1.5.
+            return "vx_decimal(" + v + ", " + std::to_string(c.type.scale) + ") COLLATE BINARY";
         case adBoolean:
             return "(CASE WHEN " + v + " IS NULL OR " + v + " = 0 THEN 0 ELSE -1 END)";
         default:

@@ -1,6 +1,24 @@
+#include <charconv>
+
+#include "engine/Decimal.h"
 #include "engine/Engine.h"
 
 namespace engine {
+
+Variant Variant::fromDecimal(std::string_view digits) {
+    Variant v = fromText(digits);
+    v.tag_ = VT_DECIMAL;
+    std::from_chars(digits.data(), digits.data() + digits.size(), v.double_);
+    return v;
+}
+
+Variant Variant::fromDecimal(double value) {
+    const auto d = detail::decimalFromDouble(value);
+    const std::string digits = d ? detail::decimalText(*d) : std::string();
+    Variant v = fromDecimal(std::string_view(digits));
+    v.double_ = value;
+    return v;
+}
 
 Variant Variant::withDouble(double value) const {
     Variant v = *this;

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -23,8 +22,21 @@ T Fixed(frames::Decoder& d) {
     return value;
 }
 
-engine::Variant DecodeValue(frames::Decoder& d, const SourceColumn& column,
-                            RoundedDecimals& rounded) {
+// "[-]digits[.digits]", as libmdb writes a Decimal.
+bool IsDecimalText(std::string_view text) {
+    if (!text.empty() && text.front() == '-') text.remove_prefix(1);
+    const std::size_t point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    auto digitsOnly = [](std::string_view part) {
+        return part.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    return !whole.empty() && digitsOnly(whole) && digitsOnly(fraction) &&
+           (point == std::string_view::npos || !fraction.empty());
+}
+
+engine::Variant DecodeValue(frames::Decoder& d) {
     switch (static_cast<ValueKind>(d.U8())) {
         case ValueKind::kNull:
             return engine::Variant::null();
@@ -45,25 +57,12 @@ engine::Variant DecodeValue(frames::Decoder& d, const SourceColumn& column,
         case ValueKind::kCurrency:
             return engine::Variant::fromCurrency(Fixed<std::int64_t>(d));
         case ValueKind::kDecimal: {
-            // The reader sends the digits exactly as libmdb writes them;
-            // read back locale-proof, whatever LC_NUMERIC says.
+            // The reader sends the digits exactly as libmdb writes them
+            // (up to 28, more than a double holds); they go in as they are.
             const std::string_view digits = d.TextView();
-            double number = 0;
-            std::from_chars(digits.data(), digits.data() + digits.size(), number);
-            // libmdb writes exactly the field's scale of places, so the
-            // double written the same way differs when rounded. A double's
-            // 309 integer digits and a scale byte's 255 places fit.
-            char kept[640];
-            const auto written = std::to_chars(kept, kept + sizeof kept, number,
-                                               std::chars_format::fixed, column.scale);
-            const std::string_view keptText =
-                written.ec == std::errc{} ? std::string_view(kept, written.ptr - kept) : "?";
-            if (keptText != digits && rounded.count++ == 0) {
-                rounded.field = column.name;
-                rounded.firstSource = std::string(digits);
-                rounded.firstKept = std::string(keptText);
-            }
-            return engine::Variant::fromDecimal(number);
+            if (!IsDecimalText(digits))
+                throw frames::FrameError("a Decimal value that is no number");
+            return engine::Variant::fromDecimal(digits);
         }
         case ValueKind::kText:
             return engine::Variant::fromText(std::string(d.TextView()));
@@ -140,8 +139,8 @@ std::string GenuineSource::WarningSample() const {
     return reader_ ? reader_->WarningSample() : std::string();
 }
 
-std::vector<RoundedDecimals> GenuineSource::ReadRows(
-    const SourceTable& table, const std::function<void(const std::vector<engine::Variant>&)>& row) {
+void GenuineSource::ReadRows(const SourceTable& table,
+                             const std::function<void(const std::vector<engine::Variant>&)>& row) {
     // The catalog's copy of the table: the reader knows tables by number.
     // A table whose rows were left half read (an exception from `row`)
     // leaves the reader mid-stream: a new one takes over.
@@ -154,7 +153,6 @@ std::vector<RoundedDecimals> GenuineSource::ReadRows(
         throw SourceError("The source no longer lists table '" + table.name + "'.");
     const std::size_t count = table.columns.size();
     std::vector<engine::Variant> values(count);
-    std::vector<RoundedDecimals> rounded(count);
     std::uint64_t rowsRead = 0;
     inStep_ = false;
     reader_->Send("rows " + std::to_string(number));
@@ -168,8 +166,7 @@ std::vector<RoundedDecimals> GenuineSource::ReadRows(
         }
         try {
             frames::Decoder d(frame.payload);
-            for (std::size_t c = 0; c < count; ++c)
-                values[c] = DecodeValue(d, table.columns[c], rounded[c]);
+            for (std::size_t c = 0; c < count; ++c) values[c] = DecodeValue(d);
             if (!d.AtEnd()) throw frames::FrameError("a row holds more values than its table has");
         } catch (const frames::FrameError& error) {
             throw SourceError("The source " + path_ + " could not be read: row " +
@@ -189,8 +186,6 @@ std::vector<RoundedDecimals> GenuineSource::ReadRows(
             std::to_string(table.rowCount) + " rows, but " + std::to_string(rowsRead) +
             " can be read. Nothing was imported; copy the file again from where it came from.");
     }
-    std::erase_if(rounded, [](const RoundedDecimals& r) { return r.count == 0; });
-    return rounded;
 }
 
 std::string GuidText(const std::uint8_t* bytes) {

@@ -35,15 +35,6 @@ class SourceInterrupted : public SourceError {
 
 class ReaderProcess;
 
-// A Decimal field some of whose values have more digits than the engine's
-// Decimal (a double) holds, so they were rounded on the way in.
-struct RoundedDecimals {
-    std::string field;
-    std::uint64_t count = 0;
-    std::string firstSource;  // the first such value, as the source holds it
-    std::string firstKept;    // and as it was kept
-};
-
 class GenuineSource {
   public:
     // SourceError when the file cannot be opened, is not a Jet/ACE file, or
@@ -67,11 +58,9 @@ class GenuineSource {
     // Calls `row` with one value per column of `table` (complex columns
     // give Null), in the file's row order. SourceError when fewer rows can
     // be read than the table definition records (a damaged or cut file);
-    // more is no damage, the count lags behind rows added since. Answers
-    // the Decimal fields whose values could not all be kept exactly.
-    std::vector<RoundedDecimals> ReadRows(
-        const SourceTable& table,
-        const std::function<void(const std::vector<engine::Variant>&)>& row);
+    // more is no damage, the count lags behind rows added since.
+    void ReadRows(const SourceTable& table,
+                  const std::function<void(const std::vector<engine::Variant>&)>& row);
 
   private:
     SourceCatalog StartReader();

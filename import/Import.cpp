@@ -435,7 +435,7 @@ class Importer {
         if (options_.progress) options_.progress(progress);
         std::vector<engine::Variant> values(kept.size());
         bool zeroLengthLifted = false;
-        const auto rounded = source_.ReadRows(table, [&](const std::vector<engine::Variant>& row) {
+        source_.ReadRows(table, [&](const std::vector<engine::Variant>& row) {
             for (std::size_t i = 0; i < kept.size(); ++i) values[i] = row[kept[i]];
             try {
                 try {
@@ -465,14 +465,6 @@ class Importer {
         progress.finished = true;
         if (options_.progress) options_.progress(progress);
         report_.rows += progress.rowsDone;
-        for (const auto& r : rounded) {
-            if (std::find(names.begin(), names.end(), r.field) == names.end()) continue;
-            Leave(table.name, r.field,
-                  std::to_string(r.count) +
-                      " Decimal value(s) have more digits than the engine's Decimal keeps (about "
-                      "15 significant) and were rounded: " +
-                      r.firstSource + " became " + r.firstKept + ".");
-        }
     }
 
     bool Imported(const std::string& table, const std::vector<std::string>& fields) const {

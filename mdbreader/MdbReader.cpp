@@ -659,8 +659,8 @@ void SendRows(MdbHandle* mdb, const SourceTable& table) {
                     e.Raw(page + start, 8);  // little-endian, as the file
                     break;
                 case MDB_NUMERIC: {
-                    // libmdb writes the digits exactly; the import reads
-                    // them back locale-proof and says which it rounded.
+                    // libmdb writes the digits exactly; the import keeps
+                    // them as they are.
                     char* text = mdb_numeric_to_string(mdb, start, col->col_scale, col->col_prec);
                     kind(ValueKind::kDecimal);
                     e.Text(text);

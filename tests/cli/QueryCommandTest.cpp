@@ -128,6 +128,19 @@ TEST_F(QueryCommandTest, LineLongerThan512BytesRunsNothingAndNamesTheLine) {
                   "N\n0\n\nN\n0\n");
 }
 
+// A Decimal past a double's 15 digits prints whole, as does its sum; the
+// sum of a Currency field prints as Currency.
+TEST_F(QueryCommandTest, PrintsDecimalsWithEveryDigit) {
+    const std::string db = folder_.Folder() + "decimals.mdb";
+    const RunResult create = RunPatch({"--db", db, "query", "--create"},
+                                      "CREATE TABLE t (ID LONG, D DECIMAL(28,4), C CURRENCY);\n"
+                                      "INSERT INTO t VALUES (1, 123456789012345678, 0.1);\n"
+                                      "INSERT INTO t VALUES (2, '-0.00005', 0.2);\n");
+    ASSERT_EQ(create.exitStatus, 0) << create.err;
+    ExpectAnswers(db, "SELECT D FROM t ORDER BY ID;\nSELECT SUM(D) AS S, SUM(C) AS T FROM t;\n",
+                  "D\n123456789012345678\n-0.0001\n\nS\tT\n123456789012345677.9999\t0.3\n");
+}
+
 TEST_F(QueryCommandTest, CreatesAFreshDatabaseAndKeepsTabsInValuesReadable) {
     const std::string db = folder_.Folder() + "new/fresh.accdb";
     const RunResult run = RunPatch({"--db", db, "--password", "secret", "query", "--create"},

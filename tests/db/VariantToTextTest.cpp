@@ -45,12 +45,17 @@ TEST(VariantToText, PlainValues) {
                            "b"),
          "a?b"},
         {"empty text", Variant::fromText(""), ""},
+        {"decimal past a double's digits", Variant::fromDecimal("123456789012345678"),
+         "123456789012345678"},
+        {"decimal of 28 digits, negative", Variant::fromDecimal("-1234567890.123456789012345678"),
+         "-1234567890.123456789012345678"},
+        {"decimal from a double", Variant::fromDecimal(0.1), "0.1"},
     });
+    EXPECT_EQ(db::VariantToText(Variant::fromDecimal("-12.5"), ","), "-12,5");
 }
 
 TEST(VariantToText, TagNamesAndMarkers) {
     ExpectTexts({
-        {"decimal (14) has no name", Variant::fromDecimal(1.5), "<Unknown>"},
         {"15", Variant::withTag(15), "<Unknown>"},
         {"dispatch", Variant::withTag(engine::VT_DISPATCH), "VT_DISPATCH"},
         {"error", Variant::withTag(engine::VT_ERROR), "VT_ERROR"},

@@ -18,6 +18,7 @@ inline std::string answerText(const engine::Variant& v, bool seconds = false) {
         case engine::VT_NULL:
             return "NULL";
         case engine::VT_BSTR:
+        case engine::VT_DECIMAL:
             return std::string(v.text());
         case engine::VT_DATE: {
             engine::DateParts p{};

@@ -165,7 +165,7 @@ TEST_F(JetTypesTest, BulkLoadMeetsTheSameRulesOnDisk) {
     }
     conn_->Close();
     EXPECT_EQ(sqliteAnswer(path_, "SELECT b, c, round(f, 12), n, y FROM v ORDER BY ID"),
-              "7|2.7183|0.10000000149|3.0|-1\n||||0\n8||||0");
+              "7|2.7183|0.10000000149|3|-1\n||||0\n8||||0");
     EXPECT_EQ(sqliteAnswer(path_, "PRAGMA integrity_check"), "ok");
 }
 
