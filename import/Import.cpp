@@ -16,6 +16,7 @@
 #include "db/DatabaseFileCheck.h"
 #include "engine/Engine.h"
 #include "import/GenuineSource.h"
+#include "import/SavedQueryText.h"
 #include "import/SourcePassword.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIdentity.h"
@@ -112,6 +113,8 @@ std::optional<std::string> TypeWords(const SourceColumn& c) {
                 return std::nullopt;
             return "DECIMAL(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
         case FieldType::kComplex:
+        case FieldType::kAttachment:
+        case FieldType::kMultiValue:
         case FieldType::kUnknown:
             break;
     }
@@ -196,6 +199,16 @@ class Importer {
             if (created_[i]) CreateIndexes(tables[i], primaryDeclared_[i]);
         }
         for (const auto& rel : source_.Relationships()) CreateRelationship(rel);
+        for (const auto& query : source_.Queries()) CreateQuery(query);
+        for (const auto& link : source_.LinkedTables()) {
+            std::string where = link.odbc ? "an ODBC data source" : "another file";
+            if (!link.database.empty()) where += " (" + link.database + ")";
+            Leave("", "",
+                  "The linked table '" + link.name + "' is table '" + link.foreignName + "' of " +
+                      where + ", connection \"" + link.connect +
+                      "\"; the engine holds no links to tables elsewhere, so neither the link "
+                      "nor its rows were imported.");
+        }
         for (const auto& other : source_.OtherObjects()) {
             report_.leftOut.push_back({"", "",
                                        "The " + other.kind + " '" + other.name +
@@ -204,6 +217,31 @@ class Importer {
     }
 
   private:
+    // A saved query comes over with its Jet text made again from its rows;
+    // a select query must also run once on the new tables.
+    void CreateQuery(const SourceQuery& query) {
+        RebuiltQuery rebuilt;
+        try {
+            rebuilt = RebuildQueryText(query);
+        } catch (const QueryTextError& error) {
+            Leave("", "",
+                  "The saved query '" + query.name +
+                      "' cannot be rebuilt from its definition: " + error.what() + ".");
+            return;
+        }
+        const std::string label =
+            "The " + DescribeQueryKind(rebuilt.kind) + " '" + query.name + "'";
+        if (rebuilt.kind == QueryKind::kPassThrough) {
+            Leave("", "",
+                  label + " is sent as it is to an ODBC server (connection \"" + rebuilt.connect +
+                      "\"), which the engine cannot reach: " + rebuilt.text);
+            return;
+        }
+        Leave("", "",
+              label + " was not created: the engine has no saved queries. Its Jet text: " +
+                  rebuilt.text);
+    }
+
     void Leave(const std::string& table, const std::string& field, const std::string& what) {
         report_.leftOut.push_back({table, field, what});
     }
