@@ -453,8 +453,8 @@ RebuiltQuery RebuildQueryText(const SourceQuery& query) {
         const std::string name = row->name1.value_or("");
         if (name.empty()) throw QueryTextError("one of its parameters has no name");
         parameters.push_back(Bracketed(name) + " " + ParameterType(row->flag));
+        out.parameters.push_back(name);
     }
-    out.hasParameters = !parameters.empty();
     out.text = (parameters.empty() ? "" : "PARAMETERS " + Join(parameters, ", ") + "; ") + body;
     return out;
 }

@@ -6,6 +6,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "mdbreader/SourceCatalog.h"
 
@@ -36,8 +37,8 @@ struct RebuiltQuery {
     // The Jet statement, its PARAMETERS clause first; for a data-definition
     // or pass-through query the statement as stored.
     std::string text;
-    std::string connect;  // a pass-through query's ODBC connection text
-    bool hasParameters = false;
+    std::string connect;                  // a pass-through query's ODBC connection text
+    std::vector<std::string> parameters;  // the names its PARAMETERS clause declares
 };
 
 // QueryTextError when the rows describe no statement.

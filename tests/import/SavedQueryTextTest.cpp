@@ -3,6 +3,8 @@
 // grouping, the kinds' own clauses; and rows that describe no statement.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "import/SavedQueryText.h"
 
 namespace {
@@ -47,6 +49,9 @@ TEST_P(RebuiltText, IsTheStatementTheRowsDescribe) {
     const genuine::RebuiltQuery rebuilt = genuine::RebuildQueryText(c.query);
     EXPECT_EQ(rebuilt.kind, c.kind);
     EXPECT_EQ(rebuilt.text, c.text);
+    const auto declared = std::count_if(c.query.rows.begin(), c.query.rows.end(),
+                                        [](const SourceQueryRow& r) { return r.attribute == 2; });
+    EXPECT_EQ(static_cast<std::ptrdiff_t>(rebuilt.parameters.size()), declared);
 }
 
 INSTANTIATE_TEST_SUITE_P(
