@@ -199,7 +199,7 @@ class Importer {
             if (created_[i]) CreateIndexes(tables[i], primaryDeclared_[i]);
         }
         for (const auto& rel : source_.Relationships()) CreateRelationship(rel);
-        for (const auto& query : source_.Queries()) CreateQuery(query);
+        CreateQueries();
         for (const auto& link : source_.LinkedTables()) {
             std::string where = link.odbc ? "an ODBC data source" : "another file";
             if (!link.database.empty()) where += " (" + link.database + ")";
@@ -217,29 +217,98 @@ class Importer {
     }
 
   private:
-    // A saved query comes over with its Jet text made again from its rows;
-    // a select query must also run once on the new tables.
-    void CreateQuery(const SourceQuery& query) {
+    struct PendingQuery {
+        const SourceQuery* source;
         RebuiltQuery rebuilt;
+        std::string label;  // "The select query 'q'"
+    };
+
+    // Saved queries come over with their Jet text made again from their
+    // rows; each select query then runs once on the new tables, so one the
+    // engine saves but cannot run is named rather than left broken.
+    void CreateQueries() {
+        std::vector<PendingQuery> pending;
+        for (const auto& query : source_.Queries()) {
+            try {
+                RebuiltQuery rebuilt = RebuildQueryText(query);
+                std::string label =
+                    "The " + DescribeQueryKind(rebuilt.kind) + " '" + query.name + "'";
+                pending.push_back({&query, std::move(rebuilt), std::move(label)});
+            } catch (const QueryTextError& error) {
+                Leave("", "",
+                      "The saved query '" + query.name +
+                          "' cannot be rebuilt from its definition: " + error.what() + ".");
+            }
+        }
+        std::erase_if(pending, [&](const PendingQuery& q) {
+            if (q.rebuilt.kind != QueryKind::kPassThrough) return false;
+            Leave("", "",
+                  q.label + " is sent as it is to an ODBC server (connection \"" +
+                      q.rebuilt.connect + "\"), which the engine cannot reach: " + q.rebuilt.text);
+            return true;
+        });
+        // A query may use another saved later: each round saves what it
+        // can, until a round saves none.
+        std::vector<PendingQuery> saved;
+        std::vector<std::optional<engine::ComError>> refusals(pending.size());
+        for (bool progress = true; progress && !pending.empty();) {
+            progress = false;
+            std::vector<PendingQuery> again;
+            refusals.clear();
+            for (auto& q : pending) {
+                if (auto refused = TryExecute(CreateStatement(q))) {
+                    again.push_back(std::move(q));
+                    refusals.push_back(std::move(refused));
+                } else {
+                    saved.push_back(std::move(q));
+                    progress = true;
+                }
+            }
+            pending = std::move(again);
+        }
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            Leave("", "",
+                  pending[i].label + " was not created: " + EngineMessage(*refusals[i]) +
+                      " Its Jet text: " + pending[i].rebuilt.text);
+        }
+        for (const auto& q : saved) {
+            if (const auto failed = RunOnce(q)) {
+                Execute(std::string(IsView(q) ? "DROP VIEW " : "DROP PROCEDURE ") +
+                        Bracketed(q.source->name));
+                Leave("", "",
+                      q.label + " does not run on the imported tables, so it was not kept: " +
+                          EngineMessage(*failed) + " Its Jet text: " + q.rebuilt.text);
+            } else {
+                report_.queries.push_back(q.source->name);
+            }
+        }
+    }
+
+    // A select query without parameters is a view, as Jet's catalog has it.
+    static bool IsView(const PendingQuery& q) {
+        return (q.rebuilt.kind == QueryKind::kSelect || q.rebuilt.kind == QueryKind::kUnion) &&
+               q.rebuilt.parameters.empty();
+    }
+
+    static std::string CreateStatement(const PendingQuery& q) {
+        return std::string(IsView(q) ? "CREATE VIEW " : "CREATE PROCEDURE ") +
+               Bracketed(q.source->name) + " AS " + q.rebuilt.text;
+    }
+
+    // The engine's refusal of a saved select query's first row, or nothing
+    // when it runs (an action query is never run: it would change the rows).
+    std::optional<engine::ComError> RunOnce(const PendingQuery& q) {
+        const QueryKind kind = q.rebuilt.kind;
+        if (kind != QueryKind::kSelect && kind != QueryKind::kUnion && kind != QueryKind::kCrosstab)
+            return std::nullopt;
         try {
-            rebuilt = RebuildQueryText(query);
-        } catch (const QueryTextError& error) {
-            Leave("", "",
-                  "The saved query '" + query.name +
-                      "' cannot be rebuilt from its definition: " + error.what() + ".");
-            return;
+            auto rs = target_.Execute("SELECT * FROM " + Bracketed(q.source->name), nullptr, -1);
+            rs->Close();
+            return std::nullopt;
+        } catch (const engine::ComError& error) {
+            if (IsWriteFailure(error) || error.jetError() == engine::jet::kCanceledByUser) throw;
+            return error;
         }
-        const std::string label =
-            "The " + DescribeQueryKind(rebuilt.kind) + " '" + query.name + "'";
-        if (rebuilt.kind == QueryKind::kPassThrough) {
-            Leave("", "",
-                  label + " is sent as it is to an ODBC server (connection \"" + rebuilt.connect +
-                      "\"), which the engine cannot reach: " + rebuilt.text);
-            return;
-        }
-        Leave("", "",
-              label + " was not created: the engine has no saved queries. Its Jet text: " +
-                  rebuilt.text);
     }
 
     void Leave(const std::string& table, const std::string& field, const std::string& what) {
