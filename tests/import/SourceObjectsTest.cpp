@@ -36,6 +36,23 @@ genuine::SourceColumn Column(const std::string& name, FieldType type) {
     return column;
 }
 
+// Imports a genuine file's name with the reader replaced by a script that
+// sends `catalog` (and no rows), with --json.
+testsupport::ProcessResult ImportThroughStandIn(const testsupport::TempFolder& folder,
+                                                const genuine::SourceCatalog& catalog) {
+    const fs::path frames = folder.Path() / "catalog.frames";
+    testsupport::WriteFileBytes(frames, CatalogFrames(catalog));
+    const fs::path reader = folder.Path() / "reader";
+    testsupport::WriteFileBytes(reader,
+                                "#!/bin/sh\ncat '" + frames.string() + "' >&3\ncat >/dev/null\n");
+    ::chmod(reader.c_str(), 0755);
+    testsupport::ProcessOptions options;
+    options.environment = {"VANTOLY_MDB_READER=" + reader.string()};
+    return RunPatch({"--json", "import", Genuine("testV2007.accdb").string(),
+                     (folder.Path() / "new.accdb").string()},
+                    options);
+}
+
 // The "what" of every item left out, with its table and field.
 std::vector<std::string> LeftOut(const std::string& out) {
     const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
@@ -66,17 +83,7 @@ TEST(SourceObjects, LinkedTablesAndComplexFieldsAreNamedAsWhatTheyAre) {
     catalog.others = {{"report", "Ordrar"}};
 
     testsupport::TempFolder folder;
-    const fs::path frames = folder.Path() / "catalog.frames";
-    testsupport::WriteFileBytes(frames, CatalogFrames(catalog));
-    const fs::path reader = folder.Path() / "reader";
-    testsupport::WriteFileBytes(reader,
-                                "#!/bin/sh\ncat '" + frames.string() + "' >&3\ncat >/dev/null\n");
-    ::chmod(reader.c_str(), 0755);
-    testsupport::ProcessOptions options;
-    options.environment = {"VANTOLY_MDB_READER=" + reader.string()};
-    const auto run = RunPatch({"--json", "import", Genuine("testV2007.accdb").string(),
-                               (folder.Path() / "new.accdb").string()},
-                              options);
+    const auto run = ImportThroughStandIn(folder, catalog);
     EXPECT_EQ(run.exitStatus, 1) << run.err;
     EXPECT_EQ(
         LeftOut(run.out),
