@@ -157,7 +157,16 @@ enum class StatementKind {
     AlterDropConstraint,
     AlterColumn,
     AlterPassword,
-    SelectInto,  // `table` is the new table, `sqlite` the SELECT that fills it
+    SelectInto,    // `table` is the new table, `sqlite` the SELECT that fills it
+    CreateQuery,   // CREATE VIEW / CREATE PROCEDURE: `table` the name, `queryText` the Jet text
+    DropQuery,     // DROP VIEW / DROP PROCEDURE
+    ExecuteQuery,  // EXECUTE: `table` the saved query, `executeValues` its parameters' values
+};
+
+// A parameter a PARAMETERS clause declares.
+struct QueryParameter {
+    std::string name;       // as written, the parts of a dotted name joined by "!"
+    int adoType = adEmpty;  // adEmpty: VALUE, any value as given
 };
 
 // Mark the start and end of each aggregate of a crosstab's value, where its
@@ -203,6 +212,12 @@ struct Statement {
     std::string constraintName;
     std::optional<std::string> newPassword;
     std::optional<std::string> oldPassword;
+
+    // Saved queries
+    std::vector<QueryParameter> parameters;  // the PARAMETERS clause, in order
+    std::string queryText;                   // CREATE VIEW / PROCEDURE: the Jet text kept
+    bool querySelects = false;               // CREATE VIEW / PROCEDURE: a select query
+    std::vector<Variant> executeValues;      // EXECUTE
 };
 
 // The literals of a statement parsed for the statement cache. A literal that

@@ -285,6 +285,105 @@ TEST_F(StatementFormsTest, EveryFormGivesJetsAnswer) {
          "g|202|7; h|203|0",
          0},
         {"CREATE TABLE bad (a NATIONAL LONG)", nullptr, nullptr, 3292},
+        // Access SQL reference: CREATE VIEW statement (a saved select query read as a table,
+        // its name in any case, in a join, in a subquery and under another view)
+        {"CREATE VIEW Office AS SELECT Name, Price FROM products WHERE Category = 'Office'",
+         "SELECT * FROM OFFICE ORDER BY Name", "Name|Price: Pad|3; Pen|1.5", 0},
+        {"CREATE VIEW Kitchen AS SELECT ProductID, Name FROM products WHERE Category = 'Kitchen'",
+         "SELECT k.Name, o.Qty FROM Kitchen AS k INNER JOIN orders AS o ON k.ProductID = "
+         "o.ProductID ORDER BY o.Qty",
+         "Name|Qty: Mug|2; Mug|4", 0},
+        {"CREATE VIEW Kitchen AS SELECT ProductID FROM products WHERE Category = 'Kitchen'",
+         "SELECT Region, Qty FROM orders WHERE ProductID IN (SELECT ProductID FROM kitchen) ORDER "
+         "BY Qty",
+         "Region|Qty: West|2; West|4", 0},
+        {"CREATE VIEW Cheap AS SELECT Name, Price FROM products WHERE Price < 5\n"
+         "CREATE VIEW Cheapest AS SELECT TOP 1 Name FROM Cheap ORDER BY Price",
+         "SELECT * FROM Cheapest", "Name: Pen", 0},
+        // Access SQL reference: WITH OWNERACCESS OPTION declaration (no users here: ignored)
+        {"CREATE VIEW Dear AS SELECT Name FROM products WHERE Price > 8 WITH OWNERACCESS OPTION;",
+         "SELECT Name FROM Dear WITH OWNERACCESS OPTION", "Name: Cap", 0},
+        // Access SQL reference: CREATE PROCEDURE statement, EXECUTE statement (values given to
+        // the parameters in order; select, update, make-table and crosstab queries)
+        {"CREATE PROCEDURE Pricier (minPrice CURRENCY) AS SELECT Name FROM products WHERE Price > "
+         "minPrice ORDER BY Name",
+         "EXECUTE Pricier 5", "Name: Cap; Jug; Mug", 0},
+        {"CREATE PROCEDURE Restock (amount LONG, cat TEXT(10)) AS UPDATE products SET Stock = "
+         "Stock + amount WHERE Category = cat\n"
+         "EXECUTE Restock 7, 'Kitchen'",
+         "SELECT Name, Stock FROM products WHERE Category = 'Kitchen' ORDER BY Name",
+         "Name|Stock: Jug|7; Mug|27", 0},
+        {"CREATE PROC MakeCheap (limit CURRENCY) AS SELECT Name INTO Cheap FROM products WHERE "
+         "Price < limit\n"
+         "EXEC MakeCheap 2",
+         "SELECT Name FROM Cheap", "Name: Pen", 0},
+        {"CREATE PROCEDURE Sold AS TRANSFORM Sum(Qty) SELECT Region FROM orders WHERE ProductID "
+         "< 3 GROUP BY Region PIVOT ProductID",
+         "EXECUTE Sold", "Region|1|2: East|10|7; West|5|NULL", 0},
+        // Access SQL reference: PARAMETERS declaration (the form a saved query keeps; a name
+        // with spaces, a dotted form reference, a date given as a date or a text)
+        {"CREATE PROCEDURE Since AS PARAMETERS [Start Date] DateTime; SELECT COUNT(*) AS n FROM "
+         "orders WHERE OrderDate >= [Start Date]",
+         "EXECUTE Since #2024/02/01#", "n: 4", 0},
+        {"CREATE PROCEDURE Since AS PARAMETERS [Start Date] DateTime; SELECT COUNT(*) AS n FROM "
+         "orders WHERE OrderDate >= [Start Date]",
+         "EXECUTE Since '2024/03/01'", "n: 2", 0},
+        {"CREATE PROCEDURE InRegion AS PARAMETERS [Forms]![Main]![Region] Text ( 10 ); SELECT "
+         "COUNT(*) AS n FROM orders WHERE Region = Forms!Main!Region",
+         "EXECUTE InRegion 'West'", "n: 3", 0},
+        {"CREATE PROCEDURE Twice (x VALUE) AS SELECT x & x AS xx FROM products WHERE ProductID "
+         "= 1",
+         "EXECUTE Twice 'ab'", "xx: abab", 0},
+        // A declared parameter without a value, a value not of its type, too many values
+        {"", "PARAMETERS lim LONG; SELECT Name FROM products WHERE Stock > lim", nullptr, 3061},
+        {"CREATE PROCEDURE Pricier (minPrice CURRENCY) AS SELECT Name FROM products WHERE Price > "
+         "minPrice",
+         "SELECT * FROM Pricier", nullptr, 3061},
+        {"CREATE PROCEDURE Pricier (minPrice CURRENCY) AS SELECT Name FROM products WHERE Price > "
+         "minPrice",
+         "EXECUTE Pricier 'cheap'", nullptr, 3464},
+        {"CREATE PROCEDURE Big (n BYTE) AS SELECT Name FROM products WHERE Stock > n",
+         "EXECUTE Big 300", nullptr, 3464},
+        {"CREATE PROCEDURE Pricier (minPrice CURRENCY) AS SELECT Name FROM products WHERE Price > "
+         "minPrice",
+         "EXECUTE Pricier 1, 2", nullptr, 3129},
+        {"", "PARAMETERS a LONG, A TEXT; SELECT a FROM products", nullptr, 3129},
+        // Names: a table's is Jet's 3010, a saved query's 3012, both ways and in any case
+        {"", "CREATE VIEW Products AS SELECT Name FROM orders", nullptr, 3010},
+        {"CREATE VIEW Office AS SELECT Name FROM products",
+         "CREATE PROCEDURE OFFICE AS DELETE FROM orders", nullptr, 3012},
+        {"CREATE VIEW Office AS SELECT Name FROM products", "CREATE TABLE office (a LONG)", nullptr,
+         3010},
+        {"CREATE VIEW Office AS SELECT Name FROM products", "SELECT Name INTO Office FROM products",
+         nullptr, 3010},
+        // Access SQL reference: DROP statement; an unknown query is Jet's 3011
+        {"CREATE VIEW Office AS SELECT Name FROM products\nDROP VIEW office",
+         "SELECT * FROM Office", nullptr, 3078},
+        {"CREATE PROCEDURE Purge AS DELETE FROM orders\nDROP PROCEDURE Purge", "EXECUTE Purge",
+         nullptr, 3011},
+        {"", "DROP VIEW Nothing", nullptr, 3011},
+        {"", "EXECUTE Nothing 1", nullptr, 3011},
+        // A view holds a select query, and a saved query never defines or runs another
+        {"", "CREATE VIEW Purge AS DELETE FROM orders", nullptr, 3129},
+        {"", "CREATE PROCEDURE Again AS EXECUTE Pricier 1", nullptr, 3129},
+        {"", "CREATE VIEW Broken AS SELECT FROM products", nullptr, 3075},
+        // A table a query uses may be dropped, changed and made again, as in Jet: the query
+        // reads what the table holds when it runs
+        {"CREATE VIEW Names AS SELECT Name FROM products WHERE Stock > 10\n"
+         "ALTER TABLE products ALTER COLUMN Name TEXT(40)\n"
+         "ALTER TABLE products DROP COLUMN Category",
+         "SELECT * FROM Names ORDER BY Name", "Name: Mug; Pad; Pen", 0},
+        {"CREATE VIEW Names AS SELECT Name FROM products WHERE Stock > 10\n"
+         "DROP TABLE products",
+         "SELECT * FROM Names", nullptr, 3078},
+        {"CREATE VIEW Names AS SELECT Name FROM products WHERE Stock > 10\n"
+         "DROP TABLE products\n"
+         "CREATE TABLE products (Name TEXT(5), Stock LONG)\n"
+         "INSERT INTO products VALUES ('Ink', 11)",
+         "SELECT * FROM Names", "Name: Ink", 0},
+        {"CREATE VIEW Stocked AS SELECT Name, Stock FROM products\n"
+         "ALTER TABLE products DROP COLUMN Stock",
+         "SELECT * FROM Stocked", nullptr, 3061},
         // VBA reference: ^ operator (a negative exponent)
         {"", "SELECT 2 ^ -1, 10 ^ -2, -2 ^ 2, 2 ^ - -2, 4 ^ -0.5",
          "Expr1000|Expr1001|Expr1002|Expr1003|Expr1004: "
