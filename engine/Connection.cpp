@@ -471,6 +471,11 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& statement,
     sqlite3* db = impl_->db;
     impl_->queryViews.ensure(db);
     ReadyStatement ready = impl_->statements->prepare(statement);
+    if (std::vector<std::string> fields = parametersNamingFields(db, *ready.statement);
+        !fields.empty()) {
+        ready = {
+            std::make_shared<Statement>(parseStatement(statement, nullptr, &fields)), {}, {}, 0};
+    }
     Statement& st = *ready.statement;
     if (recordsAffected) *recordsAffected = Variant::fromI4(0);
     if (!st.columnUses.empty()) {

@@ -214,10 +214,12 @@ struct Statement {
     std::optional<std::string> oldPassword;
 
     // Saved queries
-    std::vector<QueryParameter> parameters;  // the PARAMETERS clause, in order
-    std::string queryText;                   // CREATE VIEW / PROCEDURE: the Jet text kept
-    bool querySelects = false;               // CREATE VIEW / PROCEDURE: a select query
-    std::vector<Variant> executeValues;      // EXECUTE
+    std::vector<QueryParameter> parameters;    // the PARAMETERS clause, in order
+    std::vector<std::string> parameterNames;   // declared ones read by a name of one part
+    std::vector<std::string> parameterTables;  // with them: every table the statement names
+    std::string queryText;                     // CREATE VIEW / PROCEDURE: the Jet text kept
+    bool querySelects = false;                 // CREATE VIEW / PROCEDURE: a select query
+    std::vector<Variant> executeValues;        // EXECUTE
 };
 
 // The literals of a statement parsed for the statement cache. A literal that
@@ -234,7 +236,10 @@ struct LiteralParameters {
 // Parses one Jet SQL statement. Raises a syntax error naming the place. With
 // `parameters`, the literals of SELECT, INSERT, UPDATE and DELETE become
 // parameters as described there.
-Statement parseStatement(std::string_view text, LiteralParameters* parameters = nullptr);
+// `fieldNames` (may be null) are declared parameters read as fields of the
+// same name: Jet looks a name up among the fields first.
+Statement parseStatement(std::string_view text, LiteralParameters* parameters = nullptr,
+                         const std::vector<std::string>* fieldNames = nullptr);
 struct ResultColumn;
 // The SQL of a crosstab on this database (its headings read from the data),
 // with one hint added to `st.hints` per pivot column.

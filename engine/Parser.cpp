@@ -286,8 +286,9 @@ std::string formatDouble(double v) {
 
 class Parser {
   public:
-    explicit Parser(std::string_view sql, LiteralParameters* parameters = nullptr)
-        : sql_(sql), toks_(tokenize(sql)), parameters_(parameters) {
+    explicit Parser(std::string_view sql, LiteralParameters* parameters = nullptr,
+                    const std::vector<std::string>* fieldNames = nullptr)
+        : sql_(sql), toks_(tokenize(sql)), parameters_(parameters), fieldNames_(fieldNames) {
         if (parameters_) {
             for (const Token& t : toks_) {
                 literalOrdinal_.push_back(isLiteral(t) ? static_cast<int>(parameters_->baked.size())
@@ -383,6 +384,10 @@ class Parser {
         checkJetRefusals(toks_);
         // A saved query's fields are judged when it runs, against the tables then.
         if (st_.kind == StatementKind::CreateQuery) return std::move(st_);
+        if (!st_.parameterNames.empty()) {
+            if (!st_.table.empty()) st_.parameterTables.push_back(st_.table);
+            for (const auto& table : kindTables_) st_.parameterTables.push_back(table.first);
+        }
         st_.columnUses = columnUses(toks_);
         if (!st_.columnUses.empty()) st_.namedTables = namedTables(toks_);
         return std::move(st_);
@@ -1929,13 +1934,15 @@ class Parser {
         std::string dotted = peek().text;
         for (std::size_t k = 1;; k += 2) {
             for (const auto& p : st_.parameters) {
-                if (equalsNoCase(p.name, dotted)) found = &p, length = k;
+                if (equalsNoCase(p.name, dotted) && !(k == 1 && isFieldName(dotted)))
+                    found = &p, length = k;
             }
             if (!(isSym(".", k) || isSym("!", k)) || !isName(k + 1)) break;
             dotted += "!" + peek(k + 1).text;
         }
         if (found == nullptr) return std::nullopt;
         for (std::size_t k = 0; k < length; ++k) next();
+        if (length == 1) st_.parameterNames.push_back(found->name);
         static const std::pair<int, ResultKind> kinds[] = {
             {adInteger, ResultKind::Long},         {adSmallInt, ResultKind::Long},
             {adUnsignedTinyInt, ResultKind::Long}, {adSingle, ResultKind::Double},
@@ -1950,6 +1957,12 @@ class Parser {
         return Expr{
             "vx_param(" + quoteText(found->name) + ", " + std::to_string(found->adoType) + ")",
             {kind, {}, {}}};
+    }
+
+    bool isFieldName(const std::string& name) const {
+        if (fieldNames_ == nullptr) return false;
+        return std::any_of(fieldNames_->begin(), fieldNames_->end(),
+                           [&](const std::string& field) { return equalsNoCase(field, name); });
     }
 
     // CREATE VIEW name AS select, CREATE PROCEDURE name [(parameters)] AS
@@ -2052,6 +2065,7 @@ class Parser {
     std::string_view sql_;
     std::vector<Token> toks_;
     LiteralParameters* parameters_ = nullptr;
+    const std::vector<std::string>* fieldNames_ = nullptr;
     std::vector<int> literalOrdinal_;  // per token: its place among the literals, or -1
     bool bindLiterals_ = false;
     static constexpr std::size_t kNoToken = static_cast<std::size_t>(-1);
@@ -2072,8 +2086,9 @@ class Parser {
 
 }  // namespace
 
-Statement parseStatement(std::string_view text, LiteralParameters* parameters) {
-    return Parser(text, parameters).run();
+Statement parseStatement(std::string_view text, LiteralParameters* parameters,
+                         const std::vector<std::string>* fieldNames) {
+    return Parser(text, parameters, fieldNames).run();
 }
 
 std::string translateExpression(std::string_view text) {

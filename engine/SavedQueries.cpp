@@ -55,6 +55,31 @@ bool readsAsTable(const Statement& st) {
 
 }  // namespace
 
+std::vector<std::string> parametersNamingFields(sqlite3* db, const Statement& st) {
+    std::vector<std::string> fields;
+    if (st.parameterNames.empty()) return fields;
+    PreparedStatement stmt =
+        prepare(db, "SELECT 1 FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE", "");
+    for (const auto& name : st.parameterNames) {
+        for (const auto& table : st.parameterTables) {
+            sqlite3_reset(stmt.get());
+            sqlite3_bind_text(stmt.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(stmt.get(), 2, name.c_str(), -1, SQLITE_TRANSIENT);
+            if (sqlite3_step(stmt.get()) == SQLITE_ROW) {
+                fields.push_back(name);
+                break;
+            }
+        }
+    }
+    return fields;
+}
+
+Statement parseAgainstCatalog(sqlite3* db, std::string_view text) {
+    Statement st = parseStatement(text);
+    const std::vector<std::string> fields = parametersNamingFields(db, st);
+    return fields.empty() ? st : parseStatement(text, nullptr, &fields);
+}
+
 std::vector<SavedQuery> savedQueries(sqlite3* db) {
     return readQueries(db, {});
 }
@@ -96,7 +121,7 @@ void createSavedQuery(sqlite3* db, const Statement& st) {
         raiseSqlite(db, sqlite3_extended_errcode(db), "saving the query");
     // Made here as well, so what SQLite refuses in it refuses the statement.
     const SavedQuery query{st.table, st.queryText, st.querySelects};
-    const Statement body = parseStatement(query.text);
+    const Statement body = parseAgainstCatalog(db, query.text);
     if (readsAsTable(body)) {
         exec(db, "DROP VIEW IF EXISTS temp." + quoteIdent(query.name));
         exec(db, tempViewSql(query, body));
@@ -152,7 +177,7 @@ void QueryViews::ensure(sqlite3* db) {
     for (const auto& query : queries) {
         if (!query.selects) continue;
         try {
-            const Statement body = parseStatement(query.text);
+            const Statement body = parseAgainstCatalog(db, query.text);
             if (readsAsTable(body)) exec(db, tempViewSql(query, body));
         } catch (const ComError& e) {
             raise(e.code(), e.jetError(),

@@ -19,6 +19,12 @@
 namespace engine::detail {
 
 std::vector<SavedQuery> savedQueries(sqlite3* db);  // ordered by name
+
+// The declared parameters `st` reads by a plain name that a table or query it
+// names has as a field: Jet reads the field, as parseStatement does when told.
+std::vector<std::string> parametersNamingFields(sqlite3* db, const Statement& st);
+// parseStatement, the parameters that name fields read as those fields.
+Statement parseAgainstCatalog(sqlite3* db, std::string_view text);
 std::optional<SavedQuery> findSavedQuery(sqlite3* db, std::string_view name);
 // Jet's 3011 for a name that is no saved query.
 SavedQuery requireSavedQuery(sqlite3* db, std::string_view name);

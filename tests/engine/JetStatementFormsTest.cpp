@@ -334,6 +334,9 @@ TEST_F(StatementFormsTest, EveryFormGivesJetsAnswer) {
         {"CREATE PROCEDURE Twice (x VALUE) AS SELECT x & x AS xx FROM products WHERE ProductID "
          "= 1",
          "EXECUTE Twice 'ab'", "xx: abab", 0},
+        // A parameter named as a field of the tables read: Jet reads the field
+        {"CREATE PROCEDURE Big (Qty LONG) AS SELECT COUNT(*) AS n FROM orders WHERE Qty > 4",
+         "EXECUTE Big 100", "n: 3", 0},
         // A declared parameter without a value, a value not of its type, too many values
         {"", "PARAMETERS lim LONG; SELECT Name FROM products WHERE Stock > lim", nullptr, 3061},
         {"CREATE PROCEDURE Pricier (minPrice CURRENCY) AS SELECT Name FROM products WHERE Price > "
@@ -418,6 +421,85 @@ TEST_F(StatementFormsTest, EveryFormGivesJetsAnswer) {
             EXPECT_NE(c.jetError, 0) << e.what();
         }
     }
+}
+
+// Parameters given to the connection hold for every statement after, a
+// saved select query's included, each read as its declared type; EXECUTE's
+// values hold only for the query it runs, whose rows stay readable after.
+TEST_F(StatementFormsTest, ParameterValuesReachSavedQueries) {
+    freshDatabase(2000);
+    exec(
+        "CREATE PROCEDURE Pricier (minPrice CURRENCY, [Which Category] TEXT) AS SELECT Name "
+        "FROM products WHERE Price > minPrice AND Category = [Which Category] ORDER BY Name");
+    const engine::ComError missing = refused("SELECT Name FROM Pricier");
+    EXPECT_EQ(missing.jetError(), engine::jet::kTooFewParameters);
+    EXPECT_NE(missing.description()->find("'minPrice'"), std::string::npos) << missing.what();
+
+    conn_->SetParameter("MINPRICE", engine::Variant::fromText(" 2.5 "));
+    conn_->SetParameter("which category", engine::Variant::fromText("Office"));
+    EXPECT_EQ(rows("SELECT p.Name, o.Qty FROM Pricier AS p INNER JOIN orders AS o ON "
+                   "o.ProductID = 2"),
+              "Name|Qty: Pad|7");
+
+    auto executed = conn_->Execute("EXECUTE Pricier 5, 'Kitchen'", nullptr, -1);
+    EXPECT_EQ(rows("SELECT Name FROM Pricier"), "Name: Pad");  // the connection's values again
+    std::string names;
+    for (; !executed->IsEOF(); executed->MoveNext())
+        names += enginetest::answerText(executed->Collect(0L)) + ";";
+    EXPECT_EQ(names, "Jug;Mug;");
+
+    conn_->SetParameter("minPrice", engine::Variant::fromText("much"));
+    const engine::ComError mismatch = refused("SELECT Name FROM Pricier");
+    EXPECT_EQ(mismatch.jetError(), engine::jet::kDataTypeMismatch);
+    EXPECT_NE(mismatch.description()->find("'much'"), std::string::npos) << mismatch.what();
+
+    conn_->ClearParameters();
+    EXPECT_EQ(refused("SELECT Name FROM Pricier").jetError(), engine::jet::kTooFewParameters);
+    conn_->SetParameter("forms.main.stock", engine::Variant::fromI4(50));
+    EXPECT_EQ(rows("PARAMETERS [Forms]![Main]![Stock] SHORT; SELECT Name FROM products WHERE "
+                   "Stock = [Forms].[Main].[Stock]"),
+              "Name: Pad");
+}
+
+// What one connection saves or drops, another already open sees at its next
+// statement; a file written before saved queries opens and lists none; the
+// catalog keeps each query's Jet text; a table a view reads, open in a
+// recordset, is changed by a definition without harm to the rows read.
+TEST_F(StatementFormsTest, SavedQueriesAreSharedThroughTheFile) {
+    freshDatabase(2001);
+    EXPECT_TRUE(conn_->SavedQueries().empty());
+    auto other = engine::Connection::create();
+    other->Open(enginetest::jetText(path_));
+    exec("CREATE VIEW Office AS SELECT Name FROM products WHERE Category = 'Office'");
+    exec("CREATE PROCEDURE Purge (area TEXT) AS DELETE FROM orders WHERE Region = area");
+    EXPECT_EQ(enginetest::answerText(other->Execute("SELECT COUNT(*) FROM office")->Collect(0L)),
+              "2");
+    engine::Variant affected;
+    other->Execute("EXECUTE Purge 'West'", &affected, -1);
+    EXPECT_EQ(affected.intValue(), 3);
+    auto read = conn_->Execute("SELECT Name FROM office ORDER BY Name", nullptr, -1);
+    EXPECT_EQ(enginetest::answerText(read->Collect(0L)), "Pad");
+    exec("ALTER TABLE products ADD COLUMN Note TEXT(20)");
+    read->MoveNext();
+    EXPECT_EQ(enginetest::answerText(read->Collect(0L)), "Pen");
+    read->Close();
+
+    const std::vector<engine::SavedQuery> saved = other->SavedQueries();
+    ASSERT_EQ(saved.size(), 2u);
+    EXPECT_EQ(saved[0].name, "Office");
+    EXPECT_TRUE(saved[0].selects);
+    EXPECT_EQ(saved[1].name, "Purge");
+    EXPECT_FALSE(saved[1].selects);
+    EXPECT_EQ(saved[1].text, "PARAMETERS area TEXT; DELETE FROM orders WHERE Region = area");
+
+    other->Execute("DROP VIEW Office", nullptr, -1);
+    EXPECT_EQ(refused("SELECT Name FROM Office").jetError(), engine::jet::kInputTableNotFound);
+    // The table list stays tables only.
+    auto tables = conn_->OpenSchema(engine::adSchemaTables);
+    std::string listed;
+    for (; !tables->IsEOF(); tables->MoveNext())
+        listed += enginetest::answerText(tables->Collect("TABLE_NAME")) + ";";
+    EXPECT_EQ(listed.find("Purge"), std::string::npos) << listed;
 }
 
 // The records-affected count each form reports: the rows made, or the rows of
