@@ -15,6 +15,7 @@
 #include "engine/Checks.h"
 #include "engine/Internal.h"
 #include "engine/Lexer.h"
+#include "engine/SavedQueries.h"
 #include "engine/StatementCache.h"
 
 namespace engine {
@@ -316,8 +317,13 @@ struct Connection::Impl {
     std::vector<std::vector<Variant>> schemaRows;      // the tables schema, asked for often
     std::shared_ptr<StatementCache> statements;        // while open
     std::function<void()> progressHook;
+    ParameterValues parameters;  // read by vx_param while a statement runs
+    QueryViews queryViews;
 
     void installProgressHook() const;
+
+    std::shared_ptr<Recordset> executeSaved(Connection& self, const Statement& st,
+                                            Variant* recordsAffected, long options);
 
     // A rolled-back definition takes the schema version back, and the next
     // one may reach the same number with another schema: so whatever this
@@ -339,6 +345,7 @@ Connection::Connection() : impl_(std::make_unique<Impl>()) {}
 Connection::~Connection() {
     if (impl_->db) {
         impl_->statements.reset();
+        impl_->queryViews.close();
         if (impl_->inTransaction) sqlite3_exec(impl_->db, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close_v2(impl_->db);
     }
@@ -364,6 +371,7 @@ void Connection::Open(const std::string& connectionText, const std::string&, con
         raise(hr::kUnspecified, jet::kFileNotFound, "The connection text names no Data Source.");
     checkFileKind(parts.dataSource);
     sqlite3* db = openHandle(parts.dataSource, SQLITE_OPEN_READWRITE);
+    registerParameterFunction(db, &impl_->parameters);
     try {
         execRaw(db, "PRAGMA synchronous = FULL", "opening the database");
         if (!Store::isEngineFile(db)) {
@@ -397,6 +405,7 @@ void Connection::Close() {
     }
     impl_->recordsets.clear();
     impl_->statements.reset();
+    impl_->queryViews.close();
     if (impl_->inTransaction) sqlite3_exec(impl_->db, "ROLLBACK", nullptr, nullptr, nullptr);
     impl_->inTransaction = false;
     std::lock_guard<std::mutex> lock(impl_->handleMutex);
@@ -457,10 +466,16 @@ const std::string& Connection::DataSource() const {
 }
 
 std::shared_ptr<Recordset> Connection::Execute(const std::string& statement,
-                                               Variant* recordsAffected, long) {
+                                               Variant* recordsAffected, long options) {
     impl_->requireOpen();
     sqlite3* db = impl_->db;
+    impl_->queryViews.ensure(db);
     ReadyStatement ready = impl_->statements->prepare(statement);
+    if (std::vector<std::string> fields = parametersNamingFields(db, *ready.statement);
+        !fields.empty()) {
+        ready = {
+            std::make_shared<Statement>(parseStatement(statement, nullptr, &fields)), {}, {}, 0};
+    }
     Statement& st = *ready.statement;
     if (recordsAffected) *recordsAffected = Variant::fromI4(0);
     if (!st.columnUses.empty()) {
@@ -517,13 +532,85 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& statement,
             impl_->password = newPassword;
             return closed;
         }
+        case StatementKind::CreateQuery:
+        case StatementKind::DropQuery: {
+            impl_->queryViews.forget();
+            Savepoint sp(db);
+            if (st.kind == StatementKind::CreateQuery)
+                createSavedQuery(db, st);
+            else
+                dropSavedQuery(db, st);
+            sp.commit();
+            return closed;
+        }
+        case StatementKind::ExecuteQuery:
+            return impl_->executeSaved(*this, st, recordsAffected, options);
         default: {
+            impl_->queryViews.remove(db);
             Savepoint sp(db);
             Store(db).execute(st);
             sp.commit();
             return closed;
         }
     }
+}
+
+// EXECUTE runs the saved query's text with the values given to its
+// parameters in order. They hold while it runs only: a select query's rows
+// are read while they hold, so later statements see the parameters' own values.
+std::shared_ptr<Recordset> Connection::Impl::executeSaved(Connection& self, const Statement& st,
+                                                          Variant* recordsAffected, long options) {
+    const SavedQuery query = requireSavedQuery(db, st.table);
+    const Statement body = parseStatement(query.text);
+    if (st.executeValues.size() > body.parameters.size()) {
+        raise(hr::kSyntax, jet::kInvalidStatement,
+              "The query '" + query.name + "' declares " + std::to_string(body.parameters.size()) +
+                  " parameter(s); " + std::to_string(st.executeValues.size()) +
+                  " value(s) were given.");
+    }
+    if (st.executeValues.empty()) return self.Execute(query.text, recordsAffected, options);
+    const ParameterValues kept = parameters;
+    struct Restore {
+        ParameterValues& values;
+        const ParameterValues& kept;
+        ~Restore() { values = kept; }
+    } restore{parameters, kept};
+    for (std::size_t i = 0; i < st.executeValues.size(); ++i)
+        parameters[parameterKey(body.parameters[i].name)] = st.executeValues[i];
+    auto rs = self.Execute(query.text, recordsAffected, options);
+    if (rs->State() != adStateOpen) return rs;
+    std::vector<ResultColumn> columns;
+    const auto fields = rs->GetFields();
+    for (long i = 0; i < fields->Count(); ++i) {
+        const Field& field = fields->Item(i);
+        ResultColumn column;
+        column.name = field.Name();
+        column.adoType = field.Type();
+        column.size = field.DefinedSize();
+        columns.push_back(std::move(column));
+    }
+    std::vector<std::vector<Variant>> rows;
+    for (; !rs->IsEOF(); rs->MoveNext()) {
+        std::vector<Variant>& row = rows.emplace_back();
+        for (long i = 0; i < fields->Count(); ++i) row.push_back(rs->Collect(i));
+    }
+    rs->Close();
+    auto copy = makeMemoryRecordset(std::move(columns), std::move(rows));
+    trackRecordset(self, copy);
+    return copy;
+}
+
+void Connection::SetParameter(const std::string& name, const Variant& value) {
+    impl_->parameters[parameterKey(name)] = value;
+}
+
+void Connection::ClearParameters() {
+    impl_->parameters.clear();
+}
+
+std::vector<SavedQuery> Connection::SavedQueries() {
+    impl_->requireOpen();
+    return savedQueries(impl_->db);
 }
 
 std::shared_ptr<Recordset> Connection::OpenSchema(SchemaEnum schema) {
@@ -587,6 +674,7 @@ void Connection::RollbackTrans() {
               "You tried to roll back without beginning a transaction.");
     impl_->inTransaction = false;
     impl_->forgetSchema();
+    impl_->queryViews.forget();
     impl_->statements->clear();
     // A full disk or a lost journal makes SQLite roll the transaction back
     // itself; what BeginTrans started is then undone already.

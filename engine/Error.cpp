@@ -132,6 +132,20 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
                   (split == std::string::npos ? "" : parts.substr(split + 1)) +
                   "'. Enter a value that the expression for this field can accept.");
     }
+    if (startsWith(message, "VXPARAM:")) {
+        raise(hr::kParamNotSet, jet::kTooFewParameters,
+              "Too few parameters. Expected 1: no value was given for the parameter '" +
+                  after(message, "VXPARAM:") + "'.");
+    }
+    if (startsWith(message, "VXPTYPE:")) {
+        const std::string parts = after(message, "VXPTYPE:");
+        const std::size_t name = parts.find(kCheckSeparator);
+        const std::size_t value = parts.find(kCheckSeparator, name + 1);
+        raise(hr::kSyntax, jet::kDataTypeMismatch,
+              "Data type mismatch in criteria expression: the value '" +
+                  parts.substr(name + 1, value - name - 1) + "' given for the parameter '" +
+                  parts.substr(0, name) + "' is not a " + parts.substr(value + 1) + ".");
+    }
     if (startsWith(message, "VXARG:")) {
         raise(hr::kSyntax, jet::kInvalidProcedureCall,
               "Invalid procedure call or argument: " + after(message, "VXARG:") + where + ".");

@@ -7,6 +7,7 @@
 
 #include "engine/Internal.h"
 #include "engine/PreparedStatement.h"
+#include "engine/SavedQueries.h"
 
 namespace engine::detail {
 
@@ -872,6 +873,7 @@ void requireColumns(const StoredTable& t, const std::vector<std::string>& names)
 
 void Store::createTable(const Statement& st) {
     checkName(st.table, "table");
+    refuseQueryName(db_, st.table);
     if (auto existing = findTable(st.table)) {
         raise(hr::kSyntax, jet::kTableExists, "Table '" + *existing + "' already exists.");
     }
