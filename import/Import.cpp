@@ -301,11 +301,20 @@ class Importer {
         const QueryKind kind = q.rebuilt.kind;
         if (kind != QueryKind::kSelect && kind != QueryKind::kUnion && kind != QueryKind::kCrosstab)
             return std::nullopt;
+        // Its parameters are given Null, as a run that asks for none.
+        for (const auto& name : q.rebuilt.parameters)
+            target_.SetParameter(name, engine::Variant::null());
         try {
-            auto rs = target_.Execute("SELECT * FROM " + Bracketed(q.source->name), nullptr, -1);
+            // A crosstab's columns come from its rows: it is run, not read as a table.
+            auto rs =
+                target_.Execute((kind == QueryKind::kCrosstab ? "EXECUTE " : "SELECT * FROM ") +
+                                    Bracketed(q.source->name),
+                                nullptr, -1);
             rs->Close();
+            target_.ClearParameters();
             return std::nullopt;
         } catch (const engine::ComError& error) {
+            target_.ClearParameters();
             if (IsWriteFailure(error) || error.jetError() == engine::jet::kCanceledByUser) throw;
             return error;
         }

@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "engine/Engine.h"
 #include "import/ImportSupport.h"
 
 namespace {
@@ -68,10 +69,19 @@ TEST(SavedQueriesImport, EveryKindComesOverAsItsRowsDescribeOrIsNamedWithItsText
     std::set<std::string> created;
     for (const auto& name : json.value("queries").toArray())
         created.insert(name.toString().toStdString());
+    auto connection = engine::Connection::create();
+    connection->Open(engine::DatabaseConnectionText(engine::kJetProvider, dest.string(), ""));
+    std::map<std::string, std::string> saved;
+    for (const auto& query : connection->SavedQueries()) saved[query.name] = query.text;
+    connection->Close();
+    EXPECT_EQ(saved.size(), created.size());
     for (const auto& [name, text] : kExpected) {
         SCOPED_TRACE(name);
         EXPECT_NE(created.count(name) + leftOut.count(name), 2u) << "created and left out";
-        if (created.count(name)) continue;
+        if (created.count(name)) {
+            EXPECT_EQ(saved[name], text);
+            continue;
+        }
         ASSERT_EQ(leftOut.count(name), 1u) << "neither created nor named";
         EXPECT_NE(leftOut[name].find(text), std::string::npos) << leftOut[name];
     }

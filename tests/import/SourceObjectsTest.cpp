@@ -8,7 +8,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <map>
+#include <set>
 
+#include "engine/Engine.h"
 #include "import/ImportSupport.h"
 #include "mdbreader/Frames.h"
 #include "support/FileContent.h"
@@ -98,6 +101,56 @@ TEST(SourceObjects, LinkedTablesAndComplexFieldsAreNamedAsWhatTheyAre) {
             "elsewhere, so neither the link nor its rows were imported.",
             "The report 'Ordrar' is not a table; the engine holds tables only."}))
         << run.out;
+}
+
+genuine::SourceQuery SelectQuery(const std::string& name, const std::string& table,
+                                 const std::string& field, const std::string& where = "") {
+    genuine::SourceQuery query{name, {{1, 1, {}, {}, {}}, {5, 0, table, {}, {}}}};
+    query.rows.push_back({6, 0, {}, {}, field});
+    if (!where.empty()) query.rows.push_back({8, 0, {}, {}, where});
+    return query;
+}
+
+// Each query is saved and each select query run once: a query on a query
+// the file lists after it comes over too, a declared parameter runs without
+// a value, and one the engine cannot run is named with its reason, not kept.
+TEST(SourceObjects, SavedQueriesAreSavedAndEverySelectQueryRuns) {
+    genuine::SourceCatalog catalog;
+    catalog.generation = "Jet 4";
+    genuine::SourceTable t;
+    t.name = "T";
+    t.columns = {Column("a", FieldType::kLong)};
+    catalog.tables.push_back(t);
+    genuine::SourceQuery withParameter = SelectQuery("WithParameter", "T", "T.a", "T.a>[Least]");
+    withParameter.rows.push_back({2, 4, "Least", {}, {}});
+    catalog.queries = {SelectQuery("OnBase", "Base", "Base.a"), SelectQuery("Base", "T", "T.a"),
+                       SelectQuery("NoSuchField", "T", "T.nope"), withParameter};
+
+    testsupport::TempFolder folder;
+    const auto run = ImportThroughStandIn(folder, catalog);
+    EXPECT_EQ(run.exitStatus, 1) << run.err;
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
+    std::set<std::string> created;
+    for (const auto& name : json.value("queries").toArray())
+        created.insert(name.toString().toStdString());
+    EXPECT_EQ(created, (std::set<std::string>{"Base", "OnBase", "WithParameter"})) << run.out;
+    const auto leftOut = LeftOut(run.out);
+    ASSERT_EQ(leftOut.size(), 1u) << run.out;
+    EXPECT_EQ(leftOut[0].rfind("The select query 'NoSuchField' ", 0), 0u) << leftOut[0];
+    EXPECT_NE(leftOut[0].find("Its Jet text: SELECT T.nope FROM [T]"), std::string::npos)
+        << leftOut[0];
+
+    auto connection = engine::Connection::create();
+    connection->Open(engine::DatabaseConnectionText(engine::kJetProvider,
+                                                    (folder.Path() / "new.accdb").string(), ""));
+    std::map<std::string, std::string> texts;
+    for (const auto& query : connection->SavedQueries()) texts[query.name] = query.text;
+    EXPECT_EQ(
+        texts,
+        (std::map<std::string, std::string>{
+            {"Base", "SELECT T.a FROM [T]"},
+            {"OnBase", "SELECT Base.a FROM [Base]"},
+            {"WithParameter", "PARAMETERS [Least] Long; SELECT T.a FROM [T] WHERE T.a>[Least]"}}));
 }
 
 }  // namespace
