@@ -39,6 +39,18 @@ genuine::SourceColumn Column(const std::string& name, FieldType type) {
     return column;
 }
 
+// An ACE catalog of one table without rows.
+genuine::SourceCatalog OneTable(const std::string& name,
+                                std::vector<genuine::SourceColumn> columns) {
+    genuine::SourceCatalog catalog;
+    catalog.generation = "ACE";
+    genuine::SourceTable table;
+    table.name = name;
+    table.columns = std::move(columns);
+    catalog.tables.push_back(std::move(table));
+    return catalog;
+}
+
 // Imports a genuine file's name with the reader replaced by a script that
 // sends `catalog` (and no rows), with --json.
 testsupport::ProcessResult ImportThroughStandIn(const testsupport::TempFolder& folder,
@@ -72,13 +84,9 @@ std::vector<std::string> LeftOut(const std::string& out) {
 }
 
 TEST(SourceObjects, LinkedTablesAndComplexFieldsAreNamedAsWhatTheyAre) {
-    genuine::SourceCatalog catalog;
-    catalog.generation = "ACE";
-    genuine::SourceTable photos;
-    photos.name = "Photos";
-    photos.columns = {Column("Id", FieldType::kLong), Column("Pics", FieldType::kAttachment),
-                      Column("Tags", FieldType::kMultiValue)};
-    catalog.tables.push_back(photos);
+    genuine::SourceCatalog catalog =
+        OneTable("Photos", {Column("Id", FieldType::kLong), Column("Pics", FieldType::kAttachment),
+                            Column("Tags", FieldType::kMultiValue)});
     catalog.linkedTables = {
         {"Ordrar", true, "ODBC;DSN=Sales;DATABASE=shop", "", "dbo.Ordrar"},
         {"Kunder", false, ";DATABASE=C:\\data\\kunder.mdb", "C:\\data\\kunder.mdb", "Kunder"}};
@@ -115,12 +123,7 @@ genuine::SourceQuery SelectQuery(const std::string& name, const std::string& tab
 // the file lists after it comes over too, a declared parameter runs without
 // a value, and one the engine cannot run is named with its reason, not kept.
 TEST(SourceObjects, SavedQueriesAreSavedAndEverySelectQueryRuns) {
-    genuine::SourceCatalog catalog;
-    catalog.generation = "Jet 4";
-    genuine::SourceTable t;
-    t.name = "T";
-    t.columns = {Column("a", FieldType::kLong)};
-    catalog.tables.push_back(t);
+    genuine::SourceCatalog catalog = OneTable("T", {Column("a", FieldType::kLong)});
     genuine::SourceQuery withParameter = SelectQuery("WithParameter", "T", "T.a", "T.a>[Least]");
     withParameter.rows.push_back({2, 4, "Least", {}, {}});
     catalog.queries = {SelectQuery("OnBase", "Base", "Base.a"), SelectQuery("Base", "T", "T.a"),
