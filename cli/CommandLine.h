@@ -10,6 +10,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cli {
@@ -51,7 +52,7 @@ struct CommandSpec {
     bool json;
 };
 inline constexpr CommandSpec kCommands[] = {
-    {"query", Command::kQuery, 0, "", "--create -f", false},
+    {"query", Command::kQuery, 0, "", "--create -f --param", false},
     {"status", Command::kStatus, 0, "", "", true},
     {"update", Command::kUpdate, 0, "", "--dry-run", true},
     {"restore", Command::kRestore, 0, "", "", true},
@@ -85,6 +86,9 @@ struct CommandLine {
     std::optional<std::string> passwordFile;  // --password-file
     bool create = false;                      // query --create
     std::optional<std::string> scriptPath;    // query -f; "-" is standard input
+    // query --param NAME=VALUE, in the order given: the values of parameters
+    // that PARAMETERS clauses declare.
+    std::vector<std::pair<std::string, std::string>> parameters;
 };
 
 struct ParsedCommandLine {

@@ -94,9 +94,15 @@ int RunViewerCommand(HeadlessMainWindow& window, const cli::CommandLine& line, s
         logic.session, grouped ? viewer::TableGrouping::Grouped : viewer::TableGrouping::All,
         tableList);
     switch (line.command) {
-        case cli::Command::kTables:
+        case cli::Command::kTables: {
             for (const auto& name : tableList) out << name << "\n";
-            return listRead ? cli::kExitOk : cli::kExitFailed;
+            // Every name, each saved query marked as one after a tab.
+            std::vector<std::string> queries;
+            const bool queriesRead =
+                !line.allTables || viewer::ReadSavedQueryNames(logic.session, queries);
+            for (const auto& name : queries) out << name << "\tquery\n";
+            return listRead && queriesRead ? cli::kExitOk : cli::kExitFailed;
+        }
         case cli::Command::kShow: {
             const std::string& table = line.operands.at(0);
             if (std::find(tableList.begin(), tableList.end(), table) == tableList.end()) {

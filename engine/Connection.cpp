@@ -229,9 +229,33 @@ class ColumnTypes {
             }
         };
         read("SELECT ColumnName, Type, DefinedSize FROM MSysColumns WHERE TableName = ?1", false);
+        if (columns.empty()) readSavedQuery(db, table, columns);
         if (columns.empty())
             read("SELECT name, type FROM pragma_table_info(?1)", true);  // system tables
         return tables_.emplace(key, std::move(columns)).first->second;
+    }
+
+    // A saved select query's fields that are a table's fields keep their
+    // types (SQLite's view reports only affinities: a text would read as a Memo).
+    void readSavedQuery(sqlite3* db, const std::string& name, Columns& columns) {
+        PreparedStatement isView;
+        if (tryPrepare(db,
+                       "SELECT 1 FROM temp.sqlite_schema WHERE type = 'view' AND name = ?1 "
+                       "COLLATE NOCASE",
+                       isView) != SQLITE_OK)
+            return;
+        sqlite3_bind_text(isView.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(isView.get()) != SQLITE_ROW) return;
+        PreparedStatement view;
+        if (tryPrepare(db, "SELECT * FROM " + quoteIdent(name), view) != SQLITE_OK) return;
+        for (int i = 0; i < sqlite3_column_count(view.get()); ++i) {
+            const char* table = sqlite3_column_table_name(view.get(), i);
+            const char* origin = sqlite3_column_origin_name(view.get(), i);
+            int ado = 0;
+            long size = 0;
+            if (table && origin && find(db, table, origin, ado, size))
+                columns[upperAscii(sqlite3_column_name(view.get(), i))] = {ado, size};
+        }
     }
 
     long long schemaVersion_ = -1;
@@ -471,6 +495,7 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& statement,
     sqlite3* db = impl_->db;
     impl_->queryViews.ensure(db);
     ReadyStatement ready = impl_->statements->prepare(statement);
+    impl_->queryViews.requireValues(*ready.statement, impl_->parameters);
     if (std::vector<std::string> fields = parametersNamingFields(db, *ready.statement);
         !fields.empty()) {
         ready = {

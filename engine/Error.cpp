@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/Internal.h"
+#include "engine/SavedQueries.h"
 
 namespace engine {
 
@@ -132,11 +133,7 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
                   (split == std::string::npos ? "" : parts.substr(split + 1)) +
                   "'. Enter a value that the expression for this field can accept.");
     }
-    if (startsWith(message, "VXPARAM:")) {
-        raise(hr::kParamNotSet, jet::kTooFewParameters,
-              "Too few parameters. Expected 1: no value was given for the parameter '" +
-                  after(message, "VXPARAM:") + "'.");
-    }
+    if (startsWith(message, "VXPARAM:")) raiseNoParameterValue(after(message, "VXPARAM:"));
     if (startsWith(message, "VXPTYPE:")) {
         const std::string parts = after(message, "VXPTYPE:");
         const std::size_t name = parts.find(kCheckSeparator);

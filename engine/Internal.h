@@ -214,12 +214,12 @@ struct Statement {
     std::optional<std::string> oldPassword;
 
     // Saved queries
-    std::vector<QueryParameter> parameters;    // the PARAMETERS clause, in order
-    std::vector<std::string> parameterNames;   // declared ones read by a name of one part
-    std::vector<std::string> parameterTables;  // with them: every table the statement names
-    std::string queryText;                     // CREATE VIEW / PROCEDURE: the Jet text kept
-    bool querySelects = false;                 // CREATE VIEW / PROCEDURE: a select query
-    std::vector<Variant> executeValues;        // EXECUTE
+    std::vector<QueryParameter> parameters;   // the PARAMETERS clause, in order
+    std::vector<std::string> parameterNames;  // declared ones read by a name of one part
+    std::vector<std::string> tablesRead;      // every table or query named in FROM clauses
+    std::string queryText;                    // CREATE VIEW / PROCEDURE: the Jet text kept
+    bool querySelects = false;                // CREATE VIEW / PROCEDURE: a select query
+    std::vector<Variant> executeValues;       // EXECUTE
 };
 
 // The literals of a statement parsed for the statement cache. A literal that

@@ -384,10 +384,7 @@ class Parser {
         checkJetRefusals(toks_);
         // A saved query's fields are judged when it runs, against the tables then.
         if (st_.kind == StatementKind::CreateQuery) return std::move(st_);
-        if (!st_.parameterNames.empty()) {
-            if (!st_.table.empty()) st_.parameterTables.push_back(st_.table);
-            for (const auto& table : kindTables_) st_.parameterTables.push_back(table.first);
-        }
+        for (const auto& table : kindTables_) st_.tablesRead.push_back(table.first);
         st_.columnUses = columnUses(toks_);
         if (!st_.columnUses.empty()) st_.namedTables = namedTables(toks_);
         return std::move(st_);

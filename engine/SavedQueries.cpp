@@ -61,7 +61,7 @@ std::vector<std::string> parametersNamingFields(sqlite3* db, const Statement& st
     PreparedStatement stmt =
         prepare(db, "SELECT 1 FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE", "");
     for (const auto& name : st.parameterNames) {
-        for (const auto& table : st.parameterTables) {
+        for (const auto& table : st.tablesRead) {
             sqlite3_reset(stmt.get());
             sqlite3_bind_text(stmt.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_text(stmt.get(), 2, name.c_str(), -1, SQLITE_TRANSIENT);
@@ -174,10 +174,15 @@ void QueryViews::ensure(sqlite3* db) {
     // Recorded before the views are made: a query the file holds that no
     // longer reads is reported once, and the others stay usable.
     built_ = queries;
+    needs_.clear();
+    std::map<std::string, std::vector<std::string>> reads;
     for (const auto& query : queries) {
         if (!query.selects) continue;
         try {
             const Statement body = parseAgainstCatalog(db, query.text);
+            std::vector<std::string>& needs = needs_[upperAscii(query.name)];
+            for (const auto& p : body.parameters) needs.push_back(p.name);
+            reads[upperAscii(query.name)] = body.tablesRead;
             if (readsAsTable(body)) exec(db, tempViewSql(query, body));
         } catch (const ComError& e) {
             raise(e.code(), e.jetError(),
@@ -186,6 +191,46 @@ void QueryViews::ensure(sqlite3* db) {
                       "] and save it again.");
         }
     }
+    // A query read by another passes its parameters on; a chain is at most
+    // as long as there are queries.
+    for (std::size_t round = 0; round < queries.size(); ++round) {
+        bool grew = false;
+        for (auto& [name, tables] : reads) {
+            for (const auto& table : tables) {
+                const auto inner = needs_.find(upperAscii(table));
+                if (inner == needs_.end() || inner->first == name) continue;
+                const std::vector<std::string> passed = inner->second;
+                std::vector<std::string>& needs = needs_[name];
+                for (const std::string& p : passed) {
+                    if (std::none_of(needs.begin(), needs.end(),
+                                     [&](const std::string& n) { return equalsNoCase(n, p); })) {
+                        needs.push_back(p);
+                        grew = true;
+                    }
+                }
+            }
+        }
+        if (!grew) break;
+    }
+}
+
+void QueryViews::requireValues(const Statement& st, const ParameterValues& values) const {
+    auto require = [&](const std::string& name) {
+        if (values.find(parameterKey(name)) == values.end()) raiseNoParameterValue(name);
+    };
+    for (const auto& p : st.parameters) require(p.name);
+    if (needs_.empty()) return;
+    for (const auto& table : st.tablesRead) {
+        const auto found = needs_.find(upperAscii(table));
+        if (found == needs_.end()) continue;
+        for (const auto& name : found->second) require(name);
+    }
+}
+
+void raiseNoParameterValue(std::string_view name) {
+    raise(hr::kParamNotSet, jet::kTooFewParameters,
+          "Too few parameters. Expected 1: no value was given for the parameter '" +
+              std::string(name) + "'.");
 }
 
 // ------------------------------------------------------------- parameters

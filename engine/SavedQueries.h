@@ -39,6 +39,7 @@ std::string parameterKey(std::string_view name);  // ASCII capitals, "." read as
 // vx_param(name, adoType): the parameter's value as its declared type, or
 // an error naming it when it has none or the value is not of that type.
 void registerParameterFunction(sqlite3* db, const ParameterValues* values);
+[[noreturn]] void raiseNoParameterValue(std::string_view name);  // Jet's 3061
 
 // The temporary views of one connection's saved select queries.
 class QueryViews {
@@ -48,6 +49,10 @@ class QueryViews {
     void ensure(sqlite3* db);
     // Before a definition changes the tables; ensure makes them again.
     void remove(sqlite3* db);
+    // Jet's 3061 naming the first parameter without a value that `st`
+    // declares or a saved query it reads declares: asked before it runs, as
+    // SQLite would read a value only where a row reaches it.
+    void requireValues(const Statement& st, const ParameterValues& values) const;
     // After this connection saved, dropped or rolled back.
     void forget() { built_.reset(); }
     void close() { dataVersionStmt_.reset(), built_.reset(); }
@@ -56,6 +61,7 @@ class QueryViews {
     long long dataVersion(sqlite3* db);
 
     std::optional<std::vector<SavedQuery>> built_;
+    std::map<std::string, std::vector<std::string>> needs_;  // per query (capitals): its parameters
     PreparedStatement dataVersionStmt_;
     long long dataVersion_ = -1;
 };
