@@ -41,6 +41,13 @@ bool Store(std::optional<std::string>& slot, std::string value) {
     return true;
 }
 
+// Jet's parameter names ignore the case of ASCII letters.
+bool EqualsIgnoringAsciiCase(const std::string& a, const std::string& b) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 ParsedCommandLine Refuse(std::string why) {
     return {std::nullopt, std::move(why)};
 }
@@ -133,6 +140,19 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             value = arguments[++index];
         } else {
             return Refuse("option " + name + " needs a value");
+        }
+        if (name == "--param") {
+            const std::size_t equals = value.find('=');
+            if (equals == 0 || equals == std::string::npos) {
+                return Refuse("--param needs NAME=VALUE, not \"" + value + "\"");
+            }
+            std::string parameter = value.substr(0, equals);
+            for (const auto& given : line.parameters) {
+                if (EqualsIgnoringAsciiCase(given.first, parameter))
+                    return Refuse("--param " + parameter + " is given twice");
+            }
+            line.parameters.emplace_back(std::move(parameter), value.substr(equals + 1));
+            continue;
         }
         std::optional<std::string>& slot = name == "--db"              ? line.databasePath
                                            : name == "--password"      ? line.password
@@ -235,7 +255,7 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
         << "                     is listed (exit 1). The password options give DEST's password.\n"
         << "  import             the same for the registry's (or --db) database, in place: the\n"
         << "                     genuine file is kept unchanged as NAME.access-original.EXT\n"
-        << "  query [--create] [-f FILE]\n"
+        << "  query [--create] [-f FILE] [--param NAME=VALUE]...\n"
         << "                     runs the statements of FILE (standard input when FILE is absent\n"
         << "                     or \"-\") on the --db database, else the registry's, all in one\n"
         << "                     transaction. Lines beginning with \"#\" are comments, lines are\n"
@@ -256,6 +276,9 @@ void PrintUsage(std::ostream& out, const std::string& programName) {
         << "  --json             " << JsonCommandList() << ": one JSON object on standard output\n"
         << "  --create           query: create an empty database first when PATH does not exist\n"
         << "  -f FILE            query: the statements to run\n"
+        << "  --param NAME=VALUE query: the value of the parameter NAME that a PARAMETERS clause\n"
+        << "                     declares (also in a saved query), read as its declared type;\n"
+        << "                     repeat it for each parameter\n"
         << "  --version          the program's version\n"
         << "  -h, --help         this text\n"
         << "\n"

@@ -10,6 +10,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cli {
@@ -100,6 +101,7 @@ inline constexpr OptionSpec kOptions[] = {
     {"--limit", OptionKind::kValue},
     {"--create", OptionKind::kFlag},
     {"-f", OptionKind::kValue},
+    {"--param", OptionKind::kValue},
     {"--dry-run", OptionKind::kFlag},
     {"--json", OptionKind::kFlag},
 };
@@ -121,7 +123,7 @@ struct CommandSpec {
     CommandHandler handler;
 };
 inline constexpr CommandSpec kCommands[] = {
-    {"query", Command::kQuery, 0, "", "--create -f", false, true, RunQueryHandler},
+    {"query", Command::kQuery, 0, "", "--create -f --param", false, true, RunQueryHandler},
     {"status", Command::kStatus, 0, "", "", true, false, RunFrontEndHandler<&FrontEnds::status>},
     {"update", Command::kUpdate, 0, "", "--dry-run", true, true,
      RunFrontEndHandler<&FrontEnds::update>},
@@ -161,6 +163,9 @@ struct CommandLine {
     std::optional<std::string> passwordFile;  // --password-file
     bool create = false;                      // query --create
     std::optional<std::string> scriptPath;    // query -f; "-" is standard input
+    // query --param NAME=VALUE, in the order given: the values of parameters
+    // that PARAMETERS clauses declare.
+    std::vector<std::pair<std::string, std::string>> parameters;
 };
 
 struct ParsedCommandLine {

@@ -27,6 +27,9 @@ void WriteImportJson(JsonReport& json, std::ostream& out, const std::string& sou
         for (const std::string& table : report.tables) tables.append(JsonText(table));
         json.Set("tables", tables);
         json.Set("rows", static_cast<double>(report.rows));
+        QJsonArray queries;
+        for (const std::string& query : report.queries) queries.append(JsonText(query));
+        json.Set("queries", queries);
         QJsonArray leftOut;
         for (const genuine::LeftOut& item : report.leftOut) {
             QJsonObject entry;
@@ -61,9 +64,9 @@ int RunImportCommand(const CommandLine& line, std::ostream& out, std::ostream& e
     try {
         report = genuine::ImportGenuineDatabase(source, destination, options);
         outcome.report = &*report;
-        text << "Imported " << report->tables.size() << " tables, " << report->rows
-             << " rows from the " << report->generation << " file " << source << " into "
-             << destination << ".\n";
+        text << "Imported " << report->tables.size() << " tables, " << report->rows << " rows, "
+             << report->queries.size() << " saved queries from the " << report->generation
+             << " file " << source << " into " << destination << ".\n";
         if (report->sourceWarnings > 0) {
             text << "libmdb printed " << report->sourceWarnings
                  << " line(s) of warnings while reading the source, the first: "

@@ -267,6 +267,8 @@ int RunQueryCommand(const CommandLine& line, std::istream& in, std::ostream& out
         const bool created = line.create && CreateIfAbsent(path, password);
         const std::shared_ptr<engine::Connection> connection = engine::Connection::create();
         connection->Open(*connectionText, "", "", 0);
+        for (const auto& [name, value] : line.parameters)
+            connection->SetParameter(name, engine::Variant::fromText(value));
         // Ctrl+C (or SIGTERM, SIGHUP) stops the running statement; the run
         // then rolls back as for a refused statement.
         const platform::InterruptHook stopStatement([connection] { connection->Cancel(); });

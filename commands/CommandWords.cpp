@@ -104,7 +104,12 @@ int RunTablesWord(HeadlessMainWindow& window, const cli::CommandLine& line, std:
     if (!ViewerCanRead(window, err)) return cli::kExitFailed;
     const TableList list = ReadTables(window.logic(), !line.allTables);
     for (const auto& name : list.names) out << name << "\n";
-    return list.read ? cli::kExitOk : cli::kExitFailed;
+    // Every name, each saved query marked as one after a tab.
+    std::vector<std::string> queries;
+    const bool queriesRead =
+        !line.allTables || viewer::ReadSavedQueryNames(window.logic().session, queries);
+    for (const auto& name : queries) out << name << "\tquery\n";
+    return list.read && queriesRead ? cli::kExitOk : cli::kExitFailed;
 }
 
 int RunShowWord(HeadlessMainWindow& window, const cli::CommandLine& line, std::ostream& out,

@@ -102,8 +102,9 @@ int RunConvertInPlace(MainWindowLogic& logic, ConversionView& view, std::ostream
         outcome.outcome = report.import.Complete() ? "imported" : "incomplete";
         std::string summary =
             "Converted " + path + " (" + std::to_string(report.import.tables.size()) + " tables, " +
-            std::to_string(report.import.rows) + " rows); the genuine file is kept unchanged as " +
-            report.keptOriginal + ".\n";
+            std::to_string(report.import.rows) + " rows, " +
+            std::to_string(report.import.queries.size()) +
+            " saved queries); the genuine file is kept unchanged as " + report.keptOriginal + ".\n";
         if (!report.import.Complete()) {
             summary += "Left out (" + std::to_string(report.import.leftOut.size()) + "):\n" +
                        genuine::DescribeLeftOut(report.import.leftOut);

@@ -1,6 +1,7 @@
 #include "console/QueryScript.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "db/PasswordMask.h"
 #include "db/Utf8Text.h"
@@ -60,6 +61,35 @@ void ForEachLine(std::string_view text, Take take) {
     }
 }
 
+// Whether `piece` holds Jet's reserved word PARAMETERS outside quotes and
+// brackets: the head of a statement that goes on after the ";" ending it.
+bool DeclaresParameters(std::string_view piece) {
+    char closing = 0;
+    std::size_t wordStart = std::string_view::npos;
+    for (std::size_t i = 0; i <= piece.size(); ++i) {
+        const char c = i < piece.size() ? piece[i] : ' ';
+        if (closing != 0) {
+            if (c == closing) closing = 0;
+            continue;
+        }
+        const bool wordChar = std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+        if (wordChar && wordStart == std::string_view::npos) wordStart = i;
+        if (wordChar) continue;
+        if (wordStart != std::string_view::npos) {
+            const std::string_view word = piece.substr(wordStart, i - wordStart);
+            wordStart = std::string_view::npos;
+            if (word.size() == 10 &&
+                std::equal(word.begin(), word.end(), "PARAMETERS", [](char a, char b) {
+                    return std::toupper(static_cast<unsigned char>(a)) == b;
+                }))
+                return true;
+        }
+        if (c == '\'' || c == '"') closing = c;
+        if (c == '[') closing = ']';
+    }
+    return false;
+}
+
 // The statements of lines handed over one at a time: a script's empty lines
 // cost nothing, however many there are.
 class StatementSplitter {
@@ -103,8 +133,15 @@ class StatementSplitter {
                 }
                 break;
             }
-            result_.statements.push_back(MakeStatement(joined_, begin, semicolon + 1, starts_));
-            begin = semicolon + 1;
+            std::size_t end = semicolon + 1;
+            // Jet's PARAMETERS clause ends with its own ";" before the
+            // statement it heads: the two are one statement.
+            if (DeclaresParameters(std::string_view(joined_).substr(begin, semicolon - begin))) {
+                if (const std::size_t next = joined_.find(';', end); next != std::string::npos)
+                    end = next + 1;
+            }
+            result_.statements.push_back(MakeStatement(joined_, begin, end, starts_));
+            begin = end;
         }
         return std::move(result_);
     }

@@ -15,6 +15,7 @@
 #include "engine/Checks.h"
 #include "engine/Internal.h"
 #include "engine/Lexer.h"
+#include "engine/SavedQueries.h"
 #include "engine/StatementCache.h"
 
 namespace engine {
@@ -228,9 +229,33 @@ class ColumnTypes {
             }
         };
         read("SELECT ColumnName, Type, DefinedSize FROM MSysColumns WHERE TableName = ?1", false);
+        if (columns.empty()) readSavedQuery(db, table, columns);
         if (columns.empty())
             read("SELECT name, type FROM pragma_table_info(?1)", true);  // system tables
         return tables_.emplace(key, std::move(columns)).first->second;
+    }
+
+    // A saved select query's fields that are a table's fields keep their
+    // types (SQLite's view reports only affinities: a text would read as a Memo).
+    void readSavedQuery(sqlite3* db, const std::string& name, Columns& columns) {
+        PreparedStatement isView;
+        if (tryPrepare(db,
+                       "SELECT 1 FROM temp.sqlite_schema WHERE type = 'view' AND name = ?1 "
+                       "COLLATE NOCASE",
+                       isView) != SQLITE_OK)
+            return;
+        sqlite3_bind_text(isView.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(isView.get()) != SQLITE_ROW) return;
+        PreparedStatement view;
+        if (tryPrepare(db, "SELECT * FROM " + quoteIdent(name), view) != SQLITE_OK) return;
+        for (int i = 0; i < sqlite3_column_count(view.get()); ++i) {
+            const char* table = sqlite3_column_table_name(view.get(), i);
+            const char* origin = sqlite3_column_origin_name(view.get(), i);
+            int ado = 0;
+            long size = 0;
+            if (table && origin && find(db, table, origin, ado, size))
+                columns[upperAscii(sqlite3_column_name(view.get(), i))] = {ado, size};
+        }
     }
 
     long long schemaVersion_ = -1;
@@ -320,8 +345,13 @@ struct Connection::Impl {
     std::vector<std::vector<Variant>> schemaRows;      // the tables schema, asked for often
     std::shared_ptr<StatementCache> statements;        // while open
     std::function<void()> progressHook;
+    ParameterValues parameters;  // read by vx_param while a statement runs
+    QueryViews queryViews;
 
     void installProgressHook() const;
+
+    std::shared_ptr<Recordset> executeSaved(Connection& self, const Statement& st,
+                                            Variant* recordsAffected, long options);
 
     // A rolled-back definition takes the schema version back, and the next
     // one may reach the same number with another schema: so whatever this
@@ -343,6 +373,7 @@ Connection::Connection() : impl_(std::make_unique<Impl>()) {}
 Connection::~Connection() {
     if (impl_->db) {
         impl_->statements.reset();
+        impl_->queryViews.close();
         if (impl_->inTransaction) sqlite3_exec(impl_->db, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close_v2(impl_->db);
     }
@@ -368,6 +399,7 @@ void Connection::Open(const std::string& connectionText, const std::string&, con
         raise(hr::kUnspecified, jet::kFileNotFound, "The connection text names no Data Source.");
     checkFileKind(parts.dataSource);
     sqlite3* db = openHandle(parts.dataSource, SQLITE_OPEN_READWRITE);
+    registerParameterFunction(db, &impl_->parameters);
     try {
         execRaw(db, "PRAGMA synchronous = FULL", "opening the database");
         if (!Store::isEngineFile(db)) {
@@ -401,6 +433,7 @@ void Connection::Close() {
     }
     impl_->recordsets.clear();
     impl_->statements.reset();
+    impl_->queryViews.close();
     if (impl_->inTransaction) sqlite3_exec(impl_->db, "ROLLBACK", nullptr, nullptr, nullptr);
     impl_->inTransaction = false;
     std::lock_guard<std::mutex> lock(impl_->handleMutex);
@@ -461,10 +494,17 @@ const std::string& Connection::DataSource() const {
 }
 
 std::shared_ptr<Recordset> Connection::Execute(const std::string& statement,
-                                               Variant* recordsAffected, long) {
+                                               Variant* recordsAffected, long options) {
     impl_->requireOpen();
     sqlite3* db = impl_->db;
+    impl_->queryViews.ensure(db);
     ReadyStatement ready = impl_->statements->prepare(statement);
+    impl_->queryViews.requireValues(*ready.statement, impl_->parameters);
+    if (std::vector<std::string> fields = parametersNamingFields(db, *ready.statement);
+        !fields.empty()) {
+        ready = {
+            std::make_shared<Statement>(parseStatement(statement, nullptr, &fields)), {}, {}, 0};
+    }
     Statement& st = *ready.statement;
     if (recordsAffected) *recordsAffected = Variant::fromI4(0);
     if (!st.columnUses.empty()) {
@@ -521,13 +561,85 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& statement,
             impl_->password = newPassword;
             return closed;
         }
+        case StatementKind::CreateQuery:
+        case StatementKind::DropQuery: {
+            impl_->queryViews.forget();
+            Savepoint sp(db);
+            if (st.kind == StatementKind::CreateQuery)
+                createSavedQuery(db, st);
+            else
+                dropSavedQuery(db, st);
+            sp.commit();
+            return closed;
+        }
+        case StatementKind::ExecuteQuery:
+            return impl_->executeSaved(*this, st, recordsAffected, options);
         default: {
+            impl_->queryViews.remove(db);
             Savepoint sp(db);
             Store(db).execute(st);
             sp.commit();
             return closed;
         }
     }
+}
+
+// EXECUTE runs the saved query's text with the values given to its
+// parameters in order. They hold while it runs only: a select query's rows
+// are read while they hold, so later statements see the parameters' own values.
+std::shared_ptr<Recordset> Connection::Impl::executeSaved(Connection& self, const Statement& st,
+                                                          Variant* recordsAffected, long options) {
+    const SavedQuery query = requireSavedQuery(db, st.table);
+    const Statement body = parseStatement(query.text);
+    if (st.executeValues.size() > body.parameters.size()) {
+        raise(hr::kSyntax, jet::kInvalidStatement,
+              "The query '" + query.name + "' declares " + std::to_string(body.parameters.size()) +
+                  " parameter(s); " + std::to_string(st.executeValues.size()) +
+                  " value(s) were given.");
+    }
+    if (st.executeValues.empty()) return self.Execute(query.text, recordsAffected, options);
+    const ParameterValues kept = parameters;
+    struct Restore {
+        ParameterValues& values;
+        const ParameterValues& kept;
+        ~Restore() { values = kept; }
+    } restore{parameters, kept};
+    for (std::size_t i = 0; i < st.executeValues.size(); ++i)
+        parameters[parameterKey(body.parameters[i].name)] = st.executeValues[i];
+    auto rs = self.Execute(query.text, recordsAffected, options);
+    if (rs->State() != adStateOpen) return rs;
+    std::vector<ResultColumn> columns;
+    const auto fields = rs->GetFields();
+    for (long i = 0; i < fields->Count(); ++i) {
+        const Field& field = fields->Item(i);
+        ResultColumn column;
+        column.name = field.Name();
+        column.adoType = field.Type();
+        column.size = field.DefinedSize();
+        columns.push_back(std::move(column));
+    }
+    std::vector<std::vector<Variant>> rows;
+    for (; !rs->IsEOF(); rs->MoveNext()) {
+        std::vector<Variant>& row = rows.emplace_back();
+        for (long i = 0; i < fields->Count(); ++i) row.push_back(rs->Collect(i));
+    }
+    rs->Close();
+    auto copy = makeMemoryRecordset(std::move(columns), std::move(rows));
+    trackRecordset(self, copy);
+    return copy;
+}
+
+void Connection::SetParameter(const std::string& name, const Variant& value) {
+    impl_->parameters[parameterKey(name)] = value;
+}
+
+void Connection::ClearParameters() {
+    impl_->parameters.clear();
+}
+
+std::vector<SavedQuery> Connection::SavedQueries() {
+    impl_->requireOpen();
+    return savedQueries(impl_->db);
 }
 
 std::shared_ptr<Recordset> Connection::OpenSchema(SchemaEnum schema) {
@@ -591,6 +703,7 @@ void Connection::RollbackTrans() {
               "You tried to roll back without beginning a transaction.");
     impl_->inTransaction = false;
     impl_->forgetSchema();
+    impl_->queryViews.forget();
     impl_->statements->clear();
     // A full disk or a lost journal makes SQLite roll the transaction back
     // itself; what BeginTrans started is then undone already.

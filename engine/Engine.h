@@ -214,6 +214,8 @@ constexpr int kInvalidUseOfNull = 94;
 constexpr int kReserved = 3000;  // reserved error: the engine itself failed
 constexpr int kTooManyTransactions = 3003;
 constexpr int kTableExists = 3010;
+constexpr int kObjectNotFound = 3011;  // no table or saved query of that name
+constexpr int kObjectExists = 3012;    // a saved query of that name exists
 constexpr int kNoCurrentRecord = 3021;
 constexpr int kDuplicateValue = 3022;  // duplicate values in an index or key
 constexpr int kFileNotFound = 3024;
@@ -366,6 +368,14 @@ std::string DatabaseConnectionText(const std::string& provider, const std::strin
 class Recordset;
 class Connection;
 
+// A saved query (CREATE VIEW, CREATE PROCEDURE) as the catalog keeps it: its
+// Jet text, with its PARAMETERS clause at the head when it has one.
+struct SavedQuery {
+    std::string name;
+    std::string text;
+    bool selects = false;  // a select query (usable as a table), not an action query
+};
+
 class Connection : public std::enable_shared_from_this<Connection> {
   public:
     static std::shared_ptr<Connection> create();
@@ -395,6 +405,16 @@ class Connection : public std::enable_shared_from_this<Connection> {
     // TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE ("TABLE" / "SYSTEM TABLE"),
     // ordered by type, then by name.
     std::shared_ptr<Recordset> OpenSchema(SchemaEnum schema = adSchemaTables);
+
+    // The value of a parameter a PARAMETERS clause declares (its name in any
+    // case; "Forms!f!x" for a dotted name), for every statement run after
+    // until it is given again or ClearParameters. A declared parameter without
+    // a value fails the statement with jet::kTooFewParameters naming it.
+    void SetParameter(const std::string& name, const Variant& value);
+    void ClearParameters();
+
+    // The saved queries, ordered by name.
+    std::vector<SavedQuery> SavedQueries();
 
     // After BeginTrans every statement, DDL included, is undone by RollbackTrans.
     long BeginTrans();

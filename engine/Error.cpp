@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/Internal.h"
+#include "engine/SavedQueries.h"
 
 namespace engine {
 
@@ -136,6 +137,16 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
                   parts.substr(0, split) + "' set for '" +
                   (split == std::string::npos ? "" : parts.substr(split + 1)) +
                   "'. Enter a value that the expression for this field can accept.");
+    }
+    if (startsWith(message, "VXPARAM:")) raiseNoParameterValue(after(message, "VXPARAM:"));
+    if (startsWith(message, "VXPTYPE:")) {
+        const std::string parts = after(message, "VXPTYPE:");
+        const std::size_t name = parts.find(kCheckSeparator);
+        const std::size_t value = parts.find(kCheckSeparator, name + 1);
+        raise(hr::kSyntax, jet::kDataTypeMismatch,
+              "Data type mismatch in criteria expression: the value '" +
+                  parts.substr(name + 1, value - name - 1) + "' given for the parameter '" +
+                  parts.substr(0, name) + "' is not a " + parts.substr(value + 1) + ".");
     }
     if (startsWith(message, "VXARG:")) {
         raise(hr::kSyntax, jet::kInvalidProcedureCall,

@@ -169,7 +169,16 @@ enum class StatementKind {
     AlterDropConstraint,
     AlterColumn,
     AlterPassword,
-    SelectInto,  // `table` is the new table, `sqlite` the SELECT that fills it
+    SelectInto,    // `table` is the new table, `sqlite` the SELECT that fills it
+    CreateQuery,   // CREATE VIEW / CREATE PROCEDURE: `table` the name, `queryText` the Jet text
+    DropQuery,     // DROP VIEW / DROP PROCEDURE
+    ExecuteQuery,  // EXECUTE: `table` the saved query, `executeValues` its parameters' values
+};
+
+// A parameter a PARAMETERS clause declares.
+struct QueryParameter {
+    std::string name;       // as written, the parts of a dotted name joined by "!"
+    int adoType = adEmpty;  // adEmpty: VALUE, any value as given
 };
 
 // Mark the start and end of each aggregate of a crosstab's value, where its
@@ -215,6 +224,14 @@ struct Statement {
     std::string constraintName;
     std::optional<std::string> newPassword;
     std::optional<std::string> oldPassword;
+
+    // Saved queries
+    std::vector<QueryParameter> parameters;   // the PARAMETERS clause, in order
+    std::vector<std::string> parameterNames;  // declared ones read by a name of one part
+    std::vector<std::string> tablesRead;      // every table or query named in FROM clauses
+    std::string queryText;                    // CREATE VIEW / PROCEDURE: the Jet text kept
+    bool querySelects = false;                // CREATE VIEW / PROCEDURE: a select query
+    std::vector<Variant> executeValues;       // EXECUTE
 };
 
 // The literals of a statement parsed for the statement cache. A literal that
@@ -231,7 +248,10 @@ struct LiteralParameters {
 // Parses one Jet SQL statement. Raises a syntax error naming the place. With
 // `parameters`, the literals of SELECT, INSERT, UPDATE and DELETE become
 // parameters as described there.
-Statement parseStatement(std::string_view text, LiteralParameters* parameters = nullptr);
+// `fieldNames` (may be null) are declared parameters read as fields of the
+// same name: Jet looks a name up among the fields first.
+Statement parseStatement(std::string_view text, LiteralParameters* parameters = nullptr,
+                         const std::vector<std::string>* fieldNames = nullptr);
 struct ResultColumn;
 // The SQL of a crosstab on this database (its headings read from the data),
 // with one hint added to `st.hints` per pivot column.

@@ -2,7 +2,9 @@
 // SQLite text from the parse, so nothing the parser did not understand ever
 // reaches SQLite, and DDL becomes a description the catalog store carries out.
 #include <algorithm>
+#include <cctype>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -285,8 +287,9 @@ std::string formatDouble(double v) {
 
 class Parser {
   public:
-    explicit Parser(std::string_view sql, LiteralParameters* parameters = nullptr)
-        : sql_(sql), toks_(tokenize(sql)), parameters_(parameters) {
+    explicit Parser(std::string_view sql, LiteralParameters* parameters = nullptr,
+                    const std::vector<std::string>* fieldNames = nullptr)
+        : sql_(sql), toks_(tokenize(sql)), parameters_(parameters), fieldNames_(fieldNames) {
         if (parameters_) {
             for (const Token& t : toks_) {
                 literalOrdinal_.push_back(isLiteral(t) ? static_cast<int>(parameters_->baked.size())
@@ -316,6 +319,7 @@ class Parser {
     }
 
     Statement run() {
+        if (isWord("PARAMETERS")) parametersClause();
         const Token& first = peek();
         if (first.kind == Tok::End) fail(jet::kInvalidStatement, "The statement is empty");
         std::string w = first.kind == Tok::Word ? upperAscii(first.text) : "";
@@ -362,11 +366,19 @@ class Parser {
         } else if (first.kind == Tok::Symbol && first.text == "(") {
             st_.kind = StatementKind::Select;
             st_.sqlite = selectStatement(true);
+        } else if (w == "EXECUTE" || w == "EXEC") {
+            executeStatement();
         } else {
             raise(hr::kSyntax, jet::kInvalidStatement,
                   "Invalid SQL statement at '" + first.text +
-                      "'; expected 'DELETE', 'INSERT', 'SELECT', 'UPDATE', 'CREATE', 'DROP' or "
-                      "'ALTER'.");
+                      "'; expected 'DELETE', 'INSERT', 'SELECT', 'UPDATE', 'CREATE', 'DROP', "
+                      "'ALTER' or 'EXECUTE'.");
+        }
+        // Jet's permission to run with the owner's rights: there are no users here.
+        if (isWord("WITH") && isWord("OWNERACCESS", 1)) {
+            next();
+            next();
+            expectWord("OPTION");
         }
         acceptSym(";");
         if (peek().kind != Tok::End) {
@@ -378,6 +390,9 @@ class Parser {
         }
         fillKindSlots();
         checkJetRefusals(toks_);
+        // A saved query's fields are judged when it runs, against the tables then.
+        if (st_.kind == StatementKind::CreateQuery) return std::move(st_);
+        for (const auto& table : kindTables_) st_.tablesRead.push_back(table.first);
         st_.columnUses = columnUses(toks_);
         if (!st_.columnUses.empty()) st_.namedTables = namedTables(toks_);
         return std::move(st_);
@@ -943,6 +958,7 @@ class Parser {
     }
 
     Expr columnRef() {
+        if (std::optional<Expr> parameter = parameterRef()) return std::move(*parameter);
         std::string first = name("a field name");
         if ((isSym(".") || isSym("!")) && (isName(1) || isSym("*", 1))) {
             next();
@@ -1760,6 +1776,7 @@ class Parser {
 
     void createStatement() {
         next();
+        if (isWord("VIEW") || isWord("PROCEDURE") || isWord("PROC")) return createQuery();
         if (acceptWord("TABLE")) {
             errorNumber_ = jet::kSyntaxInCreateTable;
             st_.kind = StatementKind::CreateTable;
@@ -1808,6 +1825,11 @@ class Parser {
     void dropStatement() {
         next();
         errorNumber_ = jet::kSyntaxInDrop;
+        if (acceptWord("VIEW") || acceptWord("PROCEDURE") || acceptWord("PROC")) {
+            st_.kind = StatementKind::DropQuery;
+            st_.table = name("a query name");
+            return;
+        }
         if (acceptWord("TABLE")) {
             st_.kind = StatementKind::DropTable;
             st_.table = tableName();
@@ -1887,6 +1909,168 @@ class Parser {
              "Syntax error in ALTER TABLE statement: expected ADD, DROP or ALTER");
     }
 
+    // ----------------------------------------------------------- saved queries
+    // PARAMETERS name type, ...; at the head of a statement.
+    void parametersClause() {
+        next();
+        parameterDeclarations();
+        if (!acceptSym(";"))
+            fail(jet::kInvalidStatement, "Expected ';' after the PARAMETERS clause");
+    }
+
+    // Each a name (a dotted one, [Forms]![f]![x], is one name) and a type,
+    // VALUE standing for any.
+    void parameterDeclarations() {
+        do {
+            QueryParameter p;
+            p.name = name("a parameter name");
+            while ((isSym(".") || isSym("!")) && isName(1)) {
+                next();
+                p.name += "!" + next().text;
+            }
+            for (const auto& declared : st_.parameters) {
+                if (equalsNoCase(declared.name, p.name))
+                    fail(jet::kInvalidStatement,
+                         "The parameter '" + p.name + "' is declared twice");
+            }
+            if (!acceptWord("VALUE")) p.adoType = typeSpec().adoType;
+            st_.parameters.push_back(std::move(p));
+        } while (acceptSym(","));
+    }
+
+    // A declared parameter where a field may stand: the longest dotted name
+    // from here that is declared. It reads its value when the statement runs.
+    std::optional<Expr> parameterRef() {
+        if (st_.parameters.empty() || !isName()) return std::nullopt;
+        const QueryParameter* found = nullptr;
+        std::size_t length = 0;
+        std::string dotted = peek().text;
+        for (std::size_t k = 1;; k += 2) {
+            for (const auto& p : st_.parameters) {
+                if (equalsNoCase(p.name, dotted) && !(k == 1 && isFieldName(dotted)))
+                    found = &p, length = k;
+            }
+            if (!(isSym(".", k) || isSym("!", k)) || !isName(k + 1)) break;
+            dotted += "!" + peek(k + 1).text;
+        }
+        if (found == nullptr) return std::nullopt;
+        for (std::size_t k = 0; k < length; ++k) next();
+        if (length == 1) st_.parameterNames.push_back(found->name);
+        static const std::pair<int, ResultKind> kinds[] = {
+            {adInteger, ResultKind::Long},         {adSmallInt, ResultKind::Long},
+            {adUnsignedTinyInt, ResultKind::Long}, {adSingle, ResultKind::Double},
+            {adDouble, ResultKind::Double},        {adNumeric, ResultKind::Double},
+            {adCurrency, ResultKind::Currency},    {adDate, ResultKind::Date},
+            {adBoolean, ResultKind::Bool},         {adVarWChar, ResultKind::Text},
+            {adLongVarWChar, ResultKind::Text}};
+        ResultKind kind = ResultKind::Dynamic;
+        for (const auto& [type, k] : kinds) {
+            if (type == found->adoType) kind = k;
+        }
+        return Expr{
+            "vx_param(" + quoteText(found->name) + ", " + std::to_string(found->adoType) + ")",
+            {kind, {}, {}}};
+    }
+
+    bool isFieldName(const std::string& name) const {
+        if (fieldNames_ == nullptr) return false;
+        return std::any_of(fieldNames_->begin(), fieldNames_->end(),
+                           [&](const std::string& field) { return equalsNoCase(field, name); });
+    }
+
+    // CREATE VIEW name AS select, CREATE PROCEDURE name [(parameters)] AS
+    // statement: the statement is kept as written, after a parse of its own
+    // proves it is one.
+    void createQuery() {
+        const bool view = isWord("VIEW");
+        next();
+        errorNumber_ = jet::kInvalidStatement;
+        st_.kind = StatementKind::CreateQuery;
+        st_.table = tableName();
+        checkWritable(st_.table);
+        std::string declared;
+        if (!view && isSym("(")) {
+            const std::size_t start = next().offset + 1;
+            parameterDeclarations();
+            declared = std::string(sql_.substr(start, peek().offset - start));
+            expectSym(")");
+            st_.parameters.clear();
+        }
+        expectWord("AS");
+        if (peek().kind == Tok::End) fail(jet::kInvalidStatement, "Expected the query's statement");
+        std::size_t end = sql_.size();
+        if (toks_.size() >= 2 && toks_[toks_.size() - 2].kind == Tok::Symbol &&
+            toks_[toks_.size() - 2].text == ";") {
+            end = toks_[toks_.size() - 2].offset;
+        }
+        const std::size_t start = peek().offset;
+        std::string body(sql_.substr(start, end - start));
+        while (!body.empty() && std::isspace(static_cast<unsigned char>(body.back())))
+            body.pop_back();
+        pos_ = toks_.size() - 1;
+        if (!declared.empty()) body = "PARAMETERS " + declared + "; " + body;
+        const Statement inner = Parser(body).run();
+        if (inner.kind == StatementKind::CreateQuery || inner.kind == StatementKind::DropQuery ||
+            inner.kind == StatementKind::ExecuteQuery) {
+            raise(hr::kSyntax, jet::kInvalidStatement,
+                  "The saved query '" + st_.table +
+                      "' cannot itself create, drop or run saved queries.");
+        }
+        if (view && (inner.kind != StatementKind::Select || inner.crosstab)) {
+            raise(hr::kSyntax, jet::kInvalidStatement,
+                  "CREATE VIEW needs a SELECT statement; save an action or crosstab query with "
+                  "CREATE PROCEDURE.");
+        }
+        st_.queryText = std::move(body);
+        st_.querySelects = inner.kind == StatementKind::Select;
+    }
+
+    // EXECUTE name [value, ...]: the values go to the query's parameters in order.
+    void executeStatement() {
+        next();
+        errorNumber_ = jet::kInvalidStatement;
+        st_.kind = StatementKind::ExecuteQuery;
+        st_.table = name("a saved query's name");
+        if (peek().kind == Tok::End || isSym(";")) return;
+        do {
+            st_.executeValues.push_back(executeValue());
+        } while (acceptSym(","));
+    }
+
+    Variant executeValue() {
+        const bool negative = acceptSym("-");
+        const Token& t = peek();
+        const std::string up = t.kind == Tok::Word ? upperAscii(t.text) : "";
+        if (t.kind == Tok::Number) {
+            const std::string text = (negative ? "-" : "") + next().text;
+            const char* last = text.data() + text.size();
+            std::int64_t whole = 0;
+            if (auto [at, ec] = std::from_chars(text.data(), last, whole);
+                ec == std::errc() && at == last) {
+                return whole >= INT32_MIN && whole <= INT32_MAX
+                           ? Variant::fromI4(static_cast<std::int32_t>(whole))
+                           : Variant::fromI8(whole);
+            }
+            double real = 0;
+            std::from_chars(text.data(), last, real);
+            return Variant::fromR8(real);
+        }
+        if (!negative && t.kind == Tok::String) return Variant::fromText(next().text);
+        if (!negative && t.kind == Tok::Date) {
+            double ole = 0;
+            if (!parseDateLiteral(t.text, ole))
+                fail(jet::kSyntaxInExpression, "Invalid date '#" + t.text + "#'");
+            next();
+            return Variant::fromDate(ole);
+        }
+        if (!negative && (up == "NULL" || up == "TRUE" || up == "FALSE")) {
+            next();
+            return up == "NULL" ? Variant::null() : Variant::fromBool(up == "TRUE");
+        }
+        fail(jet::kInvalidStatement,
+             "Expected a number, a text, a date or NULL as the value of a parameter");
+    }
+
     static constexpr std::string_view kKindSlot = "/*vx kind ";
     std::vector<ResultHint> kindSlots_;  // columns waiting for their kind
     std::vector<std::pair<std::string, std::string>>
@@ -1894,6 +2078,7 @@ class Parser {
     std::string_view sql_;
     std::vector<Token> toks_;
     LiteralParameters* parameters_ = nullptr;
+    const std::vector<std::string>* fieldNames_ = nullptr;
     std::vector<int> literalOrdinal_;  // per token: its place among the literals, or -1
     bool bindLiterals_ = false;
     static constexpr std::size_t kNoToken = static_cast<std::size_t>(-1);
@@ -1914,8 +2099,9 @@ class Parser {
 
 }  // namespace
 
-Statement parseStatement(std::string_view text, LiteralParameters* parameters) {
-    return Parser(text, parameters).run();
+Statement parseStatement(std::string_view text, LiteralParameters* parameters,
+                         const std::vector<std::string>* fieldNames) {
+    return Parser(text, parameters, fieldNames).run();
 }
 
 std::string translateExpression(std::string_view text) {

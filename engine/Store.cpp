@@ -8,6 +8,7 @@
 #include "engine/Decimal.h"
 #include "engine/Internal.h"
 #include "engine/PreparedStatement.h"
+#include "engine/SavedQueries.h"
 
 namespace engine::detail {
 
@@ -959,6 +960,7 @@ void requireColumns(const StoredTable& t, const std::vector<std::string>& names)
 
 void Store::createTable(const Statement& st) {
     checkName(st.table, "table");
+    refuseQueryName(db_, st.table);
     if (auto existing = findTable(st.table)) {
         raise(hr::kSyntax, jet::kTableExists, "Table '" + *existing + "' already exists.");
     }

@@ -239,7 +239,11 @@ std::string DescribeType(const SourceColumn& column) {
             return "Decimal(" + std::to_string(column.precision) + "," +
                    std::to_string(column.scale) + ")";
         case FieldType::kComplex:
-            return "attachment or multi-value field";
+            return "complex field (neither an attachment nor a multi-value field)";
+        case FieldType::kAttachment:
+            return "Attachment field";
+        case FieldType::kMultiValue:
+            return "multi-value field";
         case FieldType::kUnknown:
             // Access 2019's type, which libmdb 1.0 does not know.
             if (column.rawType == kExtendedDateTimeType) return "Date/Time Extended";

@@ -49,6 +49,8 @@ class GenuineSource {
     const std::vector<SourceTable>& Tables() const { return catalog_.tables; }
     const std::vector<SourceRelationship>& Relationships() const { return catalog_.relationships; }
     const std::vector<SourceObject>& OtherObjects() const { return catalog_.others; }
+    const std::vector<SourceQuery>& Queries() const { return catalog_.queries; }
+    const std::vector<SourceLinkedTable>& LinkedTables() const { return catalog_.linkedTables; }
 
     // The lines of warnings libmdb printed while reading, so far.
     std::uint64_t WarningLines() const;

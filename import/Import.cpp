@@ -17,6 +17,7 @@
 #include "db/SchemaNames.h"
 #include "engine/Engine.h"
 #include "import/GenuineSource.h"
+#include "import/SavedQueryText.h"
 #include "import/SourcePassword.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIdentity.h"
@@ -115,6 +116,8 @@ std::optional<std::string> TypeWords(const SourceColumn& c) {
                 return std::nullopt;
             return "DECIMAL(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
         case FieldType::kComplex:
+        case FieldType::kAttachment:
+        case FieldType::kMultiValue:
         case FieldType::kUnknown:
             break;
     }
@@ -199,6 +202,16 @@ class Importer {
             if (created_[i]) CreateIndexes(tables[i], primaryDeclared_[i]);
         }
         for (const auto& rel : source_.Relationships()) CreateRelationship(rel);
+        CreateQueries();
+        for (const auto& link : source_.LinkedTables()) {
+            std::string where = link.odbc ? "an ODBC data source" : "another file";
+            if (!link.database.empty()) where += " (" + link.database + ")";
+            Leave("", "",
+                  "The linked table '" + link.name + "' is table '" + link.foreignName + "' of " +
+                      where + ", connection \"" + link.connect +
+                      "\"; the engine holds no links to tables elsewhere, so neither the link "
+                      "nor its rows were imported.");
+        }
         for (const auto& other : source_.OtherObjects()) {
             report_.leftOut.push_back({"", "",
                                        "The " + other.kind + " '" + other.name +
@@ -207,6 +220,109 @@ class Importer {
     }
 
   private:
+    struct PendingQuery {
+        const SourceQuery* source;
+        RebuiltQuery rebuilt;
+        std::string label;  // "The select query 'q'"
+    };
+
+    // Saved queries come over with their Jet text made again from their
+    // rows; each select query then runs once on the new tables, so one the
+    // engine saves but cannot run is named rather than left broken.
+    void CreateQueries() {
+        std::vector<PendingQuery> pending;
+        for (const auto& query : source_.Queries()) {
+            try {
+                RebuiltQuery rebuilt = RebuildQueryText(query);
+                std::string label =
+                    "The " + DescribeQueryKind(rebuilt.kind) + " '" + query.name + "'";
+                pending.push_back({&query, std::move(rebuilt), std::move(label)});
+            } catch (const QueryTextError& error) {
+                Leave("", "",
+                      "The saved query '" + query.name +
+                          "' cannot be rebuilt from its definition: " + error.what() + ".");
+            }
+        }
+        std::erase_if(pending, [&](const PendingQuery& q) {
+            if (q.rebuilt.kind != QueryKind::kPassThrough) return false;
+            Leave("", "",
+                  q.label + " is sent as it is to an ODBC server (connection \"" +
+                      q.rebuilt.connect + "\"), which the engine cannot reach: " + q.rebuilt.text);
+            return true;
+        });
+        // A query may use another saved later: each round saves what it
+        // can, until a round saves none.
+        std::vector<PendingQuery> saved;
+        std::vector<std::optional<engine::ComError>> refusals(pending.size());
+        for (bool progress = true; progress && !pending.empty();) {
+            progress = false;
+            std::vector<PendingQuery> again;
+            refusals.clear();
+            for (auto& q : pending) {
+                if (auto refused = TryExecute(CreateStatement(q))) {
+                    again.push_back(std::move(q));
+                    refusals.push_back(std::move(refused));
+                } else {
+                    saved.push_back(std::move(q));
+                    progress = true;
+                }
+            }
+            pending = std::move(again);
+        }
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            Leave("", "",
+                  pending[i].label + " was not created: " + EngineMessage(*refusals[i]) +
+                      " Its Jet text: " + pending[i].rebuilt.text);
+        }
+        for (const auto& q : saved) {
+            if (const auto failed = RunOnce(q)) {
+                Execute(std::string(IsView(q) ? "DROP VIEW " : "DROP PROCEDURE ") +
+                        Bracketed(q.source->name));
+                Leave("", "",
+                      q.label + " does not run on the imported tables, so it was not kept: " +
+                          EngineMessage(*failed) + " Its Jet text: " + q.rebuilt.text);
+            } else {
+                report_.queries.push_back(q.source->name);
+            }
+        }
+    }
+
+    // A select query without parameters is a view, as Jet's catalog has it.
+    static bool IsView(const PendingQuery& q) {
+        return (q.rebuilt.kind == QueryKind::kSelect || q.rebuilt.kind == QueryKind::kUnion) &&
+               q.rebuilt.parameters.empty();
+    }
+
+    static std::string CreateStatement(const PendingQuery& q) {
+        return std::string(IsView(q) ? "CREATE VIEW " : "CREATE PROCEDURE ") +
+               Bracketed(q.source->name) + " AS " + q.rebuilt.text;
+    }
+
+    // The engine's refusal of a saved select query's first row, or nothing
+    // when it runs (an action query is never run: it would change the rows).
+    std::optional<engine::ComError> RunOnce(const PendingQuery& q) {
+        const QueryKind kind = q.rebuilt.kind;
+        if (kind != QueryKind::kSelect && kind != QueryKind::kUnion && kind != QueryKind::kCrosstab)
+            return std::nullopt;
+        // Its parameters are given Null, as a run that asks for none.
+        for (const auto& name : q.rebuilt.parameters)
+            target_.SetParameter(name, engine::Variant::null());
+        try {
+            // A crosstab's columns come from its rows: it is run, not read as a table.
+            auto rs =
+                target_.Execute((kind == QueryKind::kCrosstab ? "EXECUTE " : "SELECT * FROM ") +
+                                    Bracketed(q.source->name),
+                                nullptr, -1);
+            rs->Close();
+            target_.ClearParameters();
+            return std::nullopt;
+        } catch (const engine::ComError& error) {
+            target_.ClearParameters();
+            if (IsWriteFailure(error) || error.jetError() == engine::jet::kCanceledByUser) throw;
+            return error;
+        }
+    }
+
     void Leave(const std::string& table, const std::string& field, const std::string& what) {
         report_.leftOut.push_back({table, field, what});
     }

@@ -67,6 +67,7 @@ struct ImportReport {
     std::string generation;  // "Jet 3", "Jet 4" or "ACE"
     std::vector<std::string> tables;
     std::uint64_t rows = 0;
+    std::vector<std::string> queries;  // the saved queries created
     std::vector<LeftOut> leftOut;
     // Lines of warnings libmdb printed while it read the source (kept off
     // the operator's terminal), and the first of them quoted.

@@ -181,6 +181,26 @@ void EncodeCatalog(const SourceCatalog& catalog, std::string& out) {
         e.Text(o.kind);
         e.Text(o.name);
     }
+    e.U32(static_cast<std::uint32_t>(catalog.queries.size()));
+    for (const SourceQuery& q : catalog.queries) {
+        e.Text(q.name);
+        e.U32(static_cast<std::uint32_t>(q.rows.size()));
+        for (const SourceQueryRow& r : q.rows) {
+            e.I64(r.attribute);
+            e.I64(r.flag);
+            e.OptionalText(r.name1);
+            e.OptionalText(r.name2);
+            e.OptionalText(r.expression);
+        }
+    }
+    e.U32(static_cast<std::uint32_t>(catalog.linkedTables.size()));
+    for (const SourceLinkedTable& l : catalog.linkedTables) {
+        e.Text(l.name);
+        e.Bool(l.odbc);
+        e.Text(l.connect);
+        e.Text(l.database);
+        e.Text(l.foreignName);
+    }
 }
 
 SourceCatalog DecodeCatalog(std::string_view payload) {
@@ -208,6 +228,29 @@ SourceCatalog DecodeCatalog(std::string_view payload) {
         o.kind = d.Text();
         o.name = d.Text();
         catalog.others.push_back(std::move(o));
+    }
+    for (std::uint32_t n = Count(d, size); n > 0; --n) {
+        SourceQuery q;
+        q.name = d.Text();
+        for (std::uint32_t k = Count(d, size); k > 0; --k) {
+            SourceQueryRow r;
+            r.attribute = static_cast<int>(d.I64());
+            r.flag = static_cast<long>(d.I64());
+            r.name1 = d.OptionalText();
+            r.name2 = d.OptionalText();
+            r.expression = d.OptionalText();
+            q.rows.push_back(std::move(r));
+        }
+        catalog.queries.push_back(std::move(q));
+    }
+    for (std::uint32_t n = Count(d, size); n > 0; --n) {
+        SourceLinkedTable l;
+        l.name = d.Text();
+        l.odbc = d.Bool();
+        l.connect = d.Text();
+        l.database = d.Text();
+        l.foreignName = d.Text();
+        catalog.linkedTables.push_back(std::move(l));
     }
     if (!d.AtEnd()) throw FrameError("the catalog frame holds more than the catalog");
     return catalog;

@@ -181,19 +181,23 @@ bool PropertyIsYes(const MdbColumn* column, const char* name, bool absent) {
     return *value == "yes" || *value == "Yes" || *value == "true" || *value == "1";
 }
 
-std::string ObjectKind(int type) {
+// MSysObjects.Type as the file holds it. libmdb keeps only its low seven
+// bits, which make an ODBC link (4) a report (0x8004): the kinds come from
+// the raw number.
+constexpr long kObjectTable = 1;
+constexpr long kObjectOdbcLink = 4;
+constexpr long kObjectQuery = 5;
+constexpr long kObjectFileLink = 6;
+
+std::string ObjectKind(long type) {
     switch (type) {
-        case MDB_FORM:
+        case -32768:
             return "form";
-        case MDB_MACRO:
+        case -32766:
             return "macro";
-        case MDB_REPORT:
+        case -32764:
             return "report";
-        case MDB_QUERY:
-            return "saved query";
-        case MDB_LINKED_TABLE:
-            return "linked table";
-        case MDB_MODULE:
+        case -32761:
             return "module";
         default:
             return "";
@@ -301,6 +305,144 @@ void CheckPageOwners(MdbHandle* mdb, const std::vector<OwnedPages>& owned, const
     }
 }
 
+// The rows of a system table, the named columns of each as text (libmdb's
+// conversion; an empty text for a Null). A table whose rows cannot all be
+// read, or which lacks a column, is `unreadable`: what it holds would go
+// missing without a word.
+class SystemRows {
+  public:
+    // Memo columns (a query's expression, a link's connection text) are
+    // converted whole up to this size.
+    static constexpr std::size_t kValueSize = 256 * 1024;
+
+    SystemRows(MdbTableDef* def, const std::vector<const char*>& columns,
+               const std::string& unreadable)
+        : def_(def), unreadable_(unreadable), buffers_(columns.size()), lengths_(columns.size()) {
+        if (!def_ || !mdb_read_columns(def_)) throw ReadFailure(unreadable_);
+        mdb_set_bind_size(def_->entry->mdb, kValueSize);
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            buffers_[i].assign(kValueSize + 1, 0);
+            if (mdb_bind_column_by_name(def_, const_cast<gchar*>(columns[i]), buffers_[i].data(),
+                                        &lengths_[i]) <= 0)
+                throw ReadFailure(unreadable_);
+        }
+        mdb_rewind_table(def_);
+    }
+    bool Next() {
+        if (mdb_fetch_row(def_)) {
+            ++read_;
+            return true;
+        }
+        if (read_ < def_->num_rows) {
+            throw ReadFailure(unreadable_.substr(0, unreadable_.size() - 1) + ": it records " +
+                              std::to_string(def_->num_rows) + " rows, but " +
+                              std::to_string(read_) + " can be read.");
+        }
+        return false;
+    }
+    std::string Text(std::size_t i) const {
+        return std::string(
+            buffers_[i].data(),
+            std::min(static_cast<std::size_t>(std::max(lengths_[i], 0)), kValueSize));
+    }
+    std::optional<std::string> OptionalText(std::size_t i) const {
+        std::string text = Text(i);
+        if (text.empty()) return std::nullopt;
+        return text;
+    }
+    long Number(std::size_t i) const { return std::strtol(Text(i).c_str(), nullptr, 10); }
+
+  private:
+    MdbTableDef* def_;
+    std::string unreadable_;
+    std::vector<std::vector<char>> buffers_;
+    std::vector<int> lengths_;
+    unsigned read_ = 0;
+};
+
+// The objects that are not tables, by MSysObjects' own rows: the saved
+// queries (with their MSysQueries rows), the linked tables with their
+// connection, and the forms, reports, macros and modules by name.
+// Answers every object's name by its MSysObjects.Id.
+std::map<long, std::string> ReadOtherObjects(MdbHandle* mdb, MdbCatalogEntry* objectsEntry,
+                                             const std::string& path, SourceCatalog& catalog) {
+    Reading("the objects that are not tables (MSysObjects)");
+    std::map<long, std::size_t> queryById;  // MSysObjects.Id to catalog.queries
+    std::map<long, std::string> names;
+    {
+        // Read afresh: libmdb reads a table's columns right after its
+        // definition, from the page it last read.
+        TableDef objectsDef(mdb_read_table(objectsEntry));
+        SystemRows rows(objectsDef.def,
+                        {"Id", "Name", "Type", "Connect", "Database", "ForeignName"},
+                        "The source " + path +
+                            " is damaged: its catalog (MSysObjects) cannot be "
+                            "read.");
+        while (rows.Next()) {
+            const std::string name = rows.Text(1);
+            const long type = rows.Number(2);
+            names[rows.Number(0)] = name;
+            if (name.empty() || IsSystemName(name) || type == kObjectTable) continue;
+            if (type == kObjectQuery) {
+                queryById[rows.Number(0)] = catalog.queries.size();
+                catalog.queries.push_back({name, {}});
+            } else if (type == kObjectOdbcLink || type == kObjectFileLink) {
+                catalog.linkedTables.push_back(
+                    {name, type == kObjectOdbcLink, rows.Text(3), rows.Text(4), rows.Text(5)});
+            } else if (const std::string kind = ObjectKind(type); !kind.empty()) {
+                catalog.others.push_back({kind, name});
+            }
+        }
+    }
+    if (queryById.empty()) return names;
+    Reading("the saved queries (MSysQueries)");
+    const std::string unreadable =
+        "The source " + path + " is damaged: its saved queries (MSysQueries) cannot be read.";
+    if (!mdb_get_catalogentry_by_name(mdb, "MSysQueries")) throw ReadFailure(unreadable);
+    MdbTableDef* raw = mdb_read_table_by_name(mdb, const_cast<gchar*>("MSysQueries"), MDB_TABLE);
+    if (!raw) throw ReadFailure(unreadable);
+    TableDef def(raw);
+    SystemRows rows(def.def, {"ObjectId", "Attribute", "Flag", "Name1", "Name2", "Expression"},
+                    unreadable);
+    while (rows.Next()) {
+        const auto query = queryById.find(rows.Number(0));
+        if (query == queryById.end()) continue;
+        catalog.queries[query->second].rows.push_back({static_cast<int>(rows.Number(1)),
+                                                       rows.Number(2), rows.OptionalText(3),
+                                                       rows.OptionalText(4), rows.OptionalText(5)});
+    }
+    return names;
+}
+
+// What each complex field of a table is (ACE files): MSysComplexColumns
+// names its table and the type object (MSysComplexType_Attachment, or one
+// of a multi-value field's value types), by MSysObjects.Id.
+using ComplexKinds = std::map<std::pair<long, std::string>, FieldType>;
+
+ComplexKinds ReadComplexKinds(MdbHandle* mdb, const std::map<long, std::string>& names,
+                              const std::string& path) {
+    ComplexKinds kinds;
+    if (!mdb_get_catalogentry_by_name(mdb, "MSysComplexColumns")) return kinds;
+    Reading("the complex fields (MSysComplexColumns)");
+    const std::string unreadable = "The source " + path +
+                                   " is damaged: its complex fields (MSysComplexColumns) cannot "
+                                   "be read.";
+    MdbTableDef* raw =
+        mdb_read_table_by_name(mdb, const_cast<gchar*>("MSysComplexColumns"), MDB_TABLE);
+    if (!raw) throw ReadFailure(unreadable);
+    TableDef def(raw);
+    SystemRows rows(def.def, {"ConceptualTableID", "ColumnName", "ComplexTypeObjectID"},
+                    unreadable);
+    while (rows.Next()) {
+        const auto type = names.find(rows.Number(2));
+        if (type == names.end()) continue;
+        kinds[{rows.Number(0), rows.Text(1)}] = type->second == "MSysComplexType_Attachment"
+                                                    ? FieldType::kAttachment
+                                                    : FieldType::kMultiValue;
+    }
+    return kinds;
+}
+
 SourceCatalog ReadCatalog(MdbHandle* mdb, const std::string& path, off_t fileSize) {
     SourceCatalog catalog;
     switch (mdb->f->jet_version) {
@@ -346,6 +488,8 @@ SourceCatalog ReadCatalog(MdbHandle* mdb, const std::string& path, off_t fileSiz
                           std::to_string(mdb->num_catalog) +
                           " can be read, so tables may be missing.");
     }
+    const ComplexKinds complexKinds =
+        ReadComplexKinds(mdb, ReadOtherObjects(mdb, &objects, path, catalog), path);
     for (unsigned i = 0; i < mdb->num_catalog; ++i) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
         const std::string name = entry->object_name;
@@ -366,11 +510,7 @@ SourceCatalog ReadCatalog(MdbHandle* mdb, const std::string& path, off_t fileSiz
                                             : "an unknown kind of object") +
                               "), so an object may be missing.");
         }
-        if (entry->object_type != MDB_TABLE) {
-            const std::string kind = ObjectKind(entry->object_type);
-            if (!kind.empty() && !IsSystemName(name)) catalog.others.push_back({kind, name});
-            continue;
-        }
+        if (entry->object_type != MDB_TABLE) continue;
         if (!mdb_is_user_table(entry)) continue;
         Reading("the definition of table '" + name + "'");
         StallIfAsked(name + " definition");
@@ -411,6 +551,10 @@ SourceCatalog ReadCatalog(MdbHandle* mdb, const std::string& path, off_t fileSiz
             }
             column.rawType = col->col_type;
             column.type = FieldTypeOf(col->col_type);
+            if (const auto complex =
+                    complexKinds.find({static_cast<long>(entry->table_pg), column.name});
+                column.type == FieldType::kComplex && complex != complexKinds.end())
+                column.type = complex->second;
             column.size = col->col_size;
             if (column.type == FieldType::kText && !jet3) column.size = col->col_size / 2;
             // libmdb's two names are the other way round: what it calls the
@@ -474,18 +618,10 @@ SourceCatalog ReadCatalog(MdbHandle* mdb, const std::string& path, off_t fileSiz
             mdb, def.def,
             static_cast<guint32>(mdb_get_catalogentry_by_name(mdb, "MSysRelationships")->table_pg),
             path, fileSize, "the relationships (MSysRelationships)", owned);
-        if (!mdb_read_columns(def.def)) throw ReadFailure(unreadable);
-        const char* names[] = {"szRelationship",    "grbit",    "icolumn",
-                               "szObject",          "szColumn", "szReferencedObject",
-                               "szReferencedColumn"};
-        std::vector<std::vector<char>> buffers(7, std::vector<char>(MDB_BIND_SIZE));
-        std::vector<int> lengths(7, 0);
-        bool bound = true;
-        for (int i = 0; i < 7; ++i) {
-            bound = bound && mdb_bind_column_by_name(def.def, const_cast<gchar*>(names[i]),
-                                                     buffers[i].data(), &lengths[i]) > 0;
-        }
-        if (!bound) throw ReadFailure(unreadable);
+        SystemRows rows(def.def,
+                        {"szRelationship", "grbit", "icolumn", "szObject", "szColumn",
+                         "szReferencedObject", "szReferencedColumn"},
+                        unreadable);
         {
             struct Pair {
                 long position;
@@ -493,32 +629,20 @@ SourceCatalog ReadCatalog(MdbHandle* mdb, const std::string& path, off_t fileSiz
             };
             std::map<std::string, std::pair<SourceRelationship, std::vector<Pair>>> found;
             std::vector<std::string> order;
-            mdb_rewind_table(def.def);
-            unsigned rowsRead = 0;
-            while (mdb_fetch_row(def.def)) {
-                ++rowsRead;
-                auto text = [&](int i) {
-                    return std::string(buffers[i].data(), static_cast<std::size_t>(lengths[i]));
-                };
-                const std::string relName = text(0);
+            while (rows.Next()) {
+                const std::string relName = rows.Text(0);
                 auto [at, inserted] = found.try_emplace(relName);
                 if (inserted) order.push_back(relName);
                 SourceRelationship& rel = at->second.first;
-                const long grbit = std::strtol(text(1).c_str(), nullptr, 10);
+                const long grbit = rows.Number(1);
                 rel.name = relName;
-                rel.table = text(3);
-                rel.relatedTable = text(5);
+                rel.table = rows.Text(3);
+                rel.relatedTable = rows.Text(5);
                 rel.enforced = (grbit & kRelationDontEnforce) == 0;
                 rel.cascadeUpdate = (grbit & kRelationUpdateCascade) != 0;
                 rel.cascadeDelete = (grbit & kRelationDeleteCascade) != 0;
                 rel.cascadeSetNull = (grbit & kRelationDeleteSetNull) != 0;
-                at->second.second.push_back(
-                    {std::strtol(text(2).c_str(), nullptr, 10), text(4), text(6)});
-            }
-            if (rowsRead < def.def->num_rows) {
-                throw ReadFailure(unreadable.substr(0, unreadable.size() - 1) + ": it records " +
-                                  std::to_string(def.def->num_rows) + " rows, but " +
-                                  std::to_string(rowsRead) + " can be read.");
+                at->second.second.push_back({rows.Number(2), rows.Text(4), rows.Text(6)});
             }
             for (const auto& relName : order) {
                 auto& [rel, pairs] = found[relName];

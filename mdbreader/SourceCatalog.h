@@ -28,7 +28,9 @@ enum class FieldType {
     kMemo,
     kGuid,
     kDecimal,
-    kComplex,  // attachment or multi-value field
+    kComplex,     // a complex field of a kind the file does not name
+    kAttachment,  // complex: files attached to the row
+    kMultiValue,  // complex: several values of one type
     kUnknown,
 };
 
@@ -82,11 +84,36 @@ struct SourceRelationship {
     bool cascadeSetNull = false;
 };
 
-// Something of the source that is not a user table: a saved query, a linked
-// table, a form, a report, a macro or a module.
+// Something of the source that is not a user table, a saved query or a
+// linked table: a form, a report, a macro or a module.
 struct SourceObject {
     std::string kind;
     std::string name;
+};
+
+// One row of MSysQueries: what a saved query is made of, one part a row
+// (its kind, a parameter, an input table, an output column, a join, a
+// clause), as Jet's designer left it.
+struct SourceQueryRow {
+    int attribute = 0;
+    long flag = 0;
+    std::optional<std::string> name1;
+    std::optional<std::string> name2;
+    std::optional<std::string> expression;
+};
+
+struct SourceQuery {
+    std::string name;
+    std::vector<SourceQueryRow> rows;  // in the file's order
+};
+
+// A table that lives elsewhere: in another file, or on an ODBC server.
+struct SourceLinkedTable {
+    std::string name;
+    bool odbc = false;
+    std::string connect;      // MSysObjects.Connect: the connection text
+    std::string database;     // MSysObjects.Database: the other file, for a file link
+    std::string foreignName;  // the table's name where it lives
 };
 
 // Everything the reader reads before the first row.
@@ -95,6 +122,8 @@ struct SourceCatalog {
     std::vector<SourceTable> tables;
     std::vector<SourceRelationship> relationships;
     std::vector<SourceObject> others;
+    std::vector<SourceQuery> queries;
+    std::vector<SourceLinkedTable> linkedTables;
 };
 
 }  // namespace genuine

@@ -38,6 +38,19 @@ bool ReadTableList(db::DatabaseSession& session, TableGrouping grouping,
     return read;
 }
 
+bool ReadSavedQueryNames(db::DatabaseSession& session, std::vector<std::string>& names) {
+    names.clear();
+    if (!session.SessionConnection() || !session.Connected()) return true;
+    try {
+        for (auto& query : session.SessionConnection()->SavedQueries())
+            names.push_back(std::move(query.name));
+        return true;
+    } catch (const engine::ComError& error) {
+        session.ShowErrorReport(db::ComErrorText(error));
+        return false;
+    }
+}
+
 bool LoadRecords(const RecordLoadServices& services, const std::string& table,
                  const std::vector<std::string>& headings, const std::string& rowLimitText,
                  RecordSink& sink) {

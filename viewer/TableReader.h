@@ -20,6 +20,10 @@ namespace viewer {
 bool ReadTableList(db::DatabaseSession& session, TableGrouping grouping,
                    std::vector<std::string>& lines);
 
+// The names of the database's saved queries (CREATE VIEW, CREATE PROCEDURE),
+// which the table list leaves out. False when the session showed a failure.
+bool ReadSavedQueryNames(db::DatabaseSession& session, std::vector<std::string>& names);
+
 // Where the records go as they are read.
 class RecordSink {
   public:

@@ -20,17 +20,25 @@ std::string Oracle(const std::string& db, const std::string& sql) {
     return run.out;
 }
 
+// A new database in `folder` made by a query run of `script`; empty when the run failed.
+std::string MadeDatabase(const testsupport::TempFolder& folder, const std::string& name,
+                         const std::string& script) {
+    const std::string db = folder.Folder() + name;
+    const RunResult made = RunPatch({"--db", db, "query", "--create"}, script);
+    EXPECT_EQ(made.exitStatus, 0) << made.err;
+    return made.exitStatus == 0 ? db : std::string();
+}
+
 TEST(StatementFormsProgramTest, CheckRuleAcrossTablesHoldsInEveryLaterProcess) {
     testsupport::TempFolder folder;
-    const std::string db = folder.Folder() + "rules.mdb";
-    const RunResult made =
-        RunPatch({"--db", db, "query", "--create"},
-                 "CREATE TABLE CreditLimit (CreditLimit DOUBLE);\n"
-                 "INSERT INTO CreditLimit VALUES (100);\n"
-                 "CREATE TABLE Customer (CustID LONG, CustLimit DOUBLE, CONSTRAINT LimitRule "
-                 "CHECK (CustLimit <= (SELECT CreditLimit FROM CreditLimit)));\n"
-                 "INSERT INTO Customer VALUES (1, 50);\n");
-    ASSERT_EQ(made.exitStatus, 0) << made.err;
+    const std::string db =
+        MadeDatabase(folder, "rules.mdb",
+                     "CREATE TABLE CreditLimit (CreditLimit DOUBLE);\n"
+                     "INSERT INTO CreditLimit VALUES (100);\n"
+                     "CREATE TABLE Customer (CustID LONG, CustLimit DOUBLE, CONSTRAINT LimitRule "
+                     "CHECK (CustLimit <= (SELECT CreditLimit FROM CreditLimit)));\n"
+                     "INSERT INTO Customer VALUES (1, 50);\n");
+    ASSERT_FALSE(db.empty());
 
     const RunResult over =
         RunPatch({"--db", db, "query"}, "INSERT INTO Customer VALUES (2, 150);\n");
@@ -89,6 +97,63 @@ TEST(StatementFormsProgramTest, MakeTableCutOffByAFullDiskLeavesNothingBehind) {
                      "'Copy' ORDER BY "
                      "Position"),
               "ID|3|4\nFiller|202|200\n");
+}
+
+// Saved queries through the program: made by one run, used by the next with
+// --param values read as their declared types (a script's PARAMETERS clause
+// kept whole across its own ";"), listed by tables --all only; the file holds
+// them as catalog rows, never as views SQLite would check on its own.
+TEST(StatementFormsProgramTest, SavedQueriesTakeParameterValuesAndAreListedAsQueries) {
+    testsupport::TempFolder folder;
+    const std::string db = MadeDatabase(
+        folder, "saved.mdb",
+        "CREATE TABLE Sales (Region TEXT(10), Amount CURRENCY, Sold DATETIME);\n"
+        "INSERT INTO Sales VALUES ('East', 10, #2024/01/05#);\n"
+        "INSERT INTO Sales VALUES ('West', 25.5, #2024/02/10#);\n"
+        "INSERT INTO Sales VALUES ('East', 40, #2024/03/15#);\n"
+        "CREATE PROCEDURE Since AS PARAMETERS [Start Date] DateTime, [Least] Currency;\n"
+        "SELECT Region, Amount FROM Sales WHERE Sold >= [Start Date] AND Amount >= Least;\n"
+        "CREATE VIEW Regions AS SELECT DISTINCT Region FROM Sales;\n");
+    ASSERT_FALSE(db.empty());
+
+    const RunResult run =
+        RunPatch({"--db", db, "query", "--param", "start date=2024/02/01", "--param=LEAST=30"},
+                 "SELECT s.Region, s.Amount FROM Since AS s INNER JOIN Regions AS r ON r.Region = "
+                 "s.Region;\n"
+                 "PARAMETERS Least Currency; SELECT COUNT(*) AS n FROM Sales WHERE Amount < "
+                 "Least;\n");
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.out, "Region\tAmount\nEast\t40\n\nn\n2\n");
+
+    const RunResult missing = RunPatch({"--db", db, "query", "--param", "Least=1"},
+                                       "DELETE FROM Sales;\nSELECT * FROM Since;\n");
+    EXPECT_EQ(missing.exitStatus, 1);
+    EXPECT_NE(missing.err.find("no value was given for the parameter 'Start Date'"),
+              std::string::npos)
+        << missing.err;
+    EXPECT_EQ(Oracle(db, "SELECT count(*) FROM Sales"), "3\n");  // nothing committed
+
+    const RunResult wrong =
+        RunPatch({"--db", db, "query", "--param", "Least=some", "--param", "Start Date=1/1/2024"},
+                 "SELECT * FROM Since;\n");
+    EXPECT_EQ(wrong.exitStatus, 1);
+    EXPECT_NE(wrong.err.find("the value 'some' given for the parameter 'Least' is not a Currency"),
+              std::string::npos)
+        << wrong.err;
+
+    const RunResult twice = RunPatch({"--db", db, "query", "--param", "a=1", "--param", "A=2"}, "");
+    EXPECT_EQ(twice.exitStatus, 2);
+    EXPECT_NE(twice.err.find("--param A is given twice"), std::string::npos) << twice.err;
+
+    const RunResult all = RunPatch({"--db", db, "tables", "--all"}, "");
+    EXPECT_EQ(all.exitStatus, 0) << all.err;
+    EXPECT_EQ(all.out, "Sales\nRegions\tquery\nSince\tquery\n");
+    const RunResult grouped = RunPatch({"--db", db, "tables"}, "");
+    EXPECT_EQ(grouped.out, "Sales\n");
+
+    EXPECT_EQ(Oracle(db, "SELECT count(*) FROM sqlite_schema WHERE type = 'view'"), "0\n");
+    EXPECT_EQ(Oracle(db, "SELECT Name FROM MSysQueries ORDER BY Name"), "Regions\nSince\n");
+    EXPECT_EQ(Oracle(db, "PRAGMA integrity_check"), "ok\n");
 }
 
 }  // namespace

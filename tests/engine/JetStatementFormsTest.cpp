@@ -285,6 +285,108 @@ TEST_F(StatementFormsTest, EveryFormGivesJetsAnswer) {
          "g|202|7; h|203|0",
          0},
         {"CREATE TABLE bad (a NATIONAL LONG)", nullptr, nullptr, 3292},
+        // Access SQL reference: CREATE VIEW statement (a saved select query read as a table,
+        // its name in any case, in a join, in a subquery and under another view)
+        {"CREATE VIEW Office AS SELECT Name, Price FROM products WHERE Category = 'Office'",
+         "SELECT * FROM OFFICE ORDER BY Name", "Name|Price: Pad|3; Pen|1.5", 0},
+        {"CREATE VIEW Kitchen AS SELECT ProductID, Name FROM products WHERE Category = 'Kitchen'",
+         "SELECT k.Name, o.Qty FROM Kitchen AS k INNER JOIN orders AS o ON k.ProductID = "
+         "o.ProductID ORDER BY o.Qty",
+         "Name|Qty: Mug|2; Mug|4", 0},
+        {"CREATE VIEW Kitchen AS SELECT ProductID FROM products WHERE Category = 'Kitchen'",
+         "SELECT Region, Qty FROM orders WHERE ProductID IN (SELECT ProductID FROM kitchen) ORDER "
+         "BY Qty",
+         "Region|Qty: West|2; West|4", 0},
+        {"CREATE VIEW Cheap AS SELECT Name, Price FROM products WHERE Price < 5\n"
+         "CREATE VIEW Cheapest AS SELECT TOP 1 Name FROM Cheap ORDER BY Price",
+         "SELECT * FROM Cheapest", "Name: Pen", 0},
+        // Access SQL reference: WITH OWNERACCESS OPTION declaration (no users here: ignored)
+        {"CREATE VIEW Dear AS SELECT Name FROM products WHERE Price > 8 WITH OWNERACCESS OPTION;",
+         "SELECT Name FROM Dear WITH OWNERACCESS OPTION", "Name: Cap", 0},
+        // Access SQL reference: CREATE PROCEDURE statement, EXECUTE statement (values given to
+        // the parameters in order; select, update, make-table and crosstab queries)
+        {"CREATE PROCEDURE Pricier (minPrice CURRENCY) AS SELECT Name FROM products WHERE Price > "
+         "minPrice ORDER BY Name",
+         "EXECUTE Pricier 5", "Name: Cap; Jug; Mug", 0},
+        {"CREATE PROCEDURE Restock (amount LONG, cat TEXT(10)) AS UPDATE products SET Stock = "
+         "Stock + amount WHERE Category = cat\n"
+         "EXECUTE Restock 7, 'Kitchen'",
+         "SELECT Name, Stock FROM products WHERE Category = 'Kitchen' ORDER BY Name",
+         "Name|Stock: Jug|7; Mug|27", 0},
+        {"CREATE PROC MakeCheap (limit CURRENCY) AS SELECT Name INTO Cheap FROM products WHERE "
+         "Price < limit\n"
+         "EXEC MakeCheap 2",
+         "SELECT Name FROM Cheap", "Name: Pen", 0},
+        {"CREATE PROCEDURE Sold AS TRANSFORM Sum(Qty) SELECT Region FROM orders WHERE ProductID "
+         "< 3 GROUP BY Region PIVOT ProductID",
+         "EXECUTE Sold", "Region|1|2: East|10|7; West|5|NULL", 0},
+        // Access SQL reference: PARAMETERS declaration (the form a saved query keeps; a name
+        // with spaces, a dotted form reference, a date given as a date or a text)
+        {"CREATE PROCEDURE Since AS PARAMETERS [Start Date] DateTime; SELECT COUNT(*) AS n FROM "
+         "orders WHERE OrderDate >= [Start Date]",
+         "EXECUTE Since #2024/02/01#", "n: 4", 0},
+        {"CREATE PROCEDURE Since AS PARAMETERS [Start Date] DateTime; SELECT COUNT(*) AS n FROM "
+         "orders WHERE OrderDate >= [Start Date]",
+         "EXECUTE Since '2024/03/01'", "n: 2", 0},
+        {"CREATE PROCEDURE InRegion AS PARAMETERS [Forms]![Main]![Region] Text ( 10 ); SELECT "
+         "COUNT(*) AS n FROM orders WHERE Region = Forms!Main!Region",
+         "EXECUTE InRegion 'West'", "n: 3", 0},
+        {"CREATE PROCEDURE Twice (x VALUE) AS SELECT x & x AS xx FROM products WHERE ProductID "
+         "= 1",
+         "EXECUTE Twice 'ab'", "xx: abab", 0},
+        // A parameter named as a field of the tables read: Jet reads the field
+        {"CREATE PROCEDURE Big (Qty LONG) AS SELECT COUNT(*) AS n FROM orders WHERE Qty > 4",
+         "EXECUTE Big 100", "n: 3", 0},
+        // A declared parameter without a value, a value not of its type, too many values
+        {"", "PARAMETERS lim LONG; SELECT Name FROM products WHERE Stock > lim", nullptr, 3061},
+        {"CREATE PROCEDURE Pricier (minPrice CURRENCY) AS SELECT Name FROM products WHERE Price > "
+         "minPrice",
+         "SELECT * FROM Pricier", nullptr, 3061},
+        {"CREATE PROCEDURE Pricier (minPrice CURRENCY) AS SELECT Name FROM products WHERE Price > "
+         "minPrice",
+         "EXECUTE Pricier 'cheap'", nullptr, 3464},
+        {"CREATE PROCEDURE Big (n BYTE) AS SELECT Name FROM products WHERE Stock > n",
+         "EXECUTE Big 300", nullptr, 3464},
+        {"CREATE PROCEDURE Pricier (minPrice CURRENCY) AS SELECT Name FROM products WHERE Price > "
+         "minPrice",
+         "EXECUTE Pricier 1, 2", nullptr, 3129},
+        {"", "PARAMETERS a LONG, A TEXT; SELECT a FROM products", nullptr, 3129},
+        // Names: a table's is Jet's 3010, a saved query's 3012, both ways and in any case
+        {"", "CREATE VIEW Products AS SELECT Name FROM orders", nullptr, 3010},
+        {"CREATE VIEW Office AS SELECT Name FROM products",
+         "CREATE PROCEDURE OFFICE AS DELETE FROM orders", nullptr, 3012},
+        {"CREATE VIEW Office AS SELECT Name FROM products", "CREATE TABLE office (a LONG)", nullptr,
+         3010},
+        {"CREATE VIEW Office AS SELECT Name FROM products", "SELECT Name INTO Office FROM products",
+         nullptr, 3010},
+        // Access SQL reference: DROP statement; an unknown query is Jet's 3011
+        {"CREATE VIEW Office AS SELECT Name FROM products\nDROP VIEW office",
+         "SELECT * FROM Office", nullptr, 3078},
+        {"CREATE PROCEDURE Purge AS DELETE FROM orders\nDROP PROCEDURE Purge", "EXECUTE Purge",
+         nullptr, 3011},
+        {"", "DROP VIEW Nothing", nullptr, 3011},
+        {"", "EXECUTE Nothing 1", nullptr, 3011},
+        // A view holds a select query, and a saved query never defines or runs another
+        {"", "CREATE VIEW Purge AS DELETE FROM orders", nullptr, 3129},
+        {"", "CREATE PROCEDURE Again AS EXECUTE Pricier 1", nullptr, 3129},
+        {"", "CREATE VIEW Broken AS SELECT FROM products", nullptr, 3075},
+        // A table a query uses may be dropped, changed and made again, as in Jet: the query
+        // reads what the table holds when it runs
+        {"CREATE VIEW Names AS SELECT Name FROM products WHERE Stock > 10\n"
+         "ALTER TABLE products ALTER COLUMN Name TEXT(40)\n"
+         "ALTER TABLE products DROP COLUMN Category",
+         "SELECT * FROM Names ORDER BY Name", "Name: Mug; Pad; Pen", 0},
+        {"CREATE VIEW Names AS SELECT Name FROM products WHERE Stock > 10\n"
+         "DROP TABLE products",
+         "SELECT * FROM Names", nullptr, 3078},
+        {"CREATE VIEW Names AS SELECT Name FROM products WHERE Stock > 10\n"
+         "DROP TABLE products\n"
+         "CREATE TABLE products (Name TEXT(5), Stock LONG)\n"
+         "INSERT INTO products VALUES ('Ink', 11)",
+         "SELECT * FROM Names", "Name: Ink", 0},
+        {"CREATE VIEW Stocked AS SELECT Name, Stock FROM products\n"
+         "ALTER TABLE products DROP COLUMN Stock",
+         "SELECT * FROM Stocked", nullptr, 3061},
         // VBA reference: ^ operator (a negative exponent)
         {"", "SELECT 2 ^ -1, 10 ^ -2, -2 ^ 2, 2 ^ - -2, 4 ^ -0.5",
          "Expr1000|Expr1001|Expr1002|Expr1003|Expr1004: "
@@ -319,6 +421,85 @@ TEST_F(StatementFormsTest, EveryFormGivesJetsAnswer) {
             EXPECT_NE(c.jetError, 0) << e.what();
         }
     }
+}
+
+// Parameters given to the connection hold for every statement after, a
+// saved select query's included, each read as its declared type; EXECUTE's
+// values hold only for the query it runs, whose rows stay readable after.
+TEST_F(StatementFormsTest, ParameterValuesReachSavedQueries) {
+    freshDatabase(2000);
+    exec(
+        "CREATE PROCEDURE Pricier (minPrice CURRENCY, [Which Category] TEXT) AS SELECT Name "
+        "FROM products WHERE Price > minPrice AND Category = [Which Category] ORDER BY Name");
+    const engine::ComError missing = refused("SELECT Name FROM Pricier");
+    EXPECT_EQ(missing.jetError(), engine::jet::kTooFewParameters);
+    EXPECT_NE(missing.description()->find("'minPrice'"), std::string::npos) << missing.what();
+
+    conn_->SetParameter("MINPRICE", engine::Variant::fromText(" 2.5 "));
+    conn_->SetParameter("which category", engine::Variant::fromText("Office"));
+    EXPECT_EQ(rows("SELECT p.Name, o.Qty FROM Pricier AS p INNER JOIN orders AS o ON "
+                   "o.ProductID = 2"),
+              "Name|Qty: Pad|7");
+
+    auto executed = conn_->Execute("EXECUTE Pricier 5, 'Kitchen'", nullptr, -1);
+    EXPECT_EQ(rows("SELECT Name FROM Pricier"), "Name: Pad");  // the connection's values again
+    std::string names;
+    for (; !executed->IsEOF(); executed->MoveNext())
+        names += enginetest::answerText(executed->Collect(0L)) + ";";
+    EXPECT_EQ(names, "Jug;Mug;");
+
+    conn_->SetParameter("minPrice", engine::Variant::fromText("much"));
+    const engine::ComError mismatch = refused("SELECT Name FROM Pricier");
+    EXPECT_EQ(mismatch.jetError(), engine::jet::kDataTypeMismatch);
+    EXPECT_NE(mismatch.description()->find("'much'"), std::string::npos) << mismatch.what();
+
+    conn_->ClearParameters();
+    EXPECT_EQ(refused("SELECT Name FROM Pricier").jetError(), engine::jet::kTooFewParameters);
+    conn_->SetParameter("forms.main.stock", engine::Variant::fromI4(50));
+    EXPECT_EQ(rows("PARAMETERS [Forms]![Main]![Stock] SHORT; SELECT Name FROM products WHERE "
+                   "Stock = [Forms].[Main].[Stock]"),
+              "Name: Pad");
+}
+
+// What one connection saves or drops, another already open sees at its next
+// statement; a file written before saved queries opens and lists none; the
+// catalog keeps each query's Jet text; a table a view reads, open in a
+// recordset, is changed by a definition without harm to the rows read.
+TEST_F(StatementFormsTest, SavedQueriesAreSharedThroughTheFile) {
+    freshDatabase(2001);
+    EXPECT_TRUE(conn_->SavedQueries().empty());
+    auto other = engine::Connection::create();
+    other->Open(enginetest::jetText(path_));
+    exec("CREATE VIEW Office AS SELECT Name FROM products WHERE Category = 'Office'");
+    exec("CREATE PROCEDURE Purge (area TEXT) AS DELETE FROM orders WHERE Region = area");
+    EXPECT_EQ(enginetest::answerText(other->Execute("SELECT COUNT(*) FROM office")->Collect(0L)),
+              "2");
+    engine::Variant affected;
+    other->Execute("EXECUTE Purge 'West'", &affected, -1);
+    EXPECT_EQ(affected.intValue(), 3);
+    auto read = conn_->Execute("SELECT Name FROM office ORDER BY Name", nullptr, -1);
+    EXPECT_EQ(enginetest::answerText(read->Collect(0L)), "Pad");
+    exec("ALTER TABLE products ADD COLUMN Note TEXT(20)");
+    read->MoveNext();
+    EXPECT_EQ(enginetest::answerText(read->Collect(0L)), "Pen");
+    read->Close();
+
+    const std::vector<engine::SavedQuery> saved = other->SavedQueries();
+    ASSERT_EQ(saved.size(), 2u);
+    EXPECT_EQ(saved[0].name, "Office");
+    EXPECT_TRUE(saved[0].selects);
+    EXPECT_EQ(saved[1].name, "Purge");
+    EXPECT_FALSE(saved[1].selects);
+    EXPECT_EQ(saved[1].text, "PARAMETERS area TEXT; DELETE FROM orders WHERE Region = area");
+
+    other->Execute("DROP VIEW Office", nullptr, -1);
+    EXPECT_EQ(refused("SELECT Name FROM Office").jetError(), engine::jet::kInputTableNotFound);
+    // The table list stays tables only.
+    auto tables = conn_->OpenSchema(engine::adSchemaTables);
+    std::string listed;
+    for (; !tables->IsEOF(); tables->MoveNext())
+        listed += enginetest::answerText(tables->Collect("TABLE_NAME")) + ";";
+    EXPECT_EQ(listed.find("Purge"), std::string::npos) << listed;
 }
 
 // The records-affected count each form reports: the rows made, or the rows of
