@@ -203,7 +203,9 @@ namespace jet {
 constexpr int kNone = 0;                  // not one of Jet's errors
 constexpr int kInvalidProcedureCall = 5;  // invalid procedure call or argument
 constexpr int kOverflow = 6;              // overflow in an expression
-constexpr int kTypeMismatch = 13;         // type mismatch in an expression
+constexpr int kDivisionByZero = 11;
+constexpr int kTypeMismatch = 13;    // type mismatch in an expression
+constexpr int kInvalidPattern = 93;  // a Like pattern with an unclosed character list
 constexpr int kInvalidUseOfNull = 94;
 constexpr int kReserved = 3000;  // reserved error: the engine itself failed
 constexpr int kTooManyTransactions = 3003;

@@ -189,6 +189,9 @@ struct Statement {
     std::vector<ColumnUse> columnUses;     // judged against the catalog when it runs
     std::vector<TableRef> namedTables;     // every table named, subqueries' included
 
+    // Yes, No, On or Off read as Jet's constants (a field of that name wins).
+    std::vector<std::string> constantWords;
+
     // DDL
     std::vector<ColumnDef> columns;
     std::vector<ConstraintDef> constraints;
@@ -219,7 +222,10 @@ struct LiteralParameters {
 // Parses one Jet SQL statement. Raises a syntax error naming the place. With
 // `parameters`, the literals of SELECT, INSERT, UPDATE and DELETE become
 // parameters as described there.
-Statement parseStatement(std::string_view text, LiteralParameters* parameters = nullptr);
+// `fieldWords` lists the words among Yes, No, On and Off that are fields of
+// the statement's tables, so stand for the field, not the constant.
+Statement parseStatement(std::string_view text, LiteralParameters* parameters = nullptr,
+                         const std::vector<std::string>* fieldWords = nullptr);
 struct ResultColumn;
 // The SQL of a crosstab on this database (its headings read from the data),
 // with one hint added to `st.hints` per pivot column.

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <set>
 
 #include "engine/Checks.h"
@@ -139,7 +140,7 @@ const FunctionDef kFunctions[] = {
     {"IIF", 3, 3, "(CASE WHEN ($1) THEN ($2) ELSE ($3) END)", nullptr, ResultKind::Dynamic},
     {"NZ", 1, 2, "coalesce($1, $2)", "''", ResultKind::Dynamic},
     {"LEN", 1, 1, "length($1)", nullptr, ResultKind::Long},
-    {"LEFT", 2, 2, "substr($1, 1, $2)", nullptr, ResultKind::Text},
+    {"LEFT", 2, 2, "vx_left($1, $2)", nullptr, ResultKind::Text},
     {"RIGHT", 2, 2, "vx_right($1, $2)", nullptr, ResultKind::Text},
     {"MID", 2, 3, "vx_mid($*)", nullptr, ResultKind::Text},
     {"UCASE", 1, 1, "upper($1)", nullptr, ResultKind::Text},
@@ -178,12 +179,12 @@ const FunctionDef kFunctions[] = {
     {"INT", 1, 1, "floor($1)", nullptr, ResultKind::Dynamic},
     {"FIX", 1, 1, "trunc($1)", nullptr, ResultKind::Dynamic},
     {"ROUND", 1, 2, "vx_round($1, $2)", "0", ResultKind::Double},
-    {"SQR", 1, 1, "sqrt($1)", nullptr, ResultKind::Double},
+    {"SQR", 1, 1, "vx_sqr($1)", nullptr, ResultKind::Double},
     {"SGN", 1, 1, "sign($1)", nullptr, ResultKind::Long},
     {"VAL", 1, 1, "vx_val($1)", nullptr, ResultKind::Double},
     {"INSTR", 2, 4, "vx_instr($*)", nullptr, ResultKind::Long},
     {"REPLACE", 3, 6, "vx_replace($*)", nullptr, ResultKind::Text},
-    {"ASC", 1, 1, "unicode($1)", nullptr, ResultKind::Long},
+    {"ASC", 1, 1, "vx_asc($1)", nullptr, ResultKind::Long},
     {"CHR", 1, 1, "char($1)", nullptr, ResultKind::Text},
     // Text (FunctionsText.cpp)
     {"STRING", 2, 2, "vx_string($1, $2)", nullptr, ResultKind::Text},
@@ -284,8 +285,9 @@ std::string formatDouble(double v) {
 
 class Parser {
   public:
-    explicit Parser(std::string_view sql, LiteralParameters* parameters = nullptr)
-        : sql_(sql), toks_(tokenize(sql)), parameters_(parameters) {
+    explicit Parser(std::string_view sql, LiteralParameters* parameters = nullptr,
+                    const std::vector<std::string>* fieldWords = nullptr)
+        : sql_(sql), toks_(tokenize(sql)), parameters_(parameters), fieldWords_(fieldWords) {
         if (parameters_) {
             for (const Token& t : toks_) {
                 literalOrdinal_.push_back(isLiteral(t) ? static_cast<int>(parameters_->baked.size())
@@ -371,7 +373,8 @@ class Parser {
         fillKindSlots();
         checkJetRefusals(toks_);
         st_.columnUses = columnUses(toks_);
-        if (!st_.columnUses.empty()) st_.namedTables = namedTables(toks_);
+        if (!st_.columnUses.empty() || !st_.constantWords.empty())
+            st_.namedTables = namedTables(toks_);
         return std::move(st_);
     }
 
@@ -544,8 +547,9 @@ class Parser {
         if (acceptWord("LIKE")) {
             const std::size_t patternStart = pos_;
             Expr pattern = concat();
-            return {"(" + valueOf(left) + notText + " LIKE " +
-                        valueSlot(patternStart, valueOf(pattern)) + ")",
+            // Jet's wildcards and character lists, not SQLite's LIKE.
+            return {std::string(negate ? "(NOT " : "(") + "vx_like(" + valueOf(left) + ", " +
+                        valueSlot(patternStart, valueOf(pattern)) + "))",
                     {ResultKind::Bool, {}, {}},
                     true};
         }
@@ -682,6 +686,7 @@ class Parser {
     // still a date; a date minus a date is a number of days.
     Expr additive() {
         Expr first = modulo();
+        if (isSym("-")) asNumber(first, "-");
         ResultHint left = first.hint;
         bool leftNumber = isNumberKind(left.kind) || first.logical;
         OperatorChain chain(std::move(first));
@@ -691,7 +696,7 @@ class Parser {
             const ResultHint hint = sumHint(left, right, plus);
             const bool rightNumber = isNumberKind(right.hint.kind) || right.logical;
             if (!plus || (leftNumber && rightNumber)) {
-                chain.add("", plus ? " + " : " - ", valueOf(right), "", hint);
+                chain.add("", plus ? " + " : " - ", numberOf(right, plus ? "+" : "-"), "", hint);
                 leftNumber = true;
             } else if (left.kind == ResultKind::Text && right.hint.kind == ResultKind::Text) {
                 chain.add("", " || ", valueOf(right), "", hint);
@@ -737,29 +742,39 @@ class Parser {
     Expr modulo() {
         OperatorChain chain(intDivision());
         while (acceptWord("MOD")) {
-            chain.add("CAST(round(", ") AS INTEGER) % CAST(round(", valueOf(intDivision()),
-                      ") AS INTEGER)", {ResultKind::Long, {}, {}});
+            chain.add("vx_mod(", ", ", valueOf(intDivision()), ")", {ResultKind::Long, {}, {}});
         }
         return std::move(chain).finish();
     }
     Expr intDivision() {
         OperatorChain chain(multiplicative());
         while (acceptSym("\\")) {
-            chain.add("CAST(round(", ") AS INTEGER) / CAST(round(", valueOf(multiplicative()),
-                      ") AS INTEGER)", {ResultKind::Long, {}, {}});
+            chain.add("vx_intdivide(", ", ", valueOf(multiplicative()), ")",
+                      {ResultKind::Long, {}, {}});
         }
         return std::move(chain).finish();
     }
+    // An operand of an arithmetic operator: a text must read as a number as
+    // Jet reads one (vx_num fails with 13 otherwise, where SQLite reads 0).
+    static std::string numberOf(const Expr& e, const char* op) {
+        if (isNumberKind(e.hint.kind) || e.logical) return valueOf(e);
+        return "vx_num(" + valueOf(e) + ", '" + op + "')";
+    }
+    static void asNumber(Expr& e, const char* op) {
+        e.sql = numberOf(e, op);
+        e.logical = false;
+    }
     Expr multiplicative() {
-        OperatorChain chain(unary());
+        Expr first = unary();
+        if (isSym("*")) asNumber(first, "*");
+        OperatorChain chain(std::move(first));
         while (isSym("*") || isSym("/")) {
             const bool divide = next().text == "/";
             if (divide) {
-                // Real division: a real divisor makes it so without wrapping the left side.
-                chain.add("", " / CAST(", valueOf(unary()), " AS REAL)",
-                          {ResultKind::Double, {}, {}});
+                // Division by zero is an error, not SQLite's Null.
+                chain.add("vx_divide(", ", ", valueOf(unary()), ")", {ResultKind::Double, {}, {}});
             } else {
-                chain.add("", " * ", valueOf(unary()), "", {});
+                chain.add("", " * ", numberOf(unary(), "*"), "", {});
             }
         }
         return std::move(chain).finish();
@@ -770,7 +785,7 @@ class Parser {
                 fail(jet::kSyntaxInExpression, "The expression is nested too deeply");
             Expr inner = unary();
             --nesting_;
-            return {"(-" + valueOf(inner) + ")",
+            return {"(-" + numberOf(inner, "-") + ")",
                     inner.hint.kind == ResultKind::ColumnOf ? ResultHint{} : inner.hint};
         }
         if (acceptSym("+")) {
@@ -783,7 +798,9 @@ class Parser {
         return power();
     }
     Expr power() {
-        OperatorChain chain(primary());
+        Expr base = primary();
+        if (isSym("^")) asNumber(base, "^");
+        OperatorChain chain(std::move(base));
         while (acceptSym("^")) {
             chain.add("pow(", ", ", exponent(), ")", {ResultKind::Double, {}, {}});
         }
@@ -793,7 +810,7 @@ class Parser {
     std::string exponent() {
         if (acceptSym("-")) return "(-" + exponent() + ")";
         if (acceptSym("+")) return exponent();
-        return valueOf(primary());
+        return numberOf(primary(), "^");
     }
 
     Expr primary() {
@@ -859,6 +876,10 @@ class Parser {
                 next();
                 return {"0", {ResultKind::Bool, {}, {}}};
             }
+            if (auto constant = namedConstant(up)) {
+                next();
+                return {*constant, {ResultKind::Bool, {}, {}}};
+            }
             if (up == "@@IDENTITY") {
                 next();
                 return {"last_insert_rowid()", {ResultKind::Long, {}, {}}};
@@ -873,6 +894,22 @@ class Parser {
             if (isSym("(", 1)) return functionCall();
         }
         return columnRef();
+    }
+
+    // Jet's Yes, No, On and Off (True and False are reserved words): a bare
+    // word names the constant unless a table of the statement has a field of
+    // that name, which the caller finds out and passes in as `fieldWords_`.
+    std::optional<std::string> namedConstant(const std::string& upper) {
+        const bool yes = upper == "YES" || upper == "ON";
+        if (!yes && upper != "NO" && upper != "OFF") return std::nullopt;
+        if (isSym("(", 1) || isSym(".", 1) || isSym("!", 1)) return std::nullopt;
+        if (fieldWords_) {
+            for (const auto& field : *fieldWords_) {
+                if (equalsNoCase(field, upper)) return std::nullopt;
+            }
+        }
+        st_.constantWords.push_back(peek().text);
+        return yes ? "-1" : "0";
     }
 
     Expr functionCall() {
@@ -1878,6 +1915,7 @@ class Parser {
     std::string_view sql_;
     std::vector<Token> toks_;
     LiteralParameters* parameters_ = nullptr;
+    const std::vector<std::string>* fieldWords_ = nullptr;
     std::vector<int> literalOrdinal_;  // per token: its place among the literals, or -1
     bool bindLiterals_ = false;
     static constexpr std::size_t kNoToken = static_cast<std::size_t>(-1);
@@ -1898,8 +1936,9 @@ class Parser {
 
 }  // namespace
 
-Statement parseStatement(std::string_view text, LiteralParameters* parameters) {
-    return Parser(text, parameters).run();
+Statement parseStatement(std::string_view text, LiteralParameters* parameters,
+                         const std::vector<std::string>* fieldWords) {
+    return Parser(text, parameters, fieldWords).run();
 }
 
 std::string translateExpression(std::string_view text) {
