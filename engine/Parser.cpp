@@ -1002,6 +1002,8 @@ class Parser {
         const std::string core = selectCore(true, parts);
         if (parts.groupBy.empty())
             fail(jet::kNotPartOfAggregate, "A crosstab query needs GROUP BY for its row headings");
+        if (parts.having)
+            fail(jet::kHavingInTransform, "Cannot use HAVING clause in TRANSFORM statement");
         const OrderBy order = orderBy();
         --depth_;
         if (!acceptWord("PIVOT"))
@@ -1041,6 +1043,7 @@ class Parser {
         std::string body;       // " FROM ... HAVING ..."
         std::string fromWhere;  // " FROM ... WHERE ..."
         std::string groupBy;    // the GROUP BY expressions
+        bool having = false;
     };
 
     struct OrderBy {
@@ -1179,16 +1182,20 @@ class Parser {
         }
         int itemIndex = 0;
         bool firstItem = true;
+        std::string starTable;  // "*" for a bare star, else the table of a t.*
+        std::vector<std::string> outputNames;
         do {
             if (!firstItem) out += ", ";
             firstItem = false;
             if (isSym("*")) {
                 next();
                 out += "*";
+                starTable = "*";
                 if (collectHints) starSeen_ = true;
                 continue;
             }
             if (isName() && (isSym(".", 1) || isSym("!", 1)) && isSym("*", 2)) {
+                if (starTable.empty()) starTable = peek().text;
                 out += quoteIdent(next().text) + ".*";
                 next();
                 next();
@@ -1207,7 +1214,9 @@ class Parser {
                 alias = next().text;
             }
             const bool bareColumn = isBareColumn(e);
+            if (!alias.empty()) checkOutputName(outputNames, alias);
             if (alias.empty() && !bareColumn) alias = "Expr" + std::to_string(1000 + itemIndex);
+            outputNames.push_back(alias.empty() ? e.hint.column : alias);
             out += caseBlind(e);
             if (!alias.empty()) out += " AS " + quoteIdent(alias);
             if (collectHints) st_.hints.push_back(e.hint);
@@ -1246,10 +1255,27 @@ class Parser {
                 parts.groupBy += caseBlind(expr());
             } while (acceptSym(","));
             out += " GROUP BY " + parts.groupBy;
+            if (starTable == "*")
+                fail(jet::kGroupOnStar, "Cannot group on fields selected with '*'");
+            if (!starTable.empty()) {
+                fail(jet::kGroupOnTableStar,
+                     "Cannot group on fields selected with '*' (" + starTable + ")");
+            }
         }
-        if (acceptWord("HAVING")) out += " HAVING " + expr().sql;
+        if (acceptWord("HAVING")) {
+            out += " HAVING " + expr().sql;
+            parts.having = true;
+        }
         parts.body = out.substr(bodyStart);
         return out;
+    }
+
+    // An alias may not repeat another output name of the same field list.
+    void checkOutputName(const std::vector<std::string>& names, const std::string& alias) {
+        for (const auto& taken : names) {
+            if (equalsNoCase(taken, alias))
+                fail(jet::kDuplicateOutputAlias, "Duplicate output alias '" + alias + "'");
+        }
     }
 
     std::string joinExpr(bool collect) {
@@ -1350,7 +1376,13 @@ class Parser {
             out += " (";
             do {
                 if (!fields.empty()) out += ", ";
-                fields.push_back(name("a field name"));
+                const std::string field = name("a field name");
+                for (const auto& named : fields) {
+                    if (equalsNoCase(named, field))
+                        fail(jet::kDuplicateOutputDestination,
+                             "Duplicate output destination '" + field + "'");
+                }
+                fields.push_back(field);
                 out += quoteIdent(fields.back());
             } while (acceptSym(","));
             expectSym(")");
@@ -1744,13 +1776,18 @@ class Parser {
         ColumnDef col;
         col.name = name("a field name");
         col.type = typeSpec();
+        bool nullSaid = false;
         for (;;) {
             if (isWord("NOT") && isWord("NULL", 1)) {
                 next();
                 next();
+                if (nullSaid) fail(jet::kSyntaxInFieldDefinition, "Both NULL and NOT NULL given");
                 col.notNull = true;
+                nullSaid = true;
             } else if (acceptWord("NULL")) {
+                if (nullSaid) fail(jet::kSyntaxInFieldDefinition, "Both NULL and NOT NULL given");
                 col.notNull = false;
+                nullSaid = true;
             } else if (acceptWord("DEFAULT")) {
                 std::size_t start = peek().offset;
                 Expr e = unary();
