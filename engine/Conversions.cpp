@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "engine/FunctionArgs.h"
 #include "engine/JetValues.h"
@@ -50,12 +51,58 @@ Coercion toNumber(sqlite3_value* value, double& number) {
     }
     const char* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
     if (!text) return Coercion::Mismatch;
-    while (*text == ' ' || *text == '\t') ++text;
+    return textToNumber(text, number) ? Coercion::Number : Coercion::Mismatch;
+}
+
+// A text is a number as Jet reads one: blanks around it, a sign, digits with
+// thousands separators before the point ("1,234.5"), an exponent, or "&H"/"&O"
+// with hexadecimal or octal digits (a 16-bit value, as VBA's literals). Not
+// C's own forms: "0x10", "inf" and "nan" are texts.
+bool textToNumber(std::string_view text, double& number) {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    if (text.size() > 2 && text[0] == '&') {
+        const char radixLetter = static_cast<char>(text[1] | 0x20);
+        const int radix = radixLetter == 'h' ? 16 : radixLetter == 'o' ? 8 : 0;
+        if (radix == 0 || text.size() > 24) return false;
+        unsigned long long value = 0;
+        for (char c : text.substr(2)) {
+            const int digit = c >= '0' && c <= '9'                     ? c - '0'
+                              : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10
+                                                                       : radix;
+            if (digit >= radix) return false;
+            value = value * static_cast<unsigned>(radix) + static_cast<unsigned>(digit);
+            if (value > 0xFFFFFFFFULL) return false;
+        }
+        // Up to four hex digits the value is an Integer, beyond it a Long.
+        if (value <= 0xFFFF) {
+            number = static_cast<double>(static_cast<std::int16_t>(value));
+        } else {
+            number = static_cast<double>(static_cast<std::int32_t>(value));
+        }
+        return true;
+    }
+    std::string plain;
+    plain.reserve(text.size());
+    bool digitSeen = false, pointSeen = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            digitSeen = true;
+        } else if (c == ',' && digitSeen && !pointSeen) {
+            continue;
+        } else if (c == '.') {
+            pointSeen = true;
+        } else if (!(c == '+' || c == '-' || c == 'e' || c == 'E')) {
+            return false;
+        }
+        plain += c;
+    }
+    if (plain.empty()) return false;
     char* end = nullptr;
-    number = std::strtod(text, &end);
-    if (end == text) return Coercion::Mismatch;
-    while (*end == ' ' || *end == '\t') ++end;
-    return *end == '\0' && std::isfinite(number) ? Coercion::Number : Coercion::Mismatch;
+    number = std::strtod(plain.c_str(), &end);
+    return end == plain.c_str() + plain.size() && std::isfinite(number);
 }
 
 void resultOverflow(sqlite3_context* ctx, const char* function) {

@@ -171,6 +171,14 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
               "Type mismatch: " + after(message, "VXMISMATCH:") +
                   " was given a value that does not read as a number" + where + ".");
     }
+    if (startsWith(message, "VXPATTERN:")) {
+        raise(hr::kSyntax, jet::kInvalidPattern,
+              "Invalid pattern string: " + after(message, "VXPATTERN:") + where + ".");
+    }
+    if (startsWith(message, "VXDIVZERO:")) {
+        raise(hr::kSyntax, jet::kDivisionByZero,
+              "Division by zero: " + after(message, "VXDIVZERO:") + where + ".");
+    }
     if (startsWith(message, "VXINVALIDNULL:")) {
         raise(hr::kSyntax, jet::kInvalidUseOfNull,
               "Invalid use of Null: " + after(message, "VXINVALIDNULL:") +

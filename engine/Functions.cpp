@@ -47,6 +47,21 @@ void fnRight(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_text(ctx, out.c_str(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
 
+// Left(text, n) by characters.
+void fnLeft(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    auto n = wholeArg(ctx, argv[1], "Left");
+    if (!n) return;
+    if (*n < 0) return sqlite3_result_error(ctx, "VXARG:Left needs a length of 0 or more", -1);
+    const std::string s = argText(argv[0]);
+    std::size_t pos = 0;
+    for (long long left = *n; left > 0 && pos < s.size(); --left) {
+        ++pos;
+        while (pos < s.size() && (static_cast<unsigned char>(s[pos]) & 0xC0) == 0x80) ++pos;
+    }
+    sqlite3_result_text(ctx, s.data(), static_cast<int>(pos), SQLITE_TRANSIENT);
+}
+
 void fnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     double ole;
     if (!argDate(argv[2], ole)) return sqlite3_result_null(ctx);
@@ -130,6 +145,7 @@ const SqlFunction kCoreFunctions[] = {
     {"vx_date", 0, kClock, fnDate},
     {"vx_time", 0, kClock, fnTime},
     {"vx_right", 2, kPure, fnRight},
+    {"vx_left", 2, kPure, fnLeft},
     {"vx_dateadd", 3, kPure, fnDateAdd},
     {"vx_cdate", 1, kPure, fnCDate},
     {"vx_val", 1, kPure, fnVal},
@@ -181,9 +197,9 @@ void registerFunctions(sqlite3* db) {
     registerCheckFunctions(db);
     registerDecimalCollation(db);
     const std::span<const SqlFunction> families[] = {
-        coreFunctions(),       textFunctions(),    dateFunctions(),
-        mathFunctions(),       financeFunctions(), valueFunctions(),
-        conversionFunctions(), formatFunctions(),  decimalFunctions()};
+        coreFunctions(),    textFunctions(),  dateFunctions(),       mathFunctions(),
+        financeFunctions(), valueFunctions(), conversionFunctions(), formatFunctions(),
+        decimalFunctions(), likeFunctions(),  arithmeticFunctions()};
     for (const auto& family : families) {
         for (const auto& f : family) {
             sqlite3_create_function(db, f.name, f.args, f.flags, const_cast<SqlFunction*>(&f),

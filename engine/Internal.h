@@ -210,6 +210,9 @@ struct Statement {
     std::vector<ColumnUse> columnUses;     // judged against the catalog when it runs
     std::vector<TableRef> namedTables;     // every table named, subqueries' included
 
+    // Yes, No, On or Off read as Jet's constants (a field of that name wins).
+    std::vector<std::string> constantWords;
+
     // DDL
     std::vector<ColumnDef> columns;
     std::vector<ConstraintDef> constraints;
@@ -248,8 +251,9 @@ struct LiteralParameters {
 // Parses one Jet SQL statement. Raises a syntax error naming the place. With
 // `parameters`, the literals of SELECT, INSERT, UPDATE and DELETE become
 // parameters as described there.
-// `fieldNames` (may be null) are declared parameters read as fields of the
-// same name: Jet looks a name up among the fields first.
+// `fieldNames` (may be null) are names the caller found to be fields of the
+// statement's tables: a declared parameter or one of Yes, No, On and Off of
+// that name reads the field, as Jet looks a name up among the fields first.
 Statement parseStatement(std::string_view text, LiteralParameters* parameters = nullptr,
                          const std::vector<std::string>* fieldNames = nullptr);
 struct ResultColumn;

@@ -7,6 +7,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "engine/Internal.h"
 
@@ -27,6 +28,7 @@ std::string generalDateText(double oleDate);
 // How a value converts to a number; texts must read as a number whole.
 enum class Coercion { Number, Null, Mismatch };
 Coercion toNumber(sqlite3_value* value, double& number);
+bool textToNumber(std::string_view text, double& number);
 
 // Reports a conversion that failed as Jet names it: "Overflow", "Type
 // mismatch" or "Invalid use of Null", with what was being converted.
@@ -39,5 +41,8 @@ double roundHalfEven(double value, int decimals);
 // The function families of Conversions.cpp and Format.cpp.
 std::span<const SqlFunction> conversionFunctions();
 std::span<const SqlFunction> formatFunctions();
+// Like.cpp and Arithmetic.cpp
+std::span<const SqlFunction> likeFunctions();
+std::span<const SqlFunction> arithmeticFunctions();
 
 }  // namespace engine::detail

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <set>
 
 #include "engine/Checks.h"
@@ -142,7 +143,7 @@ const FunctionDef kFunctions[] = {
     {"IIF", 3, 3, "(CASE WHEN ($1) THEN ($2) ELSE ($3) END)", nullptr, ResultKind::Dynamic},
     {"NZ", 1, 2, "coalesce($1, $2)", "''", ResultKind::Dynamic},
     {"LEN", 1, 1, "length($1)", nullptr, ResultKind::Long},
-    {"LEFT", 2, 2, "substr($1, 1, $2)", nullptr, ResultKind::Text},
+    {"LEFT", 2, 2, "vx_left($1, $2)", nullptr, ResultKind::Text},
     {"RIGHT", 2, 2, "vx_right($1, $2)", nullptr, ResultKind::Text},
     {"MID", 2, 3, "vx_mid($*)", nullptr, ResultKind::Text},
     {"UCASE", 1, 1, "upper($1)", nullptr, ResultKind::Text},
@@ -181,12 +182,12 @@ const FunctionDef kFunctions[] = {
     {"INT", 1, 1, "floor($1)", nullptr, ResultKind::Dynamic},
     {"FIX", 1, 1, "trunc($1)", nullptr, ResultKind::Dynamic},
     {"ROUND", 1, 2, "vx_round($1, $2)", "0", ResultKind::Double},
-    {"SQR", 1, 1, "sqrt($1)", nullptr, ResultKind::Double},
+    {"SQR", 1, 1, "vx_sqr($1)", nullptr, ResultKind::Double},
     {"SGN", 1, 1, "sign($1)", nullptr, ResultKind::Long},
     {"VAL", 1, 1, "vx_val($1)", nullptr, ResultKind::Double},
     {"INSTR", 2, 4, "vx_instr($*)", nullptr, ResultKind::Long},
     {"REPLACE", 3, 6, "vx_replace($*)", nullptr, ResultKind::Text},
-    {"ASC", 1, 1, "unicode($1)", nullptr, ResultKind::Long},
+    {"ASC", 1, 1, "vx_asc($1)", nullptr, ResultKind::Long},
     {"CHR", 1, 1, "char($1)", nullptr, ResultKind::Text},
     // Text (FunctionsText.cpp)
     {"STRING", 2, 2, "vx_string($1, $2)", nullptr, ResultKind::Text},
@@ -394,7 +395,8 @@ class Parser {
         if (st_.kind == StatementKind::CreateQuery) return std::move(st_);
         for (const auto& table : kindTables_) st_.tablesRead.push_back(table.first);
         st_.columnUses = columnUses(toks_);
-        if (!st_.columnUses.empty()) st_.namedTables = namedTables(toks_);
+        if (!st_.columnUses.empty() || !st_.constantWords.empty())
+            st_.namedTables = namedTables(toks_);
         return std::move(st_);
     }
 
@@ -567,8 +569,9 @@ class Parser {
         if (acceptWord("LIKE")) {
             const std::size_t patternStart = pos_;
             Expr pattern = concat();
-            return {"(" + valueOf(left) + notText + " LIKE " +
-                        valueSlot(patternStart, valueOf(pattern)) + ")",
+            // Jet's wildcards and character lists, not SQLite's LIKE.
+            return {std::string(negate ? "(NOT " : "(") + "vx_like(" + valueOf(left) + ", " +
+                        valueSlot(patternStart, valueOf(pattern)) + "))",
                     {ResultKind::Bool, {}, {}},
                     true};
         }
@@ -708,6 +711,7 @@ class Parser {
     // still a date; a date minus a date is a number of days.
     Expr additive() {
         Expr first = modulo();
+        if (isSym("-")) asNumber(first, "-");
         ResultHint left = first.hint;
         bool leftNumber = isNumberKind(left.kind) || first.logical;
         OperatorChain chain(std::move(first));
@@ -717,7 +721,7 @@ class Parser {
             const ResultHint hint = sumHint(left, right, plus);
             const bool rightNumber = isNumberKind(right.hint.kind) || right.logical;
             if (!plus || (leftNumber && rightNumber)) {
-                chain.add("", plus ? " + " : " - ", valueOf(right), "", hint);
+                chain.add("", plus ? " + " : " - ", numberOf(right, plus ? "+" : "-"), "", hint);
                 leftNumber = true;
             } else if (left.kind == ResultKind::Text && right.hint.kind == ResultKind::Text) {
                 chain.add("", " || ", valueOf(right), "", hint);
@@ -763,29 +767,39 @@ class Parser {
     Expr modulo() {
         OperatorChain chain(intDivision());
         while (acceptWord("MOD")) {
-            chain.add("CAST(round(", ") AS INTEGER) % CAST(round(", valueOf(intDivision()),
-                      ") AS INTEGER)", {ResultKind::Long, {}, {}});
+            chain.add("vx_mod(", ", ", valueOf(intDivision()), ")", {ResultKind::Long, {}, {}});
         }
         return std::move(chain).finish();
     }
     Expr intDivision() {
         OperatorChain chain(multiplicative());
         while (acceptSym("\\")) {
-            chain.add("CAST(round(", ") AS INTEGER) / CAST(round(", valueOf(multiplicative()),
-                      ") AS INTEGER)", {ResultKind::Long, {}, {}});
+            chain.add("vx_intdivide(", ", ", valueOf(multiplicative()), ")",
+                      {ResultKind::Long, {}, {}});
         }
         return std::move(chain).finish();
     }
+    // An operand of an arithmetic operator: a text must read as a number as
+    // Jet reads one (vx_num fails with 13 otherwise, where SQLite reads 0).
+    static std::string numberOf(const Expr& e, const char* op) {
+        if (isNumberKind(e.hint.kind) || e.logical) return valueOf(e);
+        return "vx_num(" + valueOf(e) + ", '" + op + "')";
+    }
+    static void asNumber(Expr& e, const char* op) {
+        e.sql = numberOf(e, op);
+        e.logical = false;
+    }
     Expr multiplicative() {
-        OperatorChain chain(unary());
+        Expr first = unary();
+        if (isSym("*")) asNumber(first, "*");
+        OperatorChain chain(std::move(first));
         while (isSym("*") || isSym("/")) {
             const bool divide = next().text == "/";
             if (divide) {
-                // Real division: a real divisor makes it so without wrapping the left side.
-                chain.add("", " / CAST(", valueOf(unary()), " AS REAL)",
-                          {ResultKind::Double, {}, {}});
+                // Division by zero is an error, not SQLite's Null.
+                chain.add("vx_divide(", ", ", valueOf(unary()), ")", {ResultKind::Double, {}, {}});
             } else {
-                chain.add("", " * ", valueOf(unary()), "", {});
+                chain.add("", " * ", numberOf(unary(), "*"), "", {});
             }
         }
         return std::move(chain).finish();
@@ -796,7 +810,7 @@ class Parser {
                 fail(jet::kSyntaxInExpression, "The expression is nested too deeply");
             Expr inner = unary();
             --nesting_;
-            return {"(-" + valueOf(inner) + ")",
+            return {"(-" + numberOf(inner, "-") + ")",
                     inner.hint.kind == ResultKind::ColumnOf ? ResultHint{} : inner.hint};
         }
         if (acceptSym("+")) {
@@ -809,7 +823,9 @@ class Parser {
         return power();
     }
     Expr power() {
-        OperatorChain chain(primary());
+        Expr base = primary();
+        if (isSym("^")) asNumber(base, "^");
+        OperatorChain chain(std::move(base));
         while (acceptSym("^")) {
             chain.add("pow(", ", ", exponent(), ")", {ResultKind::Double, {}, {}});
         }
@@ -819,7 +835,7 @@ class Parser {
     std::string exponent() {
         if (acceptSym("-")) return "(-" + exponent() + ")";
         if (acceptSym("+")) return exponent();
-        return valueOf(primary());
+        return numberOf(primary(), "^");
     }
 
     Expr primary() {
@@ -885,6 +901,10 @@ class Parser {
                 next();
                 return {"0", {ResultKind::Bool, {}, {}}};
             }
+            if (auto constant = namedConstant(up)) {
+                next();
+                return {*constant, {ResultKind::Bool, {}, {}}};
+            }
             if (up == "@@IDENTITY") {
                 next();
                 return {"last_insert_rowid()", {ResultKind::Long, {}, {}}};
@@ -899,6 +919,18 @@ class Parser {
             if (isSym("(", 1)) return functionCall();
         }
         return columnRef();
+    }
+
+    // Jet's Yes, No, On and Off (True and False are reserved words): a bare
+    // word names the constant unless a table of the statement has a field of
+    // that name, which the caller finds out and passes in as `fieldNames_`.
+    std::optional<std::string> namedConstant(const std::string& upper) {
+        const bool yes = upper == "YES" || upper == "ON";
+        if (!yes && upper != "NO" && upper != "OFF") return std::nullopt;
+        if (isSym("(", 1) || isSym(".", 1) || isSym("!", 1)) return std::nullopt;
+        if (isFieldName(upper)) return std::nullopt;
+        st_.constantWords.push_back(peek().text);
+        return yes ? "-1" : "0";
     }
 
     Expr functionCall() {
@@ -997,6 +1029,8 @@ class Parser {
         const std::string core = selectCore(true, parts);
         if (parts.groupBy.empty())
             fail(jet::kNotPartOfAggregate, "A crosstab query needs GROUP BY for its row headings");
+        if (parts.having)
+            fail(jet::kHavingInTransform, "Cannot use HAVING clause in TRANSFORM statement");
         const OrderBy order = orderBy();
         --depth_;
         if (!acceptWord("PIVOT"))
@@ -1036,6 +1070,7 @@ class Parser {
         std::string body;       // " FROM ... HAVING ..."
         std::string fromWhere;  // " FROM ... WHERE ..."
         std::string groupBy;    // the GROUP BY expressions
+        bool having = false;
     };
 
     struct OrderBy {
@@ -1174,16 +1209,20 @@ class Parser {
         }
         int itemIndex = 0;
         bool firstItem = true;
+        std::string starTable;  // "*" for a bare star, else the table of a t.*
+        std::vector<std::string> outputNames;
         do {
             if (!firstItem) out += ", ";
             firstItem = false;
             if (isSym("*")) {
                 next();
                 out += "*";
+                starTable = "*";
                 if (collectHints) starSeen_ = true;
                 continue;
             }
             if (isName() && (isSym(".", 1) || isSym("!", 1)) && isSym("*", 2)) {
+                if (starTable.empty()) starTable = peek().text;
                 out += quoteIdent(next().text) + ".*";
                 next();
                 next();
@@ -1202,7 +1241,9 @@ class Parser {
                 alias = next().text;
             }
             const bool bareColumn = isBareColumn(e);
+            if (!alias.empty()) checkOutputName(outputNames, alias);
             if (alias.empty() && !bareColumn) alias = "Expr" + std::to_string(1000 + itemIndex);
+            outputNames.push_back(alias.empty() ? e.hint.column : alias);
             out += caseBlind(e);
             if (!alias.empty()) out += " AS " + quoteIdent(alias);
             if (collectHints) st_.hints.push_back(e.hint);
@@ -1241,10 +1282,27 @@ class Parser {
                 parts.groupBy += caseBlind(expr());
             } while (acceptSym(","));
             out += " GROUP BY " + parts.groupBy;
+            if (starTable == "*")
+                fail(jet::kGroupOnStar, "Cannot group on fields selected with '*'");
+            if (!starTable.empty()) {
+                fail(jet::kGroupOnTableStar,
+                     "Cannot group on fields selected with '*' (" + starTable + ")");
+            }
         }
-        if (acceptWord("HAVING")) out += " HAVING " + expr().sql;
+        if (acceptWord("HAVING")) {
+            out += " HAVING " + expr().sql;
+            parts.having = true;
+        }
         parts.body = out.substr(bodyStart);
         return out;
+    }
+
+    // An alias may not repeat another output name of the same field list.
+    void checkOutputName(const std::vector<std::string>& names, const std::string& alias) {
+        for (const auto& taken : names) {
+            if (equalsNoCase(taken, alias))
+                fail(jet::kDuplicateOutputAlias, "Duplicate output alias '" + alias + "'");
+        }
     }
 
     std::string joinExpr(bool collect) {
@@ -1345,7 +1403,13 @@ class Parser {
             out += " (";
             do {
                 if (!fields.empty()) out += ", ";
-                fields.push_back(name("a field name"));
+                const std::string field = name("a field name");
+                for (const auto& named : fields) {
+                    if (equalsNoCase(named, field))
+                        fail(jet::kDuplicateOutputDestination,
+                             "Duplicate output destination '" + field + "'");
+                }
+                fields.push_back(field);
                 out += quoteIdent(fields.back());
             } while (acceptSym(","));
             expectSym(")");
@@ -1739,13 +1803,18 @@ class Parser {
         ColumnDef col;
         col.name = name("a field name");
         col.type = typeSpec();
+        bool nullSaid = false;
         for (;;) {
             if (isWord("NOT") && isWord("NULL", 1)) {
                 next();
                 next();
+                if (nullSaid) fail(jet::kSyntaxInFieldDefinition, "Both NULL and NOT NULL given");
                 col.notNull = true;
+                nullSaid = true;
             } else if (acceptWord("NULL")) {
+                if (nullSaid) fail(jet::kSyntaxInFieldDefinition, "Both NULL and NOT NULL given");
                 col.notNull = false;
+                nullSaid = true;
             } else if (acceptWord("DEFAULT")) {
                 std::size_t start = peek().offset;
                 Expr e = unary();

@@ -60,15 +60,23 @@ std::vector<std::string> parametersNamingFields(sqlite3* db, const Statement& st
     if (st.parameterNames.empty()) return fields;
     PreparedStatement stmt =
         prepare(db, "SELECT 1 FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE", "");
-    for (const auto& name : st.parameterNames) {
+    const auto isField = [&](const std::string& name) {
         for (const auto& table : st.tablesRead) {
             sqlite3_reset(stmt.get());
             sqlite3_bind_text(stmt.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_text(stmt.get(), 2, name.c_str(), -1, SQLITE_TRANSIENT);
-            if (sqlite3_step(stmt.get()) == SQLITE_ROW) {
-                fields.push_back(name);
-                break;
-            }
+            if (sqlite3_step(stmt.get()) == SQLITE_ROW) return true;
+        }
+        return false;
+    };
+    for (const auto& name : st.parameterNames) {
+        if (isField(name)) fields.push_back(name);
+    }
+    // The statement is parsed again with these names: Jet's constant words
+    // that are fields too must stay fields in that parse.
+    if (!fields.empty()) {
+        for (const char* word : {"Yes", "No", "On", "Off"}) {
+            if (isField(word)) fields.emplace_back(word);
         }
     }
     return fields;

@@ -160,10 +160,38 @@ std::vector<std::optional<std::string>> allFixed(const std::vector<const Token*>
 
 }  // namespace
 
+// Yes, No, On and Off are Jet's constants unless a table of the statement
+// has a field of that name: then the field wins, as in Jet.
+Statement StatementCache::parseWithFields(std::string_view text, LiteralParameters* parameters) {
+    Statement st = parseStatement(text, parameters);
+    if (st.constantWords.empty()) return st;
+    std::vector<std::string> fields;
+    PreparedStatement lookup;
+    if (tryPrepare(db_,
+                   "SELECT 1 FROM MSysColumns WHERE TableName = ?1 AND ColumnName = ?2 "
+                   "COLLATE NOCASE",
+                   lookup) != SQLITE_OK) {
+        return st;  // a file without a catalog has no fields to name
+    }
+    for (const auto& word : st.constantWords) {
+        for (const auto& table : st.namedTables) {
+            sqlite3_reset(lookup.get());
+            sqlite3_bind_text(lookup.get(), 1, table.name.data(),
+                              static_cast<int>(table.name.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(lookup.get(), 2, word.data(), static_cast<int>(word.size()),
+                              SQLITE_TRANSIENT);
+            if (sqlite3_step(lookup.get()) == SQLITE_ROW) fields.push_back(word);
+        }
+    }
+    if (fields.empty()) return st;
+    if (parameters) *parameters = {};
+    return parseStatement(text, parameters, &fields);
+}
+
 ReadyStatement StatementCache::prepare(std::string_view text) {
     const std::vector<Token> tokens = tokenize(text);
     if (!startsCacheable(tokens))
-        return {std::make_shared<Statement>(parseStatement(text)), {}, {}, 0};
+        return {std::make_shared<Statement>(parseWithFields(text)), {}, {}, 0};
     std::vector<const Token*> literals;
     std::string key = shapeOf(tokens, literals);
     if (auto found = entries_.find(key); found != entries_.end()) {
@@ -190,14 +218,14 @@ std::optional<ReadyStatement> StatementCache::fromEntry(const std::string& key, 
 
 ReadyStatement StatementCache::translate(std::string_view text, std::string key,
                                          const std::vector<const Token*>& literals) {
-    auto fresh = std::make_shared<Statement>(parseStatement(text));
+    auto fresh = std::make_shared<Statement>(parseWithFields(text));
     if (!cacheable(*fresh)) return {std::move(fresh), {}, {}, 0};
 
     Entry entry;
     LiteralParameters parameters;
     std::shared_ptr<Statement> bound;
     try {
-        bound = std::make_shared<Statement>(parseStatement(text, &parameters));
+        bound = std::make_shared<Statement>(parseWithFields(text, &parameters));
     } catch (const ComError&) {
         // The fresh parse of the same text succeeded, so nothing is wrong
         // with the statement: it runs, and is kept, as translated afresh.

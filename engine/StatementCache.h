@@ -72,6 +72,7 @@ class StatementCache : public std::enable_shared_from_this<StatementCache> {
 
     std::optional<ReadyStatement> fromEntry(const std::string& key, Entry& entry,
                                             const std::vector<const Token*>& literals);
+    Statement parseWithFields(std::string_view text, LiteralParameters* parameters = nullptr);
     ReadyStatement translate(std::string_view text, std::string key,
                              const std::vector<const Token*>& literals);
     Entry& keep(const std::string& key, Entry entry);

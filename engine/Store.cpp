@@ -118,6 +118,17 @@ void checkName(const std::string& name, const char* what) {
               std::string("'") + name + "' is not a valid " + what +
                   " name: names have 1 to 64 characters.");
     }
+    // Access's naming rules: no period, exclamation point, accent grave,
+    // brackets or control characters, and no leading blank.
+    const bool badChar = name.find_first_of(".!`[]") != std::string::npos ||
+                         std::any_of(name.begin(), name.end(),
+                                     [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+    if (badChar || name.front() == ' ') {
+        raise(hr::kSyntax, jet::kInvalidName,
+              "'" + name + "' is not a valid " + what +
+                  " name. Make sure that it does not include invalid characters or punctuation "
+                  "(. ! ` [ ]) and does not begin with a blank.");
+    }
 }
 
 }  // namespace

@@ -112,6 +112,79 @@ TEST_F(JetAnswersTest, PlusJoinsTextsAndTrueIsMinusOne) {
     EXPECT_EQ(value("SELECT ok FROM words WHERE id = 2").intValue(), -1);
 }
 
+TEST_F(JetAnswersTest, LikeTakesBothWildcardSetsAndCharacterLists) {
+    exec("INSERT INTO names VALUES ('タダ券', 'kana')");
+    exec("INSERT INTO names VALUES ('a*b', 'star')");
+    exec("INSERT INTO names VALUES ('R2D2', 'digits')");
+    expectAnswers({
+        // Access: Using wildcard characters in string comparisons (? or _,
+        // * or %, # a digit, [charlist], [!charlist]; case is ignored).
+        {"SELECT COUNT(*) FROM words WHERE w LIKE '[a-c]%'", "4"},
+        {"SELECT COUNT(*) FROM words WHERE w LIKE '[!a-c]*'", "1"},
+        {"SELECT label FROM names WHERE k LIKE '[タダ]%'", "kana"},
+        {"SELECT label FROM names WHERE k LIKE '[!あ-ん]ダ?'", "kana"},
+        {"SELECT COUNT(*) FROM words WHERE w LIKE 'APP*'", "3"},
+        {"SELECT COUNT(*) FROM words WHERE w LIKE 'appl_'", "2"},
+        {"SELECT COUNT(*) FROM words WHERE w LIKE 'appl?'", "2"},
+        {"SELECT label FROM names WHERE k LIKE 'R#D#'", "digits"},
+        {"SELECT COUNT(*) FROM names WHERE k LIKE 'R#D'", "0"},
+        // [*], [?], [#] match themselves; "[]" is a zero-length string; a
+        // "-" first in the list is itself.
+        {"SELECT label FROM names WHERE k LIKE 'a[*]b'", "star"},
+        {"SELECT COUNT(*) FROM names WHERE k LIKE 'a[*]c'", "0"},
+        {"SELECT IIf('a?' LIKE 'a[?]', 'yes', 'no')", "yes"},
+        {"SELECT IIf('ab' LIKE 'a[]b', 'yes', 'no')", "yes"},
+        {"SELECT IIf('-' LIKE '[-a]', 'yes', 'no')", "yes"},
+        {"SELECT IIf('abc' NOT LIKE '[x-z]*', 'yes', 'no')", "yes"},
+        {"SELECT IIf('abcabd' LIKE '*ab?', 'yes', 'no')", "yes"},
+        {"SELECT IIf(Null LIKE '*', 'yes', 'Null')", "Null"},
+    });
+    // VBA reference: error 93, Invalid pattern string.
+    EXPECT_EQ(refused("SELECT COUNT(*) FROM words WHERE w LIKE '[a-c'").jetError(), 93);
+}
+
+TEST_F(JetAnswersTest, YesNoOnOffAreConstantsUnlessAFieldIsNamedSo) {
+    // Access: Yes/No data type (Yes, True, On are -1; No, False, Off are 0),
+    // as Northwind's queries write "Discontinued = No".
+    expectAnswers({
+        {"SELECT Yes", "-1"},
+        {"SELECT Off", "0"},
+        {"SELECT COUNT(*) FROM words WHERE ok = No", "3"},
+        {"SELECT COUNT(*) FROM words WHERE ok = On AND id < 3", "1"},
+        {"SELECT IIf(No, 'yes', 'no')", "no"},
+    });
+    exec("CREATE TABLE flags (Yes LONG, [On] TEXT(5))");
+    exec("INSERT INTO flags VALUES (7, 'x')");
+    expectAnswers({
+        {"SELECT Yes FROM flags", "7"},
+        {"SELECT Yes + 1 FROM flags WHERE No = 0", "8"},
+        {"SELECT No FROM flags", "0"},
+    });
+}
+
+TEST_F(JetAnswersTest, ArithmeticReadsTextsAsJetDoes) {
+    expectAnswers({
+        // VBA reference: Type conversion functions (blanks around a number,
+        // &H and &O prefixes, thousands separators).
+        {"SELECT ' 12 ' * 2", "24"},
+        {"SELECT '&H10' - 1", "15"},
+        {"SELECT '&O17' * 1", "15"},
+        {"SELECT '1,234.5' * 2", "2469"},
+        {"SELECT -'3'", "-3"},
+        {"SELECT '2' ^ 3", "8"},
+        // VBA reference: \ operator and Mod operator round their operands
+        // half to even before dividing.
+        {"SELECT 10.5 \\ 2", "5"},
+        {"SELECT 11.5 \\ 2", "6"},
+        {"SELECT 12.5 Mod 5", "2"},
+        {"SELECT 13.5 Mod 5", "4"},
+        {"SELECT -7 \\ 2", "-3"},
+        {"SELECT -7 Mod 2", "-1"},
+        {"SELECT 7 / 2", "3.5"},
+        {"SELECT Null / 0", "NULL"},
+    });
+}
+
 TEST_F(JetAnswersTest, ConversionsGiveJetTextsAndRoundHalfToEven) {
     expectAnswers({
         // VBA reference: CStr function; a date gives the date text, a Boolean True or False.
@@ -176,6 +249,29 @@ TEST_F(JetAnswersTest, ConversionsRefuseWhatDoesNotFit) {
         {"SELECT CInt('abc')", 13},
         {"SELECT CBool('maybe')", 13},
         {"SELECT 'abc' + 1", 13},
+        {"SELECT 'abc' * 2", 13},
+        {"SELECT 2 - 'abc'", 13},
+        {"SELECT -'abc'", 13},
+        {"SELECT 'abc' / 2", 13},
+        {"SELECT 'abc' Mod 2", 13},
+        {"SELECT '0x10' * 1", 13},
+        {"SELECT 'inf' * 1", 13},
+        {"SELECT w * 2 FROM words WHERE id = 1", 13},
+        // VBA reference: Division by zero (11) for /, \ and Mod; 0 / 0 is
+        // an overflow (6) in VBA.
+        {"SELECT 1 / 0", 11},
+        {"SELECT n / 0 FROM words WHERE id = 1", 11},
+        {"SELECT 5 \\ 0", 11},
+        {"SELECT 5 \\ 0.4", 11},
+        {"SELECT 5 Mod 0", 11},
+        {"SELECT 0 / 0", 6},
+        // Invalid procedure call (5): Sqr of a negative, Asc of a
+        // zero-length string, a negative length to Left, Right and Mid.
+        {"SELECT Sqr(-1)", 5},
+        {"SELECT Asc('')", 5},
+        {"SELECT Left('abc', -1)", 5},
+        {"SELECT Right('abc', -1)", 5},
+        {"SELECT Mid('abc', 1, -1)", 5},
         // Invalid use of Null (94).
         {"SELECT CStr(Null)", 94},
         {"SELECT CLng(n) FROM words WHERE id = 4", 94},

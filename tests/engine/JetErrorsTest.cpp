@@ -143,6 +143,34 @@ TEST_F(JetErrorsTest, JetRefusesWhatItRefuses) {
         {"SELECT Count(*) FROM emp WHERE Name = '5' OR DeptID = -1 OR Len(Name) = 5", 0, "1"},
         {"SELECT Count(*) FROM emp WHERE DeptID + 0 = 1 AND 'Aoki' = Name", 0, "1"},
         {"UPDATE emp SET Name = 5 WHERE EmpID = 3", 0, "1"},
+
+        // Jet's error list: 3062 Duplicate output alias; 3063 Duplicate
+        // output destination (a field named twice in INSERT's list).
+        {"SELECT Name AS x, Salary AS x FROM emp", 3062, nullptr},
+        {"SELECT Name, Salary AS name FROM emp", 3062, nullptr},
+        {"SELECT e.DeptID, d.DeptID FROM emp e, dept d WHERE e.DeptID = d.DeptID AND e.EmpID = 2",
+         0, "1"},
+        {"INSERT INTO proj (EmpID, Title, empid) VALUES (1, 'Z', 2)", 3063, nullptr},
+        // 3121 / 3120: Cannot group on fields selected with '*' (GROUP BY
+        // clause: "*" cannot be grouped).
+        {"SELECT * FROM dept GROUP BY DeptID, DeptName", 3121, nullptr},
+        {"SELECT d.*, Count(*) FROM dept d GROUP BY d.DeptID, d.DeptName", 3120, nullptr},
+        {"SELECT Count(*) FROM (SELECT * FROM emp) AS e GROUP BY DeptID", 0, "2"},
+        // 3092: Cannot use HAVING clause in TRANSFORM statement.
+        {"TRANSFORM Sum(Salary) SELECT DeptID FROM emp GROUP BY DeptID HAVING Sum(Salary) > 0 "
+         "PIVOT Name",
+         3092, nullptr},
+        // Access: Guidelines for naming fields, controls and objects (no
+        // period, exclamation point, accent grave, brackets, leading blank): 3125.
+        {"CREATE TABLE [a.b] (x LONG)", 3125, nullptr},
+        {"CREATE TABLE t2 (x LONG, [ y] LONG)", 3125, nullptr},
+        {"CREATE TABLE t3 (x LONG, [y!] LONG)", 3125, nullptr},
+        {"CREATE TABLE t4 (x LONG, [y`z] LONG)", 3125, nullptr},
+        {"CREATE INDEX [i.x] ON emp (Name)", 3125, nullptr},
+        {"CREATE TABLE [a b] ([x y] LONG)", 0, "0"},
+        // CREATE TABLE statement: a field is NULL or NOT NULL, not both (3292).
+        {"CREATE TABLE t5 (x TEXT(5) NULL NOT NULL)", 3292, nullptr},
+        {"CREATE TABLE t6 (x TEXT(5) NOT NULL)", 0, "0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sql);
