@@ -188,7 +188,11 @@ std::string calculatedColumnSql(const StoredColumn& c) {
     std::string sql = sqliteDeclType(c.type) + " GENERATED ALWAYS AS (" +
                       resultAs(c, *c.expressionSqlite) + ") VIRTUAL";
     if (isTextField(c) || c.type.adoType == adGUID) sql += " COLLATE NOCASE";
-    return sql;
+    // Computed once when its row is written, so an expression that fails
+    // there (a division by zero) refuses the write, as Jet does; computed
+    // only on read, it would make every later read of the table fail.
+    return sql + " CONSTRAINT " + quoteIdent("vxcalc:" + c.name) + " CHECK (typeof(" +
+           quoteIdent(c.name) + ") <> '')";
 }
 
 std::string zeroLengthConstraint(const std::string& table, const StoredColumn& c) {

@@ -551,6 +551,20 @@ TEST(GenuineImport, CalculatedFieldsComeOverComputed) {
     EXPECT_EQ(AsMdbExport(added->Collect(0L)), "Lee, Ann");
     EXPECT_EQ(AsMdbExport(added->Collect(1L)), "10000.0000");
     EXPECT_EQ(AsMdbExport(added->Collect(2L)), "1");
+    // A row whose expression fails (BigNumTest divides by Popularity) is
+    // refused when written, so the table stays readable.
+    for (const char* sql : {"INSERT INTO Table1 (ID, FirstName, LastName, Salary, Popularity) "
+                            "VALUES (10, 'Zed', 'Zero', 1, 0)",
+                            "UPDATE Table1 SET Popularity = 0 WHERE ID = 9"}) {
+        try {
+            connection->Execute(sql, nullptr, -1);
+            ADD_FAILURE() << "written: " << sql;
+        } catch (const engine::ComError& e) {
+            EXPECT_EQ(e.jetError(), 11) << sql << ": " << e.what();
+        }
+    }
+    auto count = connection->Execute("SELECT Count(BigNumTest) FROM Table1", nullptr, -1);
+    EXPECT_EQ(AsMdbExport(count->Collect(0L)), "5");
 }
 
 TEST(GenuineImport, DatesBefore1900KeepTheirDay) {
