@@ -2,12 +2,16 @@
 // error numbers. The checks read the statement's tokens after it has parsed,
 // so they see it as the operator wrote it: a SELECT's field list, its GROUP
 // BY and ORDER BY keys and its joins, each at its own level of parentheses.
+#include "engine/Checks.h"
+
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "engine/Internal.h"
 #include "engine/Lexer.h"
+#include "engine/sql/Ast.h"
 
 namespace engine::detail {
 
@@ -390,192 +394,50 @@ void checkJetRefusals(const std::vector<Token>& tokens) {
     Checker(tokens).run();
 }
 
+namespace {}  // namespace
+
 namespace {
 
-bool isOperatorToken(const Token& t) {
-    static const std::set<std::string> ops = {"+", "-", "*", "/", "\\", "&", "^", ".", "!"};
-    return (t.kind == Tok::Symbol && ops.count(t.text) != 0) || isWordToken(t, "MOD");
+// A field standing alone as one side of a comparison.
+const sql::Node* loneField(const sql::Node& n) {
+    return n.kind == sql::NodeKind::Field ? &n : nullptr;
 }
 
-bool isComparisonToken(const Token& t) {
-    static const std::set<std::string> ops = {"=", "<>", "<", ">", "<=", ">="};
-    return t.kind == Tok::Symbol && ops.count(t.text) != 0;
+// A lone literal (a number maybe negated, or a text): the kind of
+// comparison it makes a field's.
+std::optional<ColumnUse::Kind> loneLiteral(const sql::Node& n) {
+    if (n.kind == sql::NodeKind::Text) return ColumnUse::Kind::ComparedWithText;
+    if (n.kind == sql::NodeKind::Number) return ColumnUse::Kind::ComparedWithNumber;
+    if (n.kind == sql::NodeKind::Negate && n.children[0]->kind == sql::NodeKind::Number)
+        return ColumnUse::Kind::ComparedWithNumber;
+    return std::nullopt;
 }
 
-bool isFieldToken(const Tokens& toks, std::size_t i) {
-    const Token& t = toks[i];
-    if (t.kind == Tok::Bracketed) return true;
-    return t.kind == Tok::Word && !isExpressionWord(t.text) &&
-           !(i + 1 < toks.size() && isSymbolToken(toks[i + 1], "("));
-}
-
-// The field that ends at token `last` ("name" or "qualifier.name"), with the
-// token before it; false when `last` ends no field.
-bool fieldEndingAt(const Tokens& toks, std::size_t last, ColumnUse& use, std::size_t& before) {
-    if (!isFieldToken(toks, last)) return false;
-    use.column = toks[last].text;
-    use.qualifier.clear();
-    std::size_t first = last;
-    if (last >= 2 && (isSymbolToken(toks[last - 1], ".") || isSymbolToken(toks[last - 1], "!")) &&
-        isFieldToken(toks, last - 2)) {
-        use.qualifier = toks[last - 2].text;
-        first = last - 2;
-    }
-    before = first;  // the index of the field's first token
-    return true;
-}
-
-// The field that starts at token `first`, and the index past it.
-bool fieldStartingAt(const Tokens& toks, std::size_t first, ColumnUse& use, std::size_t& past) {
-    if (first >= toks.size() || !isFieldToken(toks, first)) return false;
-    use.qualifier.clear();
-    use.column = toks[first].text;
-    past = first + 1;
-    if (first + 2 < toks.size() &&
-        (isSymbolToken(toks[first + 1], ".") || isSymbolToken(toks[first + 1], "!")) &&
-        isFieldToken(toks, first + 2)) {
-        use.qualifier = toks[first].text;
-        use.column = toks[first + 2].text;
-        past = first + 3;
-    }
-    return true;
-}
-
-// A lone literal (a number maybe negated, or a text) starting at `first`:
-// its kind and the index past it.
-bool literalAt(const Tokens& toks, std::size_t first, ColumnUse::Kind& kind, std::size_t& past) {
-    std::size_t at = first;
-    if (at < toks.size() && isSymbolToken(toks[at], "-")) ++at;
-    if (at >= toks.size()) return false;
-    if (toks[at].kind == Tok::Number) {
-        kind = ColumnUse::Kind::ComparedWithNumber;
-    } else if (toks[at].kind == Tok::String && at == first) {
-        kind = ColumnUse::Kind::ComparedWithText;
-    } else {
-        return false;
-    }
-    past = at + 1;
-    return true;
-}
-
-// Whether the operand from `first` (or up to `past`) stands apart from an
-// operator on that side, so it is the comparison's whole operand.
-bool aloneBefore(const Tokens& toks, std::size_t first) {
-    return first == 0 || !(isOperatorToken(toks[first - 1]) || isWordToken(toks[first - 1], "NOT"));
-}
-bool aloneAfter(const Tokens& toks, std::size_t past) {
-    return past >= toks.size() || !isOperatorToken(toks[past]);
-}
-
-void joinedFields(const Tokens& toks, std::vector<ColumnUse>& uses) {
-    static const std::set<std::string> ends = {"JOIN",  "INNER", "LEFT",   "RIGHT", "WHERE",
-                                               "GROUP", "ORDER", "HAVING", "UNION", "SET"};
-    bool joinSeen = false;
-    for (std::size_t i = 0; i < toks.size(); ++i) {
-        if (isWordToken(toks[i], "JOIN")) joinSeen = true;
-        if (!joinSeen || !isWordToken(toks[i], "ON")) continue;
-        joinSeen = false;
-        int depth = 0;
-        for (std::size_t j = i + 1; j < toks.size() && toks[j].kind != Tok::End; ++j) {
-            const Token& t = toks[j];
-            if (isSymbolToken(t, "(")) ++depth;
-            if (isSymbolToken(t, ")") && --depth < 0) break;
-            if (depth == 0 && (isSymbolToken(t, ",") || isSymbolToken(t, ";") ||
-                               (t.kind == Tok::Word && ends.count(upperAscii(t.text)) != 0)))
-                break;
-            ColumnUse use;
-            std::size_t past = 0;
-            if (fieldStartingAt(toks, j, use, past)) {
-                uses.push_back(use);
-                j = past - 1;
-            }
-        }
-    }
-}
-
-void comparedFields(const Tokens& toks, std::vector<ColumnUse>& uses) {
-    // UPDATE's assignments are no comparisons: a text field takes a number.
-    const bool update = !toks.empty() && isWordToken(toks[0], "UPDATE");
-    bool assigning = false;
-    int depth = 0;
-    for (std::size_t i = 0; i < toks.size(); ++i) {
-        const Token& t = toks[i];
-        if (isSymbolToken(t, "(")) ++depth;
-        if (isSymbolToken(t, ")")) --depth;
-        if (update && depth == 0 && isWordToken(t, "SET")) assigning = true;
-        if (depth == 0 && isWordToken(t, "WHERE")) assigning = false;
-        ColumnUse use;
-        std::size_t first = 0, past = 0;
-        // "x IN (1, 2)", "x NOT BETWEEN 1 AND 2": the field and the first value.
-        const bool listed =
-            isWordToken(t, "IN") && i + 1 < toks.size() && isSymbolToken(toks[i + 1], "(");
-        if ((listed || isWordToken(t, "BETWEEN")) && i > 0) {
-            const std::size_t last = isWordToken(toks[i - 1], "NOT") && i > 1 ? i - 2 : i - 1;
-            if (fieldEndingAt(toks, last, use, first) && aloneBefore(toks, first) &&
-                literalAt(toks, listed ? i + 2 : i + 1, use.kind, past) && aloneAfter(toks, past)) {
-                uses.push_back(use);
-            }
-            continue;
-        }
-        if (!isComparisonToken(t) || i == 0 || (assigning && depth == 0)) continue;
-        if (fieldEndingAt(toks, i - 1, use, first) && aloneBefore(toks, first) &&
-            literalAt(toks, i + 1, use.kind, past) && aloneAfter(toks, past)) {
-            uses.push_back(use);
-            continue;
-        }
-        // The literal on the left: "5 = x", "-5 = x", "'a' = x".
-        for (const std::size_t back : {std::size_t{1}, std::size_t{2}}) {
-            ColumnUse::Kind kind{};
-            std::size_t literalPast = 0;
-            if (i >= back && literalAt(toks, i - back, kind, literalPast) && literalPast == i &&
-                aloneBefore(toks, i - back) && fieldStartingAt(toks, i + 1, use, past) &&
-                aloneAfter(toks, past)) {
-                use.kind = kind;
-                uses.push_back(use);
-                break;
-            }
-        }
-    }
+void addUse(std::vector<ColumnUse>& uses, const sql::Node& field, ColumnUse::Kind kind) {
+    uses.push_back({kind, field.table, field.name});
 }
 
 }  // namespace
 
-std::vector<TableRef> namedTables(const std::vector<Token>& tokens) {
-    static const std::set<std::string> clauseEnds = {"WHERE",  "GROUP", "ORDER", "HAVING", "UNION",
-                                                     "SELECT", "ON",    "SET",   "PIVOT"};
-    static const std::set<std::string> notAliases = {"INNER", "LEFT",  "RIGHT", "OUTER",  "JOIN",
-                                                     "WHERE", "GROUP", "ORDER", "HAVING", "UNION",
-                                                     "ON",    "SET",   "IN",    "PIVOT"};
-    std::vector<TableRef> tables;
-    bool inFrom = false;
-    for (std::size_t i = 0; i + 1 < tokens.size(); ++i) {
-        const Token& t = tokens[i];
-        if (t.kind == Tok::Word && clauseEnds.count(upperAscii(t.text)) != 0) inFrom = false;
-        const bool opens = isWordToken(t, "FROM") || isWordToken(t, "JOIN") ||
-                           isWordToken(t, "UPDATE") ||
-                           (inFrom && (isSymbolToken(t, ",") || isSymbolToken(t, "(")));
-        if (isWordToken(t, "FROM") || isWordToken(t, "JOIN")) inFrom = true;
-        const Token& name = tokens[i + 1];
-        if (!opens || (name.kind != Tok::Word && name.kind != Tok::Bracketed) ||
-            isWordToken(name, "SELECT"))
-            continue;
-        TableRef table{name.text, ""};
-        std::size_t at = i + 2;
-        if (at < tokens.size() && isWordToken(tokens[at], "AS")) ++at;
-        if (at < tokens.size() &&
-            (tokens[at].kind == Tok::Bracketed ||
-             (tokens[at].kind == Tok::Word && notAliases.count(upperAscii(tokens[at].text)) == 0)))
-            table.alias = tokens[at].text;
-        tables.push_back(table);
-    }
-    return tables;
-}
-
-std::vector<ColumnUse> columnUses(const std::vector<Token>& tokens) {
-    std::vector<ColumnUse> uses;
-    joinedFields(tokens, uses);
-    comparedFields(tokens, uses);
-    return uses;
+void collectColumnUses(const sql::Node& expression, bool joinCondition,
+                       std::vector<ColumnUse>& uses) {
+    sql::walk(expression, [&](const sql::Node& n) {
+        if (joinCondition && n.kind == sql::NodeKind::Field)
+            addUse(uses, n, ColumnUse::Kind::Joined);
+        const bool compared = n.kind == sql::NodeKind::Compare ||
+                              n.kind == sql::NodeKind::Between ||
+                              (n.kind == sql::NodeKind::In && n.subquery.empty());
+        if (!compared || n.children.size() < 2) return;
+        // "x = 5", "x IN (1, 2)", "x NOT BETWEEN 1 AND 2": the field and the first value.
+        if (const sql::Node* field = loneField(*n.children[0])) {
+            if (auto kind = loneLiteral(*n.children[1])) addUse(uses, *field, *kind);
+        } else if (n.kind == sql::NodeKind::Compare) {
+            // The literal on the left: "5 = x", "-5 = x", "'a' = x".
+            const sql::Node* right = loneField(*n.children[1]);
+            auto kind = loneLiteral(*n.children[0]);
+            if (right && kind) addUse(uses, *right, *kind);
+        }
+    });
 }
 
 namespace {

@@ -18,14 +18,11 @@ namespace engine::detail {
 // (3093), a field neither grouped nor aggregated (3122).
 void checkJetRefusals(const std::vector<Token>& tokens);
 
-// The fields of a DML statement whose catalog types decide whether Jet runs
-// it: those compared in a join's ON clause, and those compared with a lone
-// number or text literal (outside UPDATE's assignments).
-std::vector<ColumnUse> columnUses(const std::vector<Token>& tokens);
-
-// The tables a statement names in its FROM clauses and joins, those of its
-// subqueries included, each with its alias.
-std::vector<TableRef> namedTables(const std::vector<Token>& tokens);
+// The fields of an expression whose catalog types decide whether Jet runs
+// the statement: every field of a join's ON clause (`joinCondition`), and
+// those compared with a lone number or text literal.
+void collectColumnUses(const sql::Node& expression, bool joinCondition,
+                       std::vector<ColumnUse>& uses);
 
 // Raises Jet's error for a field of `st.columnUses` of a type Jet refuses
 // there: a Memo or OLE Object field in a join (3118), a text field compared

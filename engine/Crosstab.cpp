@@ -2,6 +2,7 @@
 // or each one of the IN list, becomes a column holding the TRANSFORM value
 // over its own rows. The headings are known only when the query runs.
 #include "engine/Internal.h"
+#include "engine/sql/Translator.h"
 
 namespace engine::detail {
 
@@ -47,19 +48,8 @@ std::string crosstabSql(sqlite3* db, Statement& st) {
     }
     std::string columns;
     for (const auto& heading : headings) {
-        // An aggregate over a cell without rows is Null, Count's included, as
-        // Jet leaves such a cell empty; an expression around it still applies
-        // (Nz(Sum(x), 0) shows 0).
         const std::string filter = " FILTER (WHERE (" + plan.pivot + ") IS " + heading.sql + ")";
-        std::string value;
-        for (char c : plan.value) {
-            if (c == kCrosstabOpen)
-                value += "(CASE WHEN count(*)" + filter + " > 0 THEN ";
-            else if (c == kCrosstabMark)
-                value += filter + " END)";
-            else
-                value += c;
-        }
+        const std::string value = sql::crosstabValue(*plan.value, plan.valueKinds, filter);
         columns += ", " + value + " AS " + quoteIdent(heading.text);
         st.hints.push_back(plan.valueHint);
     }

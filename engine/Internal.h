@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -181,21 +182,21 @@ struct QueryParameter {
     int adoType = adEmpty;  // adEmpty: VALUE, any value as given
 };
 
-// Mark the start and end of each aggregate of a crosstab's value, where its
-// column's filter goes.
-constexpr char kCrosstabOpen = '\x02';
-constexpr char kCrosstabMark = '\x01';
+namespace sql {
+struct Node;
+}
 
 // A TRANSFORM ... PIVOT query, completed when it runs: its columns are the
 // row headings, then one per pivot value.
 struct CrosstabPlan {
-    std::string head;            // "SELECT <row headings>"
-    std::string value;           // the aggregate expression, each aggregate between the two marks
-    std::string pivot;           // the PIVOT expression
-    std::string body;            // " FROM ... GROUP BY ... HAVING ..."
-    std::string fromWhere;       // " FROM ... WHERE ..."
-    std::string order;           // " ORDER BY ..."
-    bool fixedHeadings = false;  // PIVOT ... IN (...)
+    std::string head;                     // "SELECT <row headings>"
+    std::shared_ptr<sql::Node> value;     // the aggregate expression's tree, written per column
+    std::vector<std::string> valueKinds;  // what its translation asked of the catalog, in order
+    std::string pivot;                    // the PIVOT expression
+    std::string body;                     // " FROM ... GROUP BY ... HAVING ..."
+    std::string fromWhere;                // " FROM ... WHERE ..."
+    std::string order;                    // " ORDER BY ..."
+    bool fixedHeadings = false;           // PIVOT ... IN (...)
     std::vector<std::pair<std::string, std::string>> headings;  // IN list: value as SQL, heading
     ResultHint valueHint;
 };

@@ -14,6 +14,8 @@
 #include "engine/Checks.h"
 #include "engine/Internal.h"
 #include "engine/Lexer.h"
+#include "engine/sql/FunctionTable.h"
+#include "engine/sql/Translator.h"
 
 namespace engine::detail {
 
@@ -42,241 +44,14 @@ bool isReserved(std::string_view word) {
     return std::binary_search(std::begin(kReserved), std::end(kReserved), key);
 }
 
-struct Expr {
-    std::string sql;
-    ResultHint hint;
-    bool logical = false;  // a condition: SQLite's 1 for true, not Jet's -1
-};
-
-// Jet's True is -1 where SQLite's comparisons give 1. A condition stays as
-// SQLite writes it, so that WHERE and ON keep their indexes; where it is
-// used as a value it is negated.
-std::string valueOf(const Expr& e) {
-    return e.logical ? "(-" + e.sql + ")" : e.sql;
-}
-
-bool isBareColumn(const Expr& e) {
-    return e.hint.kind == ResultKind::ColumnOf && !e.sql.empty() && e.sql.back() == '"' &&
-           e.sql.find('(') == std::string::npos;
-}
-
-// Jet compares, groups and sorts text without regard to case. A table
-// column brings its own case-blind collation (and with it its index); any
-// other value is given the same one, so that 'abc' = 'ABC', DISTINCT and
-// GROUP BY over an expression, and a derived table's columns agree.
-std::string caseBlind(const Expr& e) {
-    if (isBareColumn(e)) return e.sql;
-    return "(" + valueOf(e) + ") COLLATE NOCASE";
-}
-
-bool isNumberKind(ResultKind k) {
-    return k == ResultKind::Long || k == ResultKind::Double || k == ResultKind::Currency ||
-           k == ResultKind::Count || k == ResultKind::Date || k == ResultKind::Bool;
-}
-
-// A run of operators of one precedence level, "a op b op c". SQLite reads
-// such a run left to right as Jet does, so where the translation of an
-// operator leaves its left side as it is the run stays flat, "(a op b op c)":
-// nesting each step in parentheses would overflow SQLite's parser after a
-// few dozen operators. An operator that must wrap its left side (an opening
-// before it) nests; the openings are kept apart and the text is put together
-// once, as wrapping the whole text again at each operator would copy it once
-// per operand, quadratic in a long chain.
-class OperatorChain {
-  public:
-    // `conditions`: a chain of AND, OR or XOR, whose operands and result
-    // stay conditions; any other operator takes its first operand as a value.
-    explicit OperatorChain(Expr first, bool conditions = false)
-        : first_(std::move(first)), conditions_(conditions) {}
-
-    bool empty() const { return links_ == 0; }
-    // The chain so far becomes "open <chain> middle <right> close".
-    void add(const char* open, const char* middle, const std::string& right, const char* close,
-             ResultHint hint) {
-        if (links_ == 0 && !conditions_ && first_.logical) {
-            first_.sql = valueOf(first_);
-            first_.logical = false;
-        }
-        if (*open != '\0') opens_.push_back(open);
-        tail_ += middle;
-        tail_ += right;
-        tail_ += close;
-        hint_ = std::move(hint);
-        ++links_;
-    }
-
-    Expr finish() && {
-        if (links_ == 0) return std::move(first_);
-        std::string sql = "(";
-        for (auto open = opens_.rbegin(); open != opens_.rend(); ++open) sql += *open;
-        sql += first_.sql;
-        sql += tail_;
-        sql += ")";
-        if (conditions_) return {std::move(sql), {ResultKind::Bool, {}, {}}, true};
-        return {std::move(sql), std::move(hint_)};
-    }
-
-  private:
-    Expr first_;
-    bool conditions_;
-    std::vector<const char*> opens_;  // literals of the parser
-    std::string tail_;
-    ResultHint hint_;
-    std::size_t links_ = 0;
-};
-
-struct FunctionDef {
-    const char* name;
-    int minArgs;
-    int maxArgs;
-    const char* templ;        // $1..$3 replaced by the arguments
-    const char* defaultArg2;  // used for a missing second argument, or null
-    ResultKind kind;
-};
-
-// Jet functions an operator expects, with their SQLite form.
-const FunctionDef kFunctions[] = {
-    {"NOW", 0, 0, "vx_now()", nullptr, ResultKind::Date},
-    {"GENGUID", 0, 0, "vx_genguid()", nullptr, ResultKind::Text},
-    {"DATE", 0, 0, "vx_date()", nullptr, ResultKind::Date},
-    {"TIME", 0, 0, "vx_time()", nullptr, ResultKind::Date},
-    {"IIF", 3, 3, "(CASE WHEN ($1) THEN ($2) ELSE ($3) END)", nullptr, ResultKind::Dynamic},
-    {"NZ", 1, 2, "coalesce($1, $2)", "''", ResultKind::Dynamic},
-    {"LEN", 1, 1, "length($1)", nullptr, ResultKind::Long},
-    {"LEFT", 2, 2, "vx_left($1, $2)", nullptr, ResultKind::Text},
-    {"RIGHT", 2, 2, "vx_right($1, $2)", nullptr, ResultKind::Text},
-    {"MID", 2, 3, "vx_mid($*)", nullptr, ResultKind::Text},
-    {"UCASE", 1, 1, "upper($1)", nullptr, ResultKind::Text},
-    {"LCASE", 1, 1, "lower($1)", nullptr, ResultKind::Text},
-    {"TRIM", 1, 1, "trim($1, ' ')", nullptr, ResultKind::Text},
-    {"LTRIM", 1, 1, "ltrim($1, ' ')", nullptr, ResultKind::Text},
-    {"RTRIM", 1, 1, "rtrim($1, ' ')", nullptr, ResultKind::Text},
-    {"YEAR", 1, 1, "vx_datepart('yyyy', $1)", nullptr, ResultKind::Long},
-    {"MONTH", 1, 1, "vx_datepart('m', $1)", nullptr, ResultKind::Long},
-    {"DAY", 1, 1, "vx_datepart('d', $1)", nullptr, ResultKind::Long},
-    {"HOUR", 1, 1, "vx_datepart('h', $1)", nullptr, ResultKind::Long},
-    {"MINUTE", 1, 1, "vx_datepart('n', $1)", nullptr, ResultKind::Long},
-    {"SECOND", 1, 1, "vx_datepart('s', $1)", nullptr, ResultKind::Long},
-    {"WEEKDAY", 1, 2, "vx_weekday($*)", nullptr, ResultKind::Long},
-    {"DATEPART", 2, 4, "vx_datepart($*)", nullptr, ResultKind::Long},
-    {"FORMAT", 1, 2, "vx_format($1, $2, $K)", "''", ResultKind::Text},
-    {"FORMATNUMBER", 1, 5, "vx_formatnumber($1, $2, $3, $4, $5)", nullptr, ResultKind::Text},
-    {"FORMATCURRENCY", 1, 5, "vx_formatcurrency($1, $2, $3, $4, $5)", nullptr, ResultKind::Text},
-    {"FORMATPERCENT", 1, 5, "vx_formatpercent($1, $2, $3, $4, $5)", nullptr, ResultKind::Text},
-    {"FORMATDATETIME", 1, 2, "vx_formatdatetime($1, $2)", nullptr, ResultKind::Text},
-    {"DATESERIAL", 3, 3, "vx_dateserial($1, $2, $3)", nullptr, ResultKind::Date},
-    {"DATEADD", 3, 3, "vx_dateadd($1, $2, $3)", nullptr, ResultKind::Date},
-    {"DATEDIFF", 3, 5, "vx_datediff($*)", nullptr, ResultKind::Long},
-    {"CDATE", 1, 1, "vx_cdate($1)", nullptr, ResultKind::Date},
-    {"DATEVALUE", 1, 1, "vx_cdate($1)", nullptr, ResultKind::Date},
-    {"CSTR", 1, 1, "vx_cstr($1, $K)", nullptr, ResultKind::Text},
-    {"STR", 1, 1, "vx_str($1, $K)", nullptr, ResultKind::Text},
-    {"CLNG", 1, 1, "vx_clng($1)", nullptr, ResultKind::Long},
-    {"CINT", 1, 1, "vx_cint($1)", nullptr, ResultKind::Long},
-    {"CDBL", 1, 1, "CAST($1 AS REAL)", nullptr, ResultKind::Double},
-    {"CSNG", 1, 1, "CAST($1 AS REAL)", nullptr, ResultKind::Double},
-    {"CCUR", 1, 1, "round(CAST($1 AS REAL), 4)", nullptr, ResultKind::Currency},
-    {"CBOOL", 1, 1, "vx_cbool($1)", nullptr, ResultKind::Bool},
-    {"ISNULL", 1, 1, "(CASE WHEN ($1) IS NULL THEN -1 ELSE 0 END)", nullptr, ResultKind::Bool},
-    {"ABS", 1, 1, "abs($1)", nullptr, ResultKind::Dynamic},
-    {"INT", 1, 1, "floor($1)", nullptr, ResultKind::Dynamic},
-    {"FIX", 1, 1, "trunc($1)", nullptr, ResultKind::Dynamic},
-    {"ROUND", 1, 2, "vx_round($1, $2)", "0", ResultKind::Double},
-    {"SQR", 1, 1, "vx_sqr($1)", nullptr, ResultKind::Double},
-    {"SGN", 1, 1, "sign($1)", nullptr, ResultKind::Long},
-    {"VAL", 1, 1, "vx_val($1)", nullptr, ResultKind::Double},
-    {"INSTR", 2, 4, "vx_instr($*)", nullptr, ResultKind::Long},
-    {"REPLACE", 3, 6, "vx_replace($*)", nullptr, ResultKind::Text},
-    {"ASC", 1, 1, "vx_asc($1)", nullptr, ResultKind::Long},
-    {"CHR", 1, 1, "char($1)", nullptr, ResultKind::Text},
-    // Text (FunctionsText.cpp)
-    {"STRING", 2, 2, "vx_string($1, $2)", nullptr, ResultKind::Text},
-    {"SPACE", 1, 1, "vx_space($1)", nullptr, ResultKind::Text},
-    {"STRCOMP", 2, 3, "vx_strcomp($*)", nullptr, ResultKind::Long},
-    {"STRCONV", 2, 3, "vx_strconv($1, $2)", nullptr, ResultKind::Text},
-    {"STRREVERSE", 1, 1, "vx_strreverse($1)", nullptr, ResultKind::Text},
-    {"INSTRREV", 2, 4, "vx_instrrev($*)", nullptr, ResultKind::Long},
-    {"HEX", 1, 1, "vx_hex($1)", nullptr, ResultKind::Text},
-    {"OCT", 1, 1, "vx_oct($1)", nullptr, ResultKind::Text},
-    {"ASCW", 1, 1, "vx_ascw($1)", nullptr, ResultKind::Long},
-    {"CHRW", 1, 1, "vx_chrw($1)", nullptr, ResultKind::Text},
-    // Dates (FunctionsDate.cpp)
-    {"TIMESERIAL", 3, 3, "vx_timeserial($1, $2, $3)", nullptr, ResultKind::Date},
-    {"TIMEVALUE", 1, 1, "vx_timevalue($1)", nullptr, ResultKind::Date},
-    {"WEEKDAYNAME", 1, 3, "vx_weekdayname($*)", nullptr, ResultKind::Text},
-    {"MONTHNAME", 1, 2, "vx_monthname($*)", nullptr, ResultKind::Text},
-    {"TIMER", 0, 0, "vx_timer()", nullptr, ResultKind::Double},
-    // Mathematics (FunctionsMath.cpp)
-    {"EXP", 1, 1, "vx_exp($1)", nullptr, ResultKind::Double},
-    {"LOG", 1, 1, "vx_log($1)", nullptr, ResultKind::Double},
-    {"SIN", 1, 1, "vx_sin($1)", nullptr, ResultKind::Double},
-    {"COS", 1, 1, "vx_cos($1)", nullptr, ResultKind::Double},
-    {"TAN", 1, 1, "vx_tan($1)", nullptr, ResultKind::Double},
-    {"ATN", 1, 1, "vx_atn($1)", nullptr, ResultKind::Double},
-    {"RND", 0, 1, "vx_rnd($*)", nullptr, ResultKind::Double},
-    // Finance (FunctionsFinance.cpp)
-    {"PMT", 3, 5, "vx_pmt($*)", nullptr, ResultKind::Double},
-    {"FV", 3, 5, "vx_fv($*)", nullptr, ResultKind::Double},
-    {"PV", 3, 5, "vx_pv($*)", nullptr, ResultKind::Double},
-    {"NPER", 3, 5, "vx_nper($*)", nullptr, ResultKind::Double},
-    {"RATE", 3, 6, "vx_rate($*)", nullptr, ResultKind::Double},
-    {"IPMT", 4, 6, "vx_ipmt($*)", nullptr, ResultKind::Double},
-    {"PPMT", 4, 6, "vx_ppmt($*)", nullptr, ResultKind::Double},
-    {"DDB", 4, 5, "vx_ddb($*)", nullptr, ResultKind::Double},
-    {"SLN", 3, 3, "vx_sln($1, $2, $3)", nullptr, ResultKind::Double},
-    {"SYD", 4, 4, "vx_syd($1, $2, $3, $4)", nullptr, ResultKind::Double},
-    // Inspecting and choosing values (FunctionsValues.cpp)
-    {"SWITCH", 2, 254, "vx_switch($*)", nullptr, ResultKind::Dynamic},
-    {"CHOOSE", 2, 254, "vx_choose($*)", nullptr, ResultKind::Dynamic},
-    {"ISDATE", 1, 1, "vx_isdate($1, $K)", nullptr, ResultKind::Bool},
-    {"ISNUMERIC", 1, 1, "vx_isnumeric($1, $K)", nullptr, ResultKind::Bool},
-    {"ISEMPTY", 1, 1, "vx_isempty($1)", nullptr, ResultKind::Bool},
-    {"VARTYPE", 1, 1, "vx_vartype($1, $K)", nullptr, ResultKind::Long},
-    {"TYPENAME", 1, 1, "vx_typename($1, $K)", nullptr, ResultKind::Text},
-    {"CBYTE", 1, 1, "vx_cbyte($1)", nullptr, ResultKind::Long},
-    {"CDEC", 1, 1, "vx_cdec($1)", nullptr, ResultKind::Decimal},
-    {"CVAR", 1, 1, "($1)", nullptr, ResultKind::Dynamic},
-    {"COUNT", 1, 1, "count($1)", nullptr, ResultKind::Count},
-    {"SUM", 1, 1, "vx_sum($1)", nullptr, ResultKind::Dynamic},
-    {"AVG", 1, 1, "vx_avg($1)", nullptr, ResultKind::Double},
-    {"MIN", 1, 1, "min($1)", nullptr, ResultKind::ColumnOf},
-    {"MAX", 1, 1, "max($1)", nullptr, ResultKind::ColumnOf},
-    {"FIRST", 1, 1, "vx_first($1)", nullptr, ResultKind::ColumnOf},
-    {"LAST", 1, 1, "vx_last($1)", nullptr, ResultKind::ColumnOf},
-    {"STDEV", 1, 1, "vx_stdev($1)", nullptr, ResultKind::Double},
-    {"STDEVP", 1, 1, "vx_stdevp($1)", nullptr, ResultKind::Double},
-    {"VAR", 1, 1, "vx_var($1)", nullptr, ResultKind::Double},
-    {"VARP", 1, 1, "vx_varp($1)", nullptr, ResultKind::Double},
-};
-
-const FunctionDef* findFunction(const std::string& upper) {
-    for (const auto& f : kFunctions) {
-        if (upper == f.name) return &f;
-    }
-    return nullptr;
-}
-
-// $K stands for the kind of the first argument (kindOf).
-std::string applyTemplate(const char* templ, const std::vector<std::string>& args,
-                          const std::string& kind = "0") {
-    std::string out;
-    for (const char* c = templ; *c; ++c) {
-        if (*c == '$' && c[1] == 'K') {
-            out += kind;
-            ++c;
-        } else if (*c == '$' && c[1] == '*') {  // every argument given, for optional ones
-            for (std::size_t i = 0; i < args.size(); ++i) out += (i ? ", " : "") + args[i];
-            ++c;
-        } else if (*c == '$' && c[1] >= '1' && c[1] <= '9') {
-            std::size_t i = static_cast<std::size_t>(c[1] - '1');
-            out += i < args.size() ? args[i] : "NULL";
-            ++c;
-        } else {
-            out += *c;
-        }
-    }
-    return out;
-}
+using Expr = sql::Text;
+using sql::caseBlind;
+using sql::isBareColumn;
+using sql::Node;
+using sql::NodeKind;
+using sql::NodePtr;
+using sql::Op;
+using sql::valueOf;
 
 std::string formatDouble(double v) {
     char buf[64];
@@ -286,7 +61,7 @@ std::string formatDouble(double v) {
     return s;
 }
 
-class Parser {
+class Parser : private sql::TranslationContext {
   public:
     explicit Parser(std::string_view sql, LiteralParameters* parameters = nullptr,
                     const std::vector<std::string>* fieldNames = nullptr)
@@ -306,7 +81,7 @@ class Parser {
 
     // A lone expression, as a column default is written.
     std::string standaloneExpression() {
-        Expr e = unary();
+        Expr e = translated(*unary());
         if (peek().kind != Tok::End)
             fail(jet::kSyntaxInExpression, "Unexpected text after the value");
         return e.sql;
@@ -394,9 +169,8 @@ class Parser {
         // A saved query's fields are judged when it runs, against the tables then.
         if (st_.kind == StatementKind::CreateQuery) return std::move(st_);
         for (const auto& table : kindTables_) st_.tablesRead.push_back(table.first);
-        st_.columnUses = columnUses(toks_);
-        if (!st_.columnUses.empty() || !st_.constantWords.empty())
-            st_.namedTables = namedTables(toks_);
+        st_.columnUses = std::move(columnUses_);
+        if (!st_.columnUses.empty() || !st_.constantWords.empty()) st_.namedTables = namedTables();
         return std::move(st_);
     }
 
@@ -474,193 +248,357 @@ class Parser {
     }
 
     // ------------------------------------------------------------- expressions
-    // Every nesting (parentheses, subqueries, NOT chains) passes through
-    // here; a limit keeps a hostile statement from exhausting the stack.
-    Expr expr() {
+    // An expression is read into its tree, then written as SQLite text.
+    Expr expr() { return translated(*expression()); }
+    Expr translated(const Node& n, bool joinCondition = false) {
+        collectColumnUses(n, joinCondition, columnUses_);
+        return sql::translate(n, *this);
+    }
+
+    // Every nesting (parentheses, subqueries, NOT chains, signs) passes
+    // through here; a limit keeps a hostile statement from exhausting the stack.
+    void enterNesting() {
         if (++nesting_ > kMaxNesting)
             fail(jet::kSyntaxInExpression, "The expression is nested too deeply");
-        Expr e = impExpr();
+    }
+
+    NodePtr expression() {
+        enterNesting();
+        NodePtr e = impExpr();
         --nesting_;
         return e;
     }
 
-    // Imp and Eqv bind more loosely than Or and Xor. Both give -1, 0 or Null
-    // as Jet does: "Null Imp True" is True, "False Imp Null" is True.
-    Expr impExpr() {
-        OperatorChain chain(eqvExpr());
-        while (acceptWord("IMP")) {
-            chain.add("(-((NOT ((", ") <> 0)) OR ((", eqvExpr().sql, ") <> 0)))",
-                      {ResultKind::Bool, {}, {}});
+    // Operands of one precedence level, "a op b op c", as one flat node.
+    template <typename Match>
+    NodePtr chainOf(NodePtr (Parser::*operand)(), Match match) {
+        NodePtr first = (this->*operand)();
+        NodePtr chain;
+        while (const std::optional<Op> op = match()) {
+            if (!chain) {
+                chain = sql::makeNode(NodeKind::Chain, first->offset);
+                chain->children.push_back(std::move(first));
+            }
+            chain->ops.push_back(*op);
+            chain->children.push_back((this->*operand)());
         }
-        return std::move(chain).finish();
+        return chain ? std::move(chain) : std::move(first);
     }
-    Expr eqvExpr() {
-        OperatorChain chain(orExpr());
-        while (acceptWord("EQV")) {
-            chain.add("(-(((", ") <> 0) = ((", orExpr().sql, ") <> 0)))",
-                      {ResultKind::Bool, {}, {}});
-        }
-        return std::move(chain).finish();
+    auto wordOp(const char* word, Op op) {
+        return [this, word, op]() -> std::optional<Op> {
+            if (acceptWord(word)) return op;
+            return std::nullopt;
+        };
+    }
+    auto symbolOps(const char* first, Op firstOp, const char* second, Op secondOp) {
+        return [=, this]() -> std::optional<Op> {
+            if (acceptSym(first)) return firstOp;
+            if (second != nullptr && acceptSym(second)) return secondOp;
+            return std::nullopt;
+        };
     }
 
-    Expr orExpr() {
-        OperatorChain chain(xorExpr(), true);
-        while (acceptWord("OR")) {
-            chain.add("", " OR ", xorExpr().sql, "", {});
-        }
-        return std::move(chain).finish();
+    // Imp and Eqv bind more loosely than Or and Xor.
+    NodePtr impExpr() { return chainOf(&Parser::eqvExpr, wordOp("IMP", Op::Imp)); }
+    NodePtr eqvExpr() { return chainOf(&Parser::orExpr, wordOp("EQV", Op::Eqv)); }
+    NodePtr orExpr() { return chainOf(&Parser::xorExpr, wordOp("OR", Op::Or)); }
+    NodePtr xorExpr() { return chainOf(&Parser::andExpr, wordOp("XOR", Op::Xor)); }
+    NodePtr andExpr() { return chainOf(&Parser::notExpr, wordOp("AND", Op::And)); }
+    NodePtr notExpr() {
+        const std::size_t at = peek().offset;
+        if (!acceptWord("NOT")) return comparison();
+        enterNesting();
+        NodePtr n = sql::makeNode(NodeKind::Not, at);
+        n->children.push_back(notExpr());
+        --nesting_;
+        return n;
     }
-    Expr xorExpr() {
-        OperatorChain chain(andExpr(), true);
-        while (acceptWord("XOR")) {
-            chain.add("((", ") <> 0) <> ((", andExpr().sql, ") <> 0)", {});
-        }
-        return std::move(chain).finish();
+    NodePtr withLeft(NodeKind kind, NodePtr left) {
+        NodePtr n = sql::makeNode(kind, left->offset);
+        n->children.push_back(std::move(left));
+        return n;
     }
-    Expr andExpr() {
-        OperatorChain chain(notExpr(), true);
-        while (acceptWord("AND")) {
-            chain.add("", " AND ", notExpr().sql, "", {});
-        }
-        return std::move(chain).finish();
-    }
-    Expr notExpr() {
-        if (acceptWord("NOT")) {
-            if (++nesting_ > kMaxNesting)
-                fail(jet::kSyntaxInExpression, "The expression is nested too deeply");
-            Expr inner = notExpr();
-            --nesting_;
-            return {"(NOT " + inner.sql + ")", {ResultKind::Bool, {}, {}}, true};
-        }
-        return comparison();
-    }
-    Expr comparison() {
-        Expr left = concat();
+    NodePtr comparison() {
+        NodePtr left = concat();
         static const char* ops[] = {"=", "<>", "<", ">", "<=", ">="};
         for (const char* op : ops) {
-            if (acceptSym(op)) {
-                if ((isWord("ANY") || isWord("SOME") || isWord("ALL")) && isSym("(", 1) &&
-                    isWord("SELECT", 2)) {
-                    return quantifiedComparison(caseBlind(left), op);
-                }
-                const std::size_t rightStart = pos_;
-                Expr right = concat();
-                // Text on both sides compares without regard to case; a
-                // column on either side brings its own collation.
-                const std::string l = isBareColumn(right) ? valueOf(left) : caseBlind(left);
-                return {"(" + l + " " + op + " " + valueSlot(rightStart, valueOf(right)) + ")",
-                        {ResultKind::Bool, {}, {}},
-                        true};
+            if (!acceptSym(op)) continue;
+            if ((isWord("ANY") || isWord("SOME") || isWord("ALL")) && isSym("(", 1) &&
+                isWord("SELECT", 2)) {
+                NodePtr n = withLeft(NodeKind::Quantified, std::move(left));
+                n->text = op;
+                n->negated = isWord("ALL");
+                next();
+                n->subquery = parenthesisedSelect();
+                return n;
             }
+            NodePtr n = withLeft(NodeKind::Compare, std::move(left));
+            n->text = op;
+            n->children.push_back(concat());
+            return n;
         }
         if (acceptWord("IS")) {
-            bool negate = acceptWord("NOT");
+            NodePtr n = withLeft(NodeKind::IsNull, std::move(left));
+            n->negated = acceptWord("NOT");
             expectWord("NULL");
-            return {"(" + left.sql + (negate ? " IS NOT NULL)" : " IS NULL)"),
-                    {ResultKind::Bool, {}, {}},
-                    true};
+            return n;
         }
         bool negate = false;
         if (isWord("NOT") && (isWord("LIKE", 1) || isWord("BETWEEN", 1) || isWord("IN", 1))) {
             next();
             negate = true;
         }
-        const std::string notText = negate ? " NOT" : "";
+        NodePtr n;
         if (acceptWord("LIKE")) {
-            const std::size_t patternStart = pos_;
-            Expr pattern = concat();
-            // Jet's wildcards and character lists, not SQLite's LIKE.
-            return {std::string(negate ? "(NOT " : "(") + "vx_like(" + valueOf(left) + ", " +
-                        valueSlot(patternStart, valueOf(pattern)) + "))",
-                    {ResultKind::Bool, {}, {}},
-                    true};
-        }
-        if (acceptWord("BETWEEN")) {
-            const std::size_t lowStart = pos_;
-            const std::string low = valueSlot(lowStart, valueOf(concat()));
+            n = withLeft(NodeKind::Like, std::move(left));
+            n->children.push_back(concat());
+        } else if (acceptWord("BETWEEN")) {
+            n = withLeft(NodeKind::Between, std::move(left));
+            n->children.push_back(concat());
             expectWord("AND");
-            const std::size_t highStart = pos_;
-            const std::string high = valueSlot(highStart, valueOf(concat()));
-            return {"(" + caseBlind(left) + notText + " BETWEEN " + low + " AND " + high + ")",
-                    {ResultKind::Bool, {}, {}},
-                    true};
-        }
-        if (acceptWord("IN")) {
+            n->children.push_back(concat());
+        } else if (acceptWord("IN")) {
+            n = withLeft(NodeKind::In, std::move(left));
             expectSym("(");
-            std::string list;
             if (isWord("SELECT")) {
-                list = selectStatement(false);
+                n->subquery = selectStatement(false);
             } else {
                 do {
-                    if (!list.empty()) list += ", ";
-                    const std::size_t itemStart = pos_;
-                    list += valueSlot(itemStart, valueOf(expr()));
+                    n->children.push_back(expression());
                 } while (acceptSym(","));
             }
             expectSym(")");
-            return {"(" + caseBlind(left) + notText + " IN (" + list + "))",
-                    {ResultKind::Bool, {}, {}},
-                    true};
+        } else {
+            if (negate) fail(jet::kSyntaxInExpression, "Expected LIKE, BETWEEN or IN after NOT");
+            return left;
         }
-        if (negate) fail(jet::kSyntaxInExpression, "Expected LIKE, BETWEEN or IN after NOT");
-        return left;
+        n->negated = negate;
+        return n;
     }
-    // "x > ANY (SELECT ...)", "x <= ALL (SELECT ...)". The subquery becomes a
-    // common table whose one column has a name of ours, so its own column
-    // name, whatever it is, never matters.
-    Expr quantifiedComparison(const std::string& left, const char* op) {
-        const bool all = isWord("ALL");
-        next();
+    std::string parenthesisedSelect() {
         expectSym("(");
         std::string sub = selectStatement(false);
         expectSym(")");
-        std::string test = "(" + left + " " + op + " vx_v)";
-        // ALL fails on the first row the comparison does not hold for, a row
-        // whose comparison is Null included: such a row is not known to pass.
-        std::string body = "WITH vx_q(vx_v) AS (" + sub + ") SELECT 1 FROM vx_q WHERE " +
-                           (all ? test + " IS NOT 1" : test);
-        return {all ? "(NOT EXISTS (" + body + "))" : "(EXISTS (" + body + "))", {}};
+        return sub;
     }
 
-    Expr concat() {
-        Expr head = additive();
-        if (!isSym("&")) return head;
-        head.sql = joinedText(head);
-        head.logical = false;
-        OperatorChain chain(std::move(head));
-        while (acceptSym("&")) {
-            // Null counts as an empty text; the left side is coalesced once, as
-            // the first operand.
-            const bool first = chain.empty();
-            chain.add(first ? "coalesce(" : "", first ? ", '') || coalesce(" : " || coalesce(",
-                      joinedText(additive()), ", '')", {ResultKind::Text, {}, {}});
+    NodePtr concat() { return chainOf(&Parser::additive, symbolOps("&", Op::Concat, nullptr, {})); }
+    NodePtr additive() {
+        return chainOf(&Parser::modulo, symbolOps("+", Op::Add, "-", Op::Subtract));
+    }
+    NodePtr modulo() { return chainOf(&Parser::intDivision, wordOp("MOD", Op::Mod)); }
+    NodePtr intDivision() {
+        return chainOf(&Parser::multiplicative, symbolOps("\\", Op::IntDivide, nullptr, {}));
+    }
+    NodePtr multiplicative() {
+        return chainOf(&Parser::unary, symbolOps("*", Op::Multiply, "/", Op::Divide));
+    }
+    // A sign before an operand: "-x", "+x", "- -x", each sign nesting.
+    NodePtr signedOperand(NodePtr (Parser::*self)(), NodePtr (Parser::*operand)()) {
+        const std::size_t at = peek().offset;
+        const bool minus = isSym("-");
+        if (!minus && !isSym("+")) return (this->*operand)();
+        next();
+        enterNesting();
+        NodePtr n = sql::makeNode(minus ? NodeKind::Negate : NodeKind::Plus, at);
+        n->children.push_back((this->*self)());
+        --nesting_;
+        return n;
+    }
+    NodePtr unary() { return signedOperand(&Parser::unary, &Parser::power); }
+    NodePtr power() {
+        NodePtr base = primary();
+        if (!isSym("^")) return base;
+        NodePtr chain = sql::makeNode(NodeKind::Chain, base->offset);
+        chain->children.push_back(std::move(base));
+        while (acceptSym("^")) {
+            chain->ops.push_back(Op::Power);
+            chain->children.push_back(exponent());
         }
-        return std::move(chain).finish();
+        return chain;
     }
-    // A date or a Yes/No joins as its text ("2020/05/24", "True"), not as
-    // the number SQLite keeps.
-    std::string joinedText(const Expr& e) {
-        const std::string kind = kindOf(e);
-        if (kind == "0") return e.sql;
-        return "vx_text(" + valueOf(e) + ", " + kind + ")";
+    // The right side of ^ may carry its own sign: 2 ^ -1 is 0.5.
+    NodePtr exponent() { return signedOperand(&Parser::exponent, &Parser::primary); }
+
+    NodePtr primary() {
+        const Token& t = peek();
+        switch (t.kind) {
+            case Tok::Number: {
+                bool integral = t.text.find_first_of(".eE") == std::string::npos;
+                // A whole number beyond 64 bits is a real to SQLite, and one
+                // negated still a whole number: only its text says which.
+                std::int64_t whole = 0;
+                const bool fits =
+                    !integral ||
+                    std::from_chars(t.text.data(), t.text.data() + t.text.size(), whole).ec ==
+                        std::errc();
+                NodePtr n = literal(NodeKind::Number, t.text, fits);
+                n->type = integral ? ResultKind::Long : ResultKind::Double;
+                return n;
+            }
+            case Tok::String:
+                return literal(NodeKind::Text, quoteText(t.text), true);
+            case Tok::Date: {
+                double ole = 0;
+                if (!parseDateLiteral(t.text, ole))
+                    fail(jet::kSyntaxInExpression, "Invalid date '#" + t.text + "#'");
+                // A time of day stays written in: a date minus a time is a
+                // date, a date minus a date a number, and the result's type
+                // is fixed when the statement is translated.
+                return literal(NodeKind::Date, formatDouble(ole), !(ole >= 0 && ole < 1));
+            }
+            case Tok::Symbol:
+                if (t.text == "(") {
+                    const std::size_t at = t.offset;
+                    next();
+                    if (isWord("SELECT")) {
+                        NodePtr n = sql::makeNode(NodeKind::Subquery, at);
+                        n->subquery = selectStatement(false);
+                        expectSym(")");
+                        return n;
+                    }
+                    NodePtr n = sql::makeNode(NodeKind::Group, at);
+                    n->children.push_back(expression());
+                    expectSym(")");
+                    return n;
+                }
+                fail(jet::kSyntaxInExpression, "Expected a value or a field name");
+            case Tok::End:
+                fail(jet::kSyntaxInExpression, "The expression ends too early");
+            case Tok::Word:
+            case Tok::Bracketed:
+                break;
+        }
+        if (t.kind == Tok::Word) {
+            const std::string up = upperAscii(t.text);
+            const std::size_t at = t.offset;
+            if (up == "NULL") {
+                next();
+                return sql::makeNode(NodeKind::Null, at);
+            }
+            std::optional<bool> truth;
+            if (up == "TRUE" || up == "FALSE")
+                truth = up == "TRUE";
+            else
+                truth = namedConstant(up);
+            if (truth) {
+                next();
+                NodePtr n = sql::makeNode(NodeKind::Boolean, at);
+                n->text = *truth ? "-1" : "0";
+                return n;
+            }
+            if (up == "@@IDENTITY") {
+                next();
+                return sql::makeNode(NodeKind::Identity, at);
+            }
+            if (up == "EXISTS") {
+                next();
+                NodePtr n = sql::makeNode(NodeKind::Exists, at);
+                n->subquery = parenthesisedSelect();
+                return n;
+            }
+            if (isSym("(", 1)) return functionCall();
+        }
+        return columnRef();
     }
 
-    // The kind code (ValueKind) Conversions.cpp and Format.cpp read from a
-    // last argument. A table column's kind is its catalog type, asked of the
-    // catalog when the statement runs: the tables are known only once the
-    // FROM clause is read, so a slot stands in until then (and reads 0, "any
-    // other", should it stay).
-    std::string kindOf(const Expr& e) {
-        if (e.hint.kind == ResultKind::Date) return "1";
-        if (e.hint.kind == ResultKind::Bool || e.logical) return "2";
-        if (e.hint.kind == ResultKind::Currency) return "3";
-        if (e.hint.kind == ResultKind::Decimal) return "4";
-        const bool columnSum = e.hint.kind == ResultKind::ColumnOf && e.hint.dateOnly;
-        if (!(isBareColumn(e) || columnSum) || sql_.find(kKindSlot) != std::string_view::npos)
-            return "0";
-        kindSlots_.push_back(e.hint);
-        return std::string(kKindSlot) + std::to_string(kindSlots_.size() - 1) + "*/0";
+    // The literal at the current token, passed over. `bindable`: its value
+    // never shapes the translation, so it may stand as a parameter.
+    NodePtr literal(NodeKind kind, std::string sqlite, bool bindable) {
+        NodePtr n = sql::makeNode(kind, peek().offset);
+        n->text = std::move(sqlite);
+        n->token = bindable ? pos_ : sql::kNoToken;
+        next();
+        return n;
     }
+
+    // Jet's Yes, No, On and Off (True and False are reserved words): a bare
+    // word names the constant unless a table of the statement has a field of
+    // that name, which the caller finds out and passes in as `fieldNames_`.
+    std::optional<bool> namedConstant(const std::string& upper) {
+        const bool yes = upper == "YES" || upper == "ON";
+        if (!yes && upper != "NO" && upper != "OFF") return std::nullopt;
+        if (isSym("(", 1) || isSym(".", 1) || isSym("!", 1)) return std::nullopt;
+        if (isFieldName(upper)) return std::nullopt;
+        st_.constantWords.push_back(peek().text);
+        return yes;
+    }
+
+    NodePtr functionCall() {
+        const Token& nameTok = next();
+        std::string up = upperAscii(nameTok.text);
+        NodePtr n = sql::makeNode(NodeKind::Call, nameTok.offset);
+        n->name = nameTok.text;
+        n->function = sql::findFunction(up);
+        if (!n->function) {
+            raise(hr::kSyntax, jet::kUndefinedFunction,
+                  "Undefined function '" + nameTok.text + "' in expression at position " +
+                      std::to_string(nameTok.offset + 1) + ".");
+        }
+        expectSym("(");
+        if (!isSym(")")) {
+            if (up == "COUNT" && isSym("*")) {
+                next();
+                n->star = true;
+            } else {
+                if (n->function->kind == ResultKind::Count || up == "SUM" || up == "AVG") {
+                    n->distinct = acceptWord("DISTINCT");
+                }
+                do {
+                    n->children.push_back(expression());
+                } while (acceptSym(","));
+            }
+        }
+        expectSym(")");
+        const int count = static_cast<int>(n->children.size()) + (n->star ? 1 : 0);
+        if (count < n->function->minArgs || count > n->function->maxArgs) {
+            raise(hr::kSyntax, jet::kSyntaxInExpression,
+                  "Wrong number of arguments used with function '" + nameTok.text +
+                      "' at position " + std::to_string(nameTok.offset + 1) + ".");
+        }
+        // In a TRANSFORM's value each aggregate is computed per column.
+        n->crosstabCell = transformValue_ && sql::isAggregate(up);
+        return n;
+    }
+
+    NodePtr columnRef() {
+        if (NodePtr parameter = parameterRef()) return parameter;
+        NodePtr n = sql::makeNode(NodeKind::Field, peek().offset);
+        n->name = name("a field name");
+        if ((isSym(".") || isSym("!")) && (isName(1) || isSym("*", 1))) {
+            next();
+            if (isSym("*")) fail(jet::kSyntaxInExpression, "'*' is allowed only in the field list");
+            n->table = std::move(n->name);
+            n->name = name("a field name");
+        }
+        return n;
+    }
+
+    // ------------------------------------------- what the translation asks
+    // A table column's kind is its catalog type, asked of the catalog when
+    // the statement runs: the tables are known only once the FROM clause is
+    // read, so a slot stands in until then (and reads 0, "any other", should
+    // it stay).
+    std::string columnKind(const ResultHint& column) override {
+        std::string slot = "0";
+        if (sql_.find(kKindSlot) == std::string_view::npos) {
+            kindSlots_.push_back(column);
+            slot = std::string(kKindSlot) + std::to_string(kindSlots_.size() - 1) + "*/0";
+        }
+        if (valueKinds_) valueKinds_->push_back(slot);
+        return slot;
+    }
+
+    // A literal of a spliced legacy derived table has no place in the shape.
+    std::string bindLiteral(const Node& literal, const std::string& sql) override {
+        if (!bindLiterals_ || literalOrdinal_[literal.token] < 0) return sql;
+        const auto ordinal = static_cast<std::size_t>(literalOrdinal_[literal.token]);
+        parameters_->baked[ordinal] = sql;
+        return "?" + std::to_string(ordinal + 1);
+    }
+
+    // The crosstab writes its value per column (sql::crosstabValue).
+    std::string crosstabCell(std::string aggregate) override { return aggregate; }
 
     // Puts each column's catalog lookup in its slot.
     void fillKindSlots(std::string& sql) const {
@@ -694,320 +632,39 @@ class Parser {
             }
         }
     }
+    // The tables the statement names, those of its subqueries included, each
+    // with its alias.
+    std::vector<TableRef> namedTables() const {
+        std::vector<TableRef> tables;
+        for (const auto& [table, alias] : kindTables_) tables.push_back({table, alias});
+        const bool target = st_.kind == StatementKind::Update || st_.kind == StatementKind::Delete;
+        if (target && !st_.table.empty() &&
+            std::none_of(tables.begin(), tables.end(),
+                         [&](const TableRef& t) { return equalsNoCase(t.name, st_.table); })) {
+            tables.push_back({st_.table, ""});
+        }
+        return tables;
+    }
     void fillKindSlots() {
         if (kindSlots_.empty()) return;
         if (!st_.table.empty()) kindTables_.emplace_back(st_.table, "");
         fillKindSlots(st_.sqlite);
         if (st_.crosstab) {
             for (std::string* part :
-                 {&st_.crosstab->head, &st_.crosstab->value, &st_.crosstab->pivot,
-                  &st_.crosstab->body, &st_.crosstab->fromWhere, &st_.crosstab->order}) {
+                 {&st_.crosstab->head, &st_.crosstab->pivot, &st_.crosstab->body,
+                  &st_.crosstab->fromWhere, &st_.crosstab->order}) {
                 fillKindSlots(*part);
             }
+            for (std::string& kind : st_.crosstab->valueKinds) fillKindSlots(kind);
+            fillSubqueryKindSlots(*st_.crosstab->value);
         }
     }
-    // Jet's + joins two texts (Null on either side gives Null, unlike &) and
-    // adds anything else. A date plus or minus a number, or minus a time, is
-    // still a date; a date minus a date is a number of days.
-    Expr additive() {
-        Expr first = modulo();
-        if (isSym("-")) asNumber(first, "-");
-        ResultHint left = first.hint;
-        bool leftNumber = isNumberKind(left.kind) || first.logical;
-        OperatorChain chain(std::move(first));
-        while (isSym("+") || isSym("-")) {
-            const bool plus = next().text == "+";
-            Expr right = modulo();
-            const ResultHint hint = sumHint(left, right, plus);
-            const bool rightNumber = isNumberKind(right.hint.kind) || right.logical;
-            if (!plus || (leftNumber && rightNumber)) {
-                chain.add("", plus ? " + " : " - ", numberOf(right, plus ? "+" : "-"), "", hint);
-                leftNumber = true;
-            } else if (left.kind == ResultKind::Text && right.hint.kind == ResultKind::Text) {
-                chain.add("", " || ", valueOf(right), "", hint);
-            } else {
-                chain.add("vx_plus(", ", ", valueOf(right), ")", hint);
-                leftNumber = false;
-            }
-            left = hint;
-        }
-        return std::move(chain).finish();
+    // A crosstab's value is written again for each column, its subqueries as
+    // they were read.
+    void fillSubqueryKindSlots(Node& n) const {
+        if (!n.subquery.empty()) fillKindSlots(n.subquery);
+        for (auto& child : n.children) fillSubqueryKindSlots(*child);
     }
-    static bool isTimeOfDay(const Expr& e) {
-        if (e.sql == "vx_time()") return true;
-        if (e.hint.kind != ResultKind::Date) return false;
-        char* end = nullptr;
-        const double v = std::strtod(e.sql.c_str(), &end);
-        return end && *end == '\0' && v >= 0 && v < 1;
-    }
-    static ResultHint sumHint(const ResultHint& left, const Expr& right, bool plus) {
-        const ResultKind a = left.kind, b = right.hint.kind;
-        if (a == ResultKind::Text && b == ResultKind::Text && plus)
-            return {ResultKind::Text, {}, {}};
-        if (a == ResultKind::Date &&
-            (plus || isTimeOfDay(right) || (b != ResultKind::Date && b != ResultKind::ColumnOf))) {
-            return {ResultKind::Date, {}, {}};
-        }
-        if (a == ResultKind::Date || (b == ResultKind::Date && !plus))
-            return {ResultKind::Double, {}, {}};
-        if (b == ResultKind::Date) return {ResultKind::Date, {}, {}};
-        // A column plus or minus a number: a date when the column is one.
-        if (a == ResultKind::ColumnOf && isNumberKind(b)) {
-            ResultHint h = left;
-            h.dateOnly = true;
-            return h;
-        }
-        if (b == ResultKind::ColumnOf && isNumberKind(a) && plus) {
-            ResultHint h = right.hint;
-            h.dateOnly = true;
-            return h;
-        }
-        return {};
-    }
-    Expr modulo() {
-        OperatorChain chain(intDivision());
-        while (acceptWord("MOD")) {
-            chain.add("vx_mod(", ", ", valueOf(intDivision()), ")", {ResultKind::Long, {}, {}});
-        }
-        return std::move(chain).finish();
-    }
-    Expr intDivision() {
-        OperatorChain chain(multiplicative());
-        while (acceptSym("\\")) {
-            chain.add("vx_intdivide(", ", ", valueOf(multiplicative()), ")",
-                      {ResultKind::Long, {}, {}});
-        }
-        return std::move(chain).finish();
-    }
-    // An operand of an arithmetic operator: a text must read as a number as
-    // Jet reads one (vx_num fails with 13 otherwise, where SQLite reads 0).
-    static std::string numberOf(const Expr& e, const char* op) {
-        if (isNumberKind(e.hint.kind) || e.logical) return valueOf(e);
-        return "vx_num(" + valueOf(e) + ", '" + op + "')";
-    }
-    static void asNumber(Expr& e, const char* op) {
-        e.sql = numberOf(e, op);
-        e.logical = false;
-    }
-    Expr multiplicative() {
-        Expr first = unary();
-        if (isSym("*")) asNumber(first, "*");
-        OperatorChain chain(std::move(first));
-        while (isSym("*") || isSym("/")) {
-            const bool divide = next().text == "/";
-            if (divide) {
-                // Division by zero is an error, not SQLite's Null.
-                chain.add("vx_divide(", ", ", valueOf(unary()), ")", {ResultKind::Double, {}, {}});
-            } else {
-                chain.add("", " * ", numberOf(unary(), "*"), "", {});
-            }
-        }
-        return std::move(chain).finish();
-    }
-    Expr unary() {
-        if (acceptSym("-")) {
-            if (++nesting_ > kMaxNesting)
-                fail(jet::kSyntaxInExpression, "The expression is nested too deeply");
-            Expr inner = unary();
-            --nesting_;
-            return {"(-" + numberOf(inner, "-") + ")",
-                    inner.hint.kind == ResultKind::ColumnOf ? ResultHint{} : inner.hint};
-        }
-        if (acceptSym("+")) {
-            if (++nesting_ > kMaxNesting)
-                fail(jet::kSyntaxInExpression, "The expression is nested too deeply");
-            Expr inner = unary();
-            --nesting_;
-            return inner;
-        }
-        return power();
-    }
-    Expr power() {
-        Expr base = primary();
-        if (isSym("^")) asNumber(base, "^");
-        OperatorChain chain(std::move(base));
-        while (acceptSym("^")) {
-            chain.add("pow(", ", ", exponent(), ")", {ResultKind::Double, {}, {}});
-        }
-        return std::move(chain).finish();
-    }
-    // The right side of ^ may carry its own sign: 2 ^ -1 is 0.5.
-    std::string exponent() {
-        if (acceptSym("-")) return "(-" + exponent() + ")";
-        if (acceptSym("+")) return exponent();
-        return numberOf(primary(), "^");
-    }
-
-    Expr primary() {
-        const Token& t = peek();
-        switch (t.kind) {
-            case Tok::Number: {
-                bool integral = t.text.find_first_of(".eE") == std::string::npos;
-                // A whole number beyond 64 bits is a real to SQLite, and one
-                // negated still a whole number: only its text says which.
-                std::int64_t whole = 0;
-                const bool fits =
-                    !integral ||
-                    std::from_chars(t.text.data(), t.text.data() + t.text.size(), whole).ec ==
-                        std::errc();
-                return {literal(t.text, fits),
-                        {integral ? ResultKind::Long : ResultKind::Double, {}, {}}};
-            }
-            case Tok::String:
-                return {literal(quoteText(t.text), true), {ResultKind::Text, {}, {}}};
-            case Tok::Date: {
-                double ole = 0;
-                if (!parseDateLiteral(t.text, ole))
-                    fail(jet::kSyntaxInExpression, "Invalid date '#" + t.text + "#'");
-                // A time of day stays written in: a date minus a time is a
-                // date, a date minus a date a number, and the result's type
-                // is fixed when the statement is translated.
-                return {literal(formatDouble(ole), !(ole >= 0 && ole < 1)),
-                        {ResultKind::Date, {}, {}}};
-            }
-            case Tok::Symbol:
-                if (t.text == "(") {
-                    next();
-                    if (isWord("SELECT")) {
-                        std::string sub = selectStatement(false);
-                        expectSym(")");
-                        // Jet refuses a value subquery that returns more than one row.
-                        return {"vx_one_row((SELECT count(*) FROM (" + sub + ")), (" + sub + "))",
-                                {}};
-                    }
-                    Expr inner = expr();
-                    expectSym(")");
-                    inner.sql = "(" + inner.sql + ")";
-                    return inner;
-                }
-                fail(jet::kSyntaxInExpression, "Expected a value or a field name");
-            case Tok::End:
-                fail(jet::kSyntaxInExpression, "The expression ends too early");
-            case Tok::Word:
-            case Tok::Bracketed:
-                break;
-        }
-        if (t.kind == Tok::Word) {
-            std::string up = upperAscii(t.text);
-            if (up == "NULL") {
-                next();
-                return {"NULL", {}};
-            }
-            if (up == "TRUE") {
-                next();
-                return {"-1", {ResultKind::Bool, {}, {}}};
-            }
-            if (up == "FALSE") {
-                next();
-                return {"0", {ResultKind::Bool, {}, {}}};
-            }
-            if (auto constant = namedConstant(up)) {
-                next();
-                return {*constant, {ResultKind::Bool, {}, {}}};
-            }
-            if (up == "@@IDENTITY") {
-                next();
-                return {"last_insert_rowid()", {ResultKind::Long, {}, {}}};
-            }
-            if (up == "EXISTS") {
-                next();
-                expectSym("(");
-                std::string sub = selectStatement(false);
-                expectSym(")");
-                return {"(EXISTS (" + sub + "))", {ResultKind::Bool, {}, {}}, true};
-            }
-            if (isSym("(", 1)) return functionCall();
-        }
-        return columnRef();
-    }
-
-    // Jet's Yes, No, On and Off (True and False are reserved words): a bare
-    // word names the constant unless a table of the statement has a field of
-    // that name, which the caller finds out and passes in as `fieldNames_`.
-    std::optional<std::string> namedConstant(const std::string& upper) {
-        const bool yes = upper == "YES" || upper == "ON";
-        if (!yes && upper != "NO" && upper != "OFF") return std::nullopt;
-        if (isSym("(", 1) || isSym(".", 1) || isSym("!", 1)) return std::nullopt;
-        if (isFieldName(upper)) return std::nullopt;
-        st_.constantWords.push_back(peek().text);
-        return yes ? "-1" : "0";
-    }
-
-    Expr functionCall() {
-        const Token& nameTok = next();
-        std::string up = upperAscii(nameTok.text);
-        const FunctionDef* f = findFunction(up);
-        if (!f) {
-            raise(hr::kSyntax, jet::kUndefinedFunction,
-                  "Undefined function '" + nameTok.text + "' in expression at position " +
-                      std::to_string(nameTok.offset + 1) + ".");
-        }
-        expectSym("(");
-        std::vector<Expr> args;
-        bool distinct = false;
-        if (!isSym(")")) {
-            if (up == "COUNT" && isSym("*")) {
-                next();
-                args.push_back({"*", {}});
-            } else {
-                if (f->kind == ResultKind::Count || up == "SUM" || up == "AVG") {
-                    distinct = acceptWord("DISTINCT");
-                }
-                do {
-                    args.push_back(expr());
-                } while (acceptSym(","));
-            }
-        }
-        expectSym(")");
-        int count = static_cast<int>(args.size());
-        if (count < f->minArgs || count > f->maxArgs) {
-            raise(hr::kSyntax, jet::kSyntaxInExpression,
-                  "Wrong number of arguments used with function '" + nameTok.text +
-                      "' at position " + std::to_string(nameTok.offset + 1) + ".");
-        }
-        std::vector<std::string> texts;
-        for (auto& a : args) texts.push_back(valueOf(a));
-        if (count == 1 && f->defaultArg2) texts.push_back(f->defaultArg2);
-        if (distinct) texts[0] = "DISTINCT " + texts[0];
-        ResultHint hint{f->kind, {}, {}};
-        if (f->kind == ResultKind::ColumnOf) {
-            hint = args[0].hint.kind == ResultKind::ColumnOf ? args[0].hint : ResultHint{};
-            if (args[0].hint.kind != ResultKind::ColumnOf &&
-                args[0].hint.kind != ResultKind::Dynamic) {
-                hint = args[0].hint;
-            }
-        }
-        // The Sum or Avg of a Currency or Decimal field is of the field's type.
-        if ((up == "SUM" || up == "AVG") && args[0].hint.kind == ResultKind::ColumnOf) {
-            hint = args[0].hint;
-            hint.exactOnly = true;
-        }
-        std::string sql = applyTemplate(f->templ, texts, args.empty() ? "0" : kindOf(args[0]));
-        // In a TRANSFORM's value each aggregate is marked where the crosstab
-        // puts the filter of its column.
-        if (transformValue_ && isAggregate(up)) sql = kCrosstabOpen + sql + kCrosstabMark;
-        return {std::move(sql), hint};
-    }
-
-    Expr columnRef() {
-        if (std::optional<Expr> parameter = parameterRef()) return std::move(*parameter);
-        std::string first = name("a field name");
-        if ((isSym(".") || isSym("!")) && (isName(1) || isSym("*", 1))) {
-            next();
-            if (isSym("*")) fail(jet::kSyntaxInExpression, "'*' is allowed only in the field list");
-            std::string second = name("a field name");
-            return {quoteIdent(first) + "." + quoteIdent(second),
-                    {ResultKind::ColumnOf, first, second}};
-        }
-        return {quoteIdent(first), {ResultKind::ColumnOf, {}, first}};
-    }
-
-    static bool isAggregate(const std::string& upperName) {
-        static const std::set<std::string> names = {
-            "COUNT", "SUM", "AVG", "MIN", "MAX", "FIRST", "LAST", "STDEV", "STDEVP", "VAR", "VARP"};
-        return names.count(upperName) != 0;
-    }
-
     // TRANSFORM value SELECT ... GROUP BY ... PIVOT expr [IN (v1, ...)]. The
     // headings come from the data, so the statement is completed when it runs.
     void transformStatement() {
@@ -1015,9 +672,14 @@ class Parser {
         st_.kind = StatementKind::Select;
         CrosstabPlan plan;
         transformValue_ = true;
-        Expr value = expr();
+        std::shared_ptr<Node> valueTree = expression();
         transformValue_ = false;
-        if (value.sql.find(kCrosstabMark) == std::string::npos) {
+        valueKinds_ = &plan.valueKinds;
+        const Expr value = translated(*valueTree);
+        valueKinds_ = nullptr;
+        bool aggregated = false;
+        sql::walk(*valueTree, [&](const Node& n) { aggregated = aggregated || n.crosstabCell; });
+        if (!aggregated) {
             fail(jet::kNotPartOfAggregate,
                  "The TRANSFORM value needs an aggregate function (Sum, Count, Avg, ...)");
         }
@@ -1035,13 +697,14 @@ class Parser {
         --depth_;
         if (!acceptWord("PIVOT"))
             fail(jet::kSyntaxInExpression, "Expected PIVOT in the crosstab query");
-        plan.pivot = concat().sql;  // below comparisons: an IN after it is the column list
+        plan.pivot =
+            translated(*concat()).sql;  // below comparisons: an IN after it is the column list
         if (acceptWord("IN")) {
             plan.fixedHeadings = true;
             expectSym("(");
             do {
                 const Token t = peek();
-                Expr v = unary();
+                Expr v = translated(*unary());
                 std::string heading =
                     t.kind == Tok::String
                         ? t.text
@@ -1055,7 +718,7 @@ class Parser {
         plan.body = parts.body;
         plan.fromWhere = parts.fromWhere;
         plan.order = order.text.empty() ? " ORDER BY " + parts.groupBy : order.text;
-        plan.value = value.sql;
+        plan.value = std::move(valueTree);
         plan.valueHint = value.hint;
         st_.crosstab = std::move(plan);
     }
@@ -1102,37 +765,6 @@ class Parser {
         if (!first.topCount.empty()) out += " LIMIT " + topLimit(first, order, compound, rows);
         --depth_;
         return out;
-    }
-
-    // The literal at the current token, passed over: its SQLite text, noted
-    // for valueSlot when it may stand there as a parameter.
-    std::string literal(std::string sqlite, bool bindable) {
-        lastLiteral_ = {bindable ? pos_ : kNoToken, sqlite};
-        next();
-        return sqlite;
-    }
-
-    // The text of an expression begun at token `start` in a place where a
-    // value is only used, never read: an INSERT's VALUES, UPDATE's SET, the
-    // right side of a comparison, BETWEEN's bounds, IN's list, LIKE's pattern.
-    // An expression that is one literal (a number maybe negated) and came
-    // through unchanged becomes a parameter standing for it, for the
-    // statement cache (see LiteralParameters). Anywhere else the literal's
-    // value may have shaped the translation, and stays written into it.
-    std::string valueSlot(std::size_t start, std::string text) {
-        if (!bindLiterals_ || lastLiteral_.token == kNoToken) return text;
-        const std::size_t token = lastLiteral_.token;
-        const bool lone = token == start && pos_ == start + 1 && text == lastLiteral_.sql;
-        const bool negated = token == start + 1 && pos_ == start + 2 &&
-                             toks_[start].kind == Tok::Symbol && toks_[start].text == "-" &&
-                             toks_[token].kind == Tok::Number &&
-                             text == "(-" + lastLiteral_.sql + ")";
-        // A literal of a spliced legacy derived table has no place in the shape.
-        if ((!lone && !negated) || literalOrdinal_[token] < 0) return text;
-        const auto ordinal = static_cast<std::size_t>(literalOrdinal_[token]);
-        parameters_->baked[ordinal] = lastLiteral_.sql;
-        const std::string parameter = "?" + std::to_string(ordinal + 1);
-        return negated ? "(-" + parameter + ")" : parameter;
     }
 
     OrderBy orderBy() {
@@ -1326,7 +958,8 @@ class Parser {
             expectWord("JOIN");
             std::string right = tablePrimary(collect);
             expectWord("ON");
-            out += kind + right + " ON " + expr().sql;
+            const Expr on = translated(*expression(), true);
+            out += kind + right + " ON " + on.sql;
         }
         return out;
     }
@@ -1421,9 +1054,9 @@ class Parser {
             std::size_t at = 0;
             do {
                 if (at != 0) out += ", ";
-                const std::size_t valueStart = pos_;
-                const Expr value = expr();
-                const std::string sql = valueSlot(valueStart, valueOf(value));
+                const NodePtr node = expression();
+                const Expr value = translated(*node);
+                const std::string sql = sql::valueSlot(*node, value, *this);
                 out += storedValue(fields.empty()       ? fieldTypeQuery(at)
                                    : at < fields.size() ? fieldTypeQuery(fields[at])
                                                         : std::string("SELECT 0"),
@@ -1568,14 +1201,36 @@ class Parser {
             if (acceptSym(".") || acceptSym("!")) column = name("a field name");
             if (!acceptSym("="))
                 fail(jet::kSyntaxInUpdate, "Syntax error in UPDATE statement: expected '='");
-            const std::size_t valueStart = pos_;
-            const Expr value = expr();
-            out +=
-                quoteIdent(column) + " = " +
-                storedValue(fieldTypeQuery(column), value, valueSlot(valueStart, valueOf(value)));
+            const NodePtr node = expression();
+            const Expr value = translated(*node);
+            out += quoteIdent(column) + " = " +
+                   storedValue(fieldTypeQuery(column), value, sql::valueSlot(*node, value, *this));
         } while (acceptSym(","));
         if (acceptWord("WHERE")) out += " WHERE " + expr().sql;
         st_.sqlite = out;
+    }
+
+    // DELETE t.a, t.b FROM t: Jet deletes whole rows whichever fields are
+    // named, as with t.*. The table the fields name, or empty.
+    std::string deletedFields() {
+        std::string qualifier;
+        bool first = true;
+        do {
+            std::string table;
+            std::string field = name("a field name");
+            if (acceptSym(".") || acceptSym("!")) {
+                table = std::move(field);
+                field = name("a field name");
+            }
+            if (!first && !equalsNoCase(table, qualifier)) {
+                raise(hr::kUnspecified, jet::kSpecifyDeleteTable,
+                      "Specify the table containing the records you want to delete: the fields "
+                      "named belong to more than one table.");
+            }
+            qualifier = std::move(table);
+            first = false;
+        } while (acceptSym(","));
+        return qualifier;
     }
 
     void deleteStatement() {
@@ -1588,6 +1243,8 @@ class Parser {
             qualifier = next().text;
             next();
             next();
+        } else if (isName()) {
+            qualifier = deletedFields();
         }
         if (!acceptWord("FROM"))
             fail(jet::kSyntaxInExpression, "Syntax error in DELETE statement: expected FROM");
@@ -1817,7 +1474,7 @@ class Parser {
                 nullSaid = true;
             } else if (acceptWord("DEFAULT")) {
                 std::size_t start = peek().offset;
-                Expr e = unary();
+                Expr e = translated(*unary());
                 std::size_t end = peek().offset;
                 std::string jet(sql_.substr(start, end - start));
                 while (!jet.empty() && (jet.back() == ' ' || jet.back() == '\t')) jet.pop_back();
@@ -2009,8 +1666,8 @@ class Parser {
 
     // A declared parameter where a field may stand: the longest dotted name
     // from here that is declared. It reads its value when the statement runs.
-    std::optional<Expr> parameterRef() {
-        if (st_.parameters.empty() || !isName()) return std::nullopt;
+    NodePtr parameterRef() {
+        if (st_.parameters.empty() || !isName()) return nullptr;
         const QueryParameter* found = nullptr;
         std::size_t length = 0;
         std::string dotted = peek().text;
@@ -2022,7 +1679,8 @@ class Parser {
             if (!(isSym(".", k) || isSym("!", k)) || !isName(k + 1)) break;
             dotted += "!" + peek(k + 1).text;
         }
-        if (found == nullptr) return std::nullopt;
+        if (found == nullptr) return nullptr;
+        NodePtr n = sql::makeNode(NodeKind::Parameter, peek().offset);
         for (std::size_t k = 0; k < length; ++k) next();
         if (length == 1) st_.parameterNames.push_back(found->name);
         static const std::pair<int, ResultKind> kinds[] = {
@@ -2036,9 +1694,10 @@ class Parser {
         for (const auto& [type, k] : kinds) {
             if (type == found->adoType) kind = k;
         }
-        return Expr{
-            "vx_param(" + quoteText(found->name) + ", " + std::to_string(found->adoType) + ")",
-            {kind, {}, {}}};
+        n->name = found->name;
+        n->adoType = found->adoType;
+        n->type = kind;
+        return n;
     }
 
     bool isFieldName(const std::string& name) const {
@@ -2150,11 +1809,6 @@ class Parser {
     const std::vector<std::string>* fieldNames_ = nullptr;
     std::vector<int> literalOrdinal_;  // per token: its place among the literals, or -1
     bool bindLiterals_ = false;
-    static constexpr std::size_t kNoToken = static_cast<std::size_t>(-1);
-    struct {
-        std::size_t token = kNoToken;  // a literal that may be a parameter, or kNoToken
-        std::string sql;
-    } lastLiteral_;
     std::size_t pos_ = 0;
     Statement st_;
     int depth_ = 0;
@@ -2162,6 +1816,9 @@ class Parser {
     static constexpr int kMaxNesting = 200;
     bool starSeen_ = false;
     bool transformValue_ = false;
+    std::vector<std::string>* valueKinds_ = nullptr;
+    std::vector<ColumnUse> columnUses_;  // see collectColumnUses
+    bool joinCondition_ = false;  // reading a join's ON clause  // a TRANSFORM value's column kinds
     int errorNumber_ = jet::kSyntaxInExpression;
     std::vector<ConstraintDef> pendingConstraints_;
 };

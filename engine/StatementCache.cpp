@@ -99,59 +99,6 @@ bool bindLiterals(sqlite3_stmt* stmt, const std::vector<std::optional<std::strin
     return true;
 }
 
-// `sql` with each parameter ?N written back as the SQLite text it stands
-// for; quoted texts and names are passed over whole.
-std::string withLiteralsWritten(const std::string& sql, const std::vector<std::string>& baked) {
-    std::string out;
-    out.reserve(sql.size());
-    const std::size_t n = sql.size();
-    for (std::size_t i = 0; i < n;) {
-        const char c = sql[i];
-        if (c == '\'' || c == '"') {
-            std::size_t j = i + 1;
-            while (j < n && !(sql[j] == c && (j + 1 >= n || sql[j + 1] != c)))
-                j += sql[j] == c ? 2 : 1;
-            j = std::min(j + 1, n);
-            out.append(sql, i, j - i);
-            i = j;
-        } else if (c == '?' && i + 1 < n && sql[i + 1] >= '0' && sql[i + 1] <= '9') {
-            std::size_t j = i + 1;
-            std::size_t number = 0;
-            while (j < n && sql[j] >= '0' && sql[j] <= '9')
-                number = number * 10 + static_cast<std::size_t>(sql[j++] - '0');
-            if (number >= 1 && number <= baked.size() && !baked[number - 1].empty()) {
-                out += baked[number - 1];
-            } else {
-                out.append(sql, i, j - i);
-            }
-            i = j;
-        } else {
-            out += c;
-            ++i;
-        }
-    }
-    return out;
-}
-
-// The translation with parameters stands for the one made afresh only when,
-// its literals written back, it is that very text: a translation that looked
-// at a literal's value shows here, and its shape is then kept for that value
-// alone.
-bool sameHints(const std::vector<ResultHint>& a, const std::vector<ResultHint>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](const ResultHint& x, const ResultHint& y) {
-                          return x.kind == y.kind && x.table == y.table && x.column == y.column &&
-                                 x.dateOnly == y.dateOnly && x.exactOnly == y.exactOnly;
-                      });
-}
-
-bool sameTranslation(const Statement& bound, const LiteralParameters& parameters,
-                     const Statement& fresh) {
-    return bound.kind == fresh.kind && bound.table == fresh.table &&
-           sameHints(bound.hints, fresh.hints) && bound.sources.size() == fresh.sources.size() &&
-           !bound.crosstab && withLiteralsWritten(bound.sqlite, parameters.baked) == fresh.sqlite;
-}
-
 std::vector<std::optional<std::string>> allFixed(const std::vector<const Token*>& literals) {
     std::vector<std::optional<std::string>> fixed;
     for (const Token* t : literals) fixed.emplace_back(t->text);
@@ -216,38 +163,36 @@ std::optional<ReadyStatement> StatementCache::fromEntry(const std::string& key, 
     return ReadyStatement{entry.statement, std::move(stmt), key, entry.serial};
 }
 
+// One parse gives the statement with its literal slots: the translator binds
+// a literal only where it stands alone as a value, so the translation never
+// depends on what a bound literal holds, and the same shape serves every
+// value.
 ReadyStatement StatementCache::translate(std::string_view text, std::string key,
                                          const std::vector<const Token*>& literals) {
-    auto fresh = std::make_shared<Statement>(parseWithFields(text));
-    if (!cacheable(*fresh)) return {std::move(fresh), {}, {}, 0};
+    LiteralParameters parameters;
+    auto bound = std::make_shared<Statement>(parseWithFields(text, &parameters));
+    if (!cacheable(*bound)) {
+        // Not kept (a make-table query): its literals stay written in.
+        const bool anyBound = std::any_of(parameters.baked.begin(), parameters.baked.end(),
+                                          [](const std::string& b) { return !b.empty(); });
+        if (anyBound) bound = std::make_shared<Statement>(parseWithFields(text));
+        return {std::move(bound), {}, {}, 0};
+    }
 
     Entry entry;
-    LiteralParameters parameters;
-    std::shared_ptr<Statement> bound;
-    try {
-        bound = std::make_shared<Statement>(parseWithFields(text, &parameters));
-    } catch (const ComError&) {
-        // The fresh parse of the same text succeeded, so nothing is wrong
-        // with the statement: it runs, and is kept, as translated afresh.
-        bound.reset();
-    }
-    if (bound && sameTranslation(*bound, parameters, *fresh)) {
-        entry.statement = std::move(bound);
-        for (std::size_t i = 0; i < literals.size(); ++i) {
-            entry.fixed.push_back(parameters.baked[i].empty()
-                                      ? std::optional<std::string>(literals[i]->text)
-                                      : std::nullopt);
-        }
-    } else {
-        entry.statement = fresh;
-        entry.fixed = allFixed(literals);
+    entry.statement = std::move(bound);
+    for (std::size_t i = 0; i < literals.size(); ++i) {
+        entry.fixed.push_back(parameters.baked[i].empty()
+                                  ? std::optional<std::string>(literals[i]->text)
+                                  : std::nullopt);
     }
     PreparedStatement stmt;
     if (tryPrepare(db_, entry.statement->sqlite, stmt) != SQLITE_OK ||
         !bindLiterals(stmt.get(), entry.fixed, literals)) {
         // More literals than SQLite takes parameters, a number it reads
-        // otherwise, or a statement SQLite refuses: the text made afresh
-        // prepares, or raises what it always raised.
+        // otherwise, or a statement SQLite refuses: the text with its
+        // literals written in prepares, or raises what it always raised.
+        auto fresh = std::make_shared<Statement>(parseWithFields(text));
         stmt = detail::prepare(db_, fresh->sqlite, "");
         entry.statement = std::move(fresh);
         entry.fixed = allFixed(literals);

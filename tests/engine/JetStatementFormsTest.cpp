@@ -128,6 +128,17 @@ TEST_F(StatementFormsTest, EveryFormGivesJetsAnswer) {
          "Expr1000: 3", 0},
         {"DELETE * FROM orders INNER JOIN products ON orders.ProductID = products.ProductID",
          nullptr, nullptr, 3128},
+        // Fields named after DELETE still delete whole rows, as t.* does
+        {"DELETE orders.Qty FROM orders WHERE Qty < 5", "SELECT Count(*) FROM orders",
+         "Expr1000: 3", 0},
+        {"DELETE Qty, Region FROM orders WHERE Region = 'West'", "SELECT Count(*) FROM orders",
+         "Expr1000: 3", 0},
+        {"DELETE o.Qty FROM orders AS o INNER JOIN products AS p ON o.ProductID = p.ProductID "
+         "WHERE p.Price > 5",
+         "SELECT OrderID FROM orders ORDER BY OrderID", "OrderID: 1; 2; 3", 0},
+        {"DELETE o.Qty, p.Name FROM orders AS o INNER JOIN products AS p ON o.ProductID = "
+         "p.ProductID",
+         nullptr, nullptr, 3128},
         // Access SQL reference: TRANSFORM statement, PIVOT (headings from the data, sorted)
         {"", "TRANSFORM Sum(Qty) SELECT ProductID FROM orders GROUP BY ProductID PIVOT Region",
          "ProductID|East|North|West: 1|10|NULL|5; 2|7|NULL|NULL; 3|NULL|NULL|6; 5|NULL|1|NULL", 0},
@@ -146,6 +157,17 @@ TEST_F(StatementFormsTest, EveryFormGivesJetsAnswer) {
          "Region|All|01|02|03: East|17|17|0|0; West|11|0|7|4", 0},
         {"", "TRANSFORM Qty SELECT Region FROM orders GROUP BY Region PIVOT ProductID", nullptr,
          3122},
+        // The value is written again for each column: a text in it holding any byte stays
+        // as it is, and a field's kind is looked up for every column alike
+        {"",
+         "TRANSFORM Max(Region & '<\x01\x02>') SELECT ProductID FROM orders GROUP BY ProductID "
+         "PIVOT Region IN ('West')",
+         "ProductID|West: 1|West<\x01\x02>; 2|NULL; 3|West<\x01\x02>; 5|NULL", 0},
+        {"",
+         "TRANSFORM Max(Region & ' ' & OrderDate) SELECT ProductID FROM orders WHERE ProductID < 3 "
+         "GROUP BY ProductID PIVOT Region",
+         "ProductID|East|West: 1|East 2024/01/05|West 2024/02/01; 2|East 2024/01/20|NULL", 0},
+
         {"", "TRANSFORM Sum(Qty) SELECT Region FROM orders PIVOT ProductID", nullptr, 3122},
         // Access SQL reference: UNION operation (TABLE x)
         {"SELECT Region INTO r1 FROM orders WHERE Qty > 4\nSELECT Region INTO r2 FROM orders "
