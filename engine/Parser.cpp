@@ -734,6 +734,7 @@ class Parser : private sql::TranslationContext {
         std::string fromWhere;  // " FROM ... WHERE ..."
         std::string groupBy;    // the GROUP BY expressions
         bool having = false;
+        std::vector<std::string> outputNames;  // empty when the field list has a star
     };
 
     struct OrderBy {
@@ -762,7 +763,12 @@ class Parser : private sql::TranslationContext {
         const std::string rows = out;
         OrderBy order = orderBy();
         out += order.text;
-        if (!first.topCount.empty()) out += " LIMIT " + topLimit(first, order, compound, rows);
+        if (!first.topCount.empty()) {
+            if (depth_ > 1 && tiesRanked(first, order, compound))
+                out = rankedSubquery(first, order, rows);
+            else
+                out += " LIMIT " + topLimit(first, order, compound, rows);
+        }
         --depth_;
         return out;
     }
@@ -807,6 +813,34 @@ class Parser : private sql::TranslationContext {
         const std::string last = core.topPercent ? "ceil(vx_n * " + n + " / 100.0)" : n;
         return "(SELECT count(*) FROM (SELECT rank() OVER (ORDER BY " + order.keys +
                ") AS vx_r, count(*) OVER () AS vx_n" + core.body + ") WHERE vx_r <= " + last + ")";
+    }
+
+    // Whether TOP's ties are counted by rank, and a subquery can name each
+    // of its fields to leave the rank out.
+    static bool tiesRanked(const CoreParts& core, const OrderBy& order, bool compound) {
+        if (order.keys.empty() || order.ordinal || compound || core.distinct) return false;
+        const auto& names = core.outputNames;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            for (std::size_t j = 0; j < i; ++j)
+                if (equalsNoCase(names[i], names[j])) return false;
+        }
+        return !names.empty();
+    }
+    // TOP n of a subquery as the rows ranked within the first n: a subquery
+    // may read fields of the query around it (SELECT TOP 1 x FROM t2 WHERE
+    // t2.k = t1.k ORDER BY y), which SQLite's LIMIT cannot, so the rank is
+    // a column of a derived table, where it can.
+    static std::string rankedSubquery(const CoreParts& core, const OrderBy& order,
+                                      const std::string& rows) {
+        const std::string& n = core.topCount;
+        std::string names;
+        for (const auto& name : core.outputNames)
+            names += (names.empty() ? "" : ", ") + quoteIdent(name);
+        const std::string head = rows.substr(0, rows.size() - core.body.size());
+        const std::string last = core.topPercent ? "ceil(vx_n * " + n + " / 100.0)" : n;
+        return "SELECT " + names + " FROM (" + head + ", rank() OVER (ORDER BY " + order.keys +
+               ") AS vx_r" + (core.topPercent ? ", count(*) OVER () AS vx_n" : "") + core.body +
+               ") WHERE vx_r <= " + last + " ORDER BY vx_r";
     }
 
     std::string selectCore(bool collectHints, CoreParts& parts) {
@@ -881,6 +915,7 @@ class Parser : private sql::TranslationContext {
             if (collectHints) st_.hints.push_back(e.hint);
             ++itemIndex;
         } while (acceptSym(","));
+        if (starTable.empty()) parts.outputNames = std::move(outputNames);
         if (collectHints && starSeen_) st_.hints.clear();  // a star: types come from the tables
         if (collectHints && isWord("INTO")) {
             // SELECT ... INTO new_table: a make-table query.

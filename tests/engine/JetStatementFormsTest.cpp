@@ -196,6 +196,19 @@ TEST_F(StatementFormsTest, EveryFormGivesJetsAnswer) {
          "BY Qty) ",
          "Name: Cap", 0},
         {"", "SELECT TOP 101 PERCENT Name FROM products", nullptr, 3075},
+        // TOP in a subquery that reads the row around it; ties still count
+        {"",
+         "SELECT Name, (SELECT TOP 1 Qty FROM orders WHERE orders.ProductID = "
+         "products.ProductID ORDER BY OrderDate DESC) AS LastQty FROM products ORDER BY ProductID",
+         "Name|LastQty: Pen|5; Pad|7; Mug|4; Jug|NULL; Cap|1", 0},
+        {"",
+         "SELECT Name FROM products AS p WHERE Stock IN (SELECT TOP 50 PERCENT o.Qty * 10 FROM "
+         "orders AS o WHERE o.ProductID = p.ProductID ORDER BY o.Qty DESC)",
+         "Name: Pen", 0},
+        {"",
+         "SELECT Name, (SELECT TOP 1 Region FROM orders WHERE orders.ProductID = "
+         "products.ProductID ORDER BY Region) FROM products WHERE ProductID = 3",
+         nullptr, 3354},
         // Access SQL reference: SQL subqueries (ANY, SOME, ALL)
         {"",
          "SELECT Name FROM products WHERE Price > ALL (SELECT Price FROM products WHERE "
