@@ -72,9 +72,7 @@ class Checker {
     }
 
     void run() {
-        aggregateDistinct();
         joinsWithoutParentheses();
-        updateWithSubquery();
         for (std::size_t i = 0; i < toks_.size(); ++i) {
             if (isWordToken(toks_[i], "SELECT")) selectCore(i);
         }
@@ -88,21 +86,6 @@ class Checker {
     bool opensSubquery(std::size_t i) const {
         return isSymbolToken(toks_[i], "(") && i + 1 < toks_.size() &&
                isWordToken(toks_[i + 1], "SELECT");
-    }
-
-    // VBA/Access SQL reference: SQL aggregate functions take one expression;
-    // Jet reads DISTINCT inside one as a missing operator.
-    void aggregateDistinct() const {
-        for (std::size_t i = 0; i + 2 < toks_.size(); ++i) {
-            if (toks_[i].kind == Tok::Word && isAggregateName(toks_[i].text) &&
-                isSymbolToken(toks_[i + 1], "(") && isWordToken(toks_[i + 2], "DISTINCT")) {
-                refuse(jet::kSyntaxInExpression,
-                       "Syntax error (missing operator) in query expression '" + toks_[i].text +
-                           "(DISTINCT …)': Jet has no DISTINCT inside an aggregate. Count "
-                           "the rows of a "
-                           "SELECT DISTINCT subquery instead.");
-            }
-        }
     }
 
     // Jet joins two sources at a time: every join but the last of a FROM
@@ -123,25 +106,6 @@ class Checker {
                         std::to_string(t.offset + 1) +
                         ": Jet needs each join but the last in parentheses, as in (a INNER JOIN b "
                         "ON …) INNER JOIN c ON ….");
-            }
-        }
-    }
-
-    // Jet's UPDATE takes no subquery among its new values.
-    void updateWithSubquery() const {
-        if (toks_.empty() || !isWordToken(toks_[0], "UPDATE")) return;
-        bool values = false;
-        int depth = 0;
-        for (const auto& t : toks_) {
-            if (isSymbolToken(t, "(")) ++depth;
-            if (isSymbolToken(t, ")")) --depth;
-            if (depth == 0 && isWordToken(t, "SET")) values = true;
-            if (depth == 0 && isWordToken(t, "WHERE")) return;
-            if (values && isWordToken(t, "SELECT")) {
-                refuse(jet::kNotUpdatable,
-                       "Operation must use an updatable query: a new value of UPDATE cannot come "
-                       "from a "
-                       "subquery. Use a join, or set the value in a second statement.");
             }
         }
     }
@@ -418,6 +382,29 @@ void addUse(std::vector<ColumnUse>& uses, const sql::Node& field, ColumnUse::Kin
 }
 
 }  // namespace
+
+void checkExpression(const sql::Node& expression) {
+    sql::walk(expression, [](const sql::Node& n) {
+        // VBA/Access SQL reference: SQL aggregate functions take one
+        // expression; Jet reads DISTINCT inside one as a missing operator.
+        if (n.kind == sql::NodeKind::Call && n.distinct) {
+            refuse(jet::kSyntaxInExpression,
+                   "Syntax error (missing operator) in query expression '" + n.name +
+                       "(DISTINCT …)': Jet has no DISTINCT inside an aggregate. Count the rows of "
+                       "a SELECT DISTINCT subquery instead.");
+        }
+    });
+}
+
+void checkUpdateValue(const sql::Node& value) {
+    sql::walk(value, [](const sql::Node& n) {
+        if (!n.subquery.empty()) {
+            refuse(jet::kNotUpdatable,
+                   "Operation must use an updatable query: a new value of UPDATE cannot come "
+                   "from a subquery. Use a join, or set the value in a second statement.");
+        }
+    });
+}
 
 void collectColumnUses(const sql::Node& expression, bool joinCondition,
                        std::vector<ColumnUse>& uses) {

@@ -12,11 +12,17 @@
 
 namespace engine::detail {
 
-// Raises Jet's error for a parsed statement Jet refuses: DISTINCT inside an
-// aggregate (3075), joins without their parentheses (3075), a subquery among
-// UPDATE's values (3073), ORDER BY a field a DISTINCT query does not return
+// Raises Jet's error for a parsed statement Jet refuses: joins without their
+// parentheses (3075), ORDER BY a field a DISTINCT query does not return
 // (3093), a field neither grouped nor aggregated (3122).
 void checkJetRefusals(const std::vector<Token>& tokens);
+
+// Raises Jet's error for an expression Jet refuses: DISTINCT inside an
+// aggregate (3075).
+void checkExpression(const sql::Node& expression);
+
+// Raises Jet's error for a new value of UPDATE that holds a subquery (3073).
+void checkUpdateValue(const sql::Node& value);
 
 // The fields of an expression whose catalog types decide whether Jet runs
 // the statement: every field of a join's ON clause (`joinCondition`), and

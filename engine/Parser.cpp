@@ -251,6 +251,7 @@ class Parser : private sql::TranslationContext {
     // An expression is read into its tree, then written as SQLite text.
     Expr expr() { return translated(*expression()); }
     Expr translated(const Node& n, bool joinCondition = false) {
+        checkExpression(n);
         collectColumnUses(n, joinCondition, columnUses_);
         return sql::translate(n, *this);
     }
@@ -541,9 +542,7 @@ class Parser : private sql::TranslationContext {
                 next();
                 n->star = true;
             } else {
-                if (n->function->kind == ResultKind::Count || up == "SUM" || up == "AVG") {
-                    n->distinct = acceptWord("DISTINCT");
-                }
+                if (sql::isAggregate(up)) n->distinct = acceptWord("DISTINCT");
                 do {
                     n->children.push_back(expression());
                 } while (acceptSym(","));
@@ -1200,7 +1199,9 @@ class Parser : private sql::TranslationContext {
             if (!acceptSym("="))
                 fail(jet::kSyntaxInUpdate, "Syntax error in UPDATE statement: expected '='");
             columns += quoteIdent(column);
-            assigned.emplace_back(column, expr());
+            const NodePtr value = expression();
+            checkUpdateValue(*value);
+            assigned.emplace_back(column, translated(*value));
         } while (acceptSym(","));
         const std::string where = acceptWord("WHERE") ? expr().sql : "";
         const auto [table, ref] = joinedTarget(qualifier);
@@ -1237,6 +1238,7 @@ class Parser : private sql::TranslationContext {
             if (!acceptSym("="))
                 fail(jet::kSyntaxInUpdate, "Syntax error in UPDATE statement: expected '='");
             const NodePtr node = expression();
+            checkUpdateValue(*node);
             const Expr value = translated(*node);
             out += quoteIdent(column) + " = " +
                    storedValue(fieldTypeQuery(column), value, sql::valueSlot(*node, value, *this));

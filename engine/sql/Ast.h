@@ -73,7 +73,7 @@ struct Node {
     int adoType = 0;                        // Parameter
     ResultKind type = ResultKind::Dynamic;  // Parameter: the declared type
     bool negated = false;       // NOT LIKE, NOT BETWEEN, NOT IN, IS NOT NULL; Quantified: ALL
-    bool distinct = false;      // Call: an aggregate over DISTINCT values
+    bool distinct = false;      // Call: DISTINCT inside an aggregate, which Jet refuses
     bool star = false;          // Call: Count(*)
     bool crosstabCell = false;  // Call: an aggregate of a TRANSFORM value, computed per column
     std::vector<Op> ops;        // Chain: one between each two children

@@ -384,7 +384,6 @@ class Translator {
         std::vector<std::string> texts;
         for (auto& a : args) texts.push_back(valueOf(a));
         if (args.size() == 1 && f->defaultArg2) texts.push_back(f->defaultArg2);
-        if (n.distinct) texts[0] = "DISTINCT " + texts[0];
         ResultHint hint{f->kind, {}, {}};
         if (f->kind == ResultKind::ColumnOf) {
             hint = args[0].hint.kind == ResultKind::ColumnOf ? args[0].hint : ResultHint{};

@@ -45,6 +45,7 @@ TEST_F(JetErrorsTest, JetRefusesWhatItRefuses) {
         // expression; DISTINCT inside is a missing operator to Jet).
         {"SELECT Count(DISTINCT DeptID) FROM emp", 3075, nullptr},
         {"SELECT Sum(DISTINCT Salary) FROM emp", 3075, nullptr},
+        {"SELECT Max(DISTINCT Salary) FROM emp", 3075, nullptr},
         {"SELECT Count(*) FROM (SELECT DISTINCT DeptID FROM emp) AS d", 0, "2"},
 
         // Access SQL reference: GROUP BY clause (every field of the SELECT
@@ -95,6 +96,9 @@ TEST_F(JetErrorsTest, JetRefusesWhatItRefuses) {
         // Access SQL reference: UPDATE statement (Jet calls an UPDATE whose
         // new value is a subquery a query that cannot be updated).
         {"UPDATE emp SET Salary = (SELECT Max(Salary) FROM emp)", 3073, nullptr},
+        {"UPDATE emp INNER JOIN dept ON emp.DeptID = dept.DeptID SET emp.Salary = "
+         "(SELECT Max(Salary) FROM emp)",
+         3073, nullptr},
         {"UPDATE emp SET Salary = 1 + (SELECT Max(Salary) FROM emp) WHERE EmpID = 1", 3073,
          nullptr},
         {"UPDATE emp SET Salary = Salary + 1 WHERE DeptID IN (SELECT DeptID FROM dept WHERE "
