@@ -65,10 +65,11 @@ std::string overflowCondition(const StoredColumn& c, const std::string& v) {
     if (c.type.adoType == adNumeric) {
         // The digits left of the point, sign, blanks and leading zeros aside.
         // The value is not rounded yet, so this can only say less than the
-        // engine's exact rule, which its connection tests first; a text in
-        // exponent form is left to that rule alone.
+        // engine's exact rule, which its connection's rules test too; a text
+        // in exponent form, or no number, is left to that rule alone.
         const std::string digits = "ltrim(trim(" + v + "), '+-0')";
-        return "instr(lower(" + v + "), 'e') = 0 AND length(CASE WHEN instr(" + digits +
+        return "instr(lower(" + v + "), 'e') = 0 AND " + digits +
+               " NOT GLOB '*[^0-9.]*' AND length(CASE WHEN instr(" + digits +
                ", '.') THEN substr(" + digits + ", 1, instr(" + digits + ", '.') - 1) ELSE " +
                digits + " END) > " + std::to_string(c.type.precision - c.type.scale);
     }
@@ -150,6 +151,26 @@ struct TriggerParts {
         }
         return out;
     }
+    // One trigger for each event, after the row is written, that refuses a
+    // value too large and stores the others as Jet does: a connection makes
+    // its triggers at every open, and half as many open twice as fast.
+    std::vector<std::pair<std::string, std::string>> merged(const std::string& on,
+                                                            const std::string& table) const {
+        if (overflowWhen.empty() && fixWhen.empty()) return {};
+        const std::string when =
+            overflowWhen.empty()
+                ? fixWhen
+                : (fixWhen.empty() ? overflowWhen : overflowWhen + " OR " + fixWhen);
+        const std::string body =
+            overflowBody +
+            (fixSet.empty() ? ""
+                            : "UPDATE " + table + " SET " + fixSet + " WHERE rowid = NEW.rowid; ");
+        const std::string rest =
+            " ON " + on + " FOR EACH ROW WHEN " + when + " BEGIN " + body + "END";
+        return {{"fixins", "AFTER INSERT" + rest},
+                {"fixupd",
+                 "AFTER UPDATE OF " + (fixColumns.empty() ? overflowColumns : fixColumns) + rest}};
+    }
 };
 
 std::string triggerName(const std::string& table, const char* which) {
@@ -228,7 +249,7 @@ std::vector<ConnectionRule> connectionRules(const StoredTable& t, const std::str
     }
     std::vector<ConnectionRule> rules;
     for (auto& [which, body] :
-         parts.triggers("main." + quoteIdent(sqliteName), quoteIdent(sqliteName))) {
+         parts.merged("main." + quoteIdent(sqliteName), quoteIdent(sqliteName))) {
         rules.push_back({kRulePrefix + sqliteName + ":" + which, std::move(body)});
     }
     return rules;
