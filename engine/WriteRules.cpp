@@ -92,38 +92,79 @@ long long WriteRules::schemaVersion(sqlite3* db) {
     return version;
 }
 
+namespace {
+
+// What the rules need of the tables with Single, Decimal or calculated
+// fields, read in two statements: a connection reads it at every open, where
+// the catalog's full reading of each table would cost several statements a
+// table.
+struct RuledTable {
+    std::string sql;  // as SQLite keeps the table
+    StoredTable table;
+};
+
+std::map<std::string, RuledTable> ruledTables(sqlite3* db) {
+    std::map<std::string, RuledTable> tables;  // by the name in capitals
+    {
+        const PreparedStatement columns = prepare(
+            db,
+            "SELECT s.name, s.sql, c.ColumnName, c.Type, c.DefinedSize, c.Fixed, c.Precision, "
+            "c.Scale FROM sqlite_schema AS s JOIN MSysColumns AS c ON c.TableName = s.name WHERE "
+            "s.type = 'table' ORDER BY s.name, c.Position",
+            "reading the catalog");
+        sqlite3_stmt* stmt = columns.get();
+        int rc = SQLITE_ROW;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            RuledTable& t = tables[upperAscii(requiredText(stmt, 0))];
+            if (t.table.name.empty()) {
+                t.table.name = requiredText(stmt, 0);
+                t.sql = requiredText(stmt, 1);
+            }
+            StoredColumn c;
+            c.name = requiredText(stmt, 2);
+            c.type.adoType = sqlite3_column_int(stmt, 3);
+            c.type.definedSize = static_cast<long>(sqlite3_column_int64(stmt, 4));
+            c.type.fixed = sqlite3_column_int(stmt, 5) != 0;
+            c.type.precision = sqlite3_column_int(stmt, 6);
+            c.type.scale = sqlite3_column_int(stmt, 7);
+            t.table.columns.push_back(std::move(c));
+        }
+        if (rc != SQLITE_DONE) raiseSqlite(db, rc, "reading the catalog");
+    }
+    if (sqlite3_table_column_metadata(db, "main", "MSysFieldProperties", nullptr, nullptr, nullptr,
+                                      nullptr, nullptr, nullptr) == SQLITE_OK) {
+        const PreparedStatement expressions =
+            prepare(db,
+                    "SELECT TableName, ColumnName, Value FROM MSysFieldProperties WHERE Property = "
+                    "'ExpressionSqlite'",
+                    "reading the catalog");
+        sqlite3_stmt* stmt = expressions.get();
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            const auto t = tables.find(upperAscii(requiredText(stmt, 0)));
+            if (t == tables.end()) continue;
+            for (auto& c : t->second.table.columns) {
+                if (equalsNoCase(c.name, requiredText(stmt, 1)))
+                    c.expressionSqlite = requiredText(stmt, 2);
+            }
+        }
+    }
+    return tables;
+}
+
+}  // namespace
+
 void WriteRules::ensure(sqlite3* db) {
     const long long version = schemaVersion(db);
     if (version == version_) return;
     std::map<std::string, ConnectionRule> wanted;
-    {
-        // Only Single, Decimal and calculated fields need the engine's functions.
-        const bool calculated =
-            sqlite3_table_column_metadata(db, "main", "MSysFieldProperties", nullptr, nullptr,
-                                          nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
-        const PreparedStatement tables = prepare(
-            db,
-            "SELECT s.name, s.sql FROM sqlite_schema AS s WHERE s.type = 'table' AND (EXISTS "
-            "(SELECT 1 FROM MSysColumns AS c WHERE c.TableName = s.name AND c.Type IN (" +
-                std::to_string(adSingle) + ", " + std::to_string(adNumeric) + "))" +
-                (calculated ? " OR EXISTS (SELECT 1 FROM MSysFieldProperties AS p WHERE "
-                              "p.TableName = s.name AND p.Property = 'ExpressionSqlite')"
-                            : "") +
-                ")",
-            "reading the catalog");
-        Store store(db);
-        int rc = SQLITE_ROW;
-        while ((rc = sqlite3_step(tables.get())) == SQLITE_ROW) {
-            const StoredTable t = store.loadTable(requiredText(tables.get(), 0));
-            std::vector<ConnectionRule> rules = connectionRules(t, t.name);
-            for (auto& rule : calculationRules(t, t.name, requiredText(tables.get(), 1)))
-                rules.push_back(std::move(rule));
-            for (auto& rule : rules) {
-                const std::string name = rule.name;
-                wanted.emplace(name, std::move(rule));
-            }
+    for (const auto& [key, ruled] : ruledTables(db)) {
+        const StoredTable& t = ruled.table;
+        std::vector<ConnectionRule> rules = connectionRules(t, t.name);
+        for (auto& rule : calculationRules(t, t.name, ruled.sql)) rules.push_back(std::move(rule));
+        for (auto& rule : rules) {
+            const std::string name = rule.name;
+            wanted.emplace(name, std::move(rule));
         }
-        if (rc != SQLITE_DONE) raiseSqlite(db, rc, "reading the catalog");
     }
     std::vector<std::string> stale;
     {

@@ -289,6 +289,41 @@ TEST(SqliteCommand, ReadsChecksAndWritesEveryKindOfTableTheEngineMakes) {
     EXPECT_NE(refused.err.find("overflow"), std::string::npos) << refused.err;
 }
 
+// A file written before, whose schema names the engine's collation and
+// functions: it opens, and writes through the engine are stored and refused
+// as before.
+TEST(SqliteCommand, FilesNamingTheEnginesOwnFunctionsKeepWorking) {
+    testsupport::TempFolder folder;
+    const fs::path file = folder.Path() / "before.mdb";
+    const ProcessResult made =
+        RunPatch({"--db", file.string(), "query", "--create"},
+                 Input("CREATE TABLE d (id COUNTER PRIMARY KEY, amt DECIMAL(4,2));\n"
+                       "CREATE INDEX ix ON d (amt);\n"
+                       "INSERT INTO d (amt) VALUES (10);\nINSERT INTO d (amt) VALUES (9.5);\n"));
+    ASSERT_EQ(made.exitStatus, 0) << made.err;
+    Sqlite(file,
+           "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, 'COLLATE "
+           "decimal', 'COLLATE VXDECIMAL') WHERE name = 'd'; UPDATE sqlite_schema SET sql = "
+           "substr(sql, 1, instr(sql, 'CHECK (NOT (instr') - 1) || 'CHECK (NOT "
+           "(vx_decimal_overflows(\"amt\", 4, 2, ''amt'')))) STRICT' WHERE name = 'd'; PRAGMA "
+           "schema_version = 100;");
+    Sqlite(file,
+           "PRAGMA writable_schema = ON; INSERT INTO sqlite_schema VALUES ('trigger', "
+           "'vxtype:d:fixins', 'd', 0, 'CREATE TRIGGER \"vxtype:d:fixins\" AFTER INSERT ON \"d\" "
+           "FOR EACH ROW WHEN NEW.\"amt\" IS NOT vx_decimal(NEW.\"amt\", 2) COLLATE BINARY BEGIN "
+           "UPDATE \"d\" SET \"amt\" = vx_decimal(NEW.\"amt\", 2) COLLATE BINARY WHERE rowid = "
+           "NEW.rowid; END'); PRAGMA schema_version = 101;");
+    const ProcessResult wrote =
+        RunPatch({"--db", file.string(), "query"},
+                 Input("INSERT INTO d (amt) VALUES (1.005);\nSELECT amt FROM d ORDER BY amt;\n"));
+    ASSERT_EQ(wrote.exitStatus, 0) << wrote.err;
+    EXPECT_NE(wrote.out.find("1.01\n9.5\n10\n"), std::string::npos) << wrote.out;
+    const ProcessResult refused =
+        RunPatch({"--db", file.string(), "query"}, Input("INSERT INTO d (amt) VALUES (99.995);\n"));
+    EXPECT_NE(refused.exitStatus, 0);
+    EXPECT_NE(refused.err.find("overflow"), std::string::npos) << refused.err;
+}
+
 TEST(SqliteCommand, ReadsChecksAndWritesGenuineFilesTheProgramImported) {
     for (const char* name : {"calcFieldTestV2010.accdb", "fixedNumericTestV2007.accdb",
                              "compIndexTestV2000.mdb", "testV2007.accdb"}) {
