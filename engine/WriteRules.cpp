@@ -157,13 +157,30 @@ void WriteRules::ensure(sqlite3* db) {
     const long long version = schemaVersion(db);
     if (version == version_) return;
     std::map<std::string, ConnectionRule> wanted;
-    for (const auto& [key, ruled] : ruledTables(db)) {
-        const StoredTable& t = ruled.table;
-        std::vector<ConnectionRule> rules = connectionRules(t, t.name);
-        for (auto& rule : calculationRules(t, t.name, ruled.sql)) rules.push_back(std::move(rule));
+    auto want = [&](std::vector<ConnectionRule> rules) {
         for (auto& rule : rules) {
             const std::string name = rule.name;
             wanted.emplace(name, std::move(rule));
+        }
+    };
+    const std::map<std::string, RuledTable> tables = ruledTables(db);
+    for (const auto& [key, ruled] : tables) {
+        want(connectionRules(ruled.table, ruled.table.name));
+        want(calculationRules(ruled.table, ruled.table.name, ruled.sql));
+    }
+    if (sqlite3_table_column_metadata(db, "main", "MSysCheckConstraints", nullptr, nullptr, nullptr,
+                                      nullptr, nullptr, nullptr) == SQLITE_OK) {
+        const PreparedStatement checks =
+            prepare(db,
+                    "SELECT TableName, ConstraintName, CheckJet, CheckSqlite FROM "
+                    "MSysCheckConstraints WHERE instr(CheckSqlite, 'vx_') > 0",
+                    "reading the catalog");
+        sqlite3_stmt* stmt = checks.get();
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            const auto t = tables.find(upperAscii(requiredText(stmt, 0)));
+            if (t == tables.end()) continue;
+            want(checkRules(t->second.table,
+                            {requiredText(stmt, 1), requiredText(stmt, 2), requiredText(stmt, 3)}));
         }
     }
     std::vector<std::string> stale;

@@ -27,6 +27,10 @@ std::string portableDefault(const std::string& sqliteDefault);
 std::vector<ConnectionRule> calculationRules(const StoredTable& t, const std::string& sqliteName,
                                              const std::string& tableSql);
 
+// The rules that enforce a CHECK constraint needing the engine's functions
+// (CheckConstraints.cpp); none for one the file's own triggers enforce.
+std::vector<ConnectionRule> checkRules(const StoredTable& t, const CheckConstraint& check);
+
 // The TEMP triggers of one connection.
 class WriteRules {
   public:

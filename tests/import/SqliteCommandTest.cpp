@@ -242,9 +242,9 @@ void HoldAgainstSqliteCommand(const fs::path& file, const fs::path& scratch) {
 }
 
 constexpr const char* kEveryKind = R"(
-CREATE TABLE parent (id COUNTER PRIMARY KEY, code TEXT(10) NOT NULL UNIQUE, note MEMO, flag YESNO DEFAULT 0, b BYTE, s SHORT, l LONG DEFAULT 7, si SINGLE, dbl DOUBLE, cur CURRENCY DEFAULT 1.5, dt DATETIME DEFAULT Now(), d0 DATETIME DEFAULT Date(), t0 DATETIME DEFAULT Time(), g GUID DEFAULT GenGUID(), amt DECIMAL(10,2), big DECIMAL(28,4) DEFAULT 0, bin BINARY(8), img LONGBINARY, CONSTRAINT ck CHECK (l >= 0));
+CREATE TABLE parent (id COUNTER PRIMARY KEY, code TEXT(10) NOT NULL UNIQUE, note MEMO, flag YESNO DEFAULT 0, b BYTE, s SHORT, l LONG DEFAULT 7, si SINGLE, dbl DOUBLE, cur CURRENCY DEFAULT 1.5, dt DATETIME DEFAULT Now(), d0 DATETIME DEFAULT Date(), t0 DATETIME DEFAULT Time(), g GUID DEFAULT GenGUID(), amt DECIMAL(10,2), big DECIMAL(28,4) DEFAULT 0, bin BINARY(8), img LONGBINARY, CONSTRAINT ck CHECK (l >= 0), CONSTRAINT ck2 CHECK (code LIKE '?*'));
 CREATE TABLE child (cid COUNTER PRIMARY KEY, pid LONG, qty SHORT, CONSTRAINT fk FOREIGN KEY (pid) REFERENCES parent (id) ON UPDATE CASCADE ON DELETE CASCADE);
-CREATE TABLE child2 (n COUNTER(10, 5), x LONG CONSTRAINT fk2 REFERENCES parent (id) ON DELETE SET NULL, frac DECIMAL(5,5), tag TEXT(5) NOT NULL DEFAULT 'a''b');
+CREATE TABLE child2 (n COUNTER(10, 5), x LONG CONSTRAINT fk2 REFERENCES parent (id) ON DELETE SET NULL, frac DECIMAL(5,5), tag TEXT(5) NOT NULL DEFAULT 'a''b', CONSTRAINT ck3 CHECK (x / 2 >= 0));
 CREATE INDEX ix_amt ON parent (amt DESC);
 CREATE UNIQUE INDEX ix_pair ON child (pid, qty DESC) WITH IGNORE NULL;
 CREATE INDEX ix_tag ON child2 (tag) WITH DISALLOW NULL;
@@ -287,6 +287,11 @@ TEST(SqliteCommand, ReadsChecksAndWritesEveryKindOfTableTheEngineMakes) {
                  Input("INSERT INTO parent (code, amt) VALUES ('y', 99999999.995);\n"));
     EXPECT_NE(refused.exitStatus, 0);
     EXPECT_NE(refused.err.find("overflow"), std::string::npos) << refused.err;
+    // A validation rule that needs the engine's Like is the connection's to keep.
+    const ProcessResult broken = RunPatch({"--db", file.string(), "query"},
+                                          Input("INSERT INTO parent (code) VALUES ('');\n"));
+    EXPECT_NE(broken.exitStatus, 0);
+    EXPECT_NE(broken.err.find("ck2"), std::string::npos) << broken.err;
 }
 
 // A file written before, whose schema names the engine's collation and
