@@ -2,8 +2,11 @@
 // rule over other tables is what operators write them for, so each rule is
 // enforced by triggers after every insert and update of its table, and kept
 // in a catalog table of its own: the triggers are made again from it whenever
-// the table is rebuilt, and a reopened file keeps enforcing the rule.
+// the table is rebuilt, and a reopened file keeps enforcing the rule. A rule
+// that needs the engine's functions is a TEMP trigger of each connection
+// (WriteRules.h), so the file names only SQLite's own.
 #include "engine/Internal.h"
+#include "engine/WriteRules.h"
 
 namespace engine::detail {
 
@@ -43,7 +46,15 @@ std::string breaks(const std::string& rule) {
     return "NOT coalesce((" + rule + ") <> 0, 1)";
 }
 
-void createTriggers(sqlite3* db, const StoredTable& t, const CheckConstraint& check) {
+// A rule that needs the engine's functions (Like, Jet's division) is held by
+// each connection's rules: the file names only SQLite's own.
+bool needsEngine(const CheckConstraint& check) {
+    return check.sqlite.find("vx_") != std::string::npos;
+}
+
+// The trigger after its name; `on` names the table.
+std::string triggerBody(const StoredTable& t, const CheckConstraint& check, const char* event,
+                        const std::string& on) {
     // The new row stands under the table's own name, so the rule's field
     // names, bare or qualified, read its values.
     std::string row;
@@ -52,21 +63,48 @@ void createTriggers(sqlite3* db, const StoredTable& t, const CheckConstraint& ch
                quoteIdent(c.name);
     }
     const std::string message = quoteText("VXCHECK:" + check.name + kCheckSeparator + t.name);
+    return std::string("AFTER ") + event + " ON " + on +
+           " FOR EACH ROW WHEN EXISTS (SELECT 1 FROM (SELECT " + row + ") AS " +
+           quoteIdent(t.name) + " WHERE " + breaks(check.sqlite) + ") BEGIN SELECT RAISE(ABORT, " +
+           message + "); END";
+}
+
+std::string ruleName(const std::string& table, const std::string& name, const char* event) {
+    return "vxrule:" + table + ":chk:" + name + ":" + event;
+}
+
+void createTriggers(sqlite3* db, const StoredTable& t, const CheckConstraint& check) {
+    if (needsEngine(check)) {
+        for (const auto& rule : checkRules(t, check)) {
+            run(db, "DROP TRIGGER IF EXISTS temp." + quoteIdent(rule.name));
+            run(db, rule.createSql());
+        }
+        return;
+    }
     for (const char* event : kEvents) {
-        run(db, "CREATE TRIGGER " + triggerName(t.name, check.name, event) + " AFTER " + event +
-                    " ON " + quoteIdent(t.name) +
-                    " FOR EACH ROW WHEN EXISTS (SELECT 1 FROM (SELECT " + row + ") AS " +
-                    quoteIdent(t.name) + " WHERE " + breaks(check.sqlite) +
-                    ") BEGIN SELECT RAISE(ABORT, " + message + "); END");
+        run(db, "CREATE TRIGGER " + triggerName(t.name, check.name, event) + " " +
+                    triggerBody(t, check, event, quoteIdent(t.name)));
     }
 }
 
 void dropTriggers(sqlite3* db, const std::string& table, const std::string& name) {
-    for (const char* event : kEvents)
+    for (const char* event : kEvents) {
         run(db, "DROP TRIGGER IF EXISTS " + triggerName(table, name, event));
+        run(db, "DROP TRIGGER IF EXISTS temp." + quoteIdent(ruleName(table, name, event)));
+    }
 }
 
 }  // namespace
+
+std::vector<ConnectionRule> checkRules(const StoredTable& t, const CheckConstraint& check) {
+    std::vector<ConnectionRule> rules;
+    if (!needsEngine(check)) return rules;
+    for (const char* event : kEvents) {
+        rules.push_back({ruleName(t.name, check.name, event),
+                         triggerBody(t, check, event, "main." + quoteIdent(t.name))});
+    }
+    return rules;
+}
 
 std::vector<CheckConstraint> checkConstraints(sqlite3* db, const std::string& table) {
     std::vector<CheckConstraint> out;

@@ -17,6 +17,7 @@
 #include "engine/Lexer.h"
 #include "engine/SavedQueries.h"
 #include "engine/StatementCache.h"
+#include "engine/WriteRules.h"
 
 namespace engine {
 
@@ -347,6 +348,7 @@ struct Connection::Impl {
     std::function<void()> progressHook;
     ParameterValues parameters;  // read by vx_param while a statement runs
     QueryViews queryViews;
+    WriteRules writeRules;  // the TEMP triggers of the file's tables
 
     void installProgressHook() const;
 
@@ -374,6 +376,7 @@ Connection::~Connection() {
     if (impl_->db) {
         impl_->statements.reset();
         impl_->queryViews.close();
+        impl_->writeRules.close();
         if (impl_->inTransaction) sqlite3_exec(impl_->db, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close_v2(impl_->db);
     }
@@ -410,7 +413,9 @@ void Connection::Open(const std::string& connectionText, const std::string&, con
         // Never WAL: with no transaction open the file alone is the whole database.
         execRaw(db, "PRAGMA journal_mode = DELETE", "opening the database");
         checkPassword(Store(db), parts.dataSource, parts.password);
+        impl_->writeRules.ensure(db);
     } catch (...) {
+        impl_->writeRules.close();
         sqlite3_close_v2(db);
         throw;
     }
@@ -434,6 +439,7 @@ void Connection::Close() {
     impl_->recordsets.clear();
     impl_->statements.reset();
     impl_->queryViews.close();
+    impl_->writeRules.close();
     if (impl_->inTransaction) sqlite3_exec(impl_->db, "ROLLBACK", nullptr, nullptr, nullptr);
     impl_->inTransaction = false;
     std::lock_guard<std::mutex> lock(impl_->handleMutex);
@@ -498,6 +504,7 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& statement,
     impl_->requireOpen();
     sqlite3* db = impl_->db;
     impl_->queryViews.ensure(db);
+    impl_->writeRules.ensure(db);
     ReadyStatement ready = impl_->statements->prepare(statement);
     impl_->queryViews.requireValues(*ready.statement, impl_->parameters);
     if (std::vector<std::string> fields = parametersNamingFields(db, *ready.statement);
@@ -692,7 +699,12 @@ void Connection::CommitTrans() {
     if (!impl_->inTransaction)
         raise(hr::kTransaction, jet::kNoTransaction,
               "You tried to commit without beginning a transaction.");
-    execRaw(impl_->db, "COMMIT", "committing the transaction");
+    try {
+        execRaw(impl_->db, "COMMIT", "committing the transaction");
+    } catch (...) {
+        impl_->writeRules.forget();  // SQLite may have rolled it back
+        throw;
+    }
     impl_->inTransaction = false;
 }
 
@@ -704,6 +716,7 @@ void Connection::RollbackTrans() {
     impl_->inTransaction = false;
     impl_->forgetSchema();
     impl_->queryViews.forget();
+    impl_->writeRules.forget();
     impl_->statements->clear();
     // A full disk or a lost journal makes SQLite roll the transaction back
     // itself; what BeginTrans started is then undone already.

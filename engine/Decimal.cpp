@@ -410,7 +410,8 @@ const SqlFunction kDecimalFunctions[] = {
 }  // namespace
 
 void registerDecimalCollation(sqlite3* db) {
-    sqlite3_create_collation(db, kDecimalCollation, SQLITE_UTF8, nullptr, collate);
+    for (const char* name : {kDecimalCollation, kLegacyDecimalCollation})
+        sqlite3_create_collation(db, name, SQLITE_UTF8, nullptr, collate);
 }
 
 std::span<const SqlFunction> decimalFunctions() {

@@ -15,8 +15,13 @@
 
 namespace engine::detail {
 
-// The collation a Decimal field is declared with.
-inline constexpr const char* kDecimalCollation = "VXDECIMAL";
+// The collation a Decimal field is declared with: the name of the one the
+// sqlite3 command's decimal extension brings, which orders the canonical
+// texts a Decimal field holds as this engine does, so the command reads and
+// checks the file too.
+inline constexpr const char* kDecimalCollation = "decimal";
+// The name files written before declared Decimal fields with.
+inline constexpr const char* kLegacyDecimalCollation = "VXDECIMAL";
 // The most digits a Decimal holds.
 inline constexpr int kMaxDecimalDigits = 28;
 
@@ -43,6 +48,7 @@ int integerDigits(const DecimalNumber& d);
 // The canonical text: no exponent, no trailing zeros after the point, "0" for zero.
 std::string decimalText(const DecimalNumber& d);
 
+// Under both names, so files written before keep opening.
 void registerDecimalCollation(sqlite3* db);
 // vx_decimal, vx_decimal_overflows, vx_sum, vx_avg, vx_cdec.
 std::span<const SqlFunction> decimalFunctions();

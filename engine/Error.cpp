@@ -124,6 +124,12 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
                   "or use First(), Max() or TOP 1 so that it returns one row.");
     }
     if (startsWith(message, "VXOVF:")) raiseOverflow(after(message, "VXOVF:"));
+    // A calculated field, a column its connection's rules compute.
+    if (startsWith(message, "VXCALC:")) {
+        raise(hr::kUnspecified, jet::kFieldNotUpdatable,
+              "Field cannot be updated: '" + after(message, "VXCALC:") +
+                  "' is a calculated field; its value comes from its expression.");
+    }
     if (startsWith(message, "VXDECTYPE:")) {
         raise(hr::kUnspecified, jet::kDataTypeMismatch,
               "Data type mismatch: the value given for field '" + after(message, "VXDECTYPE:") +
@@ -261,7 +267,7 @@ void raiseSqlite(sqlite3* db, int rc, const std::string& context) {
                 "). Split it into smaller "
                 "statements.");
     }
-    // A calculated field, held as a generated column.
+    // A calculated field, held as a generated column (files written before).
     for (const char* refusal :
          {"cannot INSERT into generated column ", "cannot UPDATE generated column "}) {
         if (startsWith(message, refusal)) {

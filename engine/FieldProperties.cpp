@@ -5,15 +5,20 @@
 // stay as they are.
 //
 // Allow Zero Length = No is a named CHECK constraint of the field, tested by
-// SQLite wherever a value comes in (statements, bulk loads, cascades); a
-// calculated field is a generated column, computed on every read, which
-// SQLite itself refuses to write. Changing either rebuilds the table, so the
-// rows already there meet the rule at once.
+// SQLite wherever a value comes in (statements, bulk loads, cascades). A
+// calculated field is a column of the file holding its value, as Jet stores
+// it: each connection's rules (calculationRules) compute it when its row is
+// written and refuse a value written to it, since its expression needs the
+// engine's functions, which the file must not name. Files written before hold
+// it as a generated column, computed on every read, kept as it is until the
+// table is rebuilt. Changing either property rebuilds the table, so the rows
+// already there meet the rule at once.
 #include <algorithm>
 #include <array>
 #include <cstdio>
 
 #include "engine/Internal.h"
+#include "engine/WriteRules.h"
 
 namespace engine {
 
@@ -185,14 +190,85 @@ void deleteFieldProperties(sqlite3* db, const std::string& table) {
 
 std::string calculatedColumnSql(const StoredColumn& c) {
     if (!c.expressionSqlite) return {};
-    std::string sql = sqliteDeclType(c.type) + " GENERATED ALWAYS AS (" +
-                      resultAs(c, *c.expressionSqlite) + ") VIRTUAL";
+    std::string sql = sqliteDeclType(c.type);
     if (isTextField(c) || c.type.adoType == adGUID) sql += " COLLATE NOCASE";
-    // Computed once when its row is written, so an expression that fails
-    // there (a division by zero) refuses the write, as Jet does; computed
-    // only on read, it would make every later read of the table fail.
-    return sql + " CONSTRAINT " + quoteIdent("vxcalc:" + c.name) + " CHECK (typeof(" +
-           quoteIdent(c.name) + ") <> '')";
+    return sql;
+}
+
+std::vector<ConnectionRule> calculationRules(const StoredTable& t, const std::string& sqliteName,
+                                             const std::string& tableSql) {
+    std::vector<const StoredColumn*> calculated;
+    std::string sources, row;
+    for (const auto& c : t.columns) {
+        const std::string name = quoteIdent(c.name);
+        row += std::string(row.empty() ? "" : ", ") + "NEW." + name + " AS " + name;
+        if (!c.expressionSqlite) {
+            sources += (sources.empty() ? "" : ", ") + name;
+            continue;
+        }
+        // A generated column of a file written before computes itself.
+        if (tableSql.find(name + " " + sqliteDeclType(c.type) + " GENERATED ALWAYS") ==
+            std::string::npos)
+            calculated.push_back(&c);
+    }
+    if (calculated.empty()) return {};
+    // A field computed from another comes after it.
+    std::vector<const StoredColumn*> ordered;
+    while (ordered.size() < calculated.size()) {
+        const std::size_t before = ordered.size();
+        for (const StoredColumn* c : calculated) {
+            if (std::find(ordered.begin(), ordered.end(), c) != ordered.end()) continue;
+            const bool ready = std::none_of(calculated.begin(), calculated.end(), [&](auto* o) {
+                return o != c && std::find(ordered.begin(), ordered.end(), o) == ordered.end() &&
+                       c->expressionSqlite->find(quoteIdent(o->name)) != std::string::npos;
+            });
+            if (ready) ordered.push_back(c);
+        }
+        if (ordered.size() == before) {
+            for (const StoredColumn* c : calculated) {
+                if (std::find(ordered.begin(), ordered.end(), c) == ordered.end())
+                    ordered.push_back(c);
+            }
+        }
+    }
+    const std::string table = quoteIdent(sqliteName);
+    const std::string on = " ON main." + table + " FOR EACH ROW ";
+    std::string compute, insertWhen, insertBody, updateWhen, updateBody, calculatedColumns;
+    for (const StoredColumn* c : ordered) {
+        const std::string name = quoteIdent(c->name);
+        const std::string value = resultAs(*c, *c->expressionSqlite);
+        compute +=
+            "UPDATE " + table + " SET " + name + " = " + value + " WHERE rowid = NEW.rowid; ";
+        // The value the row being written gives it, as the field stores it.
+        const std::string type = sqliteDeclType(c->type);
+        const std::string fromRow =
+            "CAST((SELECT " + value + " FROM (SELECT " + row + ")) AS " + type + ")";
+        // Only a field the write changes: computing one field leaves those
+        // computed from it behind until their turn.
+        const std::string changed = "NEW." + name + " IS NOT OLD." + name + " AND CAST(NEW." +
+                                    name + " AS " + type + ") IS NOT " + fromRow;
+        insertWhen +=
+            std::string(insertWhen.empty() ? "" : " OR ") + "NEW." + name + " IS NOT NULL";
+        insertBody += "SELECT RAISE(ABORT, " + quoteText("VXCALC:" + c->name) + ") WHERE NEW." +
+                      name + " IS NOT NULL; ";
+        updateWhen += std::string(updateWhen.empty() ? "" : " OR ") + "(" + changed + ")";
+        updateBody +=
+            "SELECT RAISE(ABORT, " + quoteText("VXCALC:" + c->name) + ") WHERE " + changed + "; ";
+        calculatedColumns += (calculatedColumns.empty() ? "" : ", ") + name;
+    }
+    const std::string prefix = "vxrule:" + sqliteName + ":";
+    std::vector<ConnectionRule> rules = {
+        {prefix + "calcnew",
+         "BEFORE INSERT" + on + "WHEN " + insertWhen + " BEGIN " + insertBody + "END"},
+        {prefix + "calcset", "BEFORE UPDATE OF " + calculatedColumns + on + "WHEN " + updateWhen +
+                                 " BEGIN " + updateBody + "END"},
+        // Computed when its row is written, so an expression that fails
+        // there (a division by zero) refuses the write, as Jet does.
+        {prefix + "calcins", "AFTER INSERT" + on + "BEGIN " + compute + "END"}};
+    if (!sources.empty())
+        rules.push_back(
+            {prefix + "calcupd", "AFTER UPDATE OF " + sources + on + "BEGIN " + compute + "END"});
+    return rules;
 }
 
 std::string zeroLengthConstraint(const std::string& table, const StoredColumn& c) {

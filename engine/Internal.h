@@ -414,6 +414,19 @@ std::string overflowCondition(const StoredColumn& c, const std::string& value);
 std::vector<std::string> typeRuleTriggers(const StoredTable& t, const std::string& sqliteName,
                                           const std::string& tableSql);
 std::vector<std::string> dropTypeRuleTriggers(const std::string& sqliteName);
+// overflowCondition by the engine's exact rule, for the engine's own use: a
+// Decimal rounded to its scale first.
+std::string exactOverflowCondition(const StoredColumn& c, const std::string& value);
+// A TEMP trigger a connection keeps on one of the file's tables for what
+// needs the engine's functions (WriteRules.h keeps them in step).
+struct ConnectionRule {
+    std::string name;
+    std::string body;  // after the name
+    std::string createSql() const { return "CREATE TEMP TRIGGER " + quoteIdent(name) + " " + body; }
+    // As SQLite keeps it in temp.sqlite_schema.
+    std::string storedSql() const { return "CREATE TRIGGER " + quoteIdent(name) + " " + body; }
+};
+std::vector<ConnectionRule> connectionRules(const StoredTable& t, const std::string& sqliteName);
 // The catalog property keeping the furthest number an auto-number field that
 // is not the row's own number has handed out.
 std::string counterProperty(const std::string& table, const std::string& column);

@@ -9,6 +9,7 @@
 #include "engine/Internal.h"
 #include "engine/PreparedStatement.h"
 #include "engine/SavedQueries.h"
+#include "engine/WriteRules.h"
 
 namespace engine::detail {
 
@@ -531,7 +532,7 @@ static std::string columnSql(const std::string& table, const StoredColumn& c, bo
     std::string sql = sqliteDeclType(c.type);
     // A Yes/No field turns Null into False itself (its triggers), so it never refuses one.
     if (notNull && !c.type.autoIncrement && c.type.adoType != adBoolean) sql += " NOT NULL";
-    if (c.defaultSqlite) sql += " DEFAULT (" + *c.defaultSqlite + ")";
+    if (c.defaultSqlite) sql += " DEFAULT (" + portableDefault(*c.defaultSqlite) + ")";
     if (isTextType(c.type.adoType)) sql += " COLLATE NOCASE";
     if (c.type.adoType == adNumeric) sql += std::string(" COLLATE ") + kDecimalCollation;
     if (c.type.adoType == adVarWChar) {
@@ -675,8 +676,8 @@ bool Store::constrainAddedColumn(const StoredTable& t, const StoredColumn& c,
     const std::string own = overflowConstraint(c);
     if (own.empty()) return false;
     if (c.defaultSqlite) {
-        Stmt fits(db_,
-                  "SELECT coalesce(" + overflowCondition(c, "(" + *c.defaultSqlite + ")") + ", 0)");
+        Stmt fits(db_, "SELECT coalesce(" +
+                           exactOverflowCondition(c, "(" + *c.defaultSqlite + ")") + ", 0)");
         // The rows already there would hold a number their field cannot.
         if (!fits.step() || fits.integer(0) != 0) {
             raise(hr::kDataOverflow, jet::kNumericOverflow,

@@ -6,6 +6,13 @@
 // never Null). The STRICT table already refuses a value of the wrong kind;
 // these rules only see values of the right kind.
 //
+// What the file holds names only SQLite's own functions and collations, so
+// the sqlite3 command and any other SQLite program can read, check and write
+// it. The rules that need this engine's functions (a Decimal's exact bounds
+// and digits, a Single's precision) are TEMP triggers each connection makes
+// on the file's tables (connectionRules), and the file keeps a check of its
+// own over a Decimal's digits that is never stricter than the engine's.
+//
 // The overflow rule is a named CHECK constraint of the field: SQLite tests it
 // inline, and only when a statement sets that field, where a trigger costs a
 // sub-program per row and tests every field of the table on every update (an
@@ -17,6 +24,7 @@
 #include <vector>
 
 #include "engine/Internal.h"
+#include "engine/WriteRules.h"
 
 namespace engine::detail {
 
@@ -55,9 +63,15 @@ std::optional<Bounds> boundsOf(const TypeInfo& type) {
 
 std::string overflowCondition(const StoredColumn& c, const std::string& v) {
     if (c.type.adoType == adNumeric) {
-        // Precision counts the digits left of the point after rounding to the scale.
-        return "vx_decimal_overflows(" + v + ", " + std::to_string(c.type.precision) + ", " +
-               std::to_string(c.type.scale) + ", " + quoteText(c.name) + ")";
+        // The digits left of the point, sign, blanks and leading zeros aside.
+        // The value is not rounded yet, so this can only say less than the
+        // engine's exact rule, which its connection's rules test too; a text
+        // in exponent form, or no number, is left to that rule alone.
+        const std::string digits = "ltrim(trim(" + v + "), '+-0')";
+        return "instr(lower(" + v + "), 'e') = 0 AND " + digits +
+               " NOT GLOB '*[^0-9.]*' AND length(CASE WHEN instr(" + digits +
+               ", '.') THEN substr(" + digits + ", 1, instr(" + digits + ", '.') - 1) ELSE " +
+               digits + " END) > " + std::to_string(c.type.precision - c.type.scale);
     }
     const std::string numeric = "typeof(" + v + ") IN ('integer', 'real') AND ";
     auto bounds = boundsOf(c.type);
@@ -65,25 +79,99 @@ std::string overflowCondition(const StoredColumn& c, const std::string& v) {
     return numeric + "(" + v + " < " + bounds->low + " OR " + v + " > " + bounds->high + ")";
 }
 
+std::string exactOverflowCondition(const StoredColumn& c, const std::string& v) {
+    if (c.type.adoType != adNumeric) return overflowCondition(c, v);
+    // Precision counts the digits left of the point after rounding to the scale.
+    return "vx_decimal_overflows(" + v + ", " + std::to_string(c.type.precision) + ", " +
+           std::to_string(c.type.scale) + ", " + quoteText(c.name) + ")";
+}
+
 namespace {
 
-// The value Jet stores for NEW.<column>, or empty when it stores it as given.
-std::string storedValue(const StoredColumn& c) {
+constexpr const char* kRulePrefix = "vxrule:";
+
+// The value Jet stores for NEW.<column>, or empty when it stores it as given:
+// by SQLite's functions in the file, by the engine's (`connection`) in its
+// connections' rules.
+std::string storedValue(const StoredColumn& c, bool connection) {
     const std::string v = "NEW." + quoteIdent(c.name);
     switch (c.type.adoType) {
         case adCurrency:
-            return "round(" + v + ", 4)";
+            return connection ? std::string() : "round(" + v + ", 4)";
         case adSingle:
-            return "vx_single(" + v + ")";
+            return connection ? "vx_single(" + v + ")" : std::string();
         case adNumeric:
             // Compared bytewise: by the field's collation 1.50 already equals 1.5.
-            return "vx_decimal(" + v + ", " + std::to_string(c.type.scale) + ") COLLATE BINARY";
+            return connection ? "vx_decimal(" + v + ", " + std::to_string(c.type.scale) +
+                                    ") COLLATE BINARY"
+                              : std::string();
         case adBoolean:
-            return "(CASE WHEN " + v + " IS NULL OR " + v + " = 0 THEN 0 ELSE -1 END)";
+            return connection ? std::string()
+                              : "(CASE WHEN " + v + " IS NULL OR " + v + " = 0 THEN 0 ELSE -1 END)";
         default:
             return {};
     }
 }
+
+// The triggers that put each written value as Jet stores it, after the row
+// is written, and (`overflow`) those that refuse a value too large for its
+// field before; each as its name and the text after the name.
+struct TriggerParts {
+    std::string overflowWhen, overflowBody, overflowColumns;
+    std::string fixWhen, fixSet, fixColumns;
+
+    void addOverflow(const std::string& cond, const StoredColumn& c) {
+        overflowWhen += (overflowWhen.empty() ? "(" : " OR (") + cond + ")";
+        overflowBody +=
+            "SELECT RAISE(ABORT, " + quoteText("VXOVF:" + c.name) + ") WHERE " + cond + "; ";
+        overflowColumns += (overflowColumns.empty() ? "" : ", ") + quoteIdent(c.name);
+    }
+    void addFix(const std::string& value, const StoredColumn& c) {
+        const std::string name = quoteIdent(c.name);
+        fixWhen += std::string(fixWhen.empty() ? "" : " OR ") + "NEW." + name + " IS NOT " + value;
+        fixSet += (fixSet.empty() ? "" : ", ") + name + " = " + value;
+        fixColumns += (fixColumns.empty() ? "" : ", ") + name;
+    }
+    // `on` is the table as the trigger names it.
+    std::vector<std::pair<std::string, std::string>> triggers(const std::string& on,
+                                                              const std::string& table) const {
+        std::vector<std::pair<std::string, std::string>> out;
+        if (!overflowWhen.empty()) {
+            const std::string rest = " ON " + on + " FOR EACH ROW WHEN " + overflowWhen +
+                                     " BEGIN " + overflowBody + "END";
+            out.emplace_back("ins", "BEFORE INSERT" + rest);
+            out.emplace_back("upd", "BEFORE UPDATE OF " + overflowColumns + rest);
+        }
+        if (!fixWhen.empty()) {
+            const std::string rest = " ON " + on + " FOR EACH ROW WHEN " + fixWhen +
+                                     " BEGIN UPDATE " + table + " SET " + fixSet +
+                                     " WHERE rowid = NEW.rowid; END";
+            out.emplace_back("fixins", "AFTER INSERT" + rest);
+            out.emplace_back("fixupd", "AFTER UPDATE OF " + fixColumns + rest);
+        }
+        return out;
+    }
+    // One trigger for each event, after the row is written, that refuses a
+    // value too large and stores the others as Jet does: a connection makes
+    // its triggers at every open, and half as many open twice as fast.
+    std::vector<std::pair<std::string, std::string>> merged(const std::string& on,
+                                                            const std::string& table) const {
+        if (overflowWhen.empty() && fixWhen.empty()) return {};
+        const std::string when =
+            overflowWhen.empty()
+                ? fixWhen
+                : (fixWhen.empty() ? overflowWhen : overflowWhen + " OR " + fixWhen);
+        const std::string body =
+            overflowBody +
+            (fixSet.empty() ? ""
+                            : "UPDATE " + table + " SET " + fixSet + " WHERE rowid = NEW.rowid; ");
+        const std::string rest =
+            " ON " + on + " FOR EACH ROW WHEN " + when + " BEGIN " + body + "END";
+        return {{"fixins", "AFTER INSERT" + rest},
+                {"fixupd",
+                 "AFTER UPDATE OF " + (fixColumns.empty() ? overflowColumns : fixColumns) + rest}};
+    }
+};
 
 std::string triggerName(const std::string& table, const char* which) {
     return quoteIdent(kTriggerPrefix + table + ":" + which);
@@ -151,54 +239,57 @@ std::string overflowConstraint(const StoredColumn& c) {
            cond + "))";
 }
 
+std::vector<ConnectionRule> connectionRules(const StoredTable& t, const std::string& sqliteName) {
+    TriggerParts parts;
+    for (const auto& c : t.columns) {
+        if (c.expressionSqlite) continue;  // computed, never written
+        if (c.type.adoType == adNumeric)
+            parts.addOverflow(exactOverflowCondition(c, "NEW." + quoteIdent(c.name)), c);
+        if (std::string value = storedValue(c, true); !value.empty()) parts.addFix(value, c);
+    }
+    std::vector<ConnectionRule> rules;
+    for (auto& [which, body] :
+         parts.merged("main." + quoteIdent(sqliteName), quoteIdent(sqliteName))) {
+        rules.push_back({kRulePrefix + sqliteName + ":" + which, std::move(body)});
+    }
+    return rules;
+}
+
 std::vector<std::string> typeRuleTriggers(const StoredTable& t, const std::string& sqliteName,
                                           const std::string& tableSql) {
     const std::string table = quoteIdent(sqliteName);
-    std::string overflowWhen, overflowBody, overflowColumns;
-    std::string fixWhen, fixSet, fixColumns;
+    TriggerParts parts;
     for (const auto& c : t.columns) {
         if (c.expressionSqlite) continue;  // computed, never written
-        const std::string name = quoteIdent(c.name);
         const std::string own = overflowConstraint(c);
         const bool checkedInline = !own.empty() && tableSql.find(own) != std::string::npos;
-        if (std::string cond = overflowCondition(c, "NEW." + name);
+        if (std::string cond = overflowCondition(c, "NEW." + quoteIdent(c.name));
             !cond.empty() && !checkedInline) {
-            overflowWhen += (overflowWhen.empty() ? "(" : " OR (") + cond + ")";
-            overflowBody +=
-                "SELECT RAISE(ABORT, " + quoteText("VXOVF:" + c.name) + ") WHERE " + cond + "; ";
-            overflowColumns += (overflowColumns.empty() ? "" : ", ") + name;
+            parts.addOverflow(cond, c);
         }
-        if (std::string value = storedValue(c); !value.empty()) {
-            fixWhen +=
-                std::string(fixWhen.empty() ? "" : " OR ") + "NEW." + name + " IS NOT " + value;
-            fixSet += (fixSet.empty() ? "" : ", ") + name + " = " + value;
-            fixColumns += (fixColumns.empty() ? "" : ", ") + name;
-        }
+        if (std::string value = storedValue(c, false); !value.empty()) parts.addFix(value, c);
     }
     std::vector<std::string> sql;
-    if (!overflowWhen.empty()) {
-        const std::string rest = " ON " + table + " FOR EACH ROW WHEN " + overflowWhen + " BEGIN " +
-                                 overflowBody + "END";
-        sql.push_back("CREATE TRIGGER " + triggerName(sqliteName, "ins") + " BEFORE INSERT" + rest);
-        sql.push_back("CREATE TRIGGER " + triggerName(sqliteName, "upd") + " BEFORE UPDATE OF " +
-                      overflowColumns + rest);
-    }
-    if (!fixWhen.empty()) {
-        const std::string rest = " ON " + table + " FOR EACH ROW WHEN " + fixWhen +
-                                 " BEGIN UPDATE " + table + " SET " + fixSet +
-                                 " WHERE rowid = NEW.rowid; END";
-        sql.push_back("CREATE TRIGGER " + triggerName(sqliteName, "fixins") + " AFTER INSERT" +
-                      rest);
-        sql.push_back("CREATE TRIGGER " + triggerName(sqliteName, "fixupd") + " AFTER UPDATE OF " +
-                      fixColumns + rest);
+    for (const auto& [which, body] : parts.triggers(table, table))
+        sql.push_back("CREATE TRIGGER " + triggerName(sqliteName, which.c_str()) + " " + body);
+    // A rebuilt table's old rules went with the old table under its new name.
+    std::vector<ConnectionRule> rules = connectionRules(t, sqliteName);
+    for (auto& rule : calculationRules(t, sqliteName, tableSql)) rules.push_back(std::move(rule));
+    for (const auto& rule : rules) {
+        sql.push_back("DROP TRIGGER IF EXISTS temp." + quoteIdent(rule.name));
+        sql.push_back(rule.createSql());
     }
     return sql;
 }
 
 std::vector<std::string> dropTypeRuleTriggers(const std::string& sqliteName) {
     std::vector<std::string> sql;
-    for (const char* which : {"ins", "upd", "fixins", "fixupd"}) {
+    for (const char* which : {"ins", "upd", "fixins", "fixupd"})
         sql.push_back("DROP TRIGGER IF EXISTS " + triggerName(sqliteName, which));
+    for (const char* which :
+         {"ins", "upd", "fixins", "fixupd", "calcnew", "calcset", "calcins", "calcupd"}) {
+        sql.push_back("DROP TRIGGER IF EXISTS temp." +
+                      quoteIdent(kRulePrefix + sqliteName + ":" + which));
     }
     return sql;
 }
