@@ -1,6 +1,7 @@
 // The financial functions of VBA: annuities (Pmt, FV, PV, NPer, Rate, IPmt,
 // PPmt) and depreciation (DDB, SLN, SYD). Money paid out is negative, as
 // VBA counts it; a Null argument is error 94, an impossible one error 5.
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -23,6 +24,12 @@ bool numbers(sqlite3_context* ctx, int argc, sqlite3_value** argv, const char* f
         out[static_cast<std::size_t>(i)] = *n;
     }
     return true;
+}
+
+// The due argument of the annuities: payments at the end of each period
+// (0) or, for any other value, at its beginning.
+double due(double type) {
+    return type != 0 ? 1.0 : 0.0;
 }
 
 void result(sqlite3_context* ctx, double value, const char* function) {
@@ -61,21 +68,21 @@ void fnPmt(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::vector<double> a;
     if (!numbers(ctx, argc, argv, "Pmt", a, 5)) return;
     if (a[1] == 0) return resultInvalidCall(ctx, "Pmt needs a number of periods other than 0");
-    result(ctx, pmt(a[0], a[1], a[2], a[3], a[4]), "Pmt");
+    result(ctx, pmt(a[0], a[1], a[2], a[3], due(a[4])), "Pmt");
 }
 
 // FV(rate, nper, pmt[, pv[, type]]).
 void fnFV(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::vector<double> a;
     if (!numbers(ctx, argc, argv, "FV", a, 5)) return;
-    result(ctx, fv(a[0], a[1], a[2], a[3], a[4]), "FV");
+    result(ctx, fv(a[0], a[1], a[2], a[3], due(a[4])), "FV");
 }
 
 // PV(rate, nper, pmt[, fv[, type]]).
 void fnPV(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::vector<double> a;
     if (!numbers(ctx, argc, argv, "PV", a, 5)) return;
-    const double rate = a[0], nper = a[1], payment = a[2], future = a[3], type = a[4];
+    const double rate = a[0], nper = a[1], payment = a[2], future = a[3], type = due(a[4]);
     if (rate == 0) return result(ctx, -(future + payment * nper), "PV");
     const double growth = std::pow(1 + rate, nper);
     result(ctx, -(future + payment * (1 + rate * type) * (growth - 1) / rate) / growth, "PV");
@@ -85,7 +92,7 @@ void fnPV(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 void fnNPer(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::vector<double> a;
     if (!numbers(ctx, argc, argv, "NPer", a, 5)) return;
-    const double rate = a[0], payment = a[1], present = a[2], future = a[3], type = a[4];
+    const double rate = a[0], payment = a[1], present = a[2], future = a[3], type = due(a[4]);
     if (rate == 0) {
         if (payment == 0)
             return resultInvalidCall(ctx, "NPer needs a payment other than 0 when the rate is 0");
@@ -101,7 +108,7 @@ void fnNPer(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 void fnRate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::vector<double> a;
     if (!numbers(ctx, argc, argv, "Rate", a, 6)) return;
-    const double nper = a[0], payment = a[1], present = a[2], future = a[3], type = a[4];
+    const double nper = a[0], payment = a[1], present = a[2], future = a[3], type = due(a[4]);
     if (nper <= 0) return resultInvalidCall(ctx, "Rate needs a number of periods above 0");
     double rate = argc >= 6 ? a[5] : 0.1;
     const auto balance = [&](double r) { return fv(r, nper, payment, present, type) - future; };
@@ -122,6 +129,7 @@ void fnRate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 bool periodArgs(sqlite3_context* ctx, int argc, sqlite3_value** argv, const char* function,
                 std::vector<double>& a) {
     if (!numbers(ctx, argc, argv, function, a, 6)) return false;
+    a[5] = due(a[5]);
     if (a[1] < 1 || a[1] > a[2]) {
         resultInvalidCall(
             ctx, std::string(function) + " needs a period from 1 to the number of periods");
@@ -160,19 +168,20 @@ bool depreciationArgs(sqlite3_context* ctx, int argc, sqlite3_value** argv, cons
 }
 
 // DDB(cost, salvage, life, period[, factor]): double-declining balance,
-// never below the salvage value.
+// never below the salvage value. The balance after p periods is
+// cost * (1 - factor / life)^p for any p, so a fractional period (the half
+// year an asset was bought in) gets its share of the year it falls in.
 void fnDDB(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::vector<double> a;
     if (!depreciationArgs(ctx, argc, argv, "DDB", a, 5)) return;
     const double cost = a[0], salvage = a[1], life = a[2], period = a[3];
     const double factor = argc >= 5 ? a[4] : 2;
     if (factor <= 0) return resultInvalidCall(ctx, "DDB needs a factor above 0");
-    double value = cost, depreciation = 0;
-    for (double p = 1; p <= period; ++p) {
-        depreciation = std::max(0.0, std::min(value * factor / life, value - salvage));
-        value -= depreciation;
-    }
-    result(ctx, depreciation, "DDB");
+    const double rate = std::min(factor / life, 1.0);
+    const double before =
+        rate == 1.0 ? (period <= 1 ? cost : 0.0) : cost * std::pow(1 - rate, period - 1);
+    const double after = cost * std::pow(1 - rate, period);
+    result(ctx, std::max(0.0, before - std::max(after, salvage)), "DDB");
 }
 
 // SLN(cost, salvage, life): straight line.

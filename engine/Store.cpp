@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <set>
 
+#include "engine/DdlRules.h"
 #include "engine/Decimal.h"
 #include "engine/Internal.h"
 #include "engine/PreparedStatement.h"
@@ -409,6 +410,7 @@ void Store::checkIndexLimit(const std::string& table, int adding) {
 // ------------------------------------------------------------------ writing
 
 void Store::saveTable(const StoredTable& t) {
+    checkTableDefinition(t);
     deleteCatalogRows(t.name);
     Stmt s(db_,
            "INSERT INTO MSysColumns (TableName, ColumnName, Position, Type, DefinedSize, Fixed, "
@@ -908,6 +910,7 @@ StoredKey Store::resolveForeignKey(const std::string& table, const ConstraintDef
         key.refColumns[i] = rc->name;
         key.columns[i] = cc->name;
     }
+    checkRelationshipTypes(self, key.columns, parent, key.refColumns);
     return key;
 }
 
