@@ -60,4 +60,12 @@ void checkRelationshipTypes(const StoredTable& child, const std::vector<std::str
     }
 }
 
+void checkConstraintPlacement(const ConstraintDef& def) {
+    if (def.kind != ConstraintKind::Check || def.columns.empty()) return;
+    raise(hr::kSyntax, jet::kSyntaxInFieldDefinition,
+          "Syntax error in field definition: field '" + def.columns.front() +
+              "' cannot carry a CHECK rule; write it after the fields as CONSTRAINT name CHECK (" +
+              def.checkJet + ").");
+}
+
 }  // namespace engine::detail

@@ -19,4 +19,9 @@ void checkTableDefinition(const StoredTable& t);
 void checkRelationshipTypes(const StoredTable& child, const std::vector<std::string>& columns,
                             const StoredTable& parent, const std::vector<std::string>& refColumns);
 
+// A CHECK rule is a constraint of the table, written after the fields
+// ("CONSTRAINT name CHECK (rule)"); Jet's field definition has no CHECK, so
+// one written there is a syntax error of the field definition (3292).
+void checkConstraintPlacement(const ConstraintDef& def);
+
 }  // namespace engine::detail

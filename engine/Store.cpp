@@ -1222,6 +1222,7 @@ void Store::dropColumn(const Statement& st) {
 }
 
 void Store::addConstraint(const std::string& tableName, const ConstraintDef& def) {
+    checkConstraintPlacement(def);
     const std::string stored = requireTable(tableName);
     StoredTable t = loadTable(stored);
     requireColumns(t, def.columns);

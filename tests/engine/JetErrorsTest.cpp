@@ -176,7 +176,7 @@ TEST_F(JetErrorsTest, JetRefusesWhatItRefuses) {
         {"CREATE TABLE a1 (x COUNTER, y AUTOINCREMENT(10, 5))", 3259, nullptr},
         {"ALTER TABLE dept ADD COLUMN Serial COUNTER", 3259, nullptr},
         {"ALTER TABLE emp ALTER COLUMN Salary COUNTER", 3259, nullptr},
-        {"CREATE TABLE a2 (x COUNTER PRIMARY KEY, y LONG)", 0, "0"},
+        {"CREATE TABLE a1 (x COUNTER PRIMARY KEY, y LONG)", 0, "0"},
         // Access specifications: at most ten fields in an index (3277),
         // whether an index, a primary key or a unique constraint.
         {"CREATE TABLE w (f1 LONG, f2 LONG, f3 LONG, f4 LONG, f5 LONG, f6 LONG, f7 LONG, f8 LONG, "
@@ -198,6 +198,12 @@ TEST_F(JetErrorsTest, JetRefusesWhatItRefuses) {
         {"ALTER TABLE emp ADD CONSTRAINT fk2 FOREIGN KEY (Salary) REFERENCES dept (DeptID)", 3368,
          nullptr},
         {"CREATE TABLE r3 (DeptID LONG REFERENCES dept (DeptID))", 0, "0"},
+        // CONSTRAINT clause: CHECK is a constraint of the table; a field
+        // definition has none (3292), in CREATE TABLE or ALTER TABLE.
+        {"CREATE TABLE k1 (x LONG CHECK (x > 0))", 3292, nullptr},
+        {"CREATE TABLE k1 (x LONG, CONSTRAINT ck CHECK (x > 0))", 0, "0"},
+        {"ALTER TABLE dept ADD COLUMN Budget LONG CHECK (Budget > 0)", 3292, nullptr},
+        {"ALTER TABLE dept ADD CONSTRAINT ck2 CHECK (DeptID > 0)", 0, "0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sql);
