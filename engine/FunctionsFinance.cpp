@@ -36,7 +36,7 @@ void result(sqlite3_context* ctx, double value, const char* function) {
     if (!std::isfinite(value)) {
         return resultInvalidCall(ctx, std::string(function) + " has no answer for these arguments");
     }
-    sqlite3_result_double(ctx, value);
+    sqlite3_result_double(ctx, value == 0 ? 0.0 : value);  // never -0
 }
 
 double fv(double rate, double nper, double pmt, double pv, double type) {
@@ -103,24 +103,55 @@ void fnNPer(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
            "NPer");
 }
 
+// What is left of a loan at `rate`, counted back to today; zero at the rate
+// Rate seeks. Counted back it stays finite for every rate above -1, where
+// the balance at the end overflows within a few hundred periods, and
+// expm1/log1p keep its digits for rates near 0.
+double presentBalance(double rate, double nper, double payment, double present, double future,
+                      double type) {
+    if (rate == 0) return present + payment * nper + future;
+    const double growth = nper * std::log1p(rate);
+    const double discount = std::exp(-growth);
+    const double annuity = -std::expm1(-growth) / rate;
+    return present + payment * (1 + rate * type) * annuity + future * discount;
+}
+
 // Rate(nper, pmt, pv[, fv[, type[, guess]]]): Newton's method from the
-// guess (10 % when left out); error 5 when it does not settle.
+// guess (10 % when left out). A step that would pass -1, where no rate can
+// be, or leave the balance further from 0 is halved until it does neither,
+// so a guess far from the rate still finds it; error 5 when none is found.
 void fnRate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::vector<double> a;
     if (!numbers(ctx, argc, argv, "Rate", a, 6)) return;
     const double nper = a[0], payment = a[1], present = a[2], future = a[3], type = due(a[4]);
     if (nper <= 0) return resultInvalidCall(ctx, "Rate needs a number of periods above 0");
+    if (argc >= 6 && a[5] <= -1) return resultInvalidCall(ctx, "Rate needs a guess above -1");
+    const auto balance = [&](double r) {
+        return presentBalance(r, nper, payment, present, future, type);
+    };
     double rate = argc >= 6 ? a[5] : 0.1;
-    const auto balance = [&](double r) { return fv(r, nper, payment, present, type) - future; };
-    for (int i = 0; i < 40; ++i) {
-        const double step = std::fabs(rate) * 1e-7 + 1e-9;
-        const double f = balance(rate);
-        const double slope = (balance(rate + step) - f) / step;
+    double f = balance(rate);
+    for (int i = 0; i < 1000 && std::isfinite(f); ++i) {
+        // A balance that no rate changes (nothing lent, paid or owed) has
+        // no rate of its own.
+        const double h = (1 + std::fabs(rate)) * 1e-7;
+        const double slope = (balance(rate + h) - balance(rate - h)) / (2 * h);
         if (slope == 0 || !std::isfinite(slope)) break;
-        const double next = rate - f / slope;
-        if (!std::isfinite(next)) break;
-        if (std::fabs(next - rate) < 1e-10) return result(ctx, next, "Rate");
+        if (f == 0) return result(ctx, rate, "Rate");
+        double step = f / slope, next = rate, nextF = f;
+        int halvings = 0;
+        for (; halvings < 60; ++halvings, step /= 2) {
+            next = rate - step;
+            if (next <= -1) continue;
+            nextF = balance(next);
+            if (std::isfinite(nextF) && std::fabs(nextF) < std::fabs(f)) break;
+        }
+        if (halvings == 60) break;
+        if (std::fabs(next - rate) < 1e-12 * (1 + std::fabs(next))) {
+            return result(ctx, next, "Rate");
+        }
         rate = next;
+        f = nextF;
     }
     resultInvalidCall(ctx, "Rate found no rate for these payments; give another guess");
 }
