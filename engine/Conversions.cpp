@@ -248,6 +248,36 @@ void fnCLng(sqlite3_context* ctx, int, sqlite3_value** argv) {
     fnWhole<-2147483648LL, 2147483647LL>(ctx, argv, "CLng");
 }
 
+// CDbl, CSng and CCur read a text as the other conversions do ("&HFF",
+// "1D3", "1,234.5"), refuse one that is no number (13) and Null (94), and
+// overflow (6) past their type: a Single's range, a Currency's
+// +-922337203685477.5807 with four decimals rounded half to even.
+void fnCDbl(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double number = 0;
+    const Coercion c = toNumber(argv[0], number);
+    if (c != Coercion::Number) return resultCoercionError(ctx, c, "CDbl");
+    sqlite3_result_double(ctx, number);
+}
+
+void fnCSng(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double number = 0;
+    const Coercion c = toNumber(argv[0], number);
+    if (c != Coercion::Number) return resultCoercionError(ctx, c, "CSng");
+    const float single = static_cast<float>(number);
+    if (!std::isfinite(single)) return resultOverflow(ctx, "CSng");
+    sqlite3_result_double(ctx, static_cast<double>(single));
+}
+
+void fnCCur(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double number = 0;
+    const Coercion c = toNumber(argv[0], number);
+    if (c != Coercion::Number) return resultCoercionError(ctx, c, "CCur");
+    constexpr double kCurrencyLimit = 922337203685477.5807;
+    const double rounded = roundHalfEven(number, 4);
+    if (std::fabs(rounded) > kCurrencyLimit) return resultOverflow(ctx, "CCur");
+    sqlite3_result_double(ctx, rounded);
+}
+
 // Round(number [, decimals]): half to even; Null stays Null.
 void fnRound(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
@@ -313,7 +343,8 @@ constexpr int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
 const SqlFunction kConversionFunctions[] = {
     {"vx_cstr", 2, kPure, fnCStr}, {"vx_str", 2, kPure, fnStr},     {"vx_cint", 1, kPure, fnCInt},
     {"vx_clng", 1, kPure, fnCLng}, {"vx_round", 2, kPure, fnRound}, {"vx_cbool", 1, kPure, fnCBool},
-    {"vx_plus", 2, kPure, fnPlus}, {"vx_text", 2, kPure, fnText},
+    {"vx_plus", 2, kPure, fnPlus}, {"vx_text", 2, kPure, fnText},   {"vx_cdbl", 1, kPure, fnCDbl},
+    {"vx_csng", 1, kPure, fnCSng}, {"vx_ccur", 1, kPure, fnCCur},
 };
 
 }  // namespace

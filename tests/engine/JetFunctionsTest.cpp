@@ -596,6 +596,23 @@ TEST_F(RegisteredFunctionsTest, PartitionNamesTheRangeOfANumber) {
     });
 }
 
+TEST_F(RegisteredFunctionsTest, CDblCSngAndCCurReadTextsAsTheOtherConversions) {
+    expectAnswers({
+        // VBA reference: Type conversion functions (CDbl, CSng, CCur)
+        {"SELECT vx_cdbl('&H10')", "16.0"},
+        {"SELECT vx_cdbl(' 1,234.5 ')", "1234.5"},
+        {"SELECT vx_cdbl('1D3')", "1000.0"},
+        {"SELECT vx_cdbl('abc')", "error 13"},
+        {"SELECT vx_cdbl(Null)", "error 94"},
+        {"SELECT vx_csng('&HFFFF')", "-1.0"},
+        {"SELECT vx_csng(1e39)", "error 6"},
+        {"SELECT vx_ccur('12.34565')", "12.3456"},
+        {"SELECT vx_ccur(12.34575)", "12.3458"},
+        {"SELECT vx_ccur(1e15)", "error 6"},
+        {"SELECT vx_ccur('1 2')", "error 13"},
+    });
+}
+
 TEST_F(RegisteredFunctionsTest, FormatCountsWeeksByItsThirdAndFourthArguments) {
     // 2020/05/24 is a Sunday (OLE date 43975); 2021/01/01 a Friday (44197).
     // vx_format(value, format, 1 = a date[, firstdayofweek[, firstweekofyear]]).
