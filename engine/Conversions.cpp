@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -54,46 +55,63 @@ Coercion toNumber(sqlite3_value* value, double& number) {
     return textToNumber(text, number) ? Coercion::Number : Coercion::Mismatch;
 }
 
+// The digits after "&H" or "&O", up to the first that is not of the radix
+// (`used` counts them). Up to 16 bits the value is an Integer, so "&HFFFF"
+// is -1 as in VBA; up to 32 bits a Long; beyond that it does not fit.
+RadixDigits readRadixDigits(std::string_view digits, int radix, double& number, std::size_t& used) {
+    unsigned long long value = 0;
+    for (used = 0; used < digits.size(); ++used) {
+        const char c = digits[used];
+        const int digit = c >= '0' && c <= '9'                     ? c - '0'
+                          : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10
+                                                                   : radix;
+        if (digit >= radix) break;
+        value = value * static_cast<unsigned>(radix) + static_cast<unsigned>(digit);
+        if (value > 0xFFFFFFFFULL) return RadixDigits::Overflow;
+    }
+    if (used == 0) return RadixDigits::None;
+    number = value <= 0xFFFF ? static_cast<double>(static_cast<std::int16_t>(value))
+                             : static_cast<double>(static_cast<std::int32_t>(value));
+    return RadixDigits::Number;
+}
+
+namespace {
+
+int radixOf(std::string_view text) {
+    if (text.size() < 2 || text[0] != '&') return 0;
+    const char letter = static_cast<char>(text[1] | 0x20);
+    return letter == 'h' ? 16 : letter == 'o' ? 8 : 0;
+}
+
+}  // namespace
+
 // A text is a number as Jet reads one: blanks around it, a sign, digits with
-// thousands separators before the point ("1,234.5"), an exponent, or "&H"/"&O"
-// with hexadecimal or octal digits (a 16-bit value, as VBA's literals). Not
-// C's own forms: "0x10", "inf" and "nan" are texts.
+// thousands separators before the point ("1,234.5"), an exponent (E or D),
+// or "&H"/"&O" with hexadecimal or octal digits. Not C's own forms: "0x10",
+// "inf" and "nan" are texts.
 bool textToNumber(std::string_view text, double& number) {
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!text.empty() && blank(text.front())) text.remove_prefix(1);
     while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    if (text.size() > 2 && text[0] == '&') {
-        const char radixLetter = static_cast<char>(text[1] | 0x20);
-        const int radix = radixLetter == 'h' ? 16 : radixLetter == 'o' ? 8 : 0;
-        if (radix == 0 || text.size() > 24) return false;
-        unsigned long long value = 0;
-        for (char c : text.substr(2)) {
-            const int digit = c >= '0' && c <= '9'                     ? c - '0'
-                              : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10
-                                                                       : radix;
-            if (digit >= radix) return false;
-            value = value * static_cast<unsigned>(radix) + static_cast<unsigned>(digit);
-            if (value > 0xFFFFFFFFULL) return false;
-        }
-        // Up to four hex digits the value is an Integer, beyond it a Long.
-        if (value <= 0xFFFF) {
-            number = static_cast<double>(static_cast<std::int16_t>(value));
-        } else {
-            number = static_cast<double>(static_cast<std::int32_t>(value));
-        }
-        return true;
+    if (const int radix = radixOf(text); radix != 0 || (!text.empty() && text[0] == '&')) {
+        std::size_t used = 0;
+        return radix != 0 &&
+               readRadixDigits(text.substr(2), radix, number, used) == RadixDigits::Number &&
+               used == text.size() - 2;
     }
     std::string plain;
     plain.reserve(text.size());
     bool digitSeen = false, pointSeen = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
+        char c = text[i];
         if (c >= '0' && c <= '9') {
             digitSeen = true;
         } else if (c == ',' && digitSeen && !pointSeen) {
             continue;
         } else if (c == '.') {
             pointSeen = true;
+        } else if (c == 'd' || c == 'D') {
+            c = 'e';
         } else if (!(c == '+' || c == '-' || c == 'e' || c == 'E')) {
             return false;
         }
@@ -103,6 +121,44 @@ bool textToNumber(std::string_view text, double& number) {
     char* end = nullptr;
     number = std::strtod(plain.c_str(), &end);
     return end == plain.c_str() + plain.size() && std::isfinite(number);
+}
+
+// Val reads what it can: blanks, tabs and line feeds anywhere are dropped,
+// then the longest number at the start counts ("24 and 57" is 24, "1 2 3"
+// 123); a text that starts with no number is 0.
+RadixDigits valNumber(std::string_view text, double& number) {
+    std::string packed;
+    for (char c : text) {
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') packed += c;
+    }
+    number = 0;
+    if (const int radix = radixOf(packed)) {
+        std::size_t used = 0;
+        const RadixDigits read =
+            readRadixDigits(std::string_view(packed).substr(2), radix, number, used);
+        return read == RadixDigits::Overflow ? read : RadixDigits::Number;
+    }
+    std::size_t i = 0;
+    const auto digits = [&] {
+        const std::size_t start = i;
+        while (i < packed.size() && packed[i] >= '0' && packed[i] <= '9') ++i;
+        return i - start;
+    };
+    if (i < packed.size() && (packed[i] == '+' || packed[i] == '-')) ++i;
+    std::size_t mantissa = digits();
+    if (i < packed.size() && packed[i] == '.') {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0) return RadixDigits::Number;
+    std::string prefix = packed.substr(0, i);
+    if (i < packed.size() && std::strchr("eEdD", packed[i]) != nullptr) {
+        const std::size_t mark = i++;
+        if (i < packed.size() && (packed[i] == '+' || packed[i] == '-')) ++i;
+        if (digits() > 0) prefix += "e" + packed.substr(mark + 1, i - mark - 1);
+    }
+    number = std::strtod(prefix.c_str(), nullptr);
+    return std::isfinite(number) ? RadixDigits::Number : RadixDigits::Overflow;
 }
 
 void resultOverflow(sqlite3_context* ctx, const char* function) {
@@ -192,6 +248,36 @@ void fnCLng(sqlite3_context* ctx, int, sqlite3_value** argv) {
     fnWhole<-2147483648LL, 2147483647LL>(ctx, argv, "CLng");
 }
 
+// CDbl, CSng and CCur read a text as the other conversions do ("&HFF",
+// "1D3", "1,234.5"), refuse one that is no number (13) and Null (94), and
+// overflow (6) past their type: a Single's range, a Currency's
+// +-922337203685477.5807 with four decimals rounded half to even.
+void fnCDbl(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double number = 0;
+    const Coercion c = toNumber(argv[0], number);
+    if (c != Coercion::Number) return resultCoercionError(ctx, c, "CDbl");
+    sqlite3_result_double(ctx, number);
+}
+
+void fnCSng(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double number = 0;
+    const Coercion c = toNumber(argv[0], number);
+    if (c != Coercion::Number) return resultCoercionError(ctx, c, "CSng");
+    const float single = static_cast<float>(number);
+    if (!std::isfinite(single)) return resultOverflow(ctx, "CSng");
+    sqlite3_result_double(ctx, static_cast<double>(single));
+}
+
+void fnCCur(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double number = 0;
+    const Coercion c = toNumber(argv[0], number);
+    if (c != Coercion::Number) return resultCoercionError(ctx, c, "CCur");
+    constexpr double kCurrencyLimit = 922337203685477.5807;
+    const double rounded = roundHalfEven(number, 4);
+    if (std::fabs(rounded) > kCurrencyLimit) return resultOverflow(ctx, "CCur");
+    sqlite3_result_double(ctx, rounded);
+}
+
 // Round(number [, decimals]): half to even; Null stays Null.
 void fnRound(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
@@ -257,7 +343,8 @@ constexpr int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
 const SqlFunction kConversionFunctions[] = {
     {"vx_cstr", 2, kPure, fnCStr}, {"vx_str", 2, kPure, fnStr},     {"vx_cint", 1, kPure, fnCInt},
     {"vx_clng", 1, kPure, fnCLng}, {"vx_round", 2, kPure, fnRound}, {"vx_cbool", 1, kPure, fnCBool},
-    {"vx_plus", 2, kPure, fnPlus}, {"vx_text", 2, kPure, fnText},
+    {"vx_plus", 2, kPure, fnPlus}, {"vx_text", 2, kPure, fnText},   {"vx_cdbl", 1, kPure, fnCDbl},
+    {"vx_csng", 1, kPure, fnCSng}, {"vx_ccur", 1, kPure, fnCCur},
 };
 
 }  // namespace

@@ -307,12 +307,7 @@ std::string formatNumber(double value, const std::vector<std::string>& parts) {
 
 // ------------------------------------------------------------------ dates
 
-int weekday(double ole) {  // 1 = Sunday
-    const long long days = static_cast<long long>(std::floor(ole));
-    return static_cast<int>(((days % 7) + 7 + 6) % 7) + 1;
-}
-
-std::string formatDate(double ole, const std::string& pattern);
+std::string formatDate(double ole, const std::string& pattern, const WeekRules& rules = {});
 
 std::string namedDate(double ole, const std::string& upper, bool& known) {
     known = true;
@@ -328,16 +323,18 @@ std::string namedDate(double ole, const std::string& upper, bool& known) {
     return {};
 }
 
-std::string formatDate(double ole, const std::string& p) {
+// w and ww count days and weeks by `rules`; ddd and dddd name the day
+// whatever day starts the week.
+std::string formatDate(double ole, const std::string& p, const WeekRules& rules) {
     DateParts d{};
     if (!OleDateToParts(ole, d)) return numberText(ole);
+    const int sundayBased = weekdayOf(dayNumber(d), 1);
     const std::string up = upperAscii(p);
     const bool twelve = up.find("AM/PM") != std::string::npos ||
                         up.find("A/P") != std::string::npos || up.find("AMPM") != std::string::npos;
     const int hour12 = d.hour % 12 == 0 ? 12 : d.hour % 12;
-    const double dayStart = OleDateFromParts(d.year, 1, 1);
     const int dayOfYear =
-        static_cast<int>(std::floor(OleDateFromParts(d.year, d.month, d.day)) - dayStart) + 1;
+        static_cast<int>(dayNumber(d) - std::llround(OleDateFromParts(d.year, 1, 1))) + 1;
     std::string out;
     bool afterHour = false;  // an m right after h is minutes
     for (std::size_t i = 0; i < p.size();) {
@@ -386,9 +383,9 @@ std::string formatDate(double ole, const std::string& p) {
                 if (n == 1 || n == 2)
                     out += padded(d.day, static_cast<int>(n));
                 else if (n == 3)
-                    out += std::string(kDays[weekday(ole) - 1], 3);
+                    out += std::string(kDays[sundayBased - 1], 3);
                 else if (n == 4)
-                    out += kDays[weekday(ole) - 1];
+                    out += kDays[sundayBased - 1];
                 else if (n == 5)
                     out += formatDate(ole, "yyyy/mm/dd");
                 else
@@ -397,9 +394,9 @@ std::string formatDate(double ole, const std::string& p) {
                 break;
             case 'w':
                 if (n == 1)
-                    out += std::to_string(weekday(ole));
+                    out += std::to_string(weekdayOf(dayNumber(d), rules.firstDay));
                 else
-                    out += std::to_string((dayOfYear - 1 + weekday(dayStart) - 1) / 7 + 1);
+                    out += std::to_string(weekOfYear(d, rules));
                 break;
             case 'm':
                 if ((afterHour || minuteNext) && n <= 2)
@@ -581,8 +578,8 @@ std::optional<std::string> namedNumber(double v, const std::string& upper) {
     return std::nullopt;
 }
 
-std::optional<std::string> formatValue(sqlite3_value* v, const std::string& pattern,
-                                       ValueKind kind) {
+std::optional<std::string> formatValue(sqlite3_value* v, const std::string& pattern, ValueKind kind,
+                                       const WeekRules& rules) {
     const int type = sqlite3_value_type(v);
     const std::vector<std::string> parts = sections(pattern);
     if (type == SQLITE_NULL) {
@@ -616,11 +613,16 @@ std::optional<std::string> formatValue(sqlite3_value* v, const std::string& patt
         return isTextSection(parts[0]) ? formatText(text, parts[0]) : text;
     }
     const double value = dateLike ? ole : number;
-    if (hasDateTokens(parts[0])) return formatDate(value, parts[0]);
+    if (hasDateTokens(parts[0])) return formatDate(value, parts[0], rules);
     return formatNumber(value, parts);
 }
 
+// Format(value[, format[, firstdayofweek[, firstweekofyear]]]), called as
+// vx_format(value, format, kind of value[, firstdayofweek[, firstweekofyear]]).
 void fnFormat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (argc < 2 || argc > 5) return resultInvalidCall(ctx, "Format takes 1 to 4 arguments");
+    const auto rules = readWeekRules(ctx, argc, argv, 3, "Format");
+    if (!rules) return;
     const std::string pattern = sqlite3_value_type(argv[1]) == SQLITE_NULL ? "" : argText(argv[1]);
     const auto kind =
         argc > 2 ? static_cast<ValueKind>(sqlite3_value_int(argv[2])) : ValueKind::Other;
@@ -635,7 +637,7 @@ void fnFormat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
                                          : 0;
     const std::uint64_t bound = pattern.size() * kWidestToken + kWidestNumber + valueBytes;
     if (!fitsLength(ctx, bound, "Format")) return;
-    const auto out = formatValue(argv[0], pattern, kind);
+    const auto out = formatValue(argv[0], pattern, kind, *rules);
     if (!out) return sqlite3_result_null(ctx);
     resultText(ctx, *out);
 }
@@ -709,7 +711,7 @@ void fnFormatDateTime(sqlite3_context* ctx, int, sqlite3_value** argv) {
 constexpr int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
 
 const SqlFunction kFormatFunctions[] = {
-    {"vx_format", 3, kPure, fnFormat},
+    {"vx_format", -1, kPure, fnFormat},
     {"vx_formatnumber", 5, kPure, fnFormatNumber},
     {"vx_formatcurrency", 5, kPure, fnFormatCurrency},
     {"vx_formatpercent", 5, kPure, fnFormatPercent},

@@ -54,4 +54,21 @@ std::u32string foldCase(std::u32string s);
 // date literal reads.
 bool argDate(sqlite3_value* v, double& ole);
 
+// The optional firstdayofweek (0 = the system's, Sunday here) and
+// firstweekofyear (0 = the system's, the week of January 1) arguments.
+struct WeekRules {
+    int firstDay = 1;
+    int firstWeek = 1;
+};
+// Reads them from argv[index] and argv[index + 1] where given; on a value
+// out of range the call has failed with error 5 and nullopt comes back.
+std::optional<WeekRules> readWeekRules(sqlite3_context* ctx, int argc, sqlite3_value** argv,
+                                       int index, const char* function);
+// A calendar day as a count of days (1899-12-30 is 0).
+long long dayNumber(const DateParts& p);
+// The day of the week of `day`, 1 being `firstDay` (1 = Sunday).
+int weekdayOf(long long day, int firstDay);
+// The week of the year `p` falls in, counted by `rules`.
+int weekOfYear(const DateParts& p, const WeekRules& rules);
+
 }  // namespace engine::detail

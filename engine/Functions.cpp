@@ -101,14 +101,13 @@ void fnCDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_double(ctx, ole);
 }
 
+// Val(text): the number a text starts with; Null is no text.
 void fnVal(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    std::string s = argText(argv[0]);
-    std::string digits;
-    for (char c : s) {
-        if (c == ' ' || c == '\t') continue;
-        digits += c;
-    }
-    sqlite3_result_double(ctx, std::strtod(digits.c_str(), nullptr));
+    if (isNull(argv[0])) return resultCoercionError(ctx, Coercion::Null, "Val");
+    double number = 0;
+    if (valNumber(argText(argv[0]), number) == RadixDigits::Overflow)
+        return resultOverflow(ctx, "Val");
+    sqlite3_result_double(ctx, number);
 }
 
 // FIRST/LAST aggregates: the value of the first or last row of the group.

@@ -1,8 +1,11 @@
 // Mathematical functions, VBA's random number generator and the
 // statistical aggregates.
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <optional>
+#include <string>
 
 #include "engine/FunctionArgs.h"
 
@@ -106,7 +109,46 @@ void spreadFinal(sqlite3_context* ctx) {
     sqlite3_result_double(ctx, root ? std::sqrt(variance) : variance);
 }
 
+// Partition(number, start, stop, interval): the range of `interval` numbers
+// from `start` that holds `number`, as "lower:upper" with both sides padded
+// to the width of stop + 1, so that the ranges sort as texts. Numbers before
+// start fall in "   :start-1", those past stop in "stop+1:   ".
+void fnPartition(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    for (int i = 0; i < 4; ++i) {
+        if (isNull(argv[i])) return sqlite3_result_null(ctx);
+    }
+    long long v[4];
+    for (int i = 0; i < 4; ++i) {
+        auto n = wholeArg(ctx, argv[i], "Partition");
+        if (!n) return;
+        v[i] = *n;
+    }
+    const long long number = v[0], start = v[1], stop = v[2], interval = v[3];
+    if (start < 0 || stop <= start || interval < 1) {
+        return resultInvalidCall(
+            ctx,
+            "Partition needs a start of 0 or more, a stop past it and an interval of 1 or more");
+    }
+    const std::size_t width =
+        std::max(std::to_string(stop + 1).size(), std::to_string(start - 1).size());
+    const auto side = [width](std::optional<long long> n) {
+        std::string text = n ? std::to_string(*n) : std::string();
+        return std::string(width - std::min(width, text.size()), ' ') + text;
+    };
+    std::optional<long long> lower, upper;
+    if (number < start) {
+        upper = start - 1;
+    } else if (number > stop) {
+        lower = stop + 1;
+    } else {
+        lower = start + (number - start) / interval * interval;
+        upper = std::min(*lower + interval - 1, stop);
+    }
+    resultText(ctx, side(lower) + ":" + side(upper));
+}
+
 const SqlFunction kMathFunctions[] = {
+    {"vx_partition", 4, kPure, fnPartition},
     {"vx_exp", 1, kPure, fnMath<kExp>},
     {"vx_log", 1, kPure, fnMath<kLog>},
     {"vx_sin", 1, kPure, fnMath<kSin>},

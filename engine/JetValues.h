@@ -29,6 +29,10 @@ std::string generalDateText(double oleDate);
 enum class Coercion { Number, Null, Mismatch };
 Coercion toNumber(sqlite3_value* value, double& number);
 bool textToNumber(std::string_view text, double& number);
+// What "&H" or "&O" digits and Val's reading of a text come to.
+enum class RadixDigits { Number, None, Overflow };
+RadixDigits readRadixDigits(std::string_view digits, int radix, double& number, std::size_t& used);
+RadixDigits valNumber(std::string_view text, double& number);
 
 // Reports a conversion that failed as Jet names it: "Overflow", "Type
 // mismatch" or "Invalid use of Null", with what was being converted.

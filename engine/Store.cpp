@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <set>
 
+#include "engine/DdlRules.h"
 #include "engine/Decimal.h"
 #include "engine/Internal.h"
 #include "engine/PreparedStatement.h"
@@ -410,6 +411,7 @@ void Store::checkIndexLimit(const std::string& table, int adding) {
 // ------------------------------------------------------------------ writing
 
 void Store::saveTable(const StoredTable& t) {
+    checkTableDefinition(t);
     deleteCatalogRows(t.name);
     Stmt s(db_,
            "INSERT INTO MSysColumns (TableName, ColumnName, Position, Type, DefinedSize, Fixed, "
@@ -909,6 +911,7 @@ StoredKey Store::resolveForeignKey(const std::string& table, const ConstraintDef
         key.refColumns[i] = rc->name;
         key.columns[i] = cc->name;
     }
+    checkRelationshipTypes(self, key.columns, parent, key.refColumns);
     return key;
 }
 
@@ -1220,6 +1223,7 @@ void Store::dropColumn(const Statement& st) {
 }
 
 void Store::addConstraint(const std::string& tableName, const ConstraintDef& def) {
+    checkConstraintPlacement(def);
     const std::string stored = requireTable(tableName);
     StoredTable t = loadTable(stored);
     requireColumns(t, def.columns);

@@ -175,6 +175,39 @@ TEST_F(JetErrorsTest, JetRefusesWhatItRefuses) {
         // CREATE TABLE statement: a field is NULL or NOT NULL, not both (3292).
         {"CREATE TABLE t5 (x TEXT(5) NULL NOT NULL)", 3292, nullptr},
         {"CREATE TABLE t6 (x TEXT(5) NOT NULL)", 0, "0"},
+        // Access specifications: one AutoNumber field a table ("Invalid field
+        // data type", 3259), whichever statement brings the second.
+        {"CREATE TABLE a1 (x COUNTER, y AUTOINCREMENT(10, 5))", 3259, nullptr},
+        {"ALTER TABLE dept ADD COLUMN Serial COUNTER", 3259, nullptr},
+        {"ALTER TABLE emp ALTER COLUMN Salary COUNTER", 3259, nullptr},
+        {"CREATE TABLE a1 (x COUNTER PRIMARY KEY, y LONG)", 0, "0"},
+        // Access specifications: at most ten fields in an index (3277),
+        // whether an index, a primary key or a unique constraint.
+        {"CREATE TABLE w (f1 LONG, f2 LONG, f3 LONG, f4 LONG, f5 LONG, f6 LONG, f7 LONG, f8 LONG, "
+         "f9 LONG, f10 LONG, f11 LONG)",
+         0, "0"},
+        {"CREATE INDEX wide ON w (f1, f2, f3, f4, f5, f6, f7, f8, f9, f10, f11)", 3277, nullptr},
+        {"CREATE TABLE w2 (f1 LONG, f2 LONG, f3 LONG, f4 LONG, f5 LONG, f6 LONG, f7 LONG, f8 LONG, "
+         "f9 LONG, f10 LONG, f11 LONG, CONSTRAINT pk PRIMARY KEY (f1, f2, f3, f4, f5, f6, f7, f8, "
+         "f9, f10, f11))",
+         3277, nullptr},
+        {"ALTER TABLE w ADD CONSTRAINT u UNIQUE (f1, f2, f3, f4, f5, f6, f7, f8, f9, f10, f11)",
+         3277, nullptr},
+        {"CREATE UNIQUE INDEX ten ON w (f1, f2, f3, f4, f5, f6, f7, f8, f9, f10)", 0, "0"},
+        // CONSTRAINT clause: a relationship joins fields of one data type
+        // (3368); a Long may refer to an AutoNumber.
+        {"CREATE TABLE r1 (DeptID TEXT(10) REFERENCES dept (DeptID))", 3368, nullptr},
+        {"CREATE TABLE r2 (DeptID SHORT, CONSTRAINT fk FOREIGN KEY (DeptID) REFERENCES dept)", 3368,
+         nullptr},
+        {"ALTER TABLE emp ADD CONSTRAINT fk2 FOREIGN KEY (Salary) REFERENCES dept (DeptID)", 3368,
+         nullptr},
+        {"CREATE TABLE r3 (DeptID LONG REFERENCES dept (DeptID))", 0, "0"},
+        // CONSTRAINT clause: CHECK is a constraint of the table; a field
+        // definition has none (3292), in CREATE TABLE or ALTER TABLE.
+        {"CREATE TABLE k1 (x LONG CHECK (x > 0))", 3292, nullptr},
+        {"CREATE TABLE k1 (x LONG, CONSTRAINT ck CHECK (x > 0))", 0, "0"},
+        {"ALTER TABLE dept ADD COLUMN Budget LONG CHECK (Budget > 0)", 3292, nullptr},
+        {"ALTER TABLE dept ADD CONSTRAINT ck2 CHECK (DeptID > 0)", 0, "0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sql);

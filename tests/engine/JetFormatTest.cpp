@@ -84,10 +84,29 @@ TEST_F(JetFormatTest, CustomNumberFormats) {
         {"Format(5, '0;(0)')", "5"},
         {"Format(0, '0;(0);\"zero\"')", "zero"},
         {"Format(-5, '0;;\"zero\"')", "-5"},
+        // User-defined numeric formats: the table of 5, -5 and 0.5, and the
+        // sections of "$#,##0.00;($#,##0.00);\"Zero\";\"Null\"". A negative
+        // section shows no minus sign of its own; one left empty borrows the
+        // positive section, minus sign and all.
+        {"Format(5, '$#,##0;($#,##0)')", "$5"},
+        {"Format(-5, '$#,##0;($#,##0)')", "($5)"},
+        {"Format(0.5, '$#,##0;($#,##0)')", "$1"},
+        {"Format(0.5, '$#,##0.00;($#,##0.00)')", "$0.50"},
+        {"Format(-5, '0%')", "-500%"},
+        {"Format(0.5, '0.00E+00')", "5.00E-01"},
+        {"Format(-5, '0.00E-00')", "-5.00E00"},
+        {"Format(-5, '#,##0.00')", "-5.00"},
+        {"Format(5, '$#,##0.00;($#,##0.00);\"Zero\";\"Null\"')", "$5.00"},
+        {"Format(-5, '$#,##0.00;($#,##0.00);\"Zero\";\"Null\"')", "($5.00)"},
+        {"Format(0, '$#,##0.00;($#,##0.00);\"Zero\";\"Null\"')", "Zero"},
+        {"Format(0, '$#,##0;;\\Z\\e\\r\\o')", "Zero"},
+        {"Format(-5, '$#,##0;;\\Z\\e\\r\\o')", "-$5"},
+        {"Format(0, '0.00;;;\"Null\"')", "0.00"},
     });
     expectFormats(
         {
             {"Format(x, '0;(0);\"zero\";\"none\"')", "none"},
+            {"Format(x, '$#,##0.00;($#,##0.00);\"Zero\";\"Null\"')", "Null"},
             {"Format(x, '0.00')", "NULL"},
         },
         2);
@@ -157,10 +176,15 @@ TEST_F(JetFormatTest, StringFormats) {
         {"Format('', '@;\"empty\"')", "empty"},
         {"Format('ｱｲｳ', '@@@@')", " ｱｲｳ"},
         {"Format('abc', '0.00')", "abc"},
+        // Two sections: the text; a zero-length text or Null.
+        {"Format('abc', '@;\"empty\"')", "abc"},
+        {"Format('abc', '>;\"(none)\"')", "ABC"},
+        {"Format(123, '@@@@@')", "  123"},
     });
     expectFormats(
         {
             {"Format(s, '@;\"empty\"')", "empty"},
+            {"Format(s, '>;\"(none)\"')", "(none)"},
         },
         2);
 }

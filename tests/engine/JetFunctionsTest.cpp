@@ -1,11 +1,15 @@
 // The VBA functions of Jet's expression service, one row a case: the
 // statement and either the first value it answers or the Jet error it
 // raises. Each case names the public reference page it follows.
+#include <sqlite3.h>
+
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "EngineFixture.h"
+#include "engine/Internal.h"
 
 namespace {
 
@@ -372,6 +376,88 @@ TEST_F(JetFunctionsTest, FinancialFunctions) {
         {"SELECT SYD(30000, 7500, 10, 10)", "409.0909091"},
         // NPV and IRR take arrays, which a query cannot pass.
         {"SELECT NPV(0.1, 100)", nullptr, 3085},
+        // Every optional argument: fv, type (any value but 0 is "due at the
+        // beginning") and Rate's guess, which only chooses where the search
+        // starts.
+        {"SELECT Pmt(0.01, 12, 1000, 0, -1)", "-87.9690977"},
+        {"SELECT Pmt(0.01, 12, 1000, -500)", "-49.42439434"},
+        {"SELECT FV(0.06 / 12, 10, -200, -500, 2)", "2581.403374"},
+        {"SELECT PV(0.08 / 12, 12 * 20, 500, 1000, 1)", "-60378.63155"},
+        {"SELECT NPer(0.01, -100, 1000, 0, 1)", "10.47814509"},
+        {"SELECT Rate(4 * 12, -200, 8000, 0, 0, 0.5)", "0.007701472488"},
+        {"SELECT Rate(4 * 12, -200, 8000, 0, 1, 0.01)", "0.008052981924"},
+        {"SELECT Rate(10, -100, 1000, 0, 0, 0)", "0"},
+        // A guess far from the rate still finds it, never one at or below -1.
+        {"SELECT Rate(360, -1000, 100000)", "0.009689245823"},
+        {"SELECT Rate(360, -1000, 100000, 0, 0, 0.5)", "0.009689245823"},
+        {"SELECT Rate(360, -1000, 100000, 0, 0, -0.5)", "0.009689245823"},
+        {"SELECT Rate(360, -1000, 100000, 0, 0, 5)", "0.009689245823"},
+        {"SELECT Rate(10, 100, 1000)", nullptr, 5},
+        {"SELECT Rate(48, -200, 8000, 0, 0, -1)", nullptr, 5},
+        {"SELECT Pmt(-1, 2, 100)", "0"},
+        {"SELECT Rate(0, -200, 8000)", nullptr, 5},
+        {"SELECT Rate(48, -200, 8000, 0, 0, Null)", nullptr, 94},
+        {"SELECT IPmt(0.1 / 12, 2, 3 * 12, 8000, 0, 1)", "-64.53329892"},
+        {"SELECT PPmt(0.1 / 12, 2, 2 * 12, 2000, 100, 1)", "-79.40434531"},
+        {"SELECT IPmt(0.1, 0, 4, 100)", nullptr, 5},
+        // A fractional period of DDB: half a year's depreciation falls
+        // between the first year's and the second's.
+        {"SELECT DDB(2400, 300, 10, 1.5)", "429.3250517"},
+        {"SELECT DDB(2400, 300, 10, 1, 3)", "720"},
+        {"SELECT DDB(2400, 300, 2, 2)", "0"},
+        {"SELECT DDB(2400, 300, 10, 1, 0)", nullptr, 5},
+        {"SELECT DDB(2400, 300, 10, 0)", nullptr, 5},
+        {"SELECT DDB(-1, 300, 10, 1)", nullptr, 5},
+        {"SELECT SYD(30000, 7500, 10, 11)", nullptr, 5},
+        {"SELECT SLN(30000, Null, 10)", nullptr, 94},
+    });
+}
+
+TEST_F(JetFunctionsTest, ValReadsTheNumberATextStartsWith) {
+    expectCases({
+        // VBA reference: Val function (blanks, tabs and line feeds are
+        // dropped; reading stops at the first character of no number; &H
+        // and &O are read, four hex digits being an Integer).
+        {"SELECT Val('    1615 198th Street N.E.')", "1615198"},
+        {"SELECT Val(' 2 45 7')", "2457"},
+        {"SELECT Val('24 and 57')", "24"},
+        {"SELECT Val('1 2 3')", "123"},
+        {"SELECT Val('1e3')", "1000"},
+        {"SELECT Val('1.5E-2x')", "0.015"},
+        {"SELECT Val('2D2')", "200"},
+        {"SELECT Val('1e')", "1"},
+        {"SELECT Val('-1.5.3')", "-1.5"},
+        {"SELECT Val('.5')", "0.5"},
+        {"SELECT Val('&HFFFF')", "-1"},
+        {"SELECT Val('&HFF')", "255"},
+        {"SELECT Val('&H 1 0')", "16"},
+        {"SELECT Val('&H10000')", "65536"},
+        {"SELECT Val('&HFFFFFFFF')", "-1"},
+        {"SELECT Val('&O17')", "15"},
+        {"SELECT Val('&O177777')", "-1"},
+        {"SELECT Val('&O19')", "1"},
+        {"SELECT Val('&H')", "0"},
+        {"SELECT Val('abc')", "0"},
+        {"SELECT Val('')", "0"},
+        {"SELECT Val('0x10')", "0"},
+        {"SELECT Val('inf')", "0"},
+        {"SELECT Val(12.5)", "12.5"},
+        {"SELECT Val('&H100000000')", nullptr, 6},
+        {"SELECT Val(Null)", nullptr, 94},
+        // The conversions read a text whole, &H and &O included; blanks
+        // inside the digits are no number to them.
+        {"SELECT CLng('&HFF')", "255"},
+        {"SELECT CInt('&HFFFF')", "-1"},
+        {"SELECT CLng('&H8000')", "-32768"},
+        {"SELECT CLng('&H10000')", "65536"},
+        {"SELECT CLng('&O17')", "15"},
+        {"SELECT CLng(' 1e3 ')", "1000"},
+        {"SELECT CLng('1D3')", "1000"},
+        {"SELECT CLng('1 2 3')", nullptr, 13},
+        {"SELECT CLng('&HFFx')", nullptr, 13},
+        {"SELECT CLng('&H')", nullptr, 13},
+        {"SELECT CBool('&H0')", "False"},
+        {"SELECT '&HFFFF' + 1", "0"},
     });
 }
 
@@ -443,6 +529,110 @@ TEST_F(JetFunctionsTest, WrongArgumentCountsAreRefusedBeforeRunning) {
         {"SELECT Pmt(0.1, 2)", nullptr, 3075},
         {"SELECT StDev(1, 2)", nullptr, 3075},
         {"SELECT Timer(1)", nullptr, 3075},
+    });
+}
+
+// Partition and Format's firstdayofweek and firstweekofyear are
+// registered as SQLite functions, though the statement translator does not
+// yet name them; these run them on a bare SQLite connection, with the
+// errors turned into Jet's as any statement's are.
+class RegisteredFunctionsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+        db_.reset(db);
+        engine::detail::registerFunctions(db);
+    }
+
+    // The answer of `sql` as text, or "error <Jet number>".
+    std::string answer(const std::string& sql) {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(db_.get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+            return std::string("not prepared: ") + sqlite3_errmsg(db_.get());
+        std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> stmt(raw, sqlite3_finalize);
+        const int rc = sqlite3_step(raw);
+        if (rc != SQLITE_ROW) {
+            try {
+                engine::detail::raiseSqlite(db_.get(), rc, "");
+            } catch (const engine::ComError& e) {
+                return "error " + std::to_string(e.jetError());
+            }
+            return "no row";
+        }
+        if (sqlite3_column_type(raw, 0) == SQLITE_NULL) return "Null";
+        return reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+    }
+
+    void expectAnswers(std::initializer_list<std::pair<const char*, const char*>> cases) {
+        for (const auto& [sql, expected] : cases) EXPECT_EQ(answer(sql), expected) << sql;
+    }
+
+    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db_{nullptr, sqlite3_close};
+};
+
+TEST_F(RegisteredFunctionsTest, PartitionNamesTheRangeOfANumber) {
+    expectAnswers({
+        // VBA reference: Partition function (both sides as wide as stop + 1)
+        {"SELECT vx_partition(-5, 0, 99, 5)", "   : -1"},
+        {"SELECT vx_partition(0, 0, 99, 5)", "  0:  4"},
+        {"SELECT vx_partition(97, 0, 99, 5)", " 95: 99"},
+        {"SELECT vx_partition(100, 0, 99, 5)", "100:   "},
+        {"SELECT vx_partition(15, 20, 199, 10)", "   : 19"},
+        {"SELECT vx_partition(25, 20, 199, 10)", " 20: 29"},
+        {"SELECT vx_partition(195, 20, 199, 10)", "190:199"},
+        {"SELECT vx_partition(1005, 100, 1010, 20)", "1000:1010"},
+        {"SELECT vx_partition(50, 100, 1010, 20)", "    :  99"},
+        {"SELECT vx_partition(2000, 100, 1010, 20)", "1011:    "},
+        {"SELECT vx_partition(5, 0, 9, 1)", " 5: 5"},
+        {"SELECT vx_partition(4.5, 0, 99, 5)", "  0:  4"},
+        {"SELECT vx_partition(5.5, 0, 99, 5)", "  5:  9"},
+        {"SELECT vx_partition(Null, 0, 99, 5)", "Null"},
+        {"SELECT vx_partition(5, 0, Null, 5)", "Null"},
+        {"SELECT vx_partition(5, -1, 99, 5)", "error 5"},
+        {"SELECT vx_partition(5, 10, 10, 5)", "error 5"},
+        {"SELECT vx_partition(5, 0, 99, 0)", "error 5"},
+        {"SELECT vx_partition('x', 0, 99, 5)", "error 13"},
+    });
+}
+
+TEST_F(RegisteredFunctionsTest, CDblCSngAndCCurReadTextsAsTheOtherConversions) {
+    expectAnswers({
+        // VBA reference: Type conversion functions (CDbl, CSng, CCur)
+        {"SELECT vx_cdbl('&H10')", "16.0"},
+        {"SELECT vx_cdbl(' 1,234.5 ')", "1234.5"},
+        {"SELECT vx_cdbl('1D3')", "1000.0"},
+        {"SELECT vx_cdbl('abc')", "error 13"},
+        {"SELECT vx_cdbl(Null)", "error 94"},
+        {"SELECT vx_csng('&HFFFF')", "-1.0"},
+        {"SELECT vx_csng(1e39)", "error 6"},
+        {"SELECT vx_ccur('12.34565')", "12.3456"},
+        {"SELECT vx_ccur(12.34575)", "12.3458"},
+        {"SELECT vx_ccur(1e15)", "error 6"},
+        {"SELECT vx_ccur('1 2')", "error 13"},
+    });
+}
+
+TEST_F(RegisteredFunctionsTest, FormatCountsWeeksByItsThirdAndFourthArguments) {
+    // 2020/05/24 is a Sunday (OLE date 43975); 2021/01/01 a Friday (44197).
+    // vx_format(value, format, 1 = a date[, firstdayofweek[, firstweekofyear]]).
+    expectAnswers({
+        // VBA reference: Format function, firstdayofweek and firstweekofyear
+        {"SELECT vx_format(43975, 'w ww', 1)", "1 22"},
+        {"SELECT vx_format(43975, 'w ww', 1, 0, 0)", "1 22"},
+        {"SELECT vx_format(43975, 'w ww', 1, 2)", "7 21"},
+        {"SELECT vx_format(43975, 'w ww', 1, 2, 2)", "7 21"},
+        {"SELECT vx_format(43975, 'w ww', 1, 2, 3)", "7 20"},
+        {"SELECT vx_format(43975, 'w', 1, 7)", "2"},
+        {"SELECT vx_format(44197, 'ww', 1, 2, 1)", "1"},
+        {"SELECT vx_format(44197, 'ww', 1, 2, 2)", "53"},
+        {"SELECT vx_format(44197, 'ww', 1, 1, 3)", "52"},
+        // Only w and ww count by them: names and days of the year do not.
+        {"SELECT vx_format(43975, 'dddd y', 1, 2, 3)", "Sunday 145"},
+        {"SELECT vx_format(43975, 'ww', 1, Null, Null)", "22"},
+        {"SELECT vx_format(43975, 'ww', 1, 8)", "error 5"},
+        {"SELECT vx_format(43975, 'ww', 1, 1, 4)", "error 5"},
+        {"SELECT vx_format(43975, 'ww', 1, 'x')", "error 13"},
     });
 }
 
