@@ -1,15 +1,11 @@
 // The VBA functions of Jet's expression service, one row a case: the
 // statement and either the first value it answers or the Jet error it
 // raises. Each case names the public reference page it follows.
-#include <sqlite3.h>
-
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "EngineFixture.h"
-#include "engine/Internal.h"
 
 namespace {
 
@@ -532,107 +528,57 @@ TEST_F(JetFunctionsTest, WrongArgumentCountsAreRefusedBeforeRunning) {
     });
 }
 
-// Partition and Format's firstdayofweek and firstweekofyear are
-// registered as SQLite functions, though the statement translator does not
-// yet name them; these run them on a bare SQLite connection, with the
-// errors turned into Jet's as any statement's are.
-class RegisteredFunctionsTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-        db_.reset(db);
-        engine::detail::registerFunctions(db);
-    }
-
-    // The answer of `sql` as text, or "error <Jet number>".
-    std::string answer(const std::string& sql) {
-        sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(db_.get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
-            return std::string("not prepared: ") + sqlite3_errmsg(db_.get());
-        std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> stmt(raw, sqlite3_finalize);
-        const int rc = sqlite3_step(raw);
-        if (rc != SQLITE_ROW) {
-            try {
-                engine::detail::raiseSqlite(db_.get(), rc, "");
-            } catch (const engine::ComError& e) {
-                return "error " + std::to_string(e.jetError());
-            }
-            return "no row";
-        }
-        if (sqlite3_column_type(raw, 0) == SQLITE_NULL) return "Null";
-        return reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
-    }
-
-    void expectAnswers(std::initializer_list<std::pair<const char*, const char*>> cases) {
-        for (const auto& [sql, expected] : cases) EXPECT_EQ(answer(sql), expected) << sql;
-    }
-
-    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db_{nullptr, sqlite3_close};
-};
-
-TEST_F(RegisteredFunctionsTest, PartitionNamesTheRangeOfANumber) {
-    expectAnswers({
-        // VBA reference: Partition function (both sides as wide as stop + 1)
-        {"SELECT vx_partition(-5, 0, 99, 5)", "   : -1"},
-        {"SELECT vx_partition(0, 0, 99, 5)", "  0:  4"},
-        {"SELECT vx_partition(97, 0, 99, 5)", " 95: 99"},
-        {"SELECT vx_partition(100, 0, 99, 5)", "100:   "},
-        {"SELECT vx_partition(15, 20, 199, 10)", "   : 19"},
-        {"SELECT vx_partition(25, 20, 199, 10)", " 20: 29"},
-        {"SELECT vx_partition(195, 20, 199, 10)", "190:199"},
-        {"SELECT vx_partition(1005, 100, 1010, 20)", "1000:1010"},
-        {"SELECT vx_partition(50, 100, 1010, 20)", "    :  99"},
-        {"SELECT vx_partition(2000, 100, 1010, 20)", "1011:    "},
-        {"SELECT vx_partition(5, 0, 9, 1)", " 5: 5"},
-        {"SELECT vx_partition(4.5, 0, 99, 5)", "  0:  4"},
-        {"SELECT vx_partition(5.5, 0, 99, 5)", "  5:  9"},
-        {"SELECT vx_partition(Null, 0, 99, 5)", "Null"},
-        {"SELECT vx_partition(5, 0, Null, 5)", "Null"},
-        {"SELECT vx_partition(5, -1, 99, 5)", "error 5"},
-        {"SELECT vx_partition(5, 10, 10, 5)", "error 5"},
-        {"SELECT vx_partition(5, 0, 99, 0)", "error 5"},
-        {"SELECT vx_partition('x', 0, 99, 5)", "error 13"},
-    });
-}
-
-TEST_F(RegisteredFunctionsTest, CDblCSngAndCCurReadTextsAsTheOtherConversions) {
-    expectAnswers({
-        // VBA reference: Type conversion functions (CDbl, CSng, CCur)
-        {"SELECT vx_cdbl('&H10')", "16.0"},
-        {"SELECT vx_cdbl(' 1,234.5 ')", "1234.5"},
-        {"SELECT vx_cdbl('1D3')", "1000.0"},
-        {"SELECT vx_cdbl('abc')", "error 13"},
-        {"SELECT vx_cdbl(Null)", "error 94"},
-        {"SELECT vx_csng('&HFFFF')", "-1.0"},
-        {"SELECT vx_csng(1e39)", "error 6"},
-        {"SELECT vx_ccur('12.34565')", "12.3456"},
-        {"SELECT vx_ccur(12.34575)", "12.3458"},
-        {"SELECT vx_ccur(1e15)", "error 6"},
-        {"SELECT vx_ccur('1 2')", "error 13"},
-    });
-}
-
-TEST_F(RegisteredFunctionsTest, FormatCountsWeeksByItsThirdAndFourthArguments) {
-    // 2020/05/24 is a Sunday (OLE date 43975); 2021/01/01 a Friday (44197).
-    // vx_format(value, format, 1 = a date[, firstdayofweek[, firstweekofyear]]).
-    expectAnswers({
-        // VBA reference: Format function, firstdayofweek and firstweekofyear
-        {"SELECT vx_format(43975, 'w ww', 1)", "1 22"},
-        {"SELECT vx_format(43975, 'w ww', 1, 0, 0)", "1 22"},
-        {"SELECT vx_format(43975, 'w ww', 1, 2)", "7 21"},
-        {"SELECT vx_format(43975, 'w ww', 1, 2, 2)", "7 21"},
-        {"SELECT vx_format(43975, 'w ww', 1, 2, 3)", "7 20"},
-        {"SELECT vx_format(43975, 'w', 1, 7)", "2"},
-        {"SELECT vx_format(44197, 'ww', 1, 2, 1)", "1"},
-        {"SELECT vx_format(44197, 'ww', 1, 2, 2)", "53"},
-        {"SELECT vx_format(44197, 'ww', 1, 1, 3)", "52"},
-        // Only w and ww count by them: names and days of the year do not.
-        {"SELECT vx_format(43975, 'dddd y', 1, 2, 3)", "Sunday 145"},
-        {"SELECT vx_format(43975, 'ww', 1, Null, Null)", "22"},
-        {"SELECT vx_format(43975, 'ww', 1, 8)", "error 5"},
-        {"SELECT vx_format(43975, 'ww', 1, 1, 4)", "error 5"},
-        {"SELECT vx_format(43975, 'ww', 1, 'x')", "error 13"},
+// Partition, CDbl/CSng/CCur reading texts as the other conversions do, and
+// Format's firstdayofweek and firstweekofyear (2020/05/24 is a Sunday,
+// 2021/01/01 a Friday; only w and ww count by them).
+TEST_F(JetFunctionsTest, PartitionConversionsAndFormatsWeekArguments) {
+    expectCases({
+        // VBA reference: Partition function (both sides as wide as stop + 1);
+        // Type conversion functions; Format function
+        {"SELECT Partition(-5, 0, 99, 5)", "   : -1"},
+        {"SELECT Partition(0, 0, 99, 5)", "  0:  4"},
+        {"SELECT Partition(97, 0, 99, 5)", " 95: 99"},
+        {"SELECT Partition(100, 0, 99, 5)", "100:   "},
+        {"SELECT Partition(15, 20, 199, 10)", "   : 19"},
+        {"SELECT Partition(25, 20, 199, 10)", " 20: 29"},
+        {"SELECT Partition(195, 20, 199, 10)", "190:199"},
+        {"SELECT Partition(1005, 100, 1010, 20)", "1000:1010"},
+        {"SELECT Partition(50, 100, 1010, 20)", "    :  99"},
+        {"SELECT Partition(2000, 100, 1010, 20)", "1011:    "},
+        {"SELECT Partition(5, 0, 9, 1)", " 5: 5"},
+        {"SELECT Partition(4.5, 0, 99, 5)", "  0:  4"},
+        {"SELECT Partition(5.5, 0, 99, 5)", "  5:  9"},
+        {"SELECT Partition(Null, 0, 99, 5)", "Null"},
+        {"SELECT Partition(5, 0, Null, 5)", "Null"},
+        {"SELECT Partition(5, -1, 99, 5)", nullptr, 5},
+        {"SELECT Partition(5, 10, 10, 5)", nullptr, 5},
+        {"SELECT Partition(5, 0, 99, 0)", nullptr, 5},
+        {"SELECT Partition('x', 0, 99, 5)", nullptr, 13},
+        {"SELECT CDbl('&H10')", "16"},
+        {"SELECT CDbl(' 1,234.5 ')", "1234.5"},
+        {"SELECT CDbl('1D3')", "1000"},
+        {"SELECT CDbl('abc')", nullptr, 13},
+        {"SELECT CDbl(Null)", nullptr, 94},
+        {"SELECT CSng('&HFFFF')", "-1"},
+        {"SELECT CSng(1e39)", nullptr, 6},
+        {"SELECT CCur('12.34565')", "12.3456"},
+        {"SELECT CCur(12.34575)", "12.3458"},
+        {"SELECT CCur(1e15)", nullptr, 6},
+        {"SELECT CCur('1 2')", nullptr, 13},
+        {"SELECT Format(#2020-05-24#, 'w ww')", "1 22"},
+        {"SELECT Format(#2020-05-24#, 'w ww', 0, 0)", "1 22"},
+        {"SELECT Format(#2020-05-24#, 'w ww', 2)", "7 21"},
+        {"SELECT Format(#2020-05-24#, 'w ww', 2, 2)", "7 21"},
+        {"SELECT Format(#2020-05-24#, 'w ww', 2, 3)", "7 20"},
+        {"SELECT Format(#2020-05-24#, 'w', 7)", "2"},
+        {"SELECT Format(#2021-01-01#, 'ww', 2, 1)", "1"},
+        {"SELECT Format(#2021-01-01#, 'ww', 2, 2)", "53"},
+        {"SELECT Format(#2021-01-01#, 'ww', 1, 3)", "52"},
+        {"SELECT Format(#2020-05-24#, 'dddd y', 2, 3)", "Sunday 145"},
+        {"SELECT Format(#2020-05-24#, 'ww', Null, Null)", "22"},
+        {"SELECT Format(#2020-05-24#, 'ww', 8)", nullptr, 5},
+        {"SELECT Format(#2020-05-24#, 'ww', 1, 4)", nullptr, 5},
+        {"SELECT Format(#2020-05-24#, 'ww', 'x')", nullptr, 13},
     });
 }
 
