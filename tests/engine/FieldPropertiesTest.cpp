@@ -207,6 +207,21 @@ TEST_F(FieldProperties, SeveralPropertiesAtOnceArriveWholeOrNotAtAll) {
     EXPECT_EQ(value("SELECT total FROM t").toDouble(), 6.0);
 }
 
+// An empty table is made again rather than copied; what its definition
+// holds beyond the fields stays: the furthest auto-number, its indexes.
+TEST_F(FieldProperties, AnEmptiedTableKeepsItsAutoNumberAndIndexesWhenItsRulesChange) {
+    exec("CREATE TABLE t (id COUNTER PRIMARY KEY, s TEXT(10))");
+    exec("CREATE UNIQUE INDEX u ON t (s)");
+    for (const char* s : {"a", "b", "c"})
+        exec(std::string("INSERT INTO t (s) VALUES ('") + s + "')");
+    exec("DELETE FROM t");
+    set("t", "s", "AllowZeroLength", engine::Variant::fromBool(false));
+    exec("INSERT INTO t (s) VALUES ('d')");
+    EXPECT_EQ(value("SELECT id FROM t").intValue(), 4);
+    EXPECT_THROW(exec("INSERT INTO t (s) VALUES ('d')"), engine::ComError);
+    EXPECT_EQ(refused("INSERT INTO t (s) VALUES ('')").jetError(), engine::jet::kZeroLengthString);
+}
+
 TEST_F(FieldProperties, CalculatedFieldsAreComputedOnReadAndRefuseWrites) {
     exec(
         "CREATE TABLE p (id LONG PRIMARY KEY, FirstName TEXT(50), LastName TEXT(50), "
