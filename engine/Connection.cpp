@@ -431,6 +431,15 @@ void Connection::Open(const std::string& connectionText, const std::string&, con
     impl_->inTransaction = false;
 }
 
+void Connection::WriteWithoutFlushing() {
+    impl_->requireOpen();
+    if (impl_->inTransaction)
+        raise(hr::kUnspecified, jet::kNone,
+              "WriteWithoutFlushing is not allowed in a transaction.");
+    execRaw(impl_->db, "PRAGMA synchronous = OFF", "changing how the database is written");
+    execRaw(impl_->db, "PRAGMA journal_mode = MEMORY", "changing how the database is written");
+}
+
 void Connection::Close() {
     impl_->requireOpen();
     for (auto& weak : impl_->recordsets) {
@@ -864,7 +873,7 @@ void syncFolderOf(const std::string& path) {
 
 }  // namespace
 
-void CreateDatabase(const std::string& path, const std::string& password) {
+void CreateDatabase(const std::string& path, const std::string& password, CreationFlush flush) {
     struct stat info {};
     if (::lstat(path.c_str(), &info) == 0) raiseExists(path);
     // The database is made whole under a name of its own beside `path` and
@@ -891,6 +900,8 @@ void CreateDatabase(const std::string& path, const std::string& password) {
     try {
         db = openHandle(temporary, SQLITE_OPEN_READWRITE);
         execRaw(db, "PRAGMA journal_mode = DELETE", "creating the database");
+        if (flush == CreationFlush::kByCaller)
+            execRaw(db, "PRAGMA synchronous = OFF", "creating the database");
         execRaw(db, "BEGIN", "creating the database");
         Store::initialise(db);
         if (!password.empty()) {
@@ -918,7 +929,7 @@ void CreateDatabase(const std::string& path, const std::string& password) {
         ::unlink(temporary.c_str());
         throw;
     }
-    syncFolderOf(path);
+    if (flush == CreationFlush::kFlushed) syncFolderOf(path);
 }
 
 }  // namespace engine

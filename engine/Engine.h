@@ -433,6 +433,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
     const std::string& ConnectionString() const;
     const std::string& DataSource() const;  // the database file's path
 
+    // Commits are no longer flushed to the disk and the rollback journal
+    // lives in memory (a rollback still undoes the work). Only for a file not
+    // yet in its place, which its maker flushes whole before it counts: a
+    // crash meanwhile may leave it damaged. Not inside a transaction.
+    void WriteWithoutFlushing();
+
     // Stops the statement running on this connection at its next step; it
     // then fails with jet::kCanceledByUser and changes nothing. The one
     // member that may be called from another thread (an interrupt watcher, a
@@ -788,12 +794,27 @@ class DaoTableDef {
 // does not translate.
 void SetFieldProperty(Connection& connection, const std::string& table, const std::string& field,
                       const std::string& property, const Variant& value);
+// Several properties of one table's fields set at once: the table is loaded
+// and, where a property needs it, rebuilt once for all of them, and the
+// changes arrive whole or not at all (the first refusal is raised).
+struct FieldPropertyValue {
+    std::string field;  // empty: the table itself
+    std::string property;
+    Variant value;
+};
+void SetFieldProperties(Connection& connection, const std::string& table,
+                        const std::vector<FieldPropertyValue>& values);
 // The property as Column has it: Null when not set.
 Variant FieldProperty(const Column& column, const std::string& property);
 
 // Creates a new, empty database file; ComError when the file exists or
 // cannot be written. An empty password leaves the database without one.
-void CreateDatabase(const std::string& path, const std::string& password = "");
+// kFlushed: the file and its folder are on the disk when it returns;
+// kByCaller: neither is flushed, for a file not yet in its place that its
+// maker fills, flushes and then moves into place itself.
+enum class CreationFlush { kFlushed, kByCaller };
+void CreateDatabase(const std::string& path, const std::string& password = "",
+                    CreationFlush flush = CreationFlush::kFlushed);
 
 // OLE Automation dates.
 double OleDateFromParts(int year, int month, int day, int hour = 0, int minute = 0,

@@ -338,43 +338,36 @@ void applyAtomically(sqlite3* db, Store& store, StoredTable& t, bool rebuild) {
 
 }  // namespace
 
-void SetFieldProperty(Connection& connection, const std::string& table, const std::string& field,
-                      const std::string& property, const Variant& value) {
+namespace {
+
+// One change made on the table's definition in memory; whether the table
+// must be rebuilt for it.
+bool changeDefinition(StoredTable& t, const std::string& field, const std::string& property,
+                      const Variant& value) {
     const Property which = propertyNamed(property);
-    sqlite3* db = connectionHandle(connection);
-    Store store(db);
-    const std::string stored = store.requireTable(table);
-    if (isSystemName(stored)) {
-        raise(hr::kUnspecified, jet::kSystemTable,
-              "The table '" + stored + "' is a system table of the catalog and cannot be changed.");
-    }
-    StoredTable t = store.loadTable(stored);
     if (field.empty()) {
         if (which != Property::Description) {
             raise(hr::kItemNotFound, jet::kItemNotFound,
                   "Item not found in this collection: a table has no property '" + property + "'.");
         }
         t.description = textOrNull(value, "a description");
-        applyAtomically(db, store, t, false);
-        return;
+        return false;
     }
     auto it = std::find_if(t.columns.begin(), t.columns.end(),
                            [&](const StoredColumn& c) { return equalsNoCase(c.name, field); });
     if (it == t.columns.end()) {
         raise(hr::kItemNotFound, jet::kItemNotFound,
-              "Item not found in this collection: table '" + stored + "' has no field '" + field +
+              "Item not found in this collection: table '" + t.name + "' has no field '" + field +
                   "'.");
     }
-    bool rebuild = false;
     switch (which) {
         case Property::AllowZeroLength:
             it->allowZeroLength = truth(value);
-            rebuild = isTextField(*it);
-            break;
+            return isTextField(*it);
         case Property::Description:
             it->description = textOrNull(value, "a description");
-            break;
-        case Property::Expression: {
+            return false;
+        case Property::Expression:
             it->expressionJet = textOrNull(value, "an expression");
             it->expressionSqlite.reset();
             if (it->expressionJet) {
@@ -387,11 +380,33 @@ void SetFieldProperty(Connection& connection, const std::string& table, const st
                 it->defaultSqlite.reset();
                 it->notNull = false;
             }
-            rebuild = true;
-            break;
-        }
+            return true;
     }
+    return false;
+}
+
+}  // namespace
+
+void SetFieldProperties(Connection& connection, const std::string& table,
+                        const std::vector<FieldPropertyValue>& values) {
+    if (values.empty()) return;
+    sqlite3* db = connectionHandle(connection);
+    Store store(db);
+    const std::string stored = store.requireTable(table);
+    if (isSystemName(stored)) {
+        raise(hr::kUnspecified, jet::kSystemTable,
+              "The table '" + stored + "' is a system table of the catalog and cannot be changed.");
+    }
+    StoredTable t = store.loadTable(stored);
+    bool rebuild = false;
+    for (const auto& v : values)
+        rebuild = changeDefinition(t, v.field, v.property, v.value) || rebuild;
     applyAtomically(db, store, t, rebuild);
+}
+
+void SetFieldProperty(Connection& connection, const std::string& table, const std::string& field,
+                      const std::string& property, const Variant& value) {
+    SetFieldProperties(connection, table, {{field, property, value}});
 }
 
 Variant FieldProperty(const Column& column, const std::string& property) {

@@ -386,6 +386,8 @@ class Store {
     void createKeyTriggers(const std::string& table, const StoredKey& key);
     void dropKeyTriggers(const std::string& table, const StoredKey& key);
     void rebuildTable(StoredTable& t);  // regenerates the SQLite table
+    void remakeEmptyTable(StoredTable& t);
+    void copyIntoRebuiltTable(StoredTable& t);
     void checkIndexLimit(const std::string& table, int adding);
     int indexUsage(const std::string& table) const;
     StoredKey resolveForeignKey(const std::string& table, const ConstraintDef& def,

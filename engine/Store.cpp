@@ -798,6 +798,44 @@ void Store::rebuildTable(StoredTable& t) {
     auto referencing = referencingKeys(t.name);
     for (const auto& [child, key] : referencing) dropKeyTriggers(child, key);
     for (const auto& k : t.keys) dropKeyTriggers(t.name, k);
+    bool empty = false;
+    {
+        Stmt s(db_, "SELECT 1 FROM " + quoteIdent(t.name) + " LIMIT 1");
+        empty = !s.step();
+    }
+    if (empty) {
+        remakeEmptyTable(t);
+    } else {
+        copyIntoRebuiltTable(t);
+    }
+    for (const auto& i : t.indexes) createSqliteIndex(t, i);
+    for (const auto& k : t.keys) createKeyTriggers(t.name, k);
+    for (const auto& [child, key] : referencing) createKeyTriggers(child, key);
+    restoreCheckTriggers(db_, t);
+}
+
+// Nothing to carry over: the table is dropped and made again, without the
+// rename that makes SQLite parse and rewrite every entry of the schema (a
+// bulk load sets its fields' rules on empty tables, one table after another).
+// Its furthest auto-number stays, as after a rebuild.
+void Store::remakeEmptyTable(StoredTable& t) {
+    std::optional<long long> furthest;
+    if (sqlite3_table_column_metadata(db_, "main", "sqlite_sequence", "seq", nullptr, nullptr,
+                                      nullptr, nullptr, nullptr) == SQLITE_OK) {
+        Stmt s(db_, "SELECT seq FROM sqlite_sequence WHERE name = ?");
+        s.bind(1, t.name);
+        if (s.step()) furthest = s.integer(0);
+    }
+    exec("DROP TABLE " + quoteIdent(t.name));
+    createSqliteTable(t, t.name);
+    if (furthest && rowidColumn(t)) {
+        exec("DELETE FROM sqlite_sequence WHERE name = " + quoteText(t.name));
+        exec("INSERT INTO sqlite_sequence (name, seq) VALUES (" + quoteText(t.name) + ", " +
+             std::to_string(*furthest) + ")");
+    }
+}
+
+void Store::copyIntoRebuiltTable(StoredTable& t) {
     const std::string old = "vx_rebuild_" + t.name;
     exec("ALTER TABLE " + quoteIdent(t.name) + " RENAME TO " + quoteIdent(old));
     std::vector<std::string> triggers;
@@ -841,10 +879,6 @@ void Store::rebuildTable(StoredTable& t) {
              ")");
     }
     exec("DROP TABLE " + quoteIdent(old));
-    for (const auto& i : t.indexes) createSqliteIndex(t, i);
-    for (const auto& k : t.keys) createKeyTriggers(t.name, k);
-    for (const auto& [child, key] : referencing) createKeyTriggers(child, key);
-    restoreCheckTriggers(db_, t);
 }
 
 std::string Store::uniqueKeyName(const StoredTable& t, const std::string& base) const {

@@ -489,41 +489,65 @@ class Importer {
     }
 
     // What Jet keeps of the table and its fields beside their definition,
-    // set while the table is empty so no row is written twice.
+    // set while the table is empty so no row is written twice. All at once,
+    // so the table is rebuilt at most once; only when the engine refuses one
+    // is each set alone, to name the one refused and keep the others.
     void SetProperties(const SourceTable& table, const std::vector<std::size_t>& defined) {
+        std::vector<engine::FieldPropertyValue> values;
+        std::vector<const SourceColumn*> owners;  // null: the table's own
         if (table.description) {
-            if (auto refused = TrySetProperty(table.name, "", "Description",
-                                              engine::Variant::fromText(*table.description)))
-                Leave(table.name, "",
-                      "description \"" + *table.description + "\": " + EngineMessage(*refused));
+            values.push_back({"", "Description", engine::Variant::fromText(*table.description)});
+            owners.push_back(nullptr);
         }
         for (auto index : defined) {
             const SourceColumn& c = table.columns[index];
             if (c.description) {
-                if (auto refused = TrySetProperty(table.name, c.name, "Description",
-                                                  engine::Variant::fromText(*c.description)))
-                    Leave(table.name, c.name,
-                          "description \"" + *c.description + "\": " + EngineMessage(*refused));
+                values.push_back(
+                    {c.name, "Description", engine::Variant::fromText(*c.description)});
+                owners.push_back(&c);
             }
             if (RefusesZeroLength(c)) {
-                if (auto refused = TrySetProperty(table.name, c.name, "AllowZeroLength",
-                                                  engine::Variant::fromBool(false)))
-                    Leave(table.name, c.name,
-                          "Allow Zero Length is No in the source, Yes here: " +
-                              EngineMessage(*refused));
+                values.push_back({c.name, "AllowZeroLength", engine::Variant::fromBool(false)});
+                owners.push_back(&c);
             }
             if (c.expression) {
-                if (auto refused = TrySetProperty(table.name, c.name, "Expression",
-                                                  engine::Variant::fromText(*c.expression))) {
-                    const auto kept = TryExecute("ALTER TABLE " + Bracketed(table.name) +
-                                                 " DROP COLUMN " + Bracketed(c.name));
-                    Leave(table.name, c.name,
-                          "calculated field (" + *c.expression +
-                              "): the engine cannot compute it (" + EngineMessage(*refused) +
-                              (kept ? "); it stays an empty field: " + EngineMessage(*kept)
-                                    : "), so it was left out."));
-                }
+                values.push_back({c.name, "Expression", engine::Variant::fromText(*c.expression)});
+                owners.push_back(&c);
             }
+        }
+        if (values.empty()) return;
+        try {
+            engine::SetFieldProperties(target_, table.name, values);
+            return;
+        } catch (const engine::ComError& error) {
+            if (IsWriteFailure(error) || error.jetError() == engine::jet::kCanceledByUser) throw;
+        }
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const auto& v = values[i];
+            const auto refused = TrySetProperty(table.name, v.field, v.property, v.value);
+            if (refused) LeaveProperty(table, owners[i], v.property, *refused);
+        }
+    }
+
+    void LeaveProperty(const SourceTable& table, const SourceColumn* c, const std::string& property,
+                       const engine::ComError& refused) {
+        if (!c) {
+            Leave(table.name, "",
+                  "description \"" + *table.description + "\": " + EngineMessage(refused));
+        } else if (property == "Description") {
+            Leave(table.name, c->name,
+                  "description \"" + *c->description + "\": " + EngineMessage(refused));
+        } else if (property == "AllowZeroLength") {
+            Leave(table.name, c->name,
+                  "Allow Zero Length is No in the source, Yes here: " + EngineMessage(refused));
+        } else {
+            const auto kept = TryExecute("ALTER TABLE " + Bracketed(table.name) + " DROP COLUMN " +
+                                         Bracketed(c->name));
+            Leave(table.name, c->name,
+                  "calculated field (" + *c->expression + "): the engine cannot compute it (" +
+                      EngineMessage(refused) +
+                      (kept ? "); it stays an empty field: " + EngineMessage(*kept)
+                            : "), so it was left out."));
         }
     }
 
@@ -795,12 +819,16 @@ ImportReport ImportGenuineDatabase(const std::string& source, const std::string&
     ImportReport report;
     report.generation = reader->Generation();
     try {
-        engine::CreateDatabase(temporary.Path(), options.password);
+        // Nothing is flushed before the whole file is: it is not in place
+        // until SyncFile and the rename below, and a failure removes it.
+        engine::CreateDatabase(temporary.Path(), options.password,
+                               engine::CreationFlush::kByCaller);
         temporary.Hold();
         auto connection = engine::Connection::create();
         const platform::InterruptHook stopStatement([&connection] { connection->Cancel(); });
         connection->Open(engine::DatabaseConnectionText(engine::kJetProvider, temporary.Path(),
                                                         options.password));
+        connection->WriteWithoutFlushing();
         // One transaction for the whole file: it is not in place before it is
         // complete, so one flush at the end is all the safety it needs.
         {

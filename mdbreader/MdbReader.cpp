@@ -21,6 +21,7 @@
 #include <cstring>
 #include <ctime>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -321,8 +322,11 @@ class SystemRows {
         if (!def_ || !mdb_read_columns(def_)) throw ReadFailure(unreadable_);
         mdb_set_bind_size(def_->entry->mdb, kValueSize);
         for (std::size_t i = 0; i < columns.size(); ++i) {
-            buffers_[i].assign(kValueSize + 1, 0);
-            if (mdb_bind_column_by_name(def_, const_cast<gchar*>(columns[i]), buffers_[i].data(),
+            // Left unfilled: libmdb writes each value and its length before
+            // one is read, and filling them cost more than the rest of a
+            // small file's catalog.
+            buffers_[i].reset(new char[kValueSize + 1]);
+            if (mdb_bind_column_by_name(def_, const_cast<gchar*>(columns[i]), buffers_[i].get(),
                                         &lengths_[i]) <= 0)
                 throw ReadFailure(unreadable_);
         }
@@ -342,7 +346,7 @@ class SystemRows {
     }
     std::string Text(std::size_t i) const {
         return std::string(
-            buffers_[i].data(),
+            buffers_[i].get(),
             std::min(static_cast<std::size_t>(std::max(lengths_[i], 0)), kValueSize));
     }
     std::optional<std::string> OptionalText(std::size_t i) const {
@@ -355,7 +359,7 @@ class SystemRows {
   private:
     MdbTableDef* def_;
     std::string unreadable_;
-    std::vector<std::vector<char>> buffers_;
+    std::vector<std::unique_ptr<char[]>> buffers_;
     std::vector<int> lengths_;
     unsigned read_ = 0;
 };

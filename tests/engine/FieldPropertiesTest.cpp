@@ -178,6 +178,50 @@ TEST_F(FieldProperties, DescriptionsAreKeptInTheCatalog) {
     }
 }
 
+// A loader sets a table's properties in one call (one rebuild); one it
+// cannot take leaves the table as it was, the others with it.
+TEST_F(FieldProperties, SeveralPropertiesAtOnceArriveWholeOrNotAtAll) {
+    exec("CREATE TABLE t (id LONG, s TEXT(10), total CURRENCY)");
+    const engine::Variant text = engine::Variant::fromText("kept");
+    const std::vector<engine::FieldPropertyValue> refusedOne{
+        {"", "Description", text},
+        {"s", "AllowZeroLength", engine::Variant::fromBool(false)},
+        {"total", "Expression", engine::Variant::fromText("[id] +")}};
+    EXPECT_THROW(engine::SetFieldProperties(*conn_, "t", refusedOne), engine::ComError);
+    EXPECT_FALSE(table("t")->Description());
+    EXPECT_TRUE(column("t", "s")->allowZeroLength);
+    EXPECT_EQ(exec("INSERT INTO t (id, s) VALUES (1, '')"), 1);
+    exec("DELETE FROM t");
+
+    engine::SetFieldProperties(*conn_, "t",
+                               {{"", "Description", text},
+                                {"s", "AllowZeroLength", engine::Variant::fromBool(false)},
+                                {"s", "Description", text},
+                                {"total", "Expression", engine::Variant::fromText("[id]*2")}});
+    reopen();
+    EXPECT_EQ(table("t")->Description().value_or("(none)"), "kept");
+    EXPECT_EQ(column("t", "s")->description.value_or("(none)"), "kept");
+    EXPECT_EQ(refused("INSERT INTO t (id, s) VALUES (1, '')").jetError(),
+              engine::jet::kZeroLengthString);
+    exec("INSERT INTO t (id, s) VALUES (3, 'x')");
+    EXPECT_EQ(value("SELECT total FROM t").toDouble(), 6.0);
+}
+
+// An empty table is made again rather than copied; what its definition
+// holds beyond the fields stays: the furthest auto-number, its indexes.
+TEST_F(FieldProperties, AnEmptiedTableKeepsItsAutoNumberAndIndexesWhenItsRulesChange) {
+    exec("CREATE TABLE t (id COUNTER PRIMARY KEY, s TEXT(10))");
+    exec("CREATE UNIQUE INDEX u ON t (s)");
+    for (const char* s : {"a", "b", "c"})
+        exec(std::string("INSERT INTO t (s) VALUES ('") + s + "')");
+    exec("DELETE FROM t");
+    set("t", "s", "AllowZeroLength", engine::Variant::fromBool(false));
+    exec("INSERT INTO t (s) VALUES ('d')");
+    EXPECT_EQ(value("SELECT id FROM t").intValue(), 4);
+    EXPECT_THROW(exec("INSERT INTO t (s) VALUES ('d')"), engine::ComError);
+    EXPECT_EQ(refused("INSERT INTO t (s) VALUES ('')").jetError(), engine::jet::kZeroLengthString);
+}
+
 TEST_F(FieldProperties, CalculatedFieldsAreComputedOnReadAndRefuseWrites) {
     exec(
         "CREATE TABLE p (id LONG PRIMARY KEY, FirstName TEXT(50), LastName TEXT(50), "
