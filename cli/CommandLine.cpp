@@ -208,6 +208,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         return Refuse(std::string("the command \"") + spec->word + "\" needs " +
                       spec->operandsText);
     }
+    // An empty operand (an unset shell variable) names no file: `import SOURCE ""`
+    // built the whole database before its name could not be taken.
+    for (const std::string& operand : line.operands) {
+        if (operand.empty())
+            return Refuse(std::string("the command \"") + spec->word + "\" needs " +
+                          spec->operandsText + ", and an empty one names nothing");
+    }
     for (const std::string& option : ownedGiven) {
         if (!Owns(*spec, option))
             return Refuse(option + " belongs to the " + OwnerOf(option)->word + " command");
