@@ -382,7 +382,9 @@ TEST(InterruptedQuery, WaitingForInputGivesWayToTheSignal) {
         // Held open for reading and writing, the FIFO has a writer that
         // gave a statement and never closes.
         const int writer = c.writerStays ? ::open(fifo.c_str(), O_RDWR) : -1;
-        if (writer >= 0) ASSERT_EQ(::write(writer, "DELETE FROM t_bulk;\n", 20), 20);
+        if (writer >= 0) {
+            ASSERT_EQ(::write(writer, "DELETE FROM t_bulk;\n", 20), 20);
+        }
         testsupport::ProcessOptions options;
         options.killAfter = std::chrono::milliseconds(1000);
         options.killSignal = SIGINT;
