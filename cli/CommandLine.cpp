@@ -208,6 +208,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         return Refuse(std::string("the command \"") + spec->word + "\" needs " +
                       spec->operandsText);
     }
+    // An empty file operand (an unset shell variable) names no file: `import
+    // SOURCE ""` built the whole database before its name could not be taken.
+    // A table name is looked up and answered as any other.
+    const bool namesFiles =
+        line.command == Command::kImport || line.command == Command::kExportSpec;
+    for (const std::string& operand : line.operands) {
+        if (namesFiles && operand.empty())
+            return Refuse(std::string("the command \"") + spec->word + "\" needs " +
+                          spec->operandsText + ", and an empty one names nothing");
+    }
     for (const std::string& option : ownedGiven) {
         if (!Owns(*spec, option))
             return Refuse(option + " belongs to the " + OwnerOf(option)->word + " command");

@@ -48,8 +48,9 @@ void JsonReport::SetTiming(const char* name, double seconds) {
 
 void JsonReport::Write(std::ostream& out) {
     // A run asked to end by a signal says so: what it did not finish reads
-    // "interrupted", what it finished before it stopped keeps its word.
-    if (const int signal = platform::InterruptSignal(); signal != 0) {
+    // "interrupted", what it finished before it stopped keeps its word. A
+    // signal after this point changes neither the report nor the exit status.
+    if (const int signal = platform::SettleInterrupt(); signal != 0) {
         Set("signal", QJsonValue(signal));
         const QString outcome = object_.value(QStringLiteral("outcome")).toString();
         if (outcome == QLatin1String(kOutcomeFailed) || outcome == QLatin1String(kOutcomeDeclined))

@@ -1,6 +1,5 @@
 #include "cli/PasswordSource.h"
 
-#include <poll.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -87,17 +86,10 @@ std::optional<std::string> ReadLineFromStandardInput() {
     // The program's signals go to its watcher, not to a handler that would
     // break this read: the wait looks for a stop request itself.
     const auto readByte = [](char* buffer, std::size_t) -> ssize_t {
-        for (;;) {
-            pollfd input{STDIN_FILENO, POLLIN, 0};
-            constexpr int kTenthOfASecond = 100;
-            const int ready = ::poll(&input, 1, kTenthOfASecond);
-            if (platform::InterruptRequested())
-                throw std::runtime_error("the password prompt was interrupted");
-            if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
-            const ssize_t got = ::read(STDIN_FILENO, buffer, 1);
-            if (got < 0 && errno == EINTR) continue;
-            return got;
-        }
+        const ssize_t got = platform::ReadWhenReady(STDIN_FILENO, buffer, 1);
+        if (got < 0 && errno == ECANCELED)
+            throw std::runtime_error("the password prompt was interrupted");
+        return got;
     };
     const platform::BoundedReadResult read = platform::ReadBounded(
         readByte, "on the terminal",

@@ -1,8 +1,11 @@
 #include "cli/QueryCommand.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -90,7 +93,15 @@ std::optional<std::string> ReadScript(const CommandLine& line, std::istream& in,
     const platform::BoundedReadOptions options{.what = "the statement file",
                                                .limit = platform::kStatementFileLimit};
     platform::BoundedReadResult read;
-    if (!line.scriptPath.has_value() || *line.scriptPath == "-") {
+    if ((!line.scriptPath.has_value() || *line.scriptPath == "-") && &in == &std::cin) {
+        // The program's own standard input: a pipe whose writer never ends
+        // or a terminal nobody types at still gives way to Ctrl+C.
+        read = platform::ReadBounded(
+            [](char* buffer, std::size_t capacity) {
+                return platform::ReadWhenReady(STDIN_FILENO, buffer, capacity);
+            },
+            "on standard input", options);
+    } else if (!line.scriptPath.has_value() || *line.scriptPath == "-") {
         read = platform::ReadBounded(
             [&in](char* buffer, std::size_t capacity) -> ssize_t {
                 in.read(buffer, static_cast<std::streamsize>(capacity));
@@ -251,6 +262,10 @@ int RunQueryCommand(const CommandLine& line, std::istream& in, std::ostream& out
     const console::SplitResult split = console::SplitQueryText(*script);
     if (split.status == console::SplitStatus::kLineTooLong) {
         err << console::LineTooLongText(split.cutLines) << "\n";
+        return kExitFailed;
+    }
+    if (split.status == console::SplitStatus::kNotText) {
+        err << console::NotTextLinesText(split.notTextLines) << "\n";
         return kExitFailed;
     }
     if (split.status == console::SplitStatus::kNoQuery) {

@@ -20,6 +20,6 @@ int main(int argc, char** argv) {
     const int status = cli::RunCommandLine(arguments, std::cin, std::cout, std::cerr, frontEnds);
     // The command has reached its end or the safe point where it stopped,
     // and its owners removed what they made.
-    if (platform::InterruptRequested()) platform::ExitInterrupted();
+    if (platform::SettleInterrupt() != 0) platform::ExitInterrupted();
     return status;
 }

@@ -98,7 +98,7 @@ int RunReportedCommand(HeadlessMainWindow& window, const cli::CommandLine& line,
         const char* outcome = buttonEnabled ? UpdateOutcomeWord(logic.updateDriver(),
                                                                 logic.updateRunner(), backupFailed)
                                             : cli::kOutcomeFailed;
-        SetUpdateFields(report, outcome, logic.updateRunner(), steps);
+        SetUpdateFields(report, outcome, logic.updateDriver(), logic.updateRunner(), steps);
         if (!buttonEnabled) report.Set("error", NotOpenText(window));
         report.Set("hostWindow", HostWindowJson(logic.HostGuard()));
         if (logic.ErrorLogPath())

@@ -260,7 +260,7 @@ int RunDryRun(HeadlessMainWindow& main, const cli::CommandLine& line, std::ostre
         outcome = stopsAtBackup ? cli::kOutcomeFailed : UpdateOutcomeWord(driver, runner, false);
         report.Set("backup", PlannedBackupJson(
                                  plan, driver.LastOutcome() == update::DriverOutcome::ScriptRan));
-        SetUpdateFields(report, outcome, runner, steps);
+        SetUpdateFields(report, outcome, driver, runner, steps);
         if (stopsAtBackup) {
             report.Set("steps", QJsonArray());
             report.SetNull("failingStatement");

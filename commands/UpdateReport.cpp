@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <ostream>
+#include <string_view>
 
 #include "db/PasswordMask.h"
 
@@ -121,7 +122,8 @@ QJsonValue FileSizeJson(const std::string& path) {
 }
 
 void SetUpdateFields(cli::JsonReport& report, const char* outcome,
-                     const update::UpdateScriptRunner& runner, const UpdateStepRecorder& steps) {
+                     const update::UpdateDriver& driver, const update::UpdateScriptRunner& runner,
+                     const UpdateStepRecorder& steps) {
     report.Set("outcome", outcome);
     // A failure of the table-definition facility has no statement of its own.
     if (runner.LastOutcome() == update::RunOutcome::DatabaseError) {
@@ -131,6 +133,8 @@ void SetUpdateFields(cli::JsonReport& report, const char* outcome,
     }
     if (ScriptFailed(runner)) {
         report.SetMasked("error", runner.FailureText());
+    } else if (outcome == std::string_view(cli::kOutcomeRefused) && !driver.GateRefusal().empty()) {
+        report.SetMasked("error", driver.GateRefusal());
     } else {
         report.SetNull("error");
     }

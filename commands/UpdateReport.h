@@ -63,8 +63,10 @@ QJsonObject BackupJson(const std::string& path, bool existed);
 QJsonValue FileSizeJson(const std::string& path);
 
 // The fields an update and its dry run share: outcome, the failing statement
-// and its error text (null unless the script failed), and the steps.
+// and its error text (the gate's refusal when the version stopped it, null
+// when the script ran without failing), and the steps.
 void SetUpdateFields(cli::JsonReport& report, const char* outcome,
-                     const update::UpdateScriptRunner& runner, const UpdateStepRecorder& steps);
+                     const update::UpdateDriver& driver, const update::UpdateScriptRunner& runner,
+                     const UpdateStepRecorder& steps);
 
 }  // namespace commands

@@ -120,6 +120,10 @@ void CExecuteQueryDlg::ExecuteQueries() {
         show(console::LineTooLongText(split.cutLines), "", platform::MessageIcon::Warning);
         return;
     }
+    if (split.status == console::SplitStatus::kNotText) {
+        show(console::NotTextLinesText(split.notTextLines), "", platform::MessageIcon::Warning);
+        return;
+    }
 
     run_->setEnabled(false);
     console::QueryLog log(LogFilePath());

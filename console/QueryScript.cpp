@@ -17,6 +17,8 @@ struct LineStart {
     int lineNumber;
 };
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -96,6 +98,9 @@ class StatementSplitter {
   public:
     void Add(std::string_view rawLine) {
         const int lineNumber = ++lineCount_;
+        // Editors on Windows save UTF-8 with a byte order mark first.
+        if (lineNumber == 1 && rawLine.starts_with(kByteOrderMark))
+            rawLine.remove_prefix(kByteOrderMark.size());
         const std::string line = db::CutUtf8(rawLine, kMaxLineBytes);
         if (line.empty()) {
             return;
@@ -106,6 +111,9 @@ class StatementSplitter {
         }
         if (line.size() < rawLine.size()) {
             result_.cutLines.push_back(lineNumber);
+        }
+        if (rawLine.find('\0') != std::string_view::npos || !db::IsWellFormedUtf8(rawLine)) {
+            result_.notTextLines.push_back(lineNumber);
         }
         starts_.push_back({joined_.size(), lineNumber});
         joined_ += line;
@@ -119,6 +127,10 @@ class StatementSplitter {
         }
         if (!result_.cutLines.empty()) {
             result_.status = SplitStatus::kLineTooLong;
+            return std::move(result_);
+        }
+        if (!result_.notTextLines.empty()) {
+            result_.status = SplitStatus::kNotText;
             return std::move(result_);
         }
         result_.status = SplitStatus::kOk;
@@ -167,12 +179,27 @@ std::string StatementLocationText(const QueryStatement& statement) {
            db::MaskPasswords(statement.text);
 }
 
-std::string LineTooLongText(const std::vector<int>& cutLines) {
+namespace {
+
+std::string LineNumbersText(const std::vector<int>& lineNumbers) {
     std::string lines;
-    for (const int line : cutLines) lines += "[ " + std::to_string(line) + "行目 ]";
-    return lines + " の行が" + std::to_string(kMaxLineBytes) +
+    for (const int line : lineNumbers) lines += "[ " + std::to_string(line) + "行目 ]";
+    return lines;
+}
+
+}  // namespace
+
+std::string LineTooLongText(const std::vector<int>& cutLines) {
+    return LineNumbersText(cutLines) + " の行が" + std::to_string(kMaxLineBytes) +
            "バイトを超えています。切り詰めた文は実行できません。行を分けて入力して下さい。"
            "（何も実行していません）";
+}
+
+std::string NotTextLinesText(const std::vector<int>& lines) {
+    return LineNumbersText(lines) +
+           " の行にUTF-8の文字でないバイト（またはNUL）があります。Shift_JISなどで保存した"
+           "ファイルはUTF-8に変換して下さい（例： iconv -f CP932 -t "
+           "UTF-8）。（何も実行していません）";
 }
 
 SplitResult SplitQueries(const std::vector<std::string>& lines) {

@@ -43,17 +43,23 @@ enum class SplitStatus {
     kNoQuery,           // no non-empty line: nothing to run
     kMissingSemicolon,  // the text after the last ";" is in `unterminated`
     kLineTooLong,       // a statement line longer than kMaxLineBytes, listed in `cutLines`
+    kNotText,           // a statement line that is not UTF-8 text, listed in `notTextLines`
 };
 
 struct SplitResult {
     SplitStatus status = SplitStatus::kNoQuery;
     std::vector<QueryStatement> statements;
     std::optional<QueryStatement> unterminated;  // with kMissingSemicolon only
-    std::vector<int> cutLines;  // statement lines (from 1) longer than kMaxLineBytes
+    std::vector<int> cutLines;      // statement lines (from 1) longer than kMaxLineBytes
+    std::vector<int> notTextLines;  // statement lines (from 1) with a NUL or bytes not UTF-8
 };
 
 // What the operator is told for kLineTooLong: the lines, and that nothing ran.
 std::string LineTooLongText(const std::vector<int>& cutLines);
+
+// What the operator is told for kNotText: the lines, that nothing ran, and
+// how a script saved in another character set is made UTF-8.
+std::string NotTextLinesText(const std::vector<int>& lines);
 
 // "[ 12行目 ]\n" followed by the statement, passwords masked: where a failing
 // statement stands.
@@ -63,8 +69,11 @@ std::string StatementLocationText(const QueryStatement& statement);
 // Never fails: a text without statements, with a remainder that lacks its
 // ";" or with a statement line past kMaxLineBytes is answered by the status,
 // and nothing runs then: a statement cut short (an UPDATE whose WHERE lay
-// past the cut) would change rows the operator never meant. A comment line
-// may be any length.
+// past the cut) would change rows the operator never meant. So it is for a
+// statement line holding a NUL byte or bytes that are not UTF-8 (a script
+// saved as Shift_JIS): its texts would be stored as bytes no reader shows
+// and compared as no operator meant. A comment line may be any length and
+// hold anything; a byte order mark before the first line is no part of it.
 //
 //   SplitQueries({"DELETE FROM t_a", "WHERE ID = 1;"})
 //     -> kOk, {"DELETE FROM t_a WHERE ID = 1;", line 1}

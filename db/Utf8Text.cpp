@@ -82,4 +82,13 @@ std::string RepairUtf8(std::string_view text) {
     return repaired;
 }
 
+bool IsWellFormedUtf8(std::string_view text) {
+    for (std::size_t position = 0; position < text.size();) {
+        const std::size_t length = CharacterLength(text, position);
+        if (length == 0) return false;
+        position += length;
+    }
+    return true;
+}
+
 }  // namespace db

@@ -16,4 +16,7 @@ std::string CutUtf8(std::string_view text, std::size_t maxBytes);
 // counterpart.
 std::string RepairUtf8(std::string_view text);
 
+// Whether every byte of `text` belongs to a well-formed UTF-8 character.
+bool IsWellFormedUtf8(std::string_view text);
+
 }  // namespace db

@@ -1,12 +1,15 @@
 #include "platform/BoundedRead.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "platform/Interrupts.h"
 
 namespace platform {
 
@@ -36,6 +39,12 @@ BoundedReadResult ReadBounded(const ChunkReader& read, const std::string& name,
         const std::size_t room = options.limit + 1 - result.bytes.size();
         const ssize_t got = read(buffer, std::min(sizeof buffer, room));
         if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno == ECANCELED) {
+            result.problem =
+                options.what + " " + name + " was not read to its end: the run was asked to stop";
+            result.bytes.clear();
+            return result;
+        }
         if (got < 0) {
             result.problem =
                 "cannot read " + options.what + " " + name + ": " + std::strerror(errno);
@@ -57,9 +66,27 @@ BoundedReadResult ReadBounded(const ChunkReader& read, const std::string& name,
     }
 }
 
+ssize_t ReadWhenReady(int fd, char* buffer, std::size_t capacity) {
+    constexpr int kTenthOfASecond = 100;
+    for (;;) {
+        if (InterruptRequested()) {
+            errno = ECANCELED;
+            return -1;
+        }
+        pollfd input{fd, POLLIN, 0};
+        const int ready = ::poll(&input, 1, kTenthOfASecond);
+        if (ready < 0 && errno != EINTR) return -1;
+        if (ready <= 0) continue;
+        const ssize_t got = ::read(fd, buffer, capacity);
+        // A FIFO opened without waiting says "no data yet" until its writer writes.
+        if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        return got;
+    }
+}
+
 BoundedReadResult ReadBoundedFile(const std::string& path, const BoundedReadOptions& options) {
     BoundedReadResult result;
-    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | (options.regularOnly ? O_NONBLOCK : 0);
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     const int fd = ::open(path.c_str(), flags);
     if (fd < 0) {
         result.problem = "cannot read " + options.what + " " + path + ": " + std::strerror(errno);
@@ -73,9 +100,10 @@ BoundedReadResult ReadBoundedFile(const std::string& path, const BoundedReadOpti
     } else if (S_ISDIR(info.st_mode)) {
         result.problem = options.what + " " + path + " is a folder";
     } else {
-        result = ReadBounded(
-            [fd](char* buffer, std::size_t capacity) { return ::read(fd, buffer, capacity); }, path,
-            options, S_ISREG(info.st_mode) ? info.st_size : -1);
+        result =
+            ReadBounded([fd](char* buffer,
+                             std::size_t capacity) { return ReadWhenReady(fd, buffer, capacity); },
+                        path, options, S_ISREG(info.st_mode) ? info.st_size : -1);
     }
     ::close(fd);
     return result;

@@ -41,7 +41,15 @@ struct BoundedReadResult {
 // -1 with errno set. EINTR is retried by the caller.
 using ChunkReader = std::function<ssize_t(char* buffer, std::size_t capacity)>;
 
-// Opens `path` and reads it under the options' cap.
+// One read of up to `capacity` bytes of `fd` that waits for input a tenth of
+// a second at a time and gives up (-1, errno ECANCELED) once a signal asked
+// the run to stop: the signals are blocked in every thread, so a read that
+// waits for a FIFO's writer or a pipe that never ends would otherwise hold the
+// program past Ctrl+C and SIGTERM for good.
+ssize_t ReadWhenReady(int fd, char* buffer, std::size_t capacity);
+
+// Opens `path` (never waiting for a FIFO's writer at the open) and reads it
+// under the options' cap with ReadWhenReady.
 BoundedReadResult ReadBoundedFile(const std::string& path, const BoundedReadOptions& options);
 
 // Reads from `read` under the options' cap; `name` stands for the source in

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -66,6 +67,10 @@ int InterruptSignal() {
     return process == nullptr ? 0 : process->Signal();
 }
 
+int SettleInterrupt() {
+    return process == nullptr ? 0 : process->Settle();
+}
+
 void ExitInterrupted() {
     const int signal = InterruptSignal();
     if (process != nullptr) process->Temporaries().RemoveAll();
@@ -84,12 +89,19 @@ InterruptHook::~InterruptHook() {
 }
 
 int InterruptWatcher::Signal() const {
-    return signal_.load();
+    return std::max(signal_.load(), 0);
+}
+
+int InterruptWatcher::Settle() {
+    int signal = 0;
+    signal_.compare_exchange_strong(signal, kSettledWithout);
+    return std::max(signal, 0);
 }
 
 void InterruptWatcher::Record(int signal) {
     int none = 0;
-    signal_.compare_exchange_strong(none, signal);  // the first signal is the one reported
+    // The first signal is the one reported; none is taken once settled.
+    signal_.compare_exchange_strong(none, signal);
 }
 
 void InterruptWatcher::CallHooks() {

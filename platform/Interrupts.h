@@ -40,6 +40,13 @@ inline bool InterruptRequested() {
     return InterruptSignal() != 0;
 }
 
+// The signal the run ends with, fixed from this call on: a signal that comes
+// later is ignored. Called where the run's outcome is told (its --json
+// report) and by main() before it exits, so the exit status always says what
+// the report says; a Ctrl+C that comes after the report of a finished update
+// no longer turns its exit 0 into 130.
+int SettleInterrupt();
+
 // The exit status of a run stopped by `signal`: 128 + its number.
 inline int InterruptedExitStatus(int signal) {
     return 128 + signal;
@@ -67,6 +74,7 @@ class InterruptWatcher {
   public:
     TemporaryRegistry& Temporaries() { return temporaries_; }
     int Signal() const;
+    int Settle();
 
     // For the watcher thread and InterruptHook.
     void Record(int signal);
@@ -76,6 +84,8 @@ class InterruptWatcher {
 
   private:
     std::mutex mutex_;  // the hooks
+    // The first signal; kSettledWithout once settled before any came.
+    static constexpr int kSettledWithout = -1;
     std::atomic<int> signal_{0};
     std::vector<std::pair<std::uint64_t, std::function<void()>>> hooks_;
     std::uint64_t nextHook_ = 1;

@@ -35,6 +35,7 @@ UpdateDriver::UpdateDriver(UpdateView& view, UpdateHost& host, db::DatabaseSessi
 
 void UpdateDriver::OnUpdateCommand() {
     foundVersion_.clear();
+    gateRefusal_.clear();
     if (!host_.AskToCloseHostApplication()) {
         lastOutcome_ = DriverOutcome::HostGuardDeclined;
         return;
@@ -82,12 +83,15 @@ bool UpdateDriver::PassesVersionGate() {
         }
         recordset->Close();
     } catch (const engine::ComError& error) {
+        gateRefusal_ =
+            "the version could not be read (" + statement + "):\n" + db::ComErrorText(error);
         showOk(db::ComErrorText(error), texts_.applicationTitle, platform::MessageIcon::Warning);
         showOk(std::string(kFailedText), texts_.applicationTitle, platform::MessageIcon::None);
         showOk(statement, texts_.applicationTitle, platform::MessageIcon::None);
         lastOutcome_ = DriverOutcome::VersionUnreadable;
         return false;
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        gateRefusal_ = "the version could not be read (" + statement + "): " + error.what();
         lastOutcome_ = DriverOutcome::VersionUnreadable;
         showOk(std::string(db::kUnhandledExceptionText), texts_.applicationTitle,
                platform::MessageIcon::Warning);
@@ -97,6 +101,7 @@ bool UpdateDriver::PassesVersionGate() {
     foundVersion_ = foundVersion;
     if (foundVersion != kRequiredVersionText) {
         lastOutcome_ = DriverOutcome::WrongVersion;
+        gateRefusal_ = WrongVersionText(foundVersion);
         showOk(WrongVersionText(foundVersion), texts_.releaseDateText,
                platform::MessageIcon::Information);
         return false;

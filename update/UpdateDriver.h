@@ -39,6 +39,9 @@ class UpdateDriver {
     DriverOutcome LastOutcome() const { return lastOutcome_; }
     // The version text the gate read ("1.26", "0.00", empty for no rows).
     const std::string& FoundVersion() const { return foundVersion_; }
+    // Why the gate stopped the last run (the version found, or the error that
+    // kept it from being read); empty when it passed or never ran.
+    const std::string& GateRefusal() const { return gateRefusal_; }
 
   private:
     // The gate: true when the database reads exactly 1.25. Otherwise it has
@@ -53,6 +56,7 @@ class UpdateDriver {
     UpdateTexts texts_;
     DriverOutcome lastOutcome_ = DriverOutcome::NotRun;
     std::string foundVersion_;
+    std::string gateRefusal_;
 };
 
 }  // namespace update

@@ -128,6 +128,45 @@ TEST_F(QueryCommandTest, LineLongerThan512BytesRunsNothingAndNamesTheLine) {
                   "N\n0\n\nN\n0\n");
 }
 
+// A script saved as Shift_JIS (or holding a NUL) ran: its texts were stored
+// as bytes no reader shows ('\x8A\x94' read back as "??"), and a NUL ended
+// a text where SQLite's functions read it ('a\0b' stored as three bytes, read
+// as "a"). Nothing runs now, and the lines are named; a byte order mark
+// before the first line, as Windows editors save UTF-8, is no part of it.
+TEST_F(QueryCommandTest, ScriptThatIsNotUtf8TextRunsNothingAndNamesTheLines) {
+    const std::string db = CopyOfSample();
+    const std::string change = "UPDATE t_kumiai SET KumiaiName = 'changed';\n";
+    const struct {
+        const char* name;
+        std::string script;
+        const char* lines;
+    } cases[] = {
+        {"Shift_JIS literal", change + "UPDATE t_kumi SET KumiName = '\x8A\x94\x8E\xAE';\n",
+         "[ 2行目 ]"},
+        {"NUL in a literal",
+         change + "\n" + "UPDATE t_kumi SET KumiName = 'a" + std::string(1, '\0') + "b';\n",
+         "[ 3行目 ]"},
+        {"lone continuation byte in a name", change + "SELECT [\xC3] FROM t_kumi;\n", "[ 2行目 ]"},
+        {"surrogate encoded in UTF-8", change + "SELECT '\xED\xA0\x80';\nSELECT '\xFF';\n",
+         "[ 2行目 ][ 3行目 ]"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RunResult run = RunPatch({"--db", db, "query"}, c.script);
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_NE(run.err.find(std::string(c.lines) + " の行にUTF-8の文字でないバイト"),
+                  std::string::npos)
+            << run.err;
+        ExpectAnswers(db, "SELECT COUNT(*) AS N FROM t_kumiai WHERE KumiaiName = 'changed';\n",
+                      "N\n0\n");
+    }
+    // Shift_JIS in a comment line never runs, and a byte order mark is skipped.
+    const RunResult bom = RunPatch({"--db", db, "query"}, "\xEF\xBB\xBF# \x8A\x94\n" + change);
+    EXPECT_EQ(bom.exitStatus, 0) << bom.err;
+    ExpectAnswers(db, "SELECT COUNT(*) AS N FROM t_kumiai WHERE KumiaiName <> 'changed';\n",
+                  "N\n0\n");
+}
+
 // A Decimal past a double's 15 digits prints whole, as does its sum; the
 // sum of a Currency field prints as Currency.
 TEST_F(QueryCommandTest, PrintsDecimalsWithEveryDigit) {
@@ -292,6 +331,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadArguments{
             "import_with_one_file", {"import", "/tmp/a.mdb"}, "SOURCE and the new file DEST"},
         // Each option a command owns is refused with any other, named with its owner.
+        BadArguments{"import_into_an_empty_name",
+                     {"import", "/tmp/a.mdb", ""},
+                     "an empty one names nothing"},
+        BadArguments{
+            "export_into_an_empty_folder", {"export-spec", ""}, "an empty one names nothing"},
         BadArguments{"dry_run_with_status",
                      {"status", "--dry-run"},
                      "--dry-run belongs to the update command"},

@@ -167,13 +167,17 @@ TEST_F(DryRunTest, RefusedBeforeAnyStatement) {
         const char* statements;
         const char* outcome;
         const char* versionBefore;  // null: no version read
+        const char* error;          // part of the report's error; null: none
     };
+    // A refusal's report said nothing ("error": null) where the window
+    // showed why: a script could not tell a wrong version from a lock.
     const Case cases[] = {
         {"at 1.26", "INSERT INTO t_db_ver (DBVerID,DBVerCode) VALUES (26,1.26);", "already-current",
-         "1.26"},
+         "1.26", nullptr},
         {"at 1.24", "UPDATE t_db_ver SET DBVerCode = 1.24 WHERE DBVerCode = 1.25;", "refused",
-         "1.24"},
-        {"no t_db_ver", "DROP TABLE t_db_ver_comment; DROP TABLE t_db_ver;", "refused", nullptr},
+         "1.24", "「 1.24 」です"},
+        {"no t_db_ver", "DROP TABLE t_db_ver_comment; DROP TABLE t_db_ver;", "refused", nullptr,
+         "the version could not be read (SELECT MAX(DBVerCode)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -191,6 +195,14 @@ TEST_F(DryRunTest, RefusedBeforeAnyStatement) {
         const QJsonObject real = RealUpdate(1);
         ExpectSameRun(dry, real);
         EXPECT_FALSE(real.value("backup").toObject().value("taken").toBool());
+        for (const QJsonObject& report : {dry, real}) {
+            if (c.error) {
+                EXPECT_NE(Text(report, "error").find(c.error), std::string::npos)
+                    << Text(report, "error");
+            } else {
+                EXPECT_TRUE(report.value("error").isNull());
+            }
+        }
     }
 }
 

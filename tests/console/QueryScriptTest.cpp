@@ -38,6 +38,7 @@ TEST_P(SplitQueriesTest, SplitsAsTheConsoleDoes) {
     EXPECT_EQ(result.statements, c.statements);
     EXPECT_EQ(result.unterminated, c.unterminated);
     EXPECT_TRUE(result.cutLines.empty());
+    EXPECT_TRUE(result.notTextLines.empty());
 }
 
 // Columns: name, lines of the edit, status, statements (text, line from 1),
@@ -120,6 +121,24 @@ TEST(SplitQueriesCut, LongStatementLineRefusesTheWholeText) {
     const console::SplitResult comment = SplitQueries({"# " + std::string(600, 'c'), "SELECT 0;"});
     EXPECT_EQ(comment.status, SplitStatus::kOk);
     EXPECT_TRUE(comment.cutLines.empty());
+}
+
+TEST(SplitQueriesNotText, BytesThatAreNotUtf8OrANulRefuseTheWholeText) {
+    const console::SplitResult result =
+        SplitQueries({"SELECT 0;", "SELECT '\x82\xa0';", "# \xff comment",
+                      "SELECT '" + std::string(1, '\0') + "';", "SELECT '\xE3\x81\x82';"});
+    EXPECT_EQ(result.status, SplitStatus::kNotText);
+    EXPECT_TRUE(result.statements.empty());
+    EXPECT_EQ(result.notTextLines, (std::vector<int>{2, 4}));
+    EXPECT_NE(console::NotTextLinesText(result.notTextLines).find("[ 2行目 ][ 4行目 ]"),
+              std::string::npos);
+
+    // A byte order mark before the first line is dropped; elsewhere it is text.
+    const console::SplitResult bom =
+        SplitQueries({"\xEF\xBB\xBFSELECT 1;", "\xEF\xBB\xBFSELECT 2;"});
+    EXPECT_EQ(bom.status, SplitStatus::kOk);
+    EXPECT_EQ(bom.statements,
+              (std::vector<QueryStatement>{{"SELECT 1;", 1}, {" \xEF\xBB\xBFSELECT 2;", 2}}));
 }
 
 TEST(SplitQueriesCut, LineOfExactly512BytesIsKeptWhole) {

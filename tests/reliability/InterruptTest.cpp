@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -295,6 +296,12 @@ class Interrupted : public ::testing::TestWithParam<std::size_t> {
                     EXPECT_NE(json.find("\"signal\":" + std::to_string(signal)), std::string::npos)
                         << label << ": " << result.out;
                 }
+                // The exit status says what the report says: a signal the
+                // report does not name came after it and changes nothing.
+                const bool named =
+                    json.find("\"signal\":" + std::to_string(signal)) != std::string::npos;
+                EXPECT_EQ(result.exitStatus == 128 + signal, named)
+                    << label << ": exit " << result.exitStatus << ", report " << json;
                 const bool unfinished = json.find("\"outcome\":\"failed\"") != std::string::npos ||
                                         json.find("\"outcome\":\"declined\"") != std::string::npos;
                 EXPECT_TRUE(stopped || result.exitStatus == 0 || !unfinished)
@@ -347,6 +354,46 @@ TEST(InterruptedQuery, StopsTheRunningStatementAndRollsBack) {
     EXPECT_TRUE(testsupport::ReadFileBytes(path) == testsupport::ReadFileBytes(LargeSample()))
         << "the DELETE was committed";
     EXPECT_TRUE(Leftovers(folder.Path()).empty()) << Joined(Leftovers(folder.Path()));
+}
+
+// A statement file or password file that is a FIFO nobody writes to, or one
+// whose writer never ends it: the read waited in open() or read() with every
+// signal blocked, so Ctrl+C and SIGTERM did nothing and only SIGKILL ended
+// the run. The wait now gives way to the signal.
+TEST(InterruptedQuery, WaitingForInputGivesWayToTheSignal) {
+    testsupport::TempFolder folder;
+    const std::string path = folder.Folder() + "host.mdb";
+    fs::copy_file(LargeSample(), path);
+    const std::string fifo = folder.Folder() + "statements";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        const char* name;
+        std::vector<std::string> arguments;
+        bool writerStays;
+    } cases[] = {
+        {"statements from a FIFO without a writer", {"--db", path, "query", "-f", fifo}, false},
+        {"statements from a FIFO that never ends", {"--db", path, "query", "-f", fifo}, true},
+        {"password from a FIFO without a writer",
+         {"--db", path, "--password-file", fifo, "status"},
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Held open for reading and writing, the FIFO has a writer that
+        // gave a statement and never closes.
+        const int writer = c.writerStays ? ::open(fifo.c_str(), O_RDWR) : -1;
+        if (writer >= 0) {
+            ASSERT_EQ(::write(writer, "DELETE FROM t_bulk;\n", 20), 20);
+        }
+        testsupport::ProcessOptions options;
+        options.killAfter = std::chrono::milliseconds(1000);
+        options.killSignal = SIGINT;
+        const testsupport::ProcessResult result = testsupport::RunPatch(c.arguments, options);
+        if (writer >= 0) ::close(writer);
+        EXPECT_EQ(result.exitStatus, 130) << result.err;
+        EXPECT_TRUE(testsupport::ReadFileBytes(path) == testsupport::ReadFileBytes(LargeSample()));
+        EXPECT_TRUE(Leftovers(folder.Path()).empty()) << Joined(Leftovers(folder.Path()));
+    }
 }
 
 // What killed runs left is removed by the next run, unless a live process
