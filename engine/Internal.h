@@ -429,6 +429,8 @@ struct ConnectionRule {
     std::string storedSql() const { return "CREATE TRIGGER " + quoteIdent(name) + " " + body; }
 };
 std::vector<ConnectionRule> connectionRules(const StoredTable& t, const std::string& sqliteName);
+// The field types connectionRules gives rules for, as an SQL list ("4, 131").
+const std::string& connectionRuledTypes();
 // The catalog property keeping the furthest number an auto-number field that
 // is not the row's own number has handed out.
 std::string counterProperty(const std::string& table, const std::string& column);

@@ -239,6 +239,12 @@ std::string overflowConstraint(const StoredColumn& c) {
            cond + "))";
 }
 
+const std::string& connectionRuledTypes() {
+    // The types storedValue and the exact overflow rule give each connection.
+    static const std::string types = std::to_string(adSingle) + ", " + std::to_string(adNumeric);
+    return types;
+}
+
 std::vector<ConnectionRule> connectionRules(const StoredTable& t, const std::string& sqliteName) {
     TriggerParts parts;
     for (const auto& c : t.columns) {

@@ -98,6 +98,15 @@ namespace {
 // fields, read in two statements: a connection reads it at every open, where
 // the catalog's full reading of each table would cost several statements a
 // table.
+
+// A CHECK rule that names the engine's functions, so only a connection can hold it.
+constexpr const char* kEngineCheck = "instr(CheckSqlite, 'vx_') > 0";
+
+bool holds(sqlite3* db, const char* table) {
+    return sqlite3_table_column_metadata(db, "main", table, nullptr, nullptr, nullptr, nullptr,
+                                         nullptr, nullptr) == SQLITE_OK;
+}
+
 struct RuledTable {
     std::string sql;  // as SQLite keeps the table
     StoredTable table;
@@ -105,12 +114,25 @@ struct RuledTable {
 
 std::map<std::string, RuledTable> ruledTables(sqlite3* db) {
     std::map<std::string, RuledTable> tables;  // by the name in capitals
+    const bool calculated = holds(db, "MSysFieldProperties");
     {
+        // Only the tables that have rules are read whole: every open reads
+        // this, and most tables of a file have none.
+        std::string ruled = "s.name IN (SELECT TableName FROM MSysColumns WHERE Type IN (" +
+                            connectionRuledTypes() + "))";
+        if (calculated)
+            ruled +=
+                " OR s.name IN (SELECT TableName FROM MSysFieldProperties WHERE Property = "
+                "'ExpressionSqlite')";
+        if (holds(db, "MSysCheckConstraints"))
+            ruled += " OR s.name IN (SELECT TableName FROM MSysCheckConstraints WHERE " +
+                     std::string(kEngineCheck) + ")";
         const PreparedStatement columns = prepare(
             db,
             "SELECT s.name, s.sql, c.ColumnName, c.Type, c.DefinedSize, c.Fixed, c.Precision, "
             "c.Scale FROM sqlite_schema AS s JOIN MSysColumns AS c ON c.TableName = s.name WHERE "
-            "s.type = 'table' ORDER BY s.name, c.Position",
+            "s.type = 'table' AND (" +
+                ruled + ") ORDER BY s.name, c.Position",
             "reading the catalog");
         sqlite3_stmt* stmt = columns.get();
         int rc = SQLITE_ROW;
@@ -131,8 +153,7 @@ std::map<std::string, RuledTable> ruledTables(sqlite3* db) {
         }
         if (rc != SQLITE_DONE) raiseSqlite(db, rc, "reading the catalog");
     }
-    if (sqlite3_table_column_metadata(db, "main", "MSysFieldProperties", nullptr, nullptr, nullptr,
-                                      nullptr, nullptr, nullptr) == SQLITE_OK) {
+    if (calculated) {
         const PreparedStatement expressions =
             prepare(db,
                     "SELECT TableName, ColumnName, Value FROM MSysFieldProperties WHERE Property = "
@@ -168,12 +189,12 @@ void WriteRules::ensure(sqlite3* db) {
         want(connectionRules(ruled.table, ruled.table.name));
         want(calculationRules(ruled.table, ruled.table.name, ruled.sql));
     }
-    if (sqlite3_table_column_metadata(db, "main", "MSysCheckConstraints", nullptr, nullptr, nullptr,
-                                      nullptr, nullptr, nullptr) == SQLITE_OK) {
+    if (holds(db, "MSysCheckConstraints")) {
         const PreparedStatement checks =
             prepare(db,
-                    "SELECT TableName, ConstraintName, CheckJet, CheckSqlite FROM "
-                    "MSysCheckConstraints WHERE instr(CheckSqlite, 'vx_') > 0",
+                    std::string("SELECT TableName, ConstraintName, CheckJet, CheckSqlite FROM "
+                                "MSysCheckConstraints WHERE ") +
+                        kEngineCheck,
                     "reading the catalog");
         sqlite3_stmt* stmt = checks.get();
         while (sqlite3_step(stmt) == SQLITE_ROW) {
