@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -139,6 +140,29 @@ TEST_F(ConsoleTest, LongLineRefusesTheRunAndNamesTheLine) {
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_NE(texts[0].find("[ 2行目 ]"), std::string::npos) << texts[0];
     EXPECT_EQ(count("S = 'x' OR X = 3"), 0);
+}
+
+// A NUL can only reach the edit by a paste; the whole run is refused, by the
+// mouse as by any other way, and the line is named.
+TEST_F(ConsoleTest, PastedNulRefusesTheWholeRunAndNamesTheLine) {
+    dialog_->QDialog::show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
+    QPlainTextEdit* edit = dialog_->queryEdit();
+    edit->setFocus();
+    QTest::keyClicks(edit, QStringLiteral("UPDATE t_a SET X = 9;"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QApplication::clipboard()->setText(QStringLiteral("UPDATE t_a SET S = 'a") + QChar(0) +
+                                       QStringLiteral("b' WHERE ID = 2;"));
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    ASSERT_TRUE(edit->toPlainText().contains(QChar(0)));
+    QTest::mouseClick(dialog_->runButton(), Qt::LeftButton);
+    const auto texts = shownTexts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_NE(texts[0].find("[ 2行目 ]"), std::string::npos) << texts[0];
+    EXPECT_NE(texts[0].find("NUL"), std::string::npos) << texts[0];
+    EXPECT_EQ(count("X = 9"), 0);
+    EXPECT_EQ(count("S = 'b'"), 1);
+    EXPECT_TRUE(dialog_->runButton()->isEnabled());  // mend the line and run again
 }
 
 std::filesystem::perms PermissionsOf(const std::string& path) {
